@@ -1,0 +1,83 @@
+#pragma once
+
+#include "namecodec/result.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace namecodec {
+
+enum class Encoding { Cp949, Utf8, Punycode };
+
+// The syntax a text is scanned by; Auto recognises it from the content.
+enum class FileKind { Auto, Zone, NamedConf, WebServer, General };
+
+// Maps the library's integer codes (0..4) to an encoding; RACE and unknown
+// codes give Unsupported.
+[[nodiscard]] Result<Encoding> encodingFromCode(int code);
+
+// Korean display name of a file kind, e.g. for the tool's messages.
+const char *fileKindName(FileKind kind);
+
+// The comment marker written before kept lines: ";", "//" or "#".
+const char *commentMarker(FileKind kind);
+
+// Recognises the kind of a text from (the start of) its content.
+[[nodiscard]] FileKind detectFileKind(std::string_view head);
+
+// ---- Text encodings -------------------------------------------------------
+
+// Decodes bytes in `from` (Cp949 or Utf8) to UTF-16. A failure names the
+// first undecodable byte's line and column.
+[[nodiscard]] Result<std::u16string> decodeText(std::string_view bytes, Encoding from);
+
+// Encodes UTF-16 text as `to` (Cp949 or Utf8). A failure names the line and
+// column of the first character the encoding cannot hold.
+[[nodiscard]] Result<std::string> encodeText(std::u16string_view text, Encoding to);
+
+// True when the bytes are well-formed UTF-8.
+[[nodiscard]] bool isValidUtf8(std::string_view bytes);
+
+// ---- Single names ---------------------------------------------------------
+
+// Turns every non-ASCII label of `name` (text in `from`, Cp949 or Utf8) into
+// its ACE form; ASCII labels are copied byte for byte.
+[[nodiscard]] Result<std::string> toAscii(std::string_view name, Encoding from);
+
+// Turns every xn-- label of `name` back into Unicode, written in `to`
+// (Cp949 or Utf8); other labels are copied byte for byte.
+[[nodiscard]] Result<std::string> toUnicode(std::string_view name, Encoding to);
+
+// ---- Texts and files ------------------------------------------------------
+
+struct ConvertOptions {
+    Encoding from = Encoding::Cp949;
+    Encoding to = Encoding::Punycode;
+    FileKind kind = FileKind::Auto;
+    bool keepComment = false;
+    // Stop after this many failing lines (the tool reports them all, the
+    // C entry point needs only the first).
+    int maxErrors = 1000;
+};
+
+struct ConvertReport {
+    FileKind kind = FileKind::General; // the kind actually used
+    std::int64_t lines = 0;
+    std::int64_t changedLines = 0;
+    std::vector<Error> errors; // every failing line, in order; empty on success
+    bool ok() const { return errors.empty(); }
+};
+
+// Converts a whole text in memory. On failure the returned text is empty.
+[[nodiscard]] std::string convertText(std::string_view text, const ConvertOptions &options,
+                                      ConvertReport &report);
+
+// Converts a file, streaming it line by line. The output is written to a
+// temporary file beside `outPath` and renamed into place only on success;
+// "-" means standard input or output.
+ConvertReport convertFile(const std::string &inPath, const std::string &outPath,
+                          const ConvertOptions &options);
+
+} // namespace namecodec

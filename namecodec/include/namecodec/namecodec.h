@@ -1,0 +1,51 @@
+/*
+ * libnamecodec — C entry points.
+ *
+ * Encoding codes: 0 and 4 code page 949, 1 UTF-8, 2 Punycode (IDNA ACE),
+ * 3 RACE (refused). Strings are NUL-terminated 8-bit text. Both functions
+ * return 0 on success and a NAMECODEC_E_* value on failure.
+ */
+#ifndef NAMECODEC_NAMECODEC_H
+#define NAMECODEC_NAMECODEC_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define NAMECODEC_OUTPUT_SIZE 1024
+
+enum {
+    NAMECODEC_OK = 0,
+    NAMECODEC_E_DECODE = 1,
+    NAMECODEC_E_DISALLOWED = 2,
+    NAMECODEC_E_LABEL_TOO_LONG = 3,
+    NAMECODEC_E_NAME_TOO_LONG = 4,
+    NAMECODEC_E_BAD_ACE = 5,
+    NAMECODEC_E_IO = 6,
+    NAMECODEC_E_UNSUPPORTED = 7,
+    NAMECODEC_E_ENCODE = 8,
+    NAMECODEC_E_OUTPUT_TOO_LONG = 9,
+    NAMECODEC_E_ARGUMENT = 10
+};
+
+/* Converts every domain name in `input` from `from` to `to` and writes the
+ * NUL-terminated result into `output`, never more than 1024 bytes including
+ * the NUL. On failure `output` holds an empty string. */
+int ConvertString(const char *input, char *output, int from, int to);
+
+/* Converts the text file `in_path` into `out_path` (created or replaced
+ * atomically). With keep_comment 1 every changed line is preceded by its
+ * original as a comment of the file's kind. On failure no output file is
+ * left and *error_line holds the first failing line, counted from 1. */
+int ConvertFile(const char *in_path, const char *out_path, int from, int to, int keep_comment,
+                int *error_line);
+
+/* Names of the encoding codes ("-EucKr", "-UTF", "-PUNY", "-RACE", "-EucKr");
+ * NULL for a code outside 0..4. */
+const char *NamecodecEncodingName(int code);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,289 @@
+#include "internal.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ustring.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace namecodec {
+namespace detail {
+
+namespace {
+
+struct ConverterCloser {
+    void operator()(UConverter *c) const { ucnv_close(c); }
+};
+
+// ICU converters keep state and are not shareable between threads. The
+// "windows-949" table is Microsoft's, with all 11,172 syllables; Qt's own
+// EUC-KR and CP949 codecs are not, which is why every program comes here.
+UConverter *cp949Converter()
+{
+    thread_local std::unique_ptr<UConverter, ConverterCloser> converter = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UConverter *c = ucnv_open("windows-949", &status);
+        if (U_FAILURE(status))
+            return std::unique_ptr<UConverter, ConverterCloser>();
+        status = U_ZERO_ERROR;
+        ucnv_setToUCallBack(c, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        ucnv_setFromUCallBack(c, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        return std::unique_ptr<UConverter, ConverterCloser>(c);
+    }();
+    return converter.get();
+}
+
+std::string hexByte(unsigned char b)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%02X", b);
+    return buf;
+}
+
+std::string codePointName(char32_t cp)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
+    return buf;
+}
+
+// Offset of the first malformed UTF-8 sequence, or npos.
+std::size_t firstBadUtf8(std::string_view s)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(s.data());
+    const std::size_t n = s.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return i;
+        }
+        if (i + len > n)
+            return i;
+        for (std::size_t k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return i;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))
+            || (cp >= 0xD800 && cp <= 0xDFFF))
+            return i;
+        i += len;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
+std::size_t countChars(std::string_view bytes, Encoding enc)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    std::size_t i = 0, count = 0;
+    while (i < bytes.size()) {
+        i += charLength(p + i, bytes.size() - i, enc);
+        ++count;
+    }
+    return count;
+}
+
+void locate(std::string_view text, std::size_t offset, Encoding enc, int &line, int &column)
+{
+    if (offset > text.size())
+        offset = text.size();
+    line = 1;
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i < offset; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    column = static_cast<int>(countChars(text.substr(lineStart, offset - lineStart), enc)) + 1;
+}
+
+std::string toUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.resize(text.size() * 3);
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
+                       static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+    out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
+    return out;
+}
+
+std::u16string fromUtf8(std::string_view text)
+{
+    std::u16string out;
+    out.resize(text.size());
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
+                         static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+    out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
+    return out;
+}
+
+std::string displayText(std::string_view bytes, Encoding enc)
+{
+    if (enc == Encoding::Utf8 || enc == Encoding::Punycode)
+        return toUtf8(fromUtf8(bytes));
+    UConverter *c = cp949Converter();
+    if (!c)
+        return std::string(bytes);
+    // Substitute rather than stop: this text is only shown.
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter *sub = ucnv_clone(c, &status);
+    if (U_FAILURE(status))
+        return std::string(bytes);
+    ucnv_setToUCallBack(sub, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
+    std::u16string wide(bytes.size() + 1, u'\0');
+    status = U_ZERO_ERROR;
+    const int32_t n = ucnv_toUChars(sub, wide.data(), static_cast<int32_t>(wide.size()), bytes.data(),
+                                    static_cast<int32_t>(bytes.size()), &status);
+    ucnv_close(sub);
+    wide.resize(U_SUCCESS(status) ? static_cast<std::size_t>(n) : 0);
+    return toUtf8(wide);
+}
+
+Error makeError(ErrorKind kind, std::string message, std::string label)
+{
+    Error e;
+    e.kind = kind;
+    e.message = std::move(message);
+    e.label = std::move(label);
+    return e;
+}
+
+} // namespace detail
+
+using namespace detail;
+
+bool isValidUtf8(std::string_view bytes)
+{
+    return firstBadUtf8(bytes) == std::string_view::npos;
+}
+
+Result<std::u16string> decodeText(std::string_view bytes, Encoding from)
+{
+    if (from == Encoding::Utf8 || from == Encoding::Punycode) {
+        const std::size_t bad = firstBadUtf8(bytes);
+        if (bad != std::string_view::npos) {
+            Error e = makeError(ErrorKind::Decode,
+                                "UTF-8로 읽을 수 없는 바이트가 있습니다 ("
+                                    + hexByte(static_cast<unsigned char>(bytes[bad])) + ").");
+            locate(bytes, bad, Encoding::Utf8, e.line, e.column);
+            return Unexpected(e);
+        }
+        return fromUtf8(bytes);
+    }
+    UConverter *c = cp949Converter();
+    if (!c)
+        return Unexpected(makeError(ErrorKind::Unsupported, "EUC-KR 변환기를 열 수 없습니다."));
+    ucnv_resetToUnicode(c);
+    // Every code page 949 character is one UTF-16 unit, so the output never
+    // outgrows the input.
+    std::u16string out(bytes.size(), u'\0');
+    const char *src = bytes.data();
+    const char *srcEnd = src + bytes.size();
+    UChar *dst = out.data();
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_toUnicode(c, &dst, dst + out.size(), &src, srcEnd, nullptr, true, &status);
+    if (U_FAILURE(status)) {
+        char invalid[8];
+        int8_t invalidLength = sizeof invalid;
+        UErrorCode ignore = U_ZERO_ERROR;
+        ucnv_getInvalidChars(c, invalid, &invalidLength, &ignore);
+        if (U_FAILURE(ignore))
+            invalidLength = 0;
+        const std::size_t offset = static_cast<std::size_t>(src - bytes.data()) - static_cast<std::size_t>(invalidLength);
+        ucnv_resetToUnicode(c);
+        Error e = makeError(ErrorKind::Decode,
+                            "EUC-KR(코드 페이지 949)로 읽을 수 없는 바이트가 있습니다 ("
+                                + hexByte(static_cast<unsigned char>(bytes[offset])) + ").");
+        locate(bytes, offset, Encoding::Cp949, e.line, e.column);
+        return Unexpected(e);
+    }
+    out.resize(static_cast<std::size_t>(dst - out.data()));
+    return out;
+}
+
+Result<std::string> encodeText(std::u16string_view text, Encoding to)
+{
+    auto failAt = [&](std::size_t unitOffset, const char *encodingName) {
+        char32_t cp = text[unitOffset];
+        if (U16_IS_LEAD(cp) && unitOffset + 1 < text.size() && U16_IS_TRAIL(text[unitOffset + 1]))
+            cp = U16_GET_SUPPLEMENTARY(cp, text[unitOffset + 1]);
+        Error e = makeError(ErrorKind::Encode, std::string("문자 ") + codePointName(cp) + "("
+                                                  + toUtf8(text.substr(unitOffset, cp > 0xFFFF ? 2 : 1))
+                                                  + ")는 " + encodingName + "로 나타낼 수 없습니다.");
+        e.line = 1;
+        std::size_t lineStart = 0;
+        for (std::size_t i = 0; i < unitOffset; ++i) {
+            if (text[i] == u'\n') {
+                ++e.line;
+                lineStart = i + 1;
+            }
+        }
+        int column = 1;
+        for (std::size_t i = lineStart; i < unitOffset; ++i) {
+            if (!U16_IS_TRAIL(text[i]))
+                ++column;
+        }
+        e.column = column;
+        return Unexpected(e);
+    };
+
+    if (to == Encoding::Utf8 || to == Encoding::Punycode) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char16_t u = text[i];
+            if (U16_IS_LEAD(u) && i + 1 < text.size() && U16_IS_TRAIL(text[i + 1])) {
+                ++i;
+            } else if (U16_IS_SURROGATE(u)) {
+                return failAt(i, "UTF-8");
+            }
+        }
+        return toUtf8(text);
+    }
+    UConverter *c = cp949Converter();
+    if (!c)
+        return Unexpected(makeError(ErrorKind::Unsupported, "EUC-KR 변환기를 열 수 없습니다."));
+    ucnv_resetFromUnicode(c);
+    std::string out(text.size() * 2, '\0');
+    const UChar *src = text.data();
+    const UChar *srcEnd = src + text.size();
+    char *dst = out.data();
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_fromUnicode(c, &dst, dst + out.size(), &src, srcEnd, nullptr, true, &status);
+    if (U_FAILURE(status)) {
+        UChar invalid[4];
+        int8_t invalidLength = 4;
+        UErrorCode ignore = U_ZERO_ERROR;
+        ucnv_getInvalidUChars(c, invalid, &invalidLength, &ignore);
+        if (U_FAILURE(ignore))
+            invalidLength = 0;
+        const std::size_t offset = static_cast<std::size_t>(src - text.data()) - static_cast<std::size_t>(invalidLength);
+        ucnv_resetFromUnicode(c);
+        return failAt(offset < text.size() ? offset : text.size() - 1, "EUC-KR");
+    }
+    out.resize(static_cast<std::size_t>(dst - out.data()));
+    return out;
+}
+
+} // namespace namecodec
