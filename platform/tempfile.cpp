@@ -1,0 +1,57 @@
+#include "tempfile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <limits>
+
+QString temporaryFileName(const QString &directory)
+{
+    const qint64 seconds = QDateTime::currentSecsSinceEpoch();
+    const quint32 random = QRandomGenerator::global()->bounded(std::numeric_limits<qint32>::max());
+    return QDir(directory).filePath(QStringLiteral("conv_%1%2.tmp").arg(seconds).arg(random));
+}
+
+ScopedTempFile::~ScopedTempFile()
+{
+    remove();
+}
+
+bool ScopedTempFile::create(const QString &directory, QString *error)
+{
+    return create(
+        directory, [&directory] { return temporaryFileName(directory); }, error);
+}
+
+bool ScopedTempFile::create(
+    const QString &directory, const std::function<QString()> &nextName, QString *error)
+{
+    remove();
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const QString candidate = nextName();
+        QFile file(candidate);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            m_path = candidate;
+            return true;
+        }
+        // Only a name that is taken is worth another try; a missing or
+        // unwritable directory fails the same way every time.
+        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
+            break;
+    }
+    if (error)
+        *error = QStringLiteral("임시 파일을 만들 수 없습니다: %1").arg(QDir::toNativeSeparators(directory));
+    return false;
+}
+
+void ScopedTempFile::remove()
+{
+    if (m_path.isEmpty())
+        return;
+    QFile::remove(m_path);
+    m_path.clear();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// A file "conv_<time><rand>.tmp" in the temporary directory, created
+// exclusively (an existing name is never opened: another name is tried) and
+// deleted when the object goes, so a command leaves none behind whichever
+// way it ends.
+class ScopedTempFile {
+public:
+    ScopedTempFile() = default;
+    ~ScopedTempFile();
+    ScopedTempFile(const ScopedTempFile &) = delete;
+    ScopedTempFile &operator=(const ScopedTempFile &) = delete;
+
+    // Creates the file, empty. On failure returns false and sets `error`
+    // to a Korean message naming the directory.
+    bool create(const QString &directory, QString *error = nullptr);
+    // The same with the candidate names given, one call a try.
+    bool create(const QString &directory, const std::function<QString()> &nextName, QString *error);
+
+    const QString &path() const { return m_path; }
+    void remove();
+
+private:
+    QString m_path;
+};
+
+// "conv_<seconds since 1970><random>.tmp" inside `directory`.
+QString temporaryFileName(const QString &directory);
