@@ -1,0 +1,41 @@
+#include "conversionresult.h"
+
+#include "namebytes.h"
+
+QString ConversionResult::emptySelectionText()
+{
+    return QStringLiteral("선택한 문자가 없습니다.");
+}
+
+ConversionResult convertSelection(
+    const QString &selection, int fromCode, int toCode, namecodec::Encoding textEncoding)
+{
+    constexpr qsizetype kMaxInputBytes = 1024;
+    ConversionResult result;
+    const QString input = selection.trimmed();
+    if (input.isEmpty()) {
+        result.display = ConversionResult::emptySelectionText();
+        return result;
+    }
+    const auto bytes = encodeNameText(input, textEncoding);
+    if (!bytes)
+        return result; // refused like a library failure: nothing shown, nothing to apply
+
+    const QByteArray cut = cutToBytes(*bytes, kMaxInputBytes, textEncoding);
+    const StringConversion conversion = convertNameString(cut, fromCode, toCode);
+    const auto converted = decodeNameText(conversion.output, textEncoding);
+    if (!conversion.ok() || !converted)
+        return result;
+
+    const QString shownInput = decodeNameText(cut, textEncoding).value_or(input);
+    result.display = QStringLiteral("입력 코드 %1 : %2\n출력 코드 %3 : %4\n")
+                         .arg(encodingName(fromCode), shownInput, encodingName(toCode), *converted);
+    // The selection's surrounding white space (a line break, indentation) is
+    // not part of the name; applying keeps it instead of swallowing it.
+    const qsizetype lead = selection.indexOf(input);
+    result.output = selection.left(lead) + *converted + selection.mid(lead + input.size());
+    // Only the first 1024 bytes are converted; writing that over a longer
+    // selection would drop the rest of it, so a cut result is shown only.
+    result.applicable = cut.size() == bytes->size();
+    return result;
+}

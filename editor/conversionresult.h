@@ -1,0 +1,20 @@
+#pragma once
+
+#include "namecodec/codec.h"
+
+#include <QString>
+
+// The one conversion behind the result dialog: the selected text converted
+// once from `fromCode` to `toCode`, with the text the dialog shows.
+struct ConversionResult {
+    QString display; // what the dialog's text box shows
+    QString output; // what "문서에 적용" writes over the selection
+    bool applicable = false; // false when nothing was converted: applying must change nothing
+
+    static QString emptySelectionText();
+};
+
+// `textEncoding` is how the document's text is held in bytes (code page 949,
+// or UTF-8 for a UTF-8 document, which the caller then names with code 1).
+ConversionResult convertSelection(const QString &selection, int fromCode, int toCode,
+    namecodec::Encoding textEncoding = namecodec::Encoding::Cp949);

@@ -1,0 +1,49 @@
+#include "convresultdialog.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CConvResultDialog::CConvResultDialog(
+    const QString &input, int fromCode, int toCode, QWidget *parent, namecodec::Encoding textEncoding)
+    : QDialog(parent)
+    , m_result(convertSelection(input, fromCode, toCode, textEncoding))
+{
+    setObjectName(QStringLiteral("dialog%1").arg(kDialogId));
+    setWindowTitle(QStringLiteral("변환 결과"));
+
+    m_display = new QPlainTextEdit(this);
+    m_display->setObjectName(QStringLiteral("control%1").arg(kResultEdit));
+    m_display->setReadOnly(true);
+    m_display->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_display->setPlainText(m_result.display);
+    m_display->setMinimumWidth(m_display->fontMetrics().averageCharWidth() * 60);
+
+    m_applyBox = new QCheckBox(QStringLiteral("문서에 적용"), this);
+    m_applyBox->setObjectName(QStringLiteral("control%1").arg(kApplyCheck));
+    // Nothing was converted: writing the empty output back would wipe the
+    // selection.
+    m_applyBox->setEnabled(m_result.applicable);
+
+    auto *ok = new QPushButton(QStringLiteral("확인"), this);
+    ok->setObjectName(QStringLiteral("control%1").arg(kOkButton));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &CConvResultDialog::confirm);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_applyBox);
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_display, 1);
+    layout->addLayout(buttons);
+    ok->setFocus();
+}
+
+void CConvResultDialog::confirm()
+{
+    m_apply = m_applyBox->isEnabled() && m_applyBox->isChecked();
+    accept();
+}

@@ -1,0 +1,188 @@
+#include "stringconvertdialog.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QString controlName(int id)
+{
+    return QStringLiteral("control%1").arg(id);
+}
+
+QPlainTextEdit *makeOutputBox(int id, QWidget *parent)
+{
+    auto *box = new QPlainTextEdit(parent);
+    box->setObjectName(controlName(id));
+    box->setReadOnly(true);
+    box->setTabChangesFocus(true);
+    box->setFixedHeight(box->fontMetrics().lineSpacing() * 3 + 12);
+    return box;
+}
+
+} // namespace
+
+CStringConvertDialog::CStringConvertDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("dialog%1").arg(kDialogId));
+    setWindowTitle(QStringLiteral("개별 문자열 변환"));
+
+    m_input = new QComboBox(this);
+    m_input->setObjectName(controlName(kInputCombo));
+    m_input->setEditable(true);
+    m_input->setInsertPolicy(QComboBox::NoInsert);
+    m_input->setMinimumContentsLength(40);
+
+    auto *inputGroup = new QGroupBox(QStringLiteral("입력 인코드"), this);
+    m_fromEucKr = new QRadioButton(QStringLiteral("EUC-KR"), inputGroup);
+    m_fromEucKr->setObjectName(controlName(kEucKrInputRadio));
+    m_fromPunycode = new QRadioButton(QStringLiteral("Punycode"), inputGroup);
+    m_fromPunycode->setObjectName(controlName(kPunycodeInputRadio));
+    auto *inputLayout = new QHBoxLayout(inputGroup);
+    inputLayout->addWidget(m_fromEucKr);
+    inputLayout->addWidget(m_fromPunycode);
+
+    auto *outputGroup = new QGroupBox(QStringLiteral("출력 인코드"), this);
+    m_wantEucKr = new QCheckBox(QStringLiteral("EUC-KR"), outputGroup);
+    m_wantEucKr->setObjectName(controlName(kEucKrOutputCheck));
+    m_wantPunycode = new QCheckBox(QStringLiteral("Punycode"), outputGroup);
+    m_wantPunycode->setObjectName(controlName(kPunycodeOutputCheck));
+    m_wantAll = new QCheckBox(QStringLiteral("전체 인코딩"), outputGroup);
+    m_wantAll->setObjectName(controlName(kAllOutputsCheck));
+    auto *outputLayout = new QHBoxLayout(outputGroup);
+    outputLayout->addWidget(m_wantEucKr);
+    outputLayout->addWidget(m_wantPunycode);
+    outputLayout->addWidget(m_wantAll);
+
+    m_convert = new QPushButton(QStringLiteral("문자열 변환"), this);
+    m_convert->setObjectName(controlName(kConvertButton));
+    m_convert->setDefault(true);
+    m_convert->setAutoDefault(true);
+
+    m_eucKrOutput = makeOutputBox(kEucKrOutputEdit, this);
+    m_punycodeOutput = makeOutputBox(kPunycodeOutputEdit, this);
+    m_eucKrOutput->installEventFilter(this);
+    m_punycodeOutput->installEventFilter(this);
+
+    auto *inputRow = new QHBoxLayout;
+    inputRow->addWidget(new QLabel(QStringLiteral("문자열"), this));
+    inputRow->addWidget(m_input, 1);
+    inputRow->addWidget(m_convert);
+
+    auto *choices = new QHBoxLayout;
+    choices->addWidget(inputGroup);
+    choices->addWidget(outputGroup, 1);
+
+    auto *results = new QGridLayout;
+    results->addWidget(new QLabel(QStringLiteral("EUC-KR"), this), 0, 0, Qt::AlignTop);
+    results->addWidget(m_eucKrOutput, 0, 1);
+    results->addWidget(new QLabel(QStringLiteral("Punycode"), this), 1, 0, Qt::AlignTop);
+    results->addWidget(m_punycodeOutput, 1, 1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(inputRow);
+    layout->addLayout(choices);
+    layout->addLayout(results);
+
+    connect(m_convert, &QPushButton::clicked, this, &CStringConvertDialog::convert);
+    connect(m_wantEucKr, &QCheckBox::clicked, this, &CStringConvertDialog::outputChoiceClicked);
+    connect(m_wantPunycode, &QCheckBox::clicked, this, &CStringConvertDialog::outputChoiceClicked);
+
+    m_message = [this](const QString &text) {
+        QMessageBox::information(this, QApplication::applicationName(), text);
+    };
+}
+
+void CStringConvertDialog::setMessageHandler(std::function<void(const QString &)> handler)
+{
+    m_message = std::move(handler);
+}
+
+void CStringConvertDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    // Every opening starts from EUC-KR input with all outputs; the two
+    // output boxes keep what the user last chose.
+    m_fromEucKr->setChecked(true);
+    m_wantAll->setChecked(true);
+    m_eucKrOutput->clear();
+    m_punycodeOutput->clear();
+    m_converter.open();
+    m_input->clear();
+    m_input->addItems(m_converter.list());
+    m_input->setCurrentIndex(-1);
+    m_input->clearEditText();
+    QTimer::singleShot(0, m_input, [this] { m_input->setFocus(); });
+}
+
+void CStringConvertDialog::done(int result)
+{
+    m_eucKrOutput->clear();
+    m_punycodeOutput->clear();
+    m_converter.close();
+    QDialog::done(result);
+}
+
+bool CStringConvertDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn && (watched == m_eucKrOutput || watched == m_punycodeOutput)) {
+        auto *box = static_cast<QPlainTextEdit *>(watched);
+        box->selectAll();
+        box->ensureCursorVisible();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CStringConvertDialog::convert()
+{
+    StringConverter::Request request;
+    request.input = m_input->currentText();
+    request.fromCode
+        = m_fromPunycode->isChecked() ? StringConverter::kPunycodeCode : StringConverter::kEucKrCode;
+    request.wantEucKr = m_wantEucKr->isChecked();
+    request.wantPunycode = m_wantPunycode->isChecked();
+    request.wantAll = m_wantAll->isChecked();
+
+    const StringConverter::Reply reply = m_converter.convert(request);
+    switch (reply.outcome) {
+    case StringConverter::Outcome::Blank:
+        return;
+    case StringConverter::Outcome::LabelTooLong:
+        m_message(StringConverter::labelTooLongMessage());
+        return;
+    case StringConverter::Outcome::Unencodable:
+        m_message(StringConverter::unencodableMessage());
+        return;
+    case StringConverter::Outcome::Converted:
+        break;
+    }
+    if (m_input->count() != m_converter.list().size()) {
+        m_input->clear();
+        m_input->addItems(m_converter.list());
+    }
+    m_input->setCurrentIndex(reply.historyIndex);
+    m_eucKrOutput->setPlainText(reply.eucKr);
+    m_punycodeOutput->setPlainText(reply.punycode);
+}
+
+void CStringConvertDialog::outputChoiceClicked()
+{
+    m_wantAll->setChecked(m_wantEucKr->isChecked() && m_wantPunycode->isChecked());
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "stringconverter.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+// Dialog 103 "개별 문자열 변환". The application keeps one for the whole run,
+// so the history of inputs survives between openings.
+class CStringConvertDialog : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kDialogId = 103;
+    static constexpr int kEucKrOutputEdit = 1002;
+    static constexpr int kPunycodeOutputEdit = 1004;
+    static constexpr int kInputCombo = 1006;
+    static constexpr int kEucKrInputRadio = 1011;
+    static constexpr int kPunycodeInputRadio = 1013;
+    static constexpr int kConvertButton = 1015;
+    static constexpr int kEucKrOutputCheck = 1036;
+    static constexpr int kPunycodeOutputCheck = 1038;
+    static constexpr int kAllOutputsCheck = 1040;
+
+    explicit CStringConvertDialog(QWidget *parent = nullptr);
+
+    // Where the label-length refusal goes; a message box unless a test
+    // answers it.
+    void setMessageHandler(std::function<void(const QString &)> handler);
+
+    const StringConverter &converter() const { return m_converter; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+public slots:
+    void done(int result) override;
+
+private:
+    void convert();
+    void outputChoiceClicked();
+
+    StringConverter m_converter;
+    std::function<void(const QString &)> m_message;
+    QComboBox *m_input = nullptr;
+    QRadioButton *m_fromEucKr = nullptr;
+    QRadioButton *m_fromPunycode = nullptr;
+    QCheckBox *m_wantEucKr = nullptr;
+    QCheckBox *m_wantPunycode = nullptr;
+    QCheckBox *m_wantAll = nullptr;
+    QPlainTextEdit *m_eucKrOutput = nullptr;
+    QPlainTextEdit *m_punycodeOutput = nullptr;
+    QPushButton *m_convert = nullptr;
+};
