@@ -1,6 +1,6 @@
 #include "conversionresult.h"
 
-#include "namebytes.h"
+#include "document/namebytes.h"
 
 QString ConversionResult::emptySelectionText()
 {

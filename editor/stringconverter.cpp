@@ -1,6 +1,6 @@
 #include "stringconverter.h"
 
-#include "namebytes.h"
+#include "document/namebytes.h"
 
 bool CheckLabelLength(const QByteArray &name)
 {

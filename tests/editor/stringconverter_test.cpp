@@ -1,7 +1,7 @@
 // The string converter and the conversion result dialog, driven through
 // their real widgets with the real libnamecodec behind them.
 #include "editor/convresultdialog.h"
-#include "editor/namebytes.h"
+#include "document/namebytes.h"
 #include "editor/stringconvertdialog.h"
 
 #include <QCheckBox>
