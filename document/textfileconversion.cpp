@@ -1,7 +1,7 @@
 #include "textfileconversion.h"
 
 #include "namecodec/namecodec.h"
-#include "platform/tempfile.h"
+#include "platform/scopedtempfile.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 // The string converter and the conversion result dialog, driven through
 // their real widgets with the real libnamecodec behind them.
-#include "editor/convresultdialog.h"
 #include "document/namebytes.h"
+#include "editor/convresultdialog.h"
 #include "editor/stringconvertdialog.h"
 
 #include <QCheckBox>
@@ -371,13 +371,4 @@ TEST(ConversionResult, AUtf8DocumentIsNamedAndConvertedAsUtf8)
         QStringLiteral("中国.cn"));
     // The same text in a code page 949 document cannot be handed over.
     EXPECT_FALSE(convertSelection(QStringLiteral("www.中国.cn"), 4, 2).applicable);
-}
-
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

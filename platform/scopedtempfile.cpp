@@ -1,4 +1,4 @@
-#include "tempfile.h"
+#include "scopedtempfile.h"
 
 #include <QDateTime>
 #include <QDir>

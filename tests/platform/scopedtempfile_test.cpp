@@ -1,4 +1,4 @@
-#include "platform/tempfile.h"
+#include "platform/scopedtempfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,0 +1,58 @@
+#include "viewconversion.h"
+
+#include "convresultdialog.h"
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+
+void showFailingLine(QPlainTextEdit &view, int line)
+{
+    QTextDocument *text = view.document();
+    const int lines = text->blockCount();
+    if (lines == 0 || line < 1)
+        return;
+    line = std::min(line, lines);
+    const QTextBlock block = text->findBlockByNumber(line - 1);
+
+    // Whole lines the view shows, measured with the view's own font rather
+    // than a fixed line height.
+    const int lineHeight = std::max(1, view.fontMetrics().lineSpacing());
+    const int visible = view.viewport()->height() / lineHeight;
+    int top = line - 1;
+    if (visible >= lines - line)
+        top = std::max(0, lines - visible);
+    // Without wrapping, the vertical scroll bar of a plain text view counts
+    // lines.
+    view.verticalScrollBar()->setValue(top);
+
+    QTextCursor cursor(block);
+    const int end = block.position() + std::min(2, block.length() - 1);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    view.verticalScrollBar()->setValue(top); // setTextCursor may have scrolled to the cursor
+}
+
+bool convertSelectionThroughDialog(
+    QPlainTextEdit &view, int fromCode, int toCode, namecodec::Encoding textEncoding)
+{
+    QTextCursor cursor = view.textCursor();
+    // The widget separates selected lines with U+2029; the library wants
+    // ordinary line breaks.
+    QString selection = cursor.selectedText();
+    selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+
+    CConvResultDialog dialog(selection, fromCode, toCode, view.window(), textEncoding);
+    dialog.exec();
+    if (!dialog.apply())
+        return false;
+    cursor.beginEditBlock();
+    cursor.insertText(dialog.outputText());
+    cursor.endEditBlock();
+    view.setTextCursor(cursor);
+    return true;
+}

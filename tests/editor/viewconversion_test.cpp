@@ -1,0 +1,156 @@
+#include "editor/convresultdialog.h"
+#include "editor/viewconversion.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+QString numberedLines(int count)
+{
+    QStringList lines;
+    for (int i = 1; i <= count; ++i)
+        lines << QStringLiteral("줄%1\tIN\tA\t10.0.0.1").arg(i);
+    return lines.join(QLatin1Char('\n'));
+}
+
+class ShownView : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        view.setLineWrapMode(QPlainTextEdit::NoWrap);
+        view.resize(500, 300);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+    int firstVisibleLine() { return view.cursorForPosition(QPoint(2, 2)).blockNumber(); }
+    int lastVisibleLine()
+    {
+        return view.cursorForPosition(QPoint(2, view.viewport()->height() - 2)).blockNumber();
+    }
+    int visibleLines() { return view.viewport()->height() / view.fontMetrics().lineSpacing(); }
+
+    QPlainTextEdit view;
+};
+
+// Answers the result dialog once it is shown modally.
+void answerResultDialog(bool checkApply, QString *shown = nullptr)
+{
+    QTimer::singleShot(0, [=] {
+        auto *dialog = qobject_cast<CConvResultDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        if (shown)
+            *shown = dialog->displayText();
+        auto *apply = dialog->findChild<QCheckBox *>(QStringLiteral("control1013"));
+        if (checkApply && apply->isEnabled())
+            QTest::mouseClick(apply, Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("control1")), Qt::LeftButton);
+    });
+}
+
+} // namespace
+
+TEST_F(ShownView, AFailingLineComesToTheTopWithItsFirstTwoCharactersSelected)
+{
+    view.setPlainText(numberedLines(400));
+    showFailingLine(view, 120);
+    EXPECT_EQ(firstVisibleLine(), 119);
+    const QTextCursor cursor = view.textCursor();
+    EXPECT_EQ(cursor.selectedText(), QStringLiteral("줄1"));
+    EXPECT_EQ(view.document()->findBlock(cursor.selectionStart()).blockNumber(), 119);
+}
+
+TEST_F(ShownView, AFailureOnTheLastScreenfulFillsTheViewWithTheLastLines)
+{
+    view.setPlainText(numberedLines(400));
+    ASSERT_GT(visibleLines(), 3);
+    for (int line : {400, 399, 400 - visibleLines() + 1}) {
+        SCOPED_TRACE(line);
+        view.verticalScrollBar()->setValue(0);
+        showFailingLine(view, line);
+        EXPECT_EQ(lastVisibleLine(), 399);
+        EXPECT_EQ(firstVisibleLine(), 400 - visibleLines());
+        EXPECT_EQ(view.textCursor().selectedText(), QStringLiteral("줄%1").arg(line).left(2));
+        EXPECT_EQ(view.document()->findBlock(view.textCursor().selectionStart()).blockNumber(), line - 1);
+    }
+}
+
+TEST_F(ShownView, AShortTextOrAShortLineStaysInside)
+{
+    view.setPlainText(QStringLiteral("a\n\nxyz"));
+    showFailingLine(view, 1);
+    EXPECT_EQ(view.textCursor().selectedText(), QStringLiteral("a"));
+    showFailingLine(view, 2);
+    EXPECT_EQ(view.textCursor().selectedText(), QString());
+    EXPECT_EQ(view.textCursor().blockNumber(), 1);
+    showFailingLine(view, 3);
+    EXPECT_EQ(view.textCursor().selectedText(), QStringLiteral("xy"));
+    EXPECT_EQ(firstVisibleLine(), 0);
+}
+
+TEST_F(ShownView, AppliedSelectionConversionIsOneUndoStep)
+{
+    view.setPlainText(QStringLiteral("www\tIN\tCNAME\t웹.한국.kr.\nnext"));
+    QTextCursor cursor(view.document());
+    const int start = view.toPlainText().indexOf(QStringLiteral("웹"));
+    cursor.setPosition(start);
+    cursor.setPosition(start + QStringLiteral("웹.한국.kr.").size(), QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+
+    QString shown;
+    answerResultDialog(true, &shown);
+    EXPECT_TRUE(convertSelectionThroughDialog(view, 4, 2));
+    EXPECT_EQ(shown,
+        QStringLiteral("입력 코드 -EucKr : 웹.한국.kr.\n출력 코드 -PUNY : xn--yq5b.xn--3e0b707e.kr.\n"));
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("www\tIN\tCNAME\txn--yq5b.xn--3e0b707e.kr.\nnext"));
+
+    view.undo();
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("www\tIN\tCNAME\t웹.한국.kr.\nnext"));
+}
+
+TEST_F(ShownView, ARefusedOrUnappliedConversionLeavesTheSelectionAlone)
+{
+    const QString text = QStringLiteral("한글_.kr 한국.kr");
+    view.setPlainText(text);
+    view.selectAll();
+
+    answerResultDialog(true); // the box is disabled: the library refused
+    EXPECT_FALSE(convertSelectionThroughDialog(view, 4, 2));
+    EXPECT_EQ(view.toPlainText(), text);
+    EXPECT_EQ(view.textCursor().selectedText(), text);
+
+    view.setPlainText(QStringLiteral("한국.kr"));
+    view.selectAll();
+    answerResultDialog(false);
+    EXPECT_FALSE(convertSelectionThroughDialog(view, 4, 2));
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("한국.kr"));
+
+    // Nothing selected: the dialog says so and nothing is inserted.
+    QTextCursor cursor = view.textCursor();
+    cursor.clearSelection();
+    view.setTextCursor(cursor);
+    QString shown;
+    answerResultDialog(true, &shown);
+    EXPECT_FALSE(convertSelectionThroughDialog(view, 4, 2));
+    EXPECT_EQ(shown, QStringLiteral("선택한 문자가 없습니다."));
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("한국.kr"));
+}
+
+TEST_F(ShownView, AMultiLineSelectionKeepsItsLineBreaks)
+{
+    view.setPlainText(QStringLiteral("a.한국.kr\nb.한국.kr\n"));
+    view.selectAll();
+    answerResultDialog(true);
+    EXPECT_TRUE(convertSelectionThroughDialog(view, 4, 2));
+    EXPECT_EQ(view.toPlainText(), QStringLiteral("a.xn--3e0b707e.kr\nb.xn--3e0b707e.kr\n"));
+}
