@@ -84,6 +84,34 @@ std::optional<Error> hangulTrap(const std::u16string &label, std::string_view ra
     return std::nullopt;
 }
 
+// UTS #46 still accepts symbols and punctuation that IDNA2008 took out of
+// domain names (U+2605 BLACK STAR and the like); registries refuse them, so
+// only letters, marks and digits pass, plus the few contextual characters
+// IDNA2008 allows.
+UChar32 firstNotIdna2008(const std::u16string &label)
+{
+    for (std::size_t i = 0; i < label.size();) {
+        UChar32 c;
+        U16_NEXT(label.data(), i, label.size(), c);
+        if (c < 0x80 || c == 0x00B7 || c == 0x0375 || c == 0x05F3 || c == 0x05F4 || c == 0x30FB)
+            continue;
+        switch (u_charType(c)) {
+        case U_UPPERCASE_LETTER:
+        case U_LOWERCASE_LETTER:
+        case U_TITLECASE_LETTER:
+        case U_MODIFIER_LETTER:
+        case U_OTHER_LETTER:
+        case U_NON_SPACING_MARK:
+        case U_COMBINING_SPACING_MARK:
+        case U_DECIMAL_DIGIT_NUMBER:
+            continue;
+        default:
+            return c;
+        }
+    }
+    return -1;
+}
+
 // The first code point of the label that IDNA refuses on its own, for the
 // message; the whole label was refused, so this only runs on the error path.
 UChar32 firstRefused(UIDNA *idna, const std::u16string &label)
@@ -158,6 +186,13 @@ Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encodin
         return Unexpected(*trap);
     if (!m_idna)
         return Unexpected(makeError(ErrorKind::Unsupported, "IDNA 변환기를 열 수 없습니다."));
+    if (const UChar32 symbol = firstNotIdna2008(*wide); symbol >= 0) {
+        const bool space = symbol == 0xA0 || symbol == 0x3000 || u_isspace(symbol);
+        return Unexpected(makeError(ErrorKind::Disallowed,
+            quoted(label, enc) + (space ? " 레이블에 공백 문자 " : " 레이블에 도메인 이름에 쓸 수 없는 문자 ")
+                + codePoint(symbol) + "가 있습니다.",
+            std::string(label)));
+    }
 
     UChar out[256];
     UIDNAInfo info = UIDNA_INFO_INITIALIZER;
