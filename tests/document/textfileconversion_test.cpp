@@ -61,8 +61,9 @@ TEST(ConvertDocumentBytes, GivesExactlyWhatConvertFileWritesBothWaysWithAndWitho
         const TextConversion back = convertDocumentBytes(forth.text, 2, 4, keep, temp.path());
         ASSERT_TRUE(back.ok);
         EXPECT_EQ(back.text, readAll(out));
-        if (keep == 0)
+        if (keep == 0) {
             EXPECT_EQ(back.text, euckr); // a round trip without comments gives the text back
+        }
         EXPECT_TRUE(QDir(temp.path()).isEmpty());
     }
 }

@@ -1,0 +1,124 @@
+#include "platform/settings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+constexpr int kRegistryBufferBytes = 260;
+}
+
+bool readMachineString(const QSettings &store, const QString &key, QString &value)
+{
+    const QVariant stored = store.value(key);
+    if (!stored.isValid())
+        return false;
+    const QString text = stored.toString();
+    // The terminating NUL shares the buffer with the text.
+    if (text.toUtf8().size() + 1 > kRegistryBufferBytes)
+        return false;
+    value = text;
+    return true;
+}
+
+QuorelSettings::QuorelSettings(QSettings &user, const QSettings &machine)
+    : m_user(user)
+    , m_machine(machine)
+{
+}
+
+int QuorelSettings::commentOption() const
+{
+    bool ok = false;
+    const int value = m_user.value(QStringLiteral("EnvOption/IsComment"), 1).toInt(&ok);
+    return ok ? value : 1;
+}
+
+void QuorelSettings::setCommentOption(int value)
+{
+    m_user.setValue(QStringLiteral("EnvOption/IsComment"), value);
+    m_user.sync();
+}
+
+QString QuorelSettings::installDirectory() const
+{
+    const QString stored = m_user.value(QStringLiteral("EnvOption/ProPathName")).toString();
+    if (!stored.isEmpty())
+        return QDir::cleanPath(stored);
+    return QCoreApplication::applicationDirPath();
+}
+
+QString QuorelSettings::tempDirectory() const
+{
+    return installDirectory() + QStringLiteral("/temp");
+}
+
+QString QuorelSettings::bundledSampleName(int templateId)
+{
+    switch (templateId) {
+    case 131:
+        return QStringLiteral("sample.zone");
+    case 149:
+        return QStringLiteral("sample-reverse.zone");
+    case 132:
+        return QStringLiteral("named.conf");
+    case 133:
+        return QStringLiteral("vhost.conf");
+    default:
+        return {};
+    }
+}
+
+QString QuorelSettings::samplePath(int templateId) const
+{
+    QString key;
+    switch (templateId) {
+    case 131:
+        key = QStringLiteral("SampleZonePath");
+        break;
+    case 149:
+        key = QStringLiteral("SampleReverseZonePath");
+        break;
+    case 132:
+        key = QStringLiteral("SampleNamedconfPath");
+        break;
+    case 133:
+        key = QStringLiteral("SampleVirtualHostConfPath");
+        break;
+    default:
+        return {};
+    }
+    QString path;
+    if (readMachineString(m_machine, key, path) && !path.isEmpty())
+        return path;
+    return installDirectory() + QStringLiteral("/samples/") + bundledSampleName(templateId);
+}
+
+QString QuorelSettings::ftpOpenIniPath() const
+{
+    QString path;
+    readMachineString(m_machine, QStringLiteral("FtpOpenIniPath"), path);
+    return path;
+}
+
+QStringList QuorelSettings::recentFiles() const
+{
+    QStringList files;
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString file = m_user.value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
+        if (!file.isEmpty())
+            files << file;
+    }
+    return files;
+}
+
+void QuorelSettings::setRecentFiles(const QStringList &files)
+{
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString key = QStringLiteral("Recent File List/File%1").arg(i);
+        if (i <= files.size())
+            m_user.setValue(key, files.at(i - 1));
+        else
+            m_user.remove(key);
+    }
+    m_user.sync();
+}
