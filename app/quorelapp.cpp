@@ -17,6 +17,7 @@
 #include "editor/childframe.h"
 #include "editor/mainframe.h"
 #include "editor/quorelview.h"
+#include "editor/stringconvertdialog.h"
 #include "panes/openfilelistdialog.h"
 
 CQuorelApp::CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prompter, AppOptions options)
@@ -33,6 +34,7 @@ CQuorelApp::CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prom
 CQuorelApp::~CQuorelApp()
 {
     ExitInstance();
+    delete m_pStringConvert;
     delete m_pMainFrame;
 }
 
@@ -119,6 +121,9 @@ void CQuorelApp::connectCommands()
     on(ids::ID_SAVE_ALL, [this] { OnSaveAll(); });
     on(ids::ID_COMMENT, [this] { OnToggleComment(); });
     on(ids::ID_APP_ABOUT, [this] { OnAppAbout(); });
+    on(ids::ID_STRING_CONVERT, [this] { OnStringConvert(); });
+    on(ids::ID_CONVERT_TO_PUNY, [this] { OnConvertDocument(4, 2); });
+    on(ids::ID_CONVERT_TO_EUCKR, [this] { OnConvertDocument(2, 4); });
     connect(m_pMainFrame, &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
         for (const QString &path : paths)
             openReported(path);

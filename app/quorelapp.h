@@ -12,6 +12,7 @@
 
 class CMainFrame;
 class CQuorelDoc;
+class CStringConvertDialog;
 class Prompter;
 class QSettings;
 class SingleInstance;
@@ -58,6 +59,12 @@ public:
     void OnSaveAll();
     void OnToggleComment();
     void OnAppAbout();
+    // 32784: the string converter, made on first use and kept until exit so
+    // its history survives between openings.
+    void OnStringConvert();
+    CStringConvertDialog *stringConverter() const;
+    // 32802 and 32805 on the active document.
+    bool OnConvertDocument(int from, int to);
     // Asked before the main window closes: every modified document is
     // offered for saving; false when the user cancels.
     bool SaveAllModified();
@@ -80,6 +87,7 @@ private:
     CMainFrame *m_pMainFrame = nullptr;
     std::unique_ptr<SingleInstance> m_pInstance;
     int m_nComment = 1;
+    QPointer<CStringConvertDialog> m_pStringConvert;
     bool m_bExited = false;
     bool m_bLastOpenDeclined = false;
 };

@@ -24,6 +24,7 @@
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
 #include "editor/quorelview.h"
+#include "editor/viewconversion.h"
 #include "panes/dockingpanebar.h"
 #include "panes/openfilelistdialog.h"
 
@@ -495,6 +496,7 @@ CChildFrame *CMainFrame::CreateChildFrame(CQuorelDoc *doc)
     m_pMdiArea->addSubWindow(frame);
     frame->hide();
     CQuorelView *view = frame->view();
+    view->setSelectionConverter(&convertViewSelection);
     connect(view, &QPlainTextEdit::copyAvailable, this, &CMainFrame::updateEditCommands);
     connect(view, &QPlainTextEdit::undoAvailable, this, &CMainFrame::updateEditCommands);
     connect(frame, &QObject::destroyed, this, [this] {

@@ -1,6 +1,8 @@
 #include "viewconversion.h"
 
 #include "convresultdialog.h"
+#include "document/quoreldoc.h"
+#include "editor/quorelview.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -55,4 +57,18 @@ bool convertSelectionThroughDialog(
     cursor.endEditBlock();
     view.setTextCursor(cursor);
     return true;
+}
+
+void convertViewSelection(CQuorelView &view, int fromCode, int toCode)
+{
+    constexpr int kEucKrCode = 4;
+    constexpr int kUtf8Code = 1;
+    CQuorelDoc *doc = view.GetDocument();
+    if (doc && doc->encoding() == TextEncoding::Utf8) {
+        fromCode = fromCode == kEucKrCode ? kUtf8Code : fromCode;
+        toCode = toCode == kEucKrCode ? kUtf8Code : toCode;
+        convertSelectionThroughDialog(view, fromCode, toCode, namecodec::Encoding::Utf8);
+        return;
+    }
+    convertSelectionThroughDialog(view, fromCode, toCode, namecodec::Encoding::Cp949);
 }

@@ -16,3 +16,9 @@ void showFailingLine(QPlainTextEdit &view, int line);
 // passed on as given. Returns true when the text was changed.
 bool convertSelectionThroughDialog(QPlainTextEdit &view, int fromCode, int toCode,
     namecodec::Encoding textEncoding = namecodec::Encoding::Cp949);
+
+class CQuorelView;
+
+// The view's selection conversions (32796: 4 -> 2, 32799: 2 -> 4). A UTF-8
+// document's text is handed over as UTF-8, named with code 1.
+void convertViewSelection(CQuorelView &view, int fromCode, int toCode);

@@ -1,0 +1,43 @@
+// The application's conversion commands: the string converter it keeps and
+// the whole-document conversion of the active window.
+#include "app/quorelapp.h"
+#include "document/documentconversion.h"
+#include "document/prompter.h"
+#include "document/quoreldoc.h"
+#include "editor/childframe.h"
+#include "editor/mainframe.h"
+#include "editor/quorelview.h"
+#include "editor/stringconvertdialog.h"
+#include "editor/viewconversion.h"
+
+#include <QPointer>
+
+CStringConvertDialog *CQuorelApp::stringConverter() const
+{
+    return m_pStringConvert;
+}
+
+void CQuorelApp::OnStringConvert()
+{
+    if (!m_pStringConvert) {
+        m_pStringConvert = new CStringConvertDialog(m_pMainFrame);
+        m_pStringConvert->setMessageHandler(
+            [this](const QString &text) { m_prompter.information(text, m_context.appName); });
+    }
+    m_pStringConvert->exec();
+}
+
+bool CQuorelApp::OnConvertDocument(int from, int to)
+{
+    CChildFrame *frame = m_pMainFrame->activeChildFrame();
+    if (!frame || !frame->document())
+        return false;
+    QPointer<CQuorelView> view = frame->view();
+    return ConvertDocument(
+        *frame->document(), from, to,
+        [view](int line) {
+            if (view)
+                showFailingLine(*view, line);
+        },
+        m_pMainFrame);
+}

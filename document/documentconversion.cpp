@@ -1,0 +1,112 @@
+#include "documentconversion.h"
+
+#include "document/documentcontext.h"
+#include "document/offthreadwork.h"
+#include "document/prompter.h"
+#include "document/quoreldoc.h"
+#include "document/textfile.h"
+#include "document/textfileconversion.h"
+#include "namecodec/codec.h"
+#include "platform/settings.h"
+
+#include <QDir>
+#include <QTextDocument>
+
+namespace {
+
+constexpr int kEucKrCode = 4;
+constexpr int kUtf8Code = 1;
+
+struct Outcome {
+    TextConversion conversion;
+    DecodedText decoded;
+    bool decodedOk = false;
+};
+
+// The converted bytes read back in the document's own encoding. The editor's
+// reader guesses the encoding; for a result that guess may differ from the
+// document's (a UTF-8 document turned all ASCII, or code page 949 bytes that
+// happen to form UTF-8), and the document must not change its encoding
+// under the user.
+bool decodeAs(const QByteArray &bytes, TextEncoding encoding, DecodedText &decoded)
+{
+    decoded = decodeFileBytes(bytes);
+    if (decoded.encoding == encoding && decoded.badLine == 0)
+        return true;
+    const auto text
+        = namecodec::decodeText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+            encoding == TextEncoding::Utf8 ? namecodec::Encoding::Utf8 : namecodec::Encoding::Cp949);
+    if (!text)
+        return false;
+    // Line breaks are the same bytes in both encodings, so reading the text
+    // again as UTF-8 gives the same breaks and the right characters.
+    const QString unicode = QString::fromUtf16(text->data(), static_cast<qsizetype>(text->size()));
+    decoded = decodeFileBytes(unicode.toUtf8());
+    decoded.encoding = encoding;
+    return decoded.badLine == 0;
+}
+
+} // namespace
+
+QString conversionFailedText()
+{
+    return QStringLiteral("변환에 실패하였습니다.");
+}
+
+QString readOnlyConversionText()
+{
+    return QStringLiteral("읽기전용 파일은 변환할수 없습니다.");
+}
+
+bool ConvertDocument(
+    CQuorelDoc &doc, int from, int to, const std::function<void(int line)> &showFailingLine, QWidget *window)
+{
+    DocumentContext &context = doc.context();
+    if (doc.isReadOnly()) {
+        context.prompter->information(readOnlyConversionText(), context.appName);
+        return false;
+    }
+    const QString name = doc.GetPathName().isEmpty() ? doc.GetTitle() : doc.GetPathName();
+    const TextEncoding encoding = doc.encoding();
+    if (encoding == TextEncoding::Utf8) {
+        from = from == kEucKrCode ? kUtf8Code : from;
+        to = to == kEucKrCode ? kUtf8Code : to;
+    }
+
+    auto fail = [&](int line, const QString &message) {
+        if (!message.isEmpty())
+            context.prompter->information(message, context.appName);
+        if (context.setStatusText)
+            context.setStatusText(conversionFailedText());
+        doc.SendOpenFileList(name);
+        if (line > 0 && showFailingLine)
+            showFailingLine(line);
+        return false;
+    };
+
+    // The copy holds exactly the bytes a save would write.
+    const EncodeResult encoded = encodeDocument(*doc.textDocument(), encoding, doc.lineEnding());
+    if (!encoded.ok())
+        return fail(encoded.errorLine, encoded.message);
+
+    const int keepComment = context.commentOption ? context.commentOption() : 1;
+    const QString tempDirectory = context.settings ? context.settings->tempDirectory() : QDir::tempPath();
+    const Outcome outcome = runOffGuiThread(window, QStringLiteral("변환하고 있습니다..."),
+        [&encoded, from, to, keepComment, tempDirectory, encoding] {
+            Outcome result;
+            result.conversion = convertDocumentBytes(encoded.bytes, from, to, keepComment, tempDirectory);
+            if (result.conversion.ok)
+                result.decodedOk = decodeAs(result.conversion.text, encoding, result.decoded);
+            return result;
+        });
+
+    if (!outcome.conversion.ok)
+        return fail(outcome.conversion.errorLine, outcome.conversion.error);
+    if (!outcome.decodedOk)
+        return fail(0, QStringLiteral("변환한 결과를 읽을 수 없습니다. 문서는 바뀌지 않았습니다."));
+
+    loadIntoDocument(*doc.textDocument(), outcome.decoded);
+    doc.SetModifiedFlag(true);
+    doc.SendOpenFileList(name);
+    return true;
+}
