@@ -74,6 +74,7 @@ void CQuorelDoc::applyDecoded(const DecodedText &decoded)
 {
     loadIntoDocument(*m_pText, decoded);
     m_encoding = decoded.encoding;
+    m_bByteOrderMark = decoded.byteOrderMark;
     m_lineEnding = decoded.ending;
 }
 
@@ -190,7 +191,7 @@ bool CQuorelDoc::OnSaveDocument(const QString &path)
     SendOpenFileList(path);
     auto restoreName = [this] { SendOpenFileList(m_strPathName.isEmpty() ? m_strTitle : m_strPathName); };
 
-    const EncodeResult encoded = encodeDocument(*m_pText, m_encoding, m_lineEnding);
+    const EncodeResult encoded = encodeDocument(*m_pText, m_encoding, m_lineEnding, m_bByteOrderMark);
     if (!encoded.ok()) {
         restoreName();
         m_context.prompter->information(encoded.message, m_context.appName);

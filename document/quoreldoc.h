@@ -97,6 +97,7 @@ private:
     QString m_strPathName;
     int m_bReadOnly = 0;
     TextEncoding m_encoding = TextEncoding::Cp949;
+    bool m_bByteOrderMark = false;
     LineEnding m_lineEnding = LineEnding::LF;
     bool m_bClosed = false;
     bool m_bOpenDeclined = false;

@@ -87,7 +87,9 @@ DecodedText decodeFileBytes(const QByteArray &bytes)
     QString text;
     if (hasNonAscii(bytes) && namecodec::isValidUtf8(view)) {
         result.encoding = TextEncoding::Utf8;
-        text = QString::fromUtf8(bytes);
+        // The mark is kept aside: the editor would drop it silently.
+        result.byteOrderMark = bytes.startsWith("\xef\xbb\xbf");
+        text = QString::fromUtf8(result.byteOrderMark ? bytes.mid(3) : bytes);
     } else {
         auto decoded = namecodec::decodeText(view, namecodec::Encoding::Cp949);
         if (decoded)
@@ -168,7 +170,7 @@ QString documentText(const QTextDocument &doc)
     return text;
 }
 
-EncodeResult encodeDocument(const QTextDocument &doc, TextEncoding encoding, LineEnding ending)
+EncodeResult encodeDocument(const QTextDocument &doc, TextEncoding encoding, LineEnding ending, bool byteOrderMark)
 {
     EncodeResult result;
     const auto target = encoding == TextEncoding::Utf8 ? namecodec::Encoding::Utf8 : namecodec::Encoding::Cp949;
@@ -184,14 +186,16 @@ EncodeResult encodeDocument(const QTextDocument &doc, TextEncoding encoding, Lin
         return result;
     }
     const QByteArray bytes = QByteArray::fromStdString(*encoded);
+    if (byteOrderMark && encoding == TextEncoding::Utf8)
+        result.bytes = "\xef\xbb\xbf";
     if (ending == LineEnding::LF) {
-        result.bytes = bytes;
+        result.bytes += bytes;
     } else if (ending == LineEnding::CRLF) {
-        result.bytes = bytes;
-        result.bytes.replace("\n", "\r\n");
+        QByteArray crlf = bytes;
+        result.bytes += crlf.replace("\n", "\r\n");
     } else {
         // Each line keeps the break it had; lines the user added take LF.
-        result.bytes.reserve(bytes.size() + bytes.size() / 16);
+        result.bytes.reserve(result.bytes.size() + bytes.size() + bytes.size() / 16);
         QTextBlock block = doc.begin();
         qsizetype start = 0;
         while (true) {

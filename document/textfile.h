@@ -18,6 +18,7 @@ enum class LineBreak : unsigned char { None = 0, LF = 1, CRLF = 2, CR = 3 };
 struct DecodedText {
     QString text;
     TextEncoding encoding = TextEncoding::Cp949;
+    bool byteOrderMark = false; // a UTF-8 file that starts with EF BB BF
     LineEnding ending = LineEnding::LF;
     std::vector<LineBreak> breaks; // one per line, only for LineEnding::Mixed
     // First line (from 1) that decodes neither as code page 949 nor as UTF-8;
@@ -38,7 +39,8 @@ struct EncodeResult {
 
 // Encodes a document's text with its encoding and line endings. Mixed line
 // endings are read from the blocks' user state, set by applyLineBreaks().
-EncodeResult encodeDocument(const QTextDocument &doc, TextEncoding encoding, LineEnding ending);
+EncodeResult encodeDocument(const QTextDocument &doc, TextEncoding encoding, LineEnding ending,
+                            bool byteOrderMark = false);
 
 // Puts decoded text into a document and remembers per-line breaks of mixed
 // files in the blocks.
