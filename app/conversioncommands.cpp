@@ -1,5 +1,6 @@
 // The application's conversion commands: the string converter it keeps and
 // the whole-document conversion of the active window.
+#include "app/ids.h"
 #include "app/quorelapp.h"
 #include "document/documentconversion.h"
 #include "document/prompter.h"
@@ -10,7 +11,21 @@
 #include "editor/stringconvertdialog.h"
 #include "editor/viewconversion.h"
 
+#include <QAction>
 #include <QPointer>
+
+void CQuorelApp::connectConversionCommands()
+{
+    connect(m_pMainFrame->action(ids::ID_STRING_CONVERT), &QAction::triggered, this, [this] { OnStringConvert(); });
+    m_pMainFrame->action(ids::ID_STRING_CONVERT)->setEnabled(true);
+    connect(m_pMainFrame->action(ids::ID_CONVERT_TO_PUNY), &QAction::triggered, this,
+            [this] { OnConvertDocument(4, 2); });
+    connect(m_pMainFrame->action(ids::ID_CONVERT_TO_EUCKR), &QAction::triggered, this,
+            [this] { OnConvertDocument(2, 4); });
+    // Enabled while a document window is active.
+    m_pMainFrame->registerDocumentCommand(ids::ID_CONVERT_TO_PUNY);
+    m_pMainFrame->registerDocumentCommand(ids::ID_CONVERT_TO_EUCKR);
+}
 
 CStringConvertDialog *CQuorelApp::stringConverter() const
 {

@@ -121,9 +121,7 @@ void CQuorelApp::connectCommands()
     on(ids::ID_SAVE_ALL, [this] { OnSaveAll(); });
     on(ids::ID_COMMENT, [this] { OnToggleComment(); });
     on(ids::ID_APP_ABOUT, [this] { OnAppAbout(); });
-    on(ids::ID_STRING_CONVERT, [this] { OnStringConvert(); });
-    on(ids::ID_CONVERT_TO_PUNY, [this] { OnConvertDocument(4, 2); });
-    on(ids::ID_CONVERT_TO_EUCKR, [this] { OnConvertDocument(2, 4); });
+    connectConversionCommands();
     connect(m_pMainFrame, &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
         for (const QString &path : paths)
             openReported(path);

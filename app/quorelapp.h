@@ -77,6 +77,7 @@ private:
     void discardFrame(CQuorelDoc *doc);
     void updateCommentCommand();
     void connectCommands();
+    void connectConversionCommands();
     void showSplash();
 
     QuorelSettings m_settings;

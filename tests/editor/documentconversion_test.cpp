@@ -1,0 +1,390 @@
+// Whole-document conversion, the string converter and the selection
+// conversions, driven through the real application, its commands and views.
+#include "../support/files.h"
+#include "../support/scriptedprompter.h"
+#include "app/ids.h"
+#include "app/quorelapp.h"
+#include "document/namebytes.h"
+#include "document/quoreldoc.h"
+#include "editor/childframe.h"
+#include "editor/convresultdialog.h"
+#include "editor/mainframe.h"
+#include "editor/quorelview.h"
+#include "editor/stringconvertdialog.h"
+#include "namecodec/namecodec.h"
+#include "panes/openfilelistdialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace {
+
+const char kZone[] = "$ORIGIN 한국.kr.\r\n"
+                     "$TTL 3600\r\n"
+                     "@\tIN\tSOA\tns.한국.kr. admin.한국.kr. (1 3600 900 604800 86400)\r\n"
+                     "\tIN\tNS\tns.한국.kr.\r\n"
+                     "www\tIN\tCNAME\t웹.한국.kr. ; 별칭\r\n"
+                     "txt\tIN\tTXT\t\"한국.kr 그대로\"\r\n";
+
+// Runs `answer` on the modal dialog the next command opens.
+void whenModal(std::function<void(QWidget *)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        answer(dialog);
+    });
+}
+
+class ConversionAppTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        install = dir.filePath(QStringLiteral("install"));
+        ASSERT_TRUE(QDir().mkpath(install + QStringLiteral("/temp")));
+        user = std::make_unique<QSettings>(dir.filePath(QStringLiteral("user.ini")), QSettings::IniFormat);
+        machine = std::make_unique<QSettings>(dir.filePath(QStringLiteral("machine.ini")), QSettings::IniFormat);
+        user->setValue(QStringLiteral("EnvOption/ProPathName"), install);
+        AppOptions options;
+        options.showSplash = false;
+        app = std::make_unique<CQuorelApp>(*user, *machine, prompter, options);
+        ASSERT_TRUE(app->InitInstance({}));
+        settle();
+    }
+    void TearDown() override
+    {
+        app.reset();
+        QCoreApplication::sendPostedEvents();
+    }
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        }
+    }
+    CMainFrame *frame() const { return app->mainFrame(); }
+    void trigger(int id)
+    {
+        QAction *action = frame()->action(id);
+        ASSERT_NE(action, nullptr) << id;
+        ASSERT_TRUE(action->isEnabled()) << id;
+        action->trigger();
+        settle();
+    }
+    QString file(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        writeBytes(path, bytes);
+        return path;
+    }
+    CQuorelDoc *open(const QString &path)
+    {
+        CQuorelDoc *doc = app->OpenDocumentFile(path);
+        settle();
+        return doc;
+    }
+    static CQuorelView *viewOf(CQuorelDoc *doc) { return qobject_cast<CChildFrame *>(doc->frame())->view(); }
+    static QString textOf(CQuorelDoc *doc) { return viewOf(doc)->toPlainText(); }
+    QStringList tempFiles() const
+    {
+        return QDir(install + QStringLiteral("/temp")).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    }
+    // What the library writes for the file, read the way the editor reads it.
+    QString libraryResult(const QByteArray &bytes, int from, int to, int keep, namecodec::Encoding encoding)
+    {
+        const QString in = dir.filePath(QStringLiteral("ref-in"));
+        const QString out = dir.filePath(QStringLiteral("ref-out"));
+        writeBytes(in, bytes);
+        int line = 0;
+        EXPECT_EQ(ConvertFile(QFile::encodeName(in).constData(), QFile::encodeName(out).constData(), from, to, keep,
+                              &line),
+                  0);
+        const QByteArray result = readBytes(out);
+        const auto text = namecodec::decodeText(
+            std::string_view(result.constData(), static_cast<std::size_t>(result.size())), encoding);
+        EXPECT_TRUE(text.has_value());
+        QString unicode = QString::fromUtf16(text->data(), static_cast<qsizetype>(text->size()));
+        unicode.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        return unicode;
+    }
+    QString windowTitleOf(CQuorelDoc *doc) const
+    {
+        return qobject_cast<CChildFrame *>(doc->frame())->windowTitle();
+    }
+
+    QTemporaryDir dir;
+    QString install;
+    std::unique_ptr<QSettings> user, machine;
+    ScriptedPrompter prompter;
+    std::unique_ptr<CQuorelApp> app;
+};
+
+} // namespace
+
+TEST_F(ConversionAppTest, ConvertsBothWaysWithTheCommentOptionAndLeavesTheFileAlone)
+{
+    const QByteArray original = cp949(kZone);
+    for (int keep : { 1, 0 }) {
+        SCOPED_TRACE(keep);
+        if (app->commentOption() != keep)
+            trigger(ids::ID_COMMENT);
+        ASSERT_EQ(app->commentOption(), keep);
+        const QString path = file(QStringLiteral("keep%1.zone").arg(keep), original);
+        CQuorelDoc *doc = open(path);
+        ASSERT_NE(doc, nullptr);
+        ASSERT_FALSE(doc->IsModified());
+
+        trigger(ids::ID_CONVERT_TO_PUNY);
+        const QString punycode = libraryResult(original, 4, 2, keep, namecodec::Encoding::Cp949);
+        EXPECT_EQ(textOf(doc), punycode);
+        EXPECT_TRUE(textOf(doc).contains(QStringLiteral("xn--3e0b707e")));
+        EXPECT_EQ(textOf(doc).contains(QStringLiteral("; $ORIGIN 한국.kr.")), keep == 1);
+        EXPECT_TRUE(doc->IsModified());
+        EXPECT_EQ(doc->GetPathName(), QFileInfo(path).absoluteFilePath());
+        EXPECT_EQ(doc->GetTitle(), QFileInfo(path).fileName());
+        EXPECT_TRUE(windowTitleOf(doc).contains(QFileInfo(path).fileName()));
+        EXPECT_TRUE(frame()->openFileList()->ContainsText(doc->GetPathName()));
+        EXPECT_FALSE(frame()->openFileList()->entryTexts().join(QLatin1Char('|')).contains(QStringLiteral("conv_")));
+        EXPECT_EQ(readBytes(path), original); // only a save writes the file
+        EXPECT_TRUE(tempFiles().isEmpty()) << tempFiles().join(QLatin1Char(' ')).toStdString();
+        EXPECT_NE(frame()->statusText(), QStringLiteral("변환에 실패하였습니다."));
+
+        trigger(ids::ID_CONVERT_TO_EUCKR);
+        QByteArray converted = encodeNameText(punycode, namecodec::Encoding::Cp949).value();
+        converted.replace("\n", "\r\n");
+        EXPECT_EQ(textOf(doc), libraryResult(converted, 2, 4, keep, namecodec::Encoding::Cp949));
+        EXPECT_TRUE(tempFiles().isEmpty());
+
+        // Saved, the converted text lands in the file with its CRLF breaks.
+        ASSERT_TRUE(doc->DoFileSave());
+        EXPECT_TRUE(readBytes(path).contains("\r\n"));
+        if (keep == 0) {
+            EXPECT_EQ(readBytes(path), original);
+        }
+        qobject_cast<CChildFrame *>(doc->frame())->closeWithoutAsking();
+        settle();
+    }
+}
+
+TEST_F(ConversionAppTest, AFailureSelectsTheLineAndChangesNothing)
+{
+    QByteArray zone = cp949("$ORIGIN 한국.kr.\n");
+    for (int i = 1; i <= 300; ++i)
+        zone += cp949("host") + QByteArray::number(i) + "\tIN\tA\t10.0.0.1\n";
+    const QByteArray bad = cp949("한글_\tIN\tA\t10.0.0.2\n");
+    const QByteArray tail = cp949("끝\tIN\tA\t10.0.0.3\n");
+
+    // The failing line in the middle (line 152) and on the last screenful
+    // (the second to last line).
+    const struct {
+        QByteArray bytes;
+        int line;
+        bool modifiedBefore;
+    } cases[] = {
+        { zone.left(zone.indexOf("host151\t")) + bad + zone.mid(zone.indexOf("host151\t")), 152, false },
+        { zone + bad + tail, 303, true },
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line);
+        const QString path = file(QStringLiteral("bad%1.zone").arg(++n), c.bytes);
+        CQuorelDoc *doc = open(path);
+        ASSERT_NE(doc, nullptr);
+        CQuorelView *view = viewOf(doc);
+        frame()->SetStatusText(QString());
+        if (c.modifiedBefore) {
+            view->moveCursor(QTextCursor::End);
+            view->insertPlainText(QStringLiteral("; 고침\n"));
+        }
+        const QString before = textOf(doc);
+
+        trigger(ids::ID_CONVERT_TO_PUNY);
+        EXPECT_EQ(frame()->statusText(), QStringLiteral("변환에 실패하였습니다."));
+        EXPECT_EQ(textOf(doc), before);
+        EXPECT_EQ(doc->IsModified(), c.modifiedBefore);
+        EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(tempFiles().isEmpty());
+        EXPECT_EQ(readBytes(path), c.bytes);
+        EXPECT_EQ(frame()->openFileList()->entryTexts().count(doc->GetPathName()), 1);
+
+        const QTextCursor cursor = view->textCursor();
+        EXPECT_EQ(cursor.selectedText(), QStringLiteral("한글"));
+        EXPECT_EQ(view->document()->findBlock(cursor.selectionStart()).blockNumber(), c.line - 1);
+        const int first = view->cursorForPosition(QPoint(2, 2)).blockNumber();
+        const int last = view->cursorForPosition(QPoint(2, view->viewport()->height() - 2)).blockNumber();
+        EXPECT_LE(first, c.line - 1);
+        EXPECT_GE(last, c.line - 1);
+        if (c.modifiedBefore) {
+            // Near the end the last lines fill the view.
+            EXPECT_EQ(last, view->document()->blockCount() - 1);
+            EXPECT_GT(first, 0);
+        } else {
+            EXPECT_EQ(first, c.line - 1);
+        }
+    }
+}
+
+TEST_F(ConversionAppTest, AReadOnlyCopyIsRefused)
+{
+    const QString path = file(QStringLiteral("a.zone"), cp949(kZone));
+    ASSERT_NE(open(path), nullptr);
+    CQuorelDoc *copy = open(path);
+    ASSERT_NE(copy, nullptr);
+    ASSERT_TRUE(copy->isReadOnly());
+    const QString before = textOf(copy);
+
+    trigger(ids::ID_CONVERT_TO_PUNY);
+    EXPECT_EQ(prompter.messages, QStringList { QStringLiteral("읽기전용 파일은 변환할수 없습니다.") });
+    EXPECT_EQ(textOf(copy), before);
+    EXPECT_FALSE(copy->IsModified());
+    EXPECT_TRUE(tempFiles().isEmpty());
+}
+
+TEST_F(ConversionAppTest, AUtf8DocumentStaysUtf8ThroughARoundTrip)
+{
+    // 国 has no code page 949 form: only UTF-8 can carry this file.
+    const QByteArray original("www\tIN\tCNAME\t中国.한국.kr.\nmail\tIN\tA\t10.0.0.1\n");
+    const QString path = file(QStringLiteral("utf8.zone"), original);
+    CQuorelDoc *doc = open(path);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->encoding(), TextEncoding::Utf8);
+
+    trigger(ids::ID_CONVERT_TO_PUNY);
+    EXPECT_EQ(textOf(doc), libraryResult(original, 1, 2, 1, namecodec::Encoding::Utf8));
+    EXPECT_FALSE(textOf(doc).contains(QStringLiteral("中国")));
+    EXPECT_EQ(doc->encoding(), TextEncoding::Utf8);
+
+    trigger(ids::ID_COMMENT); // off: the way back gives the original lines only
+    trigger(ids::ID_CONVERT_TO_EUCKR);
+    ASSERT_TRUE(doc->DoFileSave());
+    const QByteArray saved = readBytes(path);
+    EXPECT_TRUE(saved.contains("www\tIN\tCNAME\t中国.한국.kr."));
+    EXPECT_TRUE(saved.contains("; www\tIN\tCNAME\t中国.한국.kr.")); // the comment of the first conversion
+    EXPECT_TRUE(tempFiles().isEmpty());
+}
+
+TEST_F(ConversionAppTest, AMissingTemporaryDirectoryIsReportedAndChangesNothing)
+{
+    const QString path = file(QStringLiteral("a.zone"), cp949(kZone));
+    CQuorelDoc *doc = open(path);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(QDir(install + QStringLiteral("/temp")).removeRecursively());
+    const QString before = textOf(doc);
+
+    trigger(ids::ID_CONVERT_TO_PUNY);
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages.first().contains(QStringLiteral("임시 파일")));
+    EXPECT_EQ(frame()->statusText(), QStringLiteral("변환에 실패하였습니다."));
+    EXPECT_EQ(textOf(doc), before);
+    EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(ConversionAppTest, TheStringConverterIsKeptWithItsHistory)
+{
+    auto enterAndClose = [](const QString &name) {
+        whenModal([name](QWidget *dialog) {
+            auto *input = dialog->findChild<QComboBox *>(QStringLiteral("control1006"));
+            input->lineEdit()->setText(name);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("control1015")), Qt::LeftButton);
+            EXPECT_EQ(dialog->findChild<QPlainTextEdit *>(QStringLiteral("control1004"))->toPlainText(),
+                      QStringLiteral("xn--3e0b707e.kr"));
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+    };
+    enterAndClose(QStringLiteral("한국.kr"));
+    trigger(ids::ID_STRING_CONVERT);
+    CStringConvertDialog *first = app->stringConverter();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->parentWidget(), frame());
+    EXPECT_FALSE(first->isVisible());
+
+    QStringList shown;
+    whenModal([&shown](QWidget *dialog) {
+        auto *input = dialog->findChild<QComboBox *>(QStringLiteral("control1006"));
+        for (int i = 0; i < input->count(); ++i)
+            shown << input->itemText(i);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    trigger(ids::ID_STRING_CONVERT);
+    EXPECT_EQ(app->stringConverter(), first);
+    EXPECT_EQ(shown, QStringList { QStringLiteral("한국.kr") });
+}
+
+TEST_F(ConversionAppTest, TheContextMenuConvertsTheSelectionAsOneUndoStep)
+{
+    const QString path = file(QStringLiteral("a.zone"), cp949(kZone));
+    CQuorelDoc *doc = open(path);
+    ASSERT_NE(doc, nullptr);
+    CQuorelView *view = viewOf(doc);
+    const QString before = textOf(doc);
+    const int start = before.indexOf(QStringLiteral("웹.한국.kr."));
+    QTextCursor cursor = view->textCursor();
+    cursor.setPosition(start);
+    cursor.setPosition(start + 9, QTextCursor::KeepAnchor);
+    view->setTextCursor(cursor);
+
+    view->updateContextMenu();
+    QAction *toPunycode = view->contextMenu()->findChild<QAction *>(QStringLiteral("ctx32796"));
+    ASSERT_NE(toPunycode, nullptr);
+    ASSERT_TRUE(toPunycode->isEnabled());
+    whenModal([](QWidget *dialog) {
+        ASSERT_NE(qobject_cast<CConvResultDialog *>(dialog), nullptr);
+        QTest::mouseClick(dialog->findChild<QCheckBox *>(QStringLiteral("control1013")), Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("control1")), Qt::LeftButton);
+    });
+    toPunycode->trigger();
+    settle();
+    QString after = before;
+    after.replace(start, 9, QStringLiteral("xn--yq5b.xn--3e0b707e.kr."));
+    EXPECT_EQ(textOf(doc), after);
+    EXPECT_TRUE(doc->IsModified());
+
+    view->undo();
+    EXPECT_EQ(textOf(doc), before);
+
+    // Back the other way, through 32799.
+    cursor = view->textCursor();
+    cursor.setPosition(before.indexOf(QStringLiteral("ns.한국")));
+    cursor.setPosition(before.indexOf(QStringLiteral("ns.한국")) + 8, QTextCursor::KeepAnchor);
+    view->setTextCursor(cursor);
+    view->updateContextMenu();
+    QAction *toEucKr = view->contextMenu()->findChild<QAction *>(QStringLiteral("ctx32799"));
+    ASSERT_NE(toEucKr, nullptr);
+    QString shown;
+    whenModal([&shown](QWidget *dialog) {
+        shown = qobject_cast<CConvResultDialog *>(dialog)->displayText();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    toEucKr->trigger();
+    settle();
+    EXPECT_EQ(shown, QStringLiteral("입력 코드 -PUNY : ns.한국.kr\n출력 코드 -EucKr : ns.한국.kr\n"));
+    EXPECT_EQ(textOf(doc), before);
+}
