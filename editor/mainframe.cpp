@@ -151,6 +151,10 @@ CMainFrame::CMainFrame(QWidget *parent)
 
 CMainFrame::~CMainFrame()
 {
+    // Windows closing during destruction must not reach a half-gone frame.
+    disconnect(m_pMdiArea, nullptr, this, nullptr);
+    for (QMdiSubWindow *w : m_pMdiArea->subWindowList())
+        disconnect(w, nullptr, this, nullptr);
     delete m_pPrinter;
 }
 
