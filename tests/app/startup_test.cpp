@@ -28,7 +28,7 @@ TEST_F(AppTest, StartsWithOneEmptyGeneralDocumentMaximised)
     EXPECT_EQ(doc->GetTitle(), QStringLiteral("파일1"));
     EXPECT_TRUE(doc->textDocument()->isEmpty());
     EXPECT_TRUE(frame()->windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("린드바트 - 파일1"));
+    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("린드바트 - [파일1]"));
     EXPECT_EQ(menuTitles(frame()),
               (QStringList{ QStringLiteral("파일(&F)"), QStringLiteral("편집(&E)"), QStringLiteral("찾기(&S)"),
                             QStringLiteral("한글변환(&C)"), QStringLiteral("보기(&V)"), QStringLiteral("창(&W)"),
