@@ -26,7 +26,6 @@ CChildFrame::CChildFrame(CQuorelDoc *doc, QWidget *parent)
     setWindowIcon(iconForKind(doc->kind()));
     doc->setFrame(this);
     connect(doc, &CQuorelDoc::titleChanged, this, &CChildFrame::updateTitle);
-    connect(doc->textDocument(), &QTextDocument::modificationChanged, this, &QWidget::setWindowModified);
     updateTitle();
 }
 
@@ -41,7 +40,7 @@ CChildFrame::~CChildFrame()
 
 void CChildFrame::updateTitle()
 {
-    setWindowTitle(m_pDoc->GetTitle() + QStringLiteral("[*]"));
+    setWindowTitle(m_pDoc->GetTitle());
 }
 
 void CChildFrame::closeWithoutAsking()

@@ -152,6 +152,10 @@ CMainFrame::CMainFrame(QWidget *parent)
 
 CMainFrame::~CMainFrame()
 {
+    // Windows closing during destruction must not reach a half-gone frame.
+    disconnect(m_pMdiArea, nullptr, this, nullptr);
+    for (QMdiSubWindow *w : m_pMdiArea->subWindowList())
+        disconnect(w, nullptr, this, nullptr);
     delete m_pPrinter;
 }
 
@@ -376,7 +380,7 @@ void CMainFrame::updateWindowMenu()
     int n = 1;
     for (QMdiSubWindow *w : windows) {
         auto *a = m_pWindowMenu->addAction(QStringLiteral("&%1 %2").arg(n++).arg(
-            w->windowTitle().remove(QStringLiteral("[*]"))));
+            w->windowTitle()));
         a->setCheckable(true);
         a->setChecked(w == m_pMdiArea->activeSubWindow());
         connect(a, &QAction::triggered, this, [this, w] { m_pMdiArea->setActiveSubWindow(w); });
@@ -532,7 +536,8 @@ QList<CChildFrame *> CMainFrame::childFrames() const
 
 CChildFrame *CMainFrame::activeChildFrame() const
 {
-    return qobject_cast<CChildFrame *>(m_pMdiArea->activeSubWindow());
+    // The current window stays known while the main window itself is inactive.
+    return qobject_cast<CChildFrame *>(m_pMdiArea->currentSubWindow());
 }
 
 CQuorelView *CMainFrame::activeView() const
@@ -551,8 +556,8 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow *window)
 {
     const bool any = window != nullptr || !childFrames().isEmpty();
     showMenuSet(any);
-    CQuorelDoc *doc = activeDocument();
-    setWindowTitle(doc ? QStringLiteral("린드바트 - %1").arg(doc->GetTitle()) : QStringLiteral("린드바트"));
+    if (window && m_pOpenFileList)
+        m_pOpenFileList->ShowActiveEntry(reinterpret_cast<quintptr>(window));
     updateCommandStates();
 }
 

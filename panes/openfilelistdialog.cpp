@@ -1,6 +1,7 @@
 #include "panes/openfilelistdialog.h"
 
 #include <QHeaderView>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -75,6 +76,16 @@ bool COpenFileListDialog::ContainsText(const QString &text) const
             return true;
     }
     return false;
+}
+
+void COpenFileListDialog::ShowActiveEntry(quintptr key)
+{
+    QTreeWidgetItem *item = findByKey(key);
+    if (!item || item == m_pTree->currentItem())
+        return;
+    const QSignalBlocker quiet(m_pTree);
+    m_pTree->setCurrentItem(item);
+    m_pTree->viewport()->update();
 }
 
 QStringList COpenFileListDialog::entryTexts() const

@@ -16,6 +16,9 @@ public:
     void AddOrRenameEntry(const QString &text, quintptr key);
     void RemoveEntry(quintptr key);
     bool ContainsText(const QString &text) const;
+    // Marks the entry of `key` as the selected one without asking for its
+    // window (it is already the active one).
+    void ShowActiveEntry(quintptr key);
 
     QTreeWidget *tree() const { return m_pTree; }
     QTreeWidgetItem *rootItem() const { return m_hRoot; }

@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QStringList>
+
+#include <ostream>
 
 #include <stdexcept>
 #include <string>
@@ -35,4 +38,17 @@ inline QByteArray cp949(const char *utf8)
     if (!bytes)
         throw std::runtime_error("not code page 949: " + std::string(utf8));
     return QByteArray::fromStdString(*bytes);
+}
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList &l, std::ostream *os)
+{
+    *os << '{';
+    for (const QString &s : l)
+        *os << " \"" << s.toStdString() << '"';
+    *os << " }";
 }
