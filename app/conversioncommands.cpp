@@ -16,12 +16,13 @@
 
 void CQuorelApp::connectConversionCommands()
 {
-    connect(m_pMainFrame->action(ids::ID_STRING_CONVERT), &QAction::triggered, this, [this] { OnStringConvert(); });
+    connect(m_pMainFrame->action(ids::ID_STRING_CONVERT), &QAction::triggered, this,
+        [this] { OnStringConvert(); });
     m_pMainFrame->action(ids::ID_STRING_CONVERT)->setEnabled(true);
     connect(m_pMainFrame->action(ids::ID_CONVERT_TO_PUNY), &QAction::triggered, this,
-            [this] { OnConvertDocument(4, 2); });
+        [this] { OnConvertDocument(4, 2); });
     connect(m_pMainFrame->action(ids::ID_CONVERT_TO_EUCKR), &QAction::triggered, this,
-            [this] { OnConvertDocument(2, 4); });
+        [this] { OnConvertDocument(2, 4); });
     // Enabled while a document window is active.
     m_pMainFrame->registerDocumentCommand(ids::ID_CONVERT_TO_PUNY);
     m_pMainFrame->registerDocumentCommand(ids::ID_CONVERT_TO_EUCKR);

@@ -1,12 +1,6 @@
-#include <QApplication>
-
-#include <gtest/gtest.h>
+#include "../support/testmain.h"
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return runWidgetTests(argc, argv);
 }
