@@ -1,0 +1,103 @@
+#include "updater/pellwicksettings.h"
+
+namespace {
+
+constexpr char kGroup[] = "AutoUpdateInfo";
+constexpr qint32 kDefaultDelay = 86400;
+constexpr quint32 kDefaultVersion = 100;
+
+} // namespace
+
+PellwickSettings::PellwickSettings(QSettings &store)
+    : m_store(store)
+{
+}
+
+QVariant PellwickSettings::read(const char *key) const
+{
+    m_store.beginGroup(QLatin1String(kGroup));
+    QVariant value = m_store.value(QLatin1String(key));
+    m_store.endGroup();
+    return value;
+}
+
+void PellwickSettings::write(const char *key, const QVariant &value)
+{
+    m_store.beginGroup(QLatin1String(kGroup));
+    m_store.setValue(QLatin1String(key), value);
+    m_store.endGroup();
+    m_store.sync();
+}
+
+QString PellwickSettings::installDirectory() const
+{
+    return read("ProPathName").toString();
+}
+
+int PellwickSettings::isUpdate() const
+{
+    bool ok = false;
+    const int value = read("IsUpdate").toInt(&ok);
+    return ok ? value : 0;
+}
+
+void PellwickSettings::setIsUpdate(int value)
+{
+    write("IsUpdate", value);
+}
+
+qint32 PellwickSettings::updateDelay() const
+{
+    bool ok = false;
+    const qint32 value = read("UpdateDelay").toInt(&ok);
+    return ok ? value : kDefaultDelay;
+}
+
+void PellwickSettings::setUpdateDelay(qint32 seconds)
+{
+    write("UpdateDelay", seconds);
+}
+
+QString PellwickSettings::lastDay() const
+{
+    return read("LastDay").toString();
+}
+
+void PellwickSettings::setLastDay(const QString &stamp)
+{
+    write("LastDay", stamp);
+}
+
+quint32 PellwickSettings::version() const
+{
+    bool ok = false;
+    const quint32 value = read("Version").toUInt(&ok);
+    return ok ? value : kDefaultVersion;
+}
+
+void PellwickSettings::setVersion(quint32 value)
+{
+    write("Version", value);
+}
+
+quint32 PellwickSettings::currentVer() const
+{
+    bool ok = false;
+    const quint32 value = read("CurrentVer").toUInt(&ok);
+    return ok ? value : kDefaultVersion;
+}
+
+void PellwickSettings::setCurrentVer(quint32 value)
+{
+    write("CurrentVer", value);
+}
+
+QString PellwickSettings::updateServer() const
+{
+    return read("UpdateServer").toString().trimmed();
+}
+
+QString PellwickSettings::updateKey() const
+{
+    return read("UpdateKey").toString().trimmed();
+}
