@@ -8,6 +8,8 @@ namespace pellwick {
 
 namespace {
 
+constexpr char kOutsideMessage[] = "경로는 \\로 시작하고 ..를 포함하지 않아야 합니다: ";
+
 std::string stagedPath(const std::string &stagingDir, std::string_view location)
 {
     std::string path = stagingDir + "/" + std::string(location.substr(0, 2));
@@ -58,6 +60,10 @@ PreparedScript prepareScript(std::string_view source, const std::string &staging
                 result.error = std::to_string(lineNumber) + "번째 줄: 위치는 ae:, id:, wd: 중 하나로 시작해야 합니다.";
                 return result;
             }
+            if (!staysInsideBase(resolveScriptLocation(location))) {
+                result.error = std::to_string(lineNumber) + "번째 줄: " + kOutsideMessage + std::string(location);
+                return result;
+            }
             QFile file(QFile::decodeName(QByteArray::fromStdString(stagedPath(stagingDir, location))));
             if (!file.open(QIODevice::ReadOnly)) {
                 result.error = std::to_string(lineNumber) + "번째 줄: 파일을 읽을 수 없습니다: "
@@ -97,7 +103,7 @@ PreparedScript prepareScript(std::string_view source, const std::string &staging
     } else {
         for (const ScriptOp &op : plan.ops) {
             if (!staysInsideBase(op.where)) {
-                result.error = "경로는 \\로 시작하고 ..를 포함하지 않아야 합니다: " + op.where.path;
+                result.error = kOutsideMessage + op.where.path;
                 break;
             }
         }

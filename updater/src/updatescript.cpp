@@ -6,9 +6,7 @@
 
 namespace pellwick {
 
-namespace {
-
-ScriptLocation resolve(std::string_view location)
+ScriptLocation resolveScriptLocation(std::string_view location)
 {
     ScriptLocation result;
     const std::string_view prefix = location.substr(0, std::min<std::size_t>(3, location.size()));
@@ -24,8 +22,6 @@ ScriptLocation resolve(std::string_view location)
     std::replace(result.path.begin(), result.path.end(), '\\', '/');
     return result;
 }
-
-} // namespace
 
 ScriptPlan scanScript(std::string_view text)
 {
@@ -53,13 +49,13 @@ ScriptPlan scanScript(std::string_view text)
             const ScriptOpKind kind = word == "del" ? ScriptOpKind::Delete
                 : word == "rd"                      ? ScriptOpKind::RemoveDir
                                                     : ScriptOpKind::MakeDir;
-            plan.ops.push_back({kind, resolve(text.substr(std::min(arg, e), e > arg ? e - arg : 0)), 0});
+            plan.ops.push_back({kind, resolveScriptLocation(text.substr(std::min(arg, e), e > arg ? e - arg : 0)), 0});
             pos = e + 1;
         } else if (word == "write") {
             std::size_t p = arg;
             while (p < end && text[p] != ' ')
                 ++p;
-            ScriptLocation where = resolve(text.substr(std::min(arg, p), p > arg ? p - arg : 0));
+            ScriptLocation where = resolveScriptLocation(text.substr(std::min(arg, p), p > arg ? p - arg : 0));
             if (where.base != ScriptBase::Unknown) {
                 std::size_t e = p + 1;
                 while (e < end && text[e] != '\n')

@@ -44,6 +44,9 @@ inline constexpr int kWriteTableSize = 100; // the 100th write fails the install
 
 [[nodiscard]] ScriptPlan scanScript(std::string_view script);
 
+// Splits "ae:\\sub\\a.txt" into its base and path.
+[[nodiscard]] ScriptLocation resolveScriptLocation(std::string_view location);
+
 // A location stays inside its base when its path is empty or starts with a
 // separator and never names "..". Unknown prefixes touch nothing and pass.
 [[nodiscard]] bool staysInsideBase(const ScriptLocation &where);
