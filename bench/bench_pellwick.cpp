@@ -62,19 +62,24 @@ Stage &stage()
             QByteArray file(kFileSize, '\0');
             generator.fillRange(reinterpret_cast<quint32 *>(file.data()), kFileSize / 4);
             data += file;
-            script += "write ae:\\payload\\file" + QByteArray::number(i) + ".bin " + QByteArray::number(kFileSize) + "\n";
+            script += "write ae:\\payload\\file" + QByteArray::number(i) + ".bin "
+                + QByteArray::number(kFileSize) + "\n";
         }
         script += "en";
-        const QByteArray package = QByteArray::fromStdString(pellwick::buildPackage(script.toStdString(), data.toStdString()));
+        const QByteArray package
+            = QByteArray::fromStdString(pellwick::buildPackage(script.toStdString(), data.toStdString()));
         st->packageSize = package.size();
         const QString conv = st->path(QStringLiteral("www/autoupdate/conv/"));
         writeFile(st->path(QStringLiteral("www/pkg/update.pak")), package);
-        writeFile(conv + QStringLiteral("checksum.html"), QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex() + "\n");
-        writeFile(conv + QStringLiteral("verinfo.html"), "130 86400 " + st->baseUrl.toUtf8() + "/pkg/update.pak\n");
+        writeFile(conv + QStringLiteral("checksum.html"),
+            QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex() + "\n");
+        writeFile(
+            conv + QStringLiteral("verinfo.html"), "130 86400 " + st->baseUrl.toUtf8() + "/pkg/update.pak\n");
 
         const QString key = st->path(QStringLiteral("sign.pem"));
         QProcess::execute(QStringLiteral("openssl"),
-            {QStringLiteral("genpkey"), QStringLiteral("-algorithm"), QStringLiteral("ed25519"), QStringLiteral("-out"), key});
+            {QStringLiteral("genpkey"), QStringLiteral("-algorithm"), QStringLiteral("ed25519"),
+                QStringLiteral("-out"), key});
         const QByteArray sha256 = QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex();
         const std::string signature = pellwick::signWithKeyFile(key.toStdString(),
             pellwick::signedMessage(130, std::uint64_t(package.size()), sha256.toStdString()));
@@ -110,7 +115,8 @@ void BM_UpdateCycle50MB(benchmark::State &state)
         QFile::remove(s.path(QStringLiteral("config/VANTO/Pellwick.conf")));
         {
             QSettings settings(s.path(QStringLiteral("config/VANTO/Pellwick.conf")), QSettings::IniFormat);
-            settings.setValue(QStringLiteral("AutoUpdateInfo/ProPathName"), s.path(QStringLiteral("install")));
+            settings.setValue(
+                QStringLiteral("AutoUpdateInfo/ProPathName"), s.path(QStringLiteral("install")));
             settings.setValue(QStringLiteral("AutoUpdateInfo/UpdateServer"), s.baseUrl);
             if (signedPackage)
                 settings.setValue(QStringLiteral("AutoUpdateInfo/UpdateKey"), s.publicKey);
@@ -130,7 +136,13 @@ void BM_UpdateCycle50MB(benchmark::State &state)
     state.counters["package_MB"] = double(s.packageSize) / 1e6;
     state.SetBytesProcessed(state.iterations() * std::int64_t(kFiles) * kFileSize);
 }
-BENCHMARK(BM_UpdateCycle50MB)->ArgName("signed")->Arg(0)->Arg(1)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UpdateCycle50MB)
+    ->ArgName("signed")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -24,9 +24,9 @@
 namespace {
 
 struct Sandbox {
-    QString root;    // .../r: holds a/ and outside/
-    QString level1;  // .../r/a
-    QString level2;  // .../r/a/b: holds inst/ only
+    QString root; // .../r: holds a/ and outside/
+    QString level1; // .../r/a
+    QString level2; // .../r/a/b: holds inst/ only
     QString install; // .../r/a/b/inst: "ae:", with lib/ ("wd:") and lib/idn ("id:")
 };
 
@@ -56,7 +56,8 @@ const Sandbox &sandbox()
 
 QStringList entries(const QString &dir)
 {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
 }
 
 void checkNothingOutside(const Sandbox &s)
@@ -96,11 +97,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     std::string file = (data[0] & 1) ? wrapPayload(data + 1, size - 1)
                                      : std::string(reinterpret_cast<const char *>(data + 1), size - 1);
-    const pellwick::PackageReadResult read = pellwick::readPackage(
-        std::span(reinterpret_cast<const unsigned char *>(file.data()), file.size()));
+    const pellwick::PackageReadResult read
+        = pellwick::readPackage(std::span(reinterpret_cast<const unsigned char *>(file.data()), file.size()));
     if (read.fault == pellwick::PackageFault::None) {
-        const pellwick::InstallBases bases {s.install, s.install + QStringLiteral("/lib"),
-            s.install + QStringLiteral("/lib/idn")};
+        const pellwick::InstallBases bases {
+            s.install, s.install + QStringLiteral("/lib"), s.install + QStringLiteral("/lib/idn")};
         (void)pellwick::applyPackage(read.image, bases);
     }
     checkNothingOutside(s);

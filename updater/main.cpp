@@ -38,9 +38,13 @@ void reportStartupFailure()
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return;
     if (const QString zenity = QStandardPaths::findExecutable(QStringLiteral("zenity")); !zenity.isEmpty())
-        QProcess::execute(zenity, {QStringLiteral("--error"), QStringLiteral("--title=Pellwick"), QStringLiteral("--text=") + text});
-    else if (const QString kdialog = QStandardPaths::findExecutable(QStringLiteral("kdialog")); !kdialog.isEmpty())
-        QProcess::execute(kdialog, {QStringLiteral("--title"), QStringLiteral("Pellwick"), QStringLiteral("--error"), text});
+        QProcess::execute(zenity,
+            {QStringLiteral("--error"), QStringLiteral("--title=Pellwick"),
+                QStringLiteral("--text=") + text});
+    else if (const QString kdialog = QStandardPaths::findExecutable(QStringLiteral("kdialog"));
+             !kdialog.isEmpty())
+        QProcess::execute(kdialog,
+            {QStringLiteral("--title"), QStringLiteral("Pellwick"), QStringLiteral("--error"), text});
 }
 
 } // namespace

@@ -11,10 +11,11 @@
 
 TestServer::TestServer(const QString &root, const QString &logFile, const Options &options)
 {
-    QStringList arguments {QStringLiteral(QUOREL_SOURCE_DIR "/tests/updater/testserver.py"), QStringLiteral("--root"),
-        root, QStringLiteral("--log"), logFile};
+    QStringList arguments {QStringLiteral(QUOREL_SOURCE_DIR "/tests/updater/testserver.py"),
+        QStringLiteral("--root"), root, QStringLiteral("--log"), logFile};
     if (!options.certificate.isEmpty())
-        arguments << QStringLiteral("--cert") << options.certificate << QStringLiteral("--key") << options.key;
+        arguments << QStringLiteral("--cert") << options.certificate << QStringLiteral("--key")
+                  << options.key;
     for (const QString &redirect : options.redirects)
         arguments << QStringLiteral("--redirect") << redirect;
     // Debian's interpreter: the first python3 on PATH may be another build.
@@ -38,7 +39,8 @@ TestServer::~TestServer()
 
 qint64 PellwickTest::dayStart(const char *yyyymmdd)
 {
-    return QDateTime(QDate::fromString(QString::fromLatin1(yyyymmdd), QStringLiteral("yyyyMMdd")), QTime(0, 0), Qt::UTC)
+    return QDateTime(
+        QDate::fromString(QString::fromLatin1(yyyymmdd), QStringLiteral("yyyyMMdd")), QTime(0, 0), Qt::UTC)
         .toSecsSinceEpoch();
 }
 
@@ -56,14 +58,16 @@ void PellwickTest::SetUp()
 
 void PellwickTest::startServer(const TestServer::Options &options)
 {
-    m_server = std::make_unique<TestServer>(path(QStringLiteral("www")), path(QStringLiteral("requests.log")), options);
+    m_server = std::make_unique<TestServer>(
+        path(QStringLiteral("www")), path(QStringLiteral("requests.log")), options);
     ASSERT_GT(m_server->port(), 0) << "test server did not start";
     setSetting("UpdateServer", m_server->baseUrl());
 }
 
 QStringList PellwickTest::requests() const
 {
-    return QString::fromUtf8(readFile(path(QStringLiteral("requests.log")))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return QString::fromUtf8(readFile(path(QStringLiteral("requests.log"))))
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 static QString settingsFile(const QTemporaryDir &root)
@@ -89,7 +93,8 @@ void PellwickTest::removeSetting(const char *key)
     store.remove(QStringLiteral("AutoUpdateInfo/") + QLatin1String(key));
 }
 
-int PellwickTest::runPellwick(const char *todayText, const QProcessEnvironment &extra, const QString &shellPrefix)
+int PellwickTest::runPellwick(
+    const char *todayText, const QProcessEnvironment &extra, const QString &shellPrefix)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -110,7 +115,8 @@ int PellwickTest::runPellwick(const char *todayText, const QProcessEnvironment &
     if (shellPrefix.isEmpty())
         process.start(program, {});
     else
-        process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), shellPrefix + QStringLiteral(" exec \"$0\""), program});
+        process.start(QStringLiteral("/bin/sh"),
+            {QStringLiteral("-c"), shellPrefix + QStringLiteral(" exec \"$0\""), program});
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished();
@@ -130,8 +136,8 @@ QByteArray PellwickTest::publish(const QByteArray &package, const QByteArray &ve
 
 QByteArray PellwickTest::publish(const QByteArray &package, quint32 version)
 {
-    return publish(package,
-        QByteArray::number(version) + " 86400 " + serverUrl().toUtf8() + "/pkg/update.pak\n");
+    return publish(
+        package, QByteArray::number(version) + " 86400 " + serverUrl().toUtf8() + "/pkg/update.pak\n");
 }
 
 void PellwickTest::stageForInstall(const QByteArray &package)

@@ -17,10 +17,14 @@ protected:
         stageForInstall(package);
         EXPECT_EQ(runPellwick(), 0);
         EXPECT_EQ(setting("IsUpdate").toInt(), 0);
-        EXPECT_EQ(setting("Version").toUInt(), 200u) << "the installed version is recorded first, success or not";
+        EXPECT_EQ(setting("Version").toUInt(), 200u)
+            << "the installed version is recorded first, success or not";
         return !exists(installPath(QStringLiteral("autoupcab.tmp")));
     }
-    bool install(const QByteArray &script, const QByteArray &data) { return install(packageOf(script, data)); }
+    bool install(const QByteArray &script, const QByteArray &data)
+    {
+        return install(packageOf(script, data));
+    }
 
     // A package around an arbitrary payload, with the header fields given.
     static QByteArray rawPackage(const QByteArray &body, quint32 payloadSize)
@@ -43,7 +47,8 @@ protected:
 
     QStringList entries(const QString &dir) const
     {
-        return QDir(installPath(dir)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+        return QDir(installPath(dir))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
     }
 };
 
@@ -55,12 +60,12 @@ TEST_F(InstallTest, ScriptEndDecidesSuccess)
     };
     const Case cases[] = {
         {"en", true},
-        {"en\n", false},           // a line feed after the end marker
+        {"en\n", false}, // a line feed after the end marker
         {"md ae:\\d\nen", true},
         {"md ae:\\d\nen\n", false},
         {"md ae:\\d\nem", false},
-        {"md ae:\\d", false},      // no end marker at all
-        {"e", false},              // shorter than the marker
+        {"md ae:\\d", false}, // no end marker at all
+        {"e", false}, // shorter than the marker
         {"", false},
     };
     for (const Case &c : cases) {
@@ -72,7 +77,8 @@ TEST_F(InstallTest, ScriptEndDecidesSuccess)
 TEST_F(InstallTest, FilesLandInTheThreeBasesInScriptOrder)
 {
     ASSERT_TRUE(install("md ae:\\sub\nwrite ae:\\sub\\a.txt 5\nwrite id:\\b.dll 3\nwrite wd:\\c.so 0\nen",
-        "12345" "678"));
+        "12345"
+        "678"));
     EXPECT_EQ(readFile(installPath(QStringLiteral("sub/a.txt"))), "12345");
     EXPECT_EQ(readFile(installPath(QStringLiteral("lib/idn/b.dll"))), "678");
     EXPECT_TRUE(exists(installPath(QStringLiteral("lib/c.so"))));
@@ -83,7 +89,8 @@ TEST_F(InstallTest, DirectoryCommandsAndDeletionsRunBeforeAnyWrite)
 {
     writeFile(installPath(QStringLiteral("old.txt")), "previous");
     ASSERT_TRUE(install("write ae:\\late\\f.txt 3\nwrite ae:\\old.txt 3\nmd ae:\\late\ndel ae:\\old.txt\nen",
-        "abc" "new"));
+        "abc"
+        "new"));
     EXPECT_EQ(readFile(installPath(QStringLiteral("late/f.txt"))), "abc");
     EXPECT_EQ(readFile(installPath(QStringLiteral("old.txt"))), "new");
 }
@@ -129,8 +136,11 @@ TEST_F(InstallTest, RemoveDirectoryArgumentRunsToTheEndOfTheLine)
 TEST_F(InstallTest, WriteThatCannotBeCreatedStopsButKeepsWhatWasDone)
 {
     writeFile(installPath(QStringLiteral("gone.txt")), "x");
-    EXPECT_FALSE(install("del ae:\\gone.txt\nwrite ae:\\one.txt 3\nwrite ae:\\nodir\\two.txt 3\nwrite ae:\\three.txt 1\nen",
-        "abc" "def" "g"));
+    EXPECT_FALSE(install(
+        "del ae:\\gone.txt\nwrite ae:\\one.txt 3\nwrite ae:\\nodir\\two.txt 3\nwrite ae:\\three.txt 1\nen",
+        "abc"
+        "def"
+        "g"));
     EXPECT_FALSE(exists(installPath(QStringLiteral("gone.txt"))));
     EXPECT_EQ(readFile(installPath(QStringLiteral("one.txt"))), "abc");
     EXPECT_FALSE(exists(installPath(QStringLiteral("three.txt"))));
@@ -182,16 +192,19 @@ TEST_F(InstallTest, MalformedPackagesChangeNothing)
         {"not zlib at all", rawPackage("this is not deflate data", 100)},
         {"huge announced payload", rawPackage(body, 0xfffffff0u)},
         {"header only", QByteArray(8, '\0')},
-        {"script length 4096", [&] {
-             const QByteArray p = payloadOf(longScript, {}, quint32(longScript.size()));
-             return rawPackage(zlibStream(p), quint32(p.size()));
-         }()},
-        {"script length past the payload", [&] {
-             const QByteArray p = payloadOf(script, "abc", 400);
-             return rawPackage(zlibStream(p), quint32(p.size()));
-         }()},
+        {"script length 4096",
+            [&] {
+                const QByteArray p = payloadOf(longScript, {}, quint32(longScript.size()));
+                return rawPackage(zlibStream(p), quint32(p.size()));
+            }()},
+        {"script length past the payload",
+            [&] {
+                const QByteArray p = payloadOf(script, "abc", 400);
+                return rawPackage(zlibStream(p), quint32(p.size()));
+            }()},
         {"negative size", packageOf("del ae:\\keep.txt\nwrite ae:\\a.txt -3\nen", "abc")},
-        {"sizes past the data", packageOf("del ae:\\keep.txt\nwrite ae:\\a.txt 3\nwrite ae:\\b.txt 5\nen", "abcdefg")},
+        {"sizes past the data",
+            packageOf("del ae:\\keep.txt\nwrite ae:\\a.txt 3\nwrite ae:\\b.txt 5\nen", "abcdefg")},
         {"NUL inside the script", packageOf(QByteArray("del ae:\\keep.txt\nmd ae:\\x\0y\nen", 31), {})},
     };
     ASSERT_EQ(longScript.size(), 4096);

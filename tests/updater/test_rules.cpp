@@ -13,9 +13,17 @@ using namespace pellwick;
 TEST(DecimalRule, ConvertsLikeTheClassicConversion)
 {
     const std::pair<const char *, std::int32_t> cases[] = {
-        {"130", 130}, {"  \t-1", -1}, {"+5x", 5}, {"abc", 0}, {"", 0}, {"4 2", 4}, {"- 3", 0},
-        {"007", 7}, {"99999999999", std::numeric_limits<std::int32_t>::max()},
-        {"-99999999999", std::numeric_limits<std::int32_t>::min()}, {"2147483648", 2147483647},
+        {"130", 130},
+        {"  \t-1", -1},
+        {"+5x", 5},
+        {"abc", 0},
+        {"", 0},
+        {"4 2", 4},
+        {"- 3", 0},
+        {"007", 7},
+        {"99999999999", std::numeric_limits<std::int32_t>::max()},
+        {"-99999999999", std::numeric_limits<std::int32_t>::min()},
+        {"2147483648", 2147483647},
         {"-2147483648", std::numeric_limits<std::int32_t>::min()},
     };
     for (const auto &[text, value] : cases) {
@@ -35,7 +43,7 @@ TEST(VersionLine, SplitsAtTheFirstTwoSpaces)
     const Case cases[] = {
         {"130 86400 http://u/p.pak   ", 130, 86400, "http://u/p.pak"},
         {"130 86400 \t http://u/p.pak\r", 130, 86400, "http://u/p.pak"},
-        {"130", 0, 0, ""},                  // no space: every field is empty
+        {"130", 0, 0, ""}, // no space: every field is empty
         {"130 86400", 130, 86400, ""},
         {"-1 60 u", 4294967295u, 60, "u"},
         {"130  86400 u", 130, 0, "86400 u"}, // two spaces: an empty interval

@@ -18,7 +18,9 @@ protected:
 
 TEST_F(ScheduleTest, FirstStartDownloadsAndNextStartInstalls)
 {
-    publish(packageOf(kFourLineScript, "hello" "abc"));
+    publish(packageOf(kFourLineScript,
+        "hello"
+        "abc"));
     ASSERT_EQ(runPellwick(), 0);
 
     EXPECT_EQ(setting("IsUpdate").toInt(), 1);
@@ -54,11 +56,11 @@ TEST_F(ScheduleTest, IntervalDecidesWhenTheNextCheckRuns)
     };
     const qint64 t = today();
     const Case cases[] = {
-        {t - 100, kToday, false},              // checked 100 s ago
-        {t - 86400, kToday, false},            // exactly one interval ago: not yet
-        {t + 10 * 86400, "20261212", false},   // clock set back: stamp lies ahead
-        {t + 10 * 86400, "20261218", false},   // now - last equals the interval
-        {t + 10 * 86400, "20261219", true},    // past the stamp plus the interval
+        {t - 100, kToday, false}, // checked 100 s ago
+        {t - 86400, kToday, false}, // exactly one interval ago: not yet
+        {t + 10 * 86400, "20261212", false}, // clock set back: stamp lies ahead
+        {t + 10 * 86400, "20261218", false}, // now - last equals the interval
+        {t + 10 * 86400, "20261219", true}, // past the stamp plus the interval
         {t - 86401, kToday, true},
     };
     for (const Case &c : cases) {
@@ -124,7 +126,7 @@ TEST_F(ScheduleTest, RejectedDownloadsAreDeletedAndNotFlagged)
     const QByteArray good = packageOf("en");
     QByteArray longer = good;
     longer[0] = char(longer[0] + 1); // header announces one body byte more than is served
-    QByteArray shorter = good + "x";  // one byte more than announced
+    QByteArray shorter = good + "x"; // one byte more than announced
     struct Case {
         const char *name;
         QByteArray package;

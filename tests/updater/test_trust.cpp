@@ -37,14 +37,16 @@ protected:
         PellwickTest::SetUp();
         writeFile(path(QStringLiteral("stage/ae/notes.txt")), "new notes");
         writeFile(path(QStringLiteral("stage/id/libnamecodec.so")), "codec");
-        writeFile(path(QStringLiteral("update.txt")), "write ae:\\notes.txt\r\nwrite id:\\libnamecodec.so\r\n");
+        writeFile(
+            path(QStringLiteral("update.txt")), "write ae:\\notes.txt\r\nwrite id:\\libnamecodec.so\r\n");
     }
 
     ToolResult pack(QStringList extra, const QString &version = QStringLiteral("130"))
     {
-        QStringList arguments {QStringLiteral("--script"), path(QStringLiteral("update.txt")), QStringLiteral("--files"),
-            path(QStringLiteral("stage")), QStringLiteral("--version"), version, QStringLiteral("--url"),
-            serverUrl() + QStringLiteral("/pkg/update.pak"), QStringLiteral("--out"), path(QStringLiteral("www"))};
+        QStringList arguments {QStringLiteral("--script"), path(QStringLiteral("update.txt")),
+            QStringLiteral("--files"), path(QStringLiteral("stage")), QStringLiteral("--version"), version,
+            QStringLiteral("--url"), serverUrl() + QStringLiteral("/pkg/update.pak"), QStringLiteral("--out"),
+            path(QStringLiteral("www"))};
         return runTool(QStringLiteral(QUOREL_BIN_DIR "/pellwick-pack"), arguments + extra);
     }
 
@@ -53,15 +55,20 @@ protected:
     {
         const QString file = path(name);
         const ToolResult made = runTool(QStringLiteral("openssl"),
-            {QStringLiteral("genpkey"), QStringLiteral("-algorithm"), QStringLiteral("ed25519"), QStringLiteral("-out"), file});
+            {QStringLiteral("genpkey"), QStringLiteral("-algorithm"), QStringLiteral("ed25519"),
+                QStringLiteral("-out"), file});
         EXPECT_EQ(made.exitCode, 0) << made.errors.toStdString();
-        const ToolResult shown = runTool(QStringLiteral(QUOREL_BIN_DIR "/pellwick-pack"), {QStringLiteral("--public-key"), file});
+        const ToolResult shown = runTool(
+            QStringLiteral(QUOREL_BIN_DIR "/pellwick-pack"), {QStringLiteral("--public-key"), file});
         EXPECT_EQ(shown.exitCode, 0) << shown.errors.toStdString();
         *publicKey = shown.output.trimmed();
         return file;
     }
 
-    bool downloaded() const { return setting("IsUpdate").toInt() == 1 && exists(installPath(QStringLiteral("autoupcab.tmp"))); }
+    bool downloaded() const
+    {
+        return setting("IsUpdate").toInt() == 1 && exists(installPath(QStringLiteral("autoupcab.tmp")));
+    }
 };
 
 TEST_F(TrustTest, PackedUpdateIsDownloadedAndInstalled)
@@ -94,10 +101,17 @@ TEST_F(TrustTest, WithAKeyOnlyAPackageSignedForTheAnnouncedVersionIsAccepted)
         bool accepted;
     };
     const Case cases[] = {
-        {"signed", [&] { ASSERT_EQ(pack({QStringLiteral("--sign-key"), key}).exitCode, 0); }, publicKey, true},
+        {"signed",
+            [&] {
+                ASSERT_EQ(pack({QStringLiteral("--sign-key"), key}).exitCode, 0);
+            },
+            publicKey, true},
         {"no key: the checksum alone decides", [&] { ASSERT_EQ(pack({}).exitCode, 0); }, QString(), true},
         {"unsigned", [&] { ASSERT_EQ(pack({}).exitCode, 0); }, publicKey, false},
-        {"signed by another key", [&] { ASSERT_EQ(pack({QStringLiteral("--sign-key"), otherKey}).exitCode, 0); },
+        {"signed by another key",
+            [&] {
+                ASSERT_EQ(pack({QStringLiteral("--sign-key"), otherKey}).exitCode, 0);
+            },
             publicKey, false},
         {"signed for another version",
             [&] {
@@ -116,11 +130,16 @@ TEST_F(TrustTest, WithAKeyOnlyAPackageSignedForTheAnnouncedVersionIsAccepted)
                 writeFile(path(QStringLiteral("stage/ae/notes.txt")), "new notes");
             },
             publicKey, false},
-        {"signature not base64", [&] {
-             ASSERT_EQ(pack({QStringLiteral("--sign-key"), key}).exitCode, 0);
-             writeFile(conv + QStringLiteral("checksum.sig"), "not a signature!\n");
-         }, publicKey, false},
-        {"unusable key setting", [&] { ASSERT_EQ(pack({QStringLiteral("--sign-key"), key}).exitCode, 0); },
+        {"signature not base64",
+            [&] {
+                ASSERT_EQ(pack({QStringLiteral("--sign-key"), key}).exitCode, 0);
+                writeFile(conv + QStringLiteral("checksum.sig"), "not a signature!\n");
+            },
+            publicKey, false},
+        {"unusable key setting",
+            [&] {
+                ASSERT_EQ(pack({QStringLiteral("--sign-key"), key}).exitCode, 0);
+            },
             QStringLiteral("c2hvcnQ="), false},
     };
     for (const Case &c : cases) {
@@ -146,19 +165,23 @@ protected:
         TrustTest::SetUp();
         const QString dir = path(QStringLiteral("tls"));
         QDir().mkpath(dir);
-        writeFile(dir + QStringLiteral("/server.ext"), "subjectAltName=IP:127.0.0.1\nbasicConstraints=CA:FALSE\n");
+        writeFile(
+            dir + QStringLiteral("/server.ext"), "subjectAltName=IP:127.0.0.1\nbasicConstraints=CA:FALSE\n");
         const QList<QStringList> steps = {
             {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-                QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                QStringLiteral("-keyout"), QStringLiteral("ca.key"), QStringLiteral("-out"), QStringLiteral("ca.pem"),
-                QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=Pellwick test CA")},
-            {QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"), QStringLiteral("-keyout"),
-                QStringLiteral("server.key"), QStringLiteral("-out"), QStringLiteral("server.csr"), QStringLiteral("-subj"),
+                QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
+                QStringLiteral("-nodes"), QStringLiteral("-keyout"), QStringLiteral("ca.key"),
+                QStringLiteral("-out"), QStringLiteral("ca.pem"), QStringLiteral("-days"),
+                QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=Pellwick test CA")},
+            {QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+                QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
+                QStringLiteral("-nodes"), QStringLiteral("-keyout"), QStringLiteral("server.key"),
+                QStringLiteral("-out"), QStringLiteral("server.csr"), QStringLiteral("-subj"),
                 QStringLiteral("/CN=127.0.0.1")},
-            {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), QStringLiteral("server.csr"),
-                QStringLiteral("-CA"), QStringLiteral("ca.pem"), QStringLiteral("-CAkey"), QStringLiteral("ca.key"),
-                QStringLiteral("-CAcreateserial"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"),
+            {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
+                QStringLiteral("server.csr"), QStringLiteral("-CA"), QStringLiteral("ca.pem"),
+                QStringLiteral("-CAkey"), QStringLiteral("ca.key"), QStringLiteral("-CAcreateserial"),
+                QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"),
                 QStringLiteral("server.ext"), QStringLiteral("-out"), QStringLiteral("server.pem")},
         };
         for (const QStringList &step : steps) {
@@ -201,7 +224,8 @@ TEST_F(HttpsTest, RedirectFromHttpsToHttpIsRefused)
     TestServer plain(path(QStringLiteral("www")), path(QStringLiteral("plain.log")), {});
     ASSERT_GT(plain.port(), 0);
     TestServer::Options options = m_tls;
-    options.redirects << QStringLiteral("/pkg/update.pak=") + plain.baseUrl() + QStringLiteral("/pkg/update.pak")
+    options.redirects << QStringLiteral("/pkg/update.pak=") + plain.baseUrl()
+            + QStringLiteral("/pkg/update.pak")
                       << QStringLiteral("/pkg/moved.pak=/pkg/real.pak");
     startServer(options);
     ASSERT_EQ(pack({}).exitCode, 0);

@@ -19,10 +19,11 @@
 
 namespace {
 
-constexpr char kUsage[] = "사용법:\n"
-                          "  pellwick-pack --script 스크립트 --files 준비폴더 --version 버전 --url 패키지URL\n"
-                          "                --out 웹루트 [--interval 초] [--package 파일] [--sign-key 키.pem]\n"
-                          "  pellwick-pack --public-key 키.pem\n";
+constexpr char kUsage[]
+    = "사용법:\n"
+      "  pellwick-pack --script 스크립트 --files 준비폴더 --version 버전 --url 패키지URL\n"
+      "                --out 웹루트 [--interval 초] [--package 파일] [--sign-key 키.pem]\n"
+      "  pellwick-pack --public-key 키.pem\n";
 
 int fail(const std::string &message)
 {
@@ -85,8 +86,8 @@ int main(int argc, char **argv)
     if (!scriptFile.open(QIODevice::ReadOnly))
         return fail("스크립트를 읽을 수 없습니다: " + options["script"]);
     const QByteArray source = scriptFile.readAll();
-    const pellwick::PreparedScript prepared
-        = pellwick::prepareScript(std::string_view(source.constData(), std::size_t(source.size())), options["files"]);
+    const pellwick::PreparedScript prepared = pellwick::prepareScript(
+        std::string_view(source.constData(), std::size_t(source.size())), options["files"]);
     if (!prepared.error.empty())
         return fail(prepared.error);
 
@@ -100,7 +101,8 @@ int main(int argc, char **argv)
                                                          : out.filePath(url.path().mid(1));
     const QString conv = out.filePath(QStringLiteral("autoupdate/conv"));
     const QByteArray md5 = QCryptographicHash::hash(packageBytes, QCryptographicHash::Md5).toHex();
-    const QByteArray versionLine = QByteArray::fromStdString(options["version"] + " " + interval + " " + options["url"] + "\n");
+    const QByteArray versionLine
+        = QByteArray::fromStdString(options["version"] + " " + interval + " " + options["url"] + "\n");
 
     if (!writeWhole(packagePath, packageBytes))
         return fail("패키지를 쓸 수 없습니다: " + packagePath.toStdString());
@@ -109,8 +111,8 @@ int main(int argc, char **argv)
     if (options.count("sign-key")) {
         const auto version = static_cast<std::uint32_t>(pellwick::toDecimal(options["version"]));
         const QByteArray sha256 = QCryptographicHash::hash(packageBytes, QCryptographicHash::Sha256).toHex();
-        const std::string signature = pellwick::signWithKeyFile(options["sign-key"],
-            pellwick::signedMessage(version, package.size(), sha256.toStdString()));
+        const std::string signature = pellwick::signWithKeyFile(
+            options["sign-key"], pellwick::signedMessage(version, package.size(), sha256.toStdString()));
         if (signature.empty())
             return fail("Ed25519 개인 키(PEM)로 서명할 수 없습니다: " + options["sign-key"]);
         if (!writeWhole(conv + QLatin1String("/checksum.sig"), QByteArray::fromStdString(signature + "\n")))
@@ -120,6 +122,7 @@ int main(int argc, char **argv)
     if (!writeWhole(conv + QLatin1String("/verinfo.html"), versionLine))
         return fail("verinfo.html을 쓸 수 없습니다.");
 
-    std::printf("%s (%zu바이트), md5 %s\n", packagePath.toLocal8Bit().constData(), package.size(), md5.constData());
+    std::printf(
+        "%s (%zu바이트), md5 %s\n", packagePath.toLocal8Bit().constData(), package.size(), md5.constData());
     return 0;
 }

@@ -36,7 +36,8 @@ PreparedScript prepareScript(std::string_view source, const std::string &staging
     }
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
-    if (text.size() < 2 || text.compare(text.size() - 2, 2, "en") != 0 || (text.size() > 2 && text[text.size() - 3] != '\n'))
+    if (text.size() < 2 || text.compare(text.size() - 2, 2, "en") != 0
+        || (text.size() > 2 && text[text.size() - 3] != '\n'))
         text += text.empty() ? "en" : "\nen";
 
     std::string script;
@@ -57,17 +58,19 @@ PreparedScript prepareScript(std::string_view source, const std::string &staging
             std::string_view rest = line.substr(6);
             const std::string_view location = rest.substr(0, rest.find(' '));
             if (!isKnownPrefix(location)) {
-                result.error = std::to_string(lineNumber) + "번째 줄: 위치는 ae:, id:, wd: 중 하나로 시작해야 합니다.";
+                result.error
+                    = std::to_string(lineNumber) + "번째 줄: 위치는 ae:, id:, wd: 중 하나로 시작해야 합니다.";
                 return result;
             }
             if (!staysInsideBase(resolveScriptLocation(location))) {
-                result.error = std::to_string(lineNumber) + "번째 줄: " + kOutsideMessage + std::string(location);
+                result.error
+                    = std::to_string(lineNumber) + "번째 줄: " + kOutsideMessage + std::string(location);
                 return result;
             }
             QFile file(QFile::decodeName(QByteArray::fromStdString(stagedPath(stagingDir, location))));
             if (!file.open(QIODevice::ReadOnly)) {
-                result.error = std::to_string(lineNumber) + "번째 줄: 파일을 읽을 수 없습니다: "
-                    + file.fileName().toStdString();
+                result.error = std::to_string(lineNumber)
+                    + "번째 줄: 파일을 읽을 수 없습니다: " + file.fileName().toStdString();
                 return result;
             }
             const QByteArray data = file.readAll();
@@ -79,11 +82,13 @@ PreparedScript prepareScript(std::string_view source, const std::string &staging
             const std::size_t space = line.find(' ');
             const std::string_view word = line.substr(0, space);
             if (space == std::string_view::npos || (word != "del" && word != "rd" && word != "md")) {
-                result.error = std::to_string(lineNumber) + "번째 줄: 명령은 del, rd, md, write 중 하나여야 합니다.";
+                result.error
+                    = std::to_string(lineNumber) + "번째 줄: 명령은 del, rd, md, write 중 하나여야 합니다.";
                 return result;
             }
             if (!isKnownPrefix(line.substr(space + 1))) {
-                result.error = std::to_string(lineNumber) + "번째 줄: 위치는 ae:, id:, wd: 중 하나로 시작해야 합니다.";
+                result.error
+                    = std::to_string(lineNumber) + "번째 줄: 위치는 ae:, id:, wd: 중 하나로 시작해야 합니다.";
                 return result;
             }
             script += line;

@@ -21,13 +21,16 @@ constexpr std::size_t kSignatureSize = 64;
 
 std::string toBase64(const unsigned char *data, std::size_t size)
 {
-    return QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size)).toBase64().toStdString();
+    return QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size))
+        .toBase64()
+        .toStdString();
 }
 
 bool fromBase64(std::string_view text, std::size_t expectedSize, QByteArray &out)
 {
-    auto decoded = QByteArray::fromBase64Encoding(QByteArray(text.data(), static_cast<qsizetype>(text.size())),
-        QByteArray::AbortOnBase64DecodingErrors);
+    auto decoded
+        = QByteArray::fromBase64Encoding(QByteArray(text.data(), static_cast<qsizetype>(text.size())),
+            QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || decoded.decoded.size() != static_cast<qsizetype>(expectedSize))
         return false;
     out = decoded.decoded;
@@ -49,15 +52,17 @@ KeyPtr readPrivateKey(const std::string &pemPath)
 
 std::string signedMessage(std::uint32_t version, std::uint64_t length, std::string_view sha256Hex)
 {
-    return "Pellwick update package\nversion " + std::to_string(version) + "\nlength " + std::to_string(length)
-        + "\nsha256 " + std::string(sha256Hex) + "\n";
+    return "Pellwick update package\nversion " + std::to_string(version) + "\nlength "
+        + std::to_string(length) + "\nsha256 " + std::string(sha256Hex) + "\n";
 }
 
-bool verifySignature(std::string_view publicKeyBase64, std::string_view message, std::string_view signatureBase64)
+bool verifySignature(
+    std::string_view publicKeyBase64, std::string_view message, std::string_view signatureBase64)
 {
     QByteArray rawKey;
     QByteArray signature;
-    if (!fromBase64(publicKeyBase64, kPublicKeySize, rawKey) || !fromBase64(signatureBase64, kSignatureSize, signature))
+    if (!fromBase64(publicKeyBase64, kPublicKeySize, rawKey)
+        || !fromBase64(signatureBase64, kSignatureSize, signature))
         return false;
     KeyPtr key(EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr,
                    reinterpret_cast<const unsigned char *>(rawKey.constData()), kPublicKeySize),
@@ -82,8 +87,8 @@ std::string signWithKeyFile(const std::string &pemPath, std::string_view message
         return {};
     unsigned char signature[kSignatureSize];
     std::size_t size = sizeof signature;
-    if (EVP_DigestSign(context.get(), signature, &size, reinterpret_cast<const unsigned char *>(message.data()),
-            message.size())
+    if (EVP_DigestSign(context.get(), signature, &size,
+            reinterpret_cast<const unsigned char *>(message.data()), message.size())
         != 1)
         return {};
     return toBase64(signature, size);

@@ -45,8 +45,8 @@ QByteArray fileDigest(const QString &path, QCryptographicHash::Algorithm algorit
 
 } // namespace
 
-CPellwickApp::CPellwickApp(PellwickSettings &settings, pellwick::HttpTransport &transport, Clock clock,
-    QString executableDir)
+CPellwickApp::CPellwickApp(
+    PellwickSettings &settings, pellwick::HttpTransport &transport, Clock clock, QString executableDir)
     : m_settings(settings)
     , m_transport(transport)
     , m_clock(std::move(clock))
@@ -147,24 +147,26 @@ bool CPellwickApp::DownloadPackage()
     unsigned char header[8] = {};
     qint64 total = 0;
     bool writeFailed = false;
-    const bool fetched = m_transport.fetch(m_strPackageUrl.toStdString(), [&](const char *data, std::size_t size) {
-        if (!file.isOpen() && !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            writeFailed = true;
-            return false;
-        }
-        for (std::size_t i = 0; i < size && total + qint64(i) < 8; ++i)
-            header[total + qint64(i)] = static_cast<unsigned char>(data[i]);
-        if (file.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size)) {
-            writeFailed = true;
-            return false;
-        }
-        total += static_cast<qint64>(size);
-        return true;
-    });
-    const bool closed = !file.isOpen() || (file.flush() && (file.close(), file.error() == QFileDevice::NoError));
+    const bool fetched
+        = m_transport.fetch(m_strPackageUrl.toStdString(), [&](const char *data, std::size_t size) {
+              if (!file.isOpen() && !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+                  writeFailed = true;
+                  return false;
+              }
+              for (std::size_t i = 0; i < size && total + qint64(i) < 8; ++i)
+                  header[total + qint64(i)] = static_cast<unsigned char>(data[i]);
+              if (file.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size)) {
+                  writeFailed = true;
+                  return false;
+              }
+              total += static_cast<qint64>(size);
+              return true;
+          });
+    const bool closed
+        = !file.isOpen() || (file.flush() && (file.close(), file.error() == QFileDevice::NoError));
 
-    const quint32 expected = quint32(header[0]) | quint32(header[1]) << 8 | quint32(header[2]) << 16
-        | quint32(header[3]) << 24;
+    const quint32 expected
+        = quint32(header[0]) | quint32(header[1]) << 8 | quint32(header[2]) << 16 | quint32(header[3]) << 24;
     // A response too short to hold the header cannot be a package, whatever its checksum.
     const bool whole = fetched && !writeFailed && closed && total >= 8 && total - 8 == qint64(expected);
     if (!whole || !VerifyPackageChecksum() || !VerifyPackageSignature()) {
@@ -198,8 +200,8 @@ bool CPellwickApp::VerifyPackageSignature()
     std::string line;
     if (sha256.isEmpty() || url.empty() || !m_transport.fetchFirstLine(url, line))
         return false;
-    const std::string message
-        = pellwick::signedMessage(m_announcedVersion, static_cast<std::uint64_t>(length), sha256.toStdString());
+    const std::string message = pellwick::signedMessage(
+        m_announcedVersion, static_cast<std::uint64_t>(length), sha256.toStdString());
     return pellwick::verifySignature(key.toStdString(), message, pellwick::trimmed(line));
 }
 
@@ -218,8 +220,8 @@ bool CPellwickApp::InstallPackage()
         return false;
     file.close();
 
-    const pellwick::PackageReadResult package = pellwick::readPackage(
-        std::span(reinterpret_cast<const unsigned char *>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+    const pellwick::PackageReadResult package = pellwick::readPackage(std::span(
+        reinterpret_cast<const unsigned char *>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
     if (package.fault != pellwick::PackageFault::None)
         return false;
 

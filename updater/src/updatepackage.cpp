@@ -11,7 +11,8 @@ namespace {
 
 std::uint32_t readLe32(const unsigned char *p)
 {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
+        | std::uint32_t(p[3]) << 24;
 }
 
 void appendLe32(std::string &out, std::uint32_t value)
@@ -76,7 +77,8 @@ PackageReadResult readPackage(std::span<const unsigned char> file)
         result.fault = PackageFault::BadScriptLength;
         return result;
     }
-    const std::uint32_t scriptLength = readLe32(reinterpret_cast<const unsigned char *>(image.payload.data()) + 8);
+    const std::uint32_t scriptLength
+        = readLe32(reinterpret_cast<const unsigned char *>(image.payload.data()) + 8);
     if (scriptLength > kMaxScriptLength || scriptLength > payloadSize - 12) {
         result.fault = PackageFault::BadScriptLength;
         return result;
@@ -120,8 +122,8 @@ std::string buildPackage(std::string_view script, std::string_view fileData)
 
     uLongf bodySize = compressBound(payload.size());
     std::string body(bodySize, '\0');
-    if (compress2(reinterpret_cast<Bytef *>(body.data()), &bodySize, reinterpret_cast<const Bytef *>(payload.data()),
-            payload.size(), Z_DEFAULT_COMPRESSION)
+    if (compress2(reinterpret_cast<Bytef *>(body.data()), &bodySize,
+            reinterpret_cast<const Bytef *>(payload.data()), payload.size(), Z_DEFAULT_COMPRESSION)
         != Z_OK)
         return {};
     body.resize(bodySize);

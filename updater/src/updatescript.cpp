@@ -49,13 +49,15 @@ ScriptPlan scanScript(std::string_view text)
             const ScriptOpKind kind = word == "del" ? ScriptOpKind::Delete
                 : word == "rd"                      ? ScriptOpKind::RemoveDir
                                                     : ScriptOpKind::MakeDir;
-            plan.ops.push_back({kind, resolveScriptLocation(text.substr(std::min(arg, e), e > arg ? e - arg : 0)), 0});
+            plan.ops.push_back(
+                {kind, resolveScriptLocation(text.substr(std::min(arg, e), e > arg ? e - arg : 0)), 0});
             pos = e + 1;
         } else if (word == "write") {
             std::size_t p = arg;
             while (p < end && text[p] != ' ')
                 ++p;
-            ScriptLocation where = resolveScriptLocation(text.substr(std::min(arg, p), p > arg ? p - arg : 0));
+            ScriptLocation where
+                = resolveScriptLocation(text.substr(std::min(arg, p), p > arg ? p - arg : 0));
             if (where.base != ScriptBase::Unknown) {
                 std::size_t e = p + 1;
                 while (e < end && text[e] != '\n')

@@ -10,7 +10,7 @@ namespace pellwick {
 struct InstallBases {
     QString current; // "ae:"
     QString windows; // "wd:"
-    QString idn;     // "id:"
+    QString idn; // "id:"
 };
 
 // Carries out a checked package: deletions and directory commands in script

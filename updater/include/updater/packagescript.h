@@ -10,9 +10,9 @@ namespace pellwick {
 // the closing "en" added. The files of the write lines are read from
 // stagingDir/ae, stagingDir/wd and stagingDir/id, mirroring the prefixes.
 struct PreparedScript {
-    std::string script;   // empty when error is set
+    std::string script; // empty when error is set
     std::string fileData; // the write lines' files, concatenated in script order
-    std::string error;    // Korean, ready to show
+    std::string error; // Korean, ready to show
 };
 
 [[nodiscard]] PreparedScript prepareScript(std::string_view source, const std::string &stagingDir);

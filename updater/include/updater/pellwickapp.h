@@ -18,8 +18,8 @@ public:
 
     // executableDir stands in for the installation directory when
     // ProPathName is empty (it places "wd:" and "id:").
-    CPellwickApp(PellwickSettings &settings, pellwick::HttpTransport &transport, Clock clock,
-        QString executableDir);
+    CPellwickApp(
+        PellwickSettings &settings, pellwick::HttpTransport &transport, Clock clock, QString executableDir);
 
     void RunUpdate();
 

@@ -28,7 +28,7 @@ public:
     void setCurrentVer(quint32 value);
 
     QString updateServer() const; // UpdateServer, e.g. "https://updates.example:8443"; empty = none
-    QString updateKey() const;    // UpdateKey, base64 Ed25519 public key; empty = no signature check
+    QString updateKey() const; // UpdateKey, base64 Ed25519 public key; empty = no signature check
 
 private:
     QVariant read(const char *key) const;

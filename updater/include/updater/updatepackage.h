@@ -24,14 +24,14 @@ struct PackageImage {
 
 enum class PackageFault {
     None,
-    TooShort,            // fewer than the 8 header bytes
-    BadBody,             // not one zlib stream ending at the end of the body
-    WrongPayloadSize,    // decompressed size differs from the header
+    TooShort, // fewer than the 8 header bytes
+    BadBody, // not one zlib stream ending at the end of the body
+    WrongPayloadSize, // decompressed size differs from the header
     OutOfMemory,
-    BadScriptLength,     // 4096 or more, or past the payload
-    BadScript,           // shorter than "en" or holding a NUL
-    LocationOutside,     // a path climbs out of its base directory
-    BadSize,             // a negative size, or sizes past the end of the data
+    BadScriptLength, // 4096 or more, or past the payload
+    BadScript, // shorter than "en" or holding a NUL
+    LocationOutside, // a path climbs out of its base directory
+    BadSize, // a negative size, or sizes past the end of the data
 };
 
 struct PackageReadResult {

@@ -24,10 +24,10 @@ struct ScriptOp {
 };
 
 enum class ScriptEnd {
-    EndMarker,     // the scan stopped exactly on the closing "en"
-    NoEndMarker,   // anything else was left at the end
+    EndMarker, // the scan stopped exactly on the closing "en"
+    NoEndMarker, // anything else was left at the end
     TooManyWrites, // the 100th write line was reached
-    Malformed,     // shorter than the end marker or holding a NUL byte
+    Malformed, // shorter than the end marker or holding a NUL byte
 };
 
 // Everything a script asks for, in script order, and how its scan ended.

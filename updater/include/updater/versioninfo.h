@@ -15,8 +15,8 @@ namespace pellwick {
 // The first line of the version file, split into its three fields.
 struct VersionLine {
     std::uint32_t version = 0; // announced version; a negative field wraps, so -1 counts as newest
-    std::int32_t delay = 0;    // check interval in seconds
-    std::string packageUrl;    // trimmed
+    std::int32_t delay = 0; // check interval in seconds
+    std::string packageUrl; // trimmed
 };
 
 [[nodiscard]] VersionLine parseVersionLine(std::string_view line);
