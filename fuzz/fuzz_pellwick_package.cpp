@@ -89,7 +89,7 @@ std::string wrapPayload(const std::uint8_t *data, std::size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    if (size == 0 || size > 1 << 20)
+    if (size == 0 || size > 1 << 16)
         return 0;
     const Sandbox &s = sandbox();
     QDir(s.install).removeRecursively();
