@@ -29,6 +29,20 @@ void PellwickSettings::write(const char *key, const QVariant &value)
     m_store.sync();
 }
 
+qint32 PellwickSettings::readInt(const char *key, qint32 fallback) const
+{
+    bool ok = false;
+    const qint32 value = read(key).toInt(&ok);
+    return ok ? value : fallback;
+}
+
+quint32 PellwickSettings::readUInt(const char *key, quint32 fallback) const
+{
+    bool ok = false;
+    const quint32 value = read(key).toUInt(&ok);
+    return ok ? value : fallback;
+}
+
 QString PellwickSettings::installDirectory() const
 {
     return read("ProPathName").toString();
@@ -36,9 +50,7 @@ QString PellwickSettings::installDirectory() const
 
 int PellwickSettings::isUpdate() const
 {
-    bool ok = false;
-    const int value = read("IsUpdate").toInt(&ok);
-    return ok ? value : 0;
+    return readInt("IsUpdate", 0);
 }
 
 void PellwickSettings::setIsUpdate(int value)
@@ -48,9 +60,7 @@ void PellwickSettings::setIsUpdate(int value)
 
 qint32 PellwickSettings::updateDelay() const
 {
-    bool ok = false;
-    const qint32 value = read("UpdateDelay").toInt(&ok);
-    return ok ? value : kDefaultDelay;
+    return readInt("UpdateDelay", kDefaultDelay);
 }
 
 void PellwickSettings::setUpdateDelay(qint32 seconds)
@@ -70,9 +80,7 @@ void PellwickSettings::setLastDay(const QString &stamp)
 
 quint32 PellwickSettings::version() const
 {
-    bool ok = false;
-    const quint32 value = read("Version").toUInt(&ok);
-    return ok ? value : kDefaultVersion;
+    return readUInt("Version", kDefaultVersion);
 }
 
 void PellwickSettings::setVersion(quint32 value)
@@ -82,9 +90,7 @@ void PellwickSettings::setVersion(quint32 value)
 
 quint32 PellwickSettings::currentVer() const
 {
-    bool ok = false;
-    const quint32 value = read("CurrentVer").toUInt(&ok);
-    return ok ? value : kDefaultVersion;
+    return readUInt("CurrentVer", kDefaultVersion);
 }
 
 void PellwickSettings::setCurrentVer(quint32 value)

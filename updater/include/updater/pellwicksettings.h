@@ -32,6 +32,9 @@ public:
 
 private:
     QVariant read(const char *key) const;
+    // Absent or unreadable values give the fallback.
+    qint32 readInt(const char *key, qint32 fallback) const;
+    quint32 readUInt(const char *key, quint32 fallback) const;
     void write(const char *key, const QVariant &value);
 
     QSettings &m_store;
