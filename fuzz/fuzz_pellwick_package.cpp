@@ -97,12 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     std::string file = (data[0] & 1) ? wrapPayload(data + 1, size - 1)
                                      : std::string(reinterpret_cast<const char *>(data + 1), size - 1);
-    const pellwick::PackageReadResult read
+    const pellwick::PackageResult<pellwick::PackageImage> read
         = pellwick::readPackage(std::span(reinterpret_cast<const unsigned char *>(file.data()), file.size()));
-    if (read.fault == pellwick::PackageFault::None) {
+    if (read) {
         const pellwick::InstallBases bases {
             s.install, s.install + QStringLiteral("/lib"), s.install + QStringLiteral("/lib/idn")};
-        (void)pellwick::applyPackage(read.image, bases);
+        (void)pellwick::applyPackage(*read, bases);
     }
     checkNothingOutside(s);
     return 0;

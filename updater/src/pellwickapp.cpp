@@ -220,9 +220,9 @@ bool CPellwickApp::InstallPackage()
         return false;
     file.close();
 
-    const pellwick::PackageReadResult package = pellwick::readPackage(std::span(
+    const pellwick::PackageResult<pellwick::PackageImage> package = pellwick::readPackage(std::span(
         reinterpret_cast<const unsigned char *>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
-    if (package.fault != pellwick::PackageFault::None)
+    if (!package)
         return false;
 
     const QString installDir = m_settings.installDirectory();
@@ -230,7 +230,7 @@ bool CPellwickApp::InstallPackage()
     bases.current = QDir::currentPath();
     bases.windows = (installDir.isEmpty() ? m_executableDir : installDir) + QLatin1String("/lib");
     bases.idn = bases.windows + QLatin1String("/idn");
-    if (!pellwick::applyPackage(package.image, bases))
+    if (!pellwick::applyPackage(*package, bases))
         return false;
     QFile::remove(packagePath());
     return true;

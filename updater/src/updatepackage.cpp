@@ -28,27 +28,22 @@ constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
 } // namespace
 
-PackageReadResult readPackage(std::span<const unsigned char> file)
+PackageResult<PackageImage> readPackage(std::span<const unsigned char> file)
 {
-    PackageReadResult result;
-    if (file.size() < 8) {
-        result.fault = PackageFault::TooShort;
-        return result;
-    }
+    using Fault = tl::unexpected<PackageFault>;
+    if (file.size() < 8)
+        return Fault(PackageFault::TooShort);
     // Bytes 0-3 (the body length) served the download; the body is whatever follows the header.
     const std::uint32_t payloadSize = readLe32(file.data() + 4);
     const std::span<const unsigned char> body = file.subspan(8);
-    if (body.size() < 2 || payloadSize > body.size() * kMaxDeflateRatio + 64) {
-        result.fault = body.size() < 2 ? PackageFault::BadBody : PackageFault::WrongPayloadSize;
-        return result;
-    }
+    if (body.size() < 2 || payloadSize > body.size() * kMaxDeflateRatio + 64)
+        return Fault(body.size() < 2 ? PackageFault::BadBody : PackageFault::WrongPayloadSize);
 
-    PackageImage &image = result.image;
+    PackageImage image;
     try {
         image.payload.resize(payloadSize);
     } catch (const std::bad_alloc &) {
-        result.fault = PackageFault::OutOfMemory;
-        return result;
+        return Fault(PackageFault::OutOfMemory);
     }
     // uncompress2 reports how much of the body it used, so trailing bytes
     // after the stream are caught as well as a stream that ends early.
@@ -59,43 +54,30 @@ PackageReadResult readPackage(std::span<const unsigned char> file)
     unsigned char *dest = payloadSize ? reinterpret_cast<unsigned char *>(image.payload.data()) : &spare;
     const int rc = uncompress2(dest, &produced, body.data(), &consumed);
     if (rc != Z_OK) {
-        result.fault = rc == Z_MEM_ERROR ? PackageFault::OutOfMemory
-            : rc == Z_BUF_ERROR          ? PackageFault::WrongPayloadSize // more data than the header said
-                                         : PackageFault::BadBody;
-        return result;
+        return Fault(rc == Z_MEM_ERROR ? PackageFault::OutOfMemory
+                : rc == Z_BUF_ERROR    ? PackageFault::WrongPayloadSize // more data than the header said
+                                       : PackageFault::BadBody);
     }
-    if (consumed != body.size()) {
-        result.fault = PackageFault::BadBody;
-        return result;
-    }
-    if (produced != payloadSize) {
-        result.fault = PackageFault::WrongPayloadSize;
-        return result;
-    }
+    if (consumed != body.size())
+        return Fault(PackageFault::BadBody);
+    if (produced != payloadSize)
+        return Fault(PackageFault::WrongPayloadSize);
 
-    if (payloadSize < 12) {
-        result.fault = PackageFault::BadScriptLength;
-        return result;
-    }
+    if (payloadSize < 12)
+        return Fault(PackageFault::BadScriptLength);
     const std::uint32_t scriptLength
         = readLe32(reinterpret_cast<const unsigned char *>(image.payload.data()) + 8);
-    if (scriptLength > kMaxScriptLength || scriptLength > payloadSize - 12) {
-        result.fault = PackageFault::BadScriptLength;
-        return result;
-    }
+    if (scriptLength > kMaxScriptLength || scriptLength > payloadSize - 12)
+        return Fault(PackageFault::BadScriptLength);
     image.script.assign(image.payload.data() + 12, scriptLength);
     image.dataOffset = 12 + std::size_t(scriptLength);
     image.plan = scanScript(image.script);
-    if (image.plan.end == ScriptEnd::Malformed) {
-        result.fault = PackageFault::BadScript;
-        return result;
-    }
+    if (image.plan.end == ScriptEnd::Malformed)
+        return Fault(PackageFault::BadScript);
 
     for (const ScriptOp &op : image.plan.ops) {
-        if (!staysInsideBase(op.where)) {
-            result.fault = PackageFault::LocationOutside;
-            return result;
-        }
+        if (!staysInsideBase(op.where))
+            return Fault(PackageFault::LocationOutside);
     }
     // Sizes matter only when the writes will run.
     if (image.plan.end == ScriptEnd::EndMarker) {
@@ -104,13 +86,11 @@ PackageReadResult readPackage(std::span<const unsigned char> file)
         for (const ScriptOp &op : image.plan.ops) {
             if (op.kind != ScriptOpKind::Write)
                 continue;
-            if (op.size < 0 || (total += std::uint64_t(op.size)) > available) {
-                result.fault = PackageFault::BadSize;
-                return result;
-            }
+            if (op.size < 0 || (total += std::uint64_t(op.size)) > available)
+                return Fault(PackageFault::BadSize);
         }
     }
-    return result;
+    return image;
 }
 
 std::string buildPackage(std::string_view script, std::string_view fileData)

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include <tl/expected.hpp>
+
 #include "updater/updatescript.h"
 
 namespace pellwick {
@@ -23,7 +25,6 @@ struct PackageImage {
 };
 
 enum class PackageFault {
-    None,
     TooShort, // fewer than the 8 header bytes
     BadBody, // not one zlib stream ending at the end of the body
     WrongPayloadSize, // decompressed size differs from the header
@@ -34,14 +35,11 @@ enum class PackageFault {
     BadSize, // a negative size, or sizes past the end of the data
 };
 
-struct PackageReadResult {
-    PackageFault fault = PackageFault::None;
-    PackageImage image;
-};
+template <typename T> using PackageResult = tl::expected<T, PackageFault>;
 
 // Decompresses and checks a whole package file. Every problem found here is
 // caught before anything on disk is touched.
-[[nodiscard]] PackageReadResult readPackage(std::span<const unsigned char> file);
+[[nodiscard]] PackageResult<PackageImage> readPackage(std::span<const unsigned char> file);
 
 // Builds a package file from a script and the data of its writes, in the
 // order of the write lines. The script is taken as it stands.
