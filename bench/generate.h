@@ -15,7 +15,10 @@ namespace benchgen {
 
 class HangulNames {
 public:
-    explicit HangulNames(std::uint32_t seed) : m_rng(seed) { }
+    explicit HangulNames(std::uint32_t seed)
+        : m_rng(seed)
+    {
+    }
 
     // A label of 2 to 5 syllables drawn from all 11,172, as UTF-16.
     std::u16string label()
@@ -48,7 +51,8 @@ inline std::int64_t writeZone(const std::string &path, std::int64_t bytes)
     std::ofstream out(path, std::ios::binary);
     const std::string origin = cp949(u"예제.한국.");
     out << "$ORIGIN " << origin << "\n$TTL 3600\n";
-    out << "@\tIN\tSOA\t" << cp949(u"ns1.예제.한국. 관리자.예제.한국.") << " (\n\t\t2024010101 3600 900 604800 86400 )\n";
+    out << "@\tIN\tSOA\t" << cp949(u"ns1.예제.한국. 관리자.예제.한국.")
+        << " (\n\t\t2024010101 3600 900 604800 86400 )\n";
     out << "\tIN\tNS\t" << cp949(u"ns1.예제.한국.") << "\n";
     std::int64_t written = 200, records = 0;
     std::string line;
@@ -66,8 +70,8 @@ inline std::int64_t writeZone(const std::string &path, std::int64_t bytes)
             line = owner + "\tIN\tMX\t10 " + names.labelIn(Encoding::Cp949) + "." + origin + "\n";
             break;
         case 3:
-            line = "_sip._tcp." + owner + "\tIN\tSRV\t10 60 5060 " + names.labelIn(Encoding::Cp949) + "." + origin
-                + "\n";
+            line = "_sip._tcp." + owner + "\tIN\tSRV\t10 60 5060 " + names.labelIn(Encoding::Cp949) + "."
+                + origin + "\n";
             break;
         default:
             line = owner + "\tIN\tTXT\t\"" + names.labelIn(Encoding::Cp949) + " " + cp949(u"설명") + "\"\n";
@@ -86,7 +90,8 @@ inline void writeNames(const std::string &path, int count)
     HangulNames names(1001);
     std::ofstream out(path, std::ios::binary);
     for (int i = 0; i < count; ++i)
-        out << names.labelIn(namecodec::Encoding::Utf8) << "." << names.labelIn(namecodec::Encoding::Utf8) << ".kr\n";
+        out << names.labelIn(namecodec::Encoding::Utf8) << "." << names.labelIn(namecodec::Encoding::Utf8)
+            << ".kr\n";
 }
 
 } // namespace benchgen

@@ -44,7 +44,8 @@ long peakRssKb()
     return usage.ru_maxrss;
 }
 
-void convertZone(benchmark::State &state, namecodec::Encoding from, namecodec::Encoding to, const std::string &path)
+void convertZone(
+    benchmark::State &state, namecodec::Encoding from, namecodec::Encoding to, const std::string &path)
 {
     namecodec::ConvertOptions options;
     options.from = from;

@@ -26,10 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     static const namecodec::FileKind kKinds[] = {namecodec::FileKind::Auto, namecodec::FileKind::Zone,
-                                                 namecodec::FileKind::NamedConf, namecodec::FileKind::WebServer,
-                                                 namecodec::FileKind::General};
-    static const namecodec::Encoding kEncodings[] = {namecodec::Encoding::Cp949, namecodec::Encoding::Utf8,
-                                                     namecodec::Encoding::Punycode};
+        namecodec::FileKind::NamedConf, namecodec::FileKind::WebServer, namecodec::FileKind::General};
+    static const namecodec::Encoding kEncodings[]
+        = {namecodec::Encoding::Cp949, namecodec::Encoding::Utf8, namecodec::Encoding::Punycode};
     namecodec::ConvertOptions options;
     options.kind = kKinds[selector % 5];
     options.from = kEncodings[(selector / 5) % 3];
