@@ -1,7 +1,9 @@
 #include "updater/httptransport.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 #include <curl/curl.h>
 
@@ -38,9 +40,16 @@ std::size_t onBody(char *data, std::size_t size, std::size_t count, void *user)
     return bytes;
 }
 
-bool startsWith(const std::string &text, const char *prefix)
+// Schemes compare without regard to case ("HTTPS://" is HTTPS).
+bool startsWith(const std::string &text, std::string_view prefix)
 {
-    return text.rfind(prefix, 0) == 0;
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
+            return false;
+    }
+    return true;
 }
 
 } // namespace

@@ -162,8 +162,12 @@ bool CPellwickApp::DownloadPackage()
               total += static_cast<qint64>(size);
               return true;
           });
-    const bool closed
-        = !file.isOpen() || (file.flush() && (file.close(), file.error() == QFileDevice::NoError));
+    bool closed = true;
+    if (file.isOpen()) {
+        closed = file.flush();
+        file.close();
+        closed = closed && file.error() == QFileDevice::NoError;
+    }
 
     const quint32 expected
         = quint32(header[0]) | quint32(header[1]) << 8 | quint32(header[2]) << 16 | quint32(header[3]) << 24;
