@@ -182,6 +182,17 @@ Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encodin
         e.label = std::string(label);
         return Unexpected(e);
     }
+    // Every character costs at least one octet of ACE and composition joins
+    // at most three into one, so a longer label cannot fit; saying so now
+    // spares IDNA a label of megabytes.
+    auto tooLong = [&](std::size_t octets) {
+        return Unexpected(makeError(ErrorKind::LabelTooLong,
+            quoted(label, enc) + " 레이블이 Punycode로 " + std::to_string(octets) + "바이트"
+                + (octets > 255 ? " 이상" : "") + "입니다. 한 레이블은 63바이트를 넘을 수 없습니다.",
+            std::string(label)));
+    };
+    if (wide->size() > 3 * kMaxLabelOctets)
+        return tooLong(wide->size() / 3);
     if (auto trap = hangulTrap(*wide, label, enc))
         return Unexpected(*trap);
     if (!m_idna)
@@ -200,6 +211,8 @@ Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encodin
     const int32_t n = uidna_labelToASCII(
         m_idna, wide->data(), static_cast<int32_t>(wide->size()), out, 256, &info, &status);
     const uint32_t errors = info.errors;
+    if (status == U_BUFFER_OVERFLOW_ERROR || n > 255)
+        return tooLong(static_cast<std::size_t>(n));
     if (U_FAILURE(status) || n > 255 || (errors & ~UIDNA_ERROR_LABEL_TOO_LONG) != 0) {
         std::string message;
         ErrorKind kind = ErrorKind::Disallowed;
@@ -231,10 +244,7 @@ Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encodin
     for (int32_t i = 0; i < n; ++i)
         ascii.push_back(static_cast<char>(out[i]));
     if (ascii.size() > kMaxLabelOctets)
-        return Unexpected(makeError(ErrorKind::LabelTooLong,
-            quoted(label, enc) + " 레이블이 Punycode로 " + std::to_string(ascii.size())
-                + "바이트입니다. 한 레이블은 63바이트를 넘을 수 없습니다.",
-            std::string(label)));
+        return tooLong(ascii.size());
     if (m_asciiCache.size() >= kMaxCacheEntries)
         m_asciiCache.clear();
     m_asciiCache.emplace(std::move(key), ascii);

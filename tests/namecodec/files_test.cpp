@@ -274,3 +274,27 @@ TEST(Validators, BindAcceptsWhatWeWrite)
         = "named-checkzone -q -k fail xn--2j5b21b.xn--3e0b707e " + dataFile("hangul.zone").string();
     EXPECT_NE(std::system(raw.c_str()), 0);
 }
+
+TEST(Files, HugeLinesAndNulBytesNeitherCrashNorHang)
+{
+    // A 10 MB line of Hangul is one enormous label: refused, with its line.
+    std::string huge;
+    huge.reserve(10 * 1024 * 1024 + 16);
+    const std::string syllable = cp949("가");
+    while (huge.size() < 10 * 1024 * 1024)
+        huge += syllable;
+    ConvertOptions options;
+    options.kind = FileKind::General;
+    ConvertReport report;
+    EXPECT_TRUE(convertText("ok\n" + huge + ".kr\n", options, report).empty());
+    ASSERT_EQ(report.errors.size(), 1u);
+    EXPECT_EQ(report.errors[0].line, 2);
+    EXPECT_EQ(report.errors[0].kind, ErrorKind::LabelTooLong);
+
+    // NUL bytes are ordinary bytes to the scanners and are kept.
+    const std::string withNul = std::string("a\0b IN A 192.0.2.1\n", 19) + cp949("메일 IN A 192.0.2.1\n");
+    options.kind = FileKind::Zone;
+    const std::string out = convertText(withNul, options, report);
+    ASSERT_TRUE(report.ok());
+    EXPECT_EQ(out, std::string("a\0b IN A 192.0.2.1\n", 19) + "xn--h32bq4v IN A 192.0.2.1\n");
+}
