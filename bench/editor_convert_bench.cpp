@@ -1,0 +1,119 @@
+// Whole-document conversion in the editor, end to end: a 20 MB zone file
+// open in a real Quorel window is saved to a temporary copy, converted by
+// libnamecodec and loaded back into the window (commands 32802 and 32805).
+#include "../tests/support/scriptedprompter.h"
+#include "app/quorelapp.h"
+#include "document/quoreldoc.h"
+#include "generate.h"
+#include "namecodec/namecodec.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextDocument>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+constexpr std::int64_t kZoneBytes = 20 * 1024 * 1024;
+
+struct Editor {
+    QTemporaryDir dir;
+    QString eucKrPath;
+    QString punycodePath;
+    std::unique_ptr<QSettings> user, machine;
+    ScriptedPrompter prompter;
+    std::unique_ptr<CQuorelApp> app;
+    CQuorelDoc *doc = nullptr;
+    qint64 bytes = 0;
+
+    Editor()
+    {
+        eucKrPath = dir.filePath(QStringLiteral("big.zone"));
+        punycodePath = dir.filePath(QStringLiteral("big-puny.zone"));
+        benchgen::writeZone(eucKrPath.toStdString(), kZoneBytes);
+        bytes = QFileInfo(eucKrPath).size();
+        int line = 0;
+        if (ConvertFile(QFile::encodeName(eucKrPath).constData(), QFile::encodeName(punycodePath).constData(), 4, 2, 0,
+                        &line)
+            != 0)
+            qFatal("the library refused the benchmark file at line %d", line);
+
+        const QString install = dir.filePath(QStringLiteral("install"));
+        QDir().mkpath(install + QStringLiteral("/temp"));
+        user = std::make_unique<QSettings>(dir.filePath(QStringLiteral("user.ini")), QSettings::IniFormat);
+        machine = std::make_unique<QSettings>(dir.filePath(QStringLiteral("machine.ini")), QSettings::IniFormat);
+        user->setValue(QStringLiteral("EnvOption/ProPathName"), install);
+        AppOptions options;
+        options.showSplash = false;
+        app = std::make_unique<CQuorelApp>(*user, *machine, prompter, options);
+        app->InitInstance({});
+        prompter.questionAnswer = true; // the 20 MB question
+        doc = app->OpenDocumentFile(eucKrPath);
+        if (!doc)
+            qFatal("the benchmark file did not open");
+        QCoreApplication::processEvents();
+    }
+};
+
+Editor &editor()
+{
+    static Editor instance;
+    return instance;
+}
+
+void setComment(int keep)
+{
+    while (editor().app->commentOption() != keep)
+        editor().app->OnToggleComment();
+}
+
+void convert(benchmark::State &state, const QString &source, int from, int to)
+{
+    Editor &e = editor();
+    setComment(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!e.doc->LoadTextFromFile(source))
+            state.SkipWithError("cannot load the source text");
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        if (!e.app->OnConvertDocument(from, to))
+            state.SkipWithError("conversion failed");
+        QCoreApplication::processEvents(); // the window repaints with the new text
+    }
+    state.counters["MB"] = static_cast<double>(QFileInfo(source).size()) / (1024.0 * 1024.0);
+    state.counters["lines"] = e.doc->textDocument()->blockCount();
+}
+
+void BM_EditorToPunycode(benchmark::State &state)
+{
+    convert(state, editor().eucKrPath, 4, 2);
+}
+
+void BM_EditorToEucKr(benchmark::State &state)
+{
+    convert(state, editor().punycodePath, 2, 4);
+}
+
+BENCHMARK(BM_EditorToPunycode)->ArgName("keep_comment")->Arg(1)->Arg(0)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditorToEucKr)->ArgName("keep_comment")->Arg(0)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    editor().app.reset();
+    return 0;
+}
