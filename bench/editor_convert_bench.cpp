@@ -39,15 +39,16 @@ struct Editor {
         benchgen::writeZone(eucKrPath.toStdString(), kZoneBytes);
         bytes = QFileInfo(eucKrPath).size();
         int line = 0;
-        if (ConvertFile(QFile::encodeName(eucKrPath).constData(), QFile::encodeName(punycodePath).constData(), 4, 2, 0,
-                        &line)
+        if (ConvertFile(QFile::encodeName(eucKrPath).constData(), QFile::encodeName(punycodePath).constData(),
+                4, 2, 0, &line)
             != 0)
             qFatal("the library refused the benchmark file at line %d", line);
 
         const QString install = dir.filePath(QStringLiteral("install"));
         QDir().mkpath(install + QStringLiteral("/temp"));
         user = std::make_unique<QSettings>(dir.filePath(QStringLiteral("user.ini")), QSettings::IniFormat);
-        machine = std::make_unique<QSettings>(dir.filePath(QStringLiteral("machine.ini")), QSettings::IniFormat);
+        machine
+            = std::make_unique<QSettings>(dir.filePath(QStringLiteral("machine.ini")), QSettings::IniFormat);
         user->setValue(QStringLiteral("EnvOption/ProPathName"), install);
         AppOptions options;
         options.showSplash = false;
@@ -101,8 +102,19 @@ void BM_EditorToEucKr(benchmark::State &state)
     convert(state, editor().punycodePath, 2, 4);
 }
 
-BENCHMARK(BM_EditorToPunycode)->ArgName("keep_comment")->Arg(1)->Arg(0)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EditorToEucKr)->ArgName("keep_comment")->Arg(0)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditorToPunycode)
+    ->ArgName("keep_comment")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditorToEucKr)
+    ->ArgName("keep_comment")
+    ->Arg(0)
+    ->Iterations(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

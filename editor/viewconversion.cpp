@@ -4,6 +4,7 @@
 #include "document/quoreldoc.h"
 #include "editor/quorelview.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -11,6 +12,13 @@
 #include <QTextDocument>
 
 #include <algorithm>
+
+int viewLineHeight(const QPlainTextEdit &view)
+{
+    const QTextBlock first = view.document()->firstBlock();
+    const qreal height = view.document()->documentLayout()->blockBoundingRect(first).height();
+    return height > 0 ? qRound(height) : view.fontMetrics().lineSpacing();
+}
 
 void showFailingLine(QPlainTextEdit &view, int line)
 {
@@ -21,9 +29,9 @@ void showFailingLine(QPlainTextEdit &view, int line)
     line = std::min(line, lines);
     const QTextBlock block = text->findBlockByNumber(line - 1);
 
-    // Whole lines the view shows, measured with the view's own font rather
-    // than a fixed line height.
-    const int lineHeight = std::max(1, view.fontMetrics().lineSpacing());
+    // Whole lines the view shows, measured on the view's own laid-out text
+    // rather than with a fixed line height.
+    const int lineHeight = std::max(1, viewLineHeight(view));
     const int visible = view.viewport()->height() / lineHeight;
     int top = line - 1;
     if (visible >= lines - line)

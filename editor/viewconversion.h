@@ -5,6 +5,9 @@
 class QPlainTextEdit;
 class QWidget;
 
+// Height in pixels of one line of the view's text, as laid out.
+int viewLineHeight(const QPlainTextEdit &view);
+
 // Scrolls the failing line (counted from 1) of a failed conversion into view
 // and selects its first two characters. Near the end of the text the last
 // screenful fills the view instead of scrolling past the end.

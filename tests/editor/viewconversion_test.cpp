@@ -38,7 +38,7 @@ protected:
     {
         return view.cursorForPosition(QPoint(2, view.viewport()->height() - 2)).blockNumber();
     }
-    int visibleLines() { return view.viewport()->height() / view.fontMetrics().lineSpacing(); }
+    int visibleLines() { return view.viewport()->height() / viewLineHeight(view); }
 
     QPlainTextEdit view;
 };
@@ -83,6 +83,19 @@ TEST_F(ShownView, AFailureOnTheLastScreenfulFillsTheViewWithTheLastLines)
         EXPECT_EQ(view.textCursor().selectedText(), QStringLiteral("줄%1").arg(line).left(2));
         EXPECT_EQ(view.document()->findBlock(view.textCursor().selectionStart()).blockNumber(), line - 1);
     }
+}
+
+TEST_F(ShownView, TheLastScreenfulIsMeasuredWithTheTextsOwnLineHeight)
+{
+    // The text's font, not the widget's, decides how many lines fit.
+    QFont large = view.font();
+    large.setPixelSize(40);
+    view.document()->setDefaultFont(large);
+    view.setPlainText(numberedLines(400));
+    ASSERT_GT(viewLineHeight(view), view.fontMetrics().lineSpacing());
+    showFailingLine(view, 398);
+    EXPECT_EQ(lastVisibleLine(), 399);
+    EXPECT_EQ(view.document()->findBlock(view.textCursor().selectionStart()).blockNumber(), 397);
 }
 
 TEST_F(ShownView, AShortTextOrAShortLineStaysInside)
