@@ -87,7 +87,10 @@ bool ConvertDocument(
     // The copy holds exactly the bytes a save would write.
     const EncodeResult encoded = encodeDocument(*doc.textDocument(), encoding, doc.lineEnding());
     if (!encoded.ok())
-        return fail(encoded.errorLine, encoded.message);
+        return fail(encoded.errorLine,
+            QStringLiteral("%1번째 줄에 %2(으)로 쓸 수 없는 문자가 있어 변환하지 않았습니다.")
+                .arg(encoded.errorLine)
+                .arg(encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("EUC-KR")));
 
     const int keepComment = context.commentOption ? context.commentOption() : 1;
     const QString tempDirectory = context.settings ? context.settings->tempDirectory() : QDir::tempPath();

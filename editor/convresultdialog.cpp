@@ -1,6 +1,7 @@
 #include "convresultdialog.h"
 
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,8 +19,10 @@ CConvResultDialog::CConvResultDialog(
     m_display->setObjectName(QStringLiteral("control%1").arg(kResultEdit));
     m_display->setReadOnly(true);
     m_display->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_display->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_display->setPlainText(m_result.display);
-    m_display->setMinimumWidth(m_display->fontMetrics().averageCharWidth() * 60);
+    m_display->setMinimumSize(
+        m_display->fontMetrics().averageCharWidth() * 60, m_display->fontMetrics().lineSpacing() * 5);
 
     m_applyBox = new QCheckBox(QStringLiteral("문서에 적용"), this);
     m_applyBox->setObjectName(QStringLiteral("control%1").arg(kApplyCheck));

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -30,6 +31,8 @@ QPlainTextEdit *makeOutputBox(int id, QWidget *parent)
     box->setObjectName(controlName(id));
     box->setReadOnly(true);
     box->setTabChangesFocus(true);
+    // Fixed width, so "--" and look-alike letters of a name stay apart.
+    box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     box->setFixedHeight(box->fontMetrics().lineSpacing() * 3 + 12);
     return box;
 }

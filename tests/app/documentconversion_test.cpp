@@ -251,6 +251,26 @@ TEST_F(ConversionAppTest, AUtf8DocumentStaysUtf8ThroughARoundTrip)
     EXPECT_TRUE(tempFiles().isEmpty());
 }
 
+TEST_F(ConversionAppTest, ACharacterTheFileCannotHoldIsReportedOnItsLine)
+{
+    const QString path = file(QStringLiteral("a.zone"), cp949(kZone));
+    CQuorelDoc *doc = open(path);
+    ASSERT_NE(doc, nullptr);
+    CQuorelView *view = viewOf(doc);
+    QTextCursor cursor(view->document()->findBlockByNumber(3));
+    cursor.insertText(QStringLiteral("国"));
+    const QString before = textOf(doc);
+
+    trigger(ids::ID_CONVERT_TO_PUNY);
+    EXPECT_EQ(prompter.messages,
+        QStringList {QStringLiteral("4번째 줄에 EUC-KR(으)로 쓸 수 없는 문자가 있어 변환하지 않았습니다.")});
+    EXPECT_EQ(frame()->statusText(), QStringLiteral("변환에 실패하였습니다."));
+    EXPECT_EQ(textOf(doc), before);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(view->textCursor().blockNumber(), 3);
+    EXPECT_TRUE(tempFiles().isEmpty());
+}
+
 TEST_F(ConversionAppTest, AMissingTemporaryDirectoryIsReportedAndChangesNothing)
 {
     const QString path = file(QStringLiteral("a.zone"), cp949(kZone));

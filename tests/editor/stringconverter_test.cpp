@@ -227,6 +227,30 @@ TEST_F(StringConverterDialogTest, KeepsTheTopEightyEntriesBetweenOpenings)
     EXPECT_TRUE(input()->currentText().isEmpty());
 }
 
+TEST_F(StringConverterDialogTest, ANameCodePage949CannotHoldIsRefusedWithAMessage)
+{
+    enter(QStringLiteral("www.中国.cn"));
+    EXPECT_EQ(messages, QStringList {StringConverter::unencodableMessage()});
+    EXPECT_TRUE(items().isEmpty());
+    EXPECT_TRUE(punycode().isEmpty());
+}
+
+TEST_F(StringConverterDialogTest, AnEntryTooLongForItsSlotIsNotKept)
+{
+    // 30 labels of 34 letters: every label passes, the name is 1049 bytes.
+    QStringList labels;
+    for (int i = 0; i < 30; ++i)
+        labels << repeated(QStringLiteral("a"), 34);
+    const QString longName = labels.join(QLatin1Char('.'));
+    enter(QStringLiteral("한국.kr"));
+    enter(longName);
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(items().first(), longName);
+
+    reopen();
+    EXPECT_EQ(items(), QStringList {QStringLiteral("한국.kr")});
+}
+
 TEST_F(StringConverterDialogTest, AllOutputsOverridesTheBoxesAndFollowsThem)
 {
     EXPECT_TRUE(check(CStringConvertDialog::kAllOutputsCheck)->isChecked());
