@@ -19,7 +19,8 @@ int main(int argc, char **argv)
         args = args.mid(0, 1);
     // A file given while Quorel already runs goes to the running one.
     const QString channel = SingleInstance::defaultName();
-    if (!args.isEmpty() && SingleInstance::sendToRunning(channel, { QFileInfo(args.front()).absoluteFilePath() }))
+    if (!args.isEmpty()
+        && SingleInstance::sendToRunning(channel, {QFileInfo(args.front()).absoluteFilePath()}))
         return 0;
 
     QSettings user(QStringLiteral("VANTO"), QStringLiteral("Quorel"));

@@ -75,8 +75,7 @@ bool CQuorelApp::InitInstance(const QStringList &args)
         if (QScreen *screen = QGuiApplication::primaryScreen())
             m_pMainFrame->setGeometry(screen->availableGeometry());
         m_pMainFrame->showMaximized();
-    }
-    else
+    } else
         m_pMainFrame->show();
 
     m_nComment = m_settings.commentOption();
@@ -146,7 +145,8 @@ QList<CQuorelDoc *> CQuorelApp::documents() const
 void CQuorelApp::discardFrame(CQuorelDoc *doc)
 {
     // Whatever the failed step announced is taken back from the list.
-    QCoreApplication::postEvent(m_pMainFrame, OpenFileListEvent::closed(reinterpret_cast<quintptr>(doc->frame())));
+    QCoreApplication::postEvent(
+        m_pMainFrame, OpenFileListEvent::closed(reinterpret_cast<quintptr>(doc->frame())));
     delete doc->frame();
 }
 
@@ -238,8 +238,9 @@ CQuorelDoc *CQuorelApp::openReported(const QString &path)
 {
     CQuorelDoc *doc = OpenDocumentFile(path);
     if (!doc && !m_bLastOpenDeclined) {
-        m_prompter.information(QStringLiteral("파일을 열 수 없습니다.\n%1").arg(QFileInfo(path).absoluteFilePath()),
-                               m_context.appName);
+        m_prompter.information(
+            QStringLiteral("파일을 열 수 없습니다.\n%1").arg(QFileInfo(path).absoluteFilePath()),
+            m_context.appName);
     }
     return doc;
 }

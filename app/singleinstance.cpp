@@ -48,7 +48,8 @@ bool SingleInstance::listen()
     connect(m_pServer, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_pServer->nextPendingConnection()) {
             auto *buffer = new QByteArray;
-            connect(socket, &QLocalSocket::readyRead, socket, [socket, buffer] { buffer->append(socket->readAll()); });
+            connect(socket, &QLocalSocket::readyRead, socket,
+                [socket, buffer] { buffer->append(socket->readAll()); });
             connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
                 buffer->append(socket->readAll());
                 QStringList paths;

@@ -31,7 +31,7 @@ namespace {
 
 struct CommandText {
     int id;
-    const char *text;   // menu text; after a tab, the shortcut shown
+    const char *text; // menu text; after a tab, the shortcut shown
     const char *prompt; // status prompt; after a line break, the tooltip
 };
 
@@ -80,15 +80,14 @@ const CommandText kCommands[] = {
 
 // Commands whose handlers other parts of the program provide; they stay
 // disabled until those are wired in.
-const int kNotYetHandled[] = { ids::ID_CONV_WIZARD,     ids::ID_FTP_OPEN,      ids::ID_FTP_SAVE,
-                               ids::ID_STRING_CONVERT,  ids::ID_UPDATE_INFO,   ids::ID_EDIT_FIND,
-                               ids::ID_EDIT_REPLACE,    ids::ID_CONVERT_TO_PUNY, ids::ID_CONVERT_TO_EUCKR };
+const int kNotYetHandled[]
+    = {ids::ID_CONV_WIZARD, ids::ID_FTP_OPEN, ids::ID_FTP_SAVE, ids::ID_STRING_CONVERT, ids::ID_UPDATE_INFO,
+        ids::ID_EDIT_FIND, ids::ID_EDIT_REPLACE, ids::ID_CONVERT_TO_PUNY, ids::ID_CONVERT_TO_EUCKR};
 
-const int kDocumentCommands[] = { ids::ID_FILE_SAVE,         ids::ID_FILE_SAVE_AS, ids::ID_SAVE_ALL,
-                                  ids::ID_FILE_PRINT,        ids::ID_FILE_PRINT_PREVIEW, ids::ID_FILE_CLOSE,
-                                  ids::ID_CLOSE_ALL,         ids::ID_EDIT_UNDO,    ids::ID_EDIT_CUT,
-                                  ids::ID_EDIT_COPY,         ids::ID_EDIT_PASTE,   ids::ID_EDIT_SELECT_ALL,
-                                  ids::ID_WINDOW_CASCADE,    ids::ID_WINDOW_TILE_HORZ, ids::ID_WINDOW_ARRANGE };
+const int kDocumentCommands[] = {ids::ID_FILE_SAVE, ids::ID_FILE_SAVE_AS, ids::ID_SAVE_ALL,
+    ids::ID_FILE_PRINT, ids::ID_FILE_PRINT_PREVIEW, ids::ID_FILE_CLOSE, ids::ID_CLOSE_ALL, ids::ID_EDIT_UNDO,
+    ids::ID_EDIT_CUT, ids::ID_EDIT_COPY, ids::ID_EDIT_PASTE, ids::ID_EDIT_SELECT_ALL, ids::ID_WINDOW_CASCADE,
+    ids::ID_WINDOW_TILE_HORZ, ids::ID_WINDOW_ARRANGE};
 
 QString iconFor(int id)
 {
@@ -183,23 +182,23 @@ void CMainFrame::createActions()
         m_actions[id]->setShortcuts(QList<QKeySequence>(sequences));
         m_actions[id]->setShortcutContext(Qt::WindowShortcut);
     };
-    keys(ids::ID_EDIT_SELECT_ALL, { QKeySequence(Qt::CTRL | Qt::Key_A) });
-    keys(ids::ID_EDIT_COPY, { QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert) });
-    keys(ids::ID_EDIT_FIND, { QKeySequence(Qt::CTRL | Qt::Key_F) });
-    keys(ids::ID_EDIT_REPLACE, { QKeySequence(Qt::CTRL | Qt::Key_H) });
-    keys(ids::ID_FILE_NEW, { QKeySequence(Qt::CTRL | Qt::Key_N) });
-    keys(ids::ID_FILE_OPEN, { QKeySequence(Qt::CTRL | Qt::Key_O) });
-    keys(ids::ID_FILE_SAVE, { QKeySequence(Qt::CTRL | Qt::Key_S) });
-    keys(ids::ID_EDIT_PASTE, { QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert) });
-    keys(ids::ID_EDIT_CUT, { QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete) });
-    keys(ids::ID_EDIT_UNDO, { QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace) });
+    keys(ids::ID_EDIT_SELECT_ALL, {QKeySequence(Qt::CTRL | Qt::Key_A)});
+    keys(ids::ID_EDIT_COPY, {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    keys(ids::ID_EDIT_FIND, {QKeySequence(Qt::CTRL | Qt::Key_F)});
+    keys(ids::ID_EDIT_REPLACE, {QKeySequence(Qt::CTRL | Qt::Key_H)});
+    keys(ids::ID_FILE_NEW, {QKeySequence(Qt::CTRL | Qt::Key_N)});
+    keys(ids::ID_FILE_OPEN, {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    keys(ids::ID_FILE_SAVE, {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    keys(ids::ID_EDIT_PASTE, {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    keys(ids::ID_EDIT_CUT, {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    keys(ids::ID_EDIT_UNDO, {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
 
     for (int id : kNotYetHandled)
         m_actions[id]->setEnabled(false);
     for (int id : kDocumentCommands)
         m_documentCommands.insert(id);
 
-    for (int id : { ids::ID_VIEW_TOOLBAR, ids::ID_VIEW_STATUS_BAR, ids::ID_VIEW_FILETREE, ids::ID_COMMENT })
+    for (int id : {ids::ID_VIEW_TOOLBAR, ids::ID_VIEW_STATUS_BAR, ids::ID_VIEW_FILETREE, ids::ID_COMMENT})
         m_actions[id]->setCheckable(true);
     m_actions[ids::ID_VIEW_FILETREE]->setChecked(true);
 
@@ -252,8 +251,8 @@ void CMainFrame::createActions()
 QMenu *CMainFrame::createNewFileMenu()
 {
     auto *menu = new QMenu(QStringLiteral("새 파일"), this);
-    for (int id : { ids::ID_NEW_ZONE, ids::ID_NEW_REVERSEZONE, ids::ID_NEW_NAMEDCONF, ids::ID_NEW_VIRTUALHOST,
-                    ids::ID_FILE_NEW })
+    for (int id : {ids::ID_NEW_ZONE, ids::ID_NEW_REVERSEZONE, ids::ID_NEW_NAMEDCONF, ids::ID_NEW_VIRTUALHOST,
+             ids::ID_FILE_NEW})
         menu->addAction(m_actions[id]);
     return menu;
 }
@@ -268,10 +267,10 @@ QMenu *CMainFrame::createFileMenu(bool withDocument)
     menu->addAction(m_actions[ids::ID_FTP_OPEN]);
     menu->addSeparator();
     if (withDocument) {
-        for (int id : { ids::ID_FILE_SAVE, ids::ID_FTP_SAVE, ids::ID_FILE_SAVE_AS, ids::ID_SAVE_ALL })
+        for (int id : {ids::ID_FILE_SAVE, ids::ID_FTP_SAVE, ids::ID_FILE_SAVE_AS, ids::ID_SAVE_ALL})
             menu->addAction(m_actions[id]);
         menu->addSeparator();
-        for (int id : { ids::ID_FILE_PRINT, ids::ID_FILE_PRINT_PREVIEW, ids::ID_FILE_PRINT_SETUP })
+        for (int id : {ids::ID_FILE_PRINT, ids::ID_FILE_PRINT_PREVIEW, ids::ID_FILE_PRINT_SETUP})
             menu->addAction(m_actions[id]);
         menu->addSeparator();
         menu->addAction(m_actions[ids::ID_FILE_CLOSE]);
@@ -304,7 +303,7 @@ QMenu *CMainFrame::createFileMenu(bool withDocument)
 QMenu *CMainFrame::createViewMenu()
 {
     auto *menu = new QMenu(QStringLiteral("보기(&V)"), this);
-    for (int id : { ids::ID_VIEW_TOOLBAR, ids::ID_VIEW_STATUS_BAR, ids::ID_VIEW_FILETREE })
+    for (int id : {ids::ID_VIEW_TOOLBAR, ids::ID_VIEW_STATUS_BAR, ids::ID_VIEW_FILETREE})
         menu->addAction(m_actions[id]);
     return menu;
 }
@@ -331,7 +330,7 @@ void CMainFrame::createMenus()
     edit->setObjectName(QStringLiteral("editMenu"));
     edit->addAction(m_actions[ids::ID_EDIT_UNDO]);
     edit->addSeparator();
-    for (int id : { ids::ID_EDIT_CUT, ids::ID_EDIT_COPY, ids::ID_EDIT_PASTE, ids::ID_EDIT_SELECT_ALL })
+    for (int id : {ids::ID_EDIT_CUT, ids::ID_EDIT_COPY, ids::ID_EDIT_PASTE, ids::ID_EDIT_SELECT_ALL})
         edit->addAction(m_actions[id]);
     connect(edit, &QMenu::aboutToShow, this, [this] {
         updateEditCommands();
@@ -339,7 +338,8 @@ void CMainFrame::createMenus()
             view->OnUpdateEditSelectAll(m_actions[ids::ID_EDIT_SELECT_ALL]);
     });
     // The disabled state the refresh gave "전체 선택" only concerns the menu.
-    connect(edit, &QMenu::aboutToHide, this, [this] { m_actions[ids::ID_EDIT_SELECT_ALL]->setEnabled(activeView()); });
+    connect(edit, &QMenu::aboutToHide, this,
+        [this] { m_actions[ids::ID_EDIT_SELECT_ALL]->setEnabled(activeView()); });
     auto *find = new QMenu(QStringLiteral("찾기(&S)"), this);
     find->addAction(m_actions[ids::ID_EDIT_FIND]);
     find->addAction(m_actions[ids::ID_EDIT_REPLACE]);
@@ -352,7 +352,7 @@ void CMainFrame::createMenus()
     convert->addSeparator();
     convert->addAction(m_actions[ids::ID_COMMENT]);
     m_pWindowMenu = new QMenu(QStringLiteral("창(&W)"), this);
-    for (int id : { ids::ID_WINDOW_CASCADE, ids::ID_WINDOW_TILE_HORZ, ids::ID_WINDOW_ARRANGE })
+    for (int id : {ids::ID_WINDOW_CASCADE, ids::ID_WINDOW_TILE_HORZ, ids::ID_WINDOW_ARRANGE})
         m_pWindowMenu->addAction(m_actions[id]);
     connect(m_pWindowMenu, &QMenu::aboutToShow, this, &CMainFrame::updateWindowMenu);
     m_documentMenus << edit << find << convert << createViewMenu() << m_pWindowMenu << createHelpMenu();
@@ -378,8 +378,7 @@ void CMainFrame::updateWindowMenu()
     m_windowListActions << m_pWindowMenu->addSeparator();
     int n = 1;
     for (QMdiSubWindow *w : windows) {
-        auto *a = m_pWindowMenu->addAction(QStringLiteral("&%1 %2").arg(n++).arg(
-            w->windowTitle()));
+        auto *a = m_pWindowMenu->addAction(QStringLiteral("&%1 %2").arg(n++).arg(w->windowTitle()));
         a->setCheckable(true);
         a->setChecked(w == m_pMdiArea->activeSubWindow());
         connect(a, &QAction::triggered, this, [this, w] { m_pMdiArea->setActiveSubWindow(w); });
@@ -409,10 +408,10 @@ void CMainFrame::createToolBar()
     m_pToolBar->setAllowedAreas(Qt::AllToolBarAreas);
     m_pToolBar->setMovable(true);
     m_pToolBar->setFloatable(true);
-    for (int id : { ids::ID_FILE_NEW_CHOOSE, ids::ID_FILE_OPEN, ids::ID_FILE_SAVE, ids::ID_FILE_PRINT, 0,
-                    ids::ID_EDIT_CUT, ids::ID_EDIT_COPY, ids::ID_EDIT_PASTE, 0, ids::ID_CONV_WIZARD,
-                    ids::ID_FTP_OPEN, ids::ID_STRING_CONVERT, ids::ID_EDIT_FIND, ids::ID_EDIT_REPLACE,
-                    ids::ID_APP_ABOUT }) {
+    for (int id :
+        {ids::ID_FILE_NEW_CHOOSE, ids::ID_FILE_OPEN, ids::ID_FILE_SAVE, ids::ID_FILE_PRINT, 0,
+            ids::ID_EDIT_CUT, ids::ID_EDIT_COPY, ids::ID_EDIT_PASTE, 0, ids::ID_CONV_WIZARD, ids::ID_FTP_OPEN,
+            ids::ID_STRING_CONVERT, ids::ID_EDIT_FIND, ids::ID_EDIT_REPLACE, ids::ID_APP_ABOUT}) {
         if (id == 0)
             m_pToolBar->addSeparator();
         else
@@ -444,8 +443,8 @@ void CMainFrame::createDockingPane()
 {
     m_pDockingPane = new CDockingPaneBar(this);
     m_pOpenFileList = new COpenFileListDialog(m_pDockingPane);
-    if (!m_pDockingPane->Create(this, m_pOpenFileList, QStringLiteral("현재 열린 파일목록"), ids::IDD_OPENFILELIST,
-                                Qt::LeftDockWidgetArea)) {
+    if (!m_pDockingPane->Create(this, m_pOpenFileList, QStringLiteral("현재 열린 파일목록"),
+            ids::IDD_OPENFILELIST, Qt::LeftDockWidgetArea)) {
         delete m_pDockingPane;
         m_pDockingPane = nullptr;
         return;
@@ -616,8 +615,8 @@ void CMainFrame::setRecentFiles(const QStringList &files)
             QAction *entry = m_recentActions[base + 1 + i];
             entry->setVisible(i < files.size());
             if (i < files.size())
-                entry->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QString(files.at(i)).replace(
-                    QLatin1Char('&'), QStringLiteral("&&"))));
+                entry->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(
+                    QString(files.at(i)).replace(QLatin1Char('&'), QStringLiteral("&&"))));
         }
     }
 }

@@ -30,11 +30,11 @@ CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
 QFont CQuorelView::editorFont()
 {
     QFont font;
-    QStringList families{ QStringLiteral("바탕체"), QStringLiteral("BatangChe") };
+    QStringList families {QStringLiteral("바탕체"), QStringLiteral("BatangChe")};
     // Where 바탕체 is missing, a fixed-pitch Hangul font keeps columns of zone
     // files aligned; fall back to any installed Hangul font after that.
-    for (const char *name : { "NanumGothicCoding", "D2Coding", "Noto Sans Mono CJK KR", "NanumMyeongjo",
-                              "NanumGothic", "UnDotum", "Baekmuk Gulim" }) {
+    for (const char *name : {"NanumGothicCoding", "D2Coding", "Noto Sans Mono CJK KR", "NanumMyeongjo",
+             "NanumGothic", "UnDotum", "Baekmuk Gulim"}) {
         families << QString::fromLatin1(name);
     }
     font.setFamilies(families);
@@ -115,28 +115,28 @@ QMenu *CQuorelView::contextMenu()
     m_pContextMenu = new QMenu(this);
     m_pContextMenu->setObjectName(QStringLiteral("contextMenu141"));
     connect(addContextAction(ids::ID_CTX_UNDO, QStringLiteral("실행취소(&U)")), &QAction::triggered, this,
-            &CQuorelView::OnEditUndo);
+        &CQuorelView::OnEditUndo);
     m_pContextMenu->addSeparator();
     connect(addContextAction(ids::ID_CTX_CUT, QStringLiteral("잘라내기(&T)")), &QAction::triggered, this,
-            &QPlainTextEdit::cut);
+        &QPlainTextEdit::cut);
     connect(addContextAction(ids::ID_CTX_COPY, QStringLiteral("복사(&C)")), &QAction::triggered, this,
-            &QPlainTextEdit::copy);
+        &QPlainTextEdit::copy);
     connect(addContextAction(ids::ID_CTX_PASTE, QStringLiteral("붙여넣기(&P)")), &QAction::triggered, this,
-            &CQuorelView::OnEditPaste);
+        &CQuorelView::OnEditPaste);
     m_pContextMenu->addSeparator();
-    connect(addContextAction(ids::ID_CTX_SELECT_ALL, QStringLiteral("모두 선택(&A)")), &QAction::triggered, this,
-            &CQuorelView::OnEditSelectAll);
+    connect(addContextAction(ids::ID_CTX_SELECT_ALL, QStringLiteral("모두 선택(&A)")), &QAction::triggered,
+        this, &CQuorelView::OnEditSelectAll);
     m_pContextMenu->addSeparator();
-    connect(addContextAction(ids::ID_SEL_TO_PUNY, QStringLiteral("Euc-kr →Punycode")), &QAction::triggered, this,
-            [this] {
-                if (m_selectionConverter)
-                    m_selectionConverter(*this, 4, 2);
-            });
-    connect(addContextAction(ids::ID_SEL_TO_EUCKR, QStringLiteral("Punycode →Euc-kr")), &QAction::triggered, this,
-            [this] {
-                if (m_selectionConverter)
-                    m_selectionConverter(*this, 2, 4);
-            });
+    connect(addContextAction(ids::ID_SEL_TO_PUNY, QStringLiteral("Euc-kr →Punycode")), &QAction::triggered,
+        this, [this] {
+            if (m_selectionConverter)
+                m_selectionConverter(*this, 4, 2);
+        });
+    connect(addContextAction(ids::ID_SEL_TO_EUCKR, QStringLiteral("Punycode →Euc-kr")), &QAction::triggered,
+        this, [this] {
+            if (m_selectionConverter)
+                m_selectionConverter(*this, 2, 4);
+        });
     return m_pContextMenu;
 }
 
@@ -212,8 +212,8 @@ void CQuorelView::contextMenuEvent(QContextMenuEvent *event)
 
 void CQuorelView::applyPrintMargins(QPrinter *printer)
 {
-    printer->setPageMargins(QMarginsF(kPrintMarginMm, kPrintMarginMm, kPrintMarginMm, kPrintMarginMm),
-                            QPageLayout::Millimeter);
+    printer->setPageMargins(
+        QMarginsF(kPrintMarginMm, kPrintMarginMm, kPrintMarginMm, kPrintMarginMm), QPageLayout::Millimeter);
 }
 
 void CQuorelView::printTo(QPrinter *printer)

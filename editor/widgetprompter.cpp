@@ -2,10 +2,10 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QPushButton>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 void WidgetPrompter::information(const QString &text, const QString &title)
@@ -15,12 +15,14 @@ void WidgetPrompter::information(const QString &text, const QString &title)
 
 bool WidgetPrompter::question(const QString &text, const QString &title)
 {
-    return QMessageBox::question(m_pParent, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(m_pParent, title, text, QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
 }
 
 Prompter::Answer WidgetPrompter::questionYesNoCancel(const QString &text, const QString &title)
 {
-    switch (QMessageBox::question(m_pParent, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    switch (QMessageBox::question(
+        m_pParent, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:
         return Answer::Yes;
     case QMessageBox::No:
@@ -33,7 +35,7 @@ Prompter::Answer WidgetPrompter::questionYesNoCancel(const QString &text, const 
 QString WidgetPrompter::saveFileName(const QString &proposal, const QString &filter)
 {
     return QFileDialog::getSaveFileName(m_pParent, QStringLiteral("다른 이름으로 저장"), proposal,
-                                        filter + QStringLiteral(";;모든 파일  (*)"));
+        filter + QStringLiteral(";;모든 파일  (*)"));
 }
 
 QString WidgetPrompter::openFileName(const QString &filter)

@@ -27,7 +27,7 @@ QList<QPair<int, QString>> menuItems(QMenu *menu)
 TEST_F(AppTest, SelectAllGuardSwallowsASecondSelectAllUntilTheNextRefresh)
 {
     const QString zone = file("g.zone", QByteArray("one\ntwo\n"));
-    ASSERT_TRUE(start({ zone }));
+    ASSERT_TRUE(start({zone}));
     CQuorelView *view = frame()->activeView();
     QAction *selectAll = frame()->action(ids::ID_EDIT_SELECT_ALL);
 
@@ -72,13 +72,11 @@ TEST_F(AppTest, ContextMenuItemsAndStates)
     ASSERT_TRUE(start());
     CQuorelView *view = frame()->activeView();
     QMenu *menu = view->contextMenu();
-    const QList<QPair<int, QString>> expected{
-        { 32782, QStringLiteral("실행취소(&U)") }, { 0, QString() },
-        { 32783, QStringLiteral("잘라내기(&T)") }, { 32785, QStringLiteral("복사(&C)") },
-        { 32787, QStringLiteral("붙여넣기(&P)") }, { 0, QString() },
-        { 32786, QStringLiteral("모두 선택(&A)") }, { 0, QString() },
-        { 32796, QStringLiteral("Euc-kr →Punycode") }, { 32799, QStringLiteral("Punycode →Euc-kr") }
-    };
+    const QList<QPair<int, QString>> expected {{32782, QStringLiteral("실행취소(&U)")}, {0, QString()},
+        {32783, QStringLiteral("잘라내기(&T)")}, {32785, QStringLiteral("복사(&C)")},
+        {32787, QStringLiteral("붙여넣기(&P)")}, {0, QString()}, {32786, QStringLiteral("모두 선택(&A)")},
+        {0, QString()}, {32796, QStringLiteral("Euc-kr →Punycode")},
+        {32799, QStringLiteral("Punycode →Euc-kr")}};
     EXPECT_EQ(menuItems(menu), expected);
 
     auto state = [&](int id) {
@@ -151,7 +149,7 @@ TEST_F(AppTest, ViewNeverWrapsUsesTheKoreanFontAndOpensClean)
 {
     const QString longLine = QStringLiteral("; ") + QString(2000, QLatin1Char('x')) + QStringLiteral("\n");
     const QString zone = file("long.zone", longLine.toLatin1());
-    ASSERT_TRUE(start({ zone }));
+    ASSERT_TRUE(start({zone}));
     CQuorelView *view = frame()->activeView();
     EXPECT_EQ(view->lineWrapMode(), QPlainTextEdit::NoWrap);
     EXPECT_EQ(view->document()->blockCount(), 2);
