@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -196,4 +197,33 @@ TEST(AboutDialog, MailAddressIsALiveLink)
     dialog.show();
     QTest::mouseClick(link, Qt::LeftButton);
     EXPECT_EQ(opened, QUrl(QStringLiteral("mailto:") + QString::fromLatin1(CAboutDialog::kMailAddress)));
+}
+
+TEST_F(AppTest, PrintsTheTextWithHalfInchMargins)
+{
+    const QString zone = file("p.zone", cp949("; 인쇄 시험\nwww IN A 192.0.2.1\n"));
+    ASSERT_TRUE(start({zone}));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    printer.setOutputFileName(pdf);
+    frame()->activeView()->printTo(&printer);
+    const QMarginsF margins = printer.pageLayout().margins(QPageLayout::Millimeter);
+    EXPECT_NEAR(margins.left(), 12.7, 0.01);
+    EXPECT_NEAR(margins.bottom(), 12.7, 0.01);
+    EXPECT_TRUE(readBytes(pdf).startsWith("%PDF"));
+}
+
+TEST_F(AppTest, ClosingTheMainWindowAsksAboutEachModifiedDocument)
+{
+    ASSERT_TRUE(start());
+    type(frame()->activeDocument(), QStringLiteral("미저장"));
+    prompter.yesNoCancelAnswers = {Prompter::Answer::Cancel};
+    EXPECT_FALSE(frame()->close());
+    EXPECT_EQ(prompter.questions.size(), 1);
+    EXPECT_TRUE(prompter.questions.front().contains(QStringLiteral("파일1")));
+    EXPECT_EQ(app->documents().size(), 1);
+
+    prompter.yesNoCancelAnswers = {Prompter::Answer::No};
+    EXPECT_TRUE(frame()->close());
 }

@@ -256,3 +256,18 @@ TEST_F(AppTest, PaneHidesAndShowsByCommandAndCloseButton)
     trigger(ids::ID_FILE_NEW);
     EXPECT_EQ(entries(), (QStringList {QStringLiteral("파일1"), QStringLiteral("파일2")}));
 }
+
+TEST(SingleInstance, ARunningChannelIsNeverTakenOver)
+{
+    const QString channel = QStringLiteral("quorel-test-owner-%1").arg(QCoreApplication::applicationPid());
+    SingleInstance first(channel);
+    ASSERT_TRUE(first.listen());
+    SingleInstance second(channel);
+    EXPECT_FALSE(second.listen());
+    QStringList received;
+    QObject::connect(&first, &SingleInstance::pathsReceived, [&](const QStringList &p) { received = p; });
+    ASSERT_TRUE(SingleInstance::sendToRunning(channel, {QStringLiteral("/srv/한글.zone")}));
+    for (int i = 0; i < 100 && received.isEmpty(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(received, QStringList {QStringLiteral("/srv/한글.zone")});
+}
