@@ -123,7 +123,7 @@ std::string toUtf8(std::u16string_view text)
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
     u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
-                       static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+        static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
     out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
     return out;
 }
@@ -135,7 +135,7 @@ std::u16string fromUtf8(std::string_view text)
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
     u_strFromUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
-                         static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+        static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
     out.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
     return out;
 }
@@ -156,7 +156,7 @@ std::string displayText(std::string_view bytes, Encoding enc)
     std::u16string wide(bytes.size() + 1, u'\0');
     status = U_ZERO_ERROR;
     const int32_t n = ucnv_toUChars(sub, wide.data(), static_cast<int32_t>(wide.size()), bytes.data(),
-                                    static_cast<int32_t>(bytes.size()), &status);
+        static_cast<int32_t>(bytes.size()), &status);
     ucnv_close(sub);
     wide.resize(U_SUCCESS(status) ? static_cast<std::size_t>(n) : 0);
     return toUtf8(wide);
@@ -186,8 +186,8 @@ Result<std::u16string> decodeText(std::string_view bytes, Encoding from)
         const std::size_t bad = firstBadUtf8(bytes);
         if (bad != std::string_view::npos) {
             Error e = makeError(ErrorKind::Decode,
-                                "UTF-8로 읽을 수 없는 바이트가 있습니다 ("
-                                    + hexByte(static_cast<unsigned char>(bytes[bad])) + ").");
+                "UTF-8로 읽을 수 없는 바이트가 있습니다 (" + hexByte(static_cast<unsigned char>(bytes[bad]))
+                    + ").");
             locate(bytes, bad, Encoding::Utf8, e.line, e.column);
             return Unexpected(e);
         }
@@ -212,11 +212,12 @@ Result<std::u16string> decodeText(std::string_view bytes, Encoding from)
         ucnv_getInvalidChars(c, invalid, &invalidLength, &ignore);
         if (U_FAILURE(ignore))
             invalidLength = 0;
-        const std::size_t offset = static_cast<std::size_t>(src - bytes.data()) - static_cast<std::size_t>(invalidLength);
+        const std::size_t offset
+            = static_cast<std::size_t>(src - bytes.data()) - static_cast<std::size_t>(invalidLength);
         ucnv_resetToUnicode(c);
         Error e = makeError(ErrorKind::Decode,
-                            "EUC-KR(코드 페이지 949)로 읽을 수 없는 바이트가 있습니다 ("
-                                + hexByte(static_cast<unsigned char>(bytes[offset])) + ").");
+            "EUC-KR(코드 페이지 949)로 읽을 수 없는 바이트가 있습니다 ("
+                + hexByte(static_cast<unsigned char>(bytes[offset])) + ").");
         locate(bytes, offset, Encoding::Cp949, e.line, e.column);
         return Unexpected(e);
     }
@@ -230,9 +231,10 @@ Result<std::string> encodeText(std::u16string_view text, Encoding to)
         char32_t cp = text[unitOffset];
         if (U16_IS_LEAD(cp) && unitOffset + 1 < text.size() && U16_IS_TRAIL(text[unitOffset + 1]))
             cp = U16_GET_SUPPLEMENTARY(cp, text[unitOffset + 1]);
-        Error e = makeError(ErrorKind::Encode, std::string("문자 ") + codePointName(cp) + "("
-                                                  + toUtf8(text.substr(unitOffset, cp > 0xFFFF ? 2 : 1))
-                                                  + ")는 " + encodingName + "로 나타낼 수 없습니다.");
+        Error e = makeError(ErrorKind::Encode,
+            std::string("문자 ") + codePointName(cp) + "("
+                + toUtf8(text.substr(unitOffset, cp > 0xFFFF ? 2 : 1)) + ")는 " + encodingName
+                + "로 나타낼 수 없습니다.");
         e.line = 1;
         std::size_t lineStart = 0;
         for (std::size_t i = 0; i < unitOffset; ++i) {
@@ -278,7 +280,8 @@ Result<std::string> encodeText(std::u16string_view text, Encoding to)
         ucnv_getInvalidUChars(c, invalid, &invalidLength, &ignore);
         if (U_FAILURE(ignore))
             invalidLength = 0;
-        const std::size_t offset = static_cast<std::size_t>(src - text.data()) - static_cast<std::size_t>(invalidLength);
+        const std::size_t offset
+            = static_cast<std::size_t>(src - text.data()) - static_cast<std::size_t>(invalidLength);
         ucnv_resetFromUnicode(c);
         return failAt(offset < text.size() ? offset : text.size() - 1, "EUC-KR");
     }

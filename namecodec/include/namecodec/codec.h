@@ -71,13 +71,13 @@ struct ConvertReport {
 };
 
 // Converts a whole text in memory. On failure the returned text is empty.
-[[nodiscard]] std::string convertText(std::string_view text, const ConvertOptions &options,
-                                      ConvertReport &report);
+[[nodiscard]] std::string convertText(
+    std::string_view text, const ConvertOptions &options, ConvertReport &report);
 
 // Converts a file, streaming it line by line. The output is written to a
 // temporary file beside `outPath` and renamed into place only on success;
 // "-" means standard input or output.
-ConvertReport convertFile(const std::string &inPath, const std::string &outPath,
-                          const ConvertOptions &options);
+ConvertReport convertFile(
+    const std::string &inPath, const std::string &outPath, const ConvertOptions &options);
 
 } // namespace namecodec

@@ -37,8 +37,8 @@ int ConvertString(const char *input, char *output, int from, int to);
  * atomically). With keep_comment 1 every changed line is preceded by its
  * original as a comment of the file's kind. On failure no output file is
  * left and *error_line holds the first failing line, counted from 1. */
-int ConvertFile(const char *in_path, const char *out_path, int from, int to, int keep_comment,
-                int *error_line);
+int ConvertFile(
+    const char *in_path, const char *out_path, int from, int to, int keep_comment, int *error_line);
 
 /* Names of the encoding codes ("-EucKr", "-UTF", "-PUNY", "-RACE", "-EucKr");
  * NULL for a code outside 0..4. */

@@ -1,0 +1,462 @@
+#include "labelconverter.h"
+
+#include <unicode/uchar.h>
+#include <unicode/uidna.h>
+#include <unicode/unorm2.h>
+#include <unicode/utf16.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+
+namespace namecodec::detail {
+
+namespace {
+
+constexpr std::size_t kMaxCacheEntries = 1 << 16;
+constexpr std::size_t kMaxLabelOctets = 63;
+constexpr std::size_t kMaxNameOctets = 253;
+
+std::string codePoint(UChar32 cp)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
+    return buf;
+}
+
+std::string quoted(std::string_view label, Encoding enc)
+{
+    return "'" + displayText(label, enc) + "'";
+}
+
+bool isJamo(UChar32 c)
+{
+    return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F) || (c >= 0xA960 && c <= 0xA97F)
+        || (c >= 0xD7B0 && c <= 0xD7FF) || (c >= 0xFFA0 && c <= 0xFFDF);
+}
+
+// Labels that IDNA would accept but that no Korean registry takes and that
+// cannot come back into code page 949 unchanged: loose jamo (after
+// composition) and characters IDNA silently drops (zero-width space, the
+// Hangul fillers, soft hyphen ...). Refusing them keeps what the user sees and
+// what DNS serves the same name.
+std::optional<Error> hangulTrap(const std::u16string &label, std::string_view raw, Encoding enc)
+{
+    bool jamo = false;
+    for (std::size_t i = 0; i < label.size();) {
+        UChar32 c;
+        U16_NEXT(label.data(), i, label.size(), c);
+        if (c == 0x3164 || c == 0xFFA0 || c == 0x115F || c == 0x1160)
+            return makeError(ErrorKind::Disallowed,
+                quoted(raw, enc) + " 레이블에 한글 채움 문자 " + codePoint(c)
+                    + "가 있습니다. 도메인 이름에 쓸 수 없습니다.",
+                std::string(raw));
+        if (u_hasBinaryProperty(c, UCHAR_DEFAULT_IGNORABLE_CODE_POINT))
+            return makeError(ErrorKind::Disallowed,
+                quoted(raw, enc) + " 레이블에 보이지 않는 문자 " + codePoint(c)
+                    + "가 있습니다. 지우고 다시 변환하십시오.",
+                std::string(raw));
+        if (c >= 0x3130 && c <= 0x318F)
+            return makeError(ErrorKind::Disallowed,
+                quoted(raw, enc) + " 레이블에 한글 호환 자모 " + codePoint(c)
+                    + "가 있습니다. 완성된 음절만 도메인 이름에 쓸 수 있습니다.",
+                std::string(raw));
+        jamo = jamo || isJamo(c);
+    }
+    if (!jamo)
+        return std::nullopt;
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2 *nfc = unorm2_getNFCInstance(&status);
+    std::u16string composed(label.size() + 8, u'\0');
+    const int32_t n = unorm2_normalize(nfc, label.data(), static_cast<int32_t>(label.size()), composed.data(),
+        static_cast<int32_t>(composed.size()), &status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    composed.resize(static_cast<std::size_t>(n));
+    for (std::size_t i = 0; i < composed.size();) {
+        UChar32 c;
+        U16_NEXT(composed.data(), i, composed.size(), c);
+        if (isJamo(c))
+            return makeError(ErrorKind::Disallowed,
+                quoted(raw, enc) + " 레이블에 음절을 이루지 않은 한글 자모 " + codePoint(c)
+                    + "가 있습니다. 완성된 음절만 도메인 이름에 쓸 수 있습니다.",
+                std::string(raw));
+    }
+    return std::nullopt;
+}
+
+// UTS #46 still accepts symbols and punctuation that IDNA2008 took out of
+// domain names (U+2605 BLACK STAR and the like); registries refuse them, so
+// only letters, marks and digits pass, plus the few contextual characters
+// IDNA2008 allows.
+UChar32 firstNotIdna2008(const std::u16string &label)
+{
+    for (std::size_t i = 0; i < label.size();) {
+        UChar32 c;
+        U16_NEXT(label.data(), i, label.size(), c);
+        if (c < 0x80 || c == 0x00B7 || c == 0x0375 || c == 0x05F3 || c == 0x05F4 || c == 0x30FB)
+            continue;
+        switch (u_charType(c)) {
+        case U_UPPERCASE_LETTER:
+        case U_LOWERCASE_LETTER:
+        case U_TITLECASE_LETTER:
+        case U_MODIFIER_LETTER:
+        case U_OTHER_LETTER:
+        case U_NON_SPACING_MARK:
+        case U_COMBINING_SPACING_MARK:
+        case U_DECIMAL_DIGIT_NUMBER:
+            continue;
+        default:
+            return c;
+        }
+    }
+    return -1;
+}
+
+// RFC 3492 encoding of a label's code points (without the ACE prefix).
+std::string punycode(const std::u16string &label)
+{
+    constexpr std::uint32_t base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
+    auto digit = [](std::uint32_t d) { return static_cast<char>(d < 26 ? 'a' + d : '0' + d - 26); };
+    auto adapt = [&](std::uint32_t delta, std::uint32_t points, bool first) {
+        delta = first ? delta / damp : delta / 2;
+        delta += delta / points;
+        std::uint32_t k = 0;
+        while (delta > ((base - tmin) * tmax) / 2) {
+            delta /= base - tmin;
+            k += base;
+        }
+        return k + (base - tmin + 1) * delta / (delta + skew);
+    };
+    std::string out;
+    for (const char16_t c : label) {
+        if (c < 0x80)
+            out.push_back(static_cast<char>(c));
+    }
+    const std::uint32_t basic = static_cast<std::uint32_t>(out.size());
+    std::uint32_t handled = basic;
+    if (basic > 0)
+        out.push_back('-');
+    std::uint32_t n = 0x80, delta = 0, bias = 72;
+    while (handled < label.size()) {
+        std::uint32_t m = 0xFFFFFFFFu;
+        for (const char16_t c : label) {
+            if (c >= n && c < m)
+                m = c;
+        }
+        delta += (m - n) * (handled + 1);
+        n = m;
+        for (const char16_t c : label) {
+            if (c < n)
+                ++delta;
+            if (c != n)
+                continue;
+            std::uint32_t q = delta;
+            for (std::uint32_t k = base;; k += base) {
+                const std::uint32_t t = k <= bias ? tmin : k >= bias + tmax ? tmax : k - bias;
+                if (q < t)
+                    break;
+                out.push_back(digit(t + (q - t) % (base - t)));
+                q = (q - t) / (base - t);
+            }
+            out.push_back(digit(q));
+            bias = adapt(delta, handled + 1, handled == basic);
+            delta = 0;
+            ++handled;
+        }
+        ++delta;
+        ++n;
+    }
+    return out;
+}
+
+// Precomposed syllables with lower-case ASCII letters, digits and inner
+// hyphens are already in the form UTS #46 would give them and pass every
+// IDNA2008 rule, so such a label (nearly every Hangul label) goes straight
+// to Punycode.
+bool isPlainHangulLabel(const std::u16string &label)
+{
+    const std::size_t n = label.size();
+    if (n == 0 || label[0] == u'-' || label[n - 1] == u'-'
+        || (n >= 4 && label[2] == u'-' && label[3] == u'-'))
+        return false;
+    for (const char16_t c : label) {
+        if (!((c >= 0xAC00 && c <= 0xD7A3) || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')
+                || c == u'-'))
+            return false;
+    }
+    return true;
+}
+
+// The first code point of the label that IDNA refuses on its own, for the
+// message; the whole label was refused, so this only runs on the error path.
+UChar32 firstRefused(UIDNA *idna, const std::u16string &label)
+{
+    for (std::size_t i = 0; i < label.size();) {
+        const std::size_t start = i;
+        UChar32 c;
+        U16_NEXT(label.data(), i, label.size(), c);
+        UChar out[64];
+        UIDNAInfo info = UIDNA_INFO_INITIALIZER;
+        UErrorCode status = U_ZERO_ERROR;
+        uidna_labelToASCII(
+            idna, label.data() + start, static_cast<int32_t>(i - start), out, 64, &info, &status);
+        if (U_SUCCESS(status)
+            && (info.errors
+                & (UIDNA_ERROR_DISALLOWED | UIDNA_ERROR_LABEL_HAS_DOT | UIDNA_ERROR_LEADING_COMBINING_MARK)))
+            return c;
+    }
+    return -1;
+}
+
+} // namespace
+
+LabelConverter::LabelConverter()
+{
+    UErrorCode status = U_ZERO_ERROR;
+    m_idna = uidna_openUTS46(UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_NONTRANSITIONAL_TO_UNICODE
+            | UIDNA_USE_STD3_RULES | UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_CHECK_CONTEXTO,
+        &status);
+    if (U_FAILURE(status))
+        m_idna = nullptr;
+}
+
+LabelConverter::~LabelConverter()
+{
+    if (m_idna)
+        uidna_close(m_idna);
+}
+
+bool LabelConverter::needsAscii(std::string_view name)
+{
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return true;
+    }
+    return false;
+}
+
+bool LabelConverter::needsUnicode(std::string_view name)
+{
+    for (std::size_t i = 0; i + 4 <= name.size(); ++i) {
+        if ((i == 0 || name[i - 1] == '.') && isAceLabel(name.substr(i)))
+            return true;
+    }
+    return false;
+}
+
+Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encoding enc)
+{
+    std::string key(label);
+    key.push_back(enc == Encoding::Utf8 ? 'u' : 'c');
+    if (auto it = m_asciiCache.find(key); it != m_asciiCache.end())
+        return it->second;
+
+    auto wide = decodeText(label, enc);
+    if (!wide) {
+        Error e = wide.error();
+        e.label = std::string(label);
+        return Unexpected(e);
+    }
+    // Every character costs at least one octet of ACE and composition joins
+    // at most three into one, so a longer label cannot fit; saying so now
+    // spares IDNA a label of megabytes.
+    auto tooLong = [&](std::size_t octets) {
+        return Unexpected(makeError(ErrorKind::LabelTooLong,
+            quoted(label, enc) + " 레이블이 Punycode로 " + std::to_string(octets) + "바이트"
+                + (octets > 255 ? " 이상" : "") + "입니다. 한 레이블은 63바이트를 넘을 수 없습니다.",
+            std::string(label)));
+    };
+    if (wide->size() > 3 * kMaxLabelOctets)
+        return tooLong(wide->size() / 3);
+    if (isPlainHangulLabel(*wide)) {
+        std::string ascii = "xn--" + punycode(*wide);
+        if (ascii.size() > kMaxLabelOctets)
+            return tooLong(ascii.size());
+        if (m_asciiCache.size() >= kMaxCacheEntries)
+            m_asciiCache.clear();
+        m_asciiCache.emplace(std::move(key), ascii);
+        return ascii;
+    }
+    if (auto trap = hangulTrap(*wide, label, enc))
+        return Unexpected(*trap);
+    if (!m_idna)
+        return Unexpected(makeError(ErrorKind::Unsupported, "IDNA 변환기를 열 수 없습니다."));
+    if (const UChar32 symbol = firstNotIdna2008(*wide); symbol >= 0) {
+        const bool space = symbol == 0xA0 || symbol == 0x3000 || u_isspace(symbol);
+        return Unexpected(makeError(ErrorKind::Disallowed,
+            quoted(label, enc) + (space ? " 레이블에 공백 문자 " : " 레이블에 도메인 이름에 쓸 수 없는 문자 ")
+                + codePoint(symbol) + "가 있습니다.",
+            std::string(label)));
+    }
+
+    UChar out[256];
+    UIDNAInfo info = UIDNA_INFO_INITIALIZER;
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t n = uidna_labelToASCII(
+        m_idna, wide->data(), static_cast<int32_t>(wide->size()), out, 256, &info, &status);
+    const uint32_t errors = info.errors;
+    if (status == U_BUFFER_OVERFLOW_ERROR || n > 255)
+        return tooLong(static_cast<std::size_t>(n));
+    if (U_FAILURE(status) || n > 255 || (errors & ~UIDNA_ERROR_LABEL_TOO_LONG) != 0) {
+        std::string message;
+        ErrorKind kind = ErrorKind::Disallowed;
+        if (errors & (UIDNA_ERROR_PUNYCODE | UIDNA_ERROR_INVALID_ACE_LABEL)) {
+            kind = ErrorKind::BadAce;
+            message = quoted(label, enc) + " 레이블을 Punycode로 바꿀 수 없습니다.";
+        } else if (errors & UIDNA_ERROR_HYPHEN_3_4) {
+            message = quoted(label, enc) + " 레이블은 셋째와 넷째 글자가 모두 '-'여서 쓸 수 없습니다.";
+        } else if (errors & (UIDNA_ERROR_LEADING_HYPHEN | UIDNA_ERROR_TRAILING_HYPHEN)) {
+            message = quoted(label, enc) + " 레이블은 '-'로 시작하거나 끝날 수 없습니다.";
+        } else if (errors & UIDNA_ERROR_BIDI) {
+            message = quoted(label, enc) + " 레이블은 쓰기 방향이 다른 문자를 섞어 쓸 수 없습니다.";
+        } else if (errors & UIDNA_ERROR_LEADING_COMBINING_MARK) {
+            message = quoted(label, enc) + " 레이블은 결합 문자로 시작할 수 없습니다.";
+        } else {
+            const UChar32 bad = firstRefused(m_idna, *wide);
+            if (bad == 0x20 || bad == 0xA0 || bad == 0x3000)
+                message = quoted(label, enc) + " 레이블에 공백 문자 " + codePoint(bad) + "가 있습니다.";
+            else if (bad >= 0)
+                message = quoted(label, enc) + " 레이블에 도메인 이름에 쓸 수 없는 문자 " + codePoint(bad)
+                    + "가 있습니다.";
+            else
+                message = quoted(label, enc) + " 레이블은 도메인 이름에 쓸 수 없습니다.";
+        }
+        return Unexpected(makeError(kind, message, std::string(label)));
+    }
+    std::string ascii;
+    ascii.reserve(static_cast<std::size_t>(n));
+    for (int32_t i = 0; i < n; ++i)
+        ascii.push_back(static_cast<char>(out[i]));
+    if (ascii.size() > kMaxLabelOctets)
+        return tooLong(ascii.size());
+    if (m_asciiCache.size() >= kMaxCacheEntries)
+        m_asciiCache.clear();
+    m_asciiCache.emplace(std::move(key), ascii);
+    return ascii;
+}
+
+Result<std::string> LabelConverter::labelToUnicode(std::string_view label, Encoding enc)
+{
+    std::string key(label);
+    key.push_back(enc == Encoding::Utf8 ? 'u' : 'c');
+    if (auto it = m_unicodeCache.find(key); it != m_unicodeCache.end())
+        return it->second;
+    if (!m_idna)
+        return Unexpected(makeError(ErrorKind::Unsupported, "IDNA 변환기를 열 수 없습니다."));
+
+    auto bad = [&](const std::string &why) {
+        return Unexpected(makeError(ErrorKind::BadAce,
+            quoted(label, Encoding::Utf8) + "는 올바른 Punycode 레이블이 아닙니다" + why + ".",
+            std::string(label)));
+    };
+    if (label.size() > kMaxLabelOctets)
+        return Unexpected(makeError(ErrorKind::LabelTooLong,
+            quoted(label, Encoding::Utf8) + " 레이블이 " + std::to_string(label.size())
+                + "바이트입니다. 한 레이블은 63바이트를 넘을 수 없습니다.",
+            std::string(label)));
+    std::u16string wide(label.begin(), label.end());
+    UChar out[256];
+    UIDNAInfo info = UIDNA_INFO_INITIALIZER;
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t n = uidna_labelToUnicode(
+        m_idna, wide.data(), static_cast<int32_t>(wide.size()), out, 256, &info, &status);
+    if (U_FAILURE(status) || n > 255 || n <= 0)
+        return bad("");
+    if (info.errors & (UIDNA_ERROR_PUNYCODE | UIDNA_ERROR_INVALID_ACE_LABEL))
+        return bad(" (Punycode 해석 실패)");
+    if (info.errors != 0)
+        return bad(" (도메인 이름에 쓸 수 없는 문자로 풀립니다)");
+    std::u16string decoded(out, out + n);
+    for (const char16_t u : decoded) {
+        // An ACE label that decodes to plain ASCII, or to something with
+        // controls, is not a name anyone registered.
+        if (u < 0x20 || u == 0x7F)
+            return bad(" (제어 문자로 풀립니다)");
+    }
+    if (auto trap = hangulTrap(decoded, label, Encoding::Utf8))
+        return Unexpected(*trap);
+    auto encoded = encodeText(decoded, enc);
+    if (!encoded) {
+        Error e = encoded.error();
+        e.line = 0;
+        e.column = 0;
+        e.label = std::string(label);
+        e.message = quoted(label, Encoding::Utf8) + " 레이블을 풀면 " + e.message;
+        return Unexpected(e);
+    }
+    if (m_unicodeCache.size() >= kMaxCacheEntries)
+        m_unicodeCache.clear();
+    m_unicodeCache.emplace(std::move(key), *encoded);
+    return *encoded;
+}
+
+Result<std::string> LabelConverter::nameToAscii(std::string_view name, Encoding enc)
+{
+    std::string out;
+    out.reserve(name.size() * 2);
+    std::size_t start = 0;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(name.data());
+    bool converted = false;
+    for (std::size_t i = 0; i <= name.size();) {
+        // A trail byte of code page 949 may look like anything but a dot, so
+        // stepping by characters finds exactly the ASCII dots.
+        if (i == name.size() || name[i] == '.') {
+            const std::string_view label = name.substr(start, i - start);
+            if (needsAscii(label)) {
+                auto ace = labelToAscii(label, enc);
+                if (!ace)
+                    return ace;
+                out += *ace;
+                converted = true;
+            } else {
+                out.append(label);
+            }
+            if (i == name.size())
+                break;
+            out.push_back('.');
+            start = ++i;
+            continue;
+        }
+        i += charLength(bytes + i, name.size() - i, enc);
+    }
+    std::size_t length = out.size();
+    if (length > 0 && out.back() == '.')
+        --length;
+    if (converted && length > kMaxNameOctets)
+        return Unexpected(makeError(ErrorKind::NameTooLong,
+            quoted(name, enc) + " 이름이 Punycode로 " + std::to_string(length)
+                + "바이트입니다. 도메인 이름은 253바이트를 넘을 수 없습니다.",
+            std::string(name)));
+    return out;
+}
+
+Result<std::string> LabelConverter::nameToUnicode(std::string_view name, Encoding enc)
+{
+    std::string out;
+    out.reserve(name.size());
+    std::size_t start = 0;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(name.data());
+    for (std::size_t i = 0; i <= name.size();) {
+        if (i == name.size() || name[i] == '.') {
+            const std::string_view label = name.substr(start, i - start);
+            if (isAceLabel(label)) {
+                auto uni = labelToUnicode(label, enc);
+                if (!uni)
+                    return uni;
+                out += *uni;
+            } else {
+                out.append(label);
+            }
+            if (i == name.size())
+                break;
+            out.push_back('.');
+            start = ++i;
+            continue;
+        }
+        i += charLength(bytes + i, name.size() - i, enc);
+    }
+    return out;
+}
+
+} // namespace namecodec::detail

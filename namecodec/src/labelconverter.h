@@ -1,0 +1,49 @@
+#pragma once
+
+#include "internal.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+struct UIDNA;
+
+namespace namecodec::detail {
+
+// Converts names label by label with UTS #46 (non-transitional, STD3 rules,
+// bidi and CONTEXTJ checks). Only labels that need it are touched; the rest
+// are copied byte for byte. Results are cached because zone files repeat
+// the same few names on every record.
+class LabelConverter {
+public:
+    LabelConverter();
+    ~LabelConverter();
+    LabelConverter(const LabelConverter &) = delete;
+    LabelConverter &operator=(const LabelConverter &) = delete;
+
+    // Non-ASCII labels of `name` (text in `enc`) to ACE.
+    Result<std::string> nameToAscii(std::string_view name, Encoding enc);
+    // xn-- labels of `name` to Unicode, written in `enc`.
+    Result<std::string> nameToUnicode(std::string_view name, Encoding enc);
+
+    // True when the name has a label the given direction would change.
+    static bool needsAscii(std::string_view name);
+    static bool needsUnicode(std::string_view name);
+
+private:
+    Result<std::string> labelToAscii(std::string_view label, Encoding enc);
+    Result<std::string> labelToUnicode(std::string_view label, Encoding enc);
+
+    UIDNA *m_idna = nullptr;
+    std::unordered_map<std::string, std::string> m_asciiCache;
+    std::unordered_map<std::string, std::string> m_unicodeCache;
+};
+
+// True when the label starts with the ACE prefix, in any letter case.
+inline bool isAceLabel(std::string_view label)
+{
+    return label.size() >= 4 && (label[0] | 0x20) == 'x' && (label[1] | 0x20) == 'n' && label[2] == '-'
+        && label[3] == '-';
+}
+
+} // namespace namecodec::detail

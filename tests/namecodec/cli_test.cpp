@@ -1,0 +1,97 @@
+#include "testutil.h"
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+using namespace testutil;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the real tool through the shell; `args` is shell text.
+ToolRun runTool(const TempDir &dir, const std::string &args, const std::string &stdinText = {})
+{
+    writeFile(dir / "stdin", stdinText);
+    const std::string command = std::string(QUOREL_BIN_DIR) + "/namecodec " + args + " <"
+        + (dir / "stdin").string() + " >" + (dir / "stdout").string() + " 2>" + (dir / "stderr").string();
+    ToolRun r;
+    const int raw = std::system(command.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = readFile(dir / "stdout");
+    r.err = readFile(dir / "stderr");
+    return r;
+}
+
+} // namespace
+
+TEST(Tool, NamesFromArgumentsAndStandardInput)
+{
+    TempDir dir;
+    ToolRun r = runTool(dir, "to-ascii 예제.한국 www.example.com");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "xn--2j5b21b.xn--3e0b707e\nwww.example.com\n");
+
+    r = runTool(dir, "to-ascii --from cp949", cp949("메일.한국\r\n예제.한국\n"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "xn--h32bq4v.xn--3e0b707e\nxn--2j5b21b.xn--3e0b707e\n");
+
+    r = runTool(dir, "to-unicode --to cp949 xn--h32bq4v.xn--3e0b707e");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, cp949("메일.한국\n"));
+    r = runTool(dir, "to-unicode xn--h32bq4v.xn--3e0b707e");
+    EXPECT_EQ(r.out, "메일.한국\n");
+}
+
+TEST(Tool, EveryFailureIsReportedAndNothingIsPrinted)
+{
+    TempDir dir;
+    ToolRun r = runTool(dir, "to-ascii", "좋은.한국\n가\u3164.kr\n또좋은.한국\n나\u200B다.kr\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("-:2:1: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("\n-:4:1: "), std::string::npos) << r.err;
+}
+
+TEST(Tool, ConvertsFilesWithCompilerStyleErrors)
+{
+    TempDir dir;
+    writeFile(dir / "in.zone", cp949("$TTL 1\n메일 IN A 192.0.2.1\n"));
+    ToolRun r = runTool(
+        dir, "convert --from cp949 --to punycode --keep-comment " + (dir / "in.zone").string() + " -");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, cp949("$TTL 1\n; 메일 IN A 192.0.2.1\nxn--h32bq4v IN A 192.0.2.1\n"));
+
+    r = runTool(dir, "convert --from=punycode --to=utf-8 --kind zone - -", "xn--h32bq4v IN A 192.0.2.1\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "메일 IN A 192.0.2.1\n");
+
+    writeFile(dir / "bad.zone", cp949("가\u3164 IN A 1.2.3.4\nok IN A 1.2.3.4\nx IN CNAME 나\u3164.kr.\n"));
+    r = runTool(dir,
+        "convert --from cp949 --to punycode " + (dir / "bad.zone").string() + " " + (dir / "out").string());
+    EXPECT_EQ(r.status, 1);
+    const std::string prefix = (dir / "bad.zone").string();
+    EXPECT_EQ(r.err.rfind(prefix + ":1:1: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(prefix + ":3:12: "), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+}
+
+TEST(Tool, UsageErrorsExitWithTwo)
+{
+    TempDir dir;
+    for (const char *args : {"", "frobnicate", "to-ascii --from latin1 x", "convert --from cp949 a b",
+             "convert --from cp949 --to punycode onlyone",
+             "convert --kind nginx --from cp949 --to punycode a b", "to-ascii --bogus"}) {
+        SCOPED_TRACE(args);
+        const ToolRun r = runTool(dir, args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_FALSE(r.err.empty());
+    }
+    const ToolRun help = runTool(dir, "--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("to-unicode"), std::string::npos);
+}

@@ -1,0 +1,283 @@
+// The install phase: a package left by an earlier run is unpacked and its
+// script carried out by the real program.
+#include "pellwickfixture.h"
+
+#include <QDir>
+#include <QLockFile>
+#include <QRandomGenerator>
+
+namespace {
+
+class InstallTest : public PellwickTest {
+protected:
+    // Runs the install phase on a package; true when it reported success,
+    // which is when the package file is gone.
+    bool install(const QByteArray &package)
+    {
+        stageForInstall(package);
+        EXPECT_EQ(runPellwick(), 0);
+        EXPECT_EQ(setting("IsUpdate").toInt(), 0);
+        EXPECT_EQ(setting("Version").toUInt(), 200u)
+            << "the installed version is recorded first, success or not";
+        return !exists(installPath(QStringLiteral("autoupcab.tmp")));
+    }
+    bool install(const QByteArray &script, const QByteArray &data)
+    {
+        return install(packageOf(script, data));
+    }
+
+    // A package around an arbitrary payload, with the header fields given.
+    static QByteArray rawPackage(const QByteArray &body, quint32 payloadSize)
+    {
+        QByteArray header(8, '\0');
+        for (int i = 0; i < 4; ++i) {
+            header[i] = char((quint32(body.size()) >> (8 * i)) & 0xff);
+            header[4 + i] = char((payloadSize >> (8 * i)) & 0xff);
+        }
+        return header + body;
+    }
+    static QByteArray zlibStream(const QByteArray &payload) { return qCompress(payload).mid(4); }
+    static QByteArray payloadOf(const QByteArray &script, const QByteArray &data, quint32 scriptLength)
+    {
+        QByteArray payload("QPKG\0\0\0\0", 8);
+        for (int i = 0; i < 4; ++i)
+            payload.append(char((scriptLength >> (8 * i)) & 0xff));
+        return payload + script + data;
+    }
+
+    QStringList entries(const QString &dir) const
+    {
+        return QDir(installPath(dir))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    }
+};
+
+TEST_F(InstallTest, ScriptEndDecidesSuccess)
+{
+    struct Case {
+        QByteArray script;
+        bool succeeds;
+    };
+    const Case cases[] = {
+        {"en", true},
+        {"en\n", false}, // a line feed after the end marker
+        {"md ae:\\d\nen", true},
+        {"md ae:\\d\nen\n", false},
+        {"md ae:\\d\nem", false},
+        {"md ae:\\d", false}, // no end marker at all
+        {"e", false}, // shorter than the marker
+        {"", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.script.toStdString());
+        EXPECT_EQ(install(c.script, {}), c.succeeds);
+    }
+}
+
+TEST_F(InstallTest, FilesLandInTheThreeBasesInScriptOrder)
+{
+    ASSERT_TRUE(install("md ae:\\sub\nwrite ae:\\sub\\a.txt 5\nwrite id:\\b.dll 3\nwrite wd:\\c.so 0\nen",
+        "12345"
+        "678"));
+    EXPECT_EQ(readFile(installPath(QStringLiteral("sub/a.txt"))), "12345");
+    EXPECT_EQ(readFile(installPath(QStringLiteral("lib/idn/b.dll"))), "678");
+    EXPECT_TRUE(exists(installPath(QStringLiteral("lib/c.so"))));
+    EXPECT_EQ(readFile(installPath(QStringLiteral("lib/c.so"))), "");
+}
+
+TEST_F(InstallTest, DirectoryCommandsAndDeletionsRunBeforeAnyWrite)
+{
+    writeFile(installPath(QStringLiteral("old.txt")), "previous");
+    ASSERT_TRUE(install("write ae:\\late\\f.txt 3\nwrite ae:\\old.txt 3\nmd ae:\\late\ndel ae:\\old.txt\nen",
+        "abc"
+        "new"));
+    EXPECT_EQ(readFile(installPath(QStringLiteral("late/f.txt"))), "abc");
+    EXPECT_EQ(readFile(installPath(QStringLiteral("old.txt"))), "new");
+}
+
+TEST_F(InstallTest, NinetyNineWritesInstallAndTheHundredthFailsTheInstallation)
+{
+    auto script = [](int writes) {
+        QByteArray text = "md ae:\\before\n";
+        for (int i = 0; i < writes; ++i)
+            text += "write ae:\\f" + QByteArray::number(i) + " 1\n";
+        return text + "md ae:\\after\nen";
+    };
+    ASSERT_TRUE(install(script(99), QByteArray(99, 'x')));
+    EXPECT_TRUE(exists(installPath(QStringLiteral("f98"))));
+    EXPECT_TRUE(exists(installPath(QStringLiteral("after"))));
+
+    QDir(installPath(QString())).removeRecursively();
+    QDir().mkpath(installPath(QStringLiteral("lib/idn")));
+    EXPECT_FALSE(install(script(100), QByteArray(100, 'x')));
+    EXPECT_TRUE(exists(installPath(QStringLiteral("before"))));
+    EXPECT_FALSE(exists(installPath(QStringLiteral("after"))));
+    EXPECT_FALSE(exists(installPath(QStringLiteral("f0"))));
+}
+
+TEST_F(InstallTest, BlankLineHidesTheNextCommandAndFailsAfterEarlierCommandsRan)
+{
+    writeFile(installPath(QStringLiteral("gone.txt")), "x");
+    EXPECT_FALSE(install("del ae:\\gone.txt\n\nmd ae:\\made\nen", {}));
+    EXPECT_FALSE(exists(installPath(QStringLiteral("gone.txt"))));
+    EXPECT_FALSE(exists(installPath(QStringLiteral("made"))));
+}
+
+TEST_F(InstallTest, RemoveDirectoryArgumentRunsToTheEndOfTheLine)
+{
+    QDir().mkpath(installPath(QStringLiteral("lib/old dir")));
+    QDir().mkpath(installPath(QStringLiteral("lib/full")));
+    writeFile(installPath(QStringLiteral("lib/full/x")), "x");
+    EXPECT_TRUE(install("rd wd:\\old dir\nrd wd:\\full\ndel wd:\\missing\nmd ae:\\lib\nen", {}));
+    EXPECT_FALSE(exists(installPath(QStringLiteral("lib/old dir"))));
+    EXPECT_TRUE(exists(installPath(QStringLiteral("lib/full/x")))) << "a directory that is not empty stays";
+}
+
+TEST_F(InstallTest, WriteThatCannotBeCreatedStopsButKeepsWhatWasDone)
+{
+    writeFile(installPath(QStringLiteral("gone.txt")), "x");
+    EXPECT_FALSE(install(
+        "del ae:\\gone.txt\nwrite ae:\\one.txt 3\nwrite ae:\\nodir\\two.txt 3\nwrite ae:\\three.txt 1\nen",
+        "abc"
+        "def"
+        "g"));
+    EXPECT_FALSE(exists(installPath(QStringLiteral("gone.txt"))));
+    EXPECT_EQ(readFile(installPath(QStringLiteral("one.txt"))), "abc");
+    EXPECT_FALSE(exists(installPath(QStringLiteral("three.txt"))));
+}
+
+// Every location must stay below its base; a package naming one that does
+// not is refused whole, before its first command.
+TEST_F(InstallTest, LocationsOutsideTheirBaseAreRefusedBeforeAnythingRuns)
+{
+    const QByteArray scripts[] = {
+        "del ae:\\..\\victim.txt\nen",
+        "write ae:\\..\\victim.txt 3\nen",
+        "write ae:\\sub\\..\\..\\victim.txt 3\nen",
+        "md wd:\\..\\..\\escaped\nen",
+        "rd id:\\..\\..\\..\\www\nen",
+        "write ae:sibling.txt 3\nen",
+        "del ae:..\\victim.txt\nen",
+        "write id:\\x\\..\\..\\..\\..\\victim.txt 3\nen",
+    };
+    writeFile(path(QStringLiteral("victim.txt")), "mine");
+    for (const QByteArray &bad : scripts) {
+        SCOPED_TRACE(bad.toStdString());
+        writeFile(installPath(QStringLiteral("keep.txt")), "keep");
+        EXPECT_FALSE(install("del ae:\\keep.txt\nmd ae:\\made\n" + bad, "abc"));
+        EXPECT_TRUE(exists(installPath(QStringLiteral("keep.txt"))));
+        EXPECT_FALSE(exists(installPath(QStringLiteral("made"))));
+        EXPECT_EQ(readFile(path(QStringLiteral("victim.txt"))), "mine");
+        EXPECT_FALSE(exists(path(QStringLiteral("escaped"))));
+        EXPECT_FALSE(exists(path(QStringLiteral("installsibling.txt"))));
+        EXPECT_TRUE(exists(path(QStringLiteral("www"))));
+    }
+}
+
+TEST_F(InstallTest, MalformedPackagesChangeNothing)
+{
+    const QByteArray script = "del ae:\\keep.txt\nwrite ae:\\a.txt 3\nen";
+    const QByteArray payload = payloadOf(script, "abc", quint32(script.size()));
+    const QByteArray body = zlibStream(payload);
+    const QByteArray longScript = "del ae:\\keep.txt\n" + QByteArray(4096 - 20, 'x') + "\nen";
+    struct Case {
+        const char *name;
+        QByteArray package;
+    };
+    const Case cases[] = {
+        {"payload larger than announced", rawPackage(body, quint32(payload.size() - 1))},
+        {"payload smaller than announced", rawPackage(body, quint32(payload.size() + 1))},
+        {"bytes after the zlib stream", rawPackage(body + "junk", quint32(payload.size()))},
+        {"zlib stream cut short", rawPackage(body.chopped(3), quint32(payload.size()))},
+        {"not zlib at all", rawPackage("this is not deflate data", 100)},
+        {"huge announced payload", rawPackage(body, 0xfffffff0u)},
+        {"header only", QByteArray(8, '\0')},
+        {"script length 4096",
+            [&] {
+                const QByteArray p = payloadOf(longScript, {}, quint32(longScript.size()));
+                return rawPackage(zlibStream(p), quint32(p.size()));
+            }()},
+        {"script length past the payload",
+            [&] {
+                const QByteArray p = payloadOf(script, "abc", 400);
+                return rawPackage(zlibStream(p), quint32(p.size()));
+            }()},
+        {"negative size", packageOf("del ae:\\keep.txt\nwrite ae:\\a.txt -3\nen", "abc")},
+        {"sizes past the data",
+            packageOf("del ae:\\keep.txt\nwrite ae:\\a.txt 3\nwrite ae:\\b.txt 5\nen", "abcdefg")},
+        {"NUL inside the script", packageOf(QByteArray("del ae:\\keep.txt\nmd ae:\\x\0y\nen", 31), {})},
+    };
+    ASSERT_EQ(longScript.size(), 4096);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(installPath(QStringLiteral("keep.txt")), "keep");
+        EXPECT_FALSE(install(c.package));
+        EXPECT_TRUE(exists(installPath(QStringLiteral("keep.txt"))));
+        EXPECT_FALSE(exists(installPath(QStringLiteral("a.txt"))));
+    }
+    // The same script in a sound package does run: the cases above failed for their fault alone.
+    EXPECT_TRUE(install(rawPackage(body, quint32(payload.size()))));
+    EXPECT_EQ(readFile(installPath(QStringLiteral("a.txt"))), "abc");
+}
+
+TEST_F(InstallTest, WriteThatFailsHalfwayLeavesTheOldFileWhole)
+{
+    const QByteArray old = "version one of the program";
+    writeFile(installPath(QStringLiteral("program.bin")), old);
+    QByteArray data(3 * 1024 * 1024, '\0');
+    QRandomGenerator generator(42);
+    generator.fillRange(reinterpret_cast<quint32 *>(data.data()), data.size() / 4);
+    stageForInstall(packageOf("write ae:\\program.bin " + QByteArray::number(data.size()) + "\nen", data));
+
+    // A file size limit of about 1 MB makes the write fail midway, as a full disk would.
+    ASSERT_EQ(runPellwick(kToday, {}, QStringLiteral("trap '' XFSZ; ulimit -f 2000;")), 0);
+    EXPECT_EQ(setting("IsUpdate").toInt(), 0);
+    EXPECT_EQ(readFile(installPath(QStringLiteral("program.bin"))), old);
+    EXPECT_EQ(entries(QString()),
+        QStringList({QStringLiteral("autoupcab.tmp"), QStringLiteral("lib"), QStringLiteral("program.bin")}));
+
+    // Without the limit the same package replaces the file.
+    stageForInstall(packageOf("write ae:\\program.bin " + QByteArray::number(data.size()) + "\nen", data));
+    ASSERT_EQ(runPellwick(), 0);
+    EXPECT_EQ(readFile(installPath(QStringLiteral("program.bin"))), data);
+}
+
+TEST_F(InstallTest, ReplacedFileKeepsItsPermissions)
+{
+    writeFile(installPath(QStringLiteral("tool")), "old");
+    QFile::setPermissions(installPath(QStringLiteral("tool")),
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
+    ASSERT_TRUE(install("write ae:\\tool 3\nen", "new"));
+    EXPECT_EQ(readFile(installPath(QStringLiteral("tool"))), "new");
+    EXPECT_TRUE(QFile::permissions(installPath(QStringLiteral("tool"))) & QFile::ExeOwner);
+}
+
+TEST_F(InstallTest, SecondPellwickWhileOneRunsEndsAtOnce)
+{
+    stageForInstall(packageOf("md ae:\\done\nen"));
+    const QString lockPath = installPath(QStringLiteral("pellwick.lock"));
+    QByteArray lockText;
+    {
+        QLockFile running(lockPath);
+        ASSERT_TRUE(running.tryLock(0));
+        lockText = readFile(lockPath);
+        ASSERT_EQ(runPellwick(), 0);
+        EXPECT_EQ(setting("IsUpdate").toInt(), 1);
+        EXPECT_FALSE(setting("Version").isValid());
+        EXPECT_FALSE(exists(installPath(QStringLiteral("done"))));
+    }
+
+    // A lock left by a run that died does not block the next one.
+    QProcess gone;
+    gone.start(QStringLiteral("/bin/sleep"), {QStringLiteral("0.05")});
+    ASSERT_TRUE(gone.waitForStarted());
+    const qint64 deadPid = gone.processId();
+    ASSERT_TRUE(gone.waitForFinished());
+    lockText = QByteArray::number(deadPid) + lockText.mid(lockText.indexOf('\n'));
+    writeFile(lockPath, lockText);
+    ASSERT_EQ(runPellwick(), 0);
+    EXPECT_EQ(setting("IsUpdate").toInt(), 0);
+    EXPECT_TRUE(exists(installPath(QStringLiteral("done"))));
+}
+
+} // namespace

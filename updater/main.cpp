@@ -1,0 +1,70 @@
+// Pellwick: one update pass, no window. Started by the session autostart
+// that the installation sets up.
+#include <cstdio>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <curl/curl.h>
+
+#include "updater/httptransport.h"
+#include "updater/pellwickapp.h"
+#include "updater/pellwicksettings.h"
+
+namespace {
+
+// Tests move "today" with PELLWICK_TODAY=YYYYMMDD (midnight UTC); unset, the real clock holds.
+qint64 secondsNow()
+{
+    const QByteArray today = qgetenv("PELLWICK_TODAY");
+    if (!today.isEmpty()) {
+        const QDate date = QDate::fromString(QString::fromLatin1(today), QStringLiteral("yyyyMMdd"));
+        if (date.isValid())
+            return QDateTime(date, QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
+    }
+    return QDateTime::currentSecsSinceEpoch();
+}
+
+// The program's only message. Without a display there is nobody to show a
+// box to, so standard error is where it goes; with one, a desktop dialog
+// tool is used when installed.
+void reportStartupFailure()
+{
+    const QString text = QStringLiteral("Windows 소켓 초기화에 실패하였습니다.");
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return;
+    if (const QString zenity = QStandardPaths::findExecutable(QStringLiteral("zenity")); !zenity.isEmpty())
+        QProcess::execute(zenity,
+            {QStringLiteral("--error"), QStringLiteral("--title=Pellwick"),
+                QStringLiteral("--text=") + text});
+    else if (const QString kdialog = QStandardPaths::findExecutable(QStringLiteral("kdialog"));
+             !kdialog.isEmpty())
+        QProcess::execute(kdialog,
+            {QStringLiteral("--title"), QStringLiteral("Pellwick"), QStringLiteral("--error"), text});
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Pellwick"));
+
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+        reportStartupFailure();
+        return 1;
+    }
+    {
+        QSettings store(QStringLiteral("VANTO"), QStringLiteral("Pellwick"));
+        PellwickSettings settings(store);
+        pellwick::HttpTransport transport;
+        CPellwickApp pellwick(settings, transport, secondsNow, QCoreApplication::applicationDirPath());
+        pellwick.RunUpdate();
+    }
+    curl_global_cleanup();
+    return 0;
+}
