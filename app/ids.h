@@ -7,13 +7,13 @@
 namespace ids {
 
 // Resources
-constexpr int IDR_MAINFRAME = 128;        // main menu, toolbar, accelerators
-constexpr int IDR_GENERAL = 130;          // general document template
-constexpr int IDR_ZONE = 131;             // domain zone template
-constexpr int IDR_NAMEDCONF = 132;        // domain conf template
-constexpr int IDR_VIRTUALHOST = 133;      // virtual-host conf template
-constexpr int IDR_REVERSEZONE = 149;      // reverse zone template
-constexpr int IDR_CONTEXTMENU = 141;      // the view's context menu
+constexpr int IDR_MAINFRAME = 128; // main menu, toolbar, accelerators
+constexpr int IDR_GENERAL = 130; // general document template
+constexpr int IDR_ZONE = 131; // domain zone template
+constexpr int IDR_NAMEDCONF = 132; // domain conf template
+constexpr int IDR_VIRTUALHOST = 133; // virtual-host conf template
+constexpr int IDR_REVERSEZONE = 149; // reverse zone template
+constexpr int IDR_CONTEXTMENU = 141; // the view's context menu
 constexpr int IDB_SPLASH = 141;
 constexpr int IDB_ABOUT1 = 140;
 constexpr int IDB_ABOUT2 = 156;

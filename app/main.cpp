@@ -18,8 +18,10 @@ int main(int argc, char **argv)
     if (args.size() > 1)
         args = args.mid(0, 1);
     // A file given while Quorel already runs goes to the running one.
-    const QString channel = SingleInstance::defaultName();
-    if (!args.isEmpty() && SingleInstance::sendToRunning(channel, { QFileInfo(args.front()).absoluteFilePath() }))
+    // QUOREL_INSTANCE names a private channel (tests run programs side by side).
+    const QString channel = qEnvironmentVariable("QUOREL_INSTANCE", SingleInstance::defaultName());
+    if (!args.isEmpty()
+        && SingleInstance::sendToRunning(channel, {QFileInfo(args.front()).absoluteFilePath()}))
         return 0;
 
     QSettings user(QStringLiteral("VANTO"), QStringLiteral("Quorel"));

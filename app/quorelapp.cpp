@@ -77,8 +77,7 @@ bool CQuorelApp::InitInstance(const QStringList &args)
         if (QScreen *screen = QGuiApplication::primaryScreen())
             m_pMainFrame->setGeometry(screen->availableGeometry());
         m_pMainFrame->showMaximized();
-    }
-    else
+    } else
         m_pMainFrame->show();
 
     m_nComment = m_settings.commentOption();
@@ -149,7 +148,8 @@ QList<CQuorelDoc *> CQuorelApp::documents() const
 void CQuorelApp::discardFrame(CQuorelDoc *doc)
 {
     // Whatever the failed step announced is taken back from the list.
-    QCoreApplication::postEvent(m_pMainFrame, OpenFileListEvent::closed(reinterpret_cast<quintptr>(doc->frame())));
+    QCoreApplication::postEvent(
+        m_pMainFrame, OpenFileListEvent::closed(reinterpret_cast<quintptr>(doc->frame())));
     delete doc->frame();
 }
 
@@ -241,8 +241,9 @@ CQuorelDoc *CQuorelApp::openReported(const QString &path)
 {
     CQuorelDoc *doc = OpenDocumentFile(path);
     if (!doc && !m_bLastOpenDeclined) {
-        m_prompter.information(QStringLiteral("파일을 열 수 없습니다.\n%1").arg(QFileInfo(path).absoluteFilePath()),
-                               m_context.appName);
+        m_prompter.information(
+            QStringLiteral("파일을 열 수 없습니다.\n%1").arg(QFileInfo(path).absoluteFilePath()),
+            m_context.appName);
     }
     return doc;
 }

@@ -37,18 +37,24 @@ bool SingleInstance::sendToRunning(const QString &name, const QStringList &paths
 
 bool SingleInstance::listen()
 {
-    m_pServer->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_pServer->listen(m_name)) {
-        // A channel left by a program that ended abnormally: nobody answers
-        // it, so it may be taken over.
-        QLocalServer::removeServer(m_name);
-        if (!m_pServer->listen(m_name))
+    // A running Quorel keeps its channel. Qt would silently replace the
+    // socket file, so ask first; only a channel nobody answers (left by a
+    // program that ended abnormally) is taken over.
+    {
+        QLocalSocket probe;
+        probe.connectToServer(m_name);
+        if (probe.waitForConnected(200))
             return false;
     }
+    QLocalServer::removeServer(m_name);
+    m_pServer->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_pServer->listen(m_name))
+        return false;
     connect(m_pServer, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_pServer->nextPendingConnection()) {
             auto *buffer = new QByteArray;
-            connect(socket, &QLocalSocket::readyRead, socket, [socket, buffer] { buffer->append(socket->readAll()); });
+            connect(socket, &QLocalSocket::readyRead, socket,
+                [socket, buffer] { buffer->append(socket->readAll()); });
             connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
                 buffer->append(socket->readAll());
                 QStringList paths;

@@ -45,7 +45,7 @@ QPixmap CSplashDialog::picture()
     small.setPixelSize(15);
     p.setFont(small);
     p.drawText(QRect(24, 120, 372, 60), Qt::AlignLeft | Qt::TextWordWrap,
-               QStringLiteral("한글 도메인 존파일 · 설정파일 편집기\nEUC-KR ⇄ Punycode 변환"));
+        QStringLiteral("한글 도메인 존파일 · 설정파일 편집기\nEUC-KR ⇄ Punycode 변환"));
     p.drawText(QRect(24, 200, 372, 24), Qt::AlignRight, QStringLiteral("버전 0.98b"));
     return pixmap;
 }

@@ -40,7 +40,7 @@ void CDocTemplate::removeDocument(CQuorelDoc *doc)
 CDocTemplates::CDocTemplates()
 {
     auto make = [this](int id, const char *docName, const char *newName, const char *filter, const char *ext,
-                       const char *typeId, const char *typeName) {
+                    const char *typeId, const char *typeName) {
         auto t = std::make_unique<CDocTemplate>();
         t->id = id;
         t->docName = QString::fromUtf8(docName);
@@ -53,15 +53,16 @@ CDocTemplates::CDocTemplates()
     };
     make(ids::IDR_GENERAL, "파일", "일반 파일", "모든 파일  (*.*)", "", "Document", "일반 Document");
     make(ids::IDR_ZONE, "네임 존파일", "도메인 존파일", "도메인 존파일  (*.zone)", ".zone", "Zone.Document",
-         "Zone Document");
+        "Zone Document");
     make(ids::IDR_REVERSEZONE, "리버스 존파일", "리버스 존파일", "리버스 존파일  (*.zone)", ".zone",
-         "zone.Document", "Zone Document");
+        "zone.Document", "Zone Document");
     make(ids::IDR_NAMEDCONF, "네임 설정파일", "도메인 conf 파일", "도메인 conf 파일  (*.conf)", ".conf",
-         "Conf.Document", "Conf Document");
-    make(ids::IDR_VIRTUALHOST, "가상호스트 설정파일", "가상호스트 conf 파일", "가상호스트 conf 파일  (*.conf)",
-         ".conf", "Conf.Document", "Conf Document");
+        "Conf.Document", "Conf Document");
+    make(ids::IDR_VIRTUALHOST, "가상호스트 설정파일", "가상호스트 conf 파일",
+        "가상호스트 conf 파일  (*.conf)", ".conf", "Conf.Document", "Conf Document");
     // The general template is made first but registered last.
-    for (int id : {ids::IDR_ZONE, ids::IDR_REVERSEZONE, ids::IDR_NAMEDCONF, ids::IDR_VIRTUALHOST, ids::IDR_GENERAL})
+    for (int id :
+        {ids::IDR_ZONE, ids::IDR_REVERSEZONE, ids::IDR_NAMEDCONF, ids::IDR_VIRTUALHOST, ids::IDR_GENERAL})
         m_registered.push_back(byId(id));
 }
 

@@ -15,10 +15,10 @@ class CQuorelDoc;
 class CDocTemplate {
 public:
     int id = 0;
-    QString docName;      // base of untitled titles, e.g. "네임 존파일"
-    QString newName;      // listed by the new-file chooser
-    QString filterName;   // "도메인 존파일  (*.zone)"
-    QString extension;    // ".zone", empty for the general kind
+    QString docName; // base of untitled titles, e.g. "네임 존파일"
+    QString newName; // listed by the new-file chooser
+    QString filterName; // "도메인 존파일  (*.zone)"
+    QString extension; // ".zone", empty for the general kind
     QString fileTypeId;
     QString fileTypeName;
 

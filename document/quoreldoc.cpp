@@ -96,13 +96,15 @@ bool CQuorelDoc::loadTemplateText()
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         m_context.prompter->information(
-            QStringLiteral("%1 서식 파일을 열 수 없습니다.\n%2").arg(m_template.newName, path), m_context.appName);
+            QStringLiteral("%1 서식 파일을 열 수 없습니다.\n%2").arg(m_template.newName, path),
+            m_context.appName);
         return false;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         m_context.prompter->information(
-            QStringLiteral("%1 서식 파일을 읽을 수 없습니다.\n%2").arg(m_template.newName, path), m_context.appName);
+            QStringLiteral("%1 서식 파일을 읽을 수 없습니다.\n%2").arg(m_template.newName, path),
+            m_context.appName);
         return false;
     }
     const DecodedText decoded = decodeFileBytes(bytes);
@@ -127,7 +129,8 @@ bool CQuorelDoc::OnOpenDocument(const QString &path)
         return false;
     if (file.size() > ids::kLargeFileBytes) {
         const bool yes = m_context.prompter->question(
-            QStringLiteral("파일 크기가 20M를 넘어갑니다. 큰 파일은 작업이 불가능할 수 있습니다. 여시겠습니까?"),
+            QStringLiteral(
+                "파일 크기가 20M를 넘어갑니다. 큰 파일은 작업이 불가능할 수 있습니다. 여시겠습니까?"),
             m_context.appName);
         if (!yes) {
             m_bOpenDeclined = true;
@@ -136,8 +139,9 @@ bool CQuorelDoc::OnOpenDocument(const QString &path)
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        m_context.prompter->information(QStringLiteral("파일을 읽을 수 없습니다.\n%1\n%2").arg(path, file.errorString()),
-                                        m_context.appName);
+        m_context.prompter->information(
+            QStringLiteral("파일을 읽을 수 없습니다.\n%1\n%2").arg(path, file.errorString()),
+            m_context.appName);
         return false;
     }
     file.close();
@@ -151,8 +155,9 @@ bool CQuorelDoc::OnOpenDocument(const QString &path)
         // that did not decode, so the document can only be a read-only copy.
         MakeReadOnlyCopy();
         m_context.prompter->information(
-            QStringLiteral("%1번째 줄을 EUC-KR이나 UTF-8로 읽을 수 없습니다. 읽을 수 없는 바이트는 �로 보이며, "
-                           "파일을 바꾸지 않도록 읽기전용으로 엽니다.\n%2")
+            QStringLiteral(
+                "%1번째 줄을 EUC-KR이나 UTF-8로 읽을 수 없습니다. 읽을 수 없는 바이트는 �로 보이며, "
+                "파일을 바꾸지 않도록 읽기전용으로 엽니다.\n%2")
                 .arg(decoded.badLine)
                 .arg(path),
             m_context.appName);
@@ -208,7 +213,8 @@ bool CQuorelDoc::OnSaveDocument(const QString &path)
     if (!ok) {
         restoreName();
         m_context.prompter->information(
-            QStringLiteral("파일을 저장할 수 없습니다.\n%1\n%2").arg(path, file.errorString()), m_context.appName);
+            QStringLiteral("파일을 저장할 수 없습니다.\n%1\n%2").arg(path, file.errorString()),
+            m_context.appName);
         return false;
     }
     SetModifiedFlag(false);
@@ -262,8 +268,8 @@ bool CQuorelDoc::SaveModified()
     if (!IsModified())
         return true;
     const QString name = m_strPathName.isEmpty() ? m_strTitle : m_strPathName;
-    switch (m_context.prompter->questionYesNoCancel(QStringLiteral("변경 내용을 %1에 저장하시겠습니까?").arg(name),
-                                                    m_context.appName)) {
+    switch (m_context.prompter->questionYesNoCancel(
+        QStringLiteral("변경 내용을 %1에 저장하시겠습니까?").arg(name), m_context.appName)) {
     case Prompter::Answer::Yes:
         return DoFileSave();
     case Prompter::Answer::No:

@@ -170,19 +170,22 @@ QString documentText(const QTextDocument &doc)
     return text;
 }
 
-EncodeResult encodeDocument(const QTextDocument &doc, TextEncoding encoding, LineEnding ending, bool byteOrderMark)
+EncodeResult encodeDocument(
+    const QTextDocument &doc, TextEncoding encoding, LineEnding ending, bool byteOrderMark)
 {
     EncodeResult result;
-    const auto target = encoding == TextEncoding::Utf8 ? namecodec::Encoding::Utf8 : namecodec::Encoding::Cp949;
+    const auto target
+        = encoding == TextEncoding::Utf8 ? namecodec::Encoding::Utf8 : namecodec::Encoding::Cp949;
     const QString text = documentText(doc);
-    const std::u16string_view units(reinterpret_cast<const char16_t *>(text.constData()),
-                                    static_cast<std::size_t>(text.size()));
+    const std::u16string_view units(
+        reinterpret_cast<const char16_t *>(text.constData()), static_cast<std::size_t>(text.size()));
     auto encoded = namecodec::encodeText(units, target);
     if (!encoded) {
         result.errorLine = encoded.error().line;
-        result.message = QStringLiteral("%1번째 줄: %2\n이 문자를 바꾸거나 지운 뒤 다시 저장하십시오. 파일은 저장하지 않았습니다.")
-                              .arg(result.errorLine)
-                              .arg(QString::fromStdString(encoded.error().message));
+        result.message = QStringLiteral(
+            "%1번째 줄: %2\n이 문자를 바꾸거나 지운 뒤 다시 저장하십시오. 파일은 저장하지 않았습니다.")
+                             .arg(result.errorLine)
+                             .arg(QString::fromStdString(encoded.error().message));
         return result;
     }
     const QByteArray bytes = QByteArray::fromStdString(*encoded);

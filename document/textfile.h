@@ -33,14 +33,14 @@ DecodedText decodeFileBytes(const QByteArray &bytes);
 struct EncodeResult {
     QByteArray bytes;
     int errorLine = 0; // first line holding a character the encoding cannot hold
-    QString message;   // Korean, ready to show; empty on success
+    QString message; // Korean, ready to show; empty on success
     bool ok() const { return message.isEmpty(); }
 };
 
 // Encodes a document's text with its encoding and line endings. Mixed line
 // endings are read from the blocks' user state, set by applyLineBreaks().
-EncodeResult encodeDocument(const QTextDocument &doc, TextEncoding encoding, LineEnding ending,
-                            bool byteOrderMark = false);
+EncodeResult encodeDocument(
+    const QTextDocument &doc, TextEncoding encoding, LineEnding ending, bool byteOrderMark = false);
 
 // Puts decoded text into a document and remembers per-line breaks of mixed
 // files in the blocks.

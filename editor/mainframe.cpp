@@ -17,12 +17,14 @@
 #include <QPrinter>
 #include <QStatusBar>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/ids.h"
 #include "document/openfilelistevent.h"
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
+#include "editor/lockkeys.h"
 #include "editor/quorelview.h"
 #include "editor/viewconversion.h"
 #include "panes/dockingpanebar.h"
@@ -435,9 +437,34 @@ void CMainFrame::createStatusBar()
     m_pCommentPane->setMinimumWidth(50);
     m_pCommentPane->setAlignment(Qt::AlignCenter);
     bar->addPermanentWidget(m_pCommentPane);
-    // Qt offers no portable reading of the Caps, Num and Scroll Lock states,
-    // so their panes are left out rather than shown wrong.
+    // The lock-key panes appear only where the platform tells their state;
+    // elsewhere they would only show guesses.
+    if (readLockKeys()) {
+        for (const char *name : {"CAP", "NUM", "SCRL"}) {
+            auto *pane = new QLabel(QString::fromLatin1(name), bar);
+            pane->setObjectName(QStringLiteral("lockPane%1").arg(QString::fromLatin1(name)));
+            pane->setAlignment(Qt::AlignCenter);
+            pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(pane->text()) + 8);
+            bar->addPermanentWidget(pane);
+            m_lockPanes << pane;
+        }
+        auto *timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, &CMainFrame::updateLockPanes);
+        timer->start(250);
+        updateLockPanes();
+    }
     m_actions[ids::ID_VIEW_STATUS_BAR]->setChecked(true);
+}
+
+void CMainFrame::updateLockPanes()
+{
+    const std::optional<LockKeyState> state = readLockKeys();
+    if (!state || m_lockPanes.size() != 3)
+        return;
+    const bool on[] = {state->caps, state->num, state->scroll};
+    const char *names[] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i)
+        m_lockPanes[i]->setText(on[i] ? QString::fromLatin1(names[i]) : QString());
 }
 
 void CMainFrame::createDockingPane()
@@ -502,6 +529,7 @@ CChildFrame *CMainFrame::CreateChildFrame(CQuorelDoc *doc)
     view->setSelectionConverter(&convertViewSelection);
     connect(view, &QPlainTextEdit::copyAvailable, this, &CMainFrame::updateEditCommands);
     connect(view, &QPlainTextEdit::undoAvailable, this, &CMainFrame::updateEditCommands);
+    emit viewCreated(view);
     connect(frame, &QObject::destroyed, this, [this] {
         if (m_pMdiArea->subWindowList().isEmpty())
             onSubWindowActivated(nullptr);

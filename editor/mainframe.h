@@ -71,6 +71,8 @@ public:
     void OnFilePrintSetup();
 
 signals:
+    // Every new editor view, so commands added elsewhere can attach to it.
+    void viewCreated(CQuorelView *view);
     void filesDropped(const QStringList &paths);
     void recentFileChosen(const QString &path);
 
@@ -96,6 +98,7 @@ private:
     void updateWindowMenu();
     void updateEditCommands();
     void arrangeIcons();
+    void updateLockPanes();
 
     QMdiArea *m_pMdiArea;
     COpenFileListDialog *m_pOpenFileList = nullptr;
@@ -103,6 +106,7 @@ private:
     bool m_bPaneShown = true;
     QLabel *m_pMessagePane = nullptr;
     QLabel *m_pCommentPane = nullptr;
+    QList<QLabel *> m_lockPanes;
     QToolBar *m_pToolBar = nullptr;
     QHash<int, QAction *> m_actions;
     QSet<int> m_documentCommands;

@@ -20,6 +20,10 @@ CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     , m_pDoc(doc)
 {
     setObjectName(QStringLiteral("quorelView"));
+    // The font is in place before the text arrives, so a large file is laid
+    // out once, not again when the initial update applies the same font.
+    doc->textDocument()->setDefaultFont(editorFont());
+    setFont(editorFont());
     setDocument(doc->textDocument());
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setWordWrapMode(QTextOption::NoWrap);

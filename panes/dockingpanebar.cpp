@@ -26,7 +26,8 @@ public:
     }
 };
 
-QToolButton *captionButton(QWidget *parent, QStyle::StandardPixmap icon, const QString &name, const QString &tip)
+QToolButton *captionButton(
+    QWidget *parent, QStyle::StandardPixmap icon, const QString &name, const QString &tip)
 {
     auto *button = new QToolButton(parent);
     button->setObjectName(name);
@@ -44,8 +45,8 @@ CDockingPaneBar::CDockingPaneBar(QWidget *parent)
     : QDockWidget(parent)
 {
     setObjectName(QStringLiteral("dockingPaneBar"));
-    setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable
-                | QDockWidget::DockWidgetFloatable);
+    setFeatures(
+        QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
     setAllowedAreas(Qt::AllDockWidgetAreas);
 
     auto *caption = new PaneCaption(this);
@@ -56,10 +57,10 @@ CDockingPaneBar::CDockingPaneBar(QWidget *parent)
     m_pCaption = new QLabel(caption);
     m_pCaption->setMinimumWidth(0);
     m_pCaption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_pFloatButton = captionButton(caption, QStyle::SP_TitleBarNormalButton, QStringLiteral("dockingPaneFloat"),
-                                   QStringLiteral("떼어내기/붙이기"));
-    m_pCloseButton = captionButton(caption, QStyle::SP_TitleBarCloseButton, QStringLiteral("dockingPaneClose"),
-                                   QStringLiteral("닫기"));
+    m_pFloatButton = captionButton(caption, QStyle::SP_TitleBarNormalButton,
+        QStringLiteral("dockingPaneFloat"), QStringLiteral("떼어내기/붙이기"));
+    m_pCloseButton = captionButton(
+        caption, QStyle::SP_TitleBarCloseButton, QStringLiteral("dockingPaneClose"), QStringLiteral("닫기"));
     layout->addWidget(m_pCaption, 1);
     layout->addWidget(m_pFloatButton);
     layout->addWidget(m_pCloseButton);
@@ -73,8 +74,8 @@ CDockingPaneBar::CDockingPaneBar(QWidget *parent)
     connect(this, &QDockWidget::windowTitleChanged, m_pCaption, &QLabel::setText);
 }
 
-bool CDockingPaneBar::Create(QMainWindow *frame, QWidget *dialog, const QString &title, int templateId,
-                             Qt::DockWidgetArea area)
+bool CDockingPaneBar::Create(
+    QMainWindow *frame, QWidget *dialog, const QString &title, int templateId, Qt::DockWidgetArea area)
 {
     if (!frame || !dialog)
         return false;
@@ -88,7 +89,7 @@ bool CDockingPaneBar::Create(QMainWindow *frame, QWidget *dialog, const QString 
     frame->addDockWidget(area, this);
     const Qt::Orientation orientation
         = (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea) ? Qt::Horizontal : Qt::Vertical;
-    frame->resizeDocks({ this }, { kInitialSize }, orientation);
+    frame->resizeDocks({this}, {kInitialSize}, orientation);
     return true;
 }
 

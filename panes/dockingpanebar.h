@@ -19,7 +19,8 @@ public:
     explicit CDockingPaneBar(QWidget *parent = nullptr);
 
     // Hosts `dialog`, titles the pane and docks it in `area` of `frame`.
-    bool Create(QMainWindow *frame, QWidget *dialog, const QString &title, int templateId, Qt::DockWidgetArea area);
+    bool Create(
+        QMainWindow *frame, QWidget *dialog, const QString &title, int templateId, Qt::DockWidgetArea area);
 
     QWidget *hostedDialog() const { return m_pDialog; }
     // The dock bar the pane sits in (59419 top, 59420 left, 59421 right,

@@ -52,45 +52,44 @@ QString QuorelSettings::tempDirectory() const
     return installDirectory() + QStringLiteral("/temp");
 }
 
+namespace {
+// Each new-document kind: its machine-wide value and its bundled sample.
+struct SampleEntry {
+    int templateId;
+    const char *key;
+    const char *fileName;
+};
+constexpr SampleEntry kSamples[] = {
+    {131, "SampleZonePath", "sample.zone"},
+    {149, "SampleReverseZonePath", "sample-reverse.zone"},
+    {132, "SampleNamedconfPath", "named.conf"},
+    {133, "SampleVirtualHostConfPath", "vhost.conf"},
+};
+const SampleEntry *sampleEntry(int templateId)
+{
+    for (const SampleEntry &e : kSamples) {
+        if (e.templateId == templateId)
+            return &e;
+    }
+    return nullptr;
+}
+} // namespace
+
 QString QuorelSettings::bundledSampleName(int templateId)
 {
-    switch (templateId) {
-    case 131:
-        return QStringLiteral("sample.zone");
-    case 149:
-        return QStringLiteral("sample-reverse.zone");
-    case 132:
-        return QStringLiteral("named.conf");
-    case 133:
-        return QStringLiteral("vhost.conf");
-    default:
-        return {};
-    }
+    const SampleEntry *e = sampleEntry(templateId);
+    return e ? QString::fromLatin1(e->fileName) : QString();
 }
 
 QString QuorelSettings::samplePath(int templateId) const
 {
-    QString key;
-    switch (templateId) {
-    case 131:
-        key = QStringLiteral("SampleZonePath");
-        break;
-    case 149:
-        key = QStringLiteral("SampleReverseZonePath");
-        break;
-    case 132:
-        key = QStringLiteral("SampleNamedconfPath");
-        break;
-    case 133:
-        key = QStringLiteral("SampleVirtualHostConfPath");
-        break;
-    default:
+    const SampleEntry *e = sampleEntry(templateId);
+    if (!e)
         return {};
-    }
     QString path;
-    if (readMachineString(m_machine, key, path) && !path.isEmpty())
+    if (readMachineString(m_machine, QString::fromLatin1(e->key), path) && !path.isEmpty())
         return path;
-    return installDirectory() + QStringLiteral("/samples/") + bundledSampleName(templateId);
+    return installDirectory() + QStringLiteral("/samples/") + QString::fromLatin1(e->fileName);
 }
 
 QString QuorelSettings::ftpOpenIniPath() const

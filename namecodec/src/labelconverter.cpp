@@ -5,6 +5,7 @@
 #include <unicode/unorm2.h>
 #include <unicode/utf16.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 
@@ -112,6 +113,81 @@ UChar32 firstNotIdna2008(const std::u16string &label)
     return -1;
 }
 
+// RFC 3492 encoding of a label's code points (without the ACE prefix).
+std::string punycode(const std::u16string &label)
+{
+    constexpr std::uint32_t base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
+    auto digit = [](std::uint32_t d) { return static_cast<char>(d < 26 ? 'a' + d : '0' + d - 26); };
+    auto adapt = [&](std::uint32_t delta, std::uint32_t points, bool first) {
+        delta = first ? delta / damp : delta / 2;
+        delta += delta / points;
+        std::uint32_t k = 0;
+        while (delta > ((base - tmin) * tmax) / 2) {
+            delta /= base - tmin;
+            k += base;
+        }
+        return k + (base - tmin + 1) * delta / (delta + skew);
+    };
+    std::string out;
+    for (const char16_t c : label) {
+        if (c < 0x80)
+            out.push_back(static_cast<char>(c));
+    }
+    const std::uint32_t basic = static_cast<std::uint32_t>(out.size());
+    std::uint32_t handled = basic;
+    if (basic > 0)
+        out.push_back('-');
+    std::uint32_t n = 0x80, delta = 0, bias = 72;
+    while (handled < label.size()) {
+        std::uint32_t m = 0xFFFFFFFFu;
+        for (const char16_t c : label) {
+            if (c >= n && c < m)
+                m = c;
+        }
+        delta += (m - n) * (handled + 1);
+        n = m;
+        for (const char16_t c : label) {
+            if (c < n)
+                ++delta;
+            if (c != n)
+                continue;
+            std::uint32_t q = delta;
+            for (std::uint32_t k = base;; k += base) {
+                const std::uint32_t t = k <= bias ? tmin : k >= bias + tmax ? tmax : k - bias;
+                if (q < t)
+                    break;
+                out.push_back(digit(t + (q - t) % (base - t)));
+                q = (q - t) / (base - t);
+            }
+            out.push_back(digit(q));
+            bias = adapt(delta, handled + 1, handled == basic);
+            delta = 0;
+            ++handled;
+        }
+        ++delta;
+        ++n;
+    }
+    return out;
+}
+
+// Precomposed syllables with lower-case ASCII letters, digits and inner
+// hyphens are already in the form UTS #46 would give them and pass every
+// IDNA2008 rule, so such a label (nearly every Hangul label) goes straight
+// to Punycode.
+bool isPlainHangulLabel(const std::u16string &label)
+{
+    const std::size_t n = label.size();
+    if (n == 0 || label[0] == u'-' || label[n - 1] == u'-'
+        || (n >= 4 && label[2] == u'-' && label[3] == u'-'))
+        return false;
+    for (const char16_t c : label) {
+        if (!((c >= 0xAC00 && c <= 0xD7A3) || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')
+                || c == u'-'))
+            return false;
+    }
+    return true;
+}
+
 // The first code point of the label that IDNA refuses on its own, for the
 // message; the whole label was refused, so this only runs on the error path.
 UChar32 firstRefused(UIDNA *idna, const std::u16string &label)
@@ -193,6 +269,15 @@ Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encodin
     };
     if (wide->size() > 3 * kMaxLabelOctets)
         return tooLong(wide->size() / 3);
+    if (isPlainHangulLabel(*wide)) {
+        std::string ascii = "xn--" + punycode(*wide);
+        if (ascii.size() > kMaxLabelOctets)
+            return tooLong(ascii.size());
+        if (m_asciiCache.size() >= kMaxCacheEntries)
+            m_asciiCache.clear();
+        m_asciiCache.emplace(std::move(key), ascii);
+        return ascii;
+    }
     if (auto trap = hangulTrap(*wide, label, enc))
         return Unexpected(*trap);
     if (!m_idna)

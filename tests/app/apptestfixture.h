@@ -27,7 +27,8 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         user = std::make_unique<QSettings>(dir.filePath(QStringLiteral("user.ini")), QSettings::IniFormat);
-        machine = std::make_unique<QSettings>(dir.filePath(QStringLiteral("machine.ini")), QSettings::IniFormat);
+        machine
+            = std::make_unique<QSettings>(dir.filePath(QStringLiteral("machine.ini")), QSettings::IniFormat);
     }
     void TearDown() override
     {

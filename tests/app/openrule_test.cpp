@@ -13,7 +13,7 @@
 TEST_F(AppTest, AlreadyOpenPathOpensReadOnlyCopiesFromTheGeneralTemplate)
 {
     const QString zone = file("a.zone", cp949("$ORIGIN 한글.kr.\n"));
-    ASSERT_TRUE(start({ zone }));
+    ASSERT_TRUE(start({zone}));
     CQuorelDoc *first = app->documents().front();
     EXPECT_EQ(first->kind(), ids::IDR_ZONE);
 
@@ -28,14 +28,14 @@ TEST_F(AppTest, AlreadyOpenPathOpensReadOnlyCopiesFromTheGeneralTemplate)
     ASSERT_NE(third, nullptr);
     EXPECT_TRUE(third->isReadOnly());
     EXPECT_EQ(app->documents().size(), 3);
-    EXPECT_EQ(entries(), (QStringList{ zone, QStringLiteral("a.zone - [읽기전용]"),
-                                       QStringLiteral("a.zone - [읽기전용]") }));
+    EXPECT_EQ(entries(),
+        (QStringList {zone, QStringLiteral("a.zone - [읽기전용]"), QStringLiteral("a.zone - [읽기전용]")}));
 
     // The read-only copy refuses Save and keeps its edits; the file is untouched.
     type(copy, QStringLiteral("; 편집"));
     app->mainFrame()->mdiArea()->setActiveSubWindow(qobject_cast<CChildFrame *>(copy->frame()));
     trigger(ids::ID_FILE_SAVE);
-    EXPECT_EQ(prompter.messages, QStringList{ QStringLiteral("읽기전용 파일은 저장할 수 없습니다") });
+    EXPECT_EQ(prompter.messages, QStringList {QStringLiteral("읽기전용 파일은 저장할 수 없습니다")});
     EXPECT_TRUE(copy->IsModified());
     EXPECT_EQ(readBytes(zone), cp949("$ORIGIN 한글.kr.\n"));
 
@@ -49,7 +49,7 @@ TEST_F(AppTest, AlreadyOpenPathOpensReadOnlyCopiesFromTheGeneralTemplate)
 TEST_F(AppTest, OtherLetterCaseBringsTheOpenWindowForward)
 {
     const QString zone = file("Case.zone", QByteArray("x\n"));
-    ASSERT_TRUE(start({ zone }));
+    ASSERT_TRUE(start({zone}));
     CQuorelDoc *first = app->documents().front();
     trigger(ids::ID_FILE_NEW);
     EXPECT_NE(frame()->activeDocument(), first);
@@ -83,7 +83,7 @@ TEST_F(AppTest, EveryWayOfOpeningGoesThroughTheOpenRule)
 
     // Files dropped on the main window.
     auto *mime = new QMimeData;
-    mime->setUrls({ QUrl::fromLocalFile(b), QUrl::fromLocalFile(c) });
+    mime->setUrls({QUrl::fromLocalFile(b), QUrl::fromLocalFile(c)});
     // Qt delivers a drop only to the widget that accepted the drag's entry.
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(frame(), &enter);
@@ -96,12 +96,12 @@ TEST_F(AppTest, EveryWayOfOpeningGoesThroughTheOpenRule)
     EXPECT_EQ(frame()->activeDocument()->kind(), ids::IDR_ZONE); // .txt opens as a zone
 
     // The recent files: most recent first, four at most.
-    EXPECT_EQ(app->settings().recentFiles(), (QStringList{ c, b, a }));
+    EXPECT_EQ(app->settings().recentFiles(), (QStringList {c, b, a}));
     const QString d = file("d.zone", QByteArray("d\n"));
     const QString e = file("e.zone", QByteArray("e\n"));
     app->OpenDocumentFile(d);
     app->OpenDocumentFile(e);
-    EXPECT_EQ(app->settings().recentFiles(), (QStringList{ e, d, c, b }));
+    EXPECT_EQ(app->settings().recentFiles(), (QStringList {e, d, c, b}));
     QAction *recent = frame()->findChild<QAction *>(QStringLiteral("recentFile4"));
     ASSERT_NE(recent, nullptr);
     EXPECT_TRUE(recent->text().endsWith(b));
@@ -127,19 +127,19 @@ TEST_F(AppTest, SecondInstanceHandsItsFileToTheRunningOne)
     app = std::make_unique<CQuorelApp>(*user, *machine, prompter, options);
     ASSERT_TRUE(app->InitInstance({}));
     // The sender blocks until written; the running side reads in its loop.
-    ASSERT_TRUE(SingleInstance::sendToRunning(channel, { zone }));
+    ASSERT_TRUE(SingleInstance::sendToRunning(channel, {zone}));
     for (int i = 0; i < 100 && app->documents().size() < 2; ++i) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     ASSERT_EQ(app->documents().size(), 2);
     EXPECT_EQ(frame()->activeDocument()->GetPathName(), zone);
-    EXPECT_FALSE(SingleInstance::sendToRunning(channel + QStringLiteral("-none"), { zone }, 200));
+    EXPECT_FALSE(SingleInstance::sendToRunning(channel + QStringLiteral("-none"), {zone}, 200));
 }
 
 TEST_F(AppTest, CloseAllKeepsEditsWhoseSaveFailedAndClosesTheRest)
 {
     const QString saved = file("saved.zone", QByteArray("old\n"));
-    ASSERT_TRUE(start({ saved }));
+    ASSERT_TRUE(start({saved}));
     CQuorelDoc *titled = app->documents().front();
     type(titled, QStringLiteral("new\n"));
     CQuorelDoc *copy = app->OpenDocumentFile(saved);
@@ -153,17 +153,17 @@ TEST_F(AppTest, CloseAllKeepsEditsWhoseSaveFailedAndClosesTheRest)
 
     // The untitled document's name prompt is cancelled.
     trigger(ids::ID_CLOSE_ALL);
-    EXPECT_EQ(prompter.saveProposals, QStringList{ QStringLiteral("파일1") });
-    EXPECT_EQ(prompter.messages, QStringList{ QStringLiteral("읽기전용 파일은 저장할 수 없습니다") });
+    EXPECT_EQ(prompter.saveProposals, QStringList {QStringLiteral("파일1")});
+    EXPECT_EQ(prompter.messages, QStringList {QStringLiteral("읽기전용 파일은 저장할 수 없습니다")});
     EXPECT_TRUE(prompter.questions.isEmpty()); // close all never asks whether to save
     EXPECT_EQ(readBytes(saved), QByteArray("old\nnew\n"));
-    ASSERT_EQ(app->documents(), QList<CQuorelDoc *>{ untitled });
+    ASSERT_EQ(app->documents(), QList<CQuorelDoc *> {untitled});
     EXPECT_TRUE(untitled->IsModified());
-    EXPECT_EQ(entries(), QStringList{ QStringLiteral("파일1") });
+    EXPECT_EQ(entries(), QStringList {QStringLiteral("파일1")});
     Q_UNUSED(clean);
 
     // Given a name, it saves and closes.
-    prompter.saveNames = { dir.filePath(QStringLiteral("named.conf")) };
+    prompter.saveNames = {dir.filePath(QStringLiteral("named.conf"))};
     trigger(ids::ID_CLOSE_ALL);
     EXPECT_TRUE(app->documents().isEmpty());
     EXPECT_EQ(readBytes(dir.filePath(QStringLiteral("named.conf"))), QByteArray("keep me"));
@@ -174,7 +174,7 @@ TEST_F(AppTest, SaveAllSavesOnlyModifiedDocuments)
 {
     const QString a = file("a.zone", QByteArray("a\n"));
     const QString b = file("b.zone", QByteArray("b\n"));
-    ASSERT_TRUE(start({ a }));
+    ASSERT_TRUE(start({a}));
     app->OpenDocumentFile(b);
     const QDateTime bTime = QFileInfo(b).lastModified();
     trigger(ids::ID_SAVE_ALL); // nothing modified: nothing happens
@@ -197,10 +197,10 @@ TEST_F(AppTest, OpenFilesListFollowsOpenSaveAsCloseAndActivates)
     const QString a = file("a.zone", QByteArray("a\n"));
     const QString b = file("b.zone", QByteArray("b\n"));
     const QString c = file("c.zone", QByteArray("c\n"));
-    ASSERT_TRUE(start({ a }));
+    ASSERT_TRUE(start({a}));
     app->OpenDocumentFile(b);
     app->OpenDocumentFile(c);
-    EXPECT_EQ(entries(), (QStringList{ a, b, c }));
+    EXPECT_EQ(entries(), (QStringList {a, b, c}));
     QTreeWidget *tree = frame()->openFileList()->tree();
     EXPECT_EQ(tree->currentItem()->text(0), c);
 
@@ -208,15 +208,15 @@ TEST_F(AppTest, OpenFilesListFollowsOpenSaveAsCloseAndActivates)
     CQuorelDoc *middle = app->documents().at(1);
     qobject_cast<CChildFrame *>(middle->frame())->close();
     settle();
-    EXPECT_EQ(entries(), (QStringList{ a, c }));
+    EXPECT_EQ(entries(), (QStringList {a, c}));
 
     // Save as renames the entry in place.
     CQuorelDoc *docA = app->documents().front();
     const QString renamed = dir.filePath(QStringLiteral("renamed.zone"));
-    prompter.saveNames = { renamed };
+    prompter.saveNames = {renamed};
     frame()->mdiArea()->setActiveSubWindow(qobject_cast<CChildFrame *>(docA->frame()));
     trigger(ids::ID_FILE_SAVE_AS);
-    EXPECT_EQ(entries(), (QStringList{ renamed, c }));
+    EXPECT_EQ(entries(), (QStringList {renamed, c}));
     EXPECT_EQ(docA->GetTitle(), QStringLiteral("renamed.zone"));
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("린드바트 - [renamed.zone]"));
 
@@ -254,5 +254,20 @@ TEST_F(AppTest, PaneHidesAndShowsByCommandAndCloseButton)
     // Hidden, the list still follows the documents.
     trigger(ids::ID_VIEW_FILETREE);
     trigger(ids::ID_FILE_NEW);
-    EXPECT_EQ(entries(), (QStringList{ QStringLiteral("파일1"), QStringLiteral("파일2") }));
+    EXPECT_EQ(entries(), (QStringList {QStringLiteral("파일1"), QStringLiteral("파일2")}));
+}
+
+TEST(SingleInstance, ARunningChannelIsNeverTakenOver)
+{
+    const QString channel = QStringLiteral("quorel-test-owner-%1").arg(QCoreApplication::applicationPid());
+    SingleInstance first(channel);
+    ASSERT_TRUE(first.listen());
+    SingleInstance second(channel);
+    EXPECT_FALSE(second.listen());
+    QStringList received;
+    QObject::connect(&first, &SingleInstance::pathsReceived, [&](const QStringList &p) { received = p; });
+    ASSERT_TRUE(SingleInstance::sendToRunning(channel, {QStringLiteral("/srv/한글.zone")}));
+    for (int i = 0; i < 100 && received.isEmpty(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(received, QStringList {QStringLiteral("/srv/한글.zone")});
 }

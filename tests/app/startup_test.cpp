@@ -30,14 +30,14 @@ TEST_F(AppTest, StartsWithOneEmptyGeneralDocumentMaximised)
     EXPECT_TRUE(frame()->windowState() & Qt::WindowMaximized);
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("린드바트 - [파일1]"));
     EXPECT_EQ(menuTitles(frame()),
-              (QStringList{ QStringLiteral("파일(&F)"), QStringLiteral("편집(&E)"), QStringLiteral("찾기(&S)"),
-                            QStringLiteral("한글변환(&C)"), QStringLiteral("보기(&V)"), QStringLiteral("창(&W)"),
-                            QStringLiteral("도움말(&H)") }));
+        (QStringList {QStringLiteral("파일(&F)"), QStringLiteral("편집(&E)"), QStringLiteral("찾기(&S)"),
+            QStringLiteral("한글변환(&C)"), QStringLiteral("보기(&V)"), QStringLiteral("창(&W)"),
+            QStringLiteral("도움말(&H)")}));
     EXPECT_EQ(frame()->statusText(), QStringLiteral("준비"));
     EXPECT_EQ(frame()->commentIndicatorText(), QStringLiteral("주석처리"));
     EXPECT_TRUE(frame()->dockingPane()->isVisible());
     EXPECT_EQ(frame()->dockingPane()->dockBarId(), ids::AFX_IDW_DOCKBAR_LEFT);
-    EXPECT_EQ(entries(), QStringList{ QStringLiteral("파일1") });
+    EXPECT_EQ(entries(), QStringList {QStringLiteral("파일1")});
 
     // The toolbar of resource 128, in its order, every button with an icon.
     QList<int> buttons;
@@ -47,14 +47,16 @@ TEST_F(AppTest, StartsWithOneEmptyGeneralDocumentMaximised)
             EXPECT_FALSE(a->icon().isNull()) << a->data().toInt();
         }
     }
-    EXPECT_EQ(buttons, (QList<int>{ 32781, 57601, 57603, 57607, 0, 57635, 57634, 57637, 0, 32778, 32772, 32784,
-                                    57636, 57641, 57664 }));
+    EXPECT_EQ(buttons,
+        (QList<int> {32781, 57601, 57603, 57607, 0, 57635, 57634, 57637, 0, 32778, 32772, 32784, 57636, 57641,
+            57664}));
 
     // With the last window gone the menu of 128 returns.
     trigger(ids::ID_FILE_CLOSE);
     EXPECT_TRUE(app->documents().isEmpty());
-    EXPECT_EQ(menuTitles(frame()), (QStringList{ QStringLiteral("파일(&F)"), QStringLiteral("한글변환(&C)"),
-                                                 QStringLiteral("보기(&V)"), QStringLiteral("도움말(&H)") }));
+    EXPECT_EQ(menuTitles(frame()),
+        (QStringList {QStringLiteral("파일(&F)"), QStringLiteral("한글변환(&C)"), QStringLiteral("보기(&V)"),
+            QStringLiteral("도움말(&H)")}));
     EXPECT_TRUE(entries().isEmpty());
     EXPECT_FALSE(frame()->action(ids::ID_FILE_SAVE)->isEnabled());
 }
@@ -68,11 +70,11 @@ TEST_F(AppTest, FiveNewFileCommandsAndTheChooser)
         int kind;
         const char *title;
         const char *sample;
-    } kinds[] = { { ids::ID_NEW_ZONE, 131, "네임 존파일1", "sample.zone" },
-                  { ids::ID_NEW_REVERSEZONE, 149, "리버스 존파일1", "sample-reverse.zone" },
-                  { ids::ID_NEW_NAMEDCONF, 132, "네임 설정파일1", "named.conf" },
-                  { ids::ID_NEW_VIRTUALHOST, 133, "가상호스트 설정파일1", "vhost.conf" },
-                  { ids::ID_FILE_NEW, 130, "파일2", nullptr } };
+    } kinds[] = {{ids::ID_NEW_ZONE, 131, "네임 존파일1", "sample.zone"},
+        {ids::ID_NEW_REVERSEZONE, 149, "리버스 존파일1", "sample-reverse.zone"},
+        {ids::ID_NEW_NAMEDCONF, 132, "네임 설정파일1", "named.conf"},
+        {ids::ID_NEW_VIRTUALHOST, 133, "가상호스트 설정파일1", "vhost.conf"},
+        {ids::ID_FILE_NEW, 130, "파일2", nullptr}};
     for (const auto &k : kinds) {
         SCOPED_TRACE(k.title);
         trigger(k.command);
@@ -92,9 +94,9 @@ TEST_F(AppTest, FiveNewFileCommandsAndTheChooser)
     trigger(ids::ID_FILE_NEW_CHOOSE);
     EXPECT_EQ(prompter.chooserTitle, QStringLiteral("새로운"));
     EXPECT_EQ(prompter.chooserItems,
-              (QStringList{ QStringLiteral("도메인 존파일"), QStringLiteral("리버스 존파일"),
-                            QStringLiteral("도메인 conf 파일"), QStringLiteral("가상호스트 conf 파일"),
-                            QStringLiteral("일반 파일") }));
+        (QStringList {QStringLiteral("도메인 존파일"), QStringLiteral("리버스 존파일"),
+            QStringLiteral("도메인 conf 파일"), QStringLiteral("가상호스트 conf 파일"),
+            QStringLiteral("일반 파일")}));
     EXPECT_EQ(frame()->activeDocument()->GetTitle(), QStringLiteral("리버스 존파일2"));
     const qsizetype before = app->documents().size();
     prompter.choice = -1;
@@ -111,10 +113,10 @@ TEST_F(AppTest, CommentOptionStoredAndRestored)
         std::vector<int> afterToggles;
     };
     const Case cases[] = {
-        { "absent", QVariant(), true, { 0, 1 } },
-        { "0", 0, false, { 1, 0 } },
-        { "1", 1, true, { 0, 1 } },
-        { "2", 2, false, { 0, 1 } },
+        {"absent", QVariant(), true, {0, 1}},
+        {"0", 0, false, {1, 0}},
+        {"1", 1, true, {0, 1}},
+        {"2", 2, false, {0, 1}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,7 +134,8 @@ TEST_F(AppTest, CommentOptionStoredAndRestored)
             trigger(ids::ID_COMMENT);
             EXPECT_EQ(app->commentOption(), expected);
             EXPECT_EQ(option->isChecked(), expected == 1);
-            EXPECT_EQ(frame()->commentIndicatorText(), expected == 1 ? QStringLiteral("주석처리") : QString());
+            EXPECT_EQ(
+                frame()->commentIndicatorText(), expected == 1 ? QStringLiteral("주석처리") : QString());
         }
         // Written only at exit.
         trigger(ids::ID_COMMENT);
@@ -145,7 +148,7 @@ TEST_F(AppTest, CommentOptionStoredAndRestored)
 
 TEST_F(AppTest, CommandLinePathThatDoesNotOpenEndsStartUpWithAMessage)
 {
-    EXPECT_FALSE(start({ dir.filePath(QStringLiteral("missing.zone")) }));
+    EXPECT_FALSE(start({dir.filePath(QStringLiteral("missing.zone"))}));
     ASSERT_EQ(prompter.messages.size(), 1);
     EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("missing.zone")));
 }
@@ -153,10 +156,10 @@ TEST_F(AppTest, CommandLinePathThatDoesNotOpenEndsStartUpWithAMessage)
 TEST_F(AppTest, CommandLinePathOpensByItsExtension)
 {
     const QString conf = file("named.conf", cp949("zone \"한글.kr\" { type master; };\n"));
-    ASSERT_TRUE(start({ conf }));
+    ASSERT_TRUE(start({conf}));
     ASSERT_EQ(app->documents().size(), 1);
     EXPECT_EQ(app->documents().front()->kind(), ids::IDR_NAMEDCONF);
-    EXPECT_EQ(entries(), QStringList{ conf });
+    EXPECT_EQ(entries(), QStringList {conf});
 }
 
 int main(int argc, char **argv)

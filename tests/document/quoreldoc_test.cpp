@@ -35,7 +35,7 @@ public:
         if (e->type() != OpenFileListEvent::kType)
             return QObject::event(e);
         auto *n = static_cast<OpenFileListEvent *>(e);
-        notices.push_back({ n->key(), n->text(), n->isClosed() });
+        notices.push_back({n->key(), n->text(), n->isClosed()});
         return true;
     }
 };
@@ -46,7 +46,8 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         user = std::make_unique<QSettings>(dir.filePath(QStringLiteral("user.ini")), QSettings::IniFormat);
-        machine = std::make_unique<QSettings>(dir.filePath(QStringLiteral("machine.ini")), QSettings::IniFormat);
+        machine
+            = std::make_unique<QSettings>(dir.filePath(QStringLiteral("machine.ini")), QSettings::IniFormat);
         settings = std::make_unique<QuorelSettings>(*user, *machine);
         context.prompter = &prompter;
         context.settings = settings.get();
@@ -81,21 +82,23 @@ TEST(DocTemplates, RegistrationOrderAndKindsByExtension)
         order.push_back(d->id);
         names << d->newName;
     }
-    EXPECT_EQ(order, (std::vector<int>{ 131, 149, 132, 133, 130 }));
-    EXPECT_EQ(names, (QStringList{ QStringLiteral("도메인 존파일"), QStringLiteral("리버스 존파일"),
-                                   QStringLiteral("도메인 conf 파일"), QStringLiteral("가상호스트 conf 파일"),
-                                   QStringLiteral("일반 파일") }));
+    EXPECT_EQ(order, (std::vector<int> {131, 149, 132, 133, 130}));
+    EXPECT_EQ(names,
+        (QStringList {QStringLiteral("도메인 존파일"), QStringLiteral("리버스 존파일"),
+            QStringLiteral("도메인 conf 파일"), QStringLiteral("가상호스트 conf 파일"),
+            QStringLiteral("일반 파일")}));
     struct {
         const char *path;
         int kind;
-    } cases[] = { { "/etc/named.conf", 132 }, { "/var/named/a.zone", 131 }, { "/tmp/notes.txt", 131 },
-                  { "/tmp/NOEXT", 131 },      { "/tmp/UPPER.ZONE", 131 },  { "/tmp/a.zone.conf", 132 } };
+    } cases[] = {{"/etc/named.conf", 132}, {"/var/named/a.zone", 131}, {"/tmp/notes.txt", 131},
+        {"/tmp/NOEXT", 131}, {"/tmp/UPPER.ZONE", 131}, {"/tmp/a.zone.conf", 132}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
         EXPECT_EQ(t.forPath(QString::fromUtf8(c.path))->id, c.kind);
     }
-    EXPECT_EQ(t.openFilter(), QStringLiteral("도메인 존파일  (*.zone);;리버스 존파일  (*.zone);;도메인 conf 파일  "
-                                             "(*.conf);;가상호스트 conf 파일  (*.conf);;모든 파일  (*.*)"));
+    EXPECT_EQ(t.openFilter(),
+        QStringLiteral("도메인 존파일  (*.zone);;리버스 존파일  (*.zone);;도메인 conf 파일  "
+                       "(*.conf);;가상호스트 conf 파일  (*.conf);;모든 파일  (*.*)"));
 }
 
 TEST_F(DocTest, NewDocumentsLoadTheirTemplateUnmodified)
@@ -157,7 +160,7 @@ TEST_F(DocTest, LargeFileQuestionStartsAboveTwentyMebibytes)
     EXPECT_FALSE(declined->OnOpenDocument(path("over.zone")));
     ASSERT_EQ(prompter.questions.size(), 1);
     EXPECT_EQ(prompter.questions.front(),
-              QStringLiteral("파일 크기가 20M를 넘어갑니다. 큰 파일은 작업이 불가능할 수 있습니다. 여시겠습니까?"));
+        QStringLiteral("파일 크기가 20M를 넘어갑니다. 큰 파일은 작업이 불가능할 수 있습니다. 여시겠습니까?"));
     EXPECT_TRUE(declined->openDeclined());
     EXPECT_TRUE(prompter.messages.isEmpty());
 }
@@ -173,7 +176,7 @@ TEST_F(DocTest, ReadOnlyCopyRefusesEverySaveAndWritesNothing)
     EXPECT_EQ(recorder.notices.back().text, QStringLiteral("a.zone - [읽기전용]"));
 
     QTextCursor(doc->textDocument()).insertText(QStringLiteral("편집 "));
-    prompter.saveNames = { path("elsewhere.zone") };
+    prompter.saveNames = {path("elsewhere.zone")};
     EXPECT_FALSE(doc->DoFileSave());
     EXPECT_FALSE(doc->DoSave(QString()));
     EXPECT_FALSE(doc->OnSaveDocument(path("a.zone")));
@@ -198,7 +201,8 @@ TEST_F(DocTest, UndecodableFileOpensAsReadOnlyCopyNamingTheLine)
     EXPECT_TRUE(doc->isReadOnly());
     EXPECT_TRUE(doc->GetTitle().endsWith(CQuorelDoc::readOnlySuffix()));
     ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("2번째 줄"))) << prompter.messages.front().toStdString();
+    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("2번째 줄")))
+        << prompter.messages.front().toStdString();
     EXPECT_FALSE(doc->OnSaveDocument(path("broken.zone")));
     EXPECT_EQ(readBytes(path("broken.zone")), bytes);
 }
@@ -213,10 +217,10 @@ TEST_F(DocTest, UntitledSaveAsksForANameAndTitledSaveWritesInPlace)
 
     // Cancelled prompt: nothing written, still modified.
     EXPECT_FALSE(doc->DoFileSave());
-    EXPECT_EQ(prompter.saveProposals, QStringList{ QStringLiteral("네임 존파일1.zone") });
+    EXPECT_EQ(prompter.saveProposals, QStringList {QStringLiteral("네임 존파일1.zone")});
     EXPECT_TRUE(doc->IsModified());
 
-    prompter.saveNames = { path("saved.zone") };
+    prompter.saveNames = {path("saved.zone")};
     ASSERT_TRUE(doc->DoFileSave());
     EXPECT_EQ(readBytes(path("saved.zone")), cp949("; 추가\n템플릿\n"));
     EXPECT_EQ(doc->GetPathName(), path("saved.zone"));
@@ -229,8 +233,8 @@ TEST_F(DocTest, UntitledSaveAsksForANameAndTitledSaveWritesInPlace)
     EXPECT_EQ(prompter.saveProposals.size(), 2); // the titled save asks nothing
     EXPECT_EQ(readBytes(path("saved.zone")), cp949("x; 추가\n템플릿\n"));
     // Only the saved file is in the folder: the temporary file was renamed.
-    EXPECT_EQ(QDir(dir.path()).entryList({ QStringLiteral("saved*") }, QDir::Files),
-              QStringList{ QStringLiteral("saved.zone") });
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("saved*")}, QDir::Files),
+        QStringList {QStringLiteral("saved.zone")});
 }
 
 TEST_F(DocTest, UnencodableCharacterStopsTheSaveAndKeepsTheFile)
@@ -248,7 +252,8 @@ TEST_F(DocTest, UnencodableCharacterStopsTheSaveAndKeepsTheFile)
     EXPECT_TRUE(doc->IsModified());
     // The list goes back to the document's own name.
     EXPECT_EQ(recorder.notices.back().text, path("k.zone"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("k.zone")).size(), 1);
+    EXPECT_EQ(
+        QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("k.zone")).size(), 1);
 }
 
 TEST_F(DocTest, Utf8FileIsSavedAsUtf8)

@@ -38,7 +38,8 @@ TEST(Settings, InstallDirectoryAndSamples)
     QuorelSettings s(user, machine);
     EXPECT_EQ(s.commentOption(), 1);
     EXPECT_EQ(s.installDirectory(), QCoreApplication::applicationDirPath());
-    EXPECT_EQ(s.samplePath(131), QCoreApplication::applicationDirPath() + QStringLiteral("/samples/sample.zone"));
+    EXPECT_EQ(
+        s.samplePath(131), QCoreApplication::applicationDirPath() + QStringLiteral("/samples/sample.zone"));
     EXPECT_TRUE(s.samplePath(130).isEmpty());
 
     user.setValue(QStringLiteral("EnvOption/ProPathName"), QStringLiteral("/opt/quorel/"));
@@ -50,9 +51,9 @@ TEST(Settings, InstallDirectoryAndSamples)
     machine.setValue(QStringLiteral("SampleZonePath"), QString(300, QLatin1Char('z')));
     EXPECT_EQ(s.samplePath(131), QStringLiteral("/opt/quorel/samples/sample.zone"));
 
-    s.setRecentFiles({ QStringLiteral("/a"), QStringLiteral("/b") });
+    s.setRecentFiles({QStringLiteral("/a"), QStringLiteral("/b")});
     EXPECT_EQ(user.value(QStringLiteral("Recent File List/File2")).toString(), QStringLiteral("/b"));
-    EXPECT_EQ(s.recentFiles(), (QStringList{ QStringLiteral("/a"), QStringLiteral("/b") }));
+    EXPECT_EQ(s.recentFiles(), (QStringList {QStringLiteral("/a"), QStringLiteral("/b")}));
 }
 
 TEST(TempFile, NamesAreFreshAndCreatedExclusively)

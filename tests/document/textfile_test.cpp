@@ -35,16 +35,19 @@ TEST(TextFile, DecidesEncodingAndLineEndings)
         QString text;
     };
     const Case cases[] = {
-        { "cp949 lf", cp949("메일 IN A 192.0.2.1\n"), TextEncoding::Cp949, LineEnding::LF,
-          QStringLiteral("메일 IN A 192.0.2.1\n") },
-        { "cp949 crlf", cp949("가\r\n나\r\n"), TextEncoding::Cp949, LineEnding::CRLF, QStringLiteral("가\n나\n") },
-        { "utf-8 hangul", QByteArray("\xed\x95\x9c\xea\xb8\x80\n"), TextEncoding::Utf8, LineEnding::LF,
-          QStringLiteral("한글\n") },
-        { "ascii only", QByteArray("www IN A 192.0.2.1"), TextEncoding::Cp949, LineEnding::LF,
-          QStringLiteral("www IN A 192.0.2.1") },
-        { "mixed", QByteArray("a\r\nb\nc\rd"), TextEncoding::Cp949, LineEnding::Mixed, QStringLiteral("a\nb\nc\nd") },
+        {"cp949 lf", cp949("메일 IN A 192.0.2.1\n"), TextEncoding::Cp949, LineEnding::LF,
+            QStringLiteral("메일 IN A 192.0.2.1\n")},
+        {"cp949 crlf", cp949("가\r\n나\r\n"), TextEncoding::Cp949, LineEnding::CRLF,
+            QStringLiteral("가\n나\n")},
+        {"utf-8 hangul", QByteArray("\xed\x95\x9c\xea\xb8\x80\n"), TextEncoding::Utf8, LineEnding::LF,
+            QStringLiteral("한글\n")},
+        {"ascii only", QByteArray("www IN A 192.0.2.1"), TextEncoding::Cp949, LineEnding::LF,
+            QStringLiteral("www IN A 192.0.2.1")},
+        {"mixed", QByteArray("a\r\nb\nc\rd"), TextEncoding::Cp949, LineEnding::Mixed,
+            QStringLiteral("a\nb\nc\nd")},
         // Bytes outside KS X 1001 but inside code page 949 (똠) are read as 949.
-        { "extended 949", cp949("똠방각하\n"), TextEncoding::Cp949, LineEnding::LF, QStringLiteral("똠방각하\n") },
+        {"extended 949", cp949("똠방각하\n"), TextEncoding::Cp949, LineEnding::LF,
+            QStringLiteral("똠방각하\n")},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -62,9 +65,9 @@ TEST(TextFile, WritesBackTheSameBytes)
         cp949("; 한글도메인.kr\n$ORIGIN 한글도메인.kr.\n쇼핑몰 IN A 192.0.2.30\n"),
         cp949("zone \"한글.kr\" {\r\n  type master;\r\n};\r\n"),
         cp949("no final newline: 끝"),
-        QByteArray("\xef\xbb\xbf# BOM \xed\x95\x9c\xea\xb8\x80\n"),     // UTF-8 with BOM
-        QByteArray("nbsp:\xc2\xa0:\xed\x95\x9c\n"),                     // a no-break space survives
-        cp949("crlf\r\nlf\ncr\rlast\r\n"),                             // every line keeps its break
+        QByteArray("\xef\xbb\xbf# BOM \xed\x95\x9c\xea\xb8\x80\n"), // UTF-8 with BOM
+        QByteArray("nbsp:\xc2\xa0:\xed\x95\x9c\n"), // a no-break space survives
+        cp949("crlf\r\nlf\ncr\rlast\r\n"), // every line keeps its break
         QByteArray("\r\n\r\n\n"),
         QByteArray(),
     };

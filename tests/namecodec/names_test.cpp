@@ -180,3 +180,49 @@ TEST(TextCodec, EncodeErrorsNameTheCharacter)
     EXPECT_EQ(r.error().column, 3);
     EXPECT_NE(r.error().message.find("U+1F600"), std::string::npos);
 }
+
+static bool labelHasSyllable(const std::u16string &label)
+{
+    for (const char16_t c : label) {
+        if (c >= 0xAC00 && c <= 0xD7A3)
+            return true;
+    }
+    return false;
+}
+
+TEST(Names, HangulLabelsMatchIcuUts46Exactly)
+{
+    // The common Hangul labels take a short road to Punycode; ICU's full
+    // UTS #46 processing is the reference it must agree with.
+    UErrorCode status = U_ZERO_ERROR;
+    UIDNA *idna = uidna_openUTS46(UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_USE_STD3_RULES, &status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    std::mt19937 rng(42);
+    const std::u16string ascii = u"abcz09-";
+    for (int i = 0; i < 20000; ++i) {
+        std::u16string label;
+        const int length = std::uniform_int_distribution<int>(1, 20)(rng);
+        for (int k = 0; k < length; ++k) {
+            if (std::uniform_int_distribution<int>(0, 3)(rng) == 0)
+                label.push_back(ascii[std::uniform_int_distribution<std::size_t>(0, ascii.size() - 1)(rng)]);
+            else
+                label.push_back(
+                    static_cast<char16_t>(std::uniform_int_distribution<int>(0xAC00, 0xD7A3)(rng)));
+        }
+        if (!labelHasSyllable(label))
+            label.push_back(u'\uD55C');
+        char16_t out[128];
+        UIDNAInfo info = UIDNA_INFO_INITIALIZER;
+        status = U_ZERO_ERROR;
+        const int32_t n = uidna_labelToASCII(
+            idna, label.data(), static_cast<int32_t>(label.size()), out, 128, &info, &status);
+        const std::string utf8 = encodeText(label, Encoding::Utf8).value();
+        auto ours = toAscii(utf8, Encoding::Utf8);
+        const bool icuAccepts = U_SUCCESS(status) && info.errors == 0;
+        ASSERT_EQ(ours.has_value(), icuAccepts) << utf8;
+        if (icuAccepts) {
+            ASSERT_EQ(*ours, std::string(out, out + n)) << utf8;
+        }
+    }
+    uidna_close(idna);
+}

@@ -21,8 +21,8 @@ TEST(OpenFileList, AddsRenamesAndRemovesByKey)
     list.AddOrRenameEntry(QStringLiteral("/a.zone"), 1);
     list.AddOrRenameEntry(QStringLiteral("/b.zone"), 2);
     list.AddOrRenameEntry(QStringLiteral("/c.conf"), 3);
-    EXPECT_EQ(list.entryTexts(), (QStringList{ QStringLiteral("/a.zone"), QStringLiteral("/b.zone"),
-                                               QStringLiteral("/c.conf") }));
+    EXPECT_EQ(list.entryTexts(),
+        (QStringList {QStringLiteral("/a.zone"), QStringLiteral("/b.zone"), QStringLiteral("/c.conf")}));
     // Each new entry became the selection, which asked for its window.
     ASSERT_EQ(activated.size(), 3);
     EXPECT_EQ(activated.at(2).at(0).value<quintptr>(), quintptr(3));
@@ -30,18 +30,19 @@ TEST(OpenFileList, AddsRenamesAndRemovesByKey)
 
     // A known key renames in place: no duplicate, position kept, no activation.
     list.AddOrRenameEntry(QStringLiteral("/renamed.zone"), 2);
-    EXPECT_EQ(list.entryTexts(), (QStringList{ QStringLiteral("/a.zone"), QStringLiteral("/renamed.zone"),
-                                               QStringLiteral("/c.conf") }));
+    EXPECT_EQ(list.entryTexts(),
+        (QStringList {
+            QStringLiteral("/a.zone"), QStringLiteral("/renamed.zone"), QStringLiteral("/c.conf")}));
     EXPECT_EQ(activated.size(), 3);
 
     list.RemoveEntry(99); // unknown key: nothing changes
     EXPECT_EQ(list.entryTexts().size(), 3);
     list.RemoveEntry(2);
-    EXPECT_EQ(list.entryTexts(), (QStringList{ QStringLiteral("/a.zone"), QStringLiteral("/c.conf") }));
+    EXPECT_EQ(list.entryTexts(), (QStringList {QStringLiteral("/a.zone"), QStringLiteral("/c.conf")}));
 
     EXPECT_TRUE(list.ContainsText(QStringLiteral("/a.zone")));
     EXPECT_FALSE(list.ContainsText(QStringLiteral("/A.zone"))); // exact, case-sensitive
-    EXPECT_FALSE(list.ContainsText(QStringLiteral("열린목록")));  // the root is not an entry
+    EXPECT_FALSE(list.ContainsText(QStringLiteral("열린목록"))); // the root is not an entry
 }
 
 TEST(OpenFileList, SameTextUnderTwoKeysAndSelectingEntries)
@@ -69,7 +70,7 @@ protected:
         list = new COpenFileListDialog;
         pane = new CDockingPaneBar(&frame);
         ASSERT_TRUE(pane->Create(&frame, list, QStringLiteral("현재 열린 파일목록"), ids::IDD_OPENFILELIST,
-                                 Qt::LeftDockWidgetArea));
+            Qt::LeftDockWidgetArea));
         frame.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     }
@@ -86,10 +87,10 @@ TEST_F(PaneTest, DocksOnEveryEdgeAndFloats)
     const struct {
         Qt::DockWidgetArea area;
         int id;
-    } edges[] = { { Qt::TopDockWidgetArea, ids::AFX_IDW_DOCKBAR_TOP },
-                  { Qt::RightDockWidgetArea, ids::AFX_IDW_DOCKBAR_RIGHT },
-                  { Qt::BottomDockWidgetArea, ids::AFX_IDW_DOCKBAR_BOTTOM },
-                  { Qt::LeftDockWidgetArea, ids::AFX_IDW_DOCKBAR_LEFT } };
+    } edges[] = {{Qt::TopDockWidgetArea, ids::AFX_IDW_DOCKBAR_TOP},
+        {Qt::RightDockWidgetArea, ids::AFX_IDW_DOCKBAR_RIGHT},
+        {Qt::BottomDockWidgetArea, ids::AFX_IDW_DOCKBAR_BOTTOM},
+        {Qt::LeftDockWidgetArea, ids::AFX_IDW_DOCKBAR_LEFT}};
     for (const auto &e : edges) {
         SCOPED_TRACE(e.id);
         frame.addDockWidget(e.area, pane);
@@ -106,15 +107,15 @@ TEST_F(PaneTest, DocksOnEveryEdgeAndFloats)
 
 TEST_F(PaneTest, DockedSizeFollowsTheDragDownToThirtyTwoPixels)
 {
-    frame.resizeDocks({ pane }, { 250 }, Qt::Horizontal);
+    frame.resizeDocks({pane}, {250}, Qt::Horizontal);
     QCoreApplication::processEvents();
     EXPECT_EQ(pane->width(), 250);
-    frame.resizeDocks({ pane }, { 5 }, Qt::Horizontal);
+    frame.resizeDocks({pane}, {5}, Qt::Horizontal);
     QCoreApplication::processEvents();
     EXPECT_EQ(pane->width(), CDockingPaneBar::kMinimumSize);
 
     frame.addDockWidget(Qt::TopDockWidgetArea, pane);
-    frame.resizeDocks({ pane }, { 1 }, Qt::Vertical);
+    frame.resizeDocks({pane}, {1}, Qt::Vertical);
     QCoreApplication::processEvents();
     EXPECT_EQ(pane->height(), CDockingPaneBar::kMinimumSize);
 }

@@ -32,9 +32,10 @@ inline QByteArray readBytes(const QString &path)
 inline QByteArray cp949(const char *utf8)
 {
     const QString text = QString::fromUtf8(utf8);
-    auto bytes = namecodec::encodeText(
-        std::u16string_view(reinterpret_cast<const char16_t *>(text.constData()), static_cast<std::size_t>(text.size())),
-        namecodec::Encoding::Cp949);
+    auto bytes
+        = namecodec::encodeText(std::u16string_view(reinterpret_cast<const char16_t *>(text.constData()),
+                                    static_cast<std::size_t>(text.size())),
+            namecodec::Encoding::Cp949);
     if (!bytes)
         throw std::runtime_error("not code page 949: " + std::string(utf8));
     return QByteArray::fromStdString(*bytes);

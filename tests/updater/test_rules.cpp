@@ -95,6 +95,7 @@ TEST(ScriptScanner, LocationsMustStayBelowTheirBase)
     const std::pair<const char *, bool> cases[] = {
         {"ae:\\sub\\a.txt", true}, {"ae:", true}, {"ae:\\", true}, {"id:\\.\\x", true}, {"wd:\\a..b", true},
         {"ae:\\..", false}, {"ae:\\sub\\..\\..\\x", false}, {"ae:x", false}, {"wd:..\\x", false},
+        {"ae:C:\\Windows\\x.dll", false}, // a drive-letter path would name a sibling of the base
         {"id:\\a/../../b", false}, {"xx:\\..\\x", true}, // unknown prefix: touches nothing
     };
     for (const auto &[location, inside] : cases) {
