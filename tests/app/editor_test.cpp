@@ -95,6 +95,8 @@ TEST_F(AppTest, ContextMenuItemsAndStates)
     EXPECT_FALSE(state(32785));
     EXPECT_FALSE(state(32787));
     EXPECT_TRUE(state(32786));
+    EXPECT_FALSE(state(32796)); // nothing selected
+    EXPECT_FALSE(state(32799));
 
     view->insertPlainText(QStringLiteral("한글.kr"));
     view->selectAll();
@@ -104,9 +106,9 @@ TEST_F(AppTest, ContextMenuItemsAndStates)
     EXPECT_TRUE(state(32783));
     EXPECT_TRUE(state(32785));
     EXPECT_TRUE(state(32787));
-    // The conversions stay off until a converter is attached.
-    EXPECT_FALSE(state(32796));
-    EXPECT_FALSE(state(32799));
+    // Every view of the application has the selection converter attached.
+    EXPECT_TRUE(state(32796));
+    EXPECT_TRUE(state(32799));
     int from = 0, to = 0;
     view->setSelectionConverter([&](CQuorelView &, int f, int t) {
         from = f;
