@@ -18,8 +18,10 @@ ConversionResult convertSelection(
         return result;
     }
     const auto bytes = encodeNameText(input, textEncoding);
-    if (!bytes)
-        return result; // refused like a library failure: nothing shown, nothing to apply
+    // Refused like a library failure: nothing shown, nothing to apply. A NUL
+    // would end the library's string early and the rest would be lost.
+    if (!bytes || bytes->contains('\0'))
+        return result;
 
     const QByteArray cut = cutToBytes(*bytes, kMaxInputBytes, textEncoding);
     const StringConversion conversion = convertNameString(cut, fromCode, toCode);

@@ -355,6 +355,7 @@ TEST(ConvResultDialog, NothingToConvertOrARefusalLeavesNothingToApply)
         {QStringLiteral(" \n\t "), 4, 2, QStringLiteral("선택한 문자가 없습니다.")},
         {QStringLiteral("한글_.kr"), 4, 2, QString()},
         {QStringLiteral("xn--zz-9xx.kr"), 2, 4, QString()},
+        {QStringLiteral("한국.kr") + QChar(0) + QStringLiteral(" 나머지.kr"), 4, 2, QString()},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.selection.toStdString());
