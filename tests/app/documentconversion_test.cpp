@@ -251,6 +251,19 @@ TEST_F(ConversionAppTest, AUtf8DocumentStaysUtf8ThroughARoundTrip)
     EXPECT_TRUE(tempFiles().isEmpty());
 }
 
+TEST_F(ConversionAppTest, AByteOrderMarkStaysOutOfTheConversionAndInTheFile)
+{
+    const QByteArray original("\xEF\xBB\xBFwww.한국.kr.\tIN\tA\t10.0.0.1\n");
+    const QString path = file(QStringLiteral("bom.zone"), original);
+    CQuorelDoc *doc = open(path);
+    ASSERT_NE(doc, nullptr);
+    trigger(ids::ID_COMMENT); // off
+    trigger(ids::ID_CONVERT_TO_PUNY);
+    EXPECT_EQ(textOf(doc), QStringLiteral("www.xn--3e0b707e.kr.\tIN\tA\t10.0.0.1\n"));
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_EQ(readBytes(path), QByteArray("\xEF\xBB\xBFwww.xn--3e0b707e.kr.\tIN\tA\t10.0.0.1\n"));
+}
+
 TEST_F(ConversionAppTest, ACharacterTheFileCannotHoldIsReportedOnItsLine)
 {
     const QString path = file(QStringLiteral("a.zone"), cp949(kZone));
