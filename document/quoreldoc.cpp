@@ -124,6 +124,9 @@ bool CQuorelDoc::loadTemplateText()
 
 bool CQuorelDoc::OnOpenDocument(const QString &path)
 {
+    // Folders and devices (a FIFO, /dev/zero) are not text files to load.
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;

@@ -165,6 +165,18 @@ TEST_F(DocTest, LargeFileQuestionStartsAboveTwentyMebibytes)
     EXPECT_TRUE(prompter.messages.isEmpty());
 }
 
+TEST_F(DocTest, FoldersDevicesAndMissingFilesDoNotOpen)
+{
+    for (const QString &p : { dir.path(), QStringLiteral("/dev/zero"), path("missing.zone") }) {
+        SCOPED_TRACE(p.toStdString());
+        auto doc = makeDoc(ids::IDR_ZONE);
+        EXPECT_FALSE(doc->OnOpenDocument(p));
+        EXPECT_FALSE(doc->openDeclined());
+    }
+    EXPECT_TRUE(prompter.messages.isEmpty());
+    EXPECT_TRUE(recorder.notices.empty());
+}
+
 TEST_F(DocTest, ReadOnlyCopyRefusesEverySaveAndWritesNothing)
 {
     const QByteArray original = cp949("원본\n");
