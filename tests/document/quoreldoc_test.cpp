@@ -167,7 +167,7 @@ TEST_F(DocTest, LargeFileQuestionStartsAboveTwentyMebibytes)
 
 TEST_F(DocTest, FoldersDevicesAndMissingFilesDoNotOpen)
 {
-    for (const QString &p : { dir.path(), QStringLiteral("/dev/zero"), path("missing.zone") }) {
+    for (const QString &p : {dir.path(), QStringLiteral("/dev/zero"), path("missing.zone")}) {
         SCOPED_TRACE(p.toStdString());
         auto doc = makeDoc(ids::IDR_ZONE);
         EXPECT_FALSE(doc->OnOpenDocument(p));
