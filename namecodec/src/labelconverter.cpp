@@ -247,9 +247,8 @@ bool LabelConverter::needsUnicode(std::string_view name)
 
 Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encoding enc)
 {
-    std::string key(label);
-    key.push_back(enc == Encoding::Utf8 ? 'u' : 'c');
-    if (auto it = m_asciiCache.find(key); it != m_asciiCache.end())
+    Cache &cache = m_asciiCache[enc == Encoding::Utf8 ? 1 : 0];
+    if (auto it = cache.find(label); it != cache.end())
         return it->second;
 
     auto wide = decodeText(label, enc);
@@ -273,10 +272,7 @@ Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encodin
         std::string ascii = "xn--" + punycode(*wide);
         if (ascii.size() > kMaxLabelOctets)
             return tooLong(ascii.size());
-        if (m_asciiCache.size() >= kMaxCacheEntries)
-            m_asciiCache.clear();
-        m_asciiCache.emplace(std::move(key), ascii);
-        return ascii;
+        return ascii; // cheaper to compute again than to cache
     }
     if (auto trap = hangulTrap(*wide, label, enc))
         return Unexpected(*trap);
@@ -330,17 +326,16 @@ Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encodin
         ascii.push_back(static_cast<char>(out[i]));
     if (ascii.size() > kMaxLabelOctets)
         return tooLong(ascii.size());
-    if (m_asciiCache.size() >= kMaxCacheEntries)
-        m_asciiCache.clear();
-    m_asciiCache.emplace(std::move(key), ascii);
+    if (cache.size() >= kMaxCacheEntries)
+        cache.clear();
+    cache.emplace(std::string(label), ascii);
     return ascii;
 }
 
 Result<std::string> LabelConverter::labelToUnicode(std::string_view label, Encoding enc)
 {
-    std::string key(label);
-    key.push_back(enc == Encoding::Utf8 ? 'u' : 'c');
-    if (auto it = m_unicodeCache.find(key); it != m_unicodeCache.end())
+    Cache &cache = m_unicodeCache[enc == Encoding::Utf8 ? 1 : 0];
+    if (auto it = cache.find(label); it != cache.end())
         return it->second;
     if (!m_idna)
         return Unexpected(makeError(ErrorKind::Unsupported, "IDNA 변환기를 열 수 없습니다."));
@@ -385,9 +380,9 @@ Result<std::string> LabelConverter::labelToUnicode(std::string_view label, Encod
         e.message = quoted(label, Encoding::Utf8) + " 레이블을 풀면 " + e.message;
         return Unexpected(e);
     }
-    if (m_unicodeCache.size() >= kMaxCacheEntries)
-        m_unicodeCache.clear();
-    m_unicodeCache.emplace(std::move(key), *encoded);
+    if (cache.size() >= kMaxCacheEntries)
+        cache.clear();
+    cache.emplace(std::string(label), *encoded);
     return *encoded;
 }
 

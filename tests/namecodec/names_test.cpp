@@ -1,6 +1,9 @@
 #include "testutil.h"
 
+#include <unicode/ucnv.h>
 #include <unicode/uidna.h>
+
+#include <optional>
 
 using namespace namecodec;
 using namespace testutil;
@@ -225,4 +228,38 @@ TEST(Names, HangulLabelsMatchIcuUts46Exactly)
         }
     }
     uidna_close(idna);
+}
+
+TEST(TextCodec, Cp949DecoderAgreesWithIcuOnEveryByteAndPair)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter *icu = ucnv_open("windows-949", &status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    ucnv_setToUCallBack(icu, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    auto reference = [&](const std::string &bytes) -> std::optional<std::u16string> {
+        std::u16string out(bytes.size() + 4, u'\0');
+        UErrorCode s = U_ZERO_ERROR;
+        ucnv_resetToUnicode(icu);
+        const int32_t n = ucnv_toUChars(icu, out.data(), static_cast<int32_t>(out.size()), bytes.data(),
+            static_cast<int32_t>(bytes.size()), &s);
+        if (U_FAILURE(s))
+            return std::nullopt;
+        out.resize(static_cast<std::size_t>(n));
+        return out;
+    };
+    int mismatches = 0;
+    for (int a = 0; a < 256 && mismatches < 5; ++a) {
+        for (int b = -1; b < 256 && mismatches < 5; ++b) {
+            std::string bytes(1, static_cast<char>(a));
+            if (b >= 0)
+                bytes.push_back(static_cast<char>(b));
+            const auto expected = reference(bytes);
+            const auto ours = decodeText(bytes, Encoding::Cp949);
+            if (expected.has_value() != ours.has_value() || (expected && *expected != *ours)) {
+                ++mismatches;
+                ADD_FAILURE() << "bytes " << std::hex << a << " " << b;
+            }
+        }
+    }
+    ucnv_close(icu);
 }
