@@ -4,6 +4,7 @@
 #include <unicode/ustring.h>
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -43,6 +44,7 @@ struct Cp949Table {
     std::array<bool, 128> isLead {}; // bytes 0x80..0xFF
     std::array<char16_t, 128> single {}; // 0: not a character on its own
     std::vector<char16_t> pairs; // (lead - 0x81) * 256 + trail; 0: invalid
+    std::vector<std::uint16_t> encode; // by UTF-16 unit: 0 none, < 0x100 one byte, else two
 };
 
 const Cp949Table &cp949Table()
@@ -74,6 +76,26 @@ const Cp949Table &cp949Table()
         for (int b = 0x80; b <= 0xFF; ++b) {
             const char byte = static_cast<char>(b);
             t.single[static_cast<std::size_t>(b - 0x80)] = decode(&byte, 1);
+        }
+        // The reverse direction asks ICU for each character, so that of two
+        // byte sequences for one character the one ICU writes is chosen.
+        ucnv_setFromUCallBack(c, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        t.encode.assign(0x10000, 0);
+        for (std::uint32_t u = 0x80; u <= 0xFFFF; ++u) {
+            if (u >= 0xD800 && u <= 0xDFFF)
+                continue;
+            const UChar unit = static_cast<UChar>(u);
+            char bytes[8];
+            UErrorCode s = U_ZERO_ERROR;
+            ucnv_resetFromUnicode(c);
+            const int32_t n = ucnv_fromUChars(c, bytes, sizeof bytes, &unit, 1, &s);
+            if (U_FAILURE(s))
+                continue;
+            if (n == 1)
+                t.encode[u] = static_cast<unsigned char>(bytes[0]);
+            else if (n == 2)
+                t.encode[u] = static_cast<std::uint16_t>(
+                    (static_cast<unsigned char>(bytes[0]) << 8) | static_cast<unsigned char>(bytes[1]));
         }
         ucnv_close(c);
         t.ok = true;
@@ -318,29 +340,25 @@ Result<std::string> encodeText(std::u16string_view text, Encoding to)
         }
         return toUtf8(text);
     }
-    UConverter *c = cp949Converter();
-    if (!c)
+    const Cp949Table &table = cp949Table();
+    if (!table.ok)
         return Unexpected(makeError(ErrorKind::Unsupported, "EUC-KR 변환기를 열 수 없습니다."));
-    ucnv_resetFromUnicode(c);
     std::string out(text.size() * 2, '\0');
-    const UChar *src = text.data();
-    const UChar *srcEnd = src + text.size();
-    char *dst = out.data();
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_fromUnicode(c, &dst, dst + out.size(), &src, srcEnd, nullptr, true, &status);
-    if (U_FAILURE(status)) {
-        UChar invalid[4];
-        int8_t invalidLength = 4;
-        UErrorCode ignore = U_ZERO_ERROR;
-        ucnv_getInvalidUChars(c, invalid, &invalidLength, &ignore);
-        if (U_FAILURE(ignore))
-            invalidLength = 0;
-        const std::size_t offset
-            = static_cast<std::size_t>(src - text.data()) - static_cast<std::size_t>(invalidLength);
-        ucnv_resetFromUnicode(c);
-        return failAt(offset < text.size() ? offset : text.size() - 1, "EUC-KR");
+    std::size_t o = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i];
+        if (u < 0x80) {
+            out[o++] = static_cast<char>(u);
+            continue;
+        }
+        const std::uint16_t code = table.encode[u];
+        if (code == 0)
+            return failAt(i, "EUC-KR");
+        if (code > 0xFF)
+            out[o++] = static_cast<char>(code >> 8);
+        out[o++] = static_cast<char>(code & 0xFF);
     }
-    out.resize(static_cast<std::size_t>(dst - out.data()));
+    out.resize(o);
     return out;
 }
 

@@ -263,3 +263,32 @@ TEST(TextCodec, Cp949DecoderAgreesWithIcuOnEveryByteAndPair)
     }
     ucnv_close(icu);
 }
+
+TEST(TextCodec, Cp949EncoderAgreesWithIcuAndNeverDropsACharacter)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter *icu = ucnv_open("windows-949", &status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    ucnv_setFromUCallBack(icu, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    int mismatches = 0;
+    for (std::uint32_t u = 1; u <= 0xFFFF && mismatches < 5; ++u) {
+        if (u >= 0xD800 && u <= 0xDFFF)
+            continue;
+        const char16_t unit = static_cast<char16_t>(u);
+        char bytes[8];
+        UErrorCode s = U_ZERO_ERROR;
+        ucnv_resetFromUnicode(icu);
+        const int32_t n = ucnv_fromUChars(icu, bytes, sizeof bytes, &unit, 1, &s);
+        const auto ours = encodeText(std::u16string_view(&unit, 1), Encoding::Cp949);
+        // ICU drops invisible characters it cannot map (U+034F, the Hangul
+        // fillers U+115F/U+1160 ...) without a word; a document must never
+        // lose a character on saving, so those are refused instead.
+        const bool mapped = U_SUCCESS(s) && n > 0;
+        const bool same = mapped ? (ours && *ours == std::string(bytes, static_cast<std::size_t>(n))) : !ours;
+        if (!same) {
+            ++mismatches;
+            ADD_FAILURE() << "U+" << std::hex << u;
+        }
+    }
+    ucnv_close(icu);
+}
