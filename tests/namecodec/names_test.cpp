@@ -198,7 +198,8 @@ TEST(Names, HangulLabelsMatchIcuUts46Exactly)
     // The common Hangul labels take a short road to Punycode; ICU's full
     // UTS #46 processing is the reference it must agree with.
     UErrorCode status = U_ZERO_ERROR;
-    UIDNA *idna = uidna_openUTS46(UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_USE_STD3_RULES, &status);
+    UIDNA *idna = uidna_openUTS46(
+        UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_NONTRANSITIONAL_TO_UNICODE | UIDNA_USE_STD3_RULES, &status);
     ASSERT_TRUE(U_SUCCESS(status));
     std::mt19937 rng(42);
     const std::u16string ascii = u"abcz09-";
@@ -223,8 +224,28 @@ TEST(Names, HangulLabelsMatchIcuUts46Exactly)
         auto ours = toAscii(utf8, Encoding::Utf8);
         const bool icuAccepts = U_SUCCESS(status) && info.errors == 0;
         ASSERT_EQ(ours.has_value(), icuAccepts) << utf8;
-        if (icuAccepts) {
-            ASSERT_EQ(*ours, std::string(out, out + n)) << utf8;
+        if (!icuAccepts)
+            continue;
+        const std::string ace(out, out + n);
+        ASSERT_EQ(*ours, ace) << utf8;
+
+        // And back: ours decodes exactly what ICU decodes, and a damaged
+        // label is never accepted where ICU refuses it.
+        ASSERT_EQ(toUnicode(ace, Encoding::Utf8).value_or("?"), utf8);
+        std::string damaged = ace;
+        damaged[std::uniform_int_distribution<std::size_t>(4, damaged.size() - 1)(rng)]
+            = "az09-"[std::uniform_int_distribution<int>(0, 4)(rng)];
+        const std::u16string damagedWide(damaged.begin(), damaged.end());
+        char16_t decoded[128];
+        UIDNAInfo backInfo = UIDNA_INFO_INITIALIZER;
+        status = U_ZERO_ERROR;
+        const int32_t m = uidna_labelToUnicode(idna, damagedWide.data(),
+            static_cast<int32_t>(damagedWide.size()), decoded, 128, &backInfo, &status);
+        auto oursBack = toUnicode(damaged, Encoding::Utf8);
+        if (oursBack) {
+            ASSERT_TRUE(U_SUCCESS(status) && backInfo.errors == 0) << damaged;
+            ASSERT_EQ(*oursBack, encodeText(std::u16string(decoded, decoded + m), Encoding::Utf8).value())
+                << damaged;
         }
     }
     uidna_close(idna);
