@@ -1,0 +1,59 @@
+#include "app/aboutdialog.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/ids.h"
+#include "app/linkstatic.h"
+
+CAboutDialog::CAboutDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("aboutDialog"));
+    setProperty("controlId", ids::IDD_ABOUTBOX);
+    setWindowTitle(QStringLiteral("린드바트 정보"));
+
+    auto *picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("aboutPicture%1").arg(ids::IDB_ABOUT1));
+    picture->setPixmap(QIcon(QStringLiteral(":/icons/quorel.png")).pixmap(48, 48));
+    auto *picture2 = new QLabel(this);
+    picture2->setObjectName(QStringLiteral("aboutPicture%1").arg(ids::IDB_ABOUT2));
+    picture2->setPixmap(QIcon(QStringLiteral(":/icons/string-convert.png")).pixmap(48, 48));
+
+    auto *name = new QLabel(QStringLiteral("린드바트"), this);
+    QFont big = name->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    name->setFont(big);
+    auto *version = new QLabel(QStringLiteral("버전 0.98b"), this);
+
+    auto *web = new QLineEdit(QString::fromLatin1(kWebAddress), this);
+    web->setObjectName(QStringLiteral("aboutWeb"));
+    web->setProperty("controlId", ids::IDC_ABOUT_WEB);
+    web->setReadOnly(true);
+
+    m_pMailLink = new CLinkStatic(QString::fromLatin1(kMailAddress), this);
+    m_pMailLink->setObjectName(QStringLiteral("aboutMail"));
+    m_pMailLink->setProperty("controlId", ids::IDC_ABOUT_MAIL);
+    // The address becomes a live link, like a hyperlink in a browser.
+    m_pMailLink->SetNotify(true);
+    m_pMailLink->SetTextColor(QColor(0, 0, 255));
+    m_pMailLink->SetUnderline(true);
+    m_pMailLink->SetLinkCursor(Qt::PointingHandCursor);
+
+    auto *ok = new QPushButton(QStringLiteral("확인"), this);
+    ok->setObjectName(QStringLiteral("aboutOk"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(picture, 0, 0, 2, 1, Qt::AlignTop);
+    layout->addWidget(name, 0, 1);
+    layout->addWidget(version, 1, 1);
+    layout->addWidget(picture2, 0, 2, 2, 1, Qt::AlignTop);
+    layout->addWidget(web, 2, 0, 1, 3);
+    layout->addWidget(m_pMailLink, 3, 0, 1, 3);
+    layout->addWidget(ok, 4, 2);
+}

@@ -1,0 +1,38 @@
+#include <QApplication>
+#include <QFileInfo>
+#include <QSettings>
+
+#include "app/quorelapp.h"
+#include "app/singleinstance.h"
+#include "editor/mainframe.h"
+#include "editor/widgetprompter.h"
+
+int main(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorel"));
+    QApplication::setOrganizationName(QStringLiteral("VANTO"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorel.png")));
+
+    QStringList args = QApplication::arguments().mid(1);
+    if (args.size() > 1)
+        args = args.mid(0, 1);
+    // A file given while Quorel already runs goes to the running one.
+    // QUOREL_INSTANCE names a private channel (tests run programs side by side).
+    const QString channel = qEnvironmentVariable("QUOREL_INSTANCE", SingleInstance::defaultName());
+    if (!args.isEmpty()
+        && SingleInstance::sendToRunning(channel, {QFileInfo(args.front()).absoluteFilePath()}))
+        return 0;
+
+    QSettings user(QStringLiteral("VANTO"), QStringLiteral("Quorel"));
+    const QSettings machine(QSettings::SystemScope, QStringLiteral("VANTO"), QStringLiteral("idn"));
+    WidgetPrompter prompter;
+    AppOptions options;
+    options.instanceName = channel;
+    CQuorelApp app(user, machine, prompter, options);
+    if (!app.InitInstance(args))
+        return 1;
+    prompter.setParent(app.mainFrame());
+    QObject::connect(&application, &QApplication::aboutToQuit, &app, &CQuorelApp::ExitInstance);
+    return application.exec();
+}

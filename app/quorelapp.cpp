@@ -1,0 +1,310 @@
+#include "app/quorelapp.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QScreen>
+#include <QThread>
+
+#include "app/aboutdialog.h"
+#include "app/ids.h"
+#include "app/singleinstance.h"
+#include "app/splashdialog.h"
+#include "document/openfilelistevent.h"
+#include "document/prompter.h"
+#include "document/quoreldoc.h"
+#include "editor/childframe.h"
+#include "editor/mainframe.h"
+#include "editor/quorelview.h"
+#include "panes/openfilelistdialog.h"
+
+CQuorelApp::CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prompter, AppOptions options)
+    : m_settings(user, machine)
+    , m_prompter(prompter)
+    , m_options(std::move(options))
+{
+    m_context.prompter = &m_prompter;
+    m_context.settings = &m_settings;
+    m_context.commentOption = [this] { return m_nComment; };
+    m_context.addRecentFile = [this](const QString &path) { AddToRecentFileList(path); };
+}
+
+CQuorelApp::~CQuorelApp()
+{
+    ExitInstance();
+    delete m_pMainFrame;
+}
+
+bool CQuorelApp::InitInstance(const QStringList &args)
+{
+    m_pMainFrame = new CMainFrame;
+    m_context.openFileListTarget = m_pMainFrame;
+    m_context.setStatusText = [this](const QString &text) { m_pMainFrame->SetStatusText(text); };
+    m_pMainFrame->setRecentFiles(m_settings.recentFiles());
+    m_pMainFrame->canClose = [this] { return SaveAllModified(); };
+    connectCommands();
+
+    if (!m_options.instanceName.isEmpty()) {
+        m_pInstance = std::make_unique<SingleInstance>(m_options.instanceName);
+        connect(m_pInstance.get(), &SingleInstance::pathsReceived, this, [this](const QStringList &paths) {
+            for (const QString &path : paths)
+                openReported(path);
+            m_pMainFrame->showNormal();
+            m_pMainFrame->showMaximized();
+            m_pMainFrame->raise();
+            m_pMainFrame->activateWindow();
+        });
+        m_pInstance->listen();
+    }
+
+    // The command line: nothing gives one empty general document.
+    const QStringList paths = args;
+    if (paths.isEmpty()) {
+        if (!OnFileNew(ids::IDR_GENERAL))
+            return false;
+    } else if (!openReported(paths.front())) {
+        return false;
+    }
+
+    if (m_options.showSplash)
+        showSplash();
+    if (m_options.showMaximized) {
+        // Without a window manager "maximised" means nothing; fill the
+        // screen ourselves so the window looks the same there.
+        if (QScreen *screen = QGuiApplication::primaryScreen())
+            m_pMainFrame->setGeometry(screen->availableGeometry());
+        m_pMainFrame->showMaximized();
+    } else
+        m_pMainFrame->show();
+
+    m_nComment = m_settings.commentOption();
+    updateCommentCommand();
+    return true;
+}
+
+void CQuorelApp::showSplash()
+{
+    CSplashDialog splash(m_pMainFrame);
+    splash.show();
+    splash.repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The picture stays for its full second while start-up waits.
+    QThread::msleep(static_cast<unsigned long>(m_options.splashMilliseconds));
+    splash.close();
+}
+
+void CQuorelApp::ExitInstance()
+{
+    if (m_bExited || !m_pMainFrame)
+        return;
+    m_bExited = true;
+    m_settings.setCommentOption(m_nComment);
+}
+
+void CQuorelApp::connectCommands()
+{
+    auto on = [this](int id, auto handler) {
+        connect(m_pMainFrame->action(id), &QAction::triggered, this, handler);
+    };
+    on(ids::ID_FILE_NEW, [this] { OnFileNew(ids::IDR_GENERAL); });
+    on(ids::ID_NEW_ZONE, [this] { OnFileNew(ids::IDR_ZONE); });
+    on(ids::ID_NEW_REVERSEZONE, [this] { OnFileNew(ids::IDR_REVERSEZONE); });
+    on(ids::ID_NEW_NAMEDCONF, [this] { OnFileNew(ids::IDR_NAMEDCONF); });
+    on(ids::ID_NEW_VIRTUALHOST, [this] { OnFileNew(ids::IDR_VIRTUALHOST); });
+    on(ids::ID_FILE_NEW_CHOOSE, [this] { OnFileNewChoose(); });
+    on(ids::ID_FILE_OPEN, [this] { OnFileOpen(); });
+    on(ids::ID_CLOSE_ALL, [this] { OnCloseAll(); });
+    on(ids::ID_SAVE_ALL, [this] { OnSaveAll(); });
+    on(ids::ID_COMMENT, [this] { OnToggleComment(); });
+    on(ids::ID_APP_ABOUT, [this] { OnAppAbout(); });
+    connect(m_pMainFrame, &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
+        for (const QString &path : paths)
+            openReported(path);
+    });
+    connect(m_pMainFrame, &CMainFrame::recentFileChosen, this, [this](const QString &path) {
+        if (!openReported(path)) {
+            QStringList files = m_settings.recentFiles();
+            files.removeAll(path);
+            m_settings.setRecentFiles(files);
+            m_pMainFrame->setRecentFiles(files);
+        }
+    });
+}
+
+QList<CQuorelDoc *> CQuorelApp::documents() const
+{
+    QList<CQuorelDoc *> docs;
+    for (CDocTemplate *t : m_templates.registered()) {
+        for (const auto &doc : t->documents())
+            docs << doc.data();
+    }
+    return docs;
+}
+
+void CQuorelApp::discardFrame(CQuorelDoc *doc)
+{
+    // Whatever the failed step announced is taken back from the list.
+    QCoreApplication::postEvent(
+        m_pMainFrame, OpenFileListEvent::closed(reinterpret_cast<quintptr>(doc->frame())));
+    delete doc->frame();
+}
+
+CQuorelDoc *CQuorelApp::OnFileNew(int templateId)
+{
+    CDocTemplate *t = m_templates.byId(templateId);
+    if (!t)
+        return nullptr;
+    auto *doc = new CQuorelDoc(*t, m_context);
+    CChildFrame *frame = m_pMainFrame->CreateChildFrame(doc);
+    if (!doc->OnNewDocument()) {
+        discardFrame(doc);
+        return nullptr;
+    }
+    frame->view()->OnInitialUpdate();
+    m_pMainFrame->ShowChildFrame(frame);
+    return doc;
+}
+
+void CQuorelApp::OnFileNewChoose()
+{
+    QStringList names;
+    for (CDocTemplate *t : m_templates.registered())
+        names << t->newName;
+    const int chosen = m_prompter.chooseItem(QStringLiteral("새로운"), names);
+    if (chosen < 0 || chosen >= static_cast<int>(m_templates.registered().size()))
+        return;
+    OnFileNew(m_templates.registered()[static_cast<std::size_t>(chosen)]->id);
+}
+
+void CQuorelApp::OnFileOpen()
+{
+    const QString path = m_prompter.openFileName(m_templates.openFilter());
+    if (!path.isEmpty())
+        openReported(path);
+}
+
+CQuorelDoc *CQuorelApp::openWithTemplate(CDocTemplate &docTemplate, const QString &path)
+{
+    auto *doc = new CQuorelDoc(docTemplate, m_context);
+    CChildFrame *frame = m_pMainFrame->CreateChildFrame(doc);
+    if (!doc->OnOpenDocument(path)) {
+        m_bLastOpenDeclined = doc->openDeclined();
+        discardFrame(doc);
+        return nullptr;
+    }
+    AddToRecentFileList(path);
+    frame->view()->OnInitialUpdate();
+    m_pMainFrame->ShowChildFrame(frame);
+    return doc;
+}
+
+CQuorelDoc *CQuorelApp::OpenDocumentFile(const QString &pathIn)
+{
+    m_bLastOpenDeclined = false;
+    if (pathIn.isEmpty())
+        return nullptr;
+    const QString path = QFileInfo(pathIn).absoluteFilePath();
+
+    if (m_pMainFrame->openFileList()->ContainsText(path)) {
+        // Already open: a second window on the same file, which may never
+        // be saved over the first.
+        CQuorelDoc *copy = openWithTemplate(*m_templates.byId(ids::IDR_GENERAL), path);
+        if (copy && !copy->isReadOnly())
+            copy->MakeReadOnlyCopy();
+        return copy;
+    }
+
+    for (CQuorelDoc *doc : documents()) {
+        if (doc->GetPathName().compare(path, Qt::CaseInsensitive) != 0)
+            continue;
+        // Letter case alone does not make another file, unless the disk
+        // holds a distinct file under the other spelling.
+        const QFileInfo asked(path);
+        const bool distinctFile = asked.exists()
+            && asked.canonicalFilePath() != QFileInfo(doc->GetPathName()).canonicalFilePath();
+        if (distinctFile)
+            break;
+        if (auto *frame = qobject_cast<CChildFrame *>(doc->frame())) {
+            m_pMainFrame->mdiArea()->setActiveSubWindow(frame);
+            frame->raise();
+        }
+        return doc;
+    }
+    return openWithTemplate(*m_templates.forPath(path), path);
+}
+
+CQuorelDoc *CQuorelApp::openReported(const QString &path)
+{
+    CQuorelDoc *doc = OpenDocumentFile(path);
+    if (!doc && !m_bLastOpenDeclined) {
+        m_prompter.information(
+            QStringLiteral("파일을 열 수 없습니다.\n%1").arg(QFileInfo(path).absoluteFilePath()),
+            m_context.appName);
+    }
+    return doc;
+}
+
+void CQuorelApp::OnCloseAll()
+{
+    for (CQuorelDoc *doc : documents()) {
+        if (doc->IsModified()) {
+            const bool saved = doc->DoFileSave();
+            // Edits the user has not given up stay open; a read-only copy
+            // can never be saved and closes with its edits dropped.
+            if (!saved && !doc->isReadOnly())
+                continue;
+        }
+        if (auto *frame = qobject_cast<CChildFrame *>(doc->frame()))
+            frame->closeWithoutAsking();
+    }
+}
+
+void CQuorelApp::OnSaveAll()
+{
+    for (CQuorelDoc *doc : documents()) {
+        if (doc->IsModified())
+            doc->DoFileSave();
+    }
+}
+
+bool CQuorelApp::SaveAllModified()
+{
+    for (CQuorelDoc *doc : documents()) {
+        if (!doc->SaveModified())
+            return false;
+    }
+    return true;
+}
+
+void CQuorelApp::OnToggleComment()
+{
+    m_nComment = m_nComment == 0 ? 1 : 0;
+    updateCommentCommand();
+}
+
+void CQuorelApp::updateCommentCommand()
+{
+    QAction *action = m_pMainFrame->action(ids::ID_COMMENT);
+    const bool on = m_nComment == 1;
+    action->setChecked(on);
+    action->setText(on ? QStringLiteral("주석문자 설정") : QStringLiteral("주석문자 해제"));
+    m_pMainFrame->ShowCommentIndicator(m_nComment);
+}
+
+void CQuorelApp::OnAppAbout()
+{
+    CAboutDialog dialog(m_pMainFrame);
+    dialog.exec();
+}
+
+void CQuorelApp::AddToRecentFileList(const QString &path)
+{
+    QStringList files = m_settings.recentFiles();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > QuorelSettings::kRecentFileCount)
+        files.removeLast();
+    m_settings.setRecentFiles(files);
+    m_pMainFrame->setRecentFiles(files);
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+#include "document/doctemplate.h"
+#include "document/documentcontext.h"
+#include "platform/settings.h"
+
+class CMainFrame;
+class CQuorelDoc;
+class Prompter;
+class QSettings;
+class SingleInstance;
+
+struct AppOptions {
+    bool showSplash = true;
+    int splashMilliseconds = 1000;
+    // Name of the channel a second instance hands its file over; empty
+    // turns the hand-over off.
+    QString instanceName;
+    bool showMaximized = true;
+};
+
+// The application object of Quorel: the five document templates, the main
+// frame, the open rule, the application-wide commands and the comment option.
+class CQuorelApp : public QObject {
+    Q_OBJECT
+public:
+    CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prompter, AppOptions options = {});
+    ~CQuorelApp() override;
+
+    // Start-up: main frame, command line (`args` without the program name),
+    // splash, maximised window, comment option. False ends the program.
+    bool InitInstance(const QStringList &args);
+    // Writes the comment option back; runs once, at the latest on destruction.
+    void ExitInstance();
+
+    CMainFrame *mainFrame() const { return m_pMainFrame; }
+    CDocTemplates &templates() { return m_templates; }
+    QuorelSettings &settings() { return m_settings; }
+    DocumentContext &documentContext() { return m_context; }
+    int commentOption() const { return m_nComment; }
+
+    // Every document of every template, in registration order.
+    QList<CQuorelDoc *> documents() const;
+
+    // The open rule: an already listed path opens again as a read-only copy,
+    // the same path in other letter case brings its window forward.
+    CQuorelDoc *OpenDocumentFile(const QString &path);
+    CQuorelDoc *OnFileNew(int templateId);
+    void OnFileNewChoose();
+    void OnFileOpen();
+    void OnCloseAll();
+    void OnSaveAll();
+    void OnToggleComment();
+    void OnAppAbout();
+    // Asked before the main window closes: every modified document is
+    // offered for saving; false when the user cancels.
+    bool SaveAllModified();
+
+    void AddToRecentFileList(const QString &path);
+
+private:
+    CQuorelDoc *openWithTemplate(CDocTemplate &docTemplate, const QString &path);
+    CQuorelDoc *openReported(const QString &path);
+    void discardFrame(CQuorelDoc *doc);
+    void updateCommentCommand();
+    void connectCommands();
+    void showSplash();
+
+    QuorelSettings m_settings;
+    Prompter &m_prompter;
+    AppOptions m_options;
+    CDocTemplates m_templates;
+    DocumentContext m_context;
+    CMainFrame *m_pMainFrame = nullptr;
+    std::unique_ptr<SingleInstance> m_pInstance;
+    int m_nComment = 1;
+    bool m_bExited = false;
+    bool m_bLastOpenDeclined = false;
+};

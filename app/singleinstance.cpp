@@ -1,0 +1,73 @@
+#include "app/singleinstance.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <unistd.h>
+
+SingleInstance::SingleInstance(const QString &name, QObject *parent)
+    : QObject(parent)
+    , m_name(name)
+    , m_pServer(new QLocalServer(this))
+{
+}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::defaultName()
+{
+    return QStringLiteral("Quorel-%1").arg(::getuid());
+}
+
+bool SingleInstance::sendToRunning(const QString &name, const QStringList &paths, int timeoutMs)
+{
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.write(paths.join(QLatin1Char('\n')).toUtf8());
+    socket.write("\n");
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return false;
+    socket.disconnectFromServer();
+    if (socket.state() != QLocalSocket::UnconnectedState)
+        socket.waitForDisconnected(timeoutMs);
+    return true;
+}
+
+bool SingleInstance::listen()
+{
+    // A running Quorel keeps its channel. Qt would silently replace the
+    // socket file, so ask first; only a channel nobody answers (left by a
+    // program that ended abnormally) is taken over.
+    {
+        QLocalSocket probe;
+        probe.connectToServer(m_name);
+        if (probe.waitForConnected(200))
+            return false;
+    }
+    QLocalServer::removeServer(m_name);
+    m_pServer->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_pServer->listen(m_name))
+        return false;
+    connect(m_pServer, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_pServer->nextPendingConnection()) {
+            auto *buffer = new QByteArray;
+            connect(socket, &QLocalSocket::readyRead, socket,
+                [socket, buffer] { buffer->append(socket->readAll()); });
+            connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
+                buffer->append(socket->readAll());
+                QStringList paths;
+                for (const QString &line : QString::fromUtf8(*buffer).split(QLatin1Char('\n'))) {
+                    if (!line.isEmpty())
+                        paths << line;
+                }
+                delete buffer;
+                socket->deleteLater();
+                if (!paths.isEmpty())
+                    emit pathsReceived(paths);
+            });
+        }
+    });
+    return true;
+}

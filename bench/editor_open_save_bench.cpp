@@ -1,0 +1,139 @@
+// Opening a 20 MB code page 949 zone file until its text is on screen, and
+// saving it, through the real application, main window and editor view.
+#include <QApplication>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "app/quorelapp.h"
+#include "document/quoreldoc.h"
+#include "editor/childframe.h"
+#include "editor/mainframe.h"
+#include "editor/quorelview.h"
+#include "editor/widgetprompter.h"
+#include "namecodec/codec.h"
+
+namespace {
+
+constexpr qint64 kTargetBytes = 20'000'000;
+
+// A zone file of realistic lines: Hangul owners, comments and data.
+QByteArray makeZone()
+{
+    QString text = QStringLiteral("$TTL 86400\n$ORIGIN 한글도메인.kr.\n");
+    QByteArray bytes;
+    bytes.reserve(kTargetBytes + 256);
+    auto append = [&bytes](const QString &s) {
+        const auto encoded = namecodec::encodeText(
+            std::u16string_view(reinterpret_cast<const char16_t *>(s.constData()), static_cast<std::size_t>(s.size())),
+            namecodec::Encoding::Cp949);
+        bytes += QByteArray::fromStdString(*encoded);
+    };
+    append(text);
+    for (int i = 0; bytes.size() < kTargetBytes; ++i) {
+        append(QStringLiteral("쇼핑몰%1\tIN\tA\t192.0.%2.%3\t; 고객센터 %1번 호스트\n")
+                   .arg(i)
+                   .arg((i / 250) % 250)
+                   .arg(i % 250));
+    }
+    return bytes;
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    QString zonePath;
+    std::unique_ptr<QSettings> user, machine;
+    WidgetPrompter prompter;
+    std::unique_ptr<CQuorelApp> app;
+
+    Fixture()
+    {
+        zonePath = dir.filePath(QStringLiteral("big.zone"));
+        QFile f(zonePath);
+        f.open(QIODevice::WriteOnly);
+        f.write(makeZone());
+        f.close();
+        user = std::make_unique<QSettings>(dir.filePath(QStringLiteral("u.ini")), QSettings::IniFormat);
+        machine = std::make_unique<QSettings>(dir.filePath(QStringLiteral("m.ini")), QSettings::IniFormat);
+        AppOptions options;
+        options.showSplash = false;
+        app = std::make_unique<CQuorelApp>(*user, *machine, prompter, options);
+        app->InitInstance({});
+        QCoreApplication::processEvents();
+    }
+    void closeAll()
+    {
+        for (CQuorelDoc *doc : app->documents())
+            qobject_cast<CChildFrame *>(doc->frame())->closeWithoutAsking();
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        }
+    }
+};
+
+Fixture &fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+void OpenUntilShown(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    state.counters["bytes"] = static_cast<double>(QFile(f.zonePath).size());
+    for (auto _ : state) {
+        CQuorelDoc *doc = f.app->OpenDocumentFile(f.zonePath);
+        if (!doc) {
+            state.SkipWithError("open failed");
+            break;
+        }
+        // The first screenful is laid out and painted before the clock stops.
+        CQuorelView *view = qobject_cast<CChildFrame *>(doc->frame())->view();
+        view->viewport()->repaint();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        f.closeAll();
+        state.ResumeTiming();
+    }
+}
+
+void Save(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    CQuorelDoc *doc = f.app->OpenDocumentFile(f.zonePath);
+    if (!doc) {
+        state.SkipWithError("open failed");
+        return;
+    }
+    const QString out = f.dir.filePath(QStringLiteral("saved.zone"));
+    for (auto _ : state) {
+        if (!doc->OnSaveDocument(out)) {
+            state.SkipWithError("save failed");
+            break;
+        }
+    }
+    if (QFile(out).size() != QFile(f.zonePath).size())
+        state.SkipWithError("saved file differs in size");
+    f.closeAll();
+}
+
+} // namespace
+
+BENCHMARK(OpenUntilShown)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(Save)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class Prompter;
+class QObject;
+class QuorelSettings;
+
+// What every document reaches outside itself, handed in by the application:
+// the prompter, the main frame (target of the open-files notifications), the
+// settings, the comment option and the status bar's message pane.
+struct DocumentContext {
+    Prompter *prompter = nullptr;
+    QObject *openFileListTarget = nullptr;
+    const QuorelSettings *settings = nullptr;
+    std::function<int()> commentOption;
+    std::function<void(const QString &)> setStatusText;
+    // Called after every successful save under a new name (the recent-file list).
+    std::function<void(const QString &)> addRecentFile;
+    QString appName = QStringLiteral("Quorel");
+};

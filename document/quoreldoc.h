@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "document/textfile.h"
+
+class CDocTemplate;
+class QTextDocument;
+struct DocumentContext;
+
+// The document of every editor window: one configuration file held as plain
+// text in a QTextDocument that its one view shows. It loads template text,
+// opens files with the large-file question, saves (refusing read-only
+// copies) and tells the main frame's open-files list every name change.
+class CQuorelDoc : public QObject {
+    Q_OBJECT
+public:
+    CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObject *parent = nullptr);
+    ~CQuorelDoc() override;
+
+    static QString readOnlySuffix() { return QStringLiteral(" - [읽기전용]"); }
+
+    CDocTemplate &docTemplate() const { return m_template; }
+    int kind() const;
+    QTextDocument *textDocument() const { return m_pText; }
+    DocumentContext &context() const { return m_context; }
+
+    // The child frame that holds the view: the key of the open-files entry.
+    void setFrame(QObject *frame)
+    {
+        m_pFrame = frame;
+        m_frameKey = reinterpret_cast<quintptr>(frame);
+    }
+    QObject *frame() const { return m_pFrame; }
+
+    QString GetTitle() const { return m_strTitle; }
+    void SetTitle(const QString &title);
+    QString GetPathName() const { return m_strPathName; }
+    // Sets the path and makes its file name the title.
+    void SetPathName(const QString &path);
+
+    bool IsModified() const;
+    void SetModifiedFlag(bool modified = true);
+    bool isReadOnly() const { return m_bReadOnly != 0; }
+
+    TextEncoding encoding() const { return m_encoding; }
+    LineEnding lineEnding() const { return m_lineEnding; }
+
+    // New document: default title, announce it, then the template text.
+    bool OnNewDocument();
+    // Opens a file by path: size question above 20 MiB, decoding, announce.
+    bool OnOpenDocument(const QString &path);
+    // Writes the text to `path` atomically; refuses read-only copies.
+    bool OnSaveDocument(const QString &path);
+    void OnCloseDocument();
+    // Asked before closing: false when the user cancels.
+    bool SaveModified();
+
+    // Save (57603): to the document's path, or through the name prompt.
+    bool DoFileSave();
+    // Save as: `path` empty asks for a name; `replace` makes it the document's path.
+    bool DoSave(const QString &path, bool replace = true);
+
+    // Turns this document into a read-only copy: flag, title suffix, announce.
+    void MakeReadOnlyCopy();
+
+    // Replaces the whole text with a file's bytes as the editor reads them,
+    // without any question or announcement (used when a converted result is
+    // loaded back). False when the file cannot be read.
+    bool LoadTextFromFile(const QString &path);
+
+    // Tells the main frame's open-files list the text for this document.
+    void SendOpenFileList(const QString &text);
+
+    void ShowReadOnlyMessage();
+
+    // True after OnOpenDocument failed because the user declined the
+    // large-file question (nothing to report then).
+    bool openDeclined() const { return m_bOpenDeclined; }
+
+signals:
+    void titleChanged(const QString &title);
+    void closed(CQuorelDoc *doc);
+
+private:
+    bool loadTemplateText();
+    void applyDecoded(const DecodedText &decoded);
+
+    CDocTemplate &m_template;
+    DocumentContext &m_context;
+    QTextDocument *m_pText;
+    QPointer<QObject> m_pFrame;
+    quintptr m_frameKey = 0;
+    QString m_strTitle;
+    QString m_strPathName;
+    int m_bReadOnly = 0;
+    TextEncoding m_encoding = TextEncoding::Cp949;
+    bool m_bByteOrderMark = false;
+    LineEnding m_lineEnding = LineEnding::LF;
+    bool m_bClosed = false;
+    bool m_bOpenDeclined = false;
+};

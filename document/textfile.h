@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+class QTextDocument;
+
+enum class TextEncoding { Cp949, Utf8 };
+enum class LineEnding { LF, CRLF, Mixed };
+
+// The line break that ended one line of a file, for files that mix them.
+enum class LineBreak : unsigned char { None = 0, LF = 1, CRLF = 2, CR = 3 };
+
+// A file's text as the editor holds it: lines separated by '\n' alone, with
+// what is needed to write the same bytes back.
+struct DecodedText {
+    QString text;
+    TextEncoding encoding = TextEncoding::Cp949;
+    bool byteOrderMark = false; // a UTF-8 file that starts with EF BB BF
+    LineEnding ending = LineEnding::LF;
+    std::vector<LineBreak> breaks; // one per line, only for LineEnding::Mixed
+    // First line (from 1) that decodes neither as code page 949 nor as UTF-8;
+    // 0 when the whole file decodes. Such text is shown with U+FFFD in place
+    // of the bad bytes and must never be written back.
+    int badLine = 0;
+};
+
+// Reads bytes as code page 949, unless they are valid UTF-8 that needs it.
+DecodedText decodeFileBytes(const QByteArray &bytes);
+
+struct EncodeResult {
+    QByteArray bytes;
+    int errorLine = 0; // first line holding a character the encoding cannot hold
+    QString message; // Korean, ready to show; empty on success
+    bool ok() const { return message.isEmpty(); }
+};
+
+// Encodes a document's text with its encoding and line endings. Mixed line
+// endings are read from the blocks' user state, set by applyLineBreaks().
+EncodeResult encodeDocument(
+    const QTextDocument &doc, TextEncoding encoding, LineEnding ending, bool byteOrderMark = false);
+
+// Puts decoded text into a document and remembers per-line breaks of mixed
+// files in the blocks.
+void loadIntoDocument(QTextDocument &doc, const DecodedText &decoded);
+
+// The document's text exactly as typed (no-break spaces kept), lines joined
+// with '\n'.
+QString documentText(const QTextDocument &doc);

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QSet>
+
+#include <functional>
+
+class CChildFrame;
+class CDockingPaneBar;
+class COpenFileListDialog;
+class CQuorelDoc;
+class CQuorelView;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QPrinter;
+class QToolBar;
+
+// The main window: menus (128 without a document, the document menu with
+// one), the toolbar of resource 128, the status bar with its message and
+// comment panes, the editor windows, and the docking pane with the list of
+// open files. Every command is a QAction carrying its number in data().
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(QWidget *parent = nullptr);
+    ~CMainFrame() override;
+
+    QAction *action(int id) const;
+    QMdiArea *mdiArea() const { return m_pMdiArea; }
+    COpenFileListDialog *openFileList() const { return m_pOpenFileList; }
+    CDockingPaneBar *dockingPane() const { return m_pDockingPane; }
+    QToolBar *toolBar() const { return m_pToolBar; }
+    bool isPaneShown() const { return m_bPaneShown; }
+
+    // A new editor window for `doc`, not yet shown.
+    CChildFrame *CreateChildFrame(CQuorelDoc *doc);
+    // Shows a finished editor window and makes it the active one.
+    void ShowChildFrame(CChildFrame *frame);
+    QList<CChildFrame *> childFrames() const;
+    CChildFrame *activeChildFrame() const;
+    CQuorelView *activeView() const;
+    CQuorelDoc *activeDocument() const;
+
+    // Status bar pane 1 shows "주석처리" when `on` is 1 and nothing otherwise.
+    void ShowCommentIndicator(int on);
+    QString commentIndicatorText() const;
+    // Status bar pane 0, the message pane.
+    void SetStatusText(const QString &text);
+    QString statusText() const;
+
+    // The recent-file entries of the file menus, most recent first.
+    void setRecentFiles(const QStringList &files);
+
+    // Commands that need an active document are enabled only while one is
+    // there; peers adding document commands register them here.
+    void registerDocumentCommand(int id);
+    void updateCommandStates();
+
+    // Frame command 32808: flips the pane.
+    void OnViewFileTree();
+
+    // Asked before the main window closes; false keeps it open.
+    std::function<bool()> canClose;
+
+    QPrinter *printer();
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    void OnFilePrintSetup();
+
+signals:
+    // Every new editor view, so commands added elsewhere can attach to it.
+    void viewCreated(CQuorelView *view);
+    void filesDropped(const QStringList &paths);
+    void recentFileChosen(const QString &path);
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void createActions();
+    QMenu *createFileMenu(bool withDocument);
+    QMenu *createNewFileMenu();
+    QMenu *createViewMenu();
+    QMenu *createHelpMenu();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void createDockingPane();
+    void onSubWindowActivated(QMdiSubWindow *window);
+    void onActivateRequested(quintptr key);
+    void showMenuSet(bool withDocument);
+    void updateWindowMenu();
+    void updateEditCommands();
+    void arrangeIcons();
+    void updateLockPanes();
+
+    QMdiArea *m_pMdiArea;
+    COpenFileListDialog *m_pOpenFileList = nullptr;
+    CDockingPaneBar *m_pDockingPane = nullptr;
+    bool m_bPaneShown = true;
+    QLabel *m_pMessagePane = nullptr;
+    QLabel *m_pCommentPane = nullptr;
+    QList<QLabel *> m_lockPanes;
+    QToolBar *m_pToolBar = nullptr;
+    QHash<int, QAction *> m_actions;
+    QSet<int> m_documentCommands;
+    QList<QMenu *> m_noDocumentMenus;
+    QList<QMenu *> m_documentMenus;
+    QList<QAction *> m_recentActions; // per file menu: placeholder + 4 entries
+    QStringList m_recentFiles;
+    QMenu *m_pWindowMenu = nullptr;
+    QList<QAction *> m_windowListActions;
+    QPrinter *m_pPrinter = nullptr;
+    bool m_bShowingDocumentMenus = false;
+};

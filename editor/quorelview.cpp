@@ -1,0 +1,254 @@
+#include "editor/quorelview.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QFontDatabase>
+#include <QMenu>
+#include <QMimeData>
+#include <QPrinter>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include "app/ids.h"
+#include "document/quoreldoc.h"
+
+CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
+    : QPlainTextEdit(parent)
+    , m_pDoc(doc)
+{
+    setObjectName(QStringLiteral("quorelView"));
+    // The font is in place before the text arrives, so a large file is laid
+    // out once, not again when the initial update applies the same font.
+    doc->textDocument()->setDefaultFont(editorFont());
+    setFont(editorFont());
+    setDocument(doc->textDocument());
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setWordWrapMode(QTextOption::NoWrap);
+    // A user who moves the selection after a select-all means the next one.
+    connect(this, &QPlainTextEdit::selectionChanged, this, [this] { m_bSelectAllGuard = false; });
+}
+
+QFont CQuorelView::editorFont()
+{
+    QFont font;
+    QStringList families {QStringLiteral("바탕체"), QStringLiteral("BatangChe")};
+    // Where 바탕체 is missing, a fixed-pitch Hangul font keeps columns of zone
+    // files aligned; fall back to any installed Hangul font after that.
+    for (const char *name : {"NanumGothicCoding", "D2Coding", "Noto Sans Mono CJK KR", "NanumMyeongjo",
+             "NanumGothic", "UnDotum", "Baekmuk Gulim"}) {
+        families << QString::fromLatin1(name);
+    }
+    font.setFamilies(families);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(13);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    return font;
+}
+
+void CQuorelView::OnInitialUpdate()
+{
+    setFont(editorFont());
+    document()->setDefaultFont(editorFont());
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Setting the font must not make a freshly opened file dirty.
+    document()->setModified(false);
+}
+
+void CQuorelView::OnEditSelectAll()
+{
+    if (m_bSelectAllGuard)
+        return;
+    selectAll();
+    m_bSelectAllGuard = true;
+}
+
+bool CQuorelView::OnUpdateEditSelectAll(QAction *action)
+{
+    const bool enabled = !m_bSelectAllGuard;
+    if (action)
+        action->setEnabled(enabled);
+    m_bSelectAllGuard = false;
+    return enabled;
+}
+
+void CQuorelView::OnEditUndo()
+{
+    undo();
+}
+
+void CQuorelView::OnEditPaste()
+{
+    paste();
+}
+
+bool CQuorelView::OnFileSave()
+{
+    return m_pDoc->DoFileSave();
+}
+
+QString CQuorelView::GetSelText() const
+{
+    QString text = textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+void CQuorelView::ReplaceSel(const QString &text)
+{
+    textCursor().insertText(text);
+}
+
+QAction *CQuorelView::addContextAction(int id, const QString &text)
+{
+    QAction *action = m_pContextMenu->addAction(text);
+    action->setData(id);
+    action->setObjectName(QStringLiteral("ctx%1").arg(id));
+    return action;
+}
+
+QMenu *CQuorelView::contextMenu()
+{
+    if (m_pContextMenu)
+        return m_pContextMenu;
+    m_pContextMenu = new QMenu(this);
+    m_pContextMenu->setObjectName(QStringLiteral("contextMenu141"));
+    connect(addContextAction(ids::ID_CTX_UNDO, QStringLiteral("실행취소(&U)")), &QAction::triggered, this,
+        &CQuorelView::OnEditUndo);
+    m_pContextMenu->addSeparator();
+    connect(addContextAction(ids::ID_CTX_CUT, QStringLiteral("잘라내기(&T)")), &QAction::triggered, this,
+        &QPlainTextEdit::cut);
+    connect(addContextAction(ids::ID_CTX_COPY, QStringLiteral("복사(&C)")), &QAction::triggered, this,
+        &QPlainTextEdit::copy);
+    connect(addContextAction(ids::ID_CTX_PASTE, QStringLiteral("붙여넣기(&P)")), &QAction::triggered, this,
+        &CQuorelView::OnEditPaste);
+    m_pContextMenu->addSeparator();
+    connect(addContextAction(ids::ID_CTX_SELECT_ALL, QStringLiteral("모두 선택(&A)")), &QAction::triggered,
+        this, &CQuorelView::OnEditSelectAll);
+    m_pContextMenu->addSeparator();
+    connect(addContextAction(ids::ID_SEL_TO_PUNY, QStringLiteral("Euc-kr →Punycode")), &QAction::triggered,
+        this, [this] {
+            if (m_selectionConverter)
+                m_selectionConverter(*this, 4, 2);
+        });
+    connect(addContextAction(ids::ID_SEL_TO_EUCKR, QStringLiteral("Punycode →Euc-kr")), &QAction::triggered,
+        this, [this] {
+            if (m_selectionConverter)
+                m_selectionConverter(*this, 2, 4);
+        });
+    return m_pContextMenu;
+}
+
+void CQuorelView::updateContextMenu()
+{
+    const bool hasSelection = textCursor().hasSelection();
+    for (QAction *action : contextMenu()->actions()) {
+        switch (action->data().toInt()) {
+        case ids::ID_CTX_UNDO:
+            action->setEnabled(document()->isUndoAvailable());
+            break;
+        case ids::ID_CTX_CUT:
+        case ids::ID_CTX_COPY:
+            action->setEnabled(hasSelection);
+            break;
+        case ids::ID_CTX_PASTE:
+            action->setEnabled(canPaste());
+            break;
+        case ids::ID_CTX_SELECT_ALL:
+            // Its refresh only clears the guard; the item stays enabled.
+            m_bSelectAllGuard = false;
+            break;
+        case ids::ID_SEL_TO_PUNY:
+        case ids::ID_SEL_TO_EUCKR:
+            action->setEnabled(hasSelection && m_selectionConverter != nullptr);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void CQuorelView::showContextMenu(const QPoint &globalPos)
+{
+    updateContextMenu();
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    contextMenu()->exec(globalPos);
+    QApplication::restoreOverrideCursor();
+}
+
+void CQuorelView::keyPressEvent(QKeyEvent *event)
+{
+    if (event == QKeySequence::SelectAll) {
+        // Like a menu accelerator: the command's state is refreshed first and
+        // the command runs only if that left it enabled.
+        if (OnUpdateEditSelectAll(nullptr))
+            OnEditSelectAll();
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void CQuorelView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton) {
+        // The menu opens where the cursor is now, not where the click was.
+        showContextMenu(QCursor::pos());
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::mouseReleaseEvent(event);
+}
+
+void CQuorelView::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Mouse-driven menus open on the button's release instead; the keyboard's
+    // menu key still opens it at the text cursor.
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        showContextMenu(viewport()->mapToGlobal(cursorRect().bottomLeft()));
+    event->accept();
+}
+
+void CQuorelView::applyPrintMargins(QPrinter *printer)
+{
+    printer->setPageMargins(
+        QMarginsF(kPrintMarginMm, kPrintMarginMm, kPrintMarginMm, kPrintMarginMm), QPageLayout::Millimeter);
+}
+
+void CQuorelView::printTo(QPrinter *printer)
+{
+    applyPrintMargins(printer);
+    print(printer);
+}
+
+void CQuorelView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    QPlainTextEdit::dragEnterEvent(event);
+}
+
+void CQuorelView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    QPlainTextEdit::dragMoveEvent(event);
+}
+
+void CQuorelView::dropEvent(QDropEvent *event)
+{
+    if (event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    QPlainTextEdit::dropEvent(event);
+}

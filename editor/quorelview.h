@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QPlainTextEdit>
+
+#include <functional>
+
+class CQuorelDoc;
+class QAction;
+class QMenu;
+class QPagedPaintDevice;
+class QPrinter;
+
+// The view of every open file: the whole text in one fixed Korean font,
+// never wrapped, with the editing commands, the context menu and printing.
+// The text itself belongs to the document's QTextDocument.
+class CQuorelView : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    // Half an inch on every side, as 720 twips.
+    static constexpr double kPrintMarginMm = 12.7;
+
+    explicit CQuorelView(CQuorelDoc *doc, QWidget *parent = nullptr);
+
+    CQuorelDoc *GetDocument() const { return m_pDoc; }
+
+    // Runs once after the document's text is in place.
+    void OnInitialUpdate();
+
+    // Select all under its guard: a second select-all before the next
+    // command-state refresh does nothing.
+    void OnEditSelectAll();
+    // Command-state refresh of "전체 선택" (57642): sets `action` enabled
+    // unless the guard is set, then clears the guard.
+    bool OnUpdateEditSelectAll(QAction *action);
+    bool selectAllGuard() const { return m_bSelectAllGuard; }
+
+    void OnEditUndo();
+    void OnEditPaste();
+    bool OnFileSave();
+
+    // The selection conversions (32796, 32799) are run by whoever sets this:
+    // it receives the view and the from and to encoding codes.
+    using SelectionConverter = std::function<void(CQuorelView &, int from, int to)>;
+    void setSelectionConverter(SelectionConverter converter) { m_selectionConverter = std::move(converter); }
+
+    // The context menu (resource 141), its items refreshed for the current state.
+    QMenu *contextMenu();
+    void updateContextMenu();
+    void showContextMenu(const QPoint &globalPos);
+
+    // Prints the text with the view's margins and font.
+    void printTo(QPrinter *printer);
+    static void applyPrintMargins(QPrinter *printer);
+
+    // The font of every view: 바탕체, else a Hangul font that is present.
+    static QFont editorFont();
+
+    // The selected text, and replacing it as one undoable edit.
+    QString GetSelText() const;
+    void ReplaceSel(const QString &text);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    // Dropped files are opened by the main window, not pasted as text.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    QAction *addContextAction(int id, const QString &text);
+
+    CQuorelDoc *m_pDoc;
+    bool m_bSelectAllGuard = false;
+    QMenu *m_pContextMenu = nullptr;
+    SelectionConverter m_selectionConverter;
+};

@@ -1,0 +1,67 @@
+#include "editor/widgetprompter.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+void WidgetPrompter::information(const QString &text, const QString &title)
+{
+    QMessageBox::information(m_pParent, title, text, QMessageBox::Ok);
+}
+
+bool WidgetPrompter::question(const QString &text, const QString &title)
+{
+    return QMessageBox::question(m_pParent, title, text, QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+Prompter::Answer WidgetPrompter::questionYesNoCancel(const QString &text, const QString &title)
+{
+    switch (QMessageBox::question(
+        m_pParent, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
+QString WidgetPrompter::saveFileName(const QString &proposal, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(m_pParent, QStringLiteral("다른 이름으로 저장"), proposal,
+        filter + QStringLiteral(";;모든 파일  (*)"));
+}
+
+QString WidgetPrompter::openFileName(const QString &filter)
+{
+    return QFileDialog::getOpenFileName(m_pParent, QStringLiteral("열기"), QString(), filter);
+}
+
+int WidgetPrompter::chooseItem(const QString &title, const QStringList &items)
+{
+    QDialog dialog(m_pParent);
+    dialog.setObjectName(QStringLiteral("newTypeDialog"));
+    dialog.setWindowTitle(title);
+    auto *list = new QListWidget(&dialog);
+    list->setObjectName(QStringLiteral("newTypeList"));
+    list->addItems(items);
+    list->setCurrentRow(0);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("확인"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("취소"));
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    if (dialog.exec() != QDialog::Accepted)
+        return -1;
+    return list->currentRow();
+}

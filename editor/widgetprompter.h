@@ -1,0 +1,25 @@
+#pragma once
+
+#include "document/prompter.h"
+
+class QWidget;
+
+// The prompter of the running program: message boxes and file dialogs.
+class WidgetPrompter : public Prompter {
+public:
+    explicit WidgetPrompter(QWidget *parent = nullptr)
+        : m_pParent(parent)
+    {
+    }
+    void setParent(QWidget *parent) { m_pParent = parent; }
+
+    void information(const QString &text, const QString &title) override;
+    bool question(const QString &text, const QString &title) override;
+    Answer questionYesNoCancel(const QString &text, const QString &title) override;
+    QString saveFileName(const QString &proposal, const QString &filter) override;
+    QString openFileName(const QString &filter) override;
+    int chooseItem(const QString &title, const QStringList &items) override;
+
+private:
+    QWidget *m_pParent;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QWidget>
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The list of open files: one root "열린목록" and one child per editor window,
+// keyed by the window's address. Selecting a child asks for its window to be
+// activated; the main frame decides whether that window still exists.
+class COpenFileListDialog : public QWidget {
+    Q_OBJECT
+public:
+    explicit COpenFileListDialog(QWidget *parent = nullptr);
+
+    void AddOrRenameEntry(const QString &text, quintptr key);
+    void RemoveEntry(quintptr key);
+    bool ContainsText(const QString &text) const;
+    // Marks the entry of `key` as the selected one without asking for its
+    // window (it is already the active one).
+    void ShowActiveEntry(quintptr key);
+
+    QTreeWidget *tree() const { return m_pTree; }
+    QTreeWidgetItem *rootItem() const { return m_hRoot; }
+    // Texts of the entries in list order.
+    QStringList entryTexts() const;
+
+signals:
+    void activateRequested(quintptr key);
+
+private:
+    QTreeWidgetItem *findByKey(quintptr key) const;
+    void onSelectionChanged();
+
+    QTreeWidget *m_pTree;
+    QTreeWidgetItem *m_hRoot;
+};

@@ -1,0 +1,123 @@
+#include "platform/settings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+constexpr int kRegistryBufferBytes = 260;
+}
+
+bool readMachineString(const QSettings &store, const QString &key, QString &value)
+{
+    const QVariant stored = store.value(key);
+    if (!stored.isValid())
+        return false;
+    const QString text = stored.toString();
+    // The terminating NUL shares the buffer with the text.
+    if (text.toUtf8().size() + 1 > kRegistryBufferBytes)
+        return false;
+    value = text;
+    return true;
+}
+
+QuorelSettings::QuorelSettings(QSettings &user, const QSettings &machine)
+    : m_user(user)
+    , m_machine(machine)
+{
+}
+
+int QuorelSettings::commentOption() const
+{
+    bool ok = false;
+    const int value = m_user.value(QStringLiteral("EnvOption/IsComment"), 1).toInt(&ok);
+    return ok ? value : 1;
+}
+
+void QuorelSettings::setCommentOption(int value)
+{
+    m_user.setValue(QStringLiteral("EnvOption/IsComment"), value);
+    m_user.sync();
+}
+
+QString QuorelSettings::installDirectory() const
+{
+    const QString stored = m_user.value(QStringLiteral("EnvOption/ProPathName")).toString();
+    if (!stored.isEmpty())
+        return QDir::cleanPath(stored);
+    return QCoreApplication::applicationDirPath();
+}
+
+QString QuorelSettings::tempDirectory() const
+{
+    return installDirectory() + QStringLiteral("/temp");
+}
+
+namespace {
+// Each new-document kind: its machine-wide value and its bundled sample.
+struct SampleEntry {
+    int templateId;
+    const char *key;
+    const char *fileName;
+};
+constexpr SampleEntry kSamples[] = {
+    {131, "SampleZonePath", "sample.zone"},
+    {149, "SampleReverseZonePath", "sample-reverse.zone"},
+    {132, "SampleNamedconfPath", "named.conf"},
+    {133, "SampleVirtualHostConfPath", "vhost.conf"},
+};
+const SampleEntry *sampleEntry(int templateId)
+{
+    for (const SampleEntry &e : kSamples) {
+        if (e.templateId == templateId)
+            return &e;
+    }
+    return nullptr;
+}
+} // namespace
+
+QString QuorelSettings::bundledSampleName(int templateId)
+{
+    const SampleEntry *e = sampleEntry(templateId);
+    return e ? QString::fromLatin1(e->fileName) : QString();
+}
+
+QString QuorelSettings::samplePath(int templateId) const
+{
+    const SampleEntry *e = sampleEntry(templateId);
+    if (!e)
+        return {};
+    QString path;
+    if (readMachineString(m_machine, QString::fromLatin1(e->key), path) && !path.isEmpty())
+        return path;
+    return installDirectory() + QStringLiteral("/samples/") + QString::fromLatin1(e->fileName);
+}
+
+QString QuorelSettings::ftpOpenIniPath() const
+{
+    QString path;
+    readMachineString(m_machine, QStringLiteral("FtpOpenIniPath"), path);
+    return path;
+}
+
+QStringList QuorelSettings::recentFiles() const
+{
+    QStringList files;
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString file = m_user.value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
+        if (!file.isEmpty())
+            files << file;
+    }
+    return files;
+}
+
+void QuorelSettings::setRecentFiles(const QStringList &files)
+{
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString key = QStringLiteral("Recent File List/File%1").arg(i);
+        if (i <= files.size())
+            m_user.setValue(key, files.at(i - 1));
+        else
+            m_user.remove(key);
+    }
+    m_user.sync();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+
+// Reads one machine-wide string value under the registry reader's rule: a
+// value that does not fit the 260-byte buffer (with its terminating NUL) is
+// refused and the caller's string is left as it was.
+bool readMachineString(const QSettings &store, const QString &key, QString &value);
+
+// Every key, default and range of Quorel's settings. The user store is the
+// per-user profile ("VANTO"/"Quorel"); the machine store holds the values the
+// installation writes for every user ("VANTO"/"idn").
+class QuorelSettings {
+public:
+    QuorelSettings(QSettings &user, const QSettings &machine);
+
+    int commentOption() const; // IsComment, default 1
+    void setCommentOption(int value);
+
+    // ProPathName, else the folder of the running executable.
+    QString installDirectory() const;
+    QString tempDirectory() const; // installDirectory() + "/temp"
+
+    // The template file of a new document of template `templateId` (131,
+    // 132, 133, 149): the machine-wide value, else the bundled sample in the
+    // installation directory. Empty for the general template.
+    QString samplePath(int templateId) const;
+    // The machine-wide FTP server list path, empty when absent or too long.
+    QString ftpOpenIniPath() const;
+
+    static constexpr int kRecentFileCount = 4;
+    QStringList recentFiles() const;
+    void setRecentFiles(const QStringList &files);
+
+    // The bundled sample's file name for a template, e.g. "sample.zone".
+    static QString bundledSampleName(int templateId);
+
+private:
+    QSettings &m_user;
+    const QSettings &m_machine;
+};

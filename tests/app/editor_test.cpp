@@ -1,0 +1,229 @@
+// The editor view inside the real main window: the select-all guard, the
+// context menu, the view's set-up, and the About dialog's link.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTimer>
+
+#include "app/aboutdialog.h"
+#include "app/ids.h"
+#include "app/linkstatic.h"
+#include "apptestfixture.h"
+
+namespace {
+QList<QPair<int, QString>> menuItems(QMenu *menu)
+{
+    QList<QPair<int, QString>> items;
+    for (QAction *a : menu->actions())
+        items << qMakePair(a->isSeparator() ? 0 : a->data().toInt(), a->text());
+    return items;
+}
+} // namespace
+
+TEST_F(AppTest, SelectAllGuardSwallowsASecondSelectAllUntilTheNextRefresh)
+{
+    const QString zone = file("g.zone", QByteArray("one\ntwo\n"));
+    ASSERT_TRUE(start({zone}));
+    CQuorelView *view = frame()->activeView();
+    QAction *selectAll = frame()->action(ids::ID_EDIT_SELECT_ALL);
+
+    trigger(ids::ID_EDIT_SELECT_ALL);
+    EXPECT_EQ(view->textCursor().selectedText().size(), 8);
+    EXPECT_TRUE(view->selectAllGuard());
+    // A repeat with nothing in between is swallowed: the guard stays set.
+    view->OnEditSelectAll();
+    EXPECT_TRUE(view->selectAllGuard());
+    // Once the user moves the selection, the next select-all is honoured.
+    view->moveCursor(QTextCursor::End);
+    EXPECT_FALSE(view->textCursor().hasSelection());
+    view->OnEditSelectAll();
+    EXPECT_EQ(view->textCursor().selectedText().size(), 8);
+    EXPECT_TRUE(view->selectAllGuard());
+
+    // The edit menu's refresh shows the command disabled once and clears it.
+    QMenu *edit = frame()->findChild<QMenu *>(QStringLiteral("editMenu"));
+    ASSERT_NE(edit, nullptr);
+    emit edit->aboutToShow();
+    EXPECT_FALSE(selectAll->isEnabled());
+    EXPECT_FALSE(view->selectAllGuard());
+    emit edit->aboutToHide();
+    emit edit->aboutToShow();
+    EXPECT_TRUE(selectAll->isEnabled());
+    emit edit->aboutToHide();
+
+    // The keyboard goes through the same refresh: Ctrl+A twice selects once,
+    // the third press works again.
+    view->moveCursor(QTextCursor::End);
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(view->textCursor().hasSelection());
+    EXPECT_TRUE(view->selectAllGuard());
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_FALSE(view->selectAllGuard());
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(view->selectAllGuard());
+}
+
+TEST_F(AppTest, ContextMenuItemsAndStates)
+{
+    ASSERT_TRUE(start());
+    CQuorelView *view = frame()->activeView();
+    QMenu *menu = view->contextMenu();
+    const QList<QPair<int, QString>> expected {{32782, QStringLiteral("실행취소(&U)")}, {0, QString()},
+        {32783, QStringLiteral("잘라내기(&T)")}, {32785, QStringLiteral("복사(&C)")},
+        {32787, QStringLiteral("붙여넣기(&P)")}, {0, QString()}, {32786, QStringLiteral("모두 선택(&A)")},
+        {0, QString()}, {32796, QStringLiteral("Euc-kr →Punycode")},
+        {32799, QStringLiteral("Punycode →Euc-kr")}};
+    EXPECT_EQ(menuItems(menu), expected);
+
+    auto state = [&](int id) {
+        for (QAction *a : menu->actions()) {
+            if (a->data().toInt() == id)
+                return a->isEnabled();
+        }
+        ADD_FAILURE() << id;
+        return false;
+    };
+    QGuiApplication::clipboard()->clear();
+    view->updateContextMenu();
+    EXPECT_FALSE(state(32782));
+    EXPECT_FALSE(state(32783));
+    EXPECT_FALSE(state(32785));
+    EXPECT_FALSE(state(32787));
+    EXPECT_TRUE(state(32786));
+
+    view->insertPlainText(QStringLiteral("한글.kr"));
+    view->selectAll();
+    QGuiApplication::clipboard()->setText(QStringLiteral("xn--bj0bj06e.kr"));
+    view->updateContextMenu();
+    EXPECT_TRUE(state(32782));
+    EXPECT_TRUE(state(32783));
+    EXPECT_TRUE(state(32785));
+    EXPECT_TRUE(state(32787));
+    // The conversions stay off until a converter is attached.
+    EXPECT_FALSE(state(32796));
+    EXPECT_FALSE(state(32799));
+    int from = 0, to = 0;
+    view->setSelectionConverter([&](CQuorelView &, int f, int t) {
+        from = f;
+        to = t;
+    });
+    view->updateContextMenu();
+    EXPECT_TRUE(state(32796));
+    for (QAction *a : menu->actions()) {
+        if (a->data().toInt() == 32799)
+            a->trigger();
+    }
+    EXPECT_EQ(from, 2);
+    EXPECT_EQ(to, 4);
+
+    // Undo from the menu reverts the typing.
+    for (QAction *a : menu->actions()) {
+        if (a->data().toInt() == 32782)
+            a->trigger();
+    }
+    EXPECT_TRUE(view->document()->isEmpty());
+}
+
+TEST_F(AppTest, ContextMenuOpensOnTheRightButtonsRelease)
+{
+    ASSERT_TRUE(start());
+    CQuorelView *view = frame()->activeView();
+    bool shown = false;
+    QTimer::singleShot(100, [&] {
+        if (QMenu *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            shown = popup->objectName() == QStringLiteral("contextMenu141");
+            popup->close();
+        }
+    });
+    QTest::mousePress(view->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr); // not on the press
+    QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(AppTest, ViewNeverWrapsUsesTheKoreanFontAndOpensClean)
+{
+    const QString longLine = QStringLiteral("; ") + QString(2000, QLatin1Char('x')) + QStringLiteral("\n");
+    const QString zone = file("long.zone", longLine.toLatin1());
+    ASSERT_TRUE(start({zone}));
+    CQuorelView *view = frame()->activeView();
+    EXPECT_EQ(view->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(view->document()->blockCount(), 2);
+    EXPECT_EQ(view->document()->firstBlock().layout()->lineCount(), 1);
+    EXPECT_GT(view->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(view->font().families().front(), QStringLiteral("바탕체"));
+    EXPECT_EQ(view->font().pixelSize(), 13);
+    EXPECT_FALSE(frame()->activeDocument()->IsModified());
+}
+
+TEST_F(AppTest, EditCommandsFollowTheSelectionAndClipboard)
+{
+    ASSERT_TRUE(start());
+    CQuorelView *view = frame()->activeView();
+    EXPECT_FALSE(frame()->action(ids::ID_EDIT_COPY)->isEnabled());
+    view->insertPlainText(QStringLiteral("쇼핑몰.한국"));
+    view->selectAll();
+    EXPECT_TRUE(frame()->action(ids::ID_EDIT_COPY)->isEnabled());
+    trigger(ids::ID_EDIT_CUT);
+    EXPECT_TRUE(view->document()->isEmpty());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("쇼핑몰.한국"));
+    trigger(ids::ID_EDIT_PASTE);
+    trigger(ids::ID_EDIT_PASTE);
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("쇼핑몰.한국쇼핑몰.한국"));
+    trigger(ids::ID_EDIT_UNDO);
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("쇼핑몰.한국"));
+}
+
+TEST(AboutDialog, MailAddressIsALiveLink)
+{
+    CAboutDialog dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("린드바트 정보"));
+    CLinkStatic *link = dialog.mailLink();
+    EXPECT_EQ(link->property("controlId").toInt(), ids::IDC_ABOUT_MAIL);
+    EXPECT_TRUE(link->notifies());
+    EXPECT_TRUE(link->font().underline());
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    QUrl opened;
+    link->opener = [&](const QUrl &url) {
+        opened = url;
+        return true;
+    };
+    dialog.show();
+    QTest::mouseClick(link, Qt::LeftButton);
+    EXPECT_EQ(opened, QUrl(QStringLiteral("mailto:") + QString::fromLatin1(CAboutDialog::kMailAddress)));
+}
+
+TEST_F(AppTest, PrintsTheTextWithHalfInchMargins)
+{
+    const QString zone = file("p.zone", cp949("; 인쇄 시험\nwww IN A 192.0.2.1\n"));
+    ASSERT_TRUE(start({zone}));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    printer.setOutputFileName(pdf);
+    frame()->activeView()->printTo(&printer);
+    const QMarginsF margins = printer.pageLayout().margins(QPageLayout::Millimeter);
+    EXPECT_NEAR(margins.left(), 12.7, 0.01);
+    EXPECT_NEAR(margins.bottom(), 12.7, 0.01);
+    EXPECT_TRUE(readBytes(pdf).startsWith("%PDF"));
+}
+
+TEST_F(AppTest, ClosingTheMainWindowAsksAboutEachModifiedDocument)
+{
+    ASSERT_TRUE(start());
+    type(frame()->activeDocument(), QStringLiteral("미저장"));
+    prompter.yesNoCancelAnswers = {Prompter::Answer::Cancel};
+    EXPECT_FALSE(frame()->close());
+    EXPECT_EQ(prompter.questions.size(), 1);
+    EXPECT_TRUE(prompter.questions.front().contains(QStringLiteral("파일1")));
+    EXPECT_EQ(app->documents().size(), 1);
+
+    prompter.yesNoCancelAnswers = {Prompter::Answer::No};
+    EXPECT_TRUE(frame()->close());
+}

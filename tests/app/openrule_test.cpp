@@ -1,0 +1,273 @@
+// Every way of opening a path, the read-only copies, save all and close all,
+// and the open-files list following them.
+#include <QDropEvent>
+#include <QMimeData>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "app/ids.h"
+#include "app/singleinstance.h"
+#include "apptestfixture.h"
+#include "panes/dockingpanebar.h"
+
+TEST_F(AppTest, AlreadyOpenPathOpensReadOnlyCopiesFromTheGeneralTemplate)
+{
+    const QString zone = file("a.zone", cp949("$ORIGIN 한글.kr.\n"));
+    ASSERT_TRUE(start({zone}));
+    CQuorelDoc *first = app->documents().front();
+    EXPECT_EQ(first->kind(), ids::IDR_ZONE);
+
+    CQuorelDoc *copy = app->OpenDocumentFile(zone);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy, first);
+    EXPECT_EQ(copy->kind(), ids::IDR_GENERAL);
+    EXPECT_TRUE(copy->isReadOnly());
+    EXPECT_EQ(copy->GetTitle(), QStringLiteral("a.zone - [읽기전용]"));
+    EXPECT_EQ(copy->textDocument()->toPlainText(), QStringLiteral("$ORIGIN 한글.kr.\n"));
+    CQuorelDoc *third = app->OpenDocumentFile(zone);
+    ASSERT_NE(third, nullptr);
+    EXPECT_TRUE(third->isReadOnly());
+    EXPECT_EQ(app->documents().size(), 3);
+    EXPECT_EQ(entries(),
+        (QStringList {zone, QStringLiteral("a.zone - [읽기전용]"), QStringLiteral("a.zone - [읽기전용]")}));
+
+    // The read-only copy refuses Save and keeps its edits; the file is untouched.
+    type(copy, QStringLiteral("; 편집"));
+    app->mainFrame()->mdiArea()->setActiveSubWindow(qobject_cast<CChildFrame *>(copy->frame()));
+    trigger(ids::ID_FILE_SAVE);
+    EXPECT_EQ(prompter.messages, QStringList {QStringLiteral("읽기전용 파일은 저장할 수 없습니다")});
+    EXPECT_TRUE(copy->IsModified());
+    EXPECT_EQ(readBytes(zone), cp949("$ORIGIN 한글.kr.\n"));
+
+    // Save all: the same refusal, the copy stays modified.
+    trigger(ids::ID_SAVE_ALL);
+    EXPECT_EQ(prompter.messages.size(), 2);
+    EXPECT_TRUE(copy->IsModified());
+    EXPECT_EQ(readBytes(zone), cp949("$ORIGIN 한글.kr.\n"));
+}
+
+TEST_F(AppTest, OtherLetterCaseBringsTheOpenWindowForward)
+{
+    const QString zone = file("Case.zone", QByteArray("x\n"));
+    ASSERT_TRUE(start({zone}));
+    CQuorelDoc *first = app->documents().front();
+    trigger(ids::ID_FILE_NEW);
+    EXPECT_NE(frame()->activeDocument(), first);
+
+    const QString otherCase = dir.filePath(QStringLiteral("case.ZONE"));
+    EXPECT_EQ(app->OpenDocumentFile(otherCase), first);
+    EXPECT_EQ(frame()->activeDocument(), first);
+    EXPECT_EQ(app->documents().size(), 2);
+
+    // A distinct file that differs only in case is a file of its own.
+    file("case.ZONE", QByteArray("y\n"));
+    CQuorelDoc *other = app->OpenDocumentFile(otherCase);
+    ASSERT_NE(other, nullptr);
+    EXPECT_NE(other, first);
+    EXPECT_FALSE(other->isReadOnly());
+}
+
+TEST_F(AppTest, EveryWayOfOpeningGoesThroughTheOpenRule)
+{
+    const QString a = file("a.conf", QByteArray("a\n"));
+    const QString b = file("b.zone", QByteArray("b\n"));
+    const QString c = file("c.txt", QByteArray("c\n"));
+    ASSERT_TRUE(start());
+
+    // The open prompt, with the filters in registration order.
+    prompter.openName = a;
+    trigger(ids::ID_FILE_OPEN);
+    EXPECT_TRUE(prompter.openFilter.startsWith(QStringLiteral("도메인 존파일  (*.zone);;리버스 존파일")));
+    EXPECT_EQ(frame()->activeDocument()->GetPathName(), a);
+    EXPECT_EQ(frame()->activeDocument()->kind(), ids::IDR_NAMEDCONF);
+
+    // Files dropped on the main window.
+    auto *mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(b), QUrl::fromLocalFile(c)});
+    // Qt delivers a drop only to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame(), &drop);
+    settle();
+    delete mime;
+    EXPECT_EQ(frame()->activeDocument()->GetPathName(), c);
+    EXPECT_EQ(frame()->activeDocument()->kind(), ids::IDR_ZONE); // .txt opens as a zone
+
+    // The recent files: most recent first, four at most.
+    EXPECT_EQ(app->settings().recentFiles(), (QStringList {c, b, a}));
+    const QString d = file("d.zone", QByteArray("d\n"));
+    const QString e = file("e.zone", QByteArray("e\n"));
+    app->OpenDocumentFile(d);
+    app->OpenDocumentFile(e);
+    EXPECT_EQ(app->settings().recentFiles(), (QStringList {e, d, c, b}));
+    QAction *recent = frame()->findChild<QAction *>(QStringLiteral("recentFile4"));
+    ASSERT_NE(recent, nullptr);
+    EXPECT_TRUE(recent->text().endsWith(b));
+    // Choosing an entry of an open file makes a read-only copy, like any open.
+    recent->trigger();
+    settle();
+    EXPECT_TRUE(frame()->activeDocument()->isReadOnly());
+    // An entry whose file is gone reports it and leaves the list.
+    QFile::remove(d);
+    frame()->findChild<QAction *>(QStringLiteral("recentFile3"))->trigger();
+    settle();
+    EXPECT_TRUE(prompter.messages.last().contains(d));
+    EXPECT_FALSE(app->settings().recentFiles().contains(d));
+}
+
+TEST_F(AppTest, SecondInstanceHandsItsFileToTheRunningOne)
+{
+    const QString zone = file("handed.zone", QByteArray("$TTL 60\n"));
+    const QString channel = QStringLiteral("quorel-test-%1").arg(QCoreApplication::applicationPid());
+    AppOptions options;
+    options.showSplash = false;
+    options.instanceName = channel;
+    app = std::make_unique<CQuorelApp>(*user, *machine, prompter, options);
+    ASSERT_TRUE(app->InitInstance({}));
+    // The sender blocks until written; the running side reads in its loop.
+    ASSERT_TRUE(SingleInstance::sendToRunning(channel, {zone}));
+    for (int i = 0; i < 100 && app->documents().size() < 2; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    ASSERT_EQ(app->documents().size(), 2);
+    EXPECT_EQ(frame()->activeDocument()->GetPathName(), zone);
+    EXPECT_FALSE(SingleInstance::sendToRunning(channel + QStringLiteral("-none"), {zone}, 200));
+}
+
+TEST_F(AppTest, CloseAllKeepsEditsWhoseSaveFailedAndClosesTheRest)
+{
+    const QString saved = file("saved.zone", QByteArray("old\n"));
+    ASSERT_TRUE(start({saved}));
+    CQuorelDoc *titled = app->documents().front();
+    type(titled, QStringLiteral("new\n"));
+    CQuorelDoc *copy = app->OpenDocumentFile(saved);
+    type(copy, QStringLiteral("dropped\n"));
+    trigger(ids::ID_FILE_NEW);
+    CQuorelDoc *untitled = frame()->activeDocument();
+    type(untitled, QStringLiteral("keep me"));
+    trigger(ids::ID_FILE_NEW);
+    CQuorelDoc *clean = frame()->activeDocument();
+    ASSERT_EQ(app->documents().size(), 4);
+
+    // The untitled document's name prompt is cancelled.
+    trigger(ids::ID_CLOSE_ALL);
+    EXPECT_EQ(prompter.saveProposals, QStringList {QStringLiteral("파일1")});
+    EXPECT_EQ(prompter.messages, QStringList {QStringLiteral("읽기전용 파일은 저장할 수 없습니다")});
+    EXPECT_TRUE(prompter.questions.isEmpty()); // close all never asks whether to save
+    EXPECT_EQ(readBytes(saved), QByteArray("old\nnew\n"));
+    ASSERT_EQ(app->documents(), QList<CQuorelDoc *> {untitled});
+    EXPECT_TRUE(untitled->IsModified());
+    EXPECT_EQ(entries(), QStringList {QStringLiteral("파일1")});
+    Q_UNUSED(clean);
+
+    // Given a name, it saves and closes.
+    prompter.saveNames = {dir.filePath(QStringLiteral("named.conf"))};
+    trigger(ids::ID_CLOSE_ALL);
+    EXPECT_TRUE(app->documents().isEmpty());
+    EXPECT_EQ(readBytes(dir.filePath(QStringLiteral("named.conf"))), QByteArray("keep me"));
+    EXPECT_TRUE(entries().isEmpty());
+}
+
+TEST_F(AppTest, SaveAllSavesOnlyModifiedDocuments)
+{
+    const QString a = file("a.zone", QByteArray("a\n"));
+    const QString b = file("b.zone", QByteArray("b\n"));
+    ASSERT_TRUE(start({a}));
+    app->OpenDocumentFile(b);
+    const QDateTime bTime = QFileInfo(b).lastModified();
+    trigger(ids::ID_SAVE_ALL); // nothing modified: nothing happens
+    EXPECT_TRUE(prompter.messages.isEmpty());
+
+    type(app->documents().front(), QStringLiteral("+"));
+    trigger(ids::ID_FILE_NEW);
+    type(frame()->activeDocument(), QStringLiteral("untitled"));
+    trigger(ids::ID_SAVE_ALL); // the untitled prompt is cancelled
+    EXPECT_EQ(readBytes(a), QByteArray("a\n+"));
+    EXPECT_EQ(readBytes(b), QByteArray("b\n"));
+    EXPECT_EQ(QFileInfo(b).lastModified(), bTime);
+    EXPECT_EQ(prompter.saveProposals.size(), 1);
+    EXPECT_TRUE(frame()->activeDocument()->IsModified());
+    EXPECT_EQ(app->documents().size(), 3);
+}
+
+TEST_F(AppTest, OpenFilesListFollowsOpenSaveAsCloseAndActivates)
+{
+    const QString a = file("a.zone", QByteArray("a\n"));
+    const QString b = file("b.zone", QByteArray("b\n"));
+    const QString c = file("c.zone", QByteArray("c\n"));
+    ASSERT_TRUE(start({a}));
+    app->OpenDocumentFile(b);
+    app->OpenDocumentFile(c);
+    EXPECT_EQ(entries(), (QStringList {a, b, c}));
+    QTreeWidget *tree = frame()->openFileList()->tree();
+    EXPECT_EQ(tree->currentItem()->text(0), c);
+
+    // Closing the middle one removes exactly its entry.
+    CQuorelDoc *middle = app->documents().at(1);
+    qobject_cast<CChildFrame *>(middle->frame())->close();
+    settle();
+    EXPECT_EQ(entries(), (QStringList {a, c}));
+
+    // Save as renames the entry in place.
+    CQuorelDoc *docA = app->documents().front();
+    const QString renamed = dir.filePath(QStringLiteral("renamed.zone"));
+    prompter.saveNames = {renamed};
+    frame()->mdiArea()->setActiveSubWindow(qobject_cast<CChildFrame *>(docA->frame()));
+    trigger(ids::ID_FILE_SAVE_AS);
+    EXPECT_EQ(entries(), (QStringList {renamed, c}));
+    EXPECT_EQ(docA->GetTitle(), QStringLiteral("renamed.zone"));
+    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("린드바트 - [renamed.zone]"));
+
+    // Selecting an entry activates its window.
+    CQuorelDoc *docC = app->documents().at(1);
+    EXPECT_EQ(frame()->activeDocument(), docA);
+    tree->setCurrentItem(frame()->openFileList()->rootItem()->child(1));
+    EXPECT_EQ(frame()->activeDocument(), docC);
+    tree->setCurrentItem(frame()->openFileList()->rootItem()->child(0));
+    EXPECT_EQ(frame()->activeDocument(), docA);
+
+    // An entry whose window is gone activates nothing.
+    frame()->openFileList()->AddOrRenameEntry(QStringLiteral("/ghost"), quintptr(0x1234));
+    EXPECT_EQ(frame()->activeDocument(), docA);
+}
+
+TEST_F(AppTest, PaneHidesAndShowsByCommandAndCloseButton)
+{
+    ASSERT_TRUE(start());
+    QAction *tree = frame()->action(ids::ID_VIEW_FILETREE);
+    EXPECT_TRUE(tree->isChecked());
+    trigger(ids::ID_VIEW_FILETREE);
+    EXPECT_FALSE(frame()->dockingPane()->isVisible());
+    EXPECT_FALSE(tree->isChecked());
+    trigger(ids::ID_VIEW_FILETREE);
+    EXPECT_TRUE(frame()->dockingPane()->isVisible());
+
+    frame()->dockingPane()->closeButton()->click();
+    EXPECT_FALSE(frame()->dockingPane()->isVisible());
+    EXPECT_FALSE(frame()->isPaneShown());
+    EXPECT_FALSE(tree->isChecked());
+    trigger(ids::ID_VIEW_FILETREE);
+    EXPECT_TRUE(frame()->dockingPane()->isVisible());
+
+    // Hidden, the list still follows the documents.
+    trigger(ids::ID_VIEW_FILETREE);
+    trigger(ids::ID_FILE_NEW);
+    EXPECT_EQ(entries(), (QStringList {QStringLiteral("파일1"), QStringLiteral("파일2")}));
+}
+
+TEST(SingleInstance, ARunningChannelIsNeverTakenOver)
+{
+    const QString channel = QStringLiteral("quorel-test-owner-%1").arg(QCoreApplication::applicationPid());
+    SingleInstance first(channel);
+    ASSERT_TRUE(first.listen());
+    SingleInstance second(channel);
+    EXPECT_FALSE(second.listen());
+    QStringList received;
+    QObject::connect(&first, &SingleInstance::pathsReceived, [&](const QStringList &p) { received = p; });
+    ASSERT_TRUE(SingleInstance::sendToRunning(channel, {QStringLiteral("/srv/한글.zone")}));
+    for (int i = 0; i < 100 && received.isEmpty(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(received, QStringList {QStringLiteral("/srv/한글.zone")});
+}

@@ -1,0 +1,62 @@
+// The Quorel program itself, as separate processes: a second `Quorel FILE`
+// hands FILE to the one already running and ends.
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include "../support/files.h"
+
+namespace {
+QProcessEnvironment programEnvironment(const QTemporaryDir &dir)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+    env.insert(QStringLiteral("QUOREL_INSTANCE"), dir.filePath(QStringLiteral("channel")));
+    return env;
+}
+} // namespace
+
+TEST(Program, SecondQuorelHandsItsFileToTheRunningOne)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString program = QStringLiteral(QUOREL_BIN_DIR "/Quorel");
+    const QString zone = dir.filePath(QStringLiteral("handed.zone"));
+    writeBytes(zone, cp949("$ORIGIN 한글.kr.\n"));
+
+    QProcess first;
+    first.setProcessEnvironment(programEnvironment(dir));
+    first.start(program, {});
+    ASSERT_TRUE(first.waitForStarted());
+    // The first one listens once its splash second is over.
+    const QString channel = dir.filePath(QStringLiteral("channel"));
+    for (int i = 0; i < 100 && !QFile::exists(channel); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFile::exists(channel));
+
+    QProcess second;
+    second.setProcessEnvironment(programEnvironment(dir));
+    second.start(program, {zone});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+
+    // The running one opened it: the file heads its recent-file list.
+    const QString conf = dir.filePath(QStringLiteral("config/VANTO/Quorel.conf"));
+    QString recent;
+    for (int i = 0; i < 100 && recent.isEmpty(); ++i) {
+        QThread::msleep(50);
+        recent = QSettings(conf, QSettings::IniFormat)
+                     .value(QStringLiteral("Recent File List/File1"))
+                     .toString();
+    }
+    EXPECT_EQ(recent, zone);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished();
+}

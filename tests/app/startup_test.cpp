@@ -1,0 +1,168 @@
+// Start-up, the five kinds of new documents, the comment option.
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include "../support/testmain.h"
+#include "app/ids.h"
+#include "apptestfixture.h"
+#include "panes/dockingpanebar.h"
+
+namespace {
+QStringList menuTitles(CMainFrame *frame)
+{
+    QStringList titles;
+    for (QAction *a : frame->menuBar()->actions())
+        titles << a->text();
+    return titles;
+}
+} // namespace
+
+TEST_F(AppTest, StartsWithOneEmptyGeneralDocumentMaximised)
+{
+    ASSERT_TRUE(start());
+    ASSERT_EQ(app->documents().size(), 1);
+    CQuorelDoc *doc = app->documents().front();
+    EXPECT_EQ(doc->kind(), ids::IDR_GENERAL);
+    EXPECT_EQ(doc->GetTitle(), QStringLiteral("파일1"));
+    EXPECT_TRUE(doc->textDocument()->isEmpty());
+    EXPECT_TRUE(frame()->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("린드바트 - [파일1]"));
+    EXPECT_EQ(menuTitles(frame()),
+        (QStringList {QStringLiteral("파일(&F)"), QStringLiteral("편집(&E)"), QStringLiteral("찾기(&S)"),
+            QStringLiteral("한글변환(&C)"), QStringLiteral("보기(&V)"), QStringLiteral("창(&W)"),
+            QStringLiteral("도움말(&H)")}));
+    EXPECT_EQ(frame()->statusText(), QStringLiteral("준비"));
+    EXPECT_EQ(frame()->commentIndicatorText(), QStringLiteral("주석처리"));
+    EXPECT_TRUE(frame()->dockingPane()->isVisible());
+    EXPECT_EQ(frame()->dockingPane()->dockBarId(), ids::AFX_IDW_DOCKBAR_LEFT);
+    EXPECT_EQ(entries(), QStringList {QStringLiteral("파일1")});
+
+    // The toolbar of resource 128, in its order, every button with an icon.
+    QList<int> buttons;
+    for (QAction *a : frame()->toolBar()->actions()) {
+        buttons << (a->isSeparator() ? 0 : a->data().toInt());
+        if (!a->isSeparator()) {
+            EXPECT_FALSE(a->icon().isNull()) << a->data().toInt();
+        }
+    }
+    EXPECT_EQ(buttons,
+        (QList<int> {32781, 57601, 57603, 57607, 0, 57635, 57634, 57637, 0, 32778, 32772, 32784, 57636, 57641,
+            57664}));
+
+    // With the last window gone the menu of 128 returns.
+    trigger(ids::ID_FILE_CLOSE);
+    EXPECT_TRUE(app->documents().isEmpty());
+    EXPECT_EQ(menuTitles(frame()),
+        (QStringList {QStringLiteral("파일(&F)"), QStringLiteral("한글변환(&C)"), QStringLiteral("보기(&V)"),
+            QStringLiteral("도움말(&H)")}));
+    EXPECT_TRUE(entries().isEmpty());
+    EXPECT_FALSE(frame()->action(ids::ID_FILE_SAVE)->isEnabled());
+}
+
+TEST_F(AppTest, FiveNewFileCommandsAndTheChooser)
+{
+    const QString samples = QStringLiteral(QUOREL_SOURCE_DIR "/resources/samples/");
+    ASSERT_TRUE(start());
+    const struct {
+        int command;
+        int kind;
+        const char *title;
+        const char *sample;
+    } kinds[] = {{ids::ID_NEW_ZONE, 131, "네임 존파일1", "sample.zone"},
+        {ids::ID_NEW_REVERSEZONE, 149, "리버스 존파일1", "sample-reverse.zone"},
+        {ids::ID_NEW_NAMEDCONF, 132, "네임 설정파일1", "named.conf"},
+        {ids::ID_NEW_VIRTUALHOST, 133, "가상호스트 설정파일1", "vhost.conf"},
+        {ids::ID_FILE_NEW, 130, "파일2", nullptr}};
+    for (const auto &k : kinds) {
+        SCOPED_TRACE(k.title);
+        trigger(k.command);
+        CQuorelDoc *doc = frame()->activeDocument();
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(doc->kind(), k.kind);
+        EXPECT_EQ(doc->GetTitle(), QString::fromUtf8(k.title));
+        EXPECT_FALSE(doc->IsModified());
+        if (k.sample) {
+            // With no machine-wide value, the bundled Hangul sample is the template.
+            const DecodedText expected = decodeFileBytes(readBytes(samples + QString::fromUtf8(k.sample)));
+            EXPECT_EQ(doc->textDocument()->toPlainText(), expected.text);
+            EXPECT_TRUE(expected.text.contains(QStringLiteral("한글도메인")));
+        }
+    }
+    prompter.choice = 1;
+    trigger(ids::ID_FILE_NEW_CHOOSE);
+    EXPECT_EQ(prompter.chooserTitle, QStringLiteral("새로운"));
+    EXPECT_EQ(prompter.chooserItems,
+        (QStringList {QStringLiteral("도메인 존파일"), QStringLiteral("리버스 존파일"),
+            QStringLiteral("도메인 conf 파일"), QStringLiteral("가상호스트 conf 파일"),
+            QStringLiteral("일반 파일")}));
+    EXPECT_EQ(frame()->activeDocument()->GetTitle(), QStringLiteral("리버스 존파일2"));
+    const qsizetype before = app->documents().size();
+    prompter.choice = -1;
+    trigger(ids::ID_FILE_NEW_CHOOSE);
+    EXPECT_EQ(app->documents().size(), before);
+}
+
+TEST_F(AppTest, CommentOptionStoredAndRestored)
+{
+    struct Case {
+        const char *name;
+        QVariant stored; // invalid: absent
+        bool on;
+        std::vector<int> afterToggles;
+    };
+    const Case cases[] = {
+        {"absent", QVariant(), true, {0, 1}},
+        {"0", 0, false, {1, 0}},
+        {"1", 1, true, {0, 1}},
+        {"2", 2, false, {0, 1}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.stored.isValid())
+            user->setValue(QStringLiteral("EnvOption/IsComment"), c.stored);
+        else
+            user->remove(QStringLiteral("EnvOption/IsComment"));
+        ASSERT_TRUE(start());
+        QAction *option = frame()->action(ids::ID_COMMENT);
+        EXPECT_EQ(option->isChecked(), c.on);
+        EXPECT_EQ(option->text(), c.on ? QStringLiteral("주석문자 설정") : QStringLiteral("주석문자 해제"));
+        EXPECT_EQ(frame()->commentIndicatorText(), c.on ? QStringLiteral("주석처리") : QString());
+        EXPECT_EQ(app->commentOption(), c.stored.isValid() ? c.stored.toInt() : 1);
+        for (int expected : c.afterToggles) {
+            trigger(ids::ID_COMMENT);
+            EXPECT_EQ(app->commentOption(), expected);
+            EXPECT_EQ(option->isChecked(), expected == 1);
+            EXPECT_EQ(
+                frame()->commentIndicatorText(), expected == 1 ? QStringLiteral("주석처리") : QString());
+        }
+        // Written only at exit.
+        trigger(ids::ID_COMMENT);
+        app->ExitInstance();
+        EXPECT_EQ(user->value(QStringLiteral("EnvOption/IsComment")).toInt(), app->commentOption());
+        app.reset();
+        settle();
+    }
+}
+
+TEST_F(AppTest, CommandLinePathThatDoesNotOpenEndsStartUpWithAMessage)
+{
+    EXPECT_FALSE(start({dir.filePath(QStringLiteral("missing.zone"))}));
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("missing.zone")));
+}
+
+TEST_F(AppTest, CommandLinePathOpensByItsExtension)
+{
+    const QString conf = file("named.conf", cp949("zone \"한글.kr\" { type master; };\n"));
+    ASSERT_TRUE(start({conf}));
+    ASSERT_EQ(app->documents().size(), 1);
+    EXPECT_EQ(app->documents().front()->kind(), ids::IDR_NAMEDCONF);
+    EXPECT_EQ(entries(), QStringList {conf});
+}
+
+int main(int argc, char **argv)
+{
+    return runWidgetTests(argc, argv);
+}

@@ -1,0 +1,283 @@
+// The configuration document on its own: template text, the large-file
+// question, read-only copies, saving with the name prompt, notifications.
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+#include "../support/files.h"
+#include "../support/scriptedprompter.h"
+#include "app/ids.h"
+#include "document/doctemplate.h"
+#include "document/documentcontext.h"
+#include "document/openfilelistevent.h"
+#include "document/quoreldoc.h"
+#include "platform/settings.h"
+
+namespace {
+
+// Stands in for the main frame: keeps every open-files notification.
+class NoticeRecorder : public QObject {
+public:
+    struct Notice {
+        quintptr key;
+        QString text;
+        bool closed;
+    };
+    std::vector<Notice> notices;
+    bool event(QEvent *e) override
+    {
+        if (e->type() != OpenFileListEvent::kType)
+            return QObject::event(e);
+        auto *n = static_cast<OpenFileListEvent *>(e);
+        notices.push_back({n->key(), n->text(), n->isClosed()});
+        return true;
+    }
+};
+
+class DocTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        user = std::make_unique<QSettings>(dir.filePath(QStringLiteral("user.ini")), QSettings::IniFormat);
+        machine
+            = std::make_unique<QSettings>(dir.filePath(QStringLiteral("machine.ini")), QSettings::IniFormat);
+        settings = std::make_unique<QuorelSettings>(*user, *machine);
+        context.prompter = &prompter;
+        context.settings = settings.get();
+        context.openFileListTarget = &recorder;
+    }
+    std::unique_ptr<CQuorelDoc> makeDoc(int templateId)
+    {
+        auto doc = std::make_unique<CQuorelDoc>(*templates.byId(templateId), context);
+        doc->setFrame(&frameStandIn);
+        return doc;
+    }
+    QString path(const char *name) const { return dir.filePath(QString::fromUtf8(name)); }
+
+    QTemporaryDir dir;
+    std::unique_ptr<QSettings> user, machine;
+    std::unique_ptr<QuorelSettings> settings;
+    ScriptedPrompter prompter;
+    NoticeRecorder recorder;
+    QObject frameStandIn;
+    DocumentContext context;
+    CDocTemplates templates;
+};
+
+} // namespace
+
+TEST(DocTemplates, RegistrationOrderAndKindsByExtension)
+{
+    CDocTemplates t;
+    std::vector<int> order;
+    QStringList names;
+    for (CDocTemplate *d : t.registered()) {
+        order.push_back(d->id);
+        names << d->newName;
+    }
+    EXPECT_EQ(order, (std::vector<int> {131, 149, 132, 133, 130}));
+    EXPECT_EQ(names,
+        (QStringList {QStringLiteral("도메인 존파일"), QStringLiteral("리버스 존파일"),
+            QStringLiteral("도메인 conf 파일"), QStringLiteral("가상호스트 conf 파일"),
+            QStringLiteral("일반 파일")}));
+    struct {
+        const char *path;
+        int kind;
+    } cases[] = {{"/etc/named.conf", 132}, {"/var/named/a.zone", 131}, {"/tmp/notes.txt", 131},
+        {"/tmp/NOEXT", 131}, {"/tmp/UPPER.ZONE", 131}, {"/tmp/a.zone.conf", 132}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(t.forPath(QString::fromUtf8(c.path))->id, c.kind);
+    }
+    EXPECT_EQ(t.openFilter(),
+        QStringLiteral("도메인 존파일  (*.zone);;리버스 존파일  (*.zone);;도메인 conf 파일  "
+                       "(*.conf);;가상호스트 conf 파일  (*.conf);;모든 파일  (*.*)"));
+}
+
+TEST_F(DocTest, NewDocumentsLoadTheirTemplateUnmodified)
+{
+    writeBytes(path("zone-template.zone"), cp949("$ORIGIN 한글.kr.\n"));
+    machine->setValue(QStringLiteral("SampleZonePath"), path("zone-template.zone"));
+
+    auto zone = makeDoc(ids::IDR_ZONE);
+    ASSERT_TRUE(zone->OnNewDocument());
+    EXPECT_EQ(zone->GetTitle(), QStringLiteral("네임 존파일1"));
+    EXPECT_EQ(zone->textDocument()->toPlainText(), QStringLiteral("$ORIGIN 한글.kr.\n"));
+    EXPECT_FALSE(zone->IsModified());
+    EXPECT_TRUE(zone->GetPathName().isEmpty());
+    ASSERT_FALSE(recorder.notices.empty());
+    EXPECT_EQ(recorder.notices.front().text, QStringLiteral("네임 존파일1"));
+
+    auto general = makeDoc(ids::IDR_GENERAL);
+    ASSERT_TRUE(general->OnNewDocument());
+    EXPECT_EQ(general->GetTitle(), QStringLiteral("파일1"));
+    EXPECT_TRUE(general->textDocument()->isEmpty());
+    auto second = makeDoc(ids::IDR_ZONE);
+    ASSERT_TRUE(second->OnNewDocument());
+    EXPECT_EQ(second->GetTitle(), QStringLiteral("네임 존파일2"));
+}
+
+TEST_F(DocTest, MissingTemplateFailsWithAMessageAndKeepsTheNumber)
+{
+    machine->setValue(QStringLiteral("SampleNamedconfPath"), path("absent.conf"));
+    auto doc = makeDoc(ids::IDR_NAMEDCONF);
+    EXPECT_FALSE(doc->OnNewDocument());
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages.front().contains(path("absent.conf")));
+
+    writeBytes(path("ok.conf"), QByteArray("options {};\n"));
+    machine->setValue(QStringLiteral("SampleNamedconfPath"), path("ok.conf"));
+    auto next = makeDoc(ids::IDR_NAMEDCONF);
+    ASSERT_TRUE(next->OnNewDocument());
+    EXPECT_EQ(next->GetTitle(), QStringLiteral("네임 설정파일1"));
+}
+
+TEST_F(DocTest, LargeFileQuestionStartsAboveTwentyMebibytes)
+{
+    // 64-byte lines up to exactly 20 MiB, then one byte more.
+    const QByteArray line = QByteArray(63, 'a') + '\n';
+    QByteArray exact;
+    exact.reserve(ids::kLargeFileBytes + 1);
+    while (exact.size() < ids::kLargeFileBytes)
+        exact += line;
+    ASSERT_EQ(exact.size(), ids::kLargeFileBytes);
+    writeBytes(path("exact.zone"), exact);
+    writeBytes(path("over.zone"), exact + 'b');
+
+    auto atLimit = makeDoc(ids::IDR_ZONE);
+    prompter.questionAnswer = false;
+    EXPECT_TRUE(atLimit->OnOpenDocument(path("exact.zone")));
+    EXPECT_TRUE(prompter.questions.isEmpty());
+
+    auto declined = makeDoc(ids::IDR_ZONE);
+    EXPECT_FALSE(declined->OnOpenDocument(path("over.zone")));
+    ASSERT_EQ(prompter.questions.size(), 1);
+    EXPECT_EQ(prompter.questions.front(),
+        QStringLiteral("파일 크기가 20M를 넘어갑니다. 큰 파일은 작업이 불가능할 수 있습니다. 여시겠습니까?"));
+    EXPECT_TRUE(declined->openDeclined());
+    EXPECT_TRUE(prompter.messages.isEmpty());
+}
+
+TEST_F(DocTest, ReadOnlyCopyRefusesEverySaveAndWritesNothing)
+{
+    const QByteArray original = cp949("원본\n");
+    writeBytes(path("a.zone"), original);
+    auto doc = makeDoc(ids::IDR_GENERAL);
+    ASSERT_TRUE(doc->OnOpenDocument(path("a.zone")));
+    doc->MakeReadOnlyCopy();
+    EXPECT_EQ(doc->GetTitle(), QStringLiteral("a.zone - [읽기전용]"));
+    EXPECT_EQ(recorder.notices.back().text, QStringLiteral("a.zone - [읽기전용]"));
+
+    QTextCursor(doc->textDocument()).insertText(QStringLiteral("편집 "));
+    prompter.saveNames = {path("elsewhere.zone")};
+    EXPECT_FALSE(doc->DoFileSave());
+    EXPECT_FALSE(doc->DoSave(QString()));
+    EXPECT_FALSE(doc->OnSaveDocument(path("a.zone")));
+    EXPECT_EQ(prompter.messages, QStringList(3, QStringLiteral("읽기전용 파일은 저장할 수 없습니다")));
+    EXPECT_TRUE(prompter.saveProposals.isEmpty());
+    EXPECT_EQ(readBytes(path("a.zone")), original);
+    EXPECT_FALSE(QFile::exists(path("elsewhere.zone")));
+    EXPECT_TRUE(doc->IsModified());
+
+    // Closing asks nothing and drops the edits.
+    EXPECT_TRUE(doc->SaveModified());
+    EXPECT_TRUE(prompter.questions.isEmpty());
+    EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(DocTest, UndecodableFileOpensAsReadOnlyCopyNamingTheLine)
+{
+    const QByteArray bytes = cp949("첫째\n") + QByteArray("\xff\xfe broken\n");
+    writeBytes(path("broken.zone"), bytes);
+    auto doc = makeDoc(ids::IDR_ZONE);
+    ASSERT_TRUE(doc->OnOpenDocument(path("broken.zone")));
+    EXPECT_TRUE(doc->isReadOnly());
+    EXPECT_TRUE(doc->GetTitle().endsWith(CQuorelDoc::readOnlySuffix()));
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("2번째 줄")))
+        << prompter.messages.front().toStdString();
+    EXPECT_FALSE(doc->OnSaveDocument(path("broken.zone")));
+    EXPECT_EQ(readBytes(path("broken.zone")), bytes);
+}
+
+TEST_F(DocTest, UntitledSaveAsksForANameAndTitledSaveWritesInPlace)
+{
+    auto doc = makeDoc(ids::IDR_ZONE);
+    writeBytes(path("t.zone"), cp949("템플릿\n"));
+    machine->setValue(QStringLiteral("SampleZonePath"), path("t.zone"));
+    ASSERT_TRUE(doc->OnNewDocument());
+    QTextCursor(doc->textDocument()).insertText(QStringLiteral("; 추가\n"));
+
+    // Cancelled prompt: nothing written, still modified.
+    EXPECT_FALSE(doc->DoFileSave());
+    EXPECT_EQ(prompter.saveProposals, QStringList {QStringLiteral("네임 존파일1.zone")});
+    EXPECT_TRUE(doc->IsModified());
+
+    prompter.saveNames = {path("saved.zone")};
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_EQ(readBytes(path("saved.zone")), cp949("; 추가\n템플릿\n"));
+    EXPECT_EQ(doc->GetPathName(), path("saved.zone"));
+    EXPECT_EQ(doc->GetTitle(), QStringLiteral("saved.zone"));
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(recorder.notices.back().text, path("saved.zone"));
+
+    QTextCursor(doc->textDocument()).insertText(QStringLiteral("x"));
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_EQ(prompter.saveProposals.size(), 2); // the titled save asks nothing
+    EXPECT_EQ(readBytes(path("saved.zone")), cp949("x; 추가\n템플릿\n"));
+    // Only the saved file is in the folder: the temporary file was renamed.
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("saved*")}, QDir::Files),
+        QStringList {QStringLiteral("saved.zone")});
+}
+
+TEST_F(DocTest, UnencodableCharacterStopsTheSaveAndKeepsTheFile)
+{
+    const QByteArray original = cp949("가\n나\n");
+    writeBytes(path("k.zone"), original);
+    auto doc = makeDoc(ids::IDR_ZONE);
+    ASSERT_TRUE(doc->OnOpenDocument(path("k.zone")));
+    QTextCursor cursor(doc->textDocument()->findBlockByNumber(1));
+    cursor.insertText(QStringLiteral("\U0001F600"));
+    EXPECT_FALSE(doc->DoFileSave());
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("2번째 줄")));
+    EXPECT_EQ(readBytes(path("k.zone")), original);
+    EXPECT_TRUE(doc->IsModified());
+    // The list goes back to the document's own name.
+    EXPECT_EQ(recorder.notices.back().text, path("k.zone"));
+    EXPECT_EQ(
+        QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("k.zone")).size(), 1);
+}
+
+TEST_F(DocTest, Utf8FileIsSavedAsUtf8)
+{
+    const QByteArray bytes("\xed\x95\x9c\xea\xb8\x80.kr. IN A 192.0.2.1\r\n");
+    writeBytes(path("u.zone"), bytes);
+    auto doc = makeDoc(ids::IDR_ZONE);
+    ASSERT_TRUE(doc->OnOpenDocument(path("u.zone")));
+    EXPECT_EQ(doc->encoding(), TextEncoding::Utf8);
+    QTextCursor cursor(doc->textDocument());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QStringLiteral("€\n"));
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_EQ(readBytes(path("u.zone")), bytes + QByteArray("\xe2\x82\xac\r\n"));
+}
+
+TEST_F(DocTest, ClosingPostsTheRemoval)
+{
+    auto doc = makeDoc(ids::IDR_GENERAL);
+    ASSERT_TRUE(doc->OnNewDocument());
+    doc->OnCloseDocument();
+    const std::size_t before = recorder.notices.size();
+    QCoreApplication::sendPostedEvents(&recorder);
+    ASSERT_EQ(recorder.notices.size(), before + 1);
+    EXPECT_TRUE(recorder.notices.back().closed);
+    EXPECT_EQ(recorder.notices.back().key, reinterpret_cast<quintptr>(&frameStandIn));
+}
