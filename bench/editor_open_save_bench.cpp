@@ -28,9 +28,10 @@ QByteArray makeZone()
     QByteArray bytes;
     bytes.reserve(kTargetBytes + 256);
     auto append = [&bytes](const QString &s) {
-        const auto encoded = namecodec::encodeText(
-            std::u16string_view(reinterpret_cast<const char16_t *>(s.constData()), static_cast<std::size_t>(s.size())),
-            namecodec::Encoding::Cp949);
+        const auto encoded
+            = namecodec::encodeText(std::u16string_view(reinterpret_cast<const char16_t *>(s.constData()),
+                                        static_cast<std::size_t>(s.size())),
+                namecodec::Encoding::Cp949);
         bytes += QByteArray::fromStdString(*encoded);
     };
     append(text);
