@@ -170,6 +170,69 @@ std::string punycode(const std::u16string &label)
     return out;
 }
 
+// RFC 3492 decoding (without the ACE prefix); nullopt for anything malformed.
+std::optional<std::u16string> depunycode(std::string_view in)
+{
+    constexpr std::uint32_t base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
+    std::u16string out;
+    const std::size_t delimiter = in.rfind('-');
+    std::size_t pos = 0;
+    if (delimiter != std::string_view::npos) {
+        for (std::size_t k = 0; k < delimiter; ++k) {
+            if (static_cast<unsigned char>(in[k]) >= 0x80)
+                return std::nullopt;
+            out.push_back(static_cast<char16_t>(in[k]));
+        }
+        pos = delimiter + 1;
+    }
+    std::uint32_t n = 0x80, i = 0, bias = 72;
+    while (pos < in.size()) {
+        const std::uint32_t oldi = i;
+        std::uint32_t w = 1;
+        for (std::uint32_t k = base;; k += base) {
+            if (pos >= in.size())
+                return std::nullopt;
+            const char c = in[pos++];
+            std::uint32_t d;
+            if (c >= 'a' && c <= 'z')
+                d = static_cast<std::uint32_t>(c - 'a');
+            else if (c >= 'A' && c <= 'Z')
+                d = static_cast<std::uint32_t>(c - 'A');
+            else if (c >= '0' && c <= '9')
+                d = static_cast<std::uint32_t>(c - '0') + 26;
+            else
+                return std::nullopt;
+            if (d > (0x7FFFFFFFu - i) / w)
+                return std::nullopt;
+            i += d * w;
+            const std::uint32_t t = k <= bias ? tmin : k >= bias + tmax ? tmax : k - bias;
+            if (d < t)
+                break;
+            if (w > 0x7FFFFFFFu / (base - t))
+                return std::nullopt;
+            w *= base - t;
+        }
+        const auto points = static_cast<std::uint32_t>(out.size() + 1);
+        std::uint32_t delta = oldi == 0 ? (i - oldi) / damp : (i - oldi) / 2;
+        delta += delta / points;
+        std::uint32_t k = 0;
+        while (delta > ((base - tmin) * tmax) / 2) {
+            delta /= base - tmin;
+            k += base;
+        }
+        bias = k + (base - tmin + 1) * delta / (delta + skew);
+        if (i / points > 0xFFFFu - n)
+            return std::nullopt;
+        n += i / points;
+        i %= points;
+        if (n >= 0xD800 && n <= 0xDFFF)
+            return std::nullopt;
+        out.insert(out.begin() + i, static_cast<char16_t>(n));
+        ++i;
+    }
+    return out;
+}
+
 // Precomposed syllables with lower-case ASCII letters, digits and inner
 // hyphens are already in the form UTS #46 would give them and pass every
 // IDNA2008 rule, so such a label (nearly every Hangul label) goes straight
@@ -180,12 +243,14 @@ bool isPlainHangulLabel(const std::u16string &label)
     if (n == 0 || label[0] == u'-' || label[n - 1] == u'-'
         || (n >= 4 && label[2] == u'-' && label[3] == u'-'))
         return false;
+    bool syllable = false; // an ACE label of plain ASCII is not a valid one
     for (const char16_t c : label) {
-        if (!((c >= 0xAC00 && c <= 0xD7A3) || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')
-                || c == u'-'))
+        if (c >= 0xAC00 && c <= 0xD7A3)
+            syllable = true;
+        else if (!((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-'))
             return false;
     }
-    return true;
+    return syllable;
 }
 
 // The first code point of the label that IDNA refuses on its own, for the
@@ -247,9 +312,8 @@ bool LabelConverter::needsUnicode(std::string_view name)
 
 Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encoding enc)
 {
-    std::string key(label);
-    key.push_back(enc == Encoding::Utf8 ? 'u' : 'c');
-    if (auto it = m_asciiCache.find(key); it != m_asciiCache.end())
+    Cache &cache = m_asciiCache[enc == Encoding::Utf8 ? 1 : 0];
+    if (auto it = cache.find(label); it != cache.end())
         return it->second;
 
     auto wide = decodeText(label, enc);
@@ -273,10 +337,7 @@ Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encodin
         std::string ascii = "xn--" + punycode(*wide);
         if (ascii.size() > kMaxLabelOctets)
             return tooLong(ascii.size());
-        if (m_asciiCache.size() >= kMaxCacheEntries)
-            m_asciiCache.clear();
-        m_asciiCache.emplace(std::move(key), ascii);
-        return ascii;
+        return ascii; // cheaper to compute again than to cache
     }
     if (auto trap = hangulTrap(*wide, label, enc))
         return Unexpected(*trap);
@@ -330,17 +391,16 @@ Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encodin
         ascii.push_back(static_cast<char>(out[i]));
     if (ascii.size() > kMaxLabelOctets)
         return tooLong(ascii.size());
-    if (m_asciiCache.size() >= kMaxCacheEntries)
-        m_asciiCache.clear();
-    m_asciiCache.emplace(std::move(key), ascii);
+    if (cache.size() >= kMaxCacheEntries)
+        cache.clear();
+    cache.emplace(std::string(label), ascii);
     return ascii;
 }
 
 Result<std::string> LabelConverter::labelToUnicode(std::string_view label, Encoding enc)
 {
-    std::string key(label);
-    key.push_back(enc == Encoding::Utf8 ? 'u' : 'c');
-    if (auto it = m_unicodeCache.find(key); it != m_unicodeCache.end())
+    Cache &cache = m_unicodeCache[enc == Encoding::Utf8 ? 1 : 0];
+    if (auto it = cache.find(label); it != cache.end())
         return it->second;
     if (!m_idna)
         return Unexpected(makeError(ErrorKind::Unsupported, "IDNA 변환기를 열 수 없습니다."));
@@ -355,6 +415,19 @@ Result<std::string> LabelConverter::labelToUnicode(std::string_view label, Encod
             quoted(label, Encoding::Utf8) + " 레이블이 " + std::to_string(label.size())
                 + "바이트입니다. 한 레이블은 63바이트를 넘을 수 없습니다.",
             std::string(label)));
+    // The common case, a label of Hangul syllables, is checked by encoding
+    // it again: only the one canonical spelling of a plain label passes, and
+    // everything else goes through ICU's full validation.
+    if (auto decoded = depunycode(label.substr(4)); decoded && isPlainHangulLabel(*decoded)) {
+        std::string canonical = "xn--" + punycode(*decoded);
+        bool same = canonical.size() == label.size();
+        for (std::size_t k = 0; same && k < label.size(); ++k)
+            same = (label[k] | 0x20) == canonical[k] || label[k] == canonical[k];
+        if (same) {
+            if (auto encoded = encodeText(*decoded, enc))
+                return *encoded;
+        }
+    }
     std::u16string wide(label.begin(), label.end());
     UChar out[256];
     UIDNAInfo info = UIDNA_INFO_INITIALIZER;
@@ -385,9 +458,9 @@ Result<std::string> LabelConverter::labelToUnicode(std::string_view label, Encod
         e.message = quoted(label, Encoding::Utf8) + " 레이블을 풀면 " + e.message;
         return Unexpected(e);
     }
-    if (m_unicodeCache.size() >= kMaxCacheEntries)
-        m_unicodeCache.clear();
-    m_unicodeCache.emplace(std::move(key), *encoded);
+    if (cache.size() >= kMaxCacheEntries)
+        cache.clear();
+    cache.emplace(std::string(label), *encoded);
     return *encoded;
 }
 

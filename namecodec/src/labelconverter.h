@@ -2,6 +2,7 @@
 
 #include "internal.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,9 +35,16 @@ private:
     Result<std::string> labelToAscii(std::string_view label, Encoding enc);
     Result<std::string> labelToUnicode(std::string_view label, Encoding enc);
 
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view> {}(s); }
+    };
+    using Cache = std::unordered_map<std::string, std::string, Hash, std::equal_to<>>;
+
     UIDNA *m_idna = nullptr;
-    std::unordered_map<std::string, std::string> m_asciiCache;
-    std::unordered_map<std::string, std::string> m_unicodeCache;
+    // One cache per text encoding, looked up without copying the label.
+    Cache m_asciiCache[2];
+    Cache m_unicodeCache[2];
 };
 
 // True when the label starts with the ACE prefix, in any letter case.

@@ -3,8 +3,11 @@
 #include <unicode/ucnv.h>
 #include <unicode/ustring.h>
 
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace namecodec {
 namespace detail {
@@ -31,6 +34,74 @@ UConverter *cp949Converter()
         return std::unique_ptr<UConverter, ConverterCloser>(c);
     }();
     return converter.get();
+}
+
+// Code page 949 as a table, read once from ICU's converter: decoding a
+// 20 MB file a line or a label at a time through the converter's call
+// overhead costs more than the conversion itself.
+struct Cp949Table {
+    bool ok = false;
+    std::array<bool, 128> isLead {}; // bytes 0x80..0xFF
+    std::array<char16_t, 128> single {}; // 0: not a character on its own
+    std::vector<char16_t> pairs; // (lead - 0x81) * 256 + trail; 0: invalid
+    std::vector<std::uint16_t> encode; // by UTF-16 unit: 0 none, < 0x100 one byte, else two
+};
+
+const Cp949Table &cp949Table()
+{
+    static const Cp949Table table = [] {
+        Cp949Table t;
+        UErrorCode status = U_ZERO_ERROR;
+        UConverter *c = ucnv_open("windows-949", &status);
+        if (U_FAILURE(status))
+            return t;
+        ucnv_setToUCallBack(c, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        auto decode = [&](const char *src, int32_t length) -> char16_t {
+            UChar out[4];
+            UErrorCode s = U_ZERO_ERROR;
+            ucnv_resetToUnicode(c);
+            const int32_t n = ucnv_toUChars(c, out, 4, src, length, &s);
+            return U_SUCCESS(s) && n == 1 && out[0] != 0 ? out[0] : 0;
+        };
+        t.pairs.assign(126 * 256, 0);
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            for (int trail = 0; trail <= 0xFF; ++trail) {
+                const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                const char16_t u = decode(bytes, 2);
+                t.pairs[static_cast<std::size_t>(lead - 0x81) * 256 + static_cast<std::size_t>(trail)] = u;
+                if (u != 0)
+                    t.isLead[static_cast<std::size_t>(lead - 0x80)] = true;
+            }
+        }
+        for (int b = 0x80; b <= 0xFF; ++b) {
+            const char byte = static_cast<char>(b);
+            t.single[static_cast<std::size_t>(b - 0x80)] = decode(&byte, 1);
+        }
+        // The reverse direction asks ICU for each character, so that of two
+        // byte sequences for one character the one ICU writes is chosen.
+        ucnv_setFromUCallBack(c, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        t.encode.assign(0x10000, 0);
+        for (std::uint32_t u = 0x80; u <= 0xFFFF; ++u) {
+            if (u >= 0xD800 && u <= 0xDFFF)
+                continue;
+            const UChar unit = static_cast<UChar>(u);
+            char bytes[8];
+            UErrorCode s = U_ZERO_ERROR;
+            ucnv_resetFromUnicode(c);
+            const int32_t n = ucnv_fromUChars(c, bytes, sizeof bytes, &unit, 1, &s);
+            if (U_FAILURE(s))
+                continue;
+            if (n == 1)
+                t.encode[u] = static_cast<unsigned char>(bytes[0]);
+            else if (n == 2)
+                t.encode[u] = static_cast<std::uint16_t>(
+                    (static_cast<unsigned char>(bytes[0]) << 8) | static_cast<unsigned char>(bytes[1]));
+        }
+        ucnv_close(c);
+        t.ok = true;
+        return t;
+    }();
+    return table;
 }
 
 std::string hexByte(unsigned char b)
@@ -193,35 +264,41 @@ Result<std::u16string> decodeText(std::string_view bytes, Encoding from)
         }
         return fromUtf8(bytes);
     }
-    UConverter *c = cp949Converter();
-    if (!c)
+    const Cp949Table &table = cp949Table();
+    if (!table.ok)
         return Unexpected(makeError(ErrorKind::Unsupported, "EUC-KR 변환기를 열 수 없습니다."));
-    ucnv_resetToUnicode(c);
     // Every code page 949 character is one UTF-16 unit, so the output never
     // outgrows the input.
     std::u16string out(bytes.size(), u'\0');
-    const char *src = bytes.data();
-    const char *srcEnd = src + bytes.size();
-    UChar *dst = out.data();
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_toUnicode(c, &dst, dst + out.size(), &src, srcEnd, nullptr, true, &status);
-    if (U_FAILURE(status)) {
-        char invalid[8];
-        int8_t invalidLength = sizeof invalid;
-        UErrorCode ignore = U_ZERO_ERROR;
-        ucnv_getInvalidChars(c, invalid, &invalidLength, &ignore);
-        if (U_FAILURE(ignore))
-            invalidLength = 0;
-        const std::size_t offset
-            = static_cast<std::size_t>(src - bytes.data()) - static_cast<std::size_t>(invalidLength);
-        ucnv_resetToUnicode(c);
-        Error e = makeError(ErrorKind::Decode,
-            "EUC-KR(코드 페이지 949)로 읽을 수 없는 바이트가 있습니다 ("
-                + hexByte(static_cast<unsigned char>(bytes[offset])) + ").");
-        locate(bytes, offset, Encoding::Cp949, e.line, e.column);
-        return Unexpected(e);
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0, o = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            out[o++] = b;
+            ++i;
+            continue;
+        }
+        char16_t c = 0;
+        std::size_t length = 1;
+        if (table.isLead[b - 0x80]) {
+            if (i + 1 < n)
+                c = table.pairs[static_cast<std::size_t>(b - 0x81) * 256 + p[i + 1]];
+            length = 2;
+        } else {
+            c = table.single[b - 0x80];
+        }
+        if (c == 0) {
+            Error e = makeError(ErrorKind::Decode,
+                "EUC-KR(코드 페이지 949)로 읽을 수 없는 바이트가 있습니다 (" + hexByte(b) + ").");
+            locate(bytes, i, Encoding::Cp949, e.line, e.column);
+            return Unexpected(e);
+        }
+        out[o++] = c;
+        i += length;
     }
-    out.resize(static_cast<std::size_t>(dst - out.data()));
+    out.resize(o);
     return out;
 }
 
@@ -263,29 +340,25 @@ Result<std::string> encodeText(std::u16string_view text, Encoding to)
         }
         return toUtf8(text);
     }
-    UConverter *c = cp949Converter();
-    if (!c)
+    const Cp949Table &table = cp949Table();
+    if (!table.ok)
         return Unexpected(makeError(ErrorKind::Unsupported, "EUC-KR 변환기를 열 수 없습니다."));
-    ucnv_resetFromUnicode(c);
     std::string out(text.size() * 2, '\0');
-    const UChar *src = text.data();
-    const UChar *srcEnd = src + text.size();
-    char *dst = out.data();
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_fromUnicode(c, &dst, dst + out.size(), &src, srcEnd, nullptr, true, &status);
-    if (U_FAILURE(status)) {
-        UChar invalid[4];
-        int8_t invalidLength = 4;
-        UErrorCode ignore = U_ZERO_ERROR;
-        ucnv_getInvalidUChars(c, invalid, &invalidLength, &ignore);
-        if (U_FAILURE(ignore))
-            invalidLength = 0;
-        const std::size_t offset
-            = static_cast<std::size_t>(src - text.data()) - static_cast<std::size_t>(invalidLength);
-        ucnv_resetFromUnicode(c);
-        return failAt(offset < text.size() ? offset : text.size() - 1, "EUC-KR");
+    std::size_t o = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i];
+        if (u < 0x80) {
+            out[o++] = static_cast<char>(u);
+            continue;
+        }
+        const std::uint16_t code = table.encode[u];
+        if (code == 0)
+            return failAt(i, "EUC-KR");
+        if (code > 0xFF)
+            out[o++] = static_cast<char>(code >> 8);
+        out[o++] = static_cast<char>(code & 0xFF);
     }
-    out.resize(static_cast<std::size_t>(dst - out.data()));
+    out.resize(o);
     return out;
 }
 

@@ -50,6 +50,13 @@ TEST(ZoneFiles, NamesAreConvertedOnlyInNameFields)
         {"a MINFO 메일.한국. 서버.한국.", "a MINFO xn--h32bq4v.xn--3e0b707e. xn--hk3b17f.xn--3e0b707e."},
         {"a HTTPS 1 서버.한국. alpn=h2", "a HTTPS 1 xn--hk3b17f.xn--3e0b707e. alpn=h2"},
         {"a NSEC 서버.한국. A RRSIG", "a NSEC xn--hk3b17f.xn--3e0b707e. A RRSIG"},
+        {"a RT 10 서버.한국.", "a RT 10 xn--hk3b17f.xn--3e0b707e."},
+        {"a MB 서버.한국.", "a MB xn--hk3b17f.xn--3e0b707e."},
+        {"a MG 메일.한국.", "a MG xn--h32bq4v.xn--3e0b707e."},
+        {"a MR 메일.한국.", "a MR xn--h32bq4v.xn--3e0b707e."},
+        {"a SVCB 0 서버.한국.", "a SVCB 0 xn--hk3b17f.xn--3e0b707e."},
+        {"a 3600 IN RRSIG A 8 2 3600 20300101000000 20200101000000 1 서버.한국. AbCd",
+            "a 3600 IN RRSIG A 8 2 3600 20300101000000 20200101000000 1 xn--hk3b17f.xn--3e0b707e. AbCd"},
         // Data that is not a name stays, Hangul or not.
         {"설명 TXT \"한글.예제 그대로\" 또.한국", "xn--v42b34j TXT \"한글.예제 그대로\" 또.한국"},
         {"a HINFO \"한글 PC\" 리눅스", "a HINFO \"한글 PC\" 리눅스"},

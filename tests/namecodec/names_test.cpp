@@ -1,6 +1,9 @@
 #include "testutil.h"
 
+#include <unicode/ucnv.h>
 #include <unicode/uidna.h>
+
+#include <optional>
 
 using namespace namecodec;
 using namespace testutil;
@@ -195,7 +198,8 @@ TEST(Names, HangulLabelsMatchIcuUts46Exactly)
     // The common Hangul labels take a short road to Punycode; ICU's full
     // UTS #46 processing is the reference it must agree with.
     UErrorCode status = U_ZERO_ERROR;
-    UIDNA *idna = uidna_openUTS46(UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_USE_STD3_RULES, &status);
+    UIDNA *idna = uidna_openUTS46(
+        UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_NONTRANSITIONAL_TO_UNICODE | UIDNA_USE_STD3_RULES, &status);
     ASSERT_TRUE(U_SUCCESS(status));
     std::mt19937 rng(42);
     const std::u16string ascii = u"abcz09-";
@@ -220,9 +224,92 @@ TEST(Names, HangulLabelsMatchIcuUts46Exactly)
         auto ours = toAscii(utf8, Encoding::Utf8);
         const bool icuAccepts = U_SUCCESS(status) && info.errors == 0;
         ASSERT_EQ(ours.has_value(), icuAccepts) << utf8;
-        if (icuAccepts) {
-            ASSERT_EQ(*ours, std::string(out, out + n)) << utf8;
+        if (!icuAccepts)
+            continue;
+        const std::string ace(out, out + n);
+        ASSERT_EQ(*ours, ace) << utf8;
+
+        // And back: ours decodes exactly what ICU decodes, and a damaged
+        // label is never accepted where ICU refuses it.
+        ASSERT_EQ(toUnicode(ace, Encoding::Utf8).value_or("?"), utf8);
+        std::string damaged = ace;
+        damaged[std::uniform_int_distribution<std::size_t>(4, damaged.size() - 1)(rng)]
+            = "az09-"[std::uniform_int_distribution<int>(0, 4)(rng)];
+        const std::u16string damagedWide(damaged.begin(), damaged.end());
+        char16_t decoded[128];
+        UIDNAInfo backInfo = UIDNA_INFO_INITIALIZER;
+        status = U_ZERO_ERROR;
+        const int32_t m = uidna_labelToUnicode(idna, damagedWide.data(),
+            static_cast<int32_t>(damagedWide.size()), decoded, 128, &backInfo, &status);
+        auto oursBack = toUnicode(damaged, Encoding::Utf8);
+        if (oursBack) {
+            ASSERT_TRUE(U_SUCCESS(status) && backInfo.errors == 0) << damaged;
+            ASSERT_EQ(*oursBack, encodeText(std::u16string(decoded, decoded + m), Encoding::Utf8).value())
+                << damaged;
         }
     }
     uidna_close(idna);
+}
+
+TEST(TextCodec, Cp949DecoderAgreesWithIcuOnEveryByteAndPair)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter *icu = ucnv_open("windows-949", &status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    ucnv_setToUCallBack(icu, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    auto reference = [&](const std::string &bytes) -> std::optional<std::u16string> {
+        std::u16string out(bytes.size() + 4, u'\0');
+        UErrorCode s = U_ZERO_ERROR;
+        ucnv_resetToUnicode(icu);
+        const int32_t n = ucnv_toUChars(icu, out.data(), static_cast<int32_t>(out.size()), bytes.data(),
+            static_cast<int32_t>(bytes.size()), &s);
+        if (U_FAILURE(s))
+            return std::nullopt;
+        out.resize(static_cast<std::size_t>(n));
+        return out;
+    };
+    int mismatches = 0;
+    for (int a = 0; a < 256 && mismatches < 5; ++a) {
+        for (int b = -1; b < 256 && mismatches < 5; ++b) {
+            std::string bytes(1, static_cast<char>(a));
+            if (b >= 0)
+                bytes.push_back(static_cast<char>(b));
+            const auto expected = reference(bytes);
+            const auto ours = decodeText(bytes, Encoding::Cp949);
+            if (expected.has_value() != ours.has_value() || (expected && *expected != *ours)) {
+                ++mismatches;
+                ADD_FAILURE() << "bytes " << std::hex << a << " " << b;
+            }
+        }
+    }
+    ucnv_close(icu);
+}
+
+TEST(TextCodec, Cp949EncoderAgreesWithIcuAndNeverDropsACharacter)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    UConverter *icu = ucnv_open("windows-949", &status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    ucnv_setFromUCallBack(icu, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    int mismatches = 0;
+    for (std::uint32_t u = 1; u <= 0xFFFF && mismatches < 5; ++u) {
+        if (u >= 0xD800 && u <= 0xDFFF)
+            continue;
+        const char16_t unit = static_cast<char16_t>(u);
+        char bytes[8];
+        UErrorCode s = U_ZERO_ERROR;
+        ucnv_resetFromUnicode(icu);
+        const int32_t n = ucnv_fromUChars(icu, bytes, sizeof bytes, &unit, 1, &s);
+        const auto ours = encodeText(std::u16string_view(&unit, 1), Encoding::Cp949);
+        // ICU drops invisible characters it cannot map (U+034F, the Hangul
+        // fillers U+115F/U+1160 ...) without a word; a document must never
+        // lose a character on saving, so those are refused instead.
+        const bool mapped = U_SUCCESS(s) && n > 0;
+        const bool same = mapped ? (ours && *ours == std::string(bytes, static_cast<std::size_t>(n))) : !ours;
+        if (!same) {
+            ++mismatches;
+            ADD_FAILURE() << "U+" << std::hex << u;
+        }
+    }
+    ucnv_close(icu);
 }
