@@ -10,6 +10,7 @@
 #include "platform/settings.h"
 
 #include <QDir>
+#include <QPointer>
 #include <QTextDocument>
 
 namespace {
@@ -92,6 +93,7 @@ bool ConvertDocument(
                 .arg(encoded.errorLine)
                 .arg(encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("EUC-KR")));
 
+    const QPointer<CQuorelDoc> alive(&doc);
     const int keepComment = context.commentOption ? context.commentOption() : 1;
     const QString tempDirectory = context.settings ? context.settings->tempDirectory() : QDir::tempPath();
     const Outcome outcome = runOffGuiThread(window, QStringLiteral("변환하고 있습니다..."),
@@ -103,6 +105,8 @@ bool ConvertDocument(
             return result;
         });
 
+    if (!alive) // cannot happen while closing is held back; never touch a freed document
+        return false;
     if (!outcome.conversion.ok)
         return fail(outcome.conversion.errorLine, outcome.conversion.error);
     if (!outcome.decodedOk)

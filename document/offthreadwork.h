@@ -1,17 +1,43 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QThread>
+#include <QWidget>
 
 #include <memory>
 #include <utility>
 
+// Holds back requests to close a window while work on a document runs: the
+// window manager's close is no user input to the event loop, and closing
+// would pull the document from under the work.
+class CloseRequestBlocker : public QObject {
+public:
+    CloseRequestBlocker() { QCoreApplication::instance()->installEventFilter(this); }
+    ~CloseRequestBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Close || !watched->isWidgetType())
+            return false;
+        // Top-level windows and the editor windows inside the main window.
+        const auto *widget = static_cast<QWidget *>(watched);
+        if (widget->isWindow() || widget->windowType() == Qt::SubWindow) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    }
+};
+
 // Runs `work` on a worker thread and returns its result. The window keeps
-// painting meanwhile, user input is held back (nothing may change the text
-// under the work), and a busy dialog appears when the work takes longer than
-// a moment. The library's conversion cannot be interrupted, so there is
-// nothing to cancel.
+// painting meanwhile, user input and close requests are held back (nothing
+// may change the text under the work), and a busy dialog appears when the
+// work takes longer than a moment. The library's conversion cannot be
+// interrupted, so there is nothing to cancel.
 template <typename Work> auto runOffGuiThread(QWidget *parent, const QString &label, Work work)
 {
     using Result = decltype(work());
@@ -26,6 +52,7 @@ template <typename Work> auto runOffGuiThread(QWidget *parent, const QString &la
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(500);
 
+    CloseRequestBlocker blocker;
     thread->start();
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     thread->wait();

@@ -212,6 +212,28 @@ TEST_F(ConversionAppTest, AFailureSelectsTheLineAndChangesNothing)
     }
 }
 
+TEST_F(ConversionAppTest, ClosingTheWindowWaitsForTheConversion)
+{
+    QByteArray zone = cp949("$ORIGIN 한국.kr.\n");
+    for (int i = 0; i < 20000; ++i)
+        zone += cp949("가나다\tIN\tCNAME\t라마.한국.kr.\n");
+    const QString path = file(QStringLiteral("long.zone"), zone);
+    CQuorelDoc *doc = open(path);
+    ASSERT_NE(doc, nullptr);
+    auto *window = qobject_cast<CChildFrame *>(doc->frame());
+
+    // Both close requests arrive while the library works on its thread.
+    QTimer::singleShot(0, [this, window] {
+        window->close();
+        frame()->close();
+    });
+    trigger(ids::ID_CONVERT_TO_PUNY);
+    EXPECT_TRUE(frame()->isVisible());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(textOf(doc).contains(QStringLiteral("xn--")));
+    EXPECT_TRUE(prompter.questions.isEmpty());
+}
+
 TEST_F(ConversionAppTest, AReadOnlyCopyIsRefused)
 {
     const QString path = file(QStringLiteral("a.zone"), cp949(kZone));
