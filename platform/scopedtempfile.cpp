@@ -1,19 +1,10 @@
 #include "scopedtempfile.h"
 
-#include <QDateTime>
+#include "platform/tempfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
-
-#include <limits>
-
-QString temporaryFileName(const QString &directory)
-{
-    const qint64 seconds = QDateTime::currentSecsSinceEpoch();
-    const quint32 random = QRandomGenerator::global()->bounded(std::numeric_limits<qint32>::max());
-    return QDir(directory).filePath(QStringLiteral("conv_%1%2.tmp").arg(seconds).arg(random));
-}
 
 ScopedTempFile::~ScopedTempFile()
 {
@@ -23,7 +14,7 @@ ScopedTempFile::~ScopedTempFile()
 bool ScopedTempFile::create(const QString &directory, QString *error)
 {
     return create(
-        directory, [&directory] { return temporaryFileName(directory); }, error);
+        directory, [&directory] { return makeTempFileName(directory); }, error);
 }
 
 bool ScopedTempFile::create(

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-// A file "conv_<time><rand>.tmp" in the temporary directory, created
+// A file named by makeTempFileName() in the temporary directory, created
 // exclusively (an existing name is never opened: another name is tried) and
 // deleted when the object goes, so a command leaves none behind whichever
 // way it ends.
@@ -27,6 +27,3 @@ public:
 private:
     QString m_path;
 };
-
-// "conv_<seconds since 1970><random>.tmp" inside `directory`.
-QString temporaryFileName(const QString &directory);

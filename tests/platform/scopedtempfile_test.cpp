@@ -1,4 +1,5 @@
 #include "platform/scopedtempfile.h"
+#include "platform/tempfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,7 +76,7 @@ TEST(ScopedTempFile, AMissingDirectoryFailsWithAMessageNamingIt)
         missing,
         [&] {
             ++tries;
-            return temporaryFileName(missing);
+            return makeTempFileName(missing);
         },
         &error));
     EXPECT_TRUE(file.path().isEmpty());
