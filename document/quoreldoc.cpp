@@ -108,11 +108,11 @@ bool CQuorelDoc::loadTemplateText()
         return false;
     }
     const DecodedText decoded = decodeFileBytes(bytes);
-    if (decoded.badLine != 0) {
+    if (decoded.badLine != 0 || decoded.unheldLine != 0) {
         m_context.prompter->information(
             QStringLiteral("%1 서식 파일의 %2번째 줄을 EUC-KR이나 UTF-8로 읽을 수 없습니다.\n%3")
                 .arg(m_template.newName)
-                .arg(decoded.badLine)
+                .arg(decoded.badLine != 0 ? decoded.badLine : decoded.unheldLine)
                 .arg(path),
             m_context.appName);
         return false;
@@ -124,6 +124,9 @@ bool CQuorelDoc::loadTemplateText()
 
 bool CQuorelDoc::OnOpenDocument(const QString &path)
 {
+    // Folders and devices (a FIFO, /dev/zero) are not text files to load.
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -161,6 +164,14 @@ bool CQuorelDoc::OnOpenDocument(const QString &path)
                 .arg(decoded.badLine)
                 .arg(path),
             m_context.appName);
+    } else if (decoded.unheldLine != 0) {
+        MakeReadOnlyCopy();
+        m_context.prompter->information(
+            QStringLiteral("%1번째 줄에 편집기가 그대로 담을 수 없는 문자(U+2029 문단 구분자 등)가 있습니다. "
+                           "파일을 바꾸지 않도록 읽기전용으로 엽니다.\n%2")
+                .arg(decoded.unheldLine)
+                .arg(path),
+            m_context.appName);
     }
     return true;
 }
@@ -174,7 +185,7 @@ bool CQuorelDoc::LoadTextFromFile(const QString &path)
     if (file.error() != QFileDevice::NoError)
         return false;
     const DecodedText decoded = decodeFileBytes(bytes);
-    if (decoded.badLine != 0)
+    if (decoded.badLine != 0 || decoded.unheldLine != 0)
         return false;
     applyDecoded(decoded);
     return true;

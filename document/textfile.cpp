@@ -98,6 +98,16 @@ DecodedText decodeFileBytes(const QByteArray &bytes)
             text = decodeCp949WithBadLines(bytes, result.badLine);
     }
 
+    for (qsizetype i = 0, line = 1; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == u'\n') {
+            ++line;
+        } else if (c == 0x2029 || c == 0xFDD0 || c == 0xFDD1) {
+            result.unheldLine = static_cast<int>(line);
+            break;
+        }
+    }
+
     // '\r' and '\n' are single bytes in both encodings and map one to one, so
     // the breaks can be read from the decoded text.
     qsizetype crlf = 0, lf = 0, cr = 0;

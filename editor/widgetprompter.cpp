@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 void WidgetPrompter::information(const QString &text, const QString &title)
@@ -34,8 +35,19 @@ Prompter::Answer WidgetPrompter::questionYesNoCancel(const QString &text, const 
 
 QString WidgetPrompter::saveFileName(const QString &proposal, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(m_pParent, QStringLiteral("다른 이름으로 저장"), proposal,
+    QFileDialog dialog(m_pParent, QStringLiteral("다른 이름으로 저장"), QString(),
         filter + QStringLiteral(";;모든 파일  (*)"));
+    dialog.setObjectName(QStringLiteral("saveAsDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(proposal);
+    // A name typed without an extension takes the kind's own ("a" -> "a.zone").
+    const QRegularExpressionMatch ext
+        = QRegularExpression(QStringLiteral("\\(\\*\\.(\\w+)\\)")).match(filter);
+    if (ext.hasMatch())
+        dialog.setDefaultSuffix(ext.captured(1));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 QString WidgetPrompter::openFileName(const QString &filter)

@@ -1,7 +1,9 @@
 // The editor view inside the real main window: the select-all guard, the
 // context menu, the view's set-up, and the About dialog's link.
 #include <QClipboard>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
 #include <QScrollBar>
@@ -14,6 +16,7 @@
 #include "app/ids.h"
 #include "app/linkstatic.h"
 #include "apptestfixture.h"
+#include "editor/widgetprompter.h"
 
 namespace {
 QList<QPair<int, QString>> menuItems(QMenu *menu)
@@ -226,4 +229,22 @@ TEST_F(AppTest, ClosingTheMainWindowAsksAboutEachModifiedDocument)
 
     prompter.yesNoCancelAnswers = {Prompter::Answer::No};
     EXPECT_TRUE(frame()->close());
+}
+
+TEST(WidgetPrompterTest, SaveDialogAddsTheKindsExtension)
+{
+    QTemporaryDir dir;
+    WidgetPrompter prompter;
+    QString typed = dir.filePath(QStringLiteral("새존"));
+    QTimer::singleShot(50, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(edit, nullptr);
+        edit->setText(typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    const QString chosen = prompter.saveFileName(
+        dir.filePath(QStringLiteral("네임 존파일1.zone")), QStringLiteral("도메인 존파일  (*.zone)"));
+    EXPECT_EQ(chosen, typed + QStringLiteral(".zone"));
 }

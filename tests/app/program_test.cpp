@@ -36,7 +36,7 @@ TEST(Program, SecondQuorelHandsItsFileToTheRunningOne)
     ASSERT_TRUE(first.waitForStarted());
     // The first one listens once its splash second is over.
     const QString channel = dir.filePath(QStringLiteral("channel"));
-    for (int i = 0; i < 100 && !QFile::exists(channel); ++i)
+    for (int i = 0; i < 300 && !QFile::exists(channel); ++i)
         QThread::msleep(50);
     ASSERT_TRUE(QFile::exists(channel));
 
@@ -49,7 +49,7 @@ TEST(Program, SecondQuorelHandsItsFileToTheRunningOne)
     // The running one opened it: the file heads its recent-file list.
     const QString conf = dir.filePath(QStringLiteral("config/VANTO/Quorel.conf"));
     QString recent;
-    for (int i = 0; i < 100 && recent.isEmpty(); ++i) {
+    for (int i = 0; i < 300 && recent.isEmpty(); ++i) {
         QThread::msleep(50);
         recent = QSettings(conf, QSettings::IniFormat)
                      .value(QStringLiteral("Recent File List/File1"))

@@ -165,6 +165,18 @@ TEST_F(DocTest, LargeFileQuestionStartsAboveTwentyMebibytes)
     EXPECT_TRUE(prompter.messages.isEmpty());
 }
 
+TEST_F(DocTest, FoldersDevicesAndMissingFilesDoNotOpen)
+{
+    for (const QString &p : {dir.path(), QStringLiteral("/dev/zero"), path("missing.zone")}) {
+        SCOPED_TRACE(p.toStdString());
+        auto doc = makeDoc(ids::IDR_ZONE);
+        EXPECT_FALSE(doc->OnOpenDocument(p));
+        EXPECT_FALSE(doc->openDeclined());
+    }
+    EXPECT_TRUE(prompter.messages.isEmpty());
+    EXPECT_TRUE(recorder.notices.empty());
+}
+
 TEST_F(DocTest, ReadOnlyCopyRefusesEverySaveAndWritesNothing)
 {
     const QByteArray original = cp949("원본\n");
@@ -205,6 +217,20 @@ TEST_F(DocTest, UndecodableFileOpensAsReadOnlyCopyNamingTheLine)
         << prompter.messages.front().toStdString();
     EXPECT_FALSE(doc->OnSaveDocument(path("broken.zone")));
     EXPECT_EQ(readBytes(path("broken.zone")), bytes);
+}
+
+TEST_F(DocTest, CharactersTheEditorWouldTurnIntoBreaksOpenReadOnly)
+{
+    // U+2029 (a paragraph separator) on line 2 of a UTF-8 file.
+    const QByteArray bytes("first \xed\x95\x9c\nsecond\xe2\x80\xa9same line\n");
+    writeBytes(path("para.conf"), bytes);
+    auto doc = makeDoc(ids::IDR_NAMEDCONF);
+    ASSERT_TRUE(doc->OnOpenDocument(path("para.conf")));
+    EXPECT_TRUE(doc->isReadOnly());
+    ASSERT_EQ(prompter.messages.size(), 1);
+    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("2번째 줄")));
+    EXPECT_FALSE(doc->DoFileSave());
+    EXPECT_EQ(readBytes(path("para.conf")), bytes);
 }
 
 TEST_F(DocTest, UntitledSaveAsksForANameAndTitledSaveWritesInPlace)

@@ -69,6 +69,8 @@ TEST(TextFile, WritesBackTheSameBytes)
         QByteArray("nbsp:\xc2\xa0:\xed\x95\x9c\n"), // a no-break space survives
         cp949("crlf\r\nlf\ncr\rlast\r\n"), // every line keeps its break
         QByteArray("\r\n\r\n\n"),
+        QByteArray("nul:\0:tab\t:ff\f:vt\v:esc\x1b\n", 24), // control characters survive
+        QByteArray("line\xe2\x80\xa8separator \xed\x95\x9c\n"), // U+2028 inside a UTF-8 line
         QByteArray(),
     };
     int i = 0;

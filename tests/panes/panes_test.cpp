@@ -1,6 +1,8 @@
 // The open-files list and the docking pane that hosts it, as real widgets.
 #include <QMainWindow>
+#include <QMouseEvent>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -131,4 +133,31 @@ TEST_F(PaneTest, CloseButtonHidesAndReports)
 int main(int argc, char **argv)
 {
     return runWidgetTests(argc, argv);
+}
+
+TEST_F(PaneTest, DraggingTheInnerEdgeResizesWithAMinimum)
+{
+    // The separator between the pane and the central widget.
+    auto edgeX = [this] {
+        return pane->geometry().right() + 1
+            + frame.style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent) / 2;
+    };
+    const int y = pane->geometry().center().y();
+    const int before = pane->width();
+    auto send = [this](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent e(
+            type, QPointF(at), frame.mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(&frame, &e);
+        QCoreApplication::processEvents(); // separator moves are applied from the event loop
+    };
+    auto drag = [&](int dx) {
+        const QPoint start(edgeX(), y);
+        send(QEvent::MouseButtonPress, start, Qt::LeftButton);
+        send(QEvent::MouseMove, start + QPoint(dx, 0), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, start + QPoint(dx, 0), Qt::NoButton);
+    };
+    drag(50);
+    EXPECT_EQ(pane->width(), before + 50);
+    drag(-600);
+    EXPECT_EQ(pane->width(), CDockingPaneBar::kMinimumSize);
 }
