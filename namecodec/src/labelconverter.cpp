@@ -464,37 +464,52 @@ Result<std::string> LabelConverter::labelToUnicode(std::string_view label, Encod
     return *encoded;
 }
 
-Result<std::string> LabelConverter::nameToAscii(std::string_view name, Encoding enc)
+namespace {
+
+// Rebuilds `name` label by label: labels `wanted` accepts go through
+// `convert`, the rest are copied. A trail byte of code page 949 may look like
+// anything but a dot, so stepping by characters finds exactly the ASCII dots.
+template <typename Wanted, typename Convert>
+Result<std::string> mapLabels(
+    std::string_view name, Encoding enc, Wanted wanted, Convert convert, bool &converted)
 {
     std::string out;
     out.reserve(name.size() * 2);
-    std::size_t start = 0;
     const auto *bytes = reinterpret_cast<const unsigned char *>(name.data());
-    bool converted = false;
-    for (std::size_t i = 0; i <= name.size();) {
-        // A trail byte of code page 949 may look like anything but a dot, so
-        // stepping by characters finds exactly the ASCII dots.
-        if (i == name.size() || name[i] == '.') {
-            const std::string_view label = name.substr(start, i - start);
-            if (needsAscii(label)) {
-                auto ace = labelToAscii(label, enc);
-                if (!ace)
-                    return ace;
-                out += *ace;
-                converted = true;
-            } else {
-                out.append(label);
-            }
-            if (i == name.size())
-                break;
-            out.push_back('.');
-            start = ++i;
+    std::size_t start = 0;
+    for (std::size_t i = 0;;) {
+        if (i < name.size() && name[i] != '.') {
+            i += charLength(bytes + i, name.size() - i, enc);
             continue;
         }
-        i += charLength(bytes + i, name.size() - i, enc);
+        const std::string_view label = name.substr(start, i - start);
+        if (wanted(label)) {
+            auto result = convert(label);
+            if (!result)
+                return result;
+            out += *result;
+            converted = true;
+        } else {
+            out.append(label);
+        }
+        if (i == name.size())
+            return out;
+        out.push_back('.');
+        start = ++i;
     }
-    std::size_t length = out.size();
-    if (length > 0 && out.back() == '.')
+}
+
+} // namespace
+
+Result<std::string> LabelConverter::nameToAscii(std::string_view name, Encoding enc)
+{
+    bool converted = false;
+    auto out = mapLabels(
+        name, enc, needsAscii, [&](std::string_view label) { return labelToAscii(label, enc); }, converted);
+    if (!out)
+        return out;
+    std::size_t length = out->size();
+    if (length > 0 && out->back() == '.')
         --length;
     if (converted && length > kMaxNameOctets)
         return Unexpected(makeError(ErrorKind::NameTooLong,
@@ -506,30 +521,9 @@ Result<std::string> LabelConverter::nameToAscii(std::string_view name, Encoding 
 
 Result<std::string> LabelConverter::nameToUnicode(std::string_view name, Encoding enc)
 {
-    std::string out;
-    out.reserve(name.size());
-    std::size_t start = 0;
-    const auto *bytes = reinterpret_cast<const unsigned char *>(name.data());
-    for (std::size_t i = 0; i <= name.size();) {
-        if (i == name.size() || name[i] == '.') {
-            const std::string_view label = name.substr(start, i - start);
-            if (isAceLabel(label)) {
-                auto uni = labelToUnicode(label, enc);
-                if (!uni)
-                    return uni;
-                out += *uni;
-            } else {
-                out.append(label);
-            }
-            if (i == name.size())
-                break;
-            out.push_back('.');
-            start = ++i;
-            continue;
-        }
-        i += charLength(bytes + i, name.size() - i, enc);
-    }
-    return out;
+    bool converted = false;
+    return mapLabels(
+        name, enc, isAceLabel, [&](std::string_view label) { return labelToUnicode(label, enc); }, converted);
 }
 
 } // namespace namecodec::detail
