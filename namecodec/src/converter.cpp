@@ -296,7 +296,8 @@ FileKind detectFileKind(std::string_view head)
         std::size_t end = head.find('\n', pos);
         if (end == std::string_view::npos)
             end = head.size();
-        std::string_view line = head.substr(pos, end - pos);
+        const std::string_view raw = head.substr(pos, end - pos);
+        std::string_view line = raw;
         pos = end + 1;
         std::size_t i = 0;
         while (i < line.size() && isBlank(line[i]))
@@ -328,14 +329,8 @@ FileKind detectFileKind(std::string_view head)
             || starts("documentroot") || starts("<directory") || starts("server_name")
             || starts("serveradmin"))
             web += 2;
-        // Record lines: a class and a type among the first tokens.
-        for (const char *probe : {" IN SOA ", " IN NS ", " IN A ", " IN MX ", " IN CNAME ", " IN PTR ",
-                 " IN AAAA ", "\tIN\tSOA", "\tIN\tNS", "\tIN\tA\t", "\tIN\tMX", "\tIN\tCNAME", "\tIN\tPTR"}) {
-            if (line.find(probe) != std::string_view::npos) {
-                zone += 2;
-                break;
-            }
-        }
+        if (looksLikeRecord(raw))
+            zone += 2;
     }
     if (zone == 0 && named == 0 && web == 0)
         return FileKind::General;

@@ -492,6 +492,41 @@ private:
 
 } // namespace
 
+bool looksLikeRecord(std::string_view line)
+{
+    std::string_view tokens[6];
+    std::size_t count = 0, i = 0;
+    while (i < line.size() && count < 6) {
+        while (i < line.size() && isBlank(line[i]))
+            ++i;
+        if (i >= line.size() || line[i] == ';' || line[i] == '(' || line[i] == '"')
+            break;
+        const std::size_t start = i;
+        while (i < line.size() && !isBlank(line[i]) && line[i] != ';' && line[i] != '(')
+            ++i;
+        tokens[count++] = line.substr(start, i - start);
+    }
+    // An owner stands in the first column; then TTL and class in either
+    // order, then the type and at least one field of data. A type in lower
+    // case counts only after a class, so that prose ("see a cat") does not.
+    const std::size_t first = !line.empty() && !isBlank(line[0]) ? 1 : 0;
+    bool sawClass = false;
+    for (std::size_t k = first; k < count && k < first + 3; ++k) {
+        const std::string_view t = tokens[k];
+        if (isTtl(t))
+            continue;
+        if (isClass(t)) {
+            sawClass = true;
+            continue;
+        }
+        bool upper = true;
+        for (const char c : t)
+            upper = upper && !(c >= 'a' && c <= 'z');
+        return findType(t) != nullptr && (upper || sawClass) && k + 1 < count;
+    }
+    return false;
+}
+
 std::unique_ptr<LineScanner> makeScanner(FileKind kind, Encoding enc)
 {
     switch (kind) {

@@ -45,6 +45,9 @@ protected:
 
 std::unique_ptr<LineScanner> makeScanner(FileKind kind, Encoding enc);
 
+// Whether a line reads as a zone-file record (owner, TTL, class, type, data).
+bool looksLikeRecord(std::string_view line);
+
 inline bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';

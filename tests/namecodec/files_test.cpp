@@ -112,6 +112,11 @@ TEST(Files, KindIsRecognisedFromContent)
     EXPECT_EQ(detectFileKind("server {\n  listen 80;\n  server_name 예제.한국;\n}\n"), FileKind::WebServer);
     EXPECT_EQ(detectFileKind("1.2.0.192.in-addr.arpa. IN PTR 메일.한국.\n"), FileKind::Zone);
     EXPECT_EQ(detectFileKind("안녕하세요 예제.한국 입니다\n"), FileKind::General);
+    // Records without $TTL, class or tabs are still a zone file, so their
+    // comments and TXT data are not taken for names.
+    EXPECT_EQ(detectFileKind("; 주석\n메일 A 192.0.2.1\n웹 300 CNAME 메일\n"), FileKind::Zone);
+    EXPECT_EQ(detectFileKind("www in cname 메일.한국.\n"), FileKind::Zone);
+    EXPECT_EQ(detectFileKind("I saw a cat in the garden\nThe ns is down\n"), FileKind::General);
 }
 
 TEST(Files, NamedConfConvertsOnlyZoneNames)
