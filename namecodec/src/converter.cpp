@@ -45,7 +45,6 @@ class LineConverter {
 public:
     LineConverter(const ConvertOptions &options, FileKind kind, ConvertReport &report)
         : m_options(options)
-        , m_kind(kind)
         , m_report(report)
     {
         const Encoding from = options.from, to = options.to;
@@ -179,7 +178,6 @@ private:
     }
 
     const ConvertOptions &m_options;
-    FileKind m_kind;
     ConvertReport &m_report;
     Mode m_mode = Mode::Copy;
     Encoding m_textIn = Encoding::Cp949;
