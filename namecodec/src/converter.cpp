@@ -1,13 +1,11 @@
 #include "labelconverter.h"
+#include "outputfile.h"
 #include "scanners.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace namecodec {
 
@@ -372,52 +370,27 @@ ConvertReport convertFile(
         ? detectFileKind(std::string_view(buffer.data(), have))
         : options.kind;
 
-    // The output goes to a temporary file beside the target (or an anonymous
-    // one for standard output) and takes its place only when every line
-    // converted, so a failure never leaves a partial file.
-    std::string tempPath;
-    FilePtr out;
-    if (outPath == "-") {
-        out.reset(std::tmpfile());
-    } else {
-        const std::filesystem::path target(outPath);
-        std::filesystem::path dir = target.parent_path();
-        if (dir.empty())
-            dir = ".";
-        tempPath = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-        const int fd = mkstemp(tempPath.data());
-        if (fd >= 0) {
-            struct stat st { };
-            if (::stat(outPath.c_str(), &st) == 0) {
-                (void)fchmod(fd, st.st_mode & 07777);
-            } else {
-                const mode_t mask = umask(0);
-                umask(mask);
-                (void)fchmod(fd, 0666 & ~mask);
-            }
-            out.reset(fdopen(fd, "wb"));
-            if (!out)
-                ::close(fd);
-        }
-    }
-    if (!out) {
-        report.errors.push_back(ioError("쓸 수 없습니다", outPath, 1));
-        if (!tempPath.empty())
-            std::remove(tempPath.c_str());
+    // A failure never leaves a partial file: see OutputFile for where the
+    // result goes for each kind of output.
+    OutputFile out;
+    if (auto opened = out.open(outPath, options.partialFile); !opened) {
+        Error e = opened.error();
+        e.line = 1;
+        e.column = 1;
+        report.errors.push_back(std::move(e));
         return report;
     }
 
     LineConverter converter(options, kind, report);
     std::string pending;
     std::string converted;
-    bool writeFailed = false;
     bool eof = have < kSniffBytes;
     pending.assign(buffer.data(), have);
     for (;;) {
         const std::size_t used = feedLines(converter, pending, eof, converted);
         pending.erase(0, used);
         if (report.ok() && converted.size() >= kReadBlock) {
-            writeFailed |= std::fwrite(converted.data(), 1, converted.size(), out.get()) != converted.size();
+            out.write(converted);
             converted.clear();
         } else if (!report.ok()) {
             converted.clear();
@@ -435,27 +408,16 @@ ConvertReport convertFile(
         pending.append(buffer.data(), have);
     }
     if (report.ok()) {
-        writeFailed |= std::fwrite(converted.data(), 1, converted.size(), out.get()) != converted.size();
-        writeFailed |= std::fflush(out.get()) != 0;
-        if (!writeFailed && outPath == "-") {
-            std::rewind(out.get());
-            std::size_t n;
-            while ((n = std::fread(buffer.data(), 1, kReadBlock, out.get())) > 0)
-                writeFailed |= std::fwrite(buffer.data(), 1, n, stdout) != n;
-            writeFailed |= std::fflush(stdout) != 0;
+        out.write(converted);
+        if (auto committed = out.commit(); !committed) {
+            Error e = committed.error();
+            e.line = static_cast<int>(std::max<std::int64_t>(1, report.lines));
+            e.column = 1;
+            report.errors.push_back(std::move(e));
         }
-        if (!writeFailed && !tempPath.empty()) {
-            writeFailed |= ::fsync(fileno(out.get())) != 0;
-            out.reset();
-            writeFailed |= std::rename(tempPath.c_str(), outPath.c_str()) != 0;
-        }
-        if (writeFailed)
-            report.errors.push_back(ioError(
-                "쓸 수 없습니다", outPath, static_cast<int>(std::max<std::int64_t>(1, report.lines))));
+    } else {
+        out.discard();
     }
-    out.reset();
-    if (!tempPath.empty() && !report.ok())
-        std::remove(tempPath.c_str());
     return report;
 }
 

@@ -3,6 +3,7 @@
 #include "namecodec/result.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,12 @@ const char *commentMarker(FileKind kind);
 
 // ---- Texts and files ------------------------------------------------------
 
+// Told the path of the hidden partial file a conversion writes beside its
+// target as soon as the file exists, and nullptr once it is gone (renamed
+// into place or removed). A program that may be killed keeps the path to
+// remove it from its signal handler.
+using PartialFileHook = std::function<void(const char *path)>;
+
 struct ConvertOptions {
     Encoding from = Encoding::Cp949;
     Encoding to = Encoding::Punycode;
@@ -60,6 +67,7 @@ struct ConvertOptions {
     // Stop after this many failing lines (the tool reports them all, the
     // C entry point needs only the first).
     int maxErrors = 1000;
+    PartialFileHook partialFile;
 };
 
 struct ConvertReport {
@@ -74,9 +82,14 @@ struct ConvertReport {
 [[nodiscard]] std::string convertText(
     std::string_view text, const ConvertOptions &options, ConvertReport &report);
 
-// Converts a file, streaming it line by line. The output is written to a
-// temporary file beside `outPath` and renamed into place only on success;
-// "-" means standard input or output.
+// Converts a file, streaming it line by line; "-" means standard input or
+// output. A regular output file is written to a hidden partial file beside it
+// (".NAME.<pid>.XXXXXX") and renamed into place only on success, keeping the
+// owner, group and mode of the file it replaces; a symbolic link is written
+// through (the file it names is replaced, the link stays). A FIFO or device
+// is written directly as the result streams, so there a failure may leave
+// part of the result already sent. A folder is refused. Partial files left
+// beside the target by conversions whose process is gone are removed.
 ConvertReport convertFile(
     const std::string &inPath, const std::string &outPath, const ConvertOptions &options);
 
