@@ -3,10 +3,14 @@
 // usage error.
 #include "namecodec/codec.h"
 
+#include <atomic>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace namecodec;
@@ -33,9 +37,56 @@ convert     파일 전체를 변환합니다. INPUT이나 OUTPUT이 '-'이면 �
             --kind          파일 종류 (기본 auto: 내용으로 알아냅니다).
 
 실패한 줄은 모두 표준 오류에 INPUT:LINE:COLUMN: message 형식으로 알리며,
-하나라도 실패하면 아무것도 쓰지 않습니다.
+하나라도 실패하면 아무것도 쓰지 않습니다. OUTPUT 파일은 옆의 숨은 임시 파일
+(.OUTPUT.<pid>.XXXXXX)에 쓴 뒤 바꿔 넣으며 소유자, 그룹, 권한을 그대로 둡니다.
+심볼릭 링크이면 링크가 가리키는 파일을 바꾸고, FIFO나 장치이면 바로 쓰므로
+도중에 실패하면 이미 쓴 부분은 남습니다. 폴더는 거부합니다.
 종료 코드: 0 성공, 1 변환 실패, 2 사용법 오류.
 )";
+
+// The hidden partial file a conversion is writing beside its target, kept
+// where a signal handler may read it: an interrupted run removes it instead
+// of leaving a half-written copy behind.
+char g_partialPath[PATH_MAX + 1];
+volatile std::sig_atomic_t g_partialKnown = 0;
+
+extern "C" void removePartialFileAndStop(int signal)
+{
+    if (g_partialKnown)
+        (void)::unlink(g_partialPath);
+    // Ends the run the way the signal would have, so the caller sees it.
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void notePartialFile(const char *path)
+{
+    g_partialKnown = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (!path || std::strlen(path) >= sizeof g_partialPath)
+        return;
+    std::memcpy(g_partialPath, path, std::strlen(path) + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    g_partialKnown = 1;
+}
+
+void removePartialFileOnSignals()
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old { };
+        // A signal the caller chose to ignore (nohup, a background job)
+        // stays ignored.
+        if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action { };
+        action.sa_handler = removePartialFileAndStop;
+        sigemptyset(&action.sa_mask);
+        sigaddset(&action.sa_mask, SIGINT);
+        sigaddset(&action.sa_mask, SIGTERM);
+        sigaddset(&action.sa_mask, SIGHUP);
+        (void)::sigaction(signal, &action, nullptr);
+    }
+}
 
 int usage(const std::string &message)
 {
@@ -191,6 +242,8 @@ int convert(std::vector<std::string> args)
         return usage("convert에는 --from과 --to가 모두 있어야 합니다.");
     if (files.size() != 2)
         return usage("convert에는 INPUT과 OUTPUT 두 파일이 있어야 합니다.");
+    options.partialFile = notePartialFile;
+    removePartialFileOnSignals();
     const ConvertReport result = convertFile(files[0], files[1], options);
     for (const Error &e : result.errors)
         report(files[0], e);

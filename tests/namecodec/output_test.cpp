@@ -65,6 +65,18 @@ pid_t finishedPid()
     return child;
 }
 
+// Stops a spawned tool that a failed check left running.
+struct ChildGuard {
+    pid_t pid = 0;
+    ~ChildGuard()
+    {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
 } // namespace
 
 TEST(OutputKinds, SymbolicLinkIsWrittenThroughAndStays)
@@ -250,4 +262,49 @@ TEST(PartialFiles, PartialFileCarriesThePidAndIsGoneAfterFailure)
     EXPECT_EQ(heard[0].size(), expected.size() + 6);
     EXPECT_EQ(heard[1], "(gone)");
     EXPECT_EQ(dir.entries(), 1u);
+}
+
+TEST(PartialFiles, ToolStoppedBySignalLeavesNoPartialFile)
+{
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        TempDir dir;
+        const auto fifo = dir / "in.zone";
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        writeFile(dir / "out.zone", "old\n");
+
+        const std::string tool = std::string(QUOREL_BIN_DIR) + "/namecodec";
+        const std::string in = fifo.string(), out = (dir / "out.zone").string();
+        const char *argv[] = {tool.c_str(), "convert", "--from", "utf-8", "--to", "punycode", "--kind",
+            "zone", in.c_str(), out.c_str(), nullptr};
+        ChildGuard child;
+        ASSERT_EQ(
+            ::posix_spawn(&child.pid, tool.c_str(), nullptr, nullptr, const_cast<char **>(argv), environ), 0);
+        const pid_t pid = child.pid;
+
+        // Feed more than the first block the tool reads, then keep the FIFO
+        // open so that it waits for the rest with its partial file made.
+        const int writer = ::open(fifo.c_str(), O_WRONLY);
+        ASSERT_GE(writer, 0);
+        std::string chunk;
+        while (chunk.size() < 200 * 1024)
+            chunk += kZoneIn;
+        ASSERT_EQ(::write(writer, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+        std::vector<std::string> partial;
+        for (int i = 0; i < 500 && partial.empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            partial = namesStartingWith(dir, ".out.zone.");
+        }
+        ASSERT_EQ(partial.size(), 1u);
+
+        ASSERT_EQ(::kill(pid, signal), 0);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        child.pid = 0;
+        ::close(writer);
+        EXPECT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : 0, signal);
+        EXPECT_EQ(namesStartingWith(dir, ".").size(), 0u);
+        EXPECT_EQ(readFile(dir / "out.zone"), "old\n");
+    }
 }
