@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextDocumentLayout>
-#include <QSaveFile>
 #include <QTextDocument>
 
 #include "app/ids.h"
@@ -12,6 +11,7 @@
 #include "document/documentcontext.h"
 #include "document/openfilelistevent.h"
 #include "document/prompter.h"
+#include "document/savefile.h"
 #include "platform/settings.h"
 
 CQuorelDoc::CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObject *parent)
@@ -213,19 +213,10 @@ bool CQuorelDoc::OnSaveDocument(const QString &path)
         m_context.prompter->information(encoded.message, m_context.appName);
         return false;
     }
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok)
-        ok = file.write(encoded.bytes) == encoded.bytes.size();
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
-    if (!ok) {
+    const QString failure = saveFileBytes(path, encoded.bytes);
+    if (!failure.isEmpty()) {
         restoreName();
-        m_context.prompter->information(
-            QStringLiteral("파일을 저장할 수 없습니다.\n%1\n%2").arg(path, file.errorString()),
-            m_context.appName);
+        m_context.prompter->information(failure, m_context.appName);
         return false;
     }
     SetModifiedFlag(false);
@@ -236,10 +227,16 @@ bool CQuorelDoc::DoFileSave()
 {
     if (m_strPathName.isEmpty())
         return DoSave(QString());
-    const QFileInfo info(m_strPathName);
-    // A file the user may no longer write is saved under another name.
-    if (info.exists() && !info.isWritable())
+    // A file made read-only while it was open is saved under another name,
+    // never made writable behind the user's back.
+    if (isReadOnlyFile(m_strPathName)) {
+        m_context.prompter->information(
+            QStringLiteral(
+                "'%1' 파일은 읽기 전용이어서 그 자리에 저장할 수 없습니다. 다른 이름으로 저장하십시오.")
+                .arg(m_strPathName),
+            m_context.appName);
         return DoSave(QString());
+    }
     return DoSave(m_strPathName);
 }
 
