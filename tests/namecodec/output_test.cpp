@@ -165,6 +165,16 @@ TEST(OutputKinds, DeviceNodeIsWrittenDirectly)
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     EXPECT_EQ(st.st_rdev, makedev(1, 3));
     EXPECT_EQ(dir.entries(), 2u);
+
+    // A device that refuses the bytes (a full device, 1,7) fails the run.
+    const auto full = dir / "full";
+    ASSERT_EQ(::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
+    const ConvertReport report = convertFile((dir / "in.zone").string(), full.string(), zoneOptions());
+    ASSERT_FALSE(report.ok());
+    EXPECT_EQ(report.errors.front().kind, ErrorKind::Io);
+    EXPECT_NE(report.errors.front().message.find(full.string()), std::string::npos);
+    EXPECT_TRUE(S_ISCHR(statOf(full).st_mode));
+    EXPECT_EQ(dir.entries(), 3u);
 }
 
 TEST(OutputKinds, FolderIsRefusedAndLeftAlone)
