@@ -233,6 +233,39 @@ TEST(OutputOwner, InPlaceConversionKeepsOwnerGroupAndMode)
         GTEST_SKIP() << "owner and group are checked only where the test runs as root";
 }
 
+TEST(OutputOwner, FileWhoseOwnerCannotBeKeptIsNotReplaced)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to set up a file of another user";
+    TempDir dir;
+    writeFile(dir / "in.zone", kZoneIn);
+    const auto zone = dir / "z.zone";
+    writeFile(zone, "old\n");
+    ASSERT_EQ(::chown(zone.c_str(), 1234, 1234), 0);
+    ASSERT_EQ(::chmod(zone.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod((dir / "in.zone").c_str(), 0644), 0);
+
+    // Another user, who may write both the file and its folder, but could
+    // only put a file of their own in its place.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(4321) != 0 || ::setuid(4321) != 0)
+            ::_exit(3);
+        const ConvertReport report = convertFile((dir / "in.zone").string(), zone.string(), zoneOptions());
+        if (report.ok())
+            ::_exit(1);
+        ::_exit(report.errors.front().message.find("소유자") != std::string::npos ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readFile(zone), "old\n");
+    EXPECT_EQ(statOf(zone).st_uid, 1234u);
+    EXPECT_EQ(dir.entries(), 2u);
+}
+
 TEST(PartialFiles, StaleOnesOfEndedProcessesAreRemovedOthersKept)
 {
     TempDir dir;
