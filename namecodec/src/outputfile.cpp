@@ -70,8 +70,11 @@ bool processIsGone(pid_t pid)
 }
 
 // Makes a new partial file beside `target`, exclusively and never through a
-// link, with `mode` (the umask applies, as for any new file).
-int createPartialFile(const std::string &target, mode_t mode, std::string &path)
+// link, with `mode` (the umask applies, as for any new file). The hook hears
+// each name before it is made, so a signal can never catch a made file whose
+// name it does not know; a name that was taken carries our pid, so it can
+// only be a stale file of ours.
+int createPartialFile(const std::string &target, mode_t mode, const PartialFileHook &hook, std::string &path)
 {
     static thread_local std::mt19937 random {std::random_device {}()};
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kRandomAlphabet - 2);
@@ -81,10 +84,18 @@ int createPartialFile(const std::string &target, mode_t mode, std::string &path)
         path = stem;
         for (std::size_t i = 0; i < kRandomChars; ++i)
             path += kRandomAlphabet[pick(random)];
+        if (hook)
+            hook(path.c_str());
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
+        if (fd >= 0)
             return fd;
+        if (errno != EEXIST)
+            break;
     }
+    const int error = errno;
+    if (hook)
+        hook(nullptr);
+    errno = error;
     return -1;
 }
 
@@ -216,15 +227,13 @@ Result<void> OutputFile::open(const std::string &path, const PartialFileHook &pa
 
     removeStalePartialFiles(m_target);
     // Until its owner and mode are set, the partial file is its creator's alone.
-    m_fd = createPartialFile(m_target, exists ? 0600 : 0666, m_partial);
+    m_fd = createPartialFile(m_target, exists ? 0600 : 0666, m_hook, m_partial);
     if (m_fd < 0) {
         const int error = errno;
         m_partial.clear();
         return Unexpected(failure("쓸 수 없습니다", error));
     }
     m_kind = Kind::Replace;
-    if (m_hook)
-        m_hook(m_partial.c_str());
     if (exists) {
         if (const int error = keepOwnerAndMode(m_fd, st)) {
             discard();
