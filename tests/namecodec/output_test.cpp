@@ -320,9 +320,20 @@ TEST(PartialFiles, ToolStoppedBySignalLeavesNoPartialFile)
         const std::string in = fifo.string(), out = (dir / "out.zone").string();
         const char *argv[] = {tool.c_str(), "convert", "--from", "utf-8", "--to", "punycode", "--kind",
             "zone", in.c_str(), out.c_str(), nullptr};
+        // The tool keeps a signal its caller ignores ignored (a background
+        // job's SIGINT): start it with the default actions, as from a terminal.
+        posix_spawnattr_t attributes;
+        ::posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, signal);
+        ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
         ChildGuard child;
-        ASSERT_EQ(
-            ::posix_spawn(&child.pid, tool.c_str(), nullptr, nullptr, const_cast<char **>(argv), environ), 0);
+        const int spawned = ::posix_spawn(
+            &child.pid, tool.c_str(), nullptr, &attributes, const_cast<char **>(argv), environ);
+        ::posix_spawnattr_destroy(&attributes);
+        ASSERT_EQ(spawned, 0);
         const pid_t pid = child.pid;
 
         // Feed more than the first block the tool reads, then keep the FIFO
@@ -350,4 +361,38 @@ TEST(PartialFiles, ToolStoppedBySignalLeavesNoPartialFile)
         EXPECT_EQ(namesStartingWith(dir, ".").size(), 0u);
         EXPECT_EQ(readFile(dir / "out.zone"), "old\n");
     }
+}
+
+TEST(PartialFiles, IgnoredSignalStaysIgnored)
+{
+    // A conversion started under nohup (or as a background job) must not be
+    // ended by the signal its caller chose to ignore.
+    TempDir dir;
+    const auto fifo = dir / "in.zone";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string tool = std::string(QUOREL_BIN_DIR) + "/namecodec";
+    const std::string in = fifo.string(), out = (dir / "out.zone").string();
+    const char *argv[] = {tool.c_str(), "convert", "--from", "utf-8", "--to", "punycode", "--kind", "zone",
+        in.c_str(), out.c_str(), nullptr};
+    struct sigaction ignore {
+    }, previous {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(::sigaction(SIGHUP, &ignore, &previous), 0);
+    ChildGuard child;
+    const int spawned
+        = ::posix_spawn(&child.pid, tool.c_str(), nullptr, nullptr, const_cast<char **>(argv), environ);
+    ::sigaction(SIGHUP, &previous, nullptr);
+    ASSERT_EQ(spawned, 0);
+
+    const int writer = ::open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, kZoneIn.data(), kZoneIn.size()), static_cast<ssize_t>(kZoneIn.size()));
+    ASSERT_EQ(::kill(child.pid, SIGHUP), 0);
+    ::close(writer);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child.pid, &status, 0), child.pid);
+    child.pid = 0;
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readFile(dir / "out.zone"), kZoneOut);
 }
