@@ -18,15 +18,14 @@ namespace namecodec::detail {
 // - a folder, a socket: refused.
 class OutputFile {
 public:
-    enum class Kind { None, Replace, Direct, StandardOutput };
-
     OutputFile() = default;
     ~OutputFile();
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
 
     // Readies `path` for writing. `partialFile` (may be empty) hears the
-    // partial file's path as soon as it exists, and nullptr once it is gone.
+    // partial file's path just before the file is made, and nullptr once it
+    // is gone.
     [[nodiscard]] Result<void> open(const std::string &path, const PartialFileHook &partialFile);
 
     // Appends bytes; false when the write failed (commit() then reports it).
@@ -40,18 +39,15 @@ public:
     // left as it was (except what a direct write already sent).
     void discard();
 
-    Kind kind() const { return m_kind; }
-    // The file renamed into place on commit (the link's target for a link).
-    const std::string &targetPath() const { return m_target; }
-    const std::string &partialPath() const { return m_partial; }
-
 private:
+    enum class Kind { None, Replace, Direct, StandardOutput };
+
     Error failure(const char *what, int error) const;
     void forgetPartial();
 
     Kind m_kind = Kind::None;
     std::string m_path; // as the caller named it, for messages
-    std::string m_target;
+    std::string m_target; // the file renamed over: a link's target for a link
     std::string m_partial;
     int m_fd = -1;
     std::FILE *m_held = nullptr; // the anonymous file behind standard output

@@ -54,7 +54,7 @@ const char *commentMarker(FileKind kind);
 // ---- Texts and files ------------------------------------------------------
 
 // Told the path of the hidden partial file a conversion writes beside its
-// target as soon as the file exists, and nullptr once it is gone (renamed
+// target just before the file is made, and nullptr once it is gone (renamed
 // into place or removed). A program that may be killed keeps the path to
 // remove it from its signal handler.
 using PartialFileHook = std::function<void(const char *path)>;
