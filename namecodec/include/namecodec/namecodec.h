@@ -35,9 +35,11 @@ int ConvertString(const char *input, char *output, int from, int to);
 
 /* Converts the text file `in_path` into `out_path` (created or replaced
  * atomically, keeping its owner, group and mode; a symbolic link is written
- * through, a FIFO or device directly, a folder refused). With keep_comment 1 every changed line is preceded by its
- * original as a comment of the file's kind. On failure no output file is
- * left and *error_line holds the first failing line, counted from 1. */
+ * through, a FIFO or device directly, a folder refused). With keep_comment
+ * 1 every changed line is preceded by its original as a comment of the
+ * file's kind. On failure no output file is left (a FIFO or device may have
+ * had part of it) and *error_line holds the first failing line, counted
+ * from 1. */
 int ConvertFile(
     const char *in_path, const char *out_path, int from, int to, int keep_comment, int *error_line);
 
