@@ -59,8 +59,10 @@ bool parseEncoding(const std::string &text, bool allowPunycode, Encoding &out)
 
 void report(const std::string &input, const Error &e)
 {
-    std::fprintf(stderr, "%s:%d:%d: %s\n", input.c_str(), e.line > 0 ? e.line : 1,
-        e.column > 0 ? e.column : 1, e.message.c_str());
+    // Written whole: a NUL that reached a message must not cut it short.
+    const std::string text = input + ":" + std::to_string(e.line > 0 ? e.line : 1) + ":"
+        + std::to_string(e.column > 0 ? e.column : 1) + ": " + e.message + "\n";
+    std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 int names(bool ascii, std::vector<std::string> args)
