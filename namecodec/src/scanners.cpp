@@ -753,6 +753,20 @@ bool inList(std::string_view word, std::initializer_list<std::string_view> list)
     return false;
 }
 
+bool isCamelCase(std::string_view word)
+{
+    int upper = 0, lower = 0;
+    for (const char c : word) {
+        if (c >= 'A' && c <= 'Z')
+            ++upper;
+        else if (c >= 'a' && c <= 'z')
+            ++lower;
+        else
+            return false;
+    }
+    return !word.empty() && word[0] >= 'A' && word[0] <= 'Z' && upper >= 2 && lower >= 1;
+}
+
 std::string_view trimLeft(std::string_view s)
 {
     std::size_t i = 0;
@@ -881,11 +895,14 @@ void KindDetector::line(std::string_view raw)
         return;
     }
     // Plain English words that are Apache directives too count for less, so
-    // that prose starting with them is not taken for a configuration.
+    // that prose starting with them is not taken for a configuration; so do
+    // the many module directives, all written in one CamelCase word
+    // (CacheRoot, DAVLockDB, ProxyHTMLLinks).
     if (!rest.empty()
-        && inList(word,
-            {"Listen", "Options", "Require", "Order", "Allow", "Deny", "User", "Group", "Alias", "Redirect",
-                "Header", "Timeout", "SetEnv", "Mutex"}))
+        && (inList(word,
+                {"Listen", "Options", "Require", "Order", "Allow", "Deny", "User", "Group", "Alias",
+                    "Redirect", "Header", "Timeout", "SetEnv", "Mutex"})
+            || isCamelCase(word)))
         m_web += 1;
 }
 

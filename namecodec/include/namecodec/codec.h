@@ -24,7 +24,9 @@ const char *fileKindName(FileKind kind);
 // The comment marker written before kept lines: ";", "//" or "#".
 const char *commentMarker(FileKind kind);
 
-// Recognises the kind of a text from (the start of) its content.
+// Recognises the kind of a text from its content: the first significant
+// lines decide (blank and comment lines are skipped, however many), and a
+// text with any zone record line is never General. Give the whole text.
 [[nodiscard]] FileKind detectFileKind(std::string_view head);
 
 // ---- Text encodings -------------------------------------------------------
@@ -76,7 +78,8 @@ struct ConvertReport {
 
 // Converts a file, streaming it line by line. The output is written to a
 // temporary file beside `outPath` and renamed into place only on success;
-// "-" means standard input or output.
+// "-" means standard input or output. A line longer than 16 MiB is refused
+// (ErrorKind::TooLong) and nothing after it is read.
 ConvertReport convertFile(
     const std::string &inPath, const std::string &outPath, const ConvertOptions &options);
 
