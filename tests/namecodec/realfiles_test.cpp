@@ -164,6 +164,9 @@ TEST(RealFiles, KindRecognitionSkipsCommentsAndKnowsServerConfigurations)
         {"LoadModule rewrite_module modules/mod_rewrite.so\nRewriteEngine on\nRewriteRule ^/옛/(.*) /새/$1\n",
             FileKind::WebServer},
         {"http {\n    include 사이트.conf;\n}\n", FileKind::WebServer},
+        // A module's snippet: directives only a module knows.
+        {"<IfModule mod_cache_disk.c>\n", FileKind::WebServer},
+        {"CacheRoot /var/cache/웹.캐시\nCacheDirLevels 2\n", FileKind::WebServer},
         {"include \"/etc/bind/named.conf.options\";\ninclude \"/etc/bind/한글.zones\";\n",
             FileKind::NamedConf},
         // A block comment of named.conf hides what it holds.
