@@ -346,7 +346,8 @@ public:
         if (!continued) {
             m_directive = Directive::None;
             // Apache joins a comment ending in '\' with the next line too.
-            if (i < n && line[i] == '#')
+            // Inside a quoted nginx string a '#' is part of the string.
+            if (i < n && line[i] == '#' && m_quote == 0)
                 return;
             std::size_t j = i;
             while (j < end && !isBlank(line[j]) && line[j] != '>')

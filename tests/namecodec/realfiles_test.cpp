@@ -234,10 +234,16 @@ TEST(RealFiles, NginxAcceptsServerNamesWithKeptCopies)
     ASSERT_TRUE(tool("nginx")) << "nginx is not installed (scripts/setup installs it)";
     TempDir dir;
     std::filesystem::create_directories(dir / "logs");
-    writeFile(dir / "sites.in", readFile(dataFile("nginx-server-names.conf")));
+    // A quoted string may run over lines: a copy inside it would change it.
+    writeFile(dir / "sites.in",
+        readFile(dataFile("nginx-server-names.conf"))
+            + "server {\n    listen 127.0.0.1:8081; server_name 안내.한국;\n"
+              "    location / { return 200 \"안내 첫 줄\n# 안내 https://예제.한국/ 참고\"; }\n}\n");
     convertPath(dir / "sites.in", dir / "sites.conf", true);
     const std::string sites = readFile(dir / "sites.conf");
     EXPECT_NE(sites.find("#                 www.예제.한국\n"), std::string::npos) << sites;
+    EXPECT_NE(sites.find("\"안내 첫 줄\n# 안내 https://" + ace("예제.한국") + "/ 참고\";"), std::string::npos)
+        << sites;
     writeFile(dir / "nginx.conf",
         "pid logs/nginx.pid;\nerror_log logs/error.log;\nevents { }\nhttp {\n    access_log off;\n"
         "    include sites.conf;\n}\n");
