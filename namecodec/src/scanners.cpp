@@ -29,7 +29,7 @@ bool equalsNoCase(std::string_view a, std::string_view b)
 // ---- zone files -----------------------------------------------------------
 
 struct RecordType {
-    const char *name;
+    std::string_view name;
     unsigned nameFields; // bit i: rdata field i is a domain name
 };
 
