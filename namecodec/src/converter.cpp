@@ -327,9 +327,11 @@ public:
         const bool rewindable = ::fstat(fileno(m_file), &st) == 0 && S_ISREG(st.st_mode);
         FilePtr spool;
         if (!rewindable) {
+            m_failure = "임시 파일에 옮겨 둘 수 없습니다";
             spool.reset(std::tmpfile());
             if (!spool || std::fwrite(pending.data(), 1, pending.size(), spool.get()) != pending.size())
                 return std::nullopt;
+            m_failure = "읽을 수 없습니다";
         }
         std::string carry = pending.substr(scanned);
         std::string().swap(pending);
@@ -338,8 +340,10 @@ public:
             if (!got)
                 return std::nullopt;
             end = *got == 0;
-            if (spool && std::fwrite(block.data(), 1, *got, spool.get()) != *got)
+            if (spool && std::fwrite(block.data(), 1, *got, spool.get()) != *got) {
+                m_failure = "임시 파일에 옮겨 둘 수 없습니다";
                 return std::nullopt;
+            }
             carry.append(block.data(), *got);
             carry.erase(0, feed(carry, end));
         }
@@ -348,18 +352,24 @@ public:
                 return std::nullopt;
             m_end = false;
         } else {
-            if (std::fflush(spool.get()) != 0)
+            if (std::fflush(spool.get()) != 0) {
+                m_failure = "임시 파일에 옮겨 둘 수 없습니다";
                 return std::nullopt;
+            }
             std::rewind(spool.get());
             m_spool = std::move(spool);
         }
         return detector.kind();
     }
 
+    // What went wrong when sniff gave nothing, for the message.
+    const char *failure() const { return m_failure; }
+
 private:
     std::FILE *m_file;
     FilePtr m_spool;
     bool m_end = false;
+    const char *m_failure = "읽을 수 없습니다";
 };
 
 } // namespace
@@ -467,7 +477,7 @@ ConvertReport convertFile(
     if (kind == FileKind::Auto) {
         const auto sniffed = input.sniff(pending);
         if (!sniffed) {
-            report.errors.push_back(ioError("읽을 수 없습니다", inPath, 1));
+            report.errors.push_back(ioError(input.failure(), inPath, 1));
             return report;
         }
         kind = *sniffed;
