@@ -182,6 +182,10 @@ TEST(Files, GeneralTextConvertsOnlyDottedHangulNamesOutsidePaths)
         // Back again, by the same rule.
         EXPECT_EQ(convert(l.out, FileKind::General, Encoding::Punycode, Encoding::Utf8), l.in);
     }
+    // The same in code page 949, the editor's encoding.
+    const std::string cp = cp949("주소 ‘예제.한국’ → ※ 2024 /srv/예제.한국/ 한국 www.메일.한국.");
+    EXPECT_EQ(convert(cp, FileKind::General, Encoding::Cp949),
+        cp949("주소 ‘xn--2j5b21b.xn--3e0b707e’ → ※ 2024 /srv/예제.한국/ 한국 www.xn--h32bq4v.xn--3e0b707e."));
     // A broken name is still a name: refused, never half converted.
     ConvertOptions options;
     options.from = Encoding::Utf8;
