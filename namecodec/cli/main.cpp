@@ -25,7 +25,7 @@ const char kHelp[] = R"(사용법:
   namecodec to-ascii [--from cp949|utf-8] [NAME...]
   namecodec to-unicode [--to cp949|utf-8] [NAME...]
   namecodec convert --from cp949|utf-8|punycode --to cp949|utf-8|punycode
-                    [--keep-comment] [--kind auto|zone|named|httpd] INPUT OUTPUT
+                    [--keep-comment] [--kind auto|zone|named|httpd|general] INPUT OUTPUT
 
 to-ascii    각 NAME(없으면 표준 입력의 각 줄)의 한글 레이블을 Punycode(xn--)로
             바꾸어 한 줄에 하나씩 출력합니다. 기본 --from utf-8.
@@ -110,8 +110,10 @@ bool parseEncoding(const std::string &text, bool allowPunycode, Encoding &out)
 
 void report(const std::string &input, const Error &e)
 {
-    std::fprintf(stderr, "%s:%d:%d: %s\n", input.c_str(), e.line > 0 ? e.line : 1,
-        e.column > 0 ? e.column : 1, e.message.c_str());
+    // Written whole: a NUL that reached a message must not cut it short.
+    const std::string text = input + ":" + std::to_string(e.line > 0 ? e.line : 1) + ":"
+        + std::to_string(e.column > 0 ? e.column : 1) + ": " + e.message + "\n";
+    std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 int names(bool ascii, std::vector<std::string> args)
@@ -231,7 +233,8 @@ int convert(std::vector<std::string> args)
             else if (value == "general")
                 options.kind = FileKind::General;
             else
-                return usage("알 수 없는 파일 종류 '" + value + "'입니다 (auto, zone, named, httpd).");
+                return usage(
+                    "알 수 없는 파일 종류 '" + value + "'입니다 (auto, zone, named, httpd, general).");
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
             return usage("알 수 없는 옵션 '" + a + "'입니다.");
         } else {

@@ -1,3 +1,4 @@
+#include "internal.h"
 #include "namecodec/codec.h"
 #include "namecodec/namecodec.h"
 
@@ -53,7 +54,7 @@ extern "C" int ConvertString(const char *input, char *output, int from, int to)
     options.kind = FileKind::General;
     options.maxErrors = 1;
     ConvertReport report;
-    const std::string result = convertText(input, options, report);
+    const std::string result = detail::convertNameList(input, options, report);
     if (!report.ok())
         return codeOf(report.errors.front().kind);
     // A cut name would be a different name: a result that does not fit is

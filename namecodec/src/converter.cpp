@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace namecodec {
 
@@ -13,8 +16,10 @@ using namespace detail;
 
 namespace {
 
-constexpr std::size_t kSniffBytes = 64 * 1024;
 constexpr std::size_t kReadBlock = 1 << 20;
+// Input held in memory while the kind is not yet known; past it a regular
+// file is read ahead and rewound, and anything else is spooled to disk.
+constexpr std::size_t kSniffMemory = 4 * kReadBlock;
 
 enum class Mode { ToAscii, ToUnicode, Transcode, Copy };
 
@@ -41,7 +46,7 @@ bool hasAcePrefix(std::string_view s)
 // scanner state that crosses lines and collects every failing name.
 class LineConverter {
 public:
-    LineConverter(const ConvertOptions &options, FileKind kind, ConvertReport &report)
+    LineConverter(const ConvertOptions &options, FileKind kind, ConvertReport &report, bool nameList = false)
         : m_options(options)
         , m_report(report)
     {
@@ -61,14 +66,27 @@ public:
             // Punycode text around its names is code page 949, as for code 2.
             m_textIn = m_textOut = from == Encoding::Utf8 ? Encoding::Utf8 : Encoding::Cp949;
         }
-        m_scanner = makeScanner(kind, m_textIn);
+        m_scanner = nameList ? makeNameListScanner(m_textIn)
+                             : makeScanner(kind, m_textIn, m_mode == Mode::ToUnicode);
         m_marker = commentMarker(kind);
         m_report.kind = kind;
+        // The mark belongs to the file, not to its first name. Code page 949
+        // has no byte order mark, so it goes when the text becomes that.
+        m_bomAware = m_textIn == Encoding::Utf8;
+        m_keepBom = m_textOut == Encoding::Utf8;
     }
 
     bool failedTooOften() const
     {
-        return static_cast<int>(m_report.errors.size()) >= std::max(1, m_options.maxErrors);
+        return m_stopped || static_cast<int>(m_report.errors.size()) >= std::max(1, m_options.maxErrors);
+    }
+
+    // A line longer than kMaxLineBytes: refused, and nothing after it is read.
+    void lineTooLong()
+    {
+        ++m_lineNo;
+        ++m_report.lines;
+        refuseLongLine();
     }
 
     // Converts one line; `ending` is "\n", "\r\n" or empty for a last line
@@ -77,6 +95,15 @@ public:
     {
         ++m_lineNo;
         ++m_report.lines;
+        if (content.size() > kMaxLineBytes) {
+            refuseLongLine();
+            return;
+        }
+        if (m_lineNo == 1 && m_bomAware && content.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+            content.remove_prefix(kUtf8Bom.size());
+            if (m_keepBom && m_report.errors.empty())
+                out.append(kUtf8Bom);
+        }
         if (!ending.empty() && m_defaultEnding.empty())
             m_defaultEnding = ending;
         m_names.clear();
@@ -143,6 +170,16 @@ public:
     }
 
 private:
+    void refuseLongLine()
+    {
+        const std::string number = std::to_string(m_lineNo);
+        fail(
+            makeError(ErrorKind::TooLong,
+                number + "번째 줄이 16 MiB(16,777,216바이트)보다 깁니다. 이렇게 긴 줄은 변환할 수 없습니다."),
+            1);
+        m_stopped = true;
+    }
+
     void fail(Error e, int column)
     {
         e.line = static_cast<int>(std::min<std::int64_t>(m_lineNo, INT32_MAX));
@@ -164,7 +201,14 @@ private:
             if (m_options.keepComment && m_scanner->commentAllowed()) {
                 out += m_marker;
                 out += ' ';
-                out.append(original);
+                // A copy ending in a backslash would continue into the line
+                // after it (Apache joins such lines before it looks for
+                // comments), so the continuation mark stays off the copy.
+                std::size_t keep = original.size();
+                while (keep > 0 && (original[keep - 1] == '\\' || isBlank(original[keep - 1])))
+                    --keep;
+                const bool continued = original.find('\\', keep) != std::string_view::npos;
+                out.append(continued ? original.substr(0, keep) : original);
                 if (!ending.empty())
                     out.append(ending);
                 else
@@ -187,33 +231,20 @@ private:
     std::string m_converted;
     std::string m_defaultEnding;
     std::int64_t m_lineNo = 0;
+    bool m_bomAware = false;
+    bool m_keepBom = false;
+    bool m_stopped = false;
 };
 
 // Splits `data` into lines and feeds them; returns how many bytes were used
-// (everything up to the last line feed, or everything when `last`).
+// (everything up to the last line end, or everything when `last`).
 std::size_t feedLines(LineConverter &converter, std::string_view data, bool last, std::string &out)
 {
-    std::size_t pos = 0;
-    while (pos < data.size()) {
-        const void *nl = std::memchr(data.data() + pos, '\n', data.size() - pos);
-        if (!nl) {
-            if (!last)
-                break;
-            converter.line(data.substr(pos), {}, out);
-            pos = data.size();
-            break;
-        }
-        const std::size_t end = static_cast<std::size_t>(static_cast<const char *>(nl) - data.data());
-        std::size_t contentEnd = end;
-        if (contentEnd > pos && data[contentEnd - 1] == '\r')
-            --contentEnd;
-        converter.line(
-            data.substr(pos, contentEnd - pos), data.substr(contentEnd, end + 1 - contentEnd), out);
-        pos = end + 1;
-        if (converter.failedTooOften())
-            return data.size();
-    }
-    return pos;
+    const std::size_t used = forEachLine(data, last, [&](std::string_view content, std::string_view ending) {
+        converter.line(content, ending, out);
+        return !converter.failedTooOften();
+    });
+    return converter.failedTooOften() ? data.size() : used;
 }
 
 Error ioError(const std::string &what, const std::string &path, int line)
@@ -232,6 +263,114 @@ struct FileCloser {
     }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// The input of convertFile. Recognising the kind may take more than fits in
+// memory (a long comment header, general text that must be read to its end
+// for zone records); a regular file is then read ahead and rewound, and
+// anything else (a pipe, standard input) is spooled to an anonymous file that
+// is read back before the rest of the stream.
+class InputReader {
+public:
+    explicit InputReader(std::FILE *file)
+        : m_file(file)
+    {
+    }
+
+    // Up to n bytes; 0 at the end; nullopt on a read error.
+    std::optional<std::size_t> read(char *data, std::size_t n)
+    {
+        if (m_spool) {
+            const std::size_t got = std::fread(data, 1, n, m_spool.get());
+            if (std::ferror(m_spool.get()))
+                return std::nullopt;
+            if (got > 0)
+                return got;
+            m_spool.reset();
+        }
+        if (m_end)
+            return 0;
+        const std::size_t got = std::fread(data, 1, n, m_file);
+        if (std::ferror(m_file))
+            return std::nullopt;
+        m_end = got == 0;
+        return got;
+    }
+
+    // Reads until the kind is known. `pending` receives what was read and
+    // not given back to the stream; nullopt on a read error.
+    std::optional<FileKind> sniff(std::string &pending)
+    {
+        KindDetector detector;
+        std::string block(kReadBlock, '\0');
+        std::size_t scanned = 0;
+        bool end = false;
+        auto feed = [&](std::string_view data, bool last) {
+            return forEachLine(data, last, [&](std::string_view content, std::string_view) {
+                detector.line(content);
+                return !detector.decided();
+            });
+        };
+        // An overlong line stops the look-ahead; the conversion refuses it.
+        auto overlong = [](std::size_t unfinished) { return unfinished > kMaxLineBytes + 1; };
+        while (!end && !detector.decided() && pending.size() < kSniffMemory) {
+            const auto got = read(block.data(), block.size());
+            if (!got)
+                return std::nullopt;
+            end = *got == 0;
+            pending.append(block.data(), *got);
+            scanned += feed(std::string_view(pending).substr(scanned), end);
+        }
+        if (end || detector.decided() || overlong(pending.size() - scanned))
+            return detector.kind();
+
+        struct stat st { };
+        const bool rewindable = ::fstat(fileno(m_file), &st) == 0 && S_ISREG(st.st_mode);
+        FilePtr spool;
+        if (!rewindable) {
+            m_failure = "임시 파일에 옮겨 둘 수 없습니다";
+            spool.reset(std::tmpfile());
+            if (!spool || std::fwrite(pending.data(), 1, pending.size(), spool.get()) != pending.size())
+                return std::nullopt;
+            m_failure = "읽을 수 없습니다";
+        }
+        std::string carry = pending.substr(scanned);
+        std::string().swap(pending);
+        while (!end && !detector.decided() && !overlong(carry.size())) {
+            const auto got = read(block.data(), block.size());
+            if (!got)
+                return std::nullopt;
+            end = *got == 0;
+            if (spool && std::fwrite(block.data(), 1, *got, spool.get()) != *got) {
+                m_failure = "임시 파일에 옮겨 둘 수 없습니다";
+                return std::nullopt;
+            }
+            carry.append(block.data(), *got);
+            carry.erase(0, feed(carry, end));
+        }
+        if (rewindable) {
+            if (std::fseek(m_file, 0, SEEK_SET) != 0)
+                return std::nullopt;
+            m_end = false;
+        } else {
+            if (std::fflush(spool.get()) != 0) {
+                m_failure = "임시 파일에 옮겨 둘 수 없습니다";
+                return std::nullopt;
+            }
+            std::rewind(spool.get());
+            m_spool = std::move(spool);
+        }
+        return detector.kind();
+    }
+
+    // What went wrong when sniff gave nothing, for the message.
+    const char *failure() const { return m_failure; }
+
+private:
+    std::FILE *m_file;
+    FilePtr m_spool;
+    bool m_end = false;
+    const char *m_failure = "읽을 수 없습니다";
+};
 
 } // namespace
 
@@ -286,68 +425,41 @@ const char *commentMarker(FileKind kind)
 
 FileKind detectFileKind(std::string_view head)
 {
-    int zone = 0, named = 0, web = 0;
-    std::size_t pos = 0;
-    while (pos < head.size()) {
-        std::size_t end = head.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = head.size();
-        const std::string_view raw = head.substr(pos, end - pos);
-        std::string_view line = raw;
-        pos = end + 1;
-        std::size_t i = 0;
-        while (i < line.size() && isBlank(line[i]))
-            ++i;
-        line = line.substr(i);
-        if (line.empty() || line[0] == ';' || line[0] == '#' || line.substr(0, 2) == "//")
-            continue;
-        auto starts = [&](std::string_view word) {
-            if (line.size() < word.size())
-                return false;
-            for (std::size_t k = 0; k < word.size(); ++k) {
-                char c = line[k];
-                if (c >= 'A' && c <= 'Z')
-                    c = static_cast<char>(c + 32);
-                if (c != word[k])
-                    return false;
-            }
-            return line.size() == word.size() || isBlank(line[word.size()]) || line[word.size()] == '{'
-                || line[word.size()] == '"' || line[word.size()] == '>';
-        };
-        if (starts("$origin") || starts("$ttl") || starts("$include"))
-            zone += 3;
-        else if (starts("options") || starts("zone") || starts("acl") || starts("logging")
-            || starts("controls") || starts("key") || starts("view") || starts("masters")
-            || starts("primaries"))
-            named += line.find('{') != std::string_view::npos || line.find('"') != std::string_view::npos ? 2
-                                                                                                          : 0;
-        else if (starts("<virtualhost") || starts("servername") || starts("serveralias")
-            || starts("documentroot") || starts("<directory") || starts("server_name")
-            || starts("serveradmin"))
-            web += 2;
-        if (looksLikeRecord(raw))
-            zone += 2;
-    }
-    if (zone == 0 && named == 0 && web == 0)
-        return FileKind::General;
-    if (zone >= named && zone >= web)
-        return FileKind::Zone;
-    return named >= web ? FileKind::NamedConf : FileKind::WebServer;
+    KindDetector detector;
+    forEachLine(head, true, [&](std::string_view content, std::string_view) {
+        detector.line(content);
+        return !detector.decided();
+    });
+    return detector.kind();
 }
 
-std::string convertText(std::string_view text, const ConvertOptions &options, ConvertReport &report)
+namespace {
+
+std::string convertWith(
+    std::string_view text, const ConvertOptions &options, ConvertReport &report, bool nameList)
 {
     report = ConvertReport {};
-    const FileKind kind = options.kind == FileKind::Auto
-        ? detectFileKind(text.substr(0, std::min(text.size(), kSniffBytes)))
-        : options.kind;
-    LineConverter converter(options, kind, report);
+    const FileKind kind = options.kind == FileKind::Auto ? detectFileKind(text) : options.kind;
+    LineConverter converter(options, kind, report, nameList);
     std::string out;
     out.reserve(text.size() + text.size() / 4);
     feedLines(converter, text, true, out);
     if (!report.ok())
         out.clear();
     return out;
+}
+
+} // namespace
+
+std::string convertText(std::string_view text, const ConvertOptions &options, ConvertReport &report)
+{
+    return convertWith(text, options, report, false);
+}
+
+std::string detail::convertNameList(
+    std::string_view text, const ConvertOptions &options, ConvertReport &report)
+{
+    return convertWith(text, options, report, true);
 }
 
 ConvertReport convertFile(
@@ -359,16 +471,19 @@ ConvertReport convertFile(
         report.errors.push_back(ioError("읽을 수 없습니다", inPath, 1));
         return report;
     }
+    InputReader input(in.get());
+    std::string pending;
+    FileKind kind = options.kind;
+    if (kind == FileKind::Auto) {
+        const auto sniffed = input.sniff(pending);
+        if (!sniffed) {
+            report.errors.push_back(ioError(input.failure(), inPath, 1));
+            return report;
+        }
+        kind = *sniffed;
+    }
     std::string buffer;
     buffer.resize(kReadBlock);
-    std::size_t have = std::fread(buffer.data(), 1, kSniffBytes, in.get());
-    if (std::ferror(in.get())) {
-        report.errors.push_back(ioError("읽을 수 없습니다", inPath, 1));
-        return report;
-    }
-    const FileKind kind = options.kind == FileKind::Auto
-        ? detectFileKind(std::string_view(buffer.data(), have))
-        : options.kind;
 
     // A failure never leaves a partial file: see OutputFile for where the
     // result goes for each kind of output.
@@ -382,13 +497,14 @@ ConvertReport convertFile(
     }
 
     LineConverter converter(options, kind, report);
-    std::string pending;
     std::string converted;
-    bool eof = have < kSniffBytes;
-    pending.assign(buffer.data(), have);
+    bool eof = false;
     for (;;) {
         const std::size_t used = feedLines(converter, pending, eof, converted);
         pending.erase(0, used);
+        // What is left is one unfinished line (and perhaps the CR of its end).
+        if (!eof && pending.size() > kMaxLineBytes + 1)
+            converter.lineTooLong();
         if (report.ok() && converted.size() >= kReadBlock) {
             out.write(converted);
             converted.clear();
@@ -399,13 +515,13 @@ ConvertReport convertFile(
         }
         if (eof)
             break;
-        have = std::fread(buffer.data(), 1, kReadBlock, in.get());
-        if (std::ferror(in.get())) {
+        const auto have = input.read(buffer.data(), kReadBlock);
+        if (!have) {
             report.errors.push_back(ioError("읽을 수 없습니다", inPath, static_cast<int>(report.lines + 1)));
             break;
         }
-        eof = have < kReadBlock;
-        pending.append(buffer.data(), have);
+        eof = *have == 0;
+        pending.append(buffer.data(), *have);
     }
     if (report.ok()) {
         out.write(converted);

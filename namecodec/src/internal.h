@@ -33,10 +33,19 @@ void locate(std::string_view text, std::size_t offset, Encoding enc, int &line, 
 
 std::string toUtf8(std::u16string_view text);
 std::u16string fromUtf8(std::string_view text);
+// The code point of the character starting at p (see charLength); U+FFFD for
+// one that does not decode.
+char32_t decodeChar(const unsigned char *p, std::size_t left, Encoding enc);
+
 // The bytes as UTF-8 for a message, whatever their encoding; undecodable
-// bytes show as U+FFFD.
+// bytes show as U+FFFD and control characters as their pictures (U+2400..).
 std::string displayText(std::string_view bytes, Encoding enc);
 
 Error makeError(ErrorKind kind, std::string message, std::string label = {});
+
+// convertText for a list of names given on their own (ConvertString): every
+// run of name characters is a name, one label or more, as a user who types a
+// single name expects.
+std::string convertNameList(std::string_view text, const ConvertOptions &options, ConvertReport &report);
 
 } // namespace namecodec::detail

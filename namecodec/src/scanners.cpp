@@ -1,5 +1,7 @@
 #include "scanners.h"
 
+#include <unicode/uchar.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -27,7 +29,7 @@ bool equalsNoCase(std::string_view a, std::string_view b)
 // ---- zone files -----------------------------------------------------------
 
 struct RecordType {
-    const char *name;
+    std::string_view name;
     unsigned nameFields; // bit i: rdata field i is a domain name
 };
 
@@ -315,6 +317,9 @@ private:
 
 // ---- web-server configuration ----------------------------------------------
 
+// Apache reads a file by lines (continued with '\'); nginx by statements that
+// end at ';', '{' or '}', whatever the lines. One scanner follows both: the
+// Apache directives by line, nginx's server_name by statement.
 class WebServerScanner final : public LineScanner {
 public:
     using LineScanner::LineScanner;
@@ -322,8 +327,9 @@ public:
     void scan(std::string_view line, std::vector<Span> &names) override
     {
         // A comment line put inside a directive continued with '\' would
-        // become part of that directive.
-        m_commentAllowed = !m_continued;
+        // become part of that directive, and one inside a quoted nginx
+        // string would become part of the string.
+        m_commentAllowed = !m_continued && m_quote == 0;
         const std::size_t n = line.size();
         std::size_t i = 0;
         while (i < n && isBlank(line[i]))
@@ -335,9 +341,13 @@ public:
         m_continued = end > i && line[end - 1] == '\\';
         if (m_continued)
             --end;
+        std::vector<Span> &found = m_found;
+        found.clear();
         if (!continued) {
             m_directive = Directive::None;
-            if (i < n && line[i] == '#')
+            // Apache joins a comment ending in '\' with the next line too.
+            // Inside a quoted nginx string a '#' is part of the string.
+            if (i < n && line[i] == '#' && m_quote == 0)
                 return;
             std::size_t j = i;
             while (j < end && !isBlank(line[j]) && line[j] != '>')
@@ -351,13 +361,11 @@ public:
                 m_directive = Directive::ServerAlias;
             else if (equalsNoCase(word, "ServerAdmin"))
                 m_directive = Directive::ServerAdmin;
-            else if (word == "server_name")
-                m_directive = Directive::NginxServerName;
             i = j;
         }
-        std::vector<Span> found;
         if (m_directive != Directive::None)
             directiveArguments(line.substr(0, end), i, found);
+        statements(line, found);
         urls(line.substr(0, end), found);
         // Keep each name once, in line order.
         std::sort(found.begin(), found.end(), [](const Span &a, const Span &b) { return a.begin < b.begin; });
@@ -373,7 +381,79 @@ public:
     }
 
 private:
-    enum class Directive { None, VirtualHost, ServerName, ServerAlias, ServerAdmin, NginxServerName };
+    enum class Directive { None, VirtualHost, ServerName, ServerAlias, ServerAdmin };
+
+    static bool endsToken(char c) { return isBlank(c) || c == ';' || c == '{' || c == '}'; }
+
+    // nginx's tokens: a statement's first word names it, and the arguments
+    // of server_name run to its ';', over as many lines as they take.
+    void statements(std::string_view line, std::vector<Span> &found)
+    {
+        const std::size_t n = line.size();
+        std::size_t i = 0;
+        while (i < n) {
+            if (m_quote != 0) {
+                const std::size_t begin = i;
+                while (i < n && line[i] != m_quote) {
+                    if (line[i] == '\\' && i + 1 < n)
+                        ++i;
+                    i = step(line, i);
+                }
+                if (i >= n)
+                    return; // the string goes on in the next line
+                if (m_serverName && m_quoteStartedHere)
+                    serverName(line, begin, i, found);
+                m_quote = 0;
+                ++i;
+                continue;
+            }
+            const char c = line[i];
+            if (isBlank(c)) {
+                ++i;
+            } else if (c == '#') {
+                return;
+            } else if (c == ';' || c == '{' || c == '}') {
+                m_atStatement = true;
+                m_serverName = false;
+                ++i;
+            } else if (c == '"' || c == '\'') {
+                m_quote = c;
+                m_quoteStartedHere = true;
+                ++i;
+                if (m_atStatement) {
+                    m_atStatement = false;
+                    m_serverName = false;
+                }
+                // A string closed on this line is handled at the top.
+                std::size_t j = i;
+                while (j < n && line[j] != c) {
+                    if (line[j] == '\\' && j + 1 < n)
+                        ++j;
+                    j = step(line, j);
+                }
+                if (j >= n)
+                    m_quoteStartedHere = false; // names do not span lines
+            } else {
+                std::size_t j = i;
+                while (j < n && !endsToken(line[j]))
+                    j = step(line, j);
+                if (m_atStatement) {
+                    m_serverName = line.substr(i, j - i) == "server_name";
+                    m_atStatement = false;
+                } else if (m_serverName) {
+                    serverName(line, i, j, found);
+                }
+                i = j;
+            }
+        }
+    }
+
+    static void serverName(std::string_view line, std::size_t b, std::size_t e, std::vector<Span> &found)
+    {
+        // Regular expressions (~...) are patterns, not names.
+        if (e > b && line[b] != '~')
+            found.push_back({b, e});
+    }
 
     void directiveArguments(std::string_view line, std::size_t i, std::vector<Span> &found) const
     {
@@ -381,10 +461,10 @@ private:
         while (i < n) {
             while (i < n && isBlank(line[i]))
                 ++i;
-            if (i >= n || line[i] == '#' || line[i] == '>' || line[i] == ';')
+            if (i >= n || line[i] == '#' || line[i] == '>')
                 return;
             std::size_t j = i;
-            while (j < n && !isBlank(line[j]) && line[j] != '>' && line[j] != ';')
+            while (j < n && !isBlank(line[j]) && line[j] != '>')
                 j = step(line, j);
             std::size_t b = i, e = j;
             if (e - b >= 2 && line[b] == '"' && line[e - 1] == '"') {
@@ -416,7 +496,6 @@ private:
             break;
         }
         case Directive::ServerAlias:
-        case Directive::NginxServerName:
             found.push_back({b, e});
             break;
         case Directive::ServerAdmin: {
@@ -443,8 +522,11 @@ private:
             std::size_t j = hostStart;
             while (j < line.size()) {
                 const char c = line[j];
+                // '$' and braces start nginx and Apache variables, which
+                // are no part of a host name.
                 if (isBlank(c) || c == '/' || c == ':' || c == '?' || c == '#' || c == '"' || c == '\''
-                    || c == '>' || c == '<' || c == ';' || c == ')' || c == '@')
+                    || c == '>' || c == '<' || c == ';' || c == ')' || c == '@' || c == '$' || c == '{'
+                    || c == '}' || c == '\\' || c == ',')
                     break;
                 j = step(line, j);
             }
@@ -457,11 +539,142 @@ private:
 
     bool m_continued = false;
     Directive m_directive = Directive::None;
+    // nginx statement state, carried across lines.
+    bool m_atStatement = true;
+    bool m_serverName = false;
+    char m_quote = 0;
+    bool m_quoteStartedHere = false;
+    std::vector<Span> m_found;
 };
 
-// ---- anything else ----------------------------------------------------------
+// ---- general documents ------------------------------------------------------
 
+bool isHangul(char32_t c)
+{
+    return (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F)
+        || (c >= 0xA960 && c <= 0xA97F) || (c >= 0xD7B0 && c <= 0xD7FF) || (c >= 0xFFA0 && c <= 0xFFDC);
+}
+
+bool isAsciiNameChar(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_'
+        || c == '*' || c == '.';
+}
+
+// Letters, marks and digits of any script belong to a name. Invisible format
+// characters do too, so that one inside a name is refused rather than
+// cutting the name in two; punctuation, symbols and spaces (’ → © and the
+// like) are text.
+bool isNameCodePoint(char32_t c)
+{
+    if (c < 0x80)
+        return isAsciiNameChar(static_cast<unsigned char>(c));
+    if (c == 0xFFFD)
+        return false;
+    switch (u_charType(static_cast<UChar32>(c))) {
+    case U_UPPERCASE_LETTER:
+    case U_LOWERCASE_LETTER:
+    case U_TITLECASE_LETTER:
+    case U_MODIFIER_LETTER:
+    case U_OTHER_LETTER:
+    case U_NON_SPACING_MARK:
+    case U_ENCLOSING_MARK:
+    case U_COMBINING_SPACING_MARK:
+    case U_DECIMAL_DIGIT_NUMBER:
+    case U_FORMAT_CHAR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// In a document of any other kind a name is a dotted run of two labels or
+// more that holds a Hangul label (an xn-- label on the way back). A run that
+// touches '/' or '\' is part of a path and stays as it is, except the host
+// right after "://". Everything else is text: never converted, never a
+// reason to fail.
 class GeneralScanner final : public LineScanner {
+public:
+    GeneralScanner(Encoding enc, bool backToUnicode)
+        : LineScanner(enc)
+        , m_back(backToUnicode)
+    {
+    }
+
+    void scan(std::string_view line, std::vector<Span> &names) override
+    {
+        const auto *bytes = reinterpret_cast<const unsigned char *>(line.data());
+        const std::size_t n = line.size();
+        std::size_t i = 0;
+        while (i < n) {
+            std::size_t length = 1;
+            if (!nameCharAt(bytes, i, n, length)) {
+                i += length;
+                continue;
+            }
+            const std::size_t start = i;
+            std::size_t labelStart = i;
+            int labels = 0;
+            bool wanted = false, hangul = false;
+            auto closeLabel = [&](std::size_t end) {
+                if (end > labelStart)
+                    ++labels;
+                if (m_back ? isAceStart(line, labelStart, end) : hangul)
+                    wanted = true;
+                hangul = false;
+            };
+            while (i < n && nameCharAt(bytes, i, n, length)) {
+                if (bytes[i] == '.') {
+                    closeLabel(i);
+                    labelStart = i + 1;
+                } else if (bytes[i] >= 0x80 && !m_back) {
+                    hangul = hangul || isHangul(decodeChar(bytes + i, n - i, m_enc));
+                }
+                i += length;
+            }
+            closeLabel(i);
+            if (labels < 2 || !wanted)
+                continue;
+            const bool host = start >= 3 && line.substr(start - 3, 3) == "://";
+            const bool path = (start > 0 && isSeparator(line[start - 1])) || (i < n && isSeparator(line[i]));
+            if (path && !host)
+                continue;
+            // Dots around the run are punctuation, but a name may end in
+            // its root dot.
+            std::size_t b = start, e = i;
+            while (b < e && line[b] == '.')
+                ++b;
+            while (e - b >= 2 && line[e - 1] == '.' && line[e - 2] == '.')
+                --e;
+            names.push_back({b, e});
+        }
+    }
+
+private:
+    static bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+    static bool isAceStart(std::string_view line, std::size_t b, std::size_t e)
+    {
+        return e - b >= 4 && (line[b] | 0x20) == 'x' && (line[b + 1] | 0x20) == 'n' && line[b + 2] == '-'
+            && line[b + 3] == '-';
+    }
+
+    bool nameCharAt(const unsigned char *bytes, std::size_t i, std::size_t n, std::size_t &length) const
+    {
+        if (bytes[i] < 0x80) {
+            length = 1;
+            return isAsciiNameChar(bytes[i]);
+        }
+        length = charLength(bytes + i, n - i, m_enc);
+        return isNameCodePoint(decodeChar(bytes + i, n - i, m_enc));
+    }
+
+    bool m_back;
+};
+
+// ---- names given on their own -------------------------------------------------
+
+class NameListScanner final : public LineScanner {
 public:
     using LineScanner::LineScanner;
 
@@ -485,8 +698,7 @@ private:
     static bool isNameChar(char ch)
     {
         const auto c = static_cast<unsigned char>(ch);
-        return c >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-            || c == '-' || c == '_' || c == '*' || c == '.';
+        return c >= 0x80 || isAsciiNameChar(c);
     }
 };
 
@@ -527,7 +739,196 @@ bool looksLikeRecord(std::string_view line)
     return false;
 }
 
-std::unique_ptr<LineScanner> makeScanner(FileKind kind, Encoding enc)
+namespace {
+
+// Significant lines the kind is decided on; after them only a zone record
+// can still turn general text into a zone file.
+constexpr int kDecidingLines = 64;
+
+bool inList(std::string_view word, std::initializer_list<std::string_view> list)
+{
+    for (const std::string_view w : list) {
+        if (equalsNoCase(word, w))
+            return true;
+    }
+    return false;
+}
+
+bool isCamelCase(std::string_view word)
+{
+    int upper = 0, lower = 0;
+    for (const char c : word) {
+        if (c >= 'A' && c <= 'Z')
+            ++upper;
+        else if (c >= 'a' && c <= 'z')
+            ++lower;
+        else
+            return false;
+    }
+    return !word.empty() && word[0] >= 'A' && word[0] <= 'Z' && upper >= 2 && lower >= 1;
+}
+
+std::string_view trimLeft(std::string_view s)
+{
+    std::size_t i = 0;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    return s.substr(i);
+}
+
+} // namespace
+
+void KindDetector::line(std::string_view raw)
+{
+    if (m_first) {
+        m_first = false;
+        if (raw.substr(0, kUtf8Bom.size()) == kUtf8Bom)
+            raw.remove_prefix(kUtf8Bom.size());
+    }
+    std::string_view line = trimLeft(raw);
+    for (;;) {
+        if (m_inBlockComment) {
+            const std::size_t close = line.find("*/");
+            if (close == std::string_view::npos)
+                return;
+            m_inBlockComment = false;
+            line = trimLeft(line.substr(close + 2));
+        } else if (line.substr(0, 2) == "/*") {
+            m_inBlockComment = true;
+            line = line.substr(2);
+        } else {
+            break;
+        }
+    }
+    if (line.empty() || line[0] == ';' || line[0] == '#' || line.substr(0, 2) == "//")
+        return;
+    if (m_significant >= kDecidingLines) {
+        if (!m_sawRecord && looksLikeRecord(raw))
+            m_sawRecord = true;
+        return;
+    }
+    ++m_significant;
+
+    if (line[0] == '$') {
+        if (looksLikeRecord(raw)
+            || inList(
+                line.substr(0, line.find_first_of(" \t")), {"$ORIGIN", "$TTL", "$INCLUDE", "$GENERATE"}))
+            m_zone += 3;
+        return;
+    }
+    if (looksLikeRecord(raw)) {
+        m_zone += 2;
+        return;
+    }
+    // Apache sections: <VirtualHost>, <Directory>, <Location>, </IfModule> ...
+    if (line[0] == '<' && line.size() > 1
+        && (line[1] == '/' || (line[1] >= 'A' && line[1] <= 'Z') || (line[1] >= 'a' && line[1] <= 'z'))) {
+        m_web += 2;
+        return;
+    }
+    std::size_t wordEnd = 0;
+    while (wordEnd < line.size() && !isBlank(line[wordEnd]) && line[wordEnd] != '{' && line[wordEnd] != ';'
+        && line[wordEnd] != '"')
+        ++wordEnd;
+    const std::string_view word = line.substr(0, wordEnd);
+    const std::string_view rest = trimLeft(line.substr(wordEnd));
+    std::string_view body = line;
+    while (!body.empty() && isBlank(body.back()))
+        body.remove_suffix(1);
+    const char last = body.empty() ? '\0' : body.back();
+    const bool statement = last == ';' || last == '{' || last == '}';
+    const bool brace = line.find('{') != std::string_view::npos;
+    const bool quote = line.find('"') != std::string_view::npos;
+
+    // "server {" and "http {" open nginx blocks; named.conf's statements of
+    // those names carry an address or a name before the brace.
+    if (inList(word, {"server", "http"}) && !rest.empty() && rest[0] == '{') {
+        m_web += 2;
+        return;
+    }
+    if (inList(word,
+            {"options", "zone", "acl", "logging", "controls", "key", "view", "masters", "primaries", "server",
+                "http", "statistics-channels", "trusted-keys", "managed-keys", "trust-anchors",
+                "dnssec-policy", "tls", "parental-agents", "remote-servers", "plugin"})
+        && (brace || quote)) {
+        m_named += 2;
+        return;
+    }
+    if (equalsNoCase(word, "include")) {
+        // named.conf quotes its file and ends with ';'; nginx ends with ';'
+        // and rarely quotes; Apache has no ';'.
+        if (quote && last == ';')
+            m_named += 2;
+        else
+            m_web += 2;
+        return;
+    }
+    if (statement
+        && inList(word,
+            {"events", "location", "upstream", "listen", "root", "index", "error_log", "access_log",
+                "server_name", "worker_processes", "worker_connections", "user", "pid", "sendfile",
+                "tcp_nopush", "keepalive_timeout", "gzip", "types", "default_type", "proxy_pass", "return",
+                "rewrite", "try_files", "ssl_certificate", "ssl_certificate_key", "add_header", "alias",
+                "charset", "client_max_body_size", "autoindex", "expires", "fastcgi_pass", "proxy_set_header",
+                "allow", "deny", "error_page", "map", "geo", "if", "set", "resolver"})) {
+        m_web += 2;
+        return;
+    }
+    // Other nginx directives are lower case with underscores, where
+    // named.conf's options use hyphens.
+    if (last == ';' && word.find('_') != std::string_view::npos
+        && word.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") == std::string_view::npos) {
+        m_web += 1;
+        return;
+    }
+    if (inList(word,
+            {"ServerName", "ServerAlias", "ServerAdmin", "DocumentRoot", "LoadModule", "RewriteRule",
+                "RewriteEngine", "RewriteCond", "RewriteBase", "ServerRoot", "ErrorLog", "CustomLog",
+                "LogFormat", "LogLevel", "ScriptAlias", "AllowOverride", "DirectoryIndex", "AddType",
+                "AddHandler", "AddOutputFilterByType", "ProxyPass", "ProxyPassReverse", "ProxyPreserveHost",
+                "SSLEngine", "SSLCertificateFile", "SSLCertificateKeyFile", "SSLCertificateChainFile",
+                "PidFile", "KeepAlive", "KeepAliveTimeout", "MaxKeepAliveRequests", "IncludeOptional",
+                "ErrorDocument", "AddDefaultCharset", "ServerSignature", "ServerTokens", "HostnameLookups",
+                "AccessFileName", "TypesConfig", "EnableSendfile", "MaxRequestWorkers", "NameVirtualHost",
+                "UseCanonicalName", "SetEnvIf", "BrowserMatch", "RedirectMatch", "RedirectPermanent",
+                "DefaultRuntimeDir", "AliasMatch", "Protocols"})) {
+        m_web += 2;
+        return;
+    }
+    // Plain English words that are Apache directives too count for less, so
+    // that prose starting with them is not taken for a configuration; so do
+    // the many module directives, all written in one CamelCase word
+    // (CacheRoot, DAVLockDB, ProxyHTMLLinks).
+    if (!rest.empty()
+        && (inList(word,
+                {"Listen", "Options", "Require", "Order", "Allow", "Deny", "User", "Group", "Alias",
+                    "Redirect", "Header", "Timeout", "SetEnv", "Mutex"})
+            || isCamelCase(word)))
+        m_web += 1;
+}
+
+FileKind KindDetector::byScore() const
+{
+    const int best = std::max({m_zone, m_named, m_web});
+    if (best < 2)
+        return FileKind::General;
+    if (m_zone == best)
+        return FileKind::Zone;
+    return m_named >= m_web ? FileKind::NamedConf : FileKind::WebServer;
+}
+
+bool KindDetector::decided() const
+{
+    return m_significant >= kDecidingLines && (m_sawRecord || byScore() != FileKind::General);
+}
+
+FileKind KindDetector::kind() const
+{
+    const FileKind kind = byScore();
+    return kind == FileKind::General && m_sawRecord ? FileKind::Zone : kind;
+}
+
+std::unique_ptr<LineScanner> makeScanner(FileKind kind, Encoding enc, bool backToUnicode)
 {
     switch (kind) {
     case FileKind::Zone:
@@ -540,7 +941,12 @@ std::unique_ptr<LineScanner> makeScanner(FileKind kind, Encoding enc)
     case FileKind::General:
         break;
     }
-    return std::make_unique<GeneralScanner>(enc);
+    return std::make_unique<GeneralScanner>(enc, backToUnicode);
+}
+
+std::unique_ptr<LineScanner> makeNameListScanner(Encoding enc)
+{
+    return std::make_unique<NameListScanner>(enc);
 }
 
 } // namespace namecodec::detail

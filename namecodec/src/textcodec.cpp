@@ -211,18 +211,68 @@ std::u16string fromUtf8(std::string_view text)
     return out;
 }
 
+namespace {
+
+// Control characters would cut a message short (NUL in a C string) or act
+// on the terminal it is printed to; their pictures (U+2400..) show them.
+std::string visibleUtf8(std::u16string wide)
+{
+    for (char16_t &u : wide) {
+        if (u < 0x20)
+            u = static_cast<char16_t>(0x2400 + u);
+        else if (u == 0x7F)
+            u = 0x2421;
+    }
+    return toUtf8(wide);
+}
+
+} // namespace
+
+char32_t decodeChar(const unsigned char *p, std::size_t left, Encoding enc)
+{
+    if (left == 0)
+        return 0xFFFD;
+    const unsigned char c = p[0];
+    if (c < 0x80)
+        return c;
+    if (enc == Encoding::Utf8 || enc == Encoding::Punycode) {
+        const std::size_t len = charLength(p, left, enc);
+        if (len < 2 || firstBadUtf8(std::string_view(reinterpret_cast<const char *>(p), len)) == 0)
+            return 0xFFFD;
+        char32_t cp = c & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
+        for (std::size_t k = 1; k < len; ++k)
+            cp = (cp << 6) | (p[k] & 0x3F);
+        return cp;
+    }
+    const Cp949Table &table = cp949Table();
+    if (!table.ok)
+        return 0xFFFD;
+    char16_t u = 0;
+    if (table.isLead[c - 0x80])
+        u = left >= 2 ? table.pairs[static_cast<std::size_t>(c - 0x81) * 256 + p[1]] : 0;
+    else
+        u = table.single[c - 0x80];
+    return u == 0 ? 0xFFFD : u;
+}
+
 std::string displayText(std::string_view bytes, Encoding enc)
 {
     if (enc == Encoding::Utf8 || enc == Encoding::Punycode)
-        return toUtf8(fromUtf8(bytes));
+        return visibleUtf8(fromUtf8(bytes));
     UConverter *c = cp949Converter();
+    auto asciiOnly = [&] {
+        std::u16string wide;
+        for (const char b : bytes)
+            wide.push_back(static_cast<unsigned char>(b) < 0x80 ? static_cast<char16_t>(b) : u'\uFFFD');
+        return visibleUtf8(std::move(wide));
+    };
     if (!c)
-        return std::string(bytes);
+        return asciiOnly();
     // Substitute rather than stop: this text is only shown.
     UErrorCode status = U_ZERO_ERROR;
     UConverter *sub = ucnv_clone(c, &status);
     if (U_FAILURE(status))
-        return std::string(bytes);
+        return asciiOnly();
     ucnv_setToUCallBack(sub, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
     std::u16string wide(bytes.size() + 1, u'\0');
     status = U_ZERO_ERROR;
@@ -230,7 +280,7 @@ std::string displayText(std::string_view bytes, Encoding enc)
         static_cast<int32_t>(bytes.size()), &status);
     ucnv_close(sub);
     wide.resize(U_SUCCESS(status) ? static_cast<std::size_t>(n) : 0);
-    return toUtf8(wide);
+    return visibleUtf8(std::move(wide));
 }
 
 Error makeError(ErrorKind kind, std::string message, std::string label)

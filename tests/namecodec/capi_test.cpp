@@ -20,6 +20,12 @@ TEST(ConvertString, ConvertsBothWaysAndCopiesWhenCodesMatch)
     EXPECT_EQ(std::string(back), name);
     ASSERT_EQ(ConvertString(name.c_str(), back, 0, 2), 0);
     EXPECT_STREQ(back, "www.xn--2j5b21b.xn--3e0b707e");
+    // A name given on its own may be one label, and any non-ASCII one (the
+    // rule for names inside documents is narrower).
+    ASSERT_EQ(ConvertString("한국 café", back, 1, 2), 0);
+    EXPECT_STREQ(back, "xn--3e0b707e xn--caf-dma");
+    ASSERT_EQ(ConvertString("xn--3e0b707e", back, 2, 4), 0);
+    EXPECT_EQ(std::string(back), cp949("한국"));
 }
 
 TEST(ConvertString, RefusalsLeaveAnEmptyOutput)

@@ -158,11 +158,45 @@ TEST(Files, WebServerConvertsHostsNotPaths)
     }
 }
 
-TEST(Files, GeneralTextConvertsEveryRunHoldingANonAsciiLabel)
+TEST(Files, GeneralTextConvertsOnlyDottedHangulNamesOutsidePaths)
 {
-    EXPECT_EQ(convert("주소는 www.예제.한국 입니다.", FileKind::General),
-        "xn--sh1bw7zgsf www.xn--2j5b21b.xn--3e0b707e xn--9i1b3bt39f.");
-    EXPECT_EQ(convert("plain ascii only", FileKind::General), "plain ascii only");
+    const struct {
+        const char *in;
+        const char *out;
+    } lines[] = {
+        {"주소는 www.예제.한국 입니다.", "주소는 www.xn--2j5b21b.xn--3e0b707e 입니다."},
+        {"메일: 관리자@예제.한국.", "메일: 관리자@xn--2j5b21b.xn--3e0b707e."},
+        {"‘예제.한국’ → “메일.한국”", "‘xn--2j5b21b.xn--3e0b707e’ → “xn--h32bq4v.xn--3e0b707e”"},
+        {"...예제.한국... 끝", "...xn--2j5b21b.xn--3e0b707e... 끝"},
+        {"http://예제.한국/경로/문서.html", "http://xn--2j5b21b.xn--3e0b707e/경로/문서.html"},
+        // Text: single words, names without Hangul, symbols, paths.
+        {"한국 café naïve.example © 2024 ’quoted’ → 다음", "한국 café naïve.example © 2024 ’quoted’ → 다음"},
+        {"경로 /srv/예제.한국/index.html 와 C:\\웹\\예제.한국 그리고 ../예제.한국",
+            "경로 /srv/예제.한국/index.html 와 C:\\웹\\예제.한국 그리고 ../예제.한국"},
+        {"설정.d/ 와 ~/문서.txt", "설정.d/ 와 ~/문서.txt"},
+        {"plain ascii only, xn--abc alone", "plain ascii only, xn--abc alone"},
+    };
+    for (const auto &l : lines) {
+        SCOPED_TRACE(l.in);
+        EXPECT_EQ(convert(l.in, FileKind::General), l.out);
+        // Back again, by the same rule.
+        EXPECT_EQ(convert(l.out, FileKind::General, Encoding::Punycode, Encoding::Utf8), l.in);
+    }
+    // The same in code page 949, the editor's encoding.
+    const std::string cp = cp949("주소 ‘예제.한국’ → ※ 2024 /srv/예제.한국/ 한국 www.메일.한국.");
+    EXPECT_EQ(convert(cp, FileKind::General, Encoding::Cp949),
+        cp949("주소 ‘xn--2j5b21b.xn--3e0b707e’ → ※ 2024 /srv/예제.한국/ 한국 www.xn--h32bq4v.xn--3e0b707e."));
+    // A broken name is still a name: refused, never half converted.
+    ConvertOptions options;
+    options.from = Encoding::Utf8;
+    options.kind = FileKind::General;
+    ConvertReport report;
+    EXPECT_TRUE(convertText("글 가\u3164.한국 끝\n", options, report).empty());
+    ASSERT_EQ(report.errors.size(), 1u);
+    EXPECT_EQ(report.errors[0].column, 3);
+    // Invisible characters stay inside the name they would split.
+    EXPECT_TRUE(convertText("나\u200B다.한국\n", options, report).empty());
+    EXPECT_EQ(report.errors.size(), 1u);
 }
 
 TEST(Files, LineEndingsAndUnconvertedBytesAreKept)

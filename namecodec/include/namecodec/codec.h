@@ -25,7 +25,9 @@ const char *fileKindName(FileKind kind);
 // The comment marker written before kept lines: ";", "//" or "#".
 const char *commentMarker(FileKind kind);
 
-// Recognises the kind of a text from (the start of) its content.
+// Recognises the kind of a text from its content: the first significant
+// lines decide (blank and comment lines are skipped, however many), and a
+// text with any zone record line is never General. Give the whole text.
 [[nodiscard]] FileKind detectFileKind(std::string_view head);
 
 // ---- Text encodings -------------------------------------------------------
@@ -89,7 +91,9 @@ struct ConvertReport {
 // through (the file it names is replaced, the link stays). A FIFO or device
 // is written directly as the result streams, so there a failure may leave
 // part of the result already sent. A folder is refused. Partial files left
-// beside the target by conversions whose process is gone are removed.
+// beside the target by conversions whose process is gone are removed. A line
+// longer than 16 MiB is refused (ErrorKind::TooLong) and nothing after it is
+// read.
 ConvertReport convertFile(
     const std::string &inPath, const std::string &outPath, const ConvertOptions &options);
 
