@@ -172,17 +172,20 @@ std::string punycode(const std::u16string &label)
 }
 
 // RFC 3492 decoding (without the ACE prefix); nullopt for anything malformed.
-std::optional<std::u16string> depunycode(std::string_view in)
+// Into UTF-16 it stops at the BMP, which is all a plain label needs; into
+// code points it reaches every plane.
+template <typename Char> std::optional<std::basic_string<Char>> depunycode(std::string_view in)
 {
     constexpr std::uint32_t base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
-    std::u16string out;
+    constexpr std::uint32_t maxCodePoint = sizeof(Char) == 2 ? 0xFFFF : 0x10FFFF;
+    std::basic_string<Char> out;
     const std::size_t delimiter = in.rfind('-');
     std::size_t pos = 0;
     if (delimiter != std::string_view::npos) {
         for (std::size_t k = 0; k < delimiter; ++k) {
             if (static_cast<unsigned char>(in[k]) >= 0x80)
                 return std::nullopt;
-            out.push_back(static_cast<char16_t>(in[k]));
+            out.push_back(static_cast<Char>(in[k]));
         }
         pos = delimiter + 1;
     }
@@ -222,14 +225,33 @@ std::optional<std::u16string> depunycode(std::string_view in)
             k += base;
         }
         bias = k + (base - tmin + 1) * delta / (delta + skew);
-        if (i / points > 0xFFFFu - n)
+        if (i / points > maxCodePoint - n)
             return std::nullopt;
         n += i / points;
         i %= points;
         if (n >= 0xD800 && n <= 0xDFFF)
             return std::nullopt;
-        out.insert(out.begin() + i, static_cast<char16_t>(n));
+        out.insert(out.begin() + i, static_cast<Char>(n));
         ++i;
+    }
+    return out;
+}
+
+// What an ACE label stands for, in UTF-16, whatever plane it reaches.
+std::optional<std::u16string> aceMeaning(std::string_view label)
+{
+    auto points = depunycode<char32_t>(label.substr(4));
+    if (!points)
+        return std::nullopt;
+    std::u16string out;
+    out.reserve(points->size());
+    for (const char32_t c : *points) {
+        if (c > 0xFFFF) {
+            out.push_back(static_cast<char16_t>(U16_LEAD(c)));
+            out.push_back(static_cast<char16_t>(U16_TRAIL(c)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
     }
     return out;
 }
@@ -468,7 +490,7 @@ Result<LabelConverter::Label> LabelConverter::labelToAscii(std::string_view labe
     // The direction is that of the mapped label, which the ACE form holds.
     std::optional<std::u16string> mapped;
     if (isAceLabel(ascii))
-        mapped = depunycode(std::string_view(ascii).substr(4));
+        mapped = aceMeaning(ascii);
     Label result {std::move(ascii), mapped && hasRtl(*mapped)};
     if (cache.size() >= kMaxCacheEntries)
         cache.clear();
@@ -497,7 +519,7 @@ Result<LabelConverter::Label> LabelConverter::labelToUnicode(std::string_view la
     // The common case, a label of Hangul syllables, is checked by encoding
     // it again: only the one canonical spelling of a plain label passes, and
     // everything else goes through ICU's full validation.
-    if (auto decoded = depunycode(label.substr(4)); decoded && isPlainHangulLabel(*decoded)) {
+    if (auto decoded = depunycode<char16_t>(label.substr(4)); decoded && isPlainHangulLabel(*decoded)) {
         std::string canonical = "xn--" + punycode(*decoded);
         bool same = canonical.size() == label.size();
         for (std::size_t k = 0; same && k < label.size(); ++k)
@@ -613,7 +635,7 @@ std::optional<std::u16string> bidiForm(std::string_view label, Encoding enc)
         return wide ? std::optional<std::u16string>(std::move(*wide)) : std::nullopt;
     }
     if (isAceLabel(label)) {
-        if (auto decoded = depunycode(label.substr(4)))
+        if (auto decoded = aceMeaning(label))
             return decoded;
     }
     if (!hostName)
