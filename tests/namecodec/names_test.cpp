@@ -113,6 +113,7 @@ TEST(Names, BidiRuleHoldsAcrossTheWholeName)
         {"0à.\u05D0", "0à"}, {"1예제.\u05DE\u05D1\u05D7\u05DF", "1예제"},
         {"\u05DE\u05D1\u05D7\u05DF.1예제", "1예제"},
         {"0a.\u05D0", "0a"}, // an ASCII host label is copied, but still read beside the Hebrew one
+        {"1예제.\U00010C41\u06D0", "1예제"}, // Old Turkic, outside the BMP
         {"c.0ü.\u05D0", "0ü"}, {"예제.\u05DE\u05D1\u05D7\u05DF.kr.", nullptr},
         {"_sip._tcp.\u05DE\u05D1\u05D7\u05DF.kr.", nullptr}, // service labels are no host names
         {"*.\u05DE\u05D1\u05D7\u05DF.kr", nullptr},
