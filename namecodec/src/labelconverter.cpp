@@ -114,8 +114,11 @@ UChar32 firstNotIdna2008(const std::u16string &label)
     return -1;
 }
 
-// RFC 3492 encoding of a label's code points (without the ACE prefix).
-std::string punycode(const std::u16string &label)
+// RFC 3492 encoding of a label's code points, with the ACE prefix. Nearly
+// every Hangul label goes through here; the digits are divided by 35 or 10
+// but for the few near the bias, and a division by a constant is a
+// multiplication, so those two are spelled out.
+std::string acePunycode(const std::u16string &label)
 {
     constexpr std::uint32_t base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
     auto digit = [](std::uint32_t d) { return static_cast<char>(d < 26 ? 'a' + d : '0' + d - 26); };
@@ -130,11 +133,13 @@ std::string punycode(const std::u16string &label)
         return k + (base - tmin + 1) * delta / (delta + skew);
     };
     std::string out;
+    out.reserve(4 + label.size() * 5);
+    out += "xn--";
     for (const char16_t c : label) {
         if (c < 0x80)
             out.push_back(static_cast<char>(c));
     }
-    const std::uint32_t basic = static_cast<std::uint32_t>(out.size());
+    const auto basic = static_cast<std::uint32_t>(out.size() - 4);
     std::uint32_t handled = basic;
     if (basic > 0)
         out.push_back('-');
@@ -157,8 +162,16 @@ std::string punycode(const std::u16string &label)
                 const std::uint32_t t = k <= bias ? tmin : k >= bias + tmax ? tmax : k - bias;
                 if (q < t)
                     break;
-                out.push_back(digit(t + (q - t) % (base - t)));
-                q = (q - t) / (base - t);
+                const std::uint32_t rest = q - t;
+                std::uint32_t quotient;
+                if (t == tmin)
+                    quotient = rest / (base - tmin);
+                else if (t == tmax)
+                    quotient = rest / (base - tmax);
+                else
+                    quotient = rest / (base - t);
+                out.push_back(digit(t + rest - quotient * (base - t)));
+                q = quotient;
             }
             out.push_back(digit(q));
             bias = adapt(delta, handled + 1, handled == basic);
@@ -430,7 +443,7 @@ Result<LabelConverter::Label> LabelConverter::labelToAscii(std::string_view labe
     if (wide->size() > 3 * kMaxLabelOctets)
         return tooLong(wide->size() / 3);
     if (isPlainHangulLabel(*wide)) {
-        std::string ascii = "xn--" + punycode(*wide);
+        std::string ascii = acePunycode(*wide);
         if (ascii.size() > kMaxLabelOctets)
             return tooLong(ascii.size());
         return Label {std::move(ascii), false}; // cheaper to compute again than to cache
@@ -520,7 +533,7 @@ Result<LabelConverter::Label> LabelConverter::labelToUnicode(std::string_view la
     // it again: only the one canonical spelling of a plain label passes, and
     // everything else goes through ICU's full validation.
     if (auto decoded = depunycode<char16_t>(label.substr(4)); decoded && isPlainHangulLabel(*decoded)) {
-        std::string canonical = "xn--" + punycode(*decoded);
+        std::string canonical = acePunycode(*decoded);
         bool same = canonical.size() == label.size();
         for (std::size_t k = 0; same && k < label.size(); ++k)
             same = (label[k] | 0x20) == canonical[k] || label[k] == canonical[k];
@@ -587,10 +600,11 @@ template <typename Visit> void forEachLabel(std::string_view name, Encoding enc,
 }
 
 // Rebuilds `name` label by label: labels `wanted` accepts go through
-// `convert`, the rest are copied.
-template <typename Wanted, typename Convert>
-Result<std::string> mapLabels(
-    std::string_view name, Encoding enc, Wanted wanted, Convert convert, bool &converted, bool &rtl)
+// `convert`, the rest are copied. `rtl` tells whether a converted label reads
+// right to left, `mayBeRtl` whether a copied one that `unsure` picks might.
+template <typename Wanted, typename Convert, typename Unsure>
+Result<std::string> mapLabels(std::string_view name, Encoding enc, Wanted wanted, Convert convert,
+    Unsure unsure, bool &converted, bool &rtl, bool &mayBeRtl)
 {
     std::string out;
     out.reserve(name.size() * 2);
@@ -601,6 +615,7 @@ Result<std::string> mapLabels(
             out.push_back('.');
         first = false;
         if (!wanted(label)) {
+            mayBeRtl = mayBeRtl || unsure(label);
             out.append(label);
             return true;
         }
@@ -685,11 +700,12 @@ std::optional<Error> bidiFault(std::string_view name, Encoding enc, std::string_
 
 Result<std::string> LabelConverter::nameToAscii(std::string_view name, Encoding enc)
 {
-    bool converted = false;
-    bool rtl = false;
+    bool converted = false, rtl = false, mayBeRtl = false;
+    // An xn-- label copied beside the converted ones counts by what it
+    // stands for.
     auto out = mapLabels(
-        name, enc, needsAscii, [&](std::string_view label) { return labelToAscii(label, enc); }, converted,
-        rtl);
+        name, enc, needsAscii, [&](std::string_view label) { return labelToAscii(label, enc); }, isAceLabel,
+        converted, rtl, mayBeRtl);
     if (!out)
         return out;
     std::size_t length = out->size();
@@ -700,9 +716,7 @@ Result<std::string> LabelConverter::nameToAscii(std::string_view name, Encoding 
             quoted(name, enc) + " 이름이 Punycode로 " + std::to_string(length)
                 + "바이트입니다. 도메인 이름은 253바이트를 넘을 수 없습니다.",
             std::string(name)));
-    // An xn-- label copied beside the converted ones counts by what it
-    // stands for.
-    if (converted && !rtl && needsUnicode(name))
+    if (converted && !rtl && mayBeRtl)
         rtl = hasRtlLabel(*out, Encoding::Utf8);
     if (rtl) {
         if (auto fault = bidiFault(name, enc, *out, Encoding::Utf8))
@@ -713,13 +727,14 @@ Result<std::string> LabelConverter::nameToAscii(std::string_view name, Encoding 
 
 Result<std::string> LabelConverter::nameToUnicode(std::string_view name, Encoding enc)
 {
-    bool converted = false;
-    bool rtl = false;
+    bool converted = false, rtl = false, mayBeRtl = false;
+    // So does a label that was already in Unicode (code page 949 holds no
+    // right-to-left letter).
     auto out = mapLabels(
-        name, enc, isAceLabel, [&](std::string_view label) { return labelToUnicode(label, enc); }, converted,
-        rtl);
-    // So does a label that was already in Unicode.
-    if (out && converted && !rtl && enc == Encoding::Utf8 && needsAscii(name))
+        name, enc, isAceLabel, [&](std::string_view label) { return labelToUnicode(label, enc); },
+        [enc](std::string_view label) { return enc == Encoding::Utf8 && needsAscii(label); }, converted, rtl,
+        mayBeRtl);
+    if (out && converted && !rtl && mayBeRtl)
         rtl = hasRtlLabel(*out, enc);
     if (out && rtl) {
         if (auto fault = bidiFault(name, enc, *out, enc))
