@@ -49,6 +49,11 @@ bool decodeAs(const QByteArray &bytes, TextEncoding encoding, DecodedText &decod
 
 } // namespace
 
+namecodec::FileKind documentConversionKind(const CQuorelDoc &doc, QByteArrayView content)
+{
+    return conversionKind(doc.openedFromPath() ? 0 : doc.kind(), doc.GetPathName(), content);
+}
+
 QString conversionFailedText()
 {
     return QStringLiteral("변환에 실패하였습니다.");
@@ -93,13 +98,15 @@ bool ConvertDocument(
                 .arg(encoded.errorLine)
                 .arg(encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("EUC-KR")));
 
+    const namecodec::FileKind kind = documentConversionKind(doc, encoded.bytes);
     const QPointer<CQuorelDoc> alive(&doc);
     const int keepComment = context.commentOption ? context.commentOption() : 1;
     const QString tempDirectory = context.settings ? context.settings->tempDirectory() : QDir::tempPath();
     const Outcome outcome = runOffGuiThread(window, QStringLiteral("변환하고 있습니다..."),
-        [&encoded, from, to, keepComment, tempDirectory, encoding] {
+        [&encoded, from, to, keepComment, tempDirectory, encoding, kind] {
             Outcome result;
-            result.conversion = convertDocumentBytes(encoded.bytes, from, to, keepComment, tempDirectory);
+            result.conversion
+                = convertDocumentBytes(encoded.bytes, from, to, keepComment, tempDirectory, kind);
             if (result.conversion.ok)
                 result.decodedOk = decodeAs(result.conversion.text, encoding, result.decoded);
             return result;

@@ -151,6 +151,7 @@ bool CQuorelDoc::OnOpenDocument(const QString &path)
     const DecodedText decoded = decodeFileBytes(bytes);
     applyDecoded(decoded);
     SetPathName(path);
+    m_bOpenedFromPath = true;
     SetModifiedFlag(false);
     SendOpenFileList(path);
     if (decoded.badLine != 0) {

@@ -24,6 +24,9 @@ public:
 
     CDocTemplate &docTemplate() const { return m_template; }
     int kind() const;
+    // True once a file was opened into the document: its template then came
+    // from the path's extension, not from the user's choice.
+    bool openedFromPath() const { return m_bOpenedFromPath; }
     QTextDocument *textDocument() const { return m_pText; }
     DocumentContext &context() const { return m_context; }
 
@@ -101,4 +104,5 @@ private:
     LineEnding m_lineEnding = LineEnding::LF;
     bool m_bClosed = false;
     bool m_bOpenDeclined = false;
+    bool m_bOpenedFromPath = false;
 };

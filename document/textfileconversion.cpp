@@ -1,25 +1,72 @@
 #include "textfileconversion.h"
 
+#include "app/ids.h"
 #include "namecodec/namecodec.h"
 #include "platform/scopedtempfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
-bool ConvertTextFile(
-    const QString &inPath, const QString &outPath, int from, int to, int keepComment, int *errorLine)
+namespace {
+
+int kindCode(namecodec::FileKind kind)
+{
+    switch (kind) {
+    case namecodec::FileKind::Zone:
+        return NAMECODEC_KIND_ZONE;
+    case namecodec::FileKind::NamedConf:
+        return NAMECODEC_KIND_NAMED_CONF;
+    case namecodec::FileKind::WebServer:
+        return NAMECODEC_KIND_WEB_SERVER;
+    case namecodec::FileKind::General:
+        return NAMECODEC_KIND_GENERAL;
+    case namecodec::FileKind::Auto:
+        break;
+    }
+    return NAMECODEC_KIND_AUTO;
+}
+
+} // namespace
+
+namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArrayView content)
+{
+    switch (templateId) {
+    case ids::IDR_ZONE:
+    case ids::IDR_REVERSEZONE:
+        return namecodec::FileKind::Zone;
+    case ids::IDR_NAMEDCONF:
+        return namecodec::FileKind::NamedConf;
+    case ids::IDR_VIRTUALHOST:
+        return namecodec::FileKind::WebServer;
+    default:
+        break;
+    }
+    const QString name = QFileInfo(path).fileName();
+    if (name.endsWith(QStringLiteral(".zone"), Qt::CaseInsensitive))
+        return namecodec::FileKind::Zone;
+    if (name.endsWith(QStringLiteral(".conf"), Qt::CaseInsensitive)) {
+        const namecodec::FileKind seen = namecodec::detectFileKind(
+            std::string_view(content.data(), static_cast<std::size_t>(content.size())));
+        return seen == namecodec::FileKind::WebServer ? seen : namecodec::FileKind::NamedConf;
+    }
+    return namecodec::FileKind::Auto;
+}
+
+bool ConvertTextFile(const QString &inPath, const QString &outPath, int from, int to, int keepComment,
+    int *errorLine, namecodec::FileKind kind)
 {
     if (outPath.isEmpty())
         return true;
     int line = 0;
-    const int status = ConvertFile(QFile::encodeName(inPath).constData(),
-        QFile::encodeName(outPath).constData(), from, to, keepComment, &line);
+    const int status = ConvertFileAs(QFile::encodeName(inPath).constData(),
+        QFile::encodeName(outPath).constData(), from, to, keepComment, kindCode(kind), &line);
     if (errorLine)
         *errorLine = line;
     return status == 0;
 }
 
-TextConversion convertDocumentBytes(
-    const QByteArray &bytes, int from, int to, int keepComment, const QString &tempDirectory)
+TextConversion convertDocumentBytes(const QByteArray &bytes, int from, int to, int keepComment,
+    const QString &tempDirectory, namecodec::FileKind kind)
 {
     TextConversion result;
     // The result name is taken (exclusively) before the source copy is
@@ -38,7 +85,7 @@ TextConversion convertDocumentBytes(
     copy.close();
 
     int line = 0;
-    if (!ConvertTextFile(source.path(), target.path(), from, to, keepComment, &line)) {
+    if (!ConvertTextFile(source.path(), target.path(), from, to, keepComment, &line, kind)) {
         result.errorLine = line > 0 ? line : 1;
         return result;
     }

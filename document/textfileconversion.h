@@ -1,13 +1,28 @@
 #pragma once
 
+#include "namecodec/codec.h"
+
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 // The only way to the library's file conversion. `keepComment` is the
-// application's comment option, passed on unchanged. An empty output path
-// succeeds at once without converting.
-bool ConvertTextFile(
-    const QString &inPath, const QString &outPath, int from, int to, int keepComment, int *errorLine);
+// application's comment option, passed on unchanged; `kind` is the syntax
+// the file is scanned by (Auto: recognised from its content), normally
+// conversionKind's answer. An empty output path succeeds at once without
+// converting.
+bool ConvertTextFile(const QString &inPath, const QString &outPath, int from, int to, int keepComment,
+    int *errorLine, namecodec::FileKind kind = namecodec::FileKind::Auto);
+
+// The kind a text is converted by, as the editor knows it. `templateId` is
+// the template the user made the text from (zone and reverse zone: a zone
+// file; domain conf: named.conf; virtual host: a web-server file), or 0 when
+// the text came from `path` alone. Without such a template the path's
+// extension tells: ".zone" a zone file; ".conf" named.conf or a web-server
+// file, told apart by `content` and named.conf when the content cannot
+// tell, since that converts the fewest names. Anything else is recognised
+// from the content by the library.
+namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArrayView content);
 
 // A whole document's bytes converted through two temporary files in
 // `tempDirectory`: the source copy and the result. Both are gone when this
@@ -18,5 +33,5 @@ struct TextConversion {
     int errorLine = 0; // the first failing line, 0 when no line is to blame
     QString error; // a Korean message when the temporary copy failed
 };
-TextConversion convertDocumentBytes(
-    const QByteArray &bytes, int from, int to, int keepComment, const QString &tempDirectory);
+TextConversion convertDocumentBytes(const QByteArray &bytes, int from, int to, int keepComment,
+    const QString &tempDirectory, namecodec::FileKind kind = namecodec::FileKind::Auto);

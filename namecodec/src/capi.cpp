@@ -3,6 +3,7 @@
 #include "namecodec/namecodec.h"
 
 #include <cstring>
+#include <optional>
 
 using namespace namecodec;
 
@@ -31,6 +32,23 @@ int codeOf(ErrorKind kind)
         return NAMECODEC_E_OUTPUT_TOO_LONG;
     }
     return NAMECODEC_E_ARGUMENT;
+}
+
+std::optional<FileKind> fileKindFromCode(int code)
+{
+    switch (code) {
+    case NAMECODEC_KIND_AUTO:
+        return FileKind::Auto;
+    case NAMECODEC_KIND_ZONE:
+        return FileKind::Zone;
+    case NAMECODEC_KIND_NAMED_CONF:
+        return FileKind::NamedConf;
+    case NAMECODEC_KIND_WEB_SERVER:
+        return FileKind::WebServer;
+    case NAMECODEC_KIND_GENERAL:
+        return FileKind::General;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -69,12 +87,21 @@ extern "C" int ConvertString(const char *input, char *output, int from, int to)
 extern "C" int ConvertFile(
     const char *in_path, const char *out_path, int from, int to, int keep_comment, int *error_line)
 {
+    return ConvertFileAs(in_path, out_path, from, to, keep_comment, NAMECODEC_KIND_AUTO, error_line);
+}
+
+extern "C" int ConvertFileAs(
+    const char *in_path, const char *out_path, int from, int to, int keep_comment, int kind, int *error_line)
+{
     auto fail = [&](int code) {
         if (error_line)
             *error_line = 1;
         return code;
     };
     if (!in_path || !out_path || !*in_path || !*out_path)
+        return fail(NAMECODEC_E_ARGUMENT);
+    const std::optional<FileKind> fileKind = fileKindFromCode(kind);
+    if (!fileKind)
         return fail(NAMECODEC_E_ARGUMENT);
     auto source = encodingFromCode(from);
     if (!source)
@@ -85,6 +112,7 @@ extern "C" int ConvertFile(
     ConvertOptions options;
     options.from = *source;
     options.to = *target;
+    options.kind = *fileKind;
     options.keepComment = keep_comment == 1;
     options.maxErrors = 1;
     const ConvertReport report = convertFile(in_path, out_path, options);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 namespace namecodec::detail {
 
@@ -113,8 +114,11 @@ UChar32 firstNotIdna2008(const std::u16string &label)
     return -1;
 }
 
-// RFC 3492 encoding of a label's code points (without the ACE prefix).
-std::string punycode(const std::u16string &label)
+// RFC 3492 encoding of a label's code points, with the ACE prefix. Nearly
+// every Hangul label goes through here; the digits are divided by 35 or 10
+// but for the few near the bias, and a division by a constant is a
+// multiplication, so those two are spelled out.
+std::string acePunycode(const std::u16string &label)
 {
     constexpr std::uint32_t base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
     auto digit = [](std::uint32_t d) { return static_cast<char>(d < 26 ? 'a' + d : '0' + d - 26); };
@@ -129,11 +133,13 @@ std::string punycode(const std::u16string &label)
         return k + (base - tmin + 1) * delta / (delta + skew);
     };
     std::string out;
+    out.reserve(4 + label.size() * 5);
+    out += "xn--";
     for (const char16_t c : label) {
         if (c < 0x80)
             out.push_back(static_cast<char>(c));
     }
-    const std::uint32_t basic = static_cast<std::uint32_t>(out.size());
+    const auto basic = static_cast<std::uint32_t>(out.size() - 4);
     std::uint32_t handled = basic;
     if (basic > 0)
         out.push_back('-');
@@ -156,8 +162,16 @@ std::string punycode(const std::u16string &label)
                 const std::uint32_t t = k <= bias ? tmin : k >= bias + tmax ? tmax : k - bias;
                 if (q < t)
                     break;
-                out.push_back(digit(t + (q - t) % (base - t)));
-                q = (q - t) / (base - t);
+                const std::uint32_t rest = q - t;
+                std::uint32_t quotient;
+                if (t == tmin)
+                    quotient = rest / (base - tmin);
+                else if (t == tmax)
+                    quotient = rest / (base - tmax);
+                else
+                    quotient = rest / (base - t);
+                out.push_back(digit(t + rest - quotient * (base - t)));
+                q = quotient;
             }
             out.push_back(digit(q));
             bias = adapt(delta, handled + 1, handled == basic);
@@ -171,17 +185,20 @@ std::string punycode(const std::u16string &label)
 }
 
 // RFC 3492 decoding (without the ACE prefix); nullopt for anything malformed.
-std::optional<std::u16string> depunycode(std::string_view in)
+// Into UTF-16 it stops at the BMP, which is all a plain label needs; into
+// code points it reaches every plane.
+template <typename Char> std::optional<std::basic_string<Char>> depunycode(std::string_view in)
 {
     constexpr std::uint32_t base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
-    std::u16string out;
+    constexpr std::uint32_t maxCodePoint = sizeof(Char) == 2 ? 0xFFFF : 0x10FFFF;
+    std::basic_string<Char> out;
     const std::size_t delimiter = in.rfind('-');
     std::size_t pos = 0;
     if (delimiter != std::string_view::npos) {
         for (std::size_t k = 0; k < delimiter; ++k) {
             if (static_cast<unsigned char>(in[k]) >= 0x80)
                 return std::nullopt;
-            out.push_back(static_cast<char16_t>(in[k]));
+            out.push_back(static_cast<Char>(in[k]));
         }
         pos = delimiter + 1;
     }
@@ -221,16 +238,108 @@ std::optional<std::u16string> depunycode(std::string_view in)
             k += base;
         }
         bias = k + (base - tmin + 1) * delta / (delta + skew);
-        if (i / points > 0xFFFFu - n)
+        if (i / points > maxCodePoint - n)
             return std::nullopt;
         n += i / points;
         i %= points;
         if (n >= 0xD800 && n <= 0xDFFF)
             return std::nullopt;
-        out.insert(out.begin() + i, static_cast<char16_t>(n));
+        out.insert(out.begin() + i, static_cast<Char>(n));
         ++i;
     }
     return out;
+}
+
+// What an ACE label stands for, in UTF-16, whatever plane it reaches.
+std::optional<std::u16string> aceMeaning(std::string_view label)
+{
+    auto points = depunycode<char32_t>(label.substr(4));
+    if (!points)
+        return std::nullopt;
+    std::u16string out;
+    out.reserve(points->size());
+    for (const char32_t c : *points) {
+        if (c > 0xFFFF) {
+            out.push_back(static_cast<char16_t>(U16_LEAD(c)));
+            out.push_back(static_cast<char16_t>(U16_TRAIL(c)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return out;
+}
+
+// RFC 5893 sorts characters by bidi class; a label holding R, AL or AN reads
+// right to left and makes its whole name a bidi name.
+bool isRtlDirection(UCharDirection d)
+{
+    return d == U_RIGHT_TO_LEFT || d == U_RIGHT_TO_LEFT_ARABIC || d == U_ARABIC_NUMBER;
+}
+
+bool hasRtl(std::u16string_view label)
+{
+    for (std::size_t i = 0; i < label.size();) {
+        UChar32 c;
+        U16_NEXT(label.data(), i, label.size(), c);
+        if (isRtlDirection(u_charDirection(c)))
+            return true;
+    }
+    return false;
+}
+
+// The six conditions of RFC 5893 that every label of a bidi name must meet.
+// Checked for the whole name, not per label: "0à" alone is a fine label,
+// but beside a Hebrew label a reader would see the digit jump to the other
+// end of the name.
+bool meetsBidiRule(std::u16string_view label)
+{
+    if (label.empty())
+        return true;
+    std::size_t i = 0;
+    UChar32 c;
+    U16_NEXT(label.data(), i, label.size(), c);
+    const UCharDirection first = u_charDirection(c);
+    if (first != U_LEFT_TO_RIGHT && first != U_RIGHT_TO_LEFT && first != U_RIGHT_TO_LEFT_ARABIC)
+        return false;
+    const bool rtl = first != U_LEFT_TO_RIGHT;
+    bool european = false, arabic = false;
+    UCharDirection last = first;
+    for (i = 0; i < label.size();) {
+        U16_NEXT(label.data(), i, label.size(), c);
+        const UCharDirection d = u_charDirection(c);
+        switch (d) {
+        case U_EUROPEAN_NUMBER_SEPARATOR:
+        case U_COMMON_NUMBER_SEPARATOR:
+        case U_EUROPEAN_NUMBER_TERMINATOR:
+        case U_OTHER_NEUTRAL:
+        case U_BOUNDARY_NEUTRAL:
+        case U_DIR_NON_SPACING_MARK:
+            break;
+        case U_EUROPEAN_NUMBER:
+            european = true;
+            break;
+        case U_LEFT_TO_RIGHT:
+            if (rtl)
+                return false;
+            break;
+        case U_RIGHT_TO_LEFT:
+        case U_RIGHT_TO_LEFT_ARABIC:
+        case U_ARABIC_NUMBER:
+            if (!rtl)
+                return false;
+            arabic = arabic || d == U_ARABIC_NUMBER;
+            break;
+        default:
+            return false;
+        }
+        if (d != U_DIR_NON_SPACING_MARK)
+            last = d;
+    }
+    if (rtl)
+        return !(european && arabic)
+            && (last == U_RIGHT_TO_LEFT || last == U_RIGHT_TO_LEFT_ARABIC || last == U_EUROPEAN_NUMBER
+                || last == U_ARABIC_NUMBER);
+    return last == U_LEFT_TO_RIGHT || last == U_EUROPEAN_NUMBER;
 }
 
 // Precomposed syllables with lower-case ASCII letters, digits and inner
@@ -310,7 +419,7 @@ bool LabelConverter::needsUnicode(std::string_view name)
     return false;
 }
 
-Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encoding enc)
+Result<LabelConverter::Label> LabelConverter::labelToAscii(std::string_view label, Encoding enc)
 {
     Cache &cache = m_asciiCache[enc == Encoding::Utf8 ? 1 : 0];
     if (auto it = cache.find(label); it != cache.end())
@@ -334,10 +443,10 @@ Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encodin
     if (wide->size() > 3 * kMaxLabelOctets)
         return tooLong(wide->size() / 3);
     if (isPlainHangulLabel(*wide)) {
-        std::string ascii = "xn--" + punycode(*wide);
+        std::string ascii = acePunycode(*wide);
         if (ascii.size() > kMaxLabelOctets)
             return tooLong(ascii.size());
-        return ascii; // cheaper to compute again than to cache
+        return Label {std::move(ascii), false}; // cheaper to compute again than to cache
     }
     if (auto trap = hangulTrap(*wide, label, enc))
         return Unexpected(*trap);
@@ -391,13 +500,18 @@ Result<std::string> LabelConverter::labelToAscii(std::string_view label, Encodin
         ascii.push_back(static_cast<char>(out[i]));
     if (ascii.size() > kMaxLabelOctets)
         return tooLong(ascii.size());
+    // The direction is that of the mapped label, which the ACE form holds.
+    std::optional<std::u16string> mapped;
+    if (isAceLabel(ascii))
+        mapped = aceMeaning(ascii);
+    Label result {std::move(ascii), mapped && hasRtl(*mapped)};
     if (cache.size() >= kMaxCacheEntries)
         cache.clear();
-    cache.emplace(std::string(label), ascii);
-    return ascii;
+    cache.emplace(std::string(label), result);
+    return result;
 }
 
-Result<std::string> LabelConverter::labelToUnicode(std::string_view label, Encoding enc)
+Result<LabelConverter::Label> LabelConverter::labelToUnicode(std::string_view label, Encoding enc)
 {
     Cache &cache = m_unicodeCache[enc == Encoding::Utf8 ? 1 : 0];
     if (auto it = cache.find(label); it != cache.end())
@@ -418,14 +532,14 @@ Result<std::string> LabelConverter::labelToUnicode(std::string_view label, Encod
     // The common case, a label of Hangul syllables, is checked by encoding
     // it again: only the one canonical spelling of a plain label passes, and
     // everything else goes through ICU's full validation.
-    if (auto decoded = depunycode(label.substr(4)); decoded && isPlainHangulLabel(*decoded)) {
-        std::string canonical = "xn--" + punycode(*decoded);
+    if (auto decoded = depunycode<char16_t>(label.substr(4)); decoded && isPlainHangulLabel(*decoded)) {
+        std::string canonical = acePunycode(*decoded);
         bool same = canonical.size() == label.size();
         for (std::size_t k = 0; same && k < label.size(); ++k)
             same = (label[k] | 0x20) == canonical[k] || label[k] == canonical[k];
         if (same) {
             if (auto encoded = encodeText(*decoded, enc))
-                return *encoded;
+                return Label {std::move(*encoded), false};
         }
     }
     std::u16string wide(label.begin(), label.end());
@@ -458,23 +572,20 @@ Result<std::string> LabelConverter::labelToUnicode(std::string_view label, Encod
         e.message = quoted(label, Encoding::Utf8) + " 레이블을 풀면 " + e.message;
         return Unexpected(e);
     }
+    Label result {std::move(*encoded), hasRtl(decoded)};
     if (cache.size() >= kMaxCacheEntries)
         cache.clear();
-    cache.emplace(std::string(label), *encoded);
-    return *encoded;
+    cache.emplace(std::string(label), result);
+    return result;
 }
 
 namespace {
 
-// Rebuilds `name` label by label: labels `wanted` accepts go through
-// `convert`, the rest are copied. A trail byte of code page 949 may look like
-// anything but a dot, so stepping by characters finds exactly the ASCII dots.
-template <typename Wanted, typename Convert>
-Result<std::string> mapLabels(
-    std::string_view name, Encoding enc, Wanted wanted, Convert convert, bool &converted)
+// Calls `visit` with each label of `name` until it returns false. A trail
+// byte of code page 949 may look like anything but a dot, so stepping by
+// characters finds exactly the ASCII dots.
+template <typename Visit> void forEachLabel(std::string_view name, Encoding enc, Visit visit)
 {
-    std::string out;
-    out.reserve(name.size() * 2);
     const auto *bytes = reinterpret_cast<const unsigned char *>(name.data());
     std::size_t start = 0;
     for (std::size_t i = 0;;) {
@@ -482,30 +593,119 @@ Result<std::string> mapLabels(
             i += charLength(bytes + i, name.size() - i, enc);
             continue;
         }
-        const std::string_view label = name.substr(start, i - start);
-        if (wanted(label)) {
-            auto result = convert(label);
-            if (!result)
-                return result;
-            out += *result;
-            converted = true;
-        } else {
-            out.append(label);
-        }
-        if (i == name.size())
-            return out;
-        out.push_back('.');
+        if (!visit(name.substr(start, i - start)) || i == name.size())
+            return;
         start = ++i;
     }
+}
+
+// Rebuilds `name` label by label: labels `wanted` accepts go through
+// `convert`, the rest are copied. `rtl` tells whether a converted label reads
+// right to left, `mayBeRtl` whether a copied one that `unsure` picks might.
+template <typename Wanted, typename Convert, typename Unsure>
+Result<std::string> mapLabels(std::string_view name, Encoding enc, Wanted wanted, Convert convert,
+    Unsure unsure, bool &converted, bool &rtl, bool &mayBeRtl)
+{
+    std::string out;
+    out.reserve(name.size() * 2);
+    std::optional<Error> failure;
+    bool first = true;
+    forEachLabel(name, enc, [&](std::string_view label) {
+        if (!first)
+            out.push_back('.');
+        first = false;
+        if (!wanted(label)) {
+            mayBeRtl = mayBeRtl || unsure(label);
+            out.append(label);
+            return true;
+        }
+        auto result = convert(label);
+        if (!result) {
+            failure = std::move(result.error());
+            return false;
+        }
+        out += result->text;
+        converted = true;
+        rtl = rtl || result->rtl;
+        return true;
+    });
+    if (failure)
+        return Unexpected(std::move(*failure));
+    return out;
+}
+
+// A label as the bidi rule sees it: an xn-- label by what it stands for.
+// ASCII labels that are no host name (`_sip`, `*`) stay outside the rule, as
+// they stay outside IDNA altogether.
+std::optional<std::u16string> bidiForm(std::string_view label, Encoding enc)
+{
+    bool ascii = true, hostName = true;
+    for (const char c : label) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+        hostName = hostName
+            && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-');
+    }
+    if (!ascii) {
+        auto wide = decodeText(label, enc);
+        return wide ? std::optional<std::u16string>(std::move(*wide)) : std::nullopt;
+    }
+    if (isAceLabel(label)) {
+        if (auto decoded = aceMeaning(label))
+            return decoded;
+    }
+    if (!hostName)
+        return std::nullopt;
+    return std::u16string(label.begin(), label.end());
+}
+
+bool hasRtlLabel(std::string_view name, Encoding enc)
+{
+    bool rtl = false;
+    forEachLabel(name, enc, [&](std::string_view label) {
+        auto form = bidiForm(label, enc);
+        rtl = form && hasRtl(*form);
+        return !rtl;
+    });
+    return rtl;
+}
+
+// With a right-to-left label anywhere in the name, every label of `out` (the
+// converted name, in `outEnc`) must meet the bidi rule; the fault names the
+// label of `name` it came from.
+std::optional<Error> bidiFault(std::string_view name, Encoding enc, std::string_view out, Encoding outEnc)
+{
+    std::vector<std::string_view> sources;
+    forEachLabel(name, enc, [&](std::string_view label) {
+        sources.push_back(label);
+        return true;
+    });
+    std::optional<Error> fault;
+    std::size_t index = 0;
+    forEachLabel(out, outEnc, [&](std::string_view label) {
+        const std::string_view source = index < sources.size() ? sources[index] : label;
+        ++index;
+        auto form = bidiForm(label, outEnc);
+        if (!form || meetsBidiRule(*form))
+            return true;
+        fault = makeError(ErrorKind::Disallowed,
+            quoted(name, enc) + " 이름에 오른쪽에서 왼쪽으로 쓰는 레이블이 있어, " + quoted(source, enc)
+                + " 레이블이 쓰기 방향 규칙(RFC 5893)에 어긋납니다.",
+            std::string(source));
+        return false;
+    });
+    return fault;
 }
 
 } // namespace
 
 Result<std::string> LabelConverter::nameToAscii(std::string_view name, Encoding enc)
 {
-    bool converted = false;
+    bool converted = false, rtl = false, mayBeRtl = false;
+    // An xn-- label copied beside the converted ones counts by what it
+    // stands for.
     auto out = mapLabels(
-        name, enc, needsAscii, [&](std::string_view label) { return labelToAscii(label, enc); }, converted);
+        name, enc, needsAscii, [&](std::string_view label) { return labelToAscii(label, enc); }, isAceLabel,
+        converted, rtl, mayBeRtl);
     if (!out)
         return out;
     std::size_t length = out->size();
@@ -516,14 +716,31 @@ Result<std::string> LabelConverter::nameToAscii(std::string_view name, Encoding 
             quoted(name, enc) + " 이름이 Punycode로 " + std::to_string(length)
                 + "바이트입니다. 도메인 이름은 253바이트를 넘을 수 없습니다.",
             std::string(name)));
+    if (converted && !rtl && mayBeRtl)
+        rtl = hasRtlLabel(*out, Encoding::Utf8);
+    if (rtl) {
+        if (auto fault = bidiFault(name, enc, *out, Encoding::Utf8))
+            return Unexpected(std::move(*fault));
+    }
     return out;
 }
 
 Result<std::string> LabelConverter::nameToUnicode(std::string_view name, Encoding enc)
 {
-    bool converted = false;
-    return mapLabels(
-        name, enc, isAceLabel, [&](std::string_view label) { return labelToUnicode(label, enc); }, converted);
+    bool converted = false, rtl = false, mayBeRtl = false;
+    // So does a label that was already in Unicode (code page 949 holds no
+    // right-to-left letter).
+    auto out = mapLabels(
+        name, enc, isAceLabel, [&](std::string_view label) { return labelToUnicode(label, enc); },
+        [enc](std::string_view label) { return enc == Encoding::Utf8 && needsAscii(label); }, converted, rtl,
+        mayBeRtl);
+    if (out && converted && !rtl && mayBeRtl)
+        rtl = hasRtlLabel(*out, enc);
+    if (out && rtl) {
+        if (auto fault = bidiFault(name, enc, *out, enc))
+            return Unexpected(std::move(*fault));
+    }
+    return out;
 }
 
 } // namespace namecodec::detail

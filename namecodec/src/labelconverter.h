@@ -32,14 +32,22 @@ public:
     static bool needsUnicode(std::string_view name);
 
 private:
-    Result<std::string> labelToAscii(std::string_view label, Encoding enc);
-    Result<std::string> labelToUnicode(std::string_view label, Encoding enc);
+    // A converted label and whether it is a right-to-left one (holds a
+    // character of bidi class R, AL or AN), which puts the whole name under
+    // the bidi rule.
+    struct Label {
+        std::string text;
+        bool rtl = false;
+    };
+
+    Result<Label> labelToAscii(std::string_view label, Encoding enc);
+    Result<Label> labelToUnicode(std::string_view label, Encoding enc);
 
     struct Hash {
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view> {}(s); }
     };
-    using Cache = std::unordered_map<std::string, std::string, Hash, std::equal_to<>>;
+    using Cache = std::unordered_map<std::string, Label, Hash, std::equal_to<>>;
 
     UIDNA *m_idna = nullptr;
     // One cache per text encoding, looked up without copying the label.

@@ -22,9 +22,11 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -403,4 +405,139 @@ TEST_F(ConversionAppTest, TheContextMenuConvertsTheSelectionAsOneUndoStep)
     settle();
     EXPECT_EQ(shown, QStringLiteral("입력 코드 -PUNY : ns.한국.kr\n출력 코드 -EucKr : ns.한국.kr\n"));
     EXPECT_EQ(textOf(doc), before);
+}
+
+namespace {
+
+// A change-log header longer than the first 64 KiB of the file, as real zone
+// and configuration files carry: Hangul words, dotted Hangul runs and
+// `marker` comments only.
+QString longCommentHeader(const QString &marker)
+{
+    QString header;
+    for (int i = 1; i <= 1200; ++i)
+        header += QStringLiteral(
+            "%1 %2. 변경 기록: 웹.예제.한국 과 메일.예제.한국 을 새 서버로 옮김 (담당 홍길동)\n")
+                      .arg(marker)
+                      .arg(i);
+    return header;
+}
+
+// Runs a real checker; "" when it is not installed.
+QString checkerPath(const QString &name)
+{
+    return QStandardPaths::findExecutable(name,
+        {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"), QStringLiteral("/sbin"),
+            QStringLiteral("/bin")});
+}
+
+int namedCheckzone(const QString &origin, const QString &path, QString *output)
+{
+    QProcess check;
+    check.setProcessChannelMode(QProcess::MergedChannels);
+    check.start(checkerPath(QStringLiteral("named-checkzone")),
+        {QStringLiteral("-k"), QStringLiteral("fail"), origin, path});
+    if (!check.waitForFinished(30000))
+        return -1;
+    *output = QString::fromLocal8Bit(check.readAll());
+    return check.exitStatus() == QProcess::NormalExit ? check.exitCode() : -1;
+}
+
+} // namespace
+
+TEST_F(ConversionAppTest, AZoneFileWithALongCommentHeaderIsConvertedAsAZoneFile)
+{
+    if (checkerPath(QStringLiteral("named-checkzone")).isEmpty())
+        GTEST_FAIL() << "bind9-utils is not installed (scripts/setup installs it)";
+    const QString header = longCommentHeader(QStringLiteral(";"));
+    const QString records = QStringLiteral("$ORIGIN 예제.한국.\n"
+                                           "$TTL 3600\n"
+                                           "@\tIN\tSOA\tns.예제.한국. 관리자.예제.한국. (\n"
+                                           "\t\t2024010101 ; 일련번호 예제.한국\n"
+                                           "\t\t3600 900 604800 86400 )\n"
+                                           "\tIN\tNS\tns.예제.한국.\n"
+                                           "\tIN\tMX\t10 메일.예제.한국.\n"
+                                           "ns\tIN\tA\t192.0.2.1\n"
+                                           "메일\tIN\tA\t192.0.2.2\n"
+                                           "웹\tIN\tA\t192.0.2.3\n"
+                                           "www\tIN\tCNAME\t웹.예제.한국. ; 새 주소 웹.예제.한국\n"
+                                           "spf\tIN\tTXT\t\"v=spf1 a:메일.예제.한국 -all\"\n"
+                                           "안내\tIN\tTXT\t\"웹.예제.한국 으로 오세요; 세미콜론도 글자\"\n");
+    const QByteArray original = cp949((header + records).toUtf8().constData());
+    ASSERT_GT(cp949(header.toUtf8().constData()).size(), 70 * 1024);
+    const QString path = file(QStringLiteral("예제.한국.zone"), original);
+    const QString origin = QStringLiteral("xn--2j5b21b.xn--3e0b707e");
+    QString output;
+    ASSERT_NE(namedCheckzone(origin, path, &output), 0) << "the unconverted file must be refused";
+
+    if (app->commentOption() != 1)
+        trigger(ids::ID_COMMENT);
+    CQuorelDoc *doc = open(path);
+    ASSERT_NE(doc, nullptr);
+    trigger(ids::ID_CONVERT_TO_PUNY);
+    ASSERT_TRUE(doc->IsModified()) << frame()->statusText().toStdString();
+    const QString converted = textOf(doc);
+    const QStringList lines = converted.split(QLatin1Char('\n'));
+
+    // The header, every TXT string and every comment stay as written.
+    EXPECT_TRUE(converted.startsWith(header));
+    EXPECT_TRUE(converted.contains(QStringLiteral("\nspf\tIN\tTXT\t\"v=spf1 a:메일.예제.한국 -all\"\n")));
+    EXPECT_FALSE(converted.contains(QStringLiteral("; spf")));
+    EXPECT_TRUE(
+        converted.contains(QStringLiteral("\tIN\tTXT\t\"웹.예제.한국 으로 오세요; 세미콜론도 글자\"\n")));
+    EXPECT_TRUE(converted.contains(QStringLiteral("2024010101 ; 일련번호 예제.한국\n")));
+    EXPECT_TRUE(converted.contains(QStringLiteral("; 새 주소 웹.예제.한국\n")));
+    // The names change, each changed line kept above it as a zone comment.
+    EXPECT_TRUE(lines.contains(QStringLiteral("$ORIGIN xn--2j5b21b.xn--3e0b707e.")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("; $ORIGIN 예제.한국.")));
+    EXPECT_TRUE(converted.contains(QStringLiteral("\tIN\tMX\t10 xn--h32bq4v.xn--2j5b21b.xn--3e0b707e.\n")));
+    EXPECT_FALSE(converted.contains(QStringLiteral("\n메일\tIN\tA")));
+    for (const QString &line : lines)
+        EXPECT_FALSE(line.startsWith(QLatin1Char('#'))) << line.toStdString();
+    // Exactly what the library writes when told the file is a zone file.
+    const QString in = dir.filePath(QStringLiteral("ref-in"));
+    const QString out = dir.filePath(QStringLiteral("ref-out"));
+    writeBytes(in, original);
+    int line = 0;
+    ASSERT_EQ(ConvertFileAs(QFile::encodeName(in).constData(), QFile::encodeName(out).constData(), 4, 2, 1,
+                  NAMECODEC_KIND_ZONE, &line),
+        0);
+    EXPECT_EQ(cp949(converted.toUtf8().constData()), readBytes(out));
+
+    // Saved, the file is one BIND loads.
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_EQ(readBytes(path), readBytes(out));
+    EXPECT_EQ(namedCheckzone(origin, path, &output), 0) << output.toStdString();
+}
+
+TEST_F(ConversionAppTest, ADocumentFromTheVirtualHostTemplateIsConvertedAsAWebServerFile)
+{
+    const QString header = longCommentHeader(QStringLiteral("#"));
+    const QString body = QStringLiteral("<VirtualHost *:80>\n"
+                                        "    ServerName 예제.한국\n"
+                                        "    ServerAlias www.예제.한국\n"
+                                        "    DocumentRoot /var/www/예제.한국\n"
+                                        "    # 옛 주소 웹.예제.한국\n"
+                                        "</VirtualHost>\n");
+    const QString sample
+        = file(QStringLiteral("vhost-template.conf"), cp949((header + body).toUtf8().constData()));
+    machine->setValue(QStringLiteral("SampleVirtualHostConfPath"), sample);
+    if (app->commentOption() != 1)
+        trigger(ids::ID_COMMENT);
+    trigger(ids::ID_NEW_VIRTUALHOST);
+    CQuorelDoc *doc = frame()->activeDocument();
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(doc->GetPathName().isEmpty());
+    trigger(ids::ID_CONVERT_TO_PUNY);
+    ASSERT_TRUE(doc->IsModified()) << frame()->statusText().toStdString();
+    EXPECT_EQ(textOf(doc),
+        header
+            + QStringLiteral("<VirtualHost *:80>\n"
+                             "#     ServerName 예제.한국\n"
+                             "    ServerName xn--2j5b21b.xn--3e0b707e\n"
+                             "#     ServerAlias www.예제.한국\n"
+                             "    ServerAlias www.xn--2j5b21b.xn--3e0b707e\n"
+                             "    DocumentRoot /var/www/예제.한국\n"
+                             "    # 옛 주소 웹.예제.한국\n"
+                             "</VirtualHost>\n"));
 }

@@ -98,3 +98,57 @@ TEST(ConvertTextFile, AnEmptyOutputPathSucceedsWithoutConverting)
     EXPECT_TRUE(ConvertTextFile(QStringLiteral("/nonexistent/in"), QString(), 4, 2, 1, &line));
     EXPECT_EQ(line, -5);
 }
+
+TEST(ConversionKind, TheTemplateTellsFirstThenTheExtensionThenTheContent)
+{
+    using namecodec::FileKind;
+    const QByteArray vhost
+        = cp949(QStringLiteral("<VirtualHost *:80>\n    ServerName 예제.한국\n</VirtualHost>\n"));
+    const QByteArray named = cp949(QStringLiteral("zone \"예제.한국\" {\n    type master;\n};\n"));
+    const QByteArray unclear = cp949(QStringLiteral("# 예제.한국 설정\n"));
+    const struct {
+        int templateId; // 0: opened from the path
+        const char *path;
+        QByteArray content;
+        FileKind expected;
+    } cases[] = {
+        // A template the user chose is the kind, whatever the file is called.
+        {131, "", unclear, FileKind::Zone},
+        {149, "/srv/reverse.db", unclear, FileKind::Zone},
+        {132, "", vhost, FileKind::NamedConf},
+        {133, "/etc/apache2/sites/site.conf", named, FileKind::WebServer},
+        // Opened by its extension.
+        {0, "/var/named/예제.한국.zone", vhost, FileKind::Zone},
+        {0, "/var/named/EXAMPLE.ZONE", unclear, FileKind::Zone},
+        {130, "/home/user/new.zone", unclear, FileKind::Zone}, // a general document saved as a zone file
+        // ".conf" names both configurations: the content tells them apart,
+        // and named.conf, which converts the fewest names, when it cannot.
+        {0, "/etc/apache2/sites-available/예제.conf", vhost, FileKind::WebServer},
+        {0, "/etc/bind/named.conf", named, FileKind::NamedConf},
+        {0, "/etc/misc.conf", unclear, FileKind::NamedConf},
+        // Anything else is recognised from the content by the library.
+        {0, "/var/named/db.example", named, FileKind::Auto},
+        {130, "", vhost, FileKind::Auto},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.templateId) + " " + c.path);
+        EXPECT_EQ(conversionKind(c.templateId, QString::fromUtf8(c.path), c.content), c.expected);
+    }
+}
+
+TEST(ConvertDocumentBytes, TheKindGivenIsTheKindScanned)
+{
+    // The start of this zone file reads like general text; told it is a
+    // zone file, the conversion leaves the comment and the TXT string alone.
+    QTemporaryDir temp;
+    const QByteArray zone = cp949(QStringLiteral("; 예제.한국 info\n예제.한국. IN TXT \"메일.예제.한국\"\n"));
+    const TextConversion asZone = convertDocumentBytes(zone, 4, 2, 0, temp.path(), namecodec::FileKind::Zone);
+    ASSERT_TRUE(asZone.ok);
+    EXPECT_EQ(asZone.text,
+        cp949(QStringLiteral("; 예제.한국 info\nxn--2j5b21b.xn--3e0b707e. IN TXT \"메일.예제.한국\"\n")));
+    const TextConversion asText
+        = convertDocumentBytes(zone, 4, 2, 0, temp.path(), namecodec::FileKind::General);
+    ASSERT_TRUE(asText.ok);
+    EXPECT_TRUE(asText.text.startsWith("; xn--2j5b21b.xn--3e0b707e info\n"));
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
+}

@@ -120,6 +120,80 @@ TEST(ConvertFile, RoundTripGivesTheOriginalBytes)
     }
 }
 
+TEST(ConvertFileAs, TheGivenKindDecidesHowTheFileIsScanned)
+{
+    TempDir dir;
+    // Scanned as a zone file, the comment and the TXT string stay and only
+    // the owner changes; as general text every dotted Hangul run changes.
+    writeFile(dir / "in", cp949("; 예제.한국 info\n예제.한국. IN TXT \"메일.예제.한국\"\n"));
+    const struct {
+        int kind;
+        const char *expected;
+    } cases[] = {
+        {NAMECODEC_KIND_ZONE, "; 예제.한국 info\nxn--2j5b21b.xn--3e0b707e. IN TXT \"메일.예제.한국\"\n"},
+        {NAMECODEC_KIND_GENERAL,
+            "; xn--2j5b21b.xn--3e0b707e info\nxn--2j5b21b.xn--3e0b707e. IN TXT "
+            "\"xn--h32bq4v.xn--2j5b21b.xn--3e0b707e\"\n"},
+        // named.conf converts zone statements only, so nothing here
+        {NAMECODEC_KIND_NAMED_CONF, "; 예제.한국 info\n예제.한국. IN TXT \"메일.예제.한국\"\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.kind);
+        int line = 0;
+        ASSERT_EQ(ConvertFileAs((dir / "in").c_str(), (dir / "out").c_str(), 4, 2, 0, c.kind, &line), 0);
+        EXPECT_EQ(readFile(dir / "out"), cp949(c.expected));
+    }
+
+    // A virtual host read as named.conf keeps its names; as a web-server
+    // file they change as the recognised kind changes them.
+    int line = 0;
+    ASSERT_EQ(ConvertFileAs(dataFile("vhost.conf").c_str(), (dir / "out").c_str(), 4, 2, 0,
+                  NAMECODEC_KIND_NAMED_CONF, &line),
+        0);
+    EXPECT_EQ(readFile(dir / "out"), readFile(dataFile("vhost.conf")));
+    ASSERT_EQ(ConvertFileAs(dataFile("vhost.conf").c_str(), (dir / "out").c_str(), 4, 2, 0,
+                  NAMECODEC_KIND_WEB_SERVER, &line),
+        0);
+    EXPECT_EQ(readFile(dir / "out"), readFile(dataFile("vhost.conf.puny")));
+}
+
+TEST(ConvertFileAs, ConvertFileIsTheAutomaticKindAndUnknownKindsAreRefused)
+{
+    TempDir dir;
+    int line = 0;
+    for (const char *name : {"hangul.zone", "named.conf", "vhost.conf"}) {
+        SCOPED_TRACE(name);
+        for (int keep : {0, 1}) {
+            const std::string golden
+                = readFile(dataFile(std::string(name) + (keep ? ".puny-comment" : ".puny")));
+            ASSERT_EQ(ConvertFile(dataFile(name).c_str(), (dir / "a").c_str(), 4, 2, keep, &line), 0);
+            EXPECT_EQ(readFile(dir / "a"), golden);
+            ASSERT_EQ(ConvertFileAs(dataFile(name).c_str(), (dir / "b").c_str(), 4, 2, keep,
+                          NAMECODEC_KIND_AUTO, &line),
+                0);
+            EXPECT_EQ(readFile(dir / "b"), golden);
+        }
+    }
+
+    writeFile(dir / "in.zone", cp949("$TTL 1\n메일 IN A 192.0.2.1\n"));
+    for (int kind : {-1, 5, 99}) {
+        SCOPED_TRACE(kind);
+        line = 0;
+        EXPECT_EQ(ConvertFileAs((dir / "in.zone").c_str(), (dir / "out").c_str(), 4, 2, 0, kind, &line),
+            NAMECODEC_E_ARGUMENT);
+        EXPECT_EQ(line, 1);
+        EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+    }
+    // A failing line is reported the same way whatever the kind.
+    writeFile(dir / "bad.zone", cp949("$TTL 1\n\n가\u3164 IN A 192.0.2.2\n"));
+    line = 0;
+    EXPECT_EQ(
+        ConvertFileAs((dir / "bad.zone").c_str(), (dir / "out").c_str(), 4, 2, 1, NAMECODEC_KIND_ZONE, &line),
+        NAMECODEC_E_DISALLOWED);
+    EXPECT_EQ(line, 3);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+}
+
 TEST(EncodingNames, TableMatchesTheCodes)
 {
     EXPECT_STREQ(NamecodecEncodingName(0), "-EucKr");

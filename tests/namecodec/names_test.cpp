@@ -102,6 +102,62 @@ TEST(Names, HangulTrapsGiveAClearErrorNeverABrokenName)
     }
 }
 
+TEST(Names, BidiRuleHoldsAcrossTheWholeName)
+{
+    // One right-to-left label puts every label of the name under the rule,
+    // whichever label it is and whichever direction the name goes.
+    const struct {
+        const char *input; // UTF-8
+        const char *fault; // the label named, or nullptr when the name is fine
+    } cases[] = {
+        {"0à.\u05D0", "0à"}, {"1예제.\u05DE\u05D1\u05D7\u05DF", "1예제"},
+        {"\u05DE\u05D1\u05D7\u05DF.1예제", "1예제"},
+        {"0a.\u05D0", "0a"}, // an ASCII host label is copied, but still read beside the Hebrew one
+        {"1예제.\U00010C41\u06D0", "1예제"}, // Old Turkic, outside the BMP
+        {"c.0ü.\u05D0", "0ü"}, {"예제.\u05DE\u05D1\u05D7\u05DF.kr.", nullptr},
+        {"_sip._tcp.\u05DE\u05D1\u05D7\u05DF.kr.", nullptr}, // service labels are no host names
+        {"*.\u05DE\u05D1\u05D7\u05DF.kr", nullptr},
+        {"1예제.kr", nullptr}, // no right-to-left label: a leading digit is fine
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.input);
+        auto ascii = toAscii(c.input, Encoding::Utf8);
+        if (!c.fault) {
+            ASSERT_TRUE(ascii) << ascii.error().message;
+            auto back = toUnicode(*ascii, Encoding::Utf8);
+            ASSERT_TRUE(back) << back.error().message;
+            EXPECT_EQ(*back, c.input);
+            continue;
+        }
+        ASSERT_FALSE(ascii) << "converted to " << *ascii;
+        EXPECT_EQ(ascii.error().kind, ErrorKind::Disallowed);
+        EXPECT_EQ(ascii.error().label, c.fault);
+        EXPECT_NE(ascii.error().message.find("쓰기 방향"), std::string::npos) << ascii.error().message;
+    }
+
+    // Going back, the labels decode one by one without fault; only the name
+    // as a whole breaks the rule.
+    for (const char *ace : {"xn--0-sfa.xn--4db", "xn--0ca88g.xn--4db", "c.xn--0-eha.xn--4db"}) {
+        SCOPED_TRACE(ace);
+        auto r = toUnicode(ace, Encoding::Utf8);
+        ASSERT_FALSE(r) << "decoded to " << *r;
+        EXPECT_EQ(r.error().kind, ErrorKind::Disallowed);
+    }
+
+    // In a file the fault names its line and the label's column.
+    ConvertOptions options;
+    options.from = Encoding::Utf8;
+    options.to = Encoding::Punycode;
+    options.kind = FileKind::Zone;
+    ConvertReport report;
+    const std::string text = "$ORIGIN 예제.kr.\n"
+                             "www IN CNAME 1예제.\u05D0.kr.\n";
+    EXPECT_EQ(convertText(text, options, report), "");
+    ASSERT_EQ(report.errors.size(), 1u);
+    EXPECT_EQ(report.errors[0].line, 2);
+    EXPECT_EQ(report.errors[0].column, 14);
+}
+
 TEST(Names, DecomposedSyllablesComposeToTheSameName)
 {
     auto composed = toAscii("한국.kr", Encoding::Utf8);

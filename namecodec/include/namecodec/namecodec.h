@@ -2,8 +2,8 @@
  * libnamecodec — C entry points.
  *
  * Encoding codes: 0 and 4 code page 949, 1 UTF-8, 2 Punycode (IDNA ACE),
- * 3 RACE (refused). Strings are NUL-terminated 8-bit text. Both functions
- * return 0 on success and a NAMECODEC_E_* value on failure.
+ * 3 RACE (refused). Strings are NUL-terminated 8-bit text. The conversion
+ * functions return 0 on success and a NAMECODEC_E_* value on failure.
  */
 #ifndef NAMECODEC_NAMECODEC_H
 #define NAMECODEC_NAMECODEC_H
@@ -42,6 +42,22 @@ int ConvertString(const char *input, char *output, int from, int to);
  * from 1. */
 int ConvertFile(
     const char *in_path, const char *out_path, int from, int to, int keep_comment, int *error_line);
+
+/* The syntax ConvertFileAs scans a file by. */
+enum {
+    NAMECODEC_KIND_AUTO = 0, /* recognised from the content, as ConvertFile does */
+    NAMECODEC_KIND_ZONE = 1, /* zone file */
+    NAMECODEC_KIND_NAMED_CONF = 2, /* name server configuration (named.conf) */
+    NAMECODEC_KIND_WEB_SERVER = 3, /* web-server configuration (virtual hosts) */
+    NAMECODEC_KIND_GENERAL = 4 /* any other text */
+};
+
+/* ConvertFile for a caller that knows the file's kind (a NAMECODEC_KIND_*
+ * value), so that a file is never scanned by the wrong syntax because its
+ * start looks like another kind. With NAMECODEC_KIND_AUTO it is ConvertFile.
+ * An unknown kind fails with NAMECODEC_E_ARGUMENT and *error_line 1. */
+int ConvertFileAs(
+    const char *in_path, const char *out_path, int from, int to, int keep_comment, int kind, int *error_line);
 
 /* Names of the encoding codes ("-EucKr", "-UTF", "-PUNY", "-RACE", "-EucKr");
  * NULL for a code outside 0..4. */
