@@ -1,5 +1,6 @@
 #pragma once
 
+#include "namecodec/export.h"
 #include "namecodec/result.h"
 
 #include <cstdint>
@@ -17,41 +18,41 @@ enum class FileKind { Auto, Zone, NamedConf, WebServer, General };
 
 // Maps the library's integer codes (0..4) to an encoding; RACE and unknown
 // codes give Unsupported.
-[[nodiscard]] Result<Encoding> encodingFromCode(int code);
+[[nodiscard]] NAMECODEC_API Result<Encoding> encodingFromCode(int code);
 
 // Korean display name of a file kind, e.g. for the tool's messages.
-const char *fileKindName(FileKind kind);
+NAMECODEC_API const char *fileKindName(FileKind kind);
 
 // The comment marker written before kept lines: ";", "//" or "#".
-const char *commentMarker(FileKind kind);
+NAMECODEC_API const char *commentMarker(FileKind kind);
 
 // Recognises the kind of a text from its content: the first significant
 // lines decide (blank and comment lines are skipped, however many), and a
 // text with any zone record line is never General. Give the whole text.
-[[nodiscard]] FileKind detectFileKind(std::string_view head);
+[[nodiscard]] NAMECODEC_API FileKind detectFileKind(std::string_view head);
 
 // ---- Text encodings -------------------------------------------------------
 
 // Decodes bytes in `from` (Cp949 or Utf8) to UTF-16. A failure names the
 // first undecodable byte's line and column.
-[[nodiscard]] Result<std::u16string> decodeText(std::string_view bytes, Encoding from);
+[[nodiscard]] NAMECODEC_API Result<std::u16string> decodeText(std::string_view bytes, Encoding from);
 
 // Encodes UTF-16 text as `to` (Cp949 or Utf8). A failure names the line and
 // column of the first character the encoding cannot hold.
-[[nodiscard]] Result<std::string> encodeText(std::u16string_view text, Encoding to);
+[[nodiscard]] NAMECODEC_API Result<std::string> encodeText(std::u16string_view text, Encoding to);
 
 // True when the bytes are well-formed UTF-8.
-[[nodiscard]] bool isValidUtf8(std::string_view bytes);
+[[nodiscard]] NAMECODEC_API bool isValidUtf8(std::string_view bytes);
 
 // ---- Single names ---------------------------------------------------------
 
 // Turns every non-ASCII label of `name` (text in `from`, Cp949 or Utf8) into
 // its ACE form; ASCII labels are copied byte for byte.
-[[nodiscard]] Result<std::string> toAscii(std::string_view name, Encoding from);
+[[nodiscard]] NAMECODEC_API Result<std::string> toAscii(std::string_view name, Encoding from);
 
 // Turns every xn-- label of `name` back into Unicode, written in `to`
 // (Cp949 or Utf8); other labels are copied byte for byte.
-[[nodiscard]] Result<std::string> toUnicode(std::string_view name, Encoding to);
+[[nodiscard]] NAMECODEC_API Result<std::string> toUnicode(std::string_view name, Encoding to);
 
 // ---- Texts and files ------------------------------------------------------
 
@@ -81,7 +82,7 @@ struct ConvertReport {
 };
 
 // Converts a whole text in memory. On failure the returned text is empty.
-[[nodiscard]] std::string convertText(
+[[nodiscard]] NAMECODEC_API std::string convertText(
     std::string_view text, const ConvertOptions &options, ConvertReport &report);
 
 // Converts a file, streaming it line by line; "-" means standard input or
@@ -94,7 +95,7 @@ struct ConvertReport {
 // beside the target by conversions whose process is gone are removed. A line
 // longer than 16 MiB is refused (ErrorKind::TooLong) and nothing after it is
 // read.
-ConvertReport convertFile(
+NAMECODEC_API ConvertReport convertFile(
     const std::string &inPath, const std::string &outPath, const ConvertOptions &options);
 
 } // namespace namecodec

@@ -8,6 +8,8 @@
 #ifndef NAMECODEC_NAMECODEC_H
 #define NAMECODEC_NAMECODEC_H
 
+#include "namecodec/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -31,7 +33,7 @@ enum {
 /* Converts every domain name in `input` from `from` to `to` and writes the
  * NUL-terminated result into `output`, never more than 1024 bytes including
  * the NUL. On failure `output` holds an empty string. */
-int ConvertString(const char *input, char *output, int from, int to);
+NAMECODEC_API int ConvertString(const char *input, char *output, int from, int to);
 
 /* Converts the text file `in_path` into `out_path` (created or replaced
  * atomically, keeping its owner, group and mode; a symbolic link is written
@@ -40,7 +42,7 @@ int ConvertString(const char *input, char *output, int from, int to);
  * file's kind. On failure no output file is left (a FIFO or device may have
  * had part of it) and *error_line holds the first failing line, counted
  * from 1. */
-int ConvertFile(
+NAMECODEC_API int ConvertFile(
     const char *in_path, const char *out_path, int from, int to, int keep_comment, int *error_line);
 
 /* The syntax ConvertFileAs scans a file by. */
@@ -56,12 +58,12 @@ enum {
  * value), so that a file is never scanned by the wrong syntax because its
  * start looks like another kind. With NAMECODEC_KIND_AUTO it is ConvertFile.
  * An unknown kind fails with NAMECODEC_E_ARGUMENT and *error_line 1. */
-int ConvertFileAs(
+NAMECODEC_API int ConvertFileAs(
     const char *in_path, const char *out_path, int from, int to, int keep_comment, int kind, int *error_line);
 
 /* Names of the encoding codes ("-EucKr", "-UTF", "-PUNY", "-RACE", "-EucKr");
  * NULL for a code outside 0..4. */
-const char *NamecodecEncodingName(int code);
+NAMECODEC_API const char *NamecodecEncodingName(int code);
 
 #ifdef __cplusplus
 }
