@@ -23,15 +23,6 @@ constexpr std::size_t kSniffMemory = 4 * kReadBlock;
 
 enum class Mode { ToAscii, ToUnicode, Transcode, Copy };
 
-bool hasHighByte(std::string_view s)
-{
-    for (const char c : s) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return true;
-    }
-    return false;
-}
-
 bool hasAcePrefix(std::string_view s)
 {
     for (std::size_t i = s.find_first_of("xX"); i != std::string_view::npos && i + 4 <= s.size();
@@ -137,8 +128,8 @@ public:
         bool ok = true;
         for (const Span &span : m_names) {
             const std::string_view name = content.substr(span.begin, span.end - span.begin);
-            const bool needed = m_mode == Mode::ToAscii ? LabelConverter::needsAscii(name)
-                                                        : LabelConverter::needsUnicode(name);
+            const bool needed
+                = m_mode == Mode::ToAscii ? hasHighByte(name) : LabelConverter::needsUnicode(name);
             if (!needed)
                 continue;
             auto result = m_mode == Mode::ToAscii ? m_labels.nameToAscii(name, m_textIn)

@@ -25,6 +25,17 @@ inline std::size_t charLength(const unsigned char *p, std::size_t left, Encoding
     return n <= left ? n : left;
 }
 
+// True when the bytes hold anything but ASCII: a line or name with no such
+// byte has nothing to turn into ACE.
+inline bool hasHighByte(std::string_view s)
+{
+    for (const char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return true;
+    }
+    return false;
+}
+
 // Number of characters in the bytes (malformed sequences count per step).
 std::size_t countChars(std::string_view bytes, Encoding enc);
 

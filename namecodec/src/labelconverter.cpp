@@ -114,24 +114,35 @@ UChar32 firstNotIdna2008(const std::u16string &label)
     return -1;
 }
 
+// The parameters of RFC 3492 for IDNA, and its bias adaptation, shared by
+// the encoder and the decoder.
+namespace punycode {
+
+constexpr std::uint32_t base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
+constexpr std::uint32_t initialN = 0x80, initialBias = 72;
+
+constexpr std::uint32_t adapt(std::uint32_t delta, std::uint32_t points, bool first)
+{
+    delta = first ? delta / damp : delta / 2;
+    delta += delta / points;
+    std::uint32_t k = 0;
+    while (delta > ((base - tmin) * tmax) / 2) {
+        delta /= base - tmin;
+        k += base;
+    }
+    return k + (base - tmin + 1) * delta / (delta + skew);
+}
+
+} // namespace punycode
+
 // RFC 3492 encoding of a label's code points, with the ACE prefix. Nearly
 // every Hangul label goes through here; the digits are divided by 35 or 10
 // but for the few near the bias, and a division by a constant is a
 // multiplication, so those two are spelled out.
 std::string acePunycode(const std::u16string &label)
 {
-    constexpr std::uint32_t base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
+    using namespace punycode;
     auto digit = [](std::uint32_t d) { return static_cast<char>(d < 26 ? 'a' + d : '0' + d - 26); };
-    auto adapt = [&](std::uint32_t delta, std::uint32_t points, bool first) {
-        delta = first ? delta / damp : delta / 2;
-        delta += delta / points;
-        std::uint32_t k = 0;
-        while (delta > ((base - tmin) * tmax) / 2) {
-            delta /= base - tmin;
-            k += base;
-        }
-        return k + (base - tmin + 1) * delta / (delta + skew);
-    };
     std::string out;
     out.reserve(4 + label.size() * 5);
     out += "xn--";
@@ -143,7 +154,7 @@ std::string acePunycode(const std::u16string &label)
     std::uint32_t handled = basic;
     if (basic > 0)
         out.push_back('-');
-    std::uint32_t n = 0x80, delta = 0, bias = 72;
+    std::uint32_t n = initialN, delta = 0, bias = initialBias;
     while (handled < label.size()) {
         std::uint32_t m = 0xFFFFFFFFu;
         for (const char16_t c : label) {
@@ -189,7 +200,7 @@ std::string acePunycode(const std::u16string &label)
 // code points it reaches every plane.
 template <typename Char> std::optional<std::basic_string<Char>> depunycode(std::string_view in)
 {
-    constexpr std::uint32_t base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
+    using namespace punycode;
     constexpr std::uint32_t maxCodePoint = sizeof(Char) == 2 ? 0xFFFF : 0x10FFFF;
     std::basic_string<Char> out;
     const std::size_t delimiter = in.rfind('-');
@@ -202,7 +213,7 @@ template <typename Char> std::optional<std::basic_string<Char>> depunycode(std::
         }
         pos = delimiter + 1;
     }
-    std::uint32_t n = 0x80, i = 0, bias = 72;
+    std::uint32_t n = initialN, i = 0, bias = initialBias;
     while (pos < in.size()) {
         const std::uint32_t oldi = i;
         std::uint32_t w = 1;
@@ -230,14 +241,7 @@ template <typename Char> std::optional<std::basic_string<Char>> depunycode(std::
             w *= base - t;
         }
         const auto points = static_cast<std::uint32_t>(out.size() + 1);
-        std::uint32_t delta = oldi == 0 ? (i - oldi) / damp : (i - oldi) / 2;
-        delta += delta / points;
-        std::uint32_t k = 0;
-        while (delta > ((base - tmin) * tmax) / 2) {
-            delta /= base - tmin;
-            k += base;
-        }
-        bias = k + (base - tmin + 1) * delta / (delta + skew);
+        bias = adapt(i - oldi, points, oldi == 0);
         if (i / points > maxCodePoint - n)
             return std::nullopt;
         n += i / points;
@@ -401,15 +405,6 @@ LabelConverter::~LabelConverter()
         uidna_close(m_idna);
 }
 
-bool LabelConverter::needsAscii(std::string_view name)
-{
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return true;
-    }
-    return false;
-}
-
 bool LabelConverter::needsUnicode(std::string_view name)
 {
     for (std::size_t i = 0; i + 4 <= name.size(); ++i) {
@@ -418,6 +413,67 @@ bool LabelConverter::needsUnicode(std::string_view name)
     }
     return false;
 }
+
+namespace {
+
+// Every character costs at least one octet of ACE and composition joins at
+// most three into one, so a label of more characters than this cannot fit;
+// saying so early spares IDNA a label of megabytes.
+constexpr std::size_t kMaxLabelChars = 3 * kMaxLabelOctets;
+
+Error labelTooLong(std::string_view label, Encoding enc, std::size_t octets)
+{
+    return makeError(ErrorKind::LabelTooLong,
+        quoted(label, enc) + " 레이블이 Punycode로 " + std::to_string(octets) + "바이트"
+            + (octets > 255 ? " 이상" : "") + "입니다. 한 레이블은 63바이트를 넘을 수 없습니다.",
+        std::string(label));
+}
+
+// A label holding a character IDNA2008 keeps out, caught before ICU so that
+// the message names the character.
+std::optional<Error> notIdna2008(std::string_view label, Encoding enc, const std::u16string &wide)
+{
+    const UChar32 symbol = firstNotIdna2008(wide);
+    if (symbol < 0)
+        return std::nullopt;
+    const bool space = symbol == 0xA0 || symbol == 0x3000 || u_isspace(symbol);
+    return makeError(ErrorKind::Disallowed,
+        quoted(label, enc) + (space ? " 레이블에 공백 문자 " : " 레이블에 도메인 이름에 쓸 수 없는 문자 ")
+            + codePoint(symbol) + "가 있습니다.",
+        std::string(label));
+}
+
+// What ICU's error flags for a label mean, in a message that names the fault.
+Error idnaRefusal(
+    UIDNA *idna, std::string_view label, Encoding enc, const std::u16string &wide, uint32_t errors)
+{
+    ErrorKind kind = ErrorKind::Disallowed;
+    std::string message;
+    if (errors & (UIDNA_ERROR_PUNYCODE | UIDNA_ERROR_INVALID_ACE_LABEL)) {
+        kind = ErrorKind::BadAce;
+        message = quoted(label, enc) + " 레이블을 Punycode로 바꿀 수 없습니다.";
+    } else if (errors & UIDNA_ERROR_HYPHEN_3_4) {
+        message = quoted(label, enc) + " 레이블은 셋째와 넷째 글자가 모두 '-'여서 쓸 수 없습니다.";
+    } else if (errors & (UIDNA_ERROR_LEADING_HYPHEN | UIDNA_ERROR_TRAILING_HYPHEN)) {
+        message = quoted(label, enc) + " 레이블은 '-'로 시작하거나 끝날 수 없습니다.";
+    } else if (errors & UIDNA_ERROR_BIDI) {
+        message = quoted(label, enc) + " 레이블은 쓰기 방향이 다른 문자를 섞어 쓸 수 없습니다.";
+    } else if (errors & UIDNA_ERROR_LEADING_COMBINING_MARK) {
+        message = quoted(label, enc) + " 레이블은 결합 문자로 시작할 수 없습니다.";
+    } else {
+        const UChar32 bad = firstRefused(idna, wide);
+        if (bad == 0x20 || bad == 0xA0 || bad == 0x3000)
+            message = quoted(label, enc) + " 레이블에 공백 문자 " + codePoint(bad) + "가 있습니다.";
+        else if (bad >= 0)
+            message = quoted(label, enc) + " 레이블에 도메인 이름에 쓸 수 없는 문자 " + codePoint(bad)
+                + "가 있습니다.";
+        else
+            message = quoted(label, enc) + " 레이블은 도메인 이름에 쓸 수 없습니다.";
+    }
+    return makeError(kind, message, std::string(label));
+}
+
+} // namespace
 
 Result<LabelConverter::Label> LabelConverter::labelToAscii(std::string_view label, Encoding enc)
 {
@@ -431,84 +487,52 @@ Result<LabelConverter::Label> LabelConverter::labelToAscii(std::string_view labe
         e.label = std::string(label);
         return Unexpected(e);
     }
-    // Every character costs at least one octet of ACE and composition joins
-    // at most three into one, so a longer label cannot fit; saying so now
-    // spares IDNA a label of megabytes.
-    auto tooLong = [&](std::size_t octets) {
-        return Unexpected(makeError(ErrorKind::LabelTooLong,
-            quoted(label, enc) + " 레이블이 Punycode로 " + std::to_string(octets) + "바이트"
-                + (octets > 255 ? " 이상" : "") + "입니다. 한 레이블은 63바이트를 넘을 수 없습니다.",
-            std::string(label)));
-    };
-    if (wide->size() > 3 * kMaxLabelOctets)
-        return tooLong(wide->size() / 3);
+    if (wide->size() > kMaxLabelChars)
+        return Unexpected(labelTooLong(label, enc, wide->size() / 3));
     if (isPlainHangulLabel(*wide)) {
         std::string ascii = acePunycode(*wide);
         if (ascii.size() > kMaxLabelOctets)
-            return tooLong(ascii.size());
+            return Unexpected(labelTooLong(label, enc, ascii.size()));
         return Label {std::move(ascii), false}; // cheaper to compute again than to cache
     }
-    if (auto trap = hangulTrap(*wide, label, enc))
+    auto result = icuLabelToAscii(label, enc, *wide);
+    if (result) {
+        if (cache.size() >= kMaxCacheEntries)
+            cache.clear();
+        cache.emplace(std::string(label), *result);
+    }
+    return result;
+}
+
+Result<LabelConverter::Label> LabelConverter::icuLabelToAscii(
+    std::string_view label, Encoding enc, const std::u16string &wide)
+{
+    if (auto trap = hangulTrap(wide, label, enc))
         return Unexpected(*trap);
     if (!m_idna)
         return Unexpected(makeError(ErrorKind::Unsupported, "IDNA 변환기를 열 수 없습니다."));
-    if (const UChar32 symbol = firstNotIdna2008(*wide); symbol >= 0) {
-        const bool space = symbol == 0xA0 || symbol == 0x3000 || u_isspace(symbol);
-        return Unexpected(makeError(ErrorKind::Disallowed,
-            quoted(label, enc) + (space ? " 레이블에 공백 문자 " : " 레이블에 도메인 이름에 쓸 수 없는 문자 ")
-                + codePoint(symbol) + "가 있습니다.",
-            std::string(label)));
-    }
+    if (auto refused = notIdna2008(label, enc, wide))
+        return Unexpected(*refused);
 
     UChar out[256];
     UIDNAInfo info = UIDNA_INFO_INITIALIZER;
     UErrorCode status = U_ZERO_ERROR;
     const int32_t n = uidna_labelToASCII(
-        m_idna, wide->data(), static_cast<int32_t>(wide->size()), out, 256, &info, &status);
+        m_idna, wide.data(), static_cast<int32_t>(wide.size()), out, 256, &info, &status);
     const uint32_t errors = info.errors;
     if (status == U_BUFFER_OVERFLOW_ERROR || n > 255)
-        return tooLong(static_cast<std::size_t>(n));
-    if (U_FAILURE(status) || n > 255 || (errors & ~UIDNA_ERROR_LABEL_TOO_LONG) != 0) {
-        std::string message;
-        ErrorKind kind = ErrorKind::Disallowed;
-        if (errors & (UIDNA_ERROR_PUNYCODE | UIDNA_ERROR_INVALID_ACE_LABEL)) {
-            kind = ErrorKind::BadAce;
-            message = quoted(label, enc) + " 레이블을 Punycode로 바꿀 수 없습니다.";
-        } else if (errors & UIDNA_ERROR_HYPHEN_3_4) {
-            message = quoted(label, enc) + " 레이블은 셋째와 넷째 글자가 모두 '-'여서 쓸 수 없습니다.";
-        } else if (errors & (UIDNA_ERROR_LEADING_HYPHEN | UIDNA_ERROR_TRAILING_HYPHEN)) {
-            message = quoted(label, enc) + " 레이블은 '-'로 시작하거나 끝날 수 없습니다.";
-        } else if (errors & UIDNA_ERROR_BIDI) {
-            message = quoted(label, enc) + " 레이블은 쓰기 방향이 다른 문자를 섞어 쓸 수 없습니다.";
-        } else if (errors & UIDNA_ERROR_LEADING_COMBINING_MARK) {
-            message = quoted(label, enc) + " 레이블은 결합 문자로 시작할 수 없습니다.";
-        } else {
-            const UChar32 bad = firstRefused(m_idna, *wide);
-            if (bad == 0x20 || bad == 0xA0 || bad == 0x3000)
-                message = quoted(label, enc) + " 레이블에 공백 문자 " + codePoint(bad) + "가 있습니다.";
-            else if (bad >= 0)
-                message = quoted(label, enc) + " 레이블에 도메인 이름에 쓸 수 없는 문자 " + codePoint(bad)
-                    + "가 있습니다.";
-            else
-                message = quoted(label, enc) + " 레이블은 도메인 이름에 쓸 수 없습니다.";
-        }
-        return Unexpected(makeError(kind, message, std::string(label)));
-    }
-    std::string ascii;
-    ascii.reserve(static_cast<std::size_t>(n));
-    for (int32_t i = 0; i < n; ++i)
-        ascii.push_back(static_cast<char>(out[i]));
+        return Unexpected(labelTooLong(label, enc, static_cast<std::size_t>(n)));
+    if (U_FAILURE(status) || (errors & ~UIDNA_ERROR_LABEL_TOO_LONG) != 0)
+        return Unexpected(idnaRefusal(m_idna, label, enc, wide, errors));
+    std::string ascii(out, out + n);
     if (ascii.size() > kMaxLabelOctets)
-        return tooLong(ascii.size());
+        return Unexpected(labelTooLong(label, enc, ascii.size()));
     // The direction is that of the mapped label, which the ACE form holds.
     std::optional<std::u16string> mapped;
     if (isAceLabel(ascii))
         mapped = aceMeaning(ascii);
-    Label result {std::move(ascii), mapped && hasRtl(*mapped)};
-    if (cache.size() >= kMaxCacheEntries)
-        cache.clear();
-    cache.emplace(std::string(label), result);
-    return result;
+    const bool rtl = mapped && hasRtl(*mapped);
+    return Label {std::move(ascii), rtl};
 }
 
 Result<LabelConverter::Label> LabelConverter::labelToUnicode(std::string_view label, Encoding enc)
@@ -704,7 +728,7 @@ Result<std::string> LabelConverter::nameToAscii(std::string_view name, Encoding 
     // An xn-- label copied beside the converted ones counts by what it
     // stands for.
     auto out = mapLabels(
-        name, enc, needsAscii, [&](std::string_view label) { return labelToAscii(label, enc); }, isAceLabel,
+        name, enc, hasHighByte, [&](std::string_view label) { return labelToAscii(label, enc); }, isAceLabel,
         converted, rtl, mayBeRtl);
     if (!out)
         return out;
@@ -732,7 +756,7 @@ Result<std::string> LabelConverter::nameToUnicode(std::string_view name, Encodin
     // right-to-left letter).
     auto out = mapLabels(
         name, enc, isAceLabel, [&](std::string_view label) { return labelToUnicode(label, enc); },
-        [enc](std::string_view label) { return enc == Encoding::Utf8 && needsAscii(label); }, converted, rtl,
+        [enc](std::string_view label) { return enc == Encoding::Utf8 && hasHighByte(label); }, converted, rtl,
         mayBeRtl);
     if (out && converted && !rtl && mayBeRtl)
         rtl = hasRtlLabel(*out, enc);

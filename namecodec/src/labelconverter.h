@@ -27,8 +27,8 @@ public:
     // xn-- labels of `name` to Unicode, written in `enc`.
     Result<std::string> nameToUnicode(std::string_view name, Encoding enc);
 
-    // True when the name has a label the given direction would change.
-    static bool needsAscii(std::string_view name);
+    // True when the name has an xn-- label to decode (hasHighByte tells the
+    // same for the way to ACE).
     static bool needsUnicode(std::string_view name);
 
 private:
@@ -41,6 +41,8 @@ private:
     };
 
     Result<Label> labelToAscii(std::string_view label, Encoding enc);
+    // The way for every label but a plain Hangul one: Hangul traps, then ICU.
+    Result<Label> icuLabelToAscii(std::string_view label, Encoding enc, const std::u16string &wide);
     Result<Label> labelToUnicode(std::string_view label, Encoding enc);
 
     struct Hash {
