@@ -121,6 +121,9 @@ public:
     FileKind kind() const;
 
 private:
+    // The line without comments and leading blanks; empty when nothing
+    // significant is left.
+    std::string_view significantPart(std::string_view raw);
     FileKind byScore() const;
 
     int m_zone = 0;
