@@ -8,7 +8,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -22,10 +24,10 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 const char kHelp[] = R"(사용법:
-  namecodec to-ascii [--from cp949|utf-8] [NAME...]
-  namecodec to-unicode [--to cp949|utf-8] [NAME...]
-  namecodec convert --from cp949|utf-8|punycode --to cp949|utf-8|punycode
-                    [--keep-comment] [--kind auto|zone|named|httpd|general] INPUT OUTPUT
+  namecodec to-ascii [--from {text}] [NAME...]
+  namecodec to-unicode [--to {text}] [NAME...]
+  namecodec convert --from {any} --to {any}
+                    [--keep-comment] [--kind {kinds}] INPUT OUTPUT
 
 to-ascii    각 NAME(없으면 표준 입력의 각 줄)의 한글 레이블을 Punycode(xn--)로
             바꾸어 한 줄에 하나씩 출력합니다. 기본 --from utf-8.
@@ -94,18 +96,148 @@ int usage(const std::string &message)
     return kUsage;
 }
 
-bool parseEncoding(const std::string &text, bool allowPunycode, Encoding &out)
+// The words the options take, each list written once so that the help and
+// the messages cannot disagree.
+struct EncodingWord {
+    const char *word;
+    Encoding encoding;
+    bool listed; // shown in the help; the others are accepted spellings
+};
+constexpr EncodingWord kEncodingWords[] = {
+    {"cp949", Encoding::Cp949, true},
+    {"euc-kr", Encoding::Cp949, false},
+    {"EUC-KR", Encoding::Cp949, false},
+    {"utf-8", Encoding::Utf8, true},
+    {"utf8", Encoding::Utf8, false},
+    {"UTF-8", Encoding::Utf8, false},
+    {"punycode", Encoding::Punycode, true},
+};
+
+struct KindWord {
+    const char *word;
+    FileKind kind;
+};
+constexpr KindWord kKindWords[] = {
+    {"auto", FileKind::Auto},
+    {"zone", FileKind::Zone},
+    {"named", FileKind::NamedConf},
+    {"httpd", FileKind::WebServer},
+    {"general", FileKind::General},
+};
+
+std::string encodingList(bool withPunycode, const char *separator)
 {
-    if (text == "cp949" || text == "euc-kr" || text == "EUC-KR") {
-        out = Encoding::Cp949;
-    } else if (text == "utf-8" || text == "utf8" || text == "UTF-8") {
-        out = Encoding::Utf8;
-    } else if (allowPunycode && text == "punycode") {
-        out = Encoding::Punycode;
-    } else {
-        return false;
+    std::string list;
+    for (const EncodingWord &w : kEncodingWords) {
+        if (!w.listed || (!withPunycode && w.encoding == Encoding::Punycode))
+            continue;
+        if (!list.empty())
+            list += separator;
+        list += w.word;
     }
-    return true;
+    return list;
+}
+
+std::string kindList(const char *separator)
+{
+    std::string list;
+    for (const KindWord &w : kKindWords) {
+        if (!list.empty())
+            list += separator;
+        list += w.word;
+    }
+    return list;
+}
+
+std::string helpText()
+{
+    std::string text = kHelp;
+    for (const auto &[mark, value] :
+        {std::pair<std::string, std::string> {"{text}", encodingList(false, "|")},
+            {"{any}", encodingList(true, "|")}, {"{kinds}", kindList("|")}}) {
+        for (std::size_t at = text.find(mark); at != std::string::npos;
+             at = text.find(mark, at + value.size()))
+            text.replace(at, mark.size(), value);
+    }
+    return text;
+}
+
+std::optional<std::string> parseEncoding(const std::string &text, bool allowPunycode, Encoding &out)
+{
+    for (const EncodingWord &w : kEncodingWords) {
+        if (text == w.word && (allowPunycode || w.encoding != Encoding::Punycode)) {
+            out = w.encoding;
+            return std::nullopt;
+        }
+    }
+    return "알 수 없는 인코딩 '" + text + "'입니다 ("
+        + (allowPunycode ? encodingList(true, ", ") : encodingList(false, " 또는 ")) + ").";
+}
+
+std::optional<std::string> parseKind(const std::string &text, FileKind &out)
+{
+    for (const KindWord &w : kKindWords) {
+        if (text == w.word) {
+            out = w.kind;
+            return std::nullopt;
+        }
+    }
+    return "알 수 없는 파일 종류 '" + text + "'입니다 (" + kindList(", ") + ").";
+}
+
+// One option of a command. A switch has no `missing`; an option with a value
+// takes it after '=' or as the next argument, and `missing` ends the message
+// for a value that is not there ("인코딩이"). `apply` returns a usage message
+// for a value it does not know.
+struct Option {
+    std::string_view name;
+    const char *missing;
+    std::function<std::optional<std::string>(const std::string &value)> apply;
+};
+
+// The tool's one argument parser. Options and operands mix in any order,
+// later options win, and "--" ends the options. With `dashWordsAreOptions`
+// every word starting with '-' (but "-" itself) is an option, else only
+// those starting with "--" are, so that a name may start with '-'.
+// Returns a usage message, or nothing when every argument was taken.
+std::optional<std::string> parseArguments(const std::vector<std::string> &args,
+    const std::vector<Option> &options, bool dashWordsAreOptions, std::vector<std::string> &operands)
+{
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        if (arg == "--") {
+            operands.insert(operands.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
+        }
+        const bool longOption = arg.rfind("--", 0) == 0;
+        if (!(longOption || (dashWordsAreOptions && arg.size() > 1 && arg[0] == '-'))) {
+            operands.push_back(arg);
+            continue;
+        }
+        const std::size_t eq = longOption ? arg.find('=') : std::string::npos;
+        const std::string name = arg.substr(0, eq);
+        const Option *option = nullptr;
+        for (const Option &o : options) {
+            if (o.name == name)
+                option = &o;
+        }
+        if (!option)
+            return "알 수 없는 옵션 '" + name + "'입니다.";
+        std::string value;
+        if (!option->missing) {
+            if (eq != std::string::npos)
+                return name + " 옵션에는 값을 줄 수 없습니다.";
+        } else if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return name + " 다음에 " + option->missing + " 없습니다.";
+        }
+        if (auto message = option->apply(value))
+            return message;
+    }
+    return std::nullopt;
 }
 
 void report(const std::string &input, const Error &e)
@@ -116,33 +248,14 @@ void report(const std::string &input, const Error &e)
     std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
-int names(bool ascii, std::vector<std::string> args)
+int names(bool ascii, const std::vector<std::string> &args)
 {
     Encoding enc = Encoding::Utf8;
     std::vector<std::string> list;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        const char *option = ascii ? "--from" : "--to";
-        if (a == option || a.rfind(std::string(option) + "=", 0) == 0) {
-            std::string value;
-            if (a == option) {
-                if (i + 1 >= args.size())
-                    return usage(std::string(option) + " 다음에 인코딩이 없습니다.");
-                value = args[++i];
-            } else {
-                value = a.substr(std::strlen(option) + 1);
-            }
-            if (!parseEncoding(value, false, enc))
-                return usage("알 수 없는 인코딩 '" + value + "'입니다 (cp949 또는 utf-8).");
-        } else if (a == "--") {
-            list.insert(list.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-            break;
-        } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-            return usage("알 수 없는 옵션 '" + a + "'입니다.");
-        } else {
-            list.push_back(a);
-        }
-    }
+    const std::vector<Option> options {{ascii ? "--from" : "--to", "인코딩이",
+        [&](const std::string &value) { return parseEncoding(value, false, enc); }}};
+    if (auto message = parseArguments(args, options, false, list))
+        return usage(*message);
 
     const bool fromStdin = list.empty();
     const std::string input = fromStdin ? "-" : "NAME";
@@ -185,62 +298,32 @@ int names(bool ascii, std::vector<std::string> args)
     return std::fflush(stdout) == 0 ? kOk : kFailed;
 }
 
-int convert(std::vector<std::string> args)
+int convert(const std::vector<std::string> &args)
 {
     ConvertOptions options;
     options.maxErrors = 100000;
     bool haveFrom = false, haveTo = false;
     std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string a = args[i];
-        std::string value;
-        const std::size_t eq = a.find('=');
-        const bool inlineValue = a.rfind("--", 0) == 0 && eq != std::string::npos;
-        if (inlineValue) {
-            value = a.substr(eq + 1);
-            a = a.substr(0, eq);
-        }
-        auto take = [&](const char *what) -> bool {
-            if (inlineValue)
-                return true;
-            if (i + 1 >= args.size())
-                return false;
-            value = args[++i];
-            (void)what;
-            return true;
-        };
-        if (a == "--from" || a == "--to") {
-            if (!take(a.c_str()))
-                return usage(a + " 다음에 인코딩이 없습니다.");
-            Encoding e;
-            if (!parseEncoding(value, true, e))
-                return usage("알 수 없는 인코딩 '" + value + "'입니다 (cp949, utf-8, punycode).");
-            (a == "--from" ? options.from : options.to) = e;
-            (a == "--from" ? haveFrom : haveTo) = true;
-        } else if (a == "--keep-comment") {
-            options.keepComment = true;
-        } else if (a == "--kind") {
-            if (!take("--kind"))
-                return usage("--kind 다음에 파일 종류가 없습니다.");
-            if (value == "auto")
-                options.kind = FileKind::Auto;
-            else if (value == "zone")
-                options.kind = FileKind::Zone;
-            else if (value == "named")
-                options.kind = FileKind::NamedConf;
-            else if (value == "httpd")
-                options.kind = FileKind::WebServer;
-            else if (value == "general")
-                options.kind = FileKind::General;
-            else
-                return usage(
-                    "알 수 없는 파일 종류 '" + value + "'입니다 (auto, zone, named, httpd, general).");
-        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-            return usage("알 수 없는 옵션 '" + a + "'입니다.");
-        } else {
-            files.push_back(a);
-        }
-    }
+    const std::vector<Option> table {
+        {"--from", "인코딩이",
+            [&](const std::string &value) {
+                haveFrom = true;
+                return parseEncoding(value, true, options.from);
+            }},
+        {"--to", "인코딩이",
+            [&](const std::string &value) {
+                haveTo = true;
+                return parseEncoding(value, true, options.to);
+            }},
+        {"--keep-comment", nullptr,
+            [&](const std::string &) {
+                options.keepComment = true;
+                return std::optional<std::string>();
+            }},
+        {"--kind", "파일 종류가", [&](const std::string &value) { return parseKind(value, options.kind); }},
+    };
+    if (auto message = parseArguments(args, table, true, files))
+        return usage(*message);
     if (!haveFrom || !haveTo)
         return usage("convert에는 --from과 --to가 모두 있어야 합니다.");
     if (files.size() != 2)
@@ -263,20 +346,20 @@ int main(int argc, char **argv)
     const std::string command = args.front();
     args.erase(args.begin());
     if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kHelp, stdout);
+        std::fputs(helpText().c_str(), stdout);
         return kOk;
     }
     for (const auto &a : args) {
         if (a == "--help" || a == "-h") {
-            std::fputs(kHelp, stdout);
+            std::fputs(helpText().c_str(), stdout);
             return kOk;
         }
     }
     if (command == "to-ascii")
-        return names(true, std::move(args));
+        return names(true, args);
     if (command == "to-unicode")
-        return names(false, std::move(args));
+        return names(false, args);
     if (command == "convert")
-        return convert(std::move(args));
+        return convert(args);
     return usage("알 수 없는 명령 '" + command + "'입니다.");
 }

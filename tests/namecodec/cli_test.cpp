@@ -13,12 +13,15 @@ struct ToolRun {
     std::string err;
 };
 
-// Runs the real tool through the shell; `args` is shell text.
-ToolRun runTool(const TempDir &dir, const std::string &args, const std::string &stdinText = {})
+// Runs the real tool through the shell, in the folder `dir` when `inDir`;
+// `args` is shell text.
+ToolRun runTool(
+    const TempDir &dir, const std::string &args, const std::string &stdinText = {}, bool inDir = false)
 {
     writeFile(dir / "stdin", stdinText);
-    const std::string command = std::string(QUOREL_BIN_DIR) + "/namecodec " + args + " <"
-        + (dir / "stdin").string() + " >" + (dir / "stdout").string() + " 2>" + (dir / "stderr").string();
+    const std::string command = (inDir ? "cd " + dir.path().string() + " && " : std::string())
+        + std::string(QUOREL_BIN_DIR) + "/namecodec " + args + " <" + (dir / "stdin").string() + " >"
+        + (dir / "stdout").string() + " 2>" + (dir / "stderr").string();
     ToolRun r;
     const int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -85,7 +88,8 @@ TEST(Tool, UsageErrorsExitWithTwo)
     TempDir dir;
     for (const char *args : {"", "frobnicate", "to-ascii --from latin1 x", "convert --from cp949 a b",
              "convert --from cp949 --to punycode onlyone",
-             "convert --kind nginx --from cp949 --to punycode a b", "to-ascii --bogus"}) {
+             "convert --kind nginx --from cp949 --to punycode a b", "to-ascii --bogus",
+             "convert --keep-comment=no --from cp949 --to punycode a b", "convert --from cp949 --to"}) {
         SCOPED_TRACE(args);
         const ToolRun r = runTool(dir, args);
         EXPECT_EQ(r.status, 2);
@@ -94,4 +98,51 @@ TEST(Tool, UsageErrorsExitWithTwo)
     const ToolRun help = runTool(dir, "--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("to-unicode"), std::string::npos);
+}
+
+// The help and the message for an unknown kind name the same kinds, and the
+// tool accepts every one of them.
+TEST(Tool, HelpAndMessagesAgreeOnTheKinds)
+{
+    TempDir dir;
+    const ToolRun help = runTool(dir, "--help");
+    const std::string mark = "[--kind ";
+    const std::size_t at = help.out.find(mark);
+    ASSERT_NE(at, std::string::npos) << help.out;
+    const std::string helpList = help.out.substr(at + mark.size(), help.out.find(']', at) - at - mark.size());
+
+    const ToolRun bad = runTool(dir, "convert --kind nginx --from cp949 --to punycode a b");
+    EXPECT_EQ(bad.status, 2);
+    const std::size_t open = bad.err.find(" (");
+    ASSERT_NE(open, std::string::npos) << bad.err;
+    std::string errorList = bad.err.substr(open + 2, bad.err.find(").", open) - open - 2);
+    for (std::size_t comma; (comma = errorList.find(", ")) != std::string::npos;)
+        errorList.replace(comma, 2, "|");
+    EXPECT_EQ(helpList, errorList);
+    EXPECT_NE(helpList.find("general"), std::string::npos) << helpList;
+
+    writeFile(dir / "in.txt", "메일.한국\n");
+    std::size_t begin = 0;
+    for (std::size_t end = 0; end != std::string::npos; begin = end + 1) {
+        end = helpList.find('|', begin);
+        const std::string kind = helpList.substr(begin, end - begin);
+        SCOPED_TRACE(kind);
+        const ToolRun r = runTool(dir,
+            "convert --from utf-8 --to punycode --kind " + kind + " " + (dir / "in.txt").string() + " -");
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+}
+
+TEST(Tool, DoubleDashEndsTheOptions)
+{
+    TempDir dir;
+    writeFile(dir / "-in.zone", "메일 IN A 192.0.2.1\n");
+    ToolRun r = runTool(dir, "convert --from utf-8 --to punycode -in.zone -", {}, true);
+    EXPECT_EQ(r.status, 2);
+    r = runTool(dir, "convert --from utf-8 --to punycode -- -in.zone -", {}, true);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "xn--h32bq4v IN A 192.0.2.1\n");
+
+    r = runTool(dir, "to-ascii -- --예제.한국");
+    EXPECT_EQ(r.status, 1) << r.out;
 }
