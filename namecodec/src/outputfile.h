@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fileio/replacefile.h"
 #include "namecodec/codec.h"
 
 #include <cstdio>
@@ -43,24 +44,13 @@ private:
     enum class Kind { None, Replace, Direct, StandardOutput };
 
     Error failure(const char *what, int error) const;
-    void forgetPartial();
 
     Kind m_kind = Kind::None;
     std::string m_path; // as the caller named it, for messages
-    std::string m_target; // the file renamed over: a link's target for a link
-    std::string m_partial;
-    int m_fd = -1;
+    fileio::ReplacementFile m_replacement;
+    int m_fd = -1; // where write() goes: the partial file, the device or the held file
     std::FILE *m_held = nullptr; // the anonymous file behind standard output
     int m_writeError = 0;
-    PartialFileHook m_hook;
 };
-
-// The file a path names after following every symbolic link, also when the
-// last link points at a name that does not exist yet. Empty on a loop.
-std::string resolveLinks(const std::string &path);
-
-// Removes the partial files ".NAME.<pid>.XXXXXX" beside `target` whose
-// process is gone; those of running processes are left alone.
-void removeStalePartialFiles(const std::string &target);
 
 } // namespace namecodec::detail
