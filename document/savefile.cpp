@@ -1,11 +1,13 @@
 #include "document/savefile.h"
+#include "fileio/replacefile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +16,11 @@ namespace {
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString cannotSave(const QString &path, int error)
+{
+    return QStringLiteral("파일을 저장할 수 없습니다.\n%1\n%2").arg(path, systemError(error));
 }
 
 bool statTarget(const QString &path, struct stat &st)
@@ -33,25 +40,13 @@ QString writeDirectly(const QString &path, const QByteArray &bytes)
     if (fd < 0) {
         if (errno == ENXIO)
             return QStringLiteral("'%1'은(는) 읽는 프로그램이 없는 FIFO라서 저장할 수 없습니다.").arg(path);
-        return QStringLiteral("파일을 저장할 수 없습니다.\n%1\n%2").arg(path, systemError(errno));
+        return cannotSave(path, errno);
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0)
         (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    int error = 0;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<std::size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            break;
-        }
-        data += n;
-        left -= n;
-    }
+    int error
+        = fileio::writeAll(fd, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (::close(fd) != 0 && error == 0 && errno != EINTR)
         error = errno;
     if (error != 0)
@@ -60,24 +55,20 @@ QString writeDirectly(const QString &path, const QByteArray &bytes)
     return {};
 }
 
-// QSaveFile keeps the permission bits of the file it replaces, but not its
-// owner and group (a zone saved as root would become root's, and named
-// could no longer read it) nor its set-id and sticky bits.
+// The new file takes the owner and group of the one it replaces (a zone
+// saved as root would otherwise become root's, and named could no longer
+// read it) and its mode, set-id and sticky bits included.
 QString keepOwnerAndMode(int fd, const QString &path, const struct stat &old)
 {
-    struct stat now { };
-    if (fd < 0 || ::fstat(fd, &now) != 0)
-        return QStringLiteral("파일을 저장할 수 없습니다.\n%1\n%2").arg(path, systemError(errno));
-    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
+    if (const int error = fileio::keepOwner(fd, old))
         return QStringLiteral("'%1' 파일의 소유자(%2:%3)를 유지할 수 없어 저장하지 않았습니다.\n%4")
             .arg(path)
             .arg(old.st_uid)
             .arg(old.st_gid)
-            .arg(systemError(errno));
-    const mode_t wanted = old.st_mode & 07777;
-    if (::fchmod(fd, wanted) != 0 && (::fstat(fd, &now) != 0 || (now.st_mode & 0777 & ~wanted) != 0))
+            .arg(systemError(error));
+    if (const int error = fileio::keepMode(fd, old))
         return QStringLiteral("'%1' 파일의 권한을 유지할 수 없어 저장하지 않았습니다.\n%2")
-            .arg(path, systemError(errno));
+            .arg(path, systemError(error));
     return {};
 }
 
@@ -106,21 +97,22 @@ QString saveFileBytes(const QString &path, const QByteArray &bytes)
                 .arg(path);
     }
 
-    // QSaveFile follows links itself and writes beside the file they name.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("파일을 저장할 수 없습니다.\n%1\n%2").arg(path, file.errorString());
+    // A link stays: the file it names is the one replaced.
+    const std::string target = fileio::resolveLinks(QFile::encodeName(path).toStdString());
+    if (target.empty())
+        return cannotSave(path, ELOOP);
+    fileio::ReplacementFile file;
+    if (const int error = file.open(target, exists))
+        return cannotSave(path, error);
     if (exists) {
-        const QString kept = keepOwnerAndMode(file.handle(), path, st);
-        if (!kept.isEmpty()) {
-            file.cancelWriting();
+        const QString kept = keepOwnerAndMode(file.fd(), path, st);
+        if (!kept.isEmpty())
             return kept;
-        }
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return QStringLiteral("파일을 저장할 수 없습니다.\n%1\n%2").arg(path, why);
-    }
+    if (const int error = fileio::writeAll(
+            file.fd(), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
+        return cannotSave(path, error);
+    if (const int error = file.commit())
+        return cannotSave(path, error);
     return {};
 }

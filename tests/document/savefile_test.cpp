@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -207,4 +208,34 @@ TEST_F(SaveTest, FifoAndDeviceAreWrittenDirectly)
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     EXPECT_EQ(st.st_rdev, makedev(1, 3));
     EXPECT_EQ(files(), (QStringList {QStringLiteral("null"), QStringLiteral("pipe")}));
+}
+
+// A save replaces a file the way a conversion does: partial files left beside
+// it by a save or conversion that was killed are cleared (those of running
+// processes stay), and a link loop is refused without writing anything.
+TEST_F(SaveTest, StalePartialFilesClearedAndLinkLoopRefused)
+{
+    writeBytes(path(QStringLiteral("z.zone")), kOriginal);
+    const pid_t gone = ::fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const QString stale = QStringLiteral(".z.zone.%1.AbC123").arg(gone);
+    const QString running = QStringLiteral(".z.zone.%1.AbC123").arg(::getpid());
+    writeBytes(path(stale), "half");
+    writeBytes(path(running), "half");
+
+    EXPECT_TRUE(saveFileBytes(path(QStringLiteral("z.zone")), kSaved).isEmpty());
+    EXPECT_EQ(readBytes(path(QStringLiteral("z.zone"))), kSaved);
+    QStringList expected {running, QStringLiteral("z.zone")};
+    expected.sort();
+    EXPECT_EQ(files(), expected);
+
+    ASSERT_EQ(::symlink("b.zone", local(QStringLiteral("a.zone")).constData()), 0);
+    ASSERT_EQ(::symlink("a.zone", local(QStringLiteral("b.zone")).constData()), 0);
+    EXPECT_FALSE(saveFileBytes(path(QStringLiteral("a.zone")), kSaved).isEmpty());
+    expected << QStringLiteral("a.zone") << QStringLiteral("b.zone");
+    expected.sort();
+    EXPECT_EQ(files(), expected);
 }
