@@ -149,7 +149,7 @@ TEST_F(TrustTest, WithAKeyOnlyAPackageSignedForTheAnnouncedVersionIsAccepted)
         removeSetting("IsUpdate");
         setSetting("UpdateKey", c.updateKey);
         c.prepare();
-        ASSERT_EQ(runPellwick(), 0);
+        ASSERT_EQ(runPellwick(), c.accepted ? 0 : 1);
         EXPECT_EQ(downloaded(), c.accepted);
         if (!c.accepted) {
             EXPECT_FALSE(exists(installPath(QStringLiteral("autoupcab.tmp"))));
@@ -208,7 +208,7 @@ TEST_F(HttpsTest, AllFilesComeOverHttpsWithCertificatesChecked)
     ASSERT_TRUE(serverUrl().startsWith(QStringLiteral("https://")));
     ASSERT_EQ(pack({}).exitCode, 0);
 
-    ASSERT_EQ(runPellwick(), 0); // the test CA is not trusted by default
+    ASSERT_EQ(runPellwick(), 1); // the test CA is not trusted by default
     EXPECT_EQ(setting("LastDay").toString(), QString::number(today()));
     EXPECT_FALSE(setting("CurrentVer").isValid());
     EXPECT_TRUE(requests().isEmpty());
@@ -230,9 +230,11 @@ TEST_F(HttpsTest, RedirectFromHttpsToHttpIsRefused)
     startServer(options);
     ASSERT_EQ(pack({}).exitCode, 0);
 
-    ASSERT_EQ(runPellwick(kToday, trustingTestCa()), 0);
+    ASSERT_EQ(runPellwick(kToday, trustingTestCa()), 1);
     EXPECT_FALSE(downloaded());
     EXPECT_TRUE(readFile(path(QStringLiteral("plain.log"))).isEmpty()) << "the plain server was asked";
+    EXPECT_TRUE(logText().contains(QStringLiteral("HTTPS에서 HTTP로 넘어가는 주소는 따르지 않습니다")))
+        << logText().toStdString();
 
     // A redirect that stays on HTTPS is followed.
     writeFile(webPath(QStringLiteral("pkg/real.pak")), readFile(webPath(QStringLiteral("pkg/update.pak"))));

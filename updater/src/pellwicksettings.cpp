@@ -98,6 +98,23 @@ void PellwickSettings::setCurrentVer(quint32 value)
     write("CurrentVer", value);
 }
 
+int PellwickSettings::installTries() const
+{
+    return readInt("InstallTries", 0);
+}
+
+void PellwickSettings::setInstallTries(int value)
+{
+    if (value == 0) {
+        m_store.beginGroup(QLatin1String(kGroup));
+        m_store.remove(QStringLiteral("InstallTries"));
+        m_store.endGroup();
+        m_store.sync();
+        return;
+    }
+    write("InstallTries", value);
+}
+
 QString PellwickSettings::updateServer() const
 {
     return read("UpdateServer").toString().trimmed();

@@ -27,6 +27,11 @@ public:
     quint32 currentVer() const; // CurrentVer, default 100: the last announced version
     void setCurrentVer(quint32 value);
 
+    // InstallTries, default 0: installs of the waiting package begun so far;
+    // after the third failure the package is dropped.
+    int installTries() const;
+    void setInstallTries(int value);
+
     QString updateServer() const; // UpdateServer, e.g. "https://updates.example:8443"; empty = none
     QString updateKey() const; // UpdateKey, base64 Ed25519 public key; empty = no signature check
 

@@ -37,6 +37,9 @@ enum class PackageFault {
 
 template <typename T> using PackageResult = tl::expected<T, PackageFault>;
 
+// The fault in Korean, for the log.
+[[nodiscard]] std::string describePackageFault(PackageFault fault);
+
 // Decompresses and checks a whole package file. Every problem found here is
 // caught before anything on disk is touched.
 [[nodiscard]] PackageResult<PackageImage> readPackage(std::span<const unsigned char> file);
