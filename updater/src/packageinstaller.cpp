@@ -374,7 +374,13 @@ void rollBack(int rootFd, const std::vector<Entry> &entries)
         folders.insert(e.folder);
         if (e.kind == "put") {
             if (!e.backup.empty()) {
-                if (statAt(dir, e.backup))
+                const std::optional<struct stat> kept = statAt(dir, e.backup);
+                const std::optional<struct stat> current = statAt(dir, e.name);
+                // Still the same file (the hard link was made, the rename not):
+                // rename() would leave both names, so drop the extra one.
+                if (kept && current && kept->st_dev == current->st_dev && kept->st_ino == current->st_ino)
+                    ::unlinkat(dir, e.backup.c_str(), 0);
+                else if (kept)
                     ::renameat(dir, e.backup.c_str(), dir, e.name.c_str());
                 ::unlinkat(dir, e.temp.c_str(), 0);
             } else if (statAt(dir, e.temp)) {
