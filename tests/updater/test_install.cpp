@@ -3,6 +3,7 @@
 #include "pellwickfixture.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QRandomGenerator>
 
@@ -213,6 +214,72 @@ TEST_F(InstallTest, LocationsOutsideTheirBaseAreRefusedBeforeAnythingRuns)
         EXPECT_FALSE(exists(path(QStringLiteral("installsibling.txt"))));
         EXPECT_TRUE(exists(path(QStringLiteral("www"))));
     }
+}
+
+// A symbolic link inside the installation (planted as a folder, as a file,
+// or in place of lib/idn) is never followed: the package that would pass
+// through it is refused whole, and nothing outside changes.
+TEST_F(InstallTest, SymbolicLinksInsideTheInstallationAreNeverFollowed)
+{
+    const QString outside = path(QStringLiteral("outside"));
+    struct Case {
+        const char *name;
+        const char *link; // below the installation
+        const char *target; // what the link points at, relative to the link
+        QByteArray commands;
+    };
+    const Case cases[] = {
+        {"folder", "samples", "../outside", "write ae:\\samples\\hangul.zone 3\n"},
+        {"folder", "samples", "../outside", "del ae:\\samples\\victim.txt\n"},
+        {"folder", "samples", "../outside", "md ae:\\samples\\made\n"},
+        {"folder", "samples", "../outside", "rd ae:\\samples\\empty\n"},
+        {"folder", "samples", "../outside", "md ae:\\samples\\made\nwrite ae:\\samples\\made\\x.zone 3\n"},
+        {"file", "notes.txt", "../outside/victim.txt", "write ae:\\notes.txt 3\n"},
+        {"file", "notes.txt", "../outside/victim.txt", "del ae:\\notes.txt\n"},
+        {"lib/idn", "lib/idn", "../../outside", "write id:\\libnamecodec.so 3\n"},
+        {"lib/idn", "lib/idn", "../../outside", "del id:\\victim.txt\n"},
+        {"lib/idn", "lib/idn", "../../outside", "md id:\\made\n"},
+        {"lib/idn", "lib/idn", "../../outside", "write wd:\\idn\\libnamecodec.so 3\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.name) + ": " + c.commands.toStdString());
+        QDir(outside).removeRecursively();
+        writeFile(outside + QStringLiteral("/victim.txt"), "mine");
+        QDir().mkpath(outside + QStringLiteral("/empty"));
+        const QString link = installPath(QLatin1String(c.link));
+        QDir(link).removeRecursively();
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(QLatin1String(c.target), link));
+        writeFile(installPath(QStringLiteral("keep.txt")), "keep");
+
+        EXPECT_FALSE(install("del ae:\\keep.txt\n" + c.commands + "en", "abc"));
+        EXPECT_EQ(readFile(installPath(QStringLiteral("keep.txt"))), "keep") << "a command ran";
+        EXPECT_EQ(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+            QStringList({QStringLiteral("empty"), QStringLiteral("victim.txt")}));
+        EXPECT_EQ(readFile(outside + QStringLiteral("/victim.txt")), "mine");
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+        EXPECT_TRUE(logText().contains(QStringLiteral("심볼릭 링크는 따라가지 않습니다")))
+            << logText().toStdString();
+        QFile::remove(link);
+    }
+}
+
+// The program's own files are not written through links either.
+TEST_F(InstallTest, LinksPlantedAsTheLogOrThePackageAreNotWrittenThrough)
+{
+    writeFile(path(QStringLiteral("outside/log")), "mine");
+    ASSERT_TRUE(QFile::link(QStringLiteral("../outside/log"), installPath(QStringLiteral("pellwick.log"))));
+    ASSERT_TRUE(install("write ae:\\a.txt 1\nen", "a"));
+    EXPECT_EQ(readFile(path(QStringLiteral("outside/log"))), "mine");
+
+    // A package file that is a link is not read.
+    writeFile(path(QStringLiteral("outside/package")), packageOf("write ae:\\b.txt 1\nen", "b"));
+    QFile::remove(installPath(QStringLiteral("autoupcab.tmp")));
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("../outside/package"), installPath(QStringLiteral("autoupcab.tmp"))));
+    setSetting("IsUpdate", 1);
+    EXPECT_EQ(runPellwick(), 1);
+    EXPECT_FALSE(exists(installPath(QStringLiteral("b.txt"))));
 }
 
 TEST_F(InstallTest, MalformedPackagesChangeNothing)

@@ -245,6 +245,34 @@ TEST_F(HttpsTest, RedirectFromHttpsToHttpIsRefused)
     EXPECT_TRUE(downloaded());
 }
 
+// A version file that came over HTTPS may not send the package over plain
+// HTTP, where anyone on the way could replace it together with nothing else.
+TEST_F(HttpsTest, PlainHttpPackageAnnouncedOverHttpsIsRefused)
+{
+    TestServer plain(path(QStringLiteral("www")), path(QStringLiteral("plain.log")), {});
+    ASSERT_GT(plain.port(), 0);
+    startServer(m_tls);
+    ASSERT_EQ(pack({}).exitCode, 0);
+    const QString conv = webPath(QStringLiteral("autoupdate/conv/verinfo.html"));
+    for (const QString &scheme : {QStringLiteral("http://"), QStringLiteral("HTTP://")}) {
+        SCOPED_TRACE(scheme.toStdString());
+        writeFile(conv, "130 86400 " + (scheme + plain.baseUrl().mid(7)).toUtf8() + "/pkg/update.pak\n");
+        removeSetting("LastDay");
+        ASSERT_EQ(runPellwick(kToday, trustingTestCa()), 1);
+        EXPECT_FALSE(downloaded());
+        EXPECT_EQ(setting("CurrentVer").toUInt(), 130u);
+        EXPECT_TRUE(readFile(path(QStringLiteral("plain.log"))).isEmpty()) << "the plain server was asked";
+        EXPECT_TRUE(logText().contains(QStringLiteral("HTTPS가 아닌 패키지 주소")))
+            << logText().toStdString();
+    }
+
+    // Over HTTPS the same announcement is taken.
+    writeFile(conv, "130 86400 " + serverUrl().toUtf8() + "/pkg/update.pak\n");
+    removeSetting("LastDay");
+    ASSERT_EQ(runPellwick(kToday, trustingTestCa()), 0);
+    EXPECT_TRUE(downloaded());
+}
+
 TEST_F(TrustTest, PackToolRefusesScriptsThatCannotInstallCleanly)
 {
     startServer();
