@@ -1,7 +1,9 @@
 #include "updater/installroot.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include <fcntl.h>
@@ -84,7 +86,7 @@ Result<InstallRoot> InstallRoot::open(const std::string &absolutePath)
     return InstallRoot(fd, absolutePath);
 }
 
-Result<std::vector<unsigned char>> InstallRoot::readFile(const std::string &name) const
+Result<FileBytes> InstallRoot::readFile(const std::string &name) const
 {
     const int fd = ::openat(m_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
@@ -92,27 +94,39 @@ Result<std::vector<unsigned char>> InstallRoot::readFile(const std::string &name
         return fail(error == ENOENT ? FailureKind::PackageMissing : FailureKind::Disk,
             "파일을 읽을 수 없습니다: " + name + " (" + describeErrno(error) + ")");
     }
-    std::vector<unsigned char> bytes;
+    FileBytes file;
+    std::size_t capacity = 0;
     struct stat info { };
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-    unsigned char block[64 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(fd, block, sizeof block);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            return fail(
-                FailureKind::Disk, "파일을 읽을 수 없습니다: " + name + " (" + describeErrno(error) + ")");
+        capacity = static_cast<std::size_t>(info.st_size);
+    try {
+        file.data.reset(new unsigned char[capacity]);
+        for (;;) {
+            if (file.size == capacity) { // grown meanwhile, or not a regular file
+                std::unique_ptr<unsigned char[]> larger(new unsigned char[capacity + 64 * 1024]);
+                std::copy_n(file.data.get(), file.size, larger.get());
+                file.data = std::move(larger);
+                capacity += 64 * 1024;
+            }
+            const ssize_t n = ::read(fd, file.data.get() + file.size, capacity - file.size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                const int error = errno;
+                ::close(fd);
+                return fail(FailureKind::Disk,
+                    "파일을 읽을 수 없습니다: " + name + " (" + describeErrno(error) + ")");
+            }
+            if (n == 0)
+                break;
+            file.size += static_cast<std::size_t>(n);
         }
-        if (got == 0)
-            break;
-        bytes.insert(bytes.end(), block, block + got);
+    } catch (const std::bad_alloc &) {
+        ::close(fd);
+        return fail(FailureKind::Disk, "파일을 읽을 메모리가 부족합니다: " + name);
     }
     ::close(fd);
-    return bytes;
+    return file;
 }
 
 Result<int> InstallRoot::createFresh(const std::string &name) const

@@ -632,7 +632,7 @@ Status Transaction::stage(Staged &file, const std::vector<char> &payload)
         if (::fchmod(out.get(), old->st_mode & 07777) != 0)
             return failed(errno);
     }
-    if (::fsync(out.get()) != 0)
+    if (::fdatasync(out.get()) != 0)
         return failed(errno);
     if (const int error = out.close())
         return failed(error);
@@ -775,12 +775,12 @@ Status Transaction::run(const PackageImage &image)
                 "파일을 제자리에 놓을 수 없습니다: " + file.op->place.shown + " (" + describeErrno(errno)
                     + ")"});
     }
-    for (const Staged &file : files)
-        ::fsync(file.folder.get());
-    for (const Entry &e : m_logged) {
-        if (e.kind != "new" && e.kind != "put")
-            syncFolder(m_root.fd(), e.folder);
-    }
+    // The renames reach the disk before the journal says "done"; each folder once.
+    std::set<std::string> changedFolders;
+    for (const Entry &e : m_logged)
+        changedFolders.insert(e.folder);
+    for (const std::string &folder : changedFolders)
+        syncFolder(m_root.fd(), folder);
 
     if (Status logged = log({Entry {"done", {}, {}, {}, {}}}); !logged)
         return abort(logged.error());
@@ -800,7 +800,7 @@ Status installPackage(const PackageImage &image, const InstallRoot &root, const 
 
 Result<Recovery> recoverInterruptedInstall(const InstallRoot &root, const InstallOptions &options)
 {
-    Result<std::vector<unsigned char>> bytes = root.readFile(kJournalFileName);
+    Result<FileBytes> bytes = root.readFile(kJournalFileName);
     if (!bytes) {
         if (bytes.error().kind == FailureKind::PackageMissing)
             return Recovery::Nothing;
@@ -809,13 +809,13 @@ Result<Recovery> recoverInterruptedInstall(const InstallRoot &root, const Instal
     std::optional<JournalText> journal;
     try {
         journal
-            = parseJournal(std::string_view(reinterpret_cast<const char *>(bytes->data()), bytes->size()));
+            = parseJournal(std::string_view(reinterpret_cast<const char *>(bytes->data.get()), bytes->size));
     } catch (const std::exception &) { // a version number out of range
         journal.reset();
     }
     if (!journal) {
         // The header is synced before the first change; without it nothing was changed.
-        if (bytes->size() < sizeof kJournalHeader) {
+        if (bytes->size < sizeof kJournalHeader) {
             root.remove(kJournalFileName);
             return Recovery::RolledBack;
         }

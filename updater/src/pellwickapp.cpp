@@ -239,8 +239,11 @@ Status CPellwickApp::DownloadPackage()
     if (!created)
         return tl::unexpected(created.error());
     const int fd = *created;
+    // Hashed as it arrives, so the file is never read back; SHA-256 only
+    // when a signature will ask for it.
     QCryptographicHash md5(QCryptographicHash::Md5);
     QCryptographicHash sha256(QCryptographicHash::Sha256);
+    const bool signedUpdates = !m_settings.updateKey().isEmpty();
     unsigned char header[8] = {};
     qint64 total = 0;
     qint64 limit = kMaxPackageBytes; // until the header is in, the hard cap alone
@@ -276,12 +279,13 @@ Status CPellwickApp::DownloadPackage()
                   done += static_cast<std::size_t>(wrote);
               }
               md5.addData(QByteArrayView(data, qsizetype(size)));
-              sha256.addData(QByteArrayView(data, qsizetype(size)));
+              if (signedUpdates)
+                  sha256.addData(QByteArrayView(data, qsizetype(size)));
               total += qint64(size);
               return true;
           });
-    if (!writeError && ::fsync(fd) != 0)
-        writeError = errno;
+    // Not synced: a package torn by a power cut fails its zlib check at
+    // install time and is fetched again, like any failed install.
     if (::close(fd) != 0 && !writeError)
         writeError = errno;
 
@@ -304,7 +308,7 @@ Status CPellwickApp::DownloadPackage()
                 + number(total < 8 ? 0 : total - 8) + "바이트.");
     if (result) {
         m_md5Hex = md5.result().toHex();
-        m_sha256Hex = sha256.result().toHex();
+        m_sha256Hex = signedUpdates ? sha256.result().toHex() : QByteArray();
         m_packageLength = total;
         result = VerifyPackageChecksum();
     }
@@ -374,14 +378,14 @@ QString CPellwickApp::Md5FileDigest(const QString &path)
 
 Status CPellwickApp::InstallPackage()
 {
-    const pellwick::Result<std::vector<unsigned char>> bytes = m_root->readFile(pellwick::kPackageFileName);
+    const pellwick::Result<pellwick::FileBytes> bytes = m_root->readFile(pellwick::kPackageFileName);
     if (!bytes) {
         if (bytes.error().kind == FailureKind::PackageMissing)
             return pellwick::fail(FailureKind::PackageMissing,
                 std::string("설치할 패키지 파일이 없습니다: ") + pellwick::kPackageFileName);
         return tl::unexpected(bytes.error());
     }
-    const pellwick::PackageResult<pellwick::PackageImage> package = pellwick::readPackage(*bytes);
+    const pellwick::PackageResult<pellwick::PackageImage> package = pellwick::readPackage(bytes->bytes());
     if (!package)
         return pellwick::fail(FailureKind::BadPackage,
             "패키지를 설치할 수 없습니다: " + pellwick::describePackageFault(package.error()));

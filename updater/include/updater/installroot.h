@@ -1,11 +1,20 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "updater/updateresult.h"
 
 namespace pellwick {
+
+// A file's bytes, left uninitialised until read: a package can be hundreds of megabytes.
+struct FileBytes {
+    std::unique_ptr<unsigned char[]> data;
+    std::size_t size = 0;
+    std::span<const unsigned char> bytes() const { return {data.get(), size}; }
+};
 
 // The installation directory, held open from the moment it was checked. Every
 // file the updater touches is reached from this descriptor, one component at
@@ -29,7 +38,7 @@ public:
 
     // A file directly in the installation directory, read whole; never
     // through a link.
-    [[nodiscard]] Result<std::vector<unsigned char>> readFile(const std::string &name) const;
+    [[nodiscard]] Result<FileBytes> readFile(const std::string &name) const;
 
     // Creates a file directly in the installation directory exclusively,
     // after removing whatever an earlier run left under that name. Returns
