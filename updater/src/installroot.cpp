@@ -102,13 +102,10 @@ Result<FileBytes> InstallRoot::readFile(const std::string &name) const
     try {
         file.data.reset(new unsigned char[capacity]);
         for (;;) {
-            if (file.size == capacity) { // grown meanwhile, or not a regular file
-                std::unique_ptr<unsigned char[]> larger(new unsigned char[capacity + 64 * 1024]);
-                std::copy_n(file.data.get(), file.size, larger.get());
-                file.data = std::move(larger);
-                capacity += 64 * 1024;
-            }
-            const ssize_t n = ::read(fd, file.data.get() + file.size, capacity - file.size);
+            unsigned char probe[4096];
+            const bool full = file.size == capacity; // at the expected end, or not a regular file
+            const ssize_t n = full ? ::read(fd, probe, sizeof probe)
+                                   : ::read(fd, file.data.get() + file.size, capacity - file.size);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
@@ -119,6 +116,13 @@ Result<FileBytes> InstallRoot::readFile(const std::string &name) const
             }
             if (n == 0)
                 break;
+            if (full) { // the file grew: make room for more
+                capacity = capacity * 2 + sizeof probe;
+                std::unique_ptr<unsigned char[]> larger(new unsigned char[capacity]);
+                std::copy_n(file.data.get(), file.size, larger.get());
+                std::copy_n(probe, n, larger.get() + file.size);
+                file.data = std::move(larger);
+            }
             file.size += static_cast<std::size_t>(n);
         }
     } catch (const std::bad_alloc &) {

@@ -451,6 +451,7 @@ private:
     const InstallRoot &m_root;
     const InstallOptions &m_options;
     Fd m_journal;
+    std::string m_pendingHeader;
     std::vector<Entry> m_logged;
     std::string m_nonce;
     int m_names = 0;
@@ -459,7 +460,9 @@ private:
 
 Status Transaction::log(const std::vector<Entry> &entries)
 {
-    std::string text;
+    std::string text = std::move(m_pendingHeader);
+    m_pendingHeader.clear();
+    const bool first = !text.empty();
     for (const Entry &e : entries)
         text += lineOf(e);
     std::string_view rest = text;
@@ -474,6 +477,11 @@ Status Transaction::log(const std::vector<Entry> &entries)
         rest.remove_prefix(static_cast<std::size_t>(wrote));
     }
     if (::fdatasync(m_journal.get()) != 0)
+        return fail(FailureKind::Disk,
+            std::string("설치 기록을 쓸 수 없습니다: ") + kJournalFileName + " (" + describeErrno(errno)
+                + ")");
+    // The journal's own name must be on disk before the change it announces.
+    if (first && ::fsync(m_root.fd()) != 0)
         return fail(FailureKind::Disk,
             std::string("설치 기록을 쓸 수 없습니다: ") + kJournalFileName + " (" + describeErrno(errno)
                 + ")");
@@ -659,8 +667,8 @@ void Transaction::finish(const std::vector<Entry> &entries, std::uint32_t versio
     step();
     ::unlinkat(m_root.fd(), kPackageFileName, 0);
     step();
+    // Not synced: should the removal be lost, the next start finds "done" and tidies again.
     ::unlinkat(m_root.fd(), kJournalFileName, 0);
-    ::fsync(m_root.fd());
 }
 
 Status Transaction::run(const PackageImage &image)
@@ -707,15 +715,8 @@ Status Transaction::run(const PackageImage &image)
         return fail(FailureKind::Disk,
             std::string("설치 기록을 만들 수 없습니다: ") + kJournalFileName + " (" + describeErrno(errno)
                 + ")");
-    {
-        const std::string head
-            = std::string(kJournalHeader) + "\nversion " + std::to_string(m_options.version) + "\n";
-        if (::write(m_journal.get(), head.data(), head.size()) != static_cast<ssize_t>(head.size())
-            || ::fdatasync(m_journal.get()) != 0 || ::fsync(m_root.fd()) != 0)
-            return abort(Failure {FailureKind::Disk,
-                std::string("설치 기록을 쓸 수 없습니다: ") + kJournalFileName + " (" + describeErrno(errno)
-                    + ")"});
-    }
+    // The header goes out with the first change's line, in the same sync.
+    m_pendingHeader = std::string(kJournalHeader) + "\nversion " + std::to_string(m_options.version) + "\n";
 
     // Deletions and directory commands first, in script order, as the package format has it.
     for (const Planned &op : plan) {

@@ -108,15 +108,12 @@ Status CPellwickApp::RunUpdate()
 
 void CPellwickApp::recordInstalled(quint32 version)
 {
-    m_settings.setVersion(version);
-    m_settings.setIsUpdate(0);
-    m_settings.setInstallTries(0);
+    m_settings.recordInstalled(version);
 }
 
 void CPellwickApp::dropPackage()
 {
-    m_settings.setIsUpdate(0);
-    m_settings.setInstallTries(0);
+    m_settings.dropWaitingPackage();
     m_root->remove(pellwick::kPackageFileName);
 }
 
@@ -217,8 +214,7 @@ Status CPellwickApp::CheckForUpdate()
     }
     if (Status downloaded = DownloadPackage(); !downloaded)
         return downloaded;
-    m_settings.setInstallTries(0);
-    m_settings.setIsUpdate(1);
+    m_settings.markPackageWaiting();
     m_log.info("버전 " + number(version) + " 패키지를 받아 확인했습니다. 다음 시작 때 설치합니다.");
     return {};
 }

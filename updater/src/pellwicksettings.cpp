@@ -29,6 +29,34 @@ void PellwickSettings::write(const char *key, const QVariant &value)
     m_store.sync();
 }
 
+void PellwickSettings::writeMany(std::initializer_list<std::pair<const char *, QVariant>> values)
+{
+    m_store.beginGroup(QLatin1String(kGroup));
+    for (const auto &[key, value] : values) {
+        if (value.isNull())
+            m_store.remove(QLatin1String(key));
+        else
+            m_store.setValue(QLatin1String(key), value);
+    }
+    m_store.endGroup();
+    m_store.sync();
+}
+
+void PellwickSettings::recordInstalled(quint32 installedVersion)
+{
+    writeMany({{"Version", installedVersion}, {"IsUpdate", 0}, {"InstallTries", QVariant()}});
+}
+
+void PellwickSettings::markPackageWaiting()
+{
+    writeMany({{"IsUpdate", 1}, {"InstallTries", QVariant()}});
+}
+
+void PellwickSettings::dropWaitingPackage()
+{
+    writeMany({{"IsUpdate", 0}, {"InstallTries", QVariant()}});
+}
+
 qint32 PellwickSettings::readInt(const char *key, qint32 fallback) const
 {
     bool ok = false;
@@ -105,13 +133,6 @@ int PellwickSettings::installTries() const
 
 void PellwickSettings::setInstallTries(int value)
 {
-    if (value == 0) {
-        m_store.beginGroup(QLatin1String(kGroup));
-        m_store.remove(QStringLiteral("InstallTries"));
-        m_store.endGroup();
-        m_store.sync();
-        return;
-    }
     write("InstallTries", value);
 }
 

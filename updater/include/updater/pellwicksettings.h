@@ -1,5 +1,8 @@
 #pragma once
 
+#include <initializer_list>
+#include <utility>
+
 #include <QSettings>
 #include <QString>
 
@@ -32,6 +35,11 @@ public:
     int installTries() const;
     void setInstallTries(int value);
 
+    // Several values in one save, so they change together or not at all.
+    void recordInstalled(quint32 installedVersion); // Version, IsUpdate = 0, no InstallTries
+    void markPackageWaiting(); // IsUpdate = 1, no InstallTries
+    void dropWaitingPackage(); // IsUpdate = 0, no InstallTries
+
     QString updateServer() const; // UpdateServer, e.g. "https://updates.example:8443"; empty = none
     QString updateKey() const; // UpdateKey, base64 Ed25519 public key; empty = no signature check
 
@@ -41,6 +49,7 @@ private:
     qint32 readInt(const char *key, qint32 fallback) const;
     quint32 readUInt(const char *key, quint32 fallback) const;
     void write(const char *key, const QVariant &value);
+    void writeMany(std::initializer_list<std::pair<const char *, QVariant>> values); // null value = remove
 
     QSettings &m_store;
 };
