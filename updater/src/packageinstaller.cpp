@@ -422,7 +422,7 @@ public:
     }
 
     // After "done": record the install, then drop what it replaced.
-    void finish(const std::vector<Entry> &entries, std::uint32_t version);
+    Status finish(const std::vector<Entry> &entries, std::uint32_t version);
 
 private:
     struct Planned {
@@ -647,10 +647,11 @@ Status Transaction::stage(Staged &file, const std::vector<char> &payload)
     return {};
 }
 
-void Transaction::finish(const std::vector<Entry> &entries, std::uint32_t version)
+Status Transaction::finish(const std::vector<Entry> &entries, std::uint32_t version)
 {
-    if (m_options.recordInstalled)
-        m_options.recordInstalled(version);
+    if (m_options.recordInstalled && !m_options.recordInstalled(version))
+        return fail(FailureKind::Disk,
+            "파일은 모두 바꾸었지만 설치된 버전을 기록할 수 없습니다. 다음 시작 때 다시 기록합니다.");
     for (const Entry &e : entries) {
         if (e.backup.empty() && e.kind != "new")
             continue;
@@ -669,6 +670,7 @@ void Transaction::finish(const std::vector<Entry> &entries, std::uint32_t versio
     step();
     // Not synced: should the removal be lost, the next start finds "done" and tidies again.
     ::unlinkat(m_root.fd(), kJournalFileName, 0);
+    return {};
 }
 
 Status Transaction::run(const PackageImage &image)
@@ -787,8 +789,7 @@ Status Transaction::run(const PackageImage &image)
         return abort(logged.error());
     m_journal.reset();
     step();
-    finish(m_logged, m_options.version);
-    return {};
+    return finish(m_logged, m_options.version);
 }
 
 } // namespace
@@ -825,7 +826,8 @@ Result<Recovery> recoverInterruptedInstall(const InstallRoot &root, const Instal
     }
     if (journal->done) {
         Transaction transaction(root, options);
-        transaction.finish(journal->entries, journal->version);
+        if (Status finished = transaction.finish(journal->entries, journal->version); !finished)
+            return tl::unexpected(finished.error());
         return Recovery::Completed;
     }
     rollBack(root.fd(), journal->entries);

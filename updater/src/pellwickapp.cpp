@@ -79,7 +79,7 @@ Status CPellwickApp::RunUpdate()
 
     // An install cut short (power cut, kill) is settled before anything else.
     pellwick::InstallOptions options;
-    options.recordInstalled = [this](std::uint32_t version) { recordInstalled(version); };
+    options.recordInstalled = [this](std::uint32_t version) { return recordInstalled(version); };
     const pellwick::Result<pellwick::Recovery> recovered
         = pellwick::recoverInterruptedInstall(*m_root, options);
     if (!recovered) {
@@ -106,9 +106,9 @@ Status CPellwickApp::RunUpdate()
     return result;
 }
 
-void CPellwickApp::recordInstalled(quint32 version)
+bool CPellwickApp::recordInstalled(quint32 version)
 {
-    m_settings.recordInstalled(version);
+    return m_settings.recordInstalled(version);
 }
 
 void CPellwickApp::dropPackage()
@@ -390,7 +390,7 @@ Status CPellwickApp::InstallPackage()
 
     pellwick::InstallOptions options;
     options.version = m_settings.currentVer();
-    options.recordInstalled = [this](std::uint32_t version) { recordInstalled(version); };
+    options.recordInstalled = [this](std::uint32_t version) { return recordInstalled(version); };
     options.killAt = m_killAt;
     return pellwick::installPackage(*package, *m_root, options);
 }

@@ -29,7 +29,7 @@ void PellwickSettings::write(const char *key, const QVariant &value)
     m_store.sync();
 }
 
-void PellwickSettings::writeMany(std::initializer_list<std::pair<const char *, QVariant>> values)
+bool PellwickSettings::writeMany(std::initializer_list<std::pair<const char *, QVariant>> values)
 {
     m_store.beginGroup(QLatin1String(kGroup));
     for (const auto &[key, value] : values) {
@@ -40,11 +40,12 @@ void PellwickSettings::writeMany(std::initializer_list<std::pair<const char *, Q
     }
     m_store.endGroup();
     m_store.sync();
+    return m_store.status() == QSettings::NoError;
 }
 
-void PellwickSettings::recordInstalled(quint32 installedVersion)
+bool PellwickSettings::recordInstalled(quint32 installedVersion)
 {
-    writeMany({{"Version", installedVersion}, {"IsUpdate", 0}, {"InstallTries", QVariant()}});
+    return writeMany({{"Version", installedVersion}, {"IsUpdate", 0}, {"InstallTries", QVariant()}});
 }
 
 void PellwickSettings::markPackageWaiting()

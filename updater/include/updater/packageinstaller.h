@@ -17,7 +17,9 @@ struct InstallOptions {
     std::uint32_t version = 0; // the version being installed, kept in the journal
     // Called once every new file is in place and the journal says so, before
     // the old files are thrown away: the moment to record the new version.
-    std::function<void(std::uint32_t version)> recordInstalled;
+    // False when that could not be saved: the journal then stays, and the
+    // next start records it again.
+    std::function<bool(std::uint32_t version)> recordInstalled;
     // Test hook: kill the process (SIGKILL) just before the n-th change to the
     // file system; 0 = never.
     int killAt = 0;

@@ -55,7 +55,7 @@ private:
     pellwick::Status installPhase();
     void dropPackage();
     std::string serverUrl(const char *path) const;
-    void recordInstalled(quint32 version);
+    bool recordInstalled(quint32 version);
 
     PellwickSettings &m_settings;
     pellwick::HttpTransport &m_transport;

@@ -36,7 +36,8 @@ public:
     void setInstallTries(int value);
 
     // Several values in one save, so they change together or not at all.
-    void recordInstalled(quint32 installedVersion); // Version, IsUpdate = 0, no InstallTries
+    // Version, IsUpdate = 0, no InstallTries; false when the store could not be saved.
+    [[nodiscard]] bool recordInstalled(quint32 installedVersion);
     void markPackageWaiting(); // IsUpdate = 1, no InstallTries
     void dropWaitingPackage(); // IsUpdate = 0, no InstallTries
 
@@ -49,7 +50,8 @@ private:
     qint32 readInt(const char *key, qint32 fallback) const;
     quint32 readUInt(const char *key, quint32 fallback) const;
     void write(const char *key, const QVariant &value);
-    void writeMany(std::initializer_list<std::pair<const char *, QVariant>> values); // null value = remove
+    // A null value removes the key. False when the store could not be saved.
+    bool writeMany(std::initializer_list<std::pair<const char *, QVariant>> values);
 
     QSettings &m_store;
 };
