@@ -201,6 +201,13 @@ TEST_F(InstallTest, LocationsOutsideTheirBaseAreRefusedBeforeAnythingRuns)
         "write ae:sibling.txt 3\nen",
         "del ae:..\\victim.txt\nen",
         "write id:\\x\\..\\..\\..\\..\\victim.txt 3\nen",
+        // The updater's own files: overwriting the journal mid-install would leave nothing to roll back with.
+        "write ae:\\pellwick.journal 3\nen",
+        "del ae:\\pellwick.journal\nen",
+        "write ae:\\autoupcab.tmp 3\nen",
+        "del ae:\\pellwick.lock\nen",
+        "write ae:\\pellwick.log 3\nen",
+        "md ae:\\autoupcab.tmp.part\nen",
     };
     writeFile(path(QStringLiteral("victim.txt")), "mine");
     for (const QByteArray &bad : scripts) {

@@ -1,5 +1,6 @@
 #include "updater/packageinstaller.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -511,6 +512,14 @@ Status Transaction::check(const std::vector<Planned> &plan) const
     }
     for (const Planned &op : plan) {
         const Place &place = op.place;
+        // Replacing or deleting the journal under a running install would
+        // leave nothing to roll back with; the other files are ours as much.
+        if (place.parent.empty()
+            && (place.name == kJournalFileName || place.name == kPackageFileName
+                || std::find(m_options.ownFiles.begin(), m_options.ownFiles.end(), place.name)
+                    != m_options.ownFiles.end()))
+            return fail(FailureKind::BadPackage,
+                "업데이트 프로그램의 파일은 패키지가 건드릴 수 없습니다: " + place.shown);
         Walk w = walk(m_root.fd(), place.parent);
         if (w.link)
             return fail(FailureKind::LinkOnPath,

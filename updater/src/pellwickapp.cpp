@@ -392,5 +392,6 @@ Status CPellwickApp::InstallPackage()
     options.version = m_settings.currentVer();
     options.recordInstalled = [this](std::uint32_t version) { return recordInstalled(version); };
     options.killAt = m_killAt;
+    options.ownFiles = {kLockFileName, kPartialFileName, PellwickLog::kFileName};
     return pellwick::installPackage(*package, *m_root, options);
 }
