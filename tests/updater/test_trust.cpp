@@ -292,6 +292,7 @@ TEST_F(TrustTest, PackToolRefusesScriptsThatCannotInstallCleanly)
         {"missing staged file", "write wd:\\absent.so\n", "파일을 읽을 수 없습니다"},
         {"hundred writes", hundred, "99개"},
         {"script too long", "md ae:\\" + QByteArray(4100, 'd') + "\n", "너무 깁니다"},
+        {"the updater's journal", "del ae:\\pellwick.journal\n", "업데이트 프로그램의 파일"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -512,12 +512,9 @@ Status Transaction::check(const std::vector<Planned> &plan) const
     }
     for (const Planned &op : plan) {
         const Place &place = op.place;
-        // Replacing or deleting the journal under a running install would
-        // leave nothing to roll back with; the other files are ours as much.
-        if (place.parent.empty()
-            && (place.name == kJournalFileName || place.name == kPackageFileName
-                || std::find(m_options.ownFiles.begin(), m_options.ownFiles.end(), place.name)
-                    != m_options.ownFiles.end()))
+        if (place.parent.empty() // only "ae:" names reach the top of the installation
+            && std::find(std::begin(kUpdaterFiles), std::end(kUpdaterFiles), place.name)
+                != std::end(kUpdaterFiles))
             return fail(FailureKind::BadPackage,
                 "업데이트 프로그램의 파일은 패키지가 건드릴 수 없습니다: " + place.shown);
         Walk w = walk(m_root.fd(), place.parent);

@@ -70,7 +70,7 @@ Status CPellwickApp::RunUpdate()
     m_log.info(started);
 
     // A second copy started meanwhile would write the same package; it ends here.
-    QLockFile lock(installDir + QLatin1Char('/') + QLatin1String(kLockFileName));
+    QLockFile lock(installDir + QLatin1Char('/') + QLatin1String(pellwick::kLockFileName));
     lock.setStaleLockTime(0); // a long download is no sign of a dead owner
     if (!lock.tryLock(0)) {
         m_log.info("다른 Pellwick이 이 설치 폴더에서 실행 중이어서 끝냅니다.");
@@ -231,7 +231,7 @@ Status CPellwickApp::DownloadPackage()
             "HTTPS로 받은 버전 파일이 HTTPS가 아닌 패키지 주소를 알립니다: " + text(m_strPackageUrl));
     m_log.info("패키지를 받습니다: " + text(m_strPackageUrl));
 
-    pellwick::Result<int> created = root.createFresh(kPartialFileName);
+    pellwick::Result<int> created = root.createFresh(pellwick::kPartialFileName);
     if (!created)
         return tl::unexpected(created.error());
     const int fd = *created;
@@ -296,7 +296,7 @@ Status CPellwickApp::DownloadPackage()
             "패키지 본문이 헤더가 알린 " + number(declared) + "바이트보다 길어 받기를 멈추었습니다.");
     else if (writeError)
         result = pellwick::fail(FailureKind::Disk,
-            std::string("받은 패키지를 쓸 수 없습니다: ") + kPartialFileName + " ("
+            std::string("받은 패키지를 쓸 수 없습니다: ") + pellwick::kPartialFileName + " ("
                 + pellwick::describeErrno(writeError) + ")");
     else if (total < 8 || total - 8 != qint64(declared))
         result = pellwick::fail(FailureKind::BadDownload,
@@ -311,9 +311,9 @@ Status CPellwickApp::DownloadPackage()
     if (result)
         result = VerifyPackageSignature();
     if (result)
-        result = root.rename(kPartialFileName, pellwick::kPackageFileName);
+        result = root.rename(pellwick::kPartialFileName, pellwick::kPackageFileName);
     if (!result) {
-        root.remove(kPartialFileName);
+        root.remove(pellwick::kPartialFileName);
         return result;
     }
     return {};
@@ -392,6 +392,5 @@ Status CPellwickApp::InstallPackage()
     options.version = m_settings.currentVer();
     options.recordInstalled = [this](std::uint32_t version) { return recordInstalled(version); };
     options.killAt = m_killAt;
-    options.ownFiles = {kLockFileName, kPartialFileName, PellwickLog::kFileName};
     return pellwick::installPackage(*package, *m_root, options);
 }

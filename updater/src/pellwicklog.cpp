@@ -11,6 +11,8 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include "updater/updatepackage.h"
+
 PellwickLog::PellwickLog()
 {
     ::openlog("Pellwick", LOG_PID, LOG_USER);
@@ -35,7 +37,8 @@ void PellwickLog::attach(int installDirFd)
     if (m_dirFd < 0)
         return;
     trim();
-    m_fd = ::openat(m_dirFd, kFileName, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    m_fd = ::openat(
+        m_dirFd, pellwick::kLogFileName, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
 }
 
 void PellwickLog::info(const std::string &text)
@@ -75,7 +78,7 @@ void PellwickLog::write(int priority, const std::string &text)
 // the log and renaming over it, so a crash never leaves half a log.
 void PellwickLog::trim()
 {
-    const int fd = ::openat(m_dirFd, kFileName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::openat(m_dirFd, pellwick::kLogFileName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return;
     struct stat info { };
@@ -99,7 +102,7 @@ void PellwickLog::trim()
     if (const std::size_t feed = kept.find('\n'); feed != std::string_view::npos)
         kept.remove_prefix(feed + 1);
 
-    const std::string temp = std::string(".") + kFileName + "." + std::to_string(::getpid());
+    const std::string temp = std::string(".") + pellwick::kLogFileName + "." + std::to_string(::getpid());
     ::unlinkat(m_dirFd, temp.c_str(), 0);
     const int out
         = ::openat(m_dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
@@ -115,6 +118,6 @@ void PellwickLog::trim()
             kept.remove_prefix(static_cast<std::size_t>(n));
     }
     ok = ::close(out) == 0 && ok;
-    if (!ok || ::renameat(m_dirFd, temp.c_str(), m_dirFd, kFileName) != 0)
+    if (!ok || ::renameat(m_dirFd, temp.c_str(), m_dirFd, pellwick::kLogFileName) != 0)
         ::unlinkat(m_dirFd, temp.c_str(), 0);
 }

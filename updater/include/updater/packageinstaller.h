@@ -2,18 +2,12 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "updater/installroot.h"
 #include "updater/updatepackage.h"
 #include "updater/updateresult.h"
 
 namespace pellwick {
-
-// Written in the installation directory while an install is under way; a
-// start that finds it finishes or undoes that install before anything else.
-inline constexpr char kJournalFileName[] = "pellwick.journal";
 
 struct InstallOptions {
     std::uint32_t version = 0; // the version being installed, kept in the journal
@@ -22,10 +16,6 @@ struct InstallOptions {
     // False when that could not be saved: the journal then stays, and the
     // next start records it again.
     std::function<bool(std::uint32_t version)> recordInstalled;
-    // Other files of the updater's own in the installation directory (lock,
-    // log, partial download); with the journal and the package, a script
-    // may not touch them.
-    std::vector<std::string> ownFiles;
     // Test hook: kill the process (SIGKILL) just before the n-th change to the
     // file system; 0 = never.
     int killAt = 0;

@@ -43,11 +43,6 @@ public:
     static QString Md5FileDigest(const QString &path);
     pellwick::Status InstallPackage();
 
-    // Name of the lock file that keeps a second Pellwick from running the
-    // same pass in the same installation directory.
-    static constexpr char kLockFileName[] = "pellwick.lock";
-    // The download is written here and renamed to the package name once verified.
-    static constexpr char kPartialFileName[] = "autoupcab.tmp.part";
     static constexpr int kMaxInstallTries = 3;
     static constexpr qint64 kMaxPackageBytes = 512LL * 1024 * 1024;
 

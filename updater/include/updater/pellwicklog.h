@@ -6,9 +6,9 @@
 // The record of each pass: "pellwick.log" in the installation directory,
 // kept to its last megabyte, and the system log (syslog, ident "Pellwick").
 // Until the installation directory is known only the system log gets lines.
+// The file is pellwick::kLogFileName.
 class PellwickLog {
 public:
-    static constexpr char kFileName[] = "pellwick.log";
     static constexpr std::size_t kKeepBytes = 1024 * 1024;
 
     PellwickLog();
