@@ -153,6 +153,10 @@ TEST_F(TrustTest, WithAKeyOnlyAPackageSignedForTheAnnouncedVersionIsAccepted)
         EXPECT_EQ(downloaded(), c.accepted);
         if (!c.accepted) {
             EXPECT_FALSE(exists(installPath(QStringLiteral("autoupcab.tmp"))));
+            const QString pass = logText().section(QStringLiteral("업데이트를 시작합니다"), -1);
+            EXPECT_TRUE(pass.contains(QStringLiteral("오류: 패키지 서명"))
+                || pass.contains(QStringLiteral("오류: 알린 버전")))
+                << pass.toStdString();
         }
         QFile::remove(installPath(QStringLiteral("autoupcab.tmp")));
     }
