@@ -656,7 +656,7 @@ Status Transaction::stage(Staged &file, const std::vector<char> &payload)
 Status Transaction::finish(const std::vector<Entry> &entries, std::uint32_t version)
 {
     if (m_options.recordInstalled && !m_options.recordInstalled(version))
-        return fail(FailureKind::Disk,
+        return fail(FailureKind::NotRecorded,
             "파일은 모두 바꾸었지만 설치된 버전을 기록할 수 없습니다. 다음 시작 때 다시 기록합니다.");
     for (const Entry &e : entries) {
         if (e.backup.empty() && e.kind != "new")

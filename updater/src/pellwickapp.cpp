@@ -136,6 +136,8 @@ Status CPellwickApp::installPhase()
         m_log.info("설치를 마쳤습니다. 설치된 버전: " + number(m_settings.version()));
         return {};
     }
+    if (installed.error().kind == FailureKind::NotRecorded)
+        return installed; // nothing to undo: the next start records it from the journal
     if (tries + 1 >= kMaxInstallTries) {
         m_log.error(installed.error().message);
         dropPackage();

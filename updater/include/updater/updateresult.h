@@ -26,6 +26,7 @@ enum class FailureKind {
     LinkOnPath, // a symbolic link inside the installation on a package's path
     Disk, // a file system call failed (full disk, permissions, ...)
     GaveUp, // the install failed too often and was dropped
+    NotRecorded, // every file is in place, but the settings could not be saved
 };
 
 struct Failure {
