@@ -7,6 +7,8 @@
 #include <QRandomGenerator>
 #include <QThread>
 
+#include <functional>
+
 #include <unistd.h>
 
 namespace {
@@ -70,12 +72,17 @@ protected:
         return c;
     }
 
-    void expectAllNew()
+    void expectAllNewFiles()
     {
         const Census c = census();
         EXPECT_EQ(c.newFiles, kFileCount) << c.oldFiles << " old, " << c.other << " torn";
         EXPECT_EQ(readFile(installPath(QStringLiteral("data/fresh/added.txt"))), "added");
         EXPECT_FALSE(exists(installPath(QStringLiteral("data/retired.txt"))));
+    }
+
+    void expectAllNew()
+    {
+        expectAllNewFiles();
         EXPECT_EQ(setting("Version").toUInt(), 200u);
         EXPECT_EQ(setting("IsUpdate").toInt(), 0);
         EXPECT_FALSE(exists(installPath(QStringLiteral("autoupcab.tmp"))));
@@ -239,6 +246,38 @@ TEST_F(TransactionTest, FullFileSystemKeepsEveryOldFileAndTheUpdateWaiting)
             QStringLiteral("pellwick.log")}));
     const QString log = QString::fromUtf8(readFile(install + QStringLiteral("pellwick.log")));
     EXPECT_TRUE(log.contains(QStringLiteral("디스크 공간이 부족합니다"))) << log.toStdString();
+}
+
+// Every file in place but the settings cannot be saved (here an immutable
+// settings folder): the journal stays, and the next start records the version.
+TEST_F(TransactionTest, VersionThatCannotBeSavedIsRecordedByTheNextStart)
+{
+    const QString config = path(QStringLiteral("config/VANTO"));
+    auto chattr = [&](const char *flag) {
+        return QProcess::execute(QStringLiteral("chattr"), {QLatin1String(flag), config}) == 0;
+    };
+    const QByteArray package = makePackage(64);
+    prepareOldInstallation(package);
+    if (::geteuid() != 0 || !chattr("+i"))
+        GTEST_SKIP() << "making the settings folder immutable needs root and chattr";
+    struct Release {
+        std::function<bool(const char *)> chattr;
+        ~Release() { chattr("-i"); }
+    } release {chattr};
+
+    EXPECT_EQ(runPellwick(), 1);
+    EXPECT_TRUE(chattr("-i"));
+    expectAllNewFiles();
+    EXPECT_TRUE(exists(installPath(QStringLiteral("pellwick.journal"))));
+    EXPECT_EQ(setting("IsUpdate").toInt(), 1);
+    EXPECT_TRUE(logText().contains(QStringLiteral("설치된 버전을 기록할 수 없습니다")))
+        << logText().toStdString();
+
+    ASSERT_EQ(runPellwick(), 0);
+    expectAllNew();
+    expectNoLeftovers();
+    EXPECT_TRUE(logText().contains(QStringLiteral("중단된 설치를 마쳤습니다. 설치된 버전: 200")))
+        << logText().toStdString();
 }
 
 // A package that can never install is tried at three starts, then dropped.
