@@ -1,14 +1,21 @@
 // Feeds arbitrary bytes to the update package reader and, when it accepts
-// them, carries the package out in a sandbox. Any crash, out-of-bounds
-// access, or change outside the three base directories is a finding.
+// them, installs the package in a sandbox whose installation holds symbolic
+// links pointing out of it (a folder "samples", a file "notes.txt", and on
+// some runs lib/idn itself). Any crash, out-of-bounds access, change outside
+// the installation, link followed or removed, or journal left behind is a
+// finding.
 //
-// The first byte picks the form of the rest: even, a whole package file as
-// downloaded; odd, a payload that is compressed and wrapped in a correct
-// header here, so that the script scanner and the size checks are reached.
+// Bit 0 of the first byte picks the form of the rest: clear, a whole package
+// file as downloaded; set, a payload that is compressed and wrapped in a
+// correct header here, so that the script scanner and the size checks are
+// reached. Bit 1 set replaces lib/idn with a link.
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <span>
 #include <string>
+
+#include <sys/stat.h>
 
 #include <QByteArray>
 #include <QDir>
@@ -60,12 +67,34 @@ QStringList entries(const QString &dir)
         QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
 }
 
-void checkNothingOutside(const Sandbox &s)
+bool isLink(const QString &path)
 {
-    const bool ok = entries(s.root) == QStringList({QStringLiteral("a"), QStringLiteral("outside")})
+    struct stat info { };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// The links planted inside the installation, as paths below it and their targets.
+struct PlantedLink {
+    const char *where;
+    const char *target;
+};
+constexpr PlantedLink kLinks[] = {
+    {"/samples", "../../../outside"},
+    {"/notes.txt", "../../../outside/marker"},
+};
+constexpr PlantedLink kIdnLink = {"/lib/idn", "../../../../outside"};
+
+void checkNothingOutside(const Sandbox &s, bool idnIsLink)
+{
+    bool ok = entries(s.root) == QStringList({QStringLiteral("a"), QStringLiteral("outside")})
         && entries(s.level1) == QStringList({QStringLiteral("b")})
         && entries(s.level2) == QStringList({QStringLiteral("inst")})
-        && entries(s.root + QStringLiteral("/outside")) == QStringList({QStringLiteral("marker")});
+        && entries(s.root + QStringLiteral("/outside")) == QStringList({QStringLiteral("marker")})
+        && !QFile::exists(s.install + QStringLiteral("/pellwick.journal"));
+    for (const PlantedLink &link : kLinks)
+        ok = ok && isLink(s.install + QLatin1String(link.where));
+    if (idnIsLink)
+        ok = ok && isLink(s.install + QLatin1String(kIdnLink.where));
     QFile marker(s.root + QStringLiteral("/outside/marker"));
     if (!ok || !marker.open(QIODevice::ReadOnly) || marker.readAll() != "untouched")
         std::abort();
@@ -92,18 +121,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size == 0 || size > 1 << 16)
         return 0;
     const Sandbox &s = sandbox();
-    QDir(s.install).removeRecursively();
-    QDir().mkpath(s.install + QStringLiteral("/lib/idn"));
+    // By bytes: a package may make names that are not valid UTF-8, which QDir cannot remove.
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(s.install).toStdString(), ignored);
+    const bool idnIsLink = (data[0] & 2) != 0;
+    QDir().mkpath(s.install + (idnIsLink ? QStringLiteral("/lib") : QStringLiteral("/lib/idn")));
+    for (const PlantedLink &link : kLinks) {
+        if (!QFile::link(QLatin1String(link.target), s.install + QLatin1String(link.where)))
+            std::abort();
+    }
+    if (idnIsLink && !QFile::link(QLatin1String(kIdnLink.target), s.install + QLatin1String(kIdnLink.where)))
+        std::abort();
 
     std::string file = (data[0] & 1) ? wrapPayload(data + 1, size - 1)
                                      : std::string(reinterpret_cast<const char *>(data + 1), size - 1);
     const pellwick::PackageResult<pellwick::PackageImage> read
         = pellwick::readPackage(std::span(reinterpret_cast<const unsigned char *>(file.data()), file.size()));
     if (read) {
-        const pellwick::InstallBases bases {
-            s.install, s.install + QStringLiteral("/lib"), s.install + QStringLiteral("/lib/idn")};
-        (void)pellwick::applyPackage(*read, bases);
+        pellwick::Result<pellwick::InstallRoot> root
+            = pellwick::InstallRoot::open(QFile::encodeName(s.install).toStdString());
+        if (!root)
+            std::abort();
+        (void)pellwick::installPackage(*read, *root, pellwick::InstallOptions {});
     }
-    checkNothingOutside(s);
+    checkNothingOutside(s, idnIsLink);
     return 0;
 }

@@ -12,6 +12,7 @@
 
 #include "updater/httptransport.h"
 #include "updater/pellwickapp.h"
+#include "updater/pellwicklog.h"
 #include "updater/pellwicksettings.h"
 
 namespace {
@@ -47,6 +48,15 @@ void reportStartupFailure()
             {QStringLiteral("--title"), QStringLiteral("Pellwick"), QStringLiteral("--error"), text});
 }
 
+// Test hooks that shorten the transfer limits, so a slow-server test takes
+// seconds; each is read only when set to a positive number.
+long secondsFromEnvironment(const char *name, long fallback)
+{
+    bool ok = false;
+    const long value = qEnvironmentVariableIntValue(name, &ok);
+    return ok && value > 0 ? value : fallback;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -58,13 +68,19 @@ int main(int argc, char **argv)
         reportStartupFailure();
         return 1;
     }
+    bool passed = false;
     {
         QSettings store(QStringLiteral("VANTO"), QStringLiteral("Pellwick"));
         PellwickSettings settings(store);
-        pellwick::HttpTransport transport;
-        CPellwickApp pellwick(settings, transport, secondsNow, QCoreApplication::applicationDirPath());
-        pellwick.RunUpdate();
+        pellwick::HttpTransport::Limits limits;
+        limits.lowSpeedSeconds = secondsFromEnvironment("PELLWICK_SLOW_SECONDS", limits.lowSpeedSeconds);
+        limits.passSeconds = secondsFromEnvironment("PELLWICK_PASS_SECONDS", limits.passSeconds);
+        pellwick::HttpTransport transport(limits);
+        PellwickLog log;
+        CPellwickApp pellwick(settings, transport, log, secondsNow, QCoreApplication::applicationDirPath(),
+            int(secondsFromEnvironment("PELLWICK_KILL_AT", 0)));
+        passed = pellwick.RunUpdate().has_value();
     }
     curl_global_cleanup();
-    return 0;
+    return passed ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -18,6 +19,14 @@ TestServer::TestServer(const QString &root, const QString &logFile, const Option
                   << options.key;
     for (const QString &redirect : options.redirects)
         arguments << QStringLiteral("--redirect") << redirect;
+    for (const QString &status : options.statuses)
+        arguments << QStringLiteral("--status") << status;
+    for (const QString &endless : options.endless)
+        arguments << QStringLiteral("--endless") << endless;
+    for (const QString &slow : options.slow)
+        arguments << QStringLiteral("--slow") << slow;
+    if (!options.sentLog.isEmpty())
+        arguments << QStringLiteral("--sent-log") << options.sentLog;
     // Debian's interpreter: the first python3 on PATH may be another build.
     m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
     if (!m_process.waitForStarted(10000))
@@ -93,37 +102,48 @@ void PellwickTest::removeSetting(const char *key)
     store.remove(QStringLiteral("AutoUpdateInfo/") + QLatin1String(key));
 }
 
+QProcessEnvironment PellwickTest::pellwickEnvironment(
+    const char *todayText, const QProcessEnvironment &extra) const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+    environment.insert(QStringLiteral("PELLWICK_TODAY"), QString::fromLatin1(todayText));
+    for (const char *name :
+        {"PELLWICK_CA_FILE", "PELLWICK_SLOW_SECONDS", "PELLWICK_PASS_SECONDS", "PELLWICK_KILL_AT",
+            "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"})
+        environment.remove(QLatin1String(name));
+    for (const QString &name : extra.keys())
+        environment.insert(name, extra.value(name));
+    return environment;
+}
+
 int PellwickTest::runPellwick(
     const char *todayText, const QProcessEnvironment &extra, const QString &shellPrefix)
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
-    environment.insert(QStringLiteral("PELLWICK_TODAY"), QString::fromLatin1(todayText));
-    environment.remove(QStringLiteral("PELLWICK_CA_FILE"));
-    environment.remove(QStringLiteral("http_proxy"));
-    environment.remove(QStringLiteral("https_proxy"));
-    environment.remove(QStringLiteral("HTTP_PROXY"));
-    environment.remove(QStringLiteral("HTTPS_PROXY"));
-    environment.remove(QStringLiteral("ALL_PROXY"));
-    environment.remove(QStringLiteral("all_proxy"));
-    for (const QString &name : extra.keys())
-        environment.insert(name, extra.value(name));
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(pellwickEnvironment(todayText, extra));
     process.setWorkingDirectory(path(QStringLiteral("start")));
-    const QString program = QStringLiteral(QUOREL_BIN_DIR "/Pellwick");
+    QElapsedTimer timer;
+    timer.start();
     if (shellPrefix.isEmpty())
-        process.start(program, {});
+        process.start(m_program, {});
     else
         process.start(QStringLiteral("/bin/sh"),
-            {QStringLiteral("-c"), shellPrefix + QStringLiteral(" exec \"$0\""), program});
-    if (!process.waitForFinished(60000)) {
+            {QStringLiteral("-c"), shellPrefix + QStringLiteral(" exec \"$0\""), m_program});
+    const bool finished = process.waitForFinished(60000);
+    m_elapsedMs = timer.elapsed();
+    if (!finished) {
         process.kill();
         process.waitForFinished();
         return -1;
     }
     m_stderr = QString::fromUtf8(process.readAllStandardError());
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QString PellwickTest::logText() const
+{
+    return QString::fromUtf8(readFile(installPath(QStringLiteral("pellwick.log"))));
 }
 
 QByteArray PellwickTest::publish(const QByteArray &package, const QByteArray &versionLine)

@@ -20,6 +20,10 @@ public:
         QString certificate; // PEM; with key, the server speaks HTTPS
         QString key;
         QStringList redirects; // "PATH=LOCATION"
+        QStringList statuses; // "PATH=CODE": an error page with that status
+        QStringList endless; // "PATH": the file, then junk without end
+        QStringList slow; // "PATH=BYTES": the file at BYTES per second
+        QString sentLog; // where endless and slow answers record "PATH BYTES" when they end
     };
     TestServer(const QString &root, const QString &logFile, const Options &options);
     ~TestServer();
@@ -56,9 +60,13 @@ protected:
     void setSetting(const char *key, const QVariant &value);
     void removeSetting(const char *key);
 
-    // Runs Pellwick once and returns its exit code.
+    // Runs Pellwick once and returns its exit code (-1 when it crashed or hung).
     int runPellwick(const char *todayText = kToday, const QProcessEnvironment &extra = {},
         const QString &shellPrefix = {});
+    // The environment runPellwick gives it: the test's settings, no proxies, no stray hooks.
+    QProcessEnvironment pellwickEnvironment(
+        const char *todayText = kToday, const QProcessEnvironment &extra = {}) const;
+    QString logText() const; // pellwick.log of the installation, as UTF-8
 
     // Writes a package and its checksum and version files for the server.
     QByteArray publish(const QByteArray &package, const QByteArray &versionLine);
@@ -73,6 +81,8 @@ protected:
     static bool exists(const QString &file);
 
     QTemporaryDir m_root;
+    QString m_program = QStringLiteral(QUOREL_BIN_DIR "/Pellwick");
     QString m_stderr;
+    qint64 m_elapsedMs = 0; // of the last runPellwick
     std::unique_ptr<TestServer> m_server;
 };

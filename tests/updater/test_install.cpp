@@ -3,6 +3,7 @@
 #include "pellwickfixture.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QRandomGenerator>
 
@@ -11,15 +12,24 @@ namespace {
 class InstallTest : public PellwickTest {
 protected:
     // Runs the install phase on a package; true when it reported success,
-    // which is when the package file is gone.
+    // which is when the package file is gone. Either way the settings must
+    // say so: the new version only once its files are in place, and a
+    // failure leaves the package waiting for the next start.
     bool install(const QByteArray &package)
     {
         stageForInstall(package);
-        EXPECT_EQ(runPellwick(), 0);
-        EXPECT_EQ(setting("IsUpdate").toInt(), 0);
-        EXPECT_EQ(setting("Version").toUInt(), 200u)
-            << "the installed version is recorded first, success or not";
-        return !exists(installPath(QStringLiteral("autoupcab.tmp")));
+        removeSetting("InstallTries");
+        const QVariant versionBefore = setting("Version");
+        const int status = runPellwick();
+        const bool installed = !exists(installPath(QStringLiteral("autoupcab.tmp")));
+        EXPECT_EQ(status, installed ? 0 : 1);
+        EXPECT_EQ(setting("IsUpdate").toInt(), installed ? 0 : 1);
+        if (installed)
+            EXPECT_EQ(setting("Version").toUInt(), 200u);
+        else
+            EXPECT_EQ(setting("Version"), versionBefore) << "a failed install recorded its version";
+        EXPECT_FALSE(exists(installPath(QStringLiteral("pellwick.journal"))));
+        return installed;
     }
     bool install(const QByteArray &script, const QByteArray &data)
     {
@@ -110,16 +120,38 @@ TEST_F(InstallTest, NinetyNineWritesInstallAndTheHundredthFailsTheInstallation)
     QDir(installPath(QString())).removeRecursively();
     QDir().mkpath(installPath(QStringLiteral("lib/idn")));
     EXPECT_FALSE(install(script(100), QByteArray(100, 'x')));
-    EXPECT_TRUE(exists(installPath(QStringLiteral("before"))));
+    EXPECT_FALSE(exists(installPath(QStringLiteral("before"))))
+        << "a command ran before the script was checked";
     EXPECT_FALSE(exists(installPath(QStringLiteral("after"))));
     EXPECT_FALSE(exists(installPath(QStringLiteral("f0"))));
+    EXPECT_TRUE(logText().contains(QStringLiteral("100개 이상"))) << logText().toStdString();
 }
 
-TEST_F(InstallTest, BlankLineHidesTheNextCommandAndFailsAfterEarlierCommandsRan)
+// A script is read to its end before its first command runs: one that does
+// not end cleanly deletes, removes and makes nothing.
+TEST_F(InstallTest, NothingRunsUntilTheWholeScriptIsChecked)
+{
+    const QByteArray commands = "del ae:\\keep.txt\nrd ae:\\empty\nmd ae:\\made\nwrite ae:\\new.txt 3\n";
+    const QByteArray endings[] = {"", "en\n", "\nen", "em"};
+    for (const QByteArray &ending : endings) {
+        SCOPED_TRACE(ending.toStdString());
+        writeFile(installPath(QStringLiteral("keep.txt")), "keep");
+        QDir().mkpath(installPath(QStringLiteral("empty")));
+        EXPECT_FALSE(install(commands + ending, "abc"));
+        EXPECT_EQ(readFile(installPath(QStringLiteral("keep.txt"))), "keep");
+        EXPECT_TRUE(exists(installPath(QStringLiteral("empty"))));
+        EXPECT_FALSE(exists(installPath(QStringLiteral("made"))));
+        EXPECT_FALSE(exists(installPath(QStringLiteral("new.txt"))));
+        EXPECT_TRUE(logText().contains(QStringLiteral("\"en\"으로 끝나지 않습니다")))
+            << logText().toStdString();
+    }
+}
+
+TEST_F(InstallTest, BlankLineHidesTheNextCommandAndNothingRuns)
 {
     writeFile(installPath(QStringLiteral("gone.txt")), "x");
     EXPECT_FALSE(install("del ae:\\gone.txt\n\nmd ae:\\made\nen", {}));
-    EXPECT_FALSE(exists(installPath(QStringLiteral("gone.txt"))));
+    EXPECT_TRUE(exists(installPath(QStringLiteral("gone.txt"))));
     EXPECT_FALSE(exists(installPath(QStringLiteral("made"))));
 }
 
@@ -133,17 +165,27 @@ TEST_F(InstallTest, RemoveDirectoryArgumentRunsToTheEndOfTheLine)
     EXPECT_TRUE(exists(installPath(QStringLiteral("lib/full/x")))) << "a directory that is not empty stays";
 }
 
-TEST_F(InstallTest, WriteThatCannotBeCreatedStopsButKeepsWhatWasDone)
+TEST_F(InstallTest, WriteThatCannotBeCreatedChangesNothing)
 {
     writeFile(installPath(QStringLiteral("gone.txt")), "x");
-    EXPECT_FALSE(install(
-        "del ae:\\gone.txt\nwrite ae:\\one.txt 3\nwrite ae:\\nodir\\two.txt 3\nwrite ae:\\three.txt 1\nen",
-        "abc"
-        "def"
-        "g"));
-    EXPECT_FALSE(exists(installPath(QStringLiteral("gone.txt"))));
-    EXPECT_EQ(readFile(installPath(QStringLiteral("one.txt"))), "abc");
-    EXPECT_FALSE(exists(installPath(QStringLiteral("three.txt"))));
+    QDir().mkpath(installPath(QStringLiteral("three.txt"))); // a folder where a file should go
+    const QByteArray cases[] = {
+        "del ae:\\gone.txt\nwrite ae:\\one.txt 3\nwrite ae:\\nodir\\two.txt 3\nwrite ae:\\x 1\nen",
+        "del ae:\\gone.txt\nwrite ae:\\one.txt 3\nwrite ae:\\two.txt 3\nwrite ae:\\three.txt 1\nen",
+    };
+    for (const QByteArray &script : cases) {
+        SCOPED_TRACE(script.toStdString());
+        EXPECT_FALSE(install(script,
+            "abc"
+            "def"
+            "g"));
+        EXPECT_TRUE(exists(installPath(QStringLiteral("gone.txt"))));
+        EXPECT_FALSE(exists(installPath(QStringLiteral("one.txt"))));
+        EXPECT_FALSE(exists(installPath(QStringLiteral("two.txt"))));
+    }
+    EXPECT_TRUE(logText().contains(QStringLiteral("쓸 폴더가 없습니다: ae:\\nodir\\two.txt")))
+        << logText().toStdString();
+    EXPECT_TRUE(logText().contains(QStringLiteral("같은 이름의 폴더"))) << logText().toStdString();
 }
 
 // Every location must stay below its base; a package naming one that does
@@ -159,6 +201,13 @@ TEST_F(InstallTest, LocationsOutsideTheirBaseAreRefusedBeforeAnythingRuns)
         "write ae:sibling.txt 3\nen",
         "del ae:..\\victim.txt\nen",
         "write id:\\x\\..\\..\\..\\..\\victim.txt 3\nen",
+        // The updater's own files: overwriting the journal mid-install would leave nothing to roll back with.
+        "write ae:\\pellwick.journal 3\nen",
+        "del ae:\\pellwick.journal\nen",
+        "write ae:\\autoupcab.tmp 3\nen",
+        "del ae:\\pellwick.lock\nen",
+        "write ae:\\pellwick.log 3\nen",
+        "md ae:\\autoupcab.tmp.part\nen",
     };
     writeFile(path(QStringLiteral("victim.txt")), "mine");
     for (const QByteArray &bad : scripts) {
@@ -172,6 +221,72 @@ TEST_F(InstallTest, LocationsOutsideTheirBaseAreRefusedBeforeAnythingRuns)
         EXPECT_FALSE(exists(path(QStringLiteral("installsibling.txt"))));
         EXPECT_TRUE(exists(path(QStringLiteral("www"))));
     }
+}
+
+// A symbolic link inside the installation (planted as a folder, as a file,
+// or in place of lib/idn) is never followed: the package that would pass
+// through it is refused whole, and nothing outside changes.
+TEST_F(InstallTest, SymbolicLinksInsideTheInstallationAreNeverFollowed)
+{
+    const QString outside = path(QStringLiteral("outside"));
+    struct Case {
+        const char *name;
+        const char *link; // below the installation
+        const char *target; // what the link points at, relative to the link
+        QByteArray commands;
+    };
+    const Case cases[] = {
+        {"folder", "samples", "../outside", "write ae:\\samples\\hangul.zone 3\n"},
+        {"folder", "samples", "../outside", "del ae:\\samples\\victim.txt\n"},
+        {"folder", "samples", "../outside", "md ae:\\samples\\made\n"},
+        {"folder", "samples", "../outside", "rd ae:\\samples\\empty\n"},
+        {"folder", "samples", "../outside", "md ae:\\samples\\made\nwrite ae:\\samples\\made\\x.zone 3\n"},
+        {"file", "notes.txt", "../outside/victim.txt", "write ae:\\notes.txt 3\n"},
+        {"file", "notes.txt", "../outside/victim.txt", "del ae:\\notes.txt\n"},
+        {"lib/idn", "lib/idn", "../../outside", "write id:\\libnamecodec.so 3\n"},
+        {"lib/idn", "lib/idn", "../../outside", "del id:\\victim.txt\n"},
+        {"lib/idn", "lib/idn", "../../outside", "md id:\\made\n"},
+        {"lib/idn", "lib/idn", "../../outside", "write wd:\\idn\\libnamecodec.so 3\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.name) + ": " + c.commands.toStdString());
+        QDir(outside).removeRecursively();
+        writeFile(outside + QStringLiteral("/victim.txt"), "mine");
+        QDir().mkpath(outside + QStringLiteral("/empty"));
+        const QString link = installPath(QLatin1String(c.link));
+        QDir(link).removeRecursively();
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(QLatin1String(c.target), link));
+        writeFile(installPath(QStringLiteral("keep.txt")), "keep");
+
+        EXPECT_FALSE(install("del ae:\\keep.txt\n" + c.commands + "en", "abc"));
+        EXPECT_EQ(readFile(installPath(QStringLiteral("keep.txt"))), "keep") << "a command ran";
+        EXPECT_EQ(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+            QStringList({QStringLiteral("empty"), QStringLiteral("victim.txt")}));
+        EXPECT_EQ(readFile(outside + QStringLiteral("/victim.txt")), "mine");
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+        EXPECT_TRUE(logText().contains(QStringLiteral("심볼릭 링크는 따라가지 않습니다")))
+            << logText().toStdString();
+        QFile::remove(link);
+    }
+}
+
+// The program's own files are not written through links either.
+TEST_F(InstallTest, LinksPlantedAsTheLogOrThePackageAreNotWrittenThrough)
+{
+    writeFile(path(QStringLiteral("outside/log")), "mine");
+    ASSERT_TRUE(QFile::link(QStringLiteral("../outside/log"), installPath(QStringLiteral("pellwick.log"))));
+    ASSERT_TRUE(install("write ae:\\a.txt 1\nen", "a"));
+    EXPECT_EQ(readFile(path(QStringLiteral("outside/log"))), "mine");
+
+    // A package file that is a link is not read.
+    writeFile(path(QStringLiteral("outside/package")), packageOf("write ae:\\b.txt 1\nen", "b"));
+    QFile::remove(installPath(QStringLiteral("autoupcab.tmp")));
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("../outside/package"), installPath(QStringLiteral("autoupcab.tmp"))));
+    setSetting("IsUpdate", 1);
+    EXPECT_EQ(runPellwick(), 1);
+    EXPECT_FALSE(exists(installPath(QStringLiteral("b.txt"))));
 }
 
 TEST_F(InstallTest, MalformedPackagesChangeNothing)
@@ -220,26 +335,46 @@ TEST_F(InstallTest, MalformedPackagesChangeNothing)
     EXPECT_EQ(readFile(installPath(QStringLiteral("a.txt"))), "abc");
 }
 
-TEST_F(InstallTest, WriteThatFailsHalfwayLeavesTheOldFileWhole)
+// A write that fails midway (here a file size limit, as a full disk would)
+// after two of four files were written: every old file stays, the package
+// waits, and the next start installs it.
+TEST_F(InstallTest, WriteThatFailsHalfwayLeavesEveryOldFileWhole)
 {
-    const QByteArray old = "version one of the program";
-    writeFile(installPath(QStringLiteral("program.bin")), old);
-    QByteArray data(3 * 1024 * 1024, '\0');
+    const QStringList names = {QStringLiteral("a.txt"), QStringLiteral("b.txt"),
+        QStringLiteral("program.bin"), QStringLiteral("d.txt")};
+    for (const QString &name : names)
+        writeFile(installPath(name), "old " + name.toUtf8());
+    QByteArray big(3 * 1024 * 1024, '\0');
     QRandomGenerator generator(42);
-    generator.fillRange(reinterpret_cast<quint32 *>(data.data()), data.size() / 4);
-    stageForInstall(packageOf("write ae:\\program.bin " + QByteArray::number(data.size()) + "\nen", data));
+    generator.fillRange(reinterpret_cast<quint32 *>(big.data()), big.size() / 4);
+    const QByteArray script = "write ae:\\a.txt 5\nwrite ae:\\b.txt 5\nwrite ae:\\program.bin "
+        + QByteArray::number(big.size()) + "\nwrite ae:\\d.txt 5\nen";
+    stageForInstall(packageOf(script,
+        "new a"
+        "new b"
+            + big + "new d"));
 
-    // A file size limit of about 1 MB makes the write fail midway, as a full disk would.
-    ASSERT_EQ(runPellwick(kToday, {}, QStringLiteral("trap '' XFSZ; ulimit -f 2000;")), 0);
-    EXPECT_EQ(setting("IsUpdate").toInt(), 0);
-    EXPECT_EQ(readFile(installPath(QStringLiteral("program.bin"))), old);
+    // About 1 MB may be written per file.
+    ASSERT_EQ(runPellwick(kToday, {}, QStringLiteral("trap '' XFSZ; ulimit -f 2000;")), 1);
+    EXPECT_EQ(setting("IsUpdate").toInt(), 1);
+    EXPECT_FALSE(setting("Version").isValid());
+    for (const QString &name : names)
+        EXPECT_EQ(readFile(installPath(name)), "old " + name.toUtf8()) << name.toStdString();
     EXPECT_EQ(entries(QString()),
-        QStringList({QStringLiteral("autoupcab.tmp"), QStringLiteral("lib"), QStringLiteral("program.bin")}));
+        QStringList({QStringLiteral("a.txt"), QStringLiteral("autoupcab.tmp"), QStringLiteral("b.txt"),
+            QStringLiteral("d.txt"), QStringLiteral("lib"), QStringLiteral("pellwick.log"),
+            QStringLiteral("program.bin")}));
+    EXPECT_TRUE(logText().contains(
+        QStringLiteral("파일을 쓸 수 없습니다: ae:\\program.bin (파일 크기 제한을 넘었습니다)")))
+        << logText().toStdString();
 
-    // Without the limit the same package replaces the file.
-    stageForInstall(packageOf("write ae:\\program.bin " + QByteArray::number(data.size()) + "\nen", data));
+    // Without the limit the next start installs the same package.
     ASSERT_EQ(runPellwick(), 0);
-    EXPECT_EQ(readFile(installPath(QStringLiteral("program.bin"))), data);
+    EXPECT_EQ(readFile(installPath(QStringLiteral("a.txt"))), "new a");
+    EXPECT_EQ(readFile(installPath(QStringLiteral("program.bin"))), big);
+    EXPECT_EQ(readFile(installPath(QStringLiteral("d.txt"))), "new d");
+    EXPECT_EQ(setting("Version").toUInt(), 200u);
+    EXPECT_EQ(setting("IsUpdate").toInt(), 0);
 }
 
 TEST_F(InstallTest, ReplacedFileKeepsItsPermissions)

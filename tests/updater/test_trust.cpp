@@ -149,10 +149,14 @@ TEST_F(TrustTest, WithAKeyOnlyAPackageSignedForTheAnnouncedVersionIsAccepted)
         removeSetting("IsUpdate");
         setSetting("UpdateKey", c.updateKey);
         c.prepare();
-        ASSERT_EQ(runPellwick(), 0);
+        ASSERT_EQ(runPellwick(), c.accepted ? 0 : 1);
         EXPECT_EQ(downloaded(), c.accepted);
         if (!c.accepted) {
             EXPECT_FALSE(exists(installPath(QStringLiteral("autoupcab.tmp"))));
+            const QString pass = logText().section(QStringLiteral("업데이트를 시작합니다"), -1);
+            EXPECT_TRUE(pass.contains(QStringLiteral("오류: 패키지 서명"))
+                || pass.contains(QStringLiteral("오류: 알린 버전")))
+                << pass.toStdString();
         }
         QFile::remove(installPath(QStringLiteral("autoupcab.tmp")));
     }
@@ -208,7 +212,7 @@ TEST_F(HttpsTest, AllFilesComeOverHttpsWithCertificatesChecked)
     ASSERT_TRUE(serverUrl().startsWith(QStringLiteral("https://")));
     ASSERT_EQ(pack({}).exitCode, 0);
 
-    ASSERT_EQ(runPellwick(), 0); // the test CA is not trusted by default
+    ASSERT_EQ(runPellwick(), 1); // the test CA is not trusted by default
     EXPECT_EQ(setting("LastDay").toString(), QString::number(today()));
     EXPECT_FALSE(setting("CurrentVer").isValid());
     EXPECT_TRUE(requests().isEmpty());
@@ -230,14 +234,44 @@ TEST_F(HttpsTest, RedirectFromHttpsToHttpIsRefused)
     startServer(options);
     ASSERT_EQ(pack({}).exitCode, 0);
 
-    ASSERT_EQ(runPellwick(kToday, trustingTestCa()), 0);
+    ASSERT_EQ(runPellwick(kToday, trustingTestCa()), 1);
     EXPECT_FALSE(downloaded());
     EXPECT_TRUE(readFile(path(QStringLiteral("plain.log"))).isEmpty()) << "the plain server was asked";
+    EXPECT_TRUE(logText().contains(QStringLiteral("HTTPS에서 HTTP로 넘어가는 주소는 따르지 않습니다")))
+        << logText().toStdString();
 
     // A redirect that stays on HTTPS is followed.
     writeFile(webPath(QStringLiteral("pkg/real.pak")), readFile(webPath(QStringLiteral("pkg/update.pak"))));
     const QString conv = webPath(QStringLiteral("autoupdate/conv/verinfo.html"));
     writeFile(conv, readFile(conv).replace("/pkg/update.pak", "/pkg/moved.pak"));
+    removeSetting("LastDay");
+    ASSERT_EQ(runPellwick(kToday, trustingTestCa()), 0);
+    EXPECT_TRUE(downloaded());
+}
+
+// A version file that came over HTTPS may not send the package over plain
+// HTTP, where anyone on the way could replace it together with nothing else.
+TEST_F(HttpsTest, PlainHttpPackageAnnouncedOverHttpsIsRefused)
+{
+    TestServer plain(path(QStringLiteral("www")), path(QStringLiteral("plain.log")), {});
+    ASSERT_GT(plain.port(), 0);
+    startServer(m_tls);
+    ASSERT_EQ(pack({}).exitCode, 0);
+    const QString conv = webPath(QStringLiteral("autoupdate/conv/verinfo.html"));
+    for (const QString &scheme : {QStringLiteral("http://"), QStringLiteral("HTTP://")}) {
+        SCOPED_TRACE(scheme.toStdString());
+        writeFile(conv, "130 86400 " + (scheme + plain.baseUrl().mid(7)).toUtf8() + "/pkg/update.pak\n");
+        removeSetting("LastDay");
+        ASSERT_EQ(runPellwick(kToday, trustingTestCa()), 1);
+        EXPECT_FALSE(downloaded());
+        EXPECT_EQ(setting("CurrentVer").toUInt(), 130u);
+        EXPECT_TRUE(readFile(path(QStringLiteral("plain.log"))).isEmpty()) << "the plain server was asked";
+        EXPECT_TRUE(logText().contains(QStringLiteral("HTTPS가 아닌 패키지 주소")))
+            << logText().toStdString();
+    }
+
+    // Over HTTPS the same announcement is taken.
+    writeFile(conv, "130 86400 " + serverUrl().toUtf8() + "/pkg/update.pak\n");
     removeSetting("LastDay");
     ASSERT_EQ(runPellwick(kToday, trustingTestCa()), 0);
     EXPECT_TRUE(downloaded());
@@ -262,6 +296,7 @@ TEST_F(TrustTest, PackToolRefusesScriptsThatCannotInstallCleanly)
         {"missing staged file", "write wd:\\absent.so\n", "파일을 읽을 수 없습니다"},
         {"hundred writes", hundred, "99개"},
         {"script too long", "md ae:\\" + QByteArray(4100, 'd') + "\n", "너무 깁니다"},
+        {"the updater's journal", "del ae:\\pellwick.journal\n", "업데이트 프로그램의 파일"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,7 +1,11 @@
 #include "updater/packagescript.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <QFile>
 
+#include "updater/updatepackage.h"
 #include "updater/updatescript.h"
 
 namespace pellwick {
@@ -16,6 +20,19 @@ std::string stagedPath(const std::string &stagingDir, std::string_view location)
     for (char c : location.substr(3))
         path.push_back(c == '\\' ? '/' : c);
     return path;
+}
+
+// "ae:\\pellwick.journal" and the like: the updater's own files, which a package may not touch.
+bool namesUpdaterFile(const ScriptLocation &where)
+{
+    if (where.base != ScriptBase::Current)
+        return false;
+    std::string_view path = where.path;
+    while (!path.empty() && (path.front() == '/' || path.substr(0, 2) == "./"))
+        path.remove_prefix(path.front() == '/' ? 1 : 2);
+    while (!path.empty() && path.back() == '/')
+        path.remove_suffix(1);
+    return std::find(std::begin(kUpdaterFiles), std::end(kUpdaterFiles), path) != std::end(kUpdaterFiles);
 }
 
 bool isKnownPrefix(std::string_view location)
@@ -109,6 +126,10 @@ PreparedScript prepareScript(std::string_view source, const std::string &staging
         for (const ScriptOp &op : plan.ops) {
             if (!staysInsideBase(op.where)) {
                 result.error = kOutsideMessage + op.where.path;
+                break;
+            }
+            if (namesUpdaterFile(op.where)) {
+                result.error = "업데이트 프로그램의 파일은 패키지가 건드릴 수 없습니다: ae:" + op.where.path;
                 break;
             }
         }

@@ -1,14 +1,21 @@
 #include "updater/pellwickapp.h"
 
+#include <cerrno>
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
 
+#include <unistd.h>
+
 #include "updater/packageinstaller.h"
 #include "updater/packagesignature.h"
 #include "updater/updatepackage.h"
 #include "updater/versioninfo.h"
+
+using pellwick::FailureKind;
+using pellwick::Status;
 
 namespace {
 
@@ -16,66 +23,130 @@ constexpr char kVersionPath[] = "/autoupdate/conv/verinfo.html";
 constexpr char kChecksumPath[] = "/autoupdate/conv/checksum.html";
 constexpr char kSignaturePath[] = "/autoupdate/conv/checksum.sig";
 
-QString packagePath()
+std::string text(const QString &value)
 {
-    return QDir::current().filePath(QLatin1String(pellwick::kPackageFileName));
+    return value.toStdString();
 }
 
-QByteArray fileDigest(const QString &path, QCryptographicHash::Algorithm algorithm, qint64 *size = nullptr)
+std::string number(qint64 value)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(algorithm);
-    char block[64 * 1024];
-    qint64 total = 0;
-    for (;;) {
-        const qint64 got = file.read(block, sizeof block);
-        if (got < 0)
-            return {};
-        if (got == 0)
-            break;
-        hash.addData(QByteArrayView(block, got));
-        total += got;
-    }
-    if (size)
-        *size = total;
-    return hash.result().toHex();
+    return std::to_string(value);
+}
+
+bool isHttps(const QString &url)
+{
+    return url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 
 } // namespace
 
-CPellwickApp::CPellwickApp(
-    PellwickSettings &settings, pellwick::HttpTransport &transport, Clock clock, QString executableDir)
+CPellwickApp::CPellwickApp(PellwickSettings &settings, pellwick::HttpTransport &transport, PellwickLog &log,
+    Clock clock, QString executableDir, int killAt)
     : m_settings(settings)
     , m_transport(transport)
+    , m_log(log)
     , m_clock(std::move(clock))
     , m_executableDir(std::move(executableDir))
+    , m_killAt(killAt)
 {
 }
 
-void CPellwickApp::RunUpdate()
+Status CPellwickApp::RunUpdate()
 {
-    const QString installDir = m_settings.installDirectory();
-    if (!installDir.isEmpty())
-        QDir::setCurrent(installDir); // a failure leaves us where we were started
+    // Never the current directory: at log-in that is the user's home.
+    const QString configured = m_settings.installDirectory();
+    const QString installDir = configured.isEmpty() ? m_executableDir : configured;
+    const std::string started = "업데이트를 시작합니다. 설치 폴더: " + text(installDir);
+    pellwick::Result<pellwick::InstallRoot> root
+        = pellwick::InstallRoot::open(QFile::encodeName(installDir).toStdString());
+    if (!root) {
+        // Only the system log hears of it: there is no folder to keep a log in.
+        m_log.info(started);
+        m_log.error(root.error().message + " 아무것도 바꾸지 않고 끝냅니다.");
+        return tl::unexpected(root.error());
+    }
+    m_root.emplace(std::move(*root));
+    m_log.attach(m_root->fd());
+    m_log.info(started);
 
     // A second copy started meanwhile would write the same package; it ends here.
-    QLockFile lock(QDir::current().filePath(QLatin1String(kLockFileName)));
+    QLockFile lock(installDir + QLatin1Char('/') + QLatin1String(pellwick::kLockFileName));
     lock.setStaleLockTime(0); // a long download is no sign of a dead owner
-    if (!lock.tryLock(0))
-        return;
-
-    if (m_settings.isUpdate() == 1) {
-        // Recorded before installing, so a package that fails is not tried again.
-        m_settings.setVersion(m_settings.currentVer());
-        m_settings.setIsUpdate(0);
-        InstallPackage();
-        return;
+    if (!lock.tryLock(0)) {
+        m_log.info("다른 Pellwick이 이 설치 폴더에서 실행 중이어서 끝냅니다.");
+        return {};
     }
-    if (!IsCheckDue())
-        return;
-    CheckForUpdate();
+
+    // An install cut short (power cut, kill) is settled before anything else.
+    pellwick::InstallOptions options;
+    options.recordInstalled = [this](std::uint32_t version) { return recordInstalled(version); };
+    const pellwick::Result<pellwick::Recovery> recovered
+        = pellwick::recoverInterruptedInstall(*m_root, options);
+    if (!recovered) {
+        m_log.error(recovered.error().message);
+        return tl::unexpected(recovered.error());
+    }
+    if (*recovered == pellwick::Recovery::Completed)
+        m_log.info("중단된 설치를 마쳤습니다. 설치된 버전: " + number(m_settings.version()));
+    else if (*recovered == pellwick::Recovery::RolledBack)
+        m_log.info("중단된 설치를 되돌렸습니다. 이전 파일이 그대로 있습니다.");
+
+    Status result;
+    if (m_settings.isUpdate() == 1) {
+        result = installPhase();
+    } else if (!IsCheckDue()) {
+        m_log.info("확인할 때가 아닙니다. 끝냅니다.");
+        return {};
+    } else {
+        result = CheckForUpdate();
+    }
+    if (!result)
+        m_log.error(result.error().message);
+    m_log.info(result ? "업데이트 작업을 마쳤습니다." : "업데이트 작업이 실패하였습니다.");
+    return result;
+}
+
+bool CPellwickApp::recordInstalled(quint32 version)
+{
+    return m_settings.recordInstalled(version);
+}
+
+void CPellwickApp::dropPackage()
+{
+    m_settings.dropWaitingPackage();
+    m_root->remove(pellwick::kPackageFileName);
+}
+
+Status CPellwickApp::installPhase()
+{
+    const int tries = m_settings.installTries();
+    if (tries >= kMaxInstallTries) {
+        // The last try died before it could count itself out.
+        dropPackage();
+        return pellwick::fail(FailureKind::GaveUp,
+            "설치가 " + number(kMaxInstallTries) + "번 실패하여 이 업데이트를 포기합니다. 버전 "
+                + number(m_settings.version()) + "을(를) 그대로 씁니다.");
+    }
+    // Counted before the attempt, so an attempt that is killed counts too.
+    m_settings.setInstallTries(tries + 1);
+    m_log.info("버전 " + number(m_settings.currentVer()) + " 설치를 시작합니다 (" + number(tries + 1) + "/"
+        + number(kMaxInstallTries) + "번째 시도).");
+    const Status installed = InstallPackage();
+    if (installed) {
+        m_log.info("설치를 마쳤습니다. 설치된 버전: " + number(m_settings.version()));
+        return {};
+    }
+    if (installed.error().kind == FailureKind::NotRecorded)
+        return installed; // nothing to undo: the next start records it from the journal
+    if (tries + 1 >= kMaxInstallTries) {
+        m_log.error(installed.error().message);
+        dropPackage();
+        return pellwick::fail(FailureKind::GaveUp,
+            "설치가 " + number(kMaxInstallTries) + "번 실패하여 이 업데이트를 포기합니다. 버전 "
+                + number(m_settings.version()) + "을(를) 그대로 씁니다.");
+    }
+    return pellwick::fail(installed.error().kind,
+        installed.error().message + " 이전 파일을 그대로 두었고, 다음 시작 때 다시 설치합니다.");
 }
 
 bool CPellwickApp::IsCheckDue()
@@ -102,12 +173,16 @@ std::string CPellwickApp::serverUrl(const char *path) const
     return server.toStdString() + path;
 }
 
-bool CPellwickApp::FetchVersionInfo(quint32 &version, qint32 &delay)
+Status CPellwickApp::FetchVersionInfo(quint32 &version, qint32 &delay)
 {
     const std::string url = serverUrl(kVersionPath);
+    if (url.empty())
+        return pellwick::fail(FailureKind::Network, "업데이트 서버(UpdateServer)가 설정되지 않았습니다.");
+    m_log.info("버전 파일을 확인합니다: " + url);
     std::string line;
-    if (url.empty() || !m_transport.fetchFirstLine(url, line))
-        return false;
+    const pellwick::Result<pellwick::HttpTransport::Fetched> fetched = m_transport.fetchFirstLine(url, line);
+    if (!fetched)
+        return tl::unexpected(fetched.error());
     const pellwick::VersionLine fields = pellwick::parseVersionLine(line);
     version = fields.version;
     m_settings.setCurrentVer(version);
@@ -115,7 +190,8 @@ bool CPellwickApp::FetchVersionInfo(quint32 &version, qint32 &delay)
     m_settings.setUpdateDelay(delay);
     m_strPackageUrl = QString::fromStdString(fields.packageUrl);
     m_announcedVersion = version;
-    return true;
+    m_versionOverHttps = fetched->secure;
+    return {};
 }
 
 bool CPellwickApp::IsNewerVersion(quint32 version) const
@@ -123,119 +199,200 @@ bool CPellwickApp::IsNewerVersion(quint32 version) const
     return m_settings.version() < version;
 }
 
-bool CPellwickApp::CheckForUpdate()
+Status CPellwickApp::CheckForUpdate()
 {
+    if (serverUrl(kVersionPath).empty()) {
+        m_log.info("업데이트 서버(UpdateServer)가 설정되지 않아 확인하지 않습니다.");
+        return {};
+    }
     quint32 version = 0;
     qint32 delay = 0;
-    if (!FetchVersionInfo(version, delay))
-        return false;
-    if (!IsNewerVersion(version))
-        return true;
-    if (!DownloadPackage())
-        return false;
-    m_settings.setIsUpdate(1);
-    return true;
+    if (Status fetched = FetchVersionInfo(version, delay); !fetched)
+        return fetched;
+    m_log.info("서버의 버전: " + number(version) + ", 설치된 버전: " + number(m_settings.version()));
+    if (!IsNewerVersion(version)) {
+        m_log.info("새 버전이 없습니다.");
+        return {};
+    }
+    if (Status downloaded = DownloadPackage(); !downloaded)
+        return downloaded;
+    m_settings.markPackageWaiting();
+    m_log.info("버전 " + number(version) + " 패키지를 받아 확인했습니다. 다음 시작 때 설치합니다.");
+    return {};
 }
 
-bool CPellwickApp::DownloadPackage()
+Status CPellwickApp::DownloadPackage()
 {
+    const pellwick::InstallRoot &root = *m_root;
+    // Whatever an earlier run left is stale: a waiting package would have been installed first.
+    root.remove(pellwick::kPackageFileName);
     if (m_strPackageUrl.isEmpty())
-        return false;
+        return pellwick::fail(FailureKind::BadDownload, "버전 파일에 패키지 주소가 없습니다.");
+    if (m_versionOverHttps && !isHttps(m_strPackageUrl))
+        return pellwick::fail(FailureKind::InsecureUrl,
+            "HTTPS로 받은 버전 파일이 HTTPS가 아닌 패키지 주소를 알립니다: " + text(m_strPackageUrl));
+    m_log.info("패키지를 받습니다: " + text(m_strPackageUrl));
 
-    const QString path = packagePath();
-    QFile file(path);
+    pellwick::Result<int> created = root.createFresh(pellwick::kPartialFileName);
+    if (!created)
+        return tl::unexpected(created.error());
+    const int fd = *created;
+    // Hashed as it arrives, so the file is never read back; SHA-256 only
+    // when a signature will ask for it.
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    QCryptographicHash sha256(QCryptographicHash::Sha256);
+    const bool signedUpdates = !m_settings.updateKey().isEmpty();
     unsigned char header[8] = {};
     qint64 total = 0;
-    bool writeFailed = false;
-    const bool fetched
+    qint64 limit = kMaxPackageBytes; // until the header is in, the hard cap alone
+    quint32 declared = 0;
+    bool tooLarge = false;
+    bool overLong = false;
+    int writeError = 0;
+    const pellwick::Result<pellwick::HttpTransport::Fetched> fetched
         = m_transport.fetch(m_strPackageUrl.toStdString(), [&](const char *data, std::size_t size) {
-              if (!file.isOpen() && !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-                  writeFailed = true;
-                  return false;
-              }
               for (std::size_t i = 0; i < size && total + qint64(i) < 8; ++i)
                   header[total + qint64(i)] = static_cast<unsigned char>(data[i]);
-              if (file.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size)) {
-                  writeFailed = true;
+              if (total < 8 && total + qint64(size) >= 8) {
+                  declared = quint32(header[0]) | quint32(header[1]) << 8 | quint32(header[2]) << 16
+                      | quint32(header[3]) << 24;
+                  if (8 + qint64(declared) > kMaxPackageBytes) {
+                      tooLarge = true;
+                      return false;
+                  }
+                  limit = 8 + qint64(declared);
+              }
+              if (total + qint64(size) > limit) {
+                  overLong = true; // never store, nor wait for, more than the header promised
                   return false;
               }
-              total += static_cast<qint64>(size);
+              for (std::size_t done = 0; done < size;) {
+                  const ssize_t wrote = ::write(fd, data + done, size - done);
+                  if (wrote < 0 && errno == EINTR)
+                      continue;
+                  if (wrote <= 0) {
+                      writeError = wrote < 0 ? errno : ENOSPC;
+                      return false;
+                  }
+                  done += static_cast<std::size_t>(wrote);
+              }
+              md5.addData(QByteArrayView(data, qsizetype(size)));
+              if (signedUpdates)
+                  sha256.addData(QByteArrayView(data, qsizetype(size)));
+              total += qint64(size);
               return true;
           });
-    bool closed = true;
-    if (file.isOpen()) {
-        closed = file.flush();
-        file.close();
-        closed = closed && file.error() == QFileDevice::NoError;
-    }
+    // Not synced: a package torn by a power cut fails its zlib check at
+    // install time and is fetched again, like any failed install.
+    if (::close(fd) != 0 && !writeError)
+        writeError = errno;
 
-    const quint32 expected
-        = quint32(header[0]) | quint32(header[1]) << 8 | quint32(header[2]) << 16 | quint32(header[3]) << 24;
-    // A response too short to hold the header cannot be a package, whatever its checksum.
-    const bool whole = fetched && !writeFailed && closed && total >= 8 && total - 8 == qint64(expected);
-    if (!whole || !VerifyPackageChecksum() || !VerifyPackageSignature()) {
-        QFile::remove(path);
-        return false;
+    Status result;
+    if (!fetched)
+        result = tl::unexpected(fetched.error());
+    else if (tooLarge)
+        result = pellwick::fail(FailureKind::TooLarge,
+            "패키지가 너무 큽니다: 헤더가 본문 " + number(declared) + "바이트를 알립니다 (최대 512 MiB).");
+    else if (overLong)
+        result = pellwick::fail(FailureKind::TooLarge,
+            "패키지 본문이 헤더가 알린 " + number(declared) + "바이트보다 길어 받기를 멈추었습니다.");
+    else if (writeError)
+        result = pellwick::fail(FailureKind::Disk,
+            std::string("받은 패키지를 쓸 수 없습니다: ") + pellwick::kPartialFileName + " ("
+                + pellwick::describeErrno(writeError) + ")");
+    else if (total < 8 || total - 8 != qint64(declared))
+        result = pellwick::fail(FailureKind::BadDownload,
+            "패키지 길이가 헤더와 다릅니다: 헤더 " + number(declared) + "바이트, 받은 본문 "
+                + number(total < 8 ? 0 : total - 8) + "바이트.");
+    if (result) {
+        m_md5Hex = md5.result().toHex();
+        m_sha256Hex = signedUpdates ? sha256.result().toHex() : QByteArray();
+        m_packageLength = total;
+        result = VerifyPackageChecksum();
     }
-    return true;
+    if (result)
+        result = VerifyPackageSignature();
+    if (result)
+        result = root.rename(pellwick::kPartialFileName, pellwick::kPackageFileName);
+    if (!result) {
+        root.remove(pellwick::kPartialFileName);
+        return result;
+    }
+    return {};
 }
 
-bool CPellwickApp::VerifyPackageChecksum()
+Status CPellwickApp::VerifyPackageChecksum()
 {
     const std::string url = serverUrl(kChecksumPath);
+    if (url.empty())
+        return pellwick::fail(FailureKind::Checksum, "체크섬 파일의 주소가 없습니다.");
     std::string line;
-    if (url.empty() || !m_transport.fetchFirstLine(url, line))
-        return false;
-    const QString digest = Md5FileDigest(packagePath());
+    if (const auto fetched = m_transport.fetchFirstLine(url, line); !fetched)
+        return tl::unexpected(fetched.error());
     // Exact comparison: the server must publish lower-case digits.
-    return !digest.isEmpty() && QString::fromLatin1(pellwick::trimmed(line)) == digest;
+    const std::string_view published = pellwick::trimmed(line);
+    if (m_md5Hex.isEmpty()
+        || published != std::string_view(m_md5Hex.constData(), std::size_t(m_md5Hex.size())))
+        return pellwick::fail(FailureKind::Checksum,
+            "패키지의 MD5 체크섬이 맞지 않습니다: 서버 \"" + std::string(published.substr(0, 64))
+                + "\", 받은 파일 " + m_md5Hex.toStdString());
+    m_log.info("패키지의 MD5 체크섬을 확인했습니다: " + m_md5Hex.toStdString());
+    return {};
 }
 
-bool CPellwickApp::VerifyPackageSignature()
+Status CPellwickApp::VerifyPackageSignature()
 {
     const QString key = m_settings.updateKey();
     if (key.isEmpty())
-        return true; // without a key the checksum is all there is
+        return {}; // without a key the checksum is all there is
     if (m_announcedVersion < m_settings.version())
-        return false;
-    qint64 length = 0;
-    const QByteArray sha256 = fileDigest(packagePath(), QCryptographicHash::Sha256, &length);
+        return pellwick::fail(
+            FailureKind::Signature, "알린 버전이 설치된 버전보다 낮아 서명을 받아들이지 않습니다.");
     const std::string url = serverUrl(kSignaturePath);
     std::string line;
-    if (sha256.isEmpty() || url.empty() || !m_transport.fetchFirstLine(url, line))
-        return false;
+    if (m_sha256Hex.isEmpty() || url.empty())
+        return pellwick::fail(FailureKind::Signature, "패키지 서명을 확인할 수 없습니다.");
+    if (const auto fetched = m_transport.fetchFirstLine(url, line); !fetched)
+        return pellwick::fail(
+            FailureKind::Signature, "패키지 서명을 받을 수 없습니다: " + fetched.error().message);
     const std::string message = pellwick::signedMessage(
-        m_announcedVersion, static_cast<std::uint64_t>(length), sha256.toStdString());
-    return pellwick::verifySignature(key.toStdString(), message, pellwick::trimmed(line));
+        m_announcedVersion, static_cast<std::uint64_t>(m_packageLength), m_sha256Hex.toStdString());
+    if (!pellwick::verifySignature(key.toStdString(), message, pellwick::trimmed(line)))
+        return pellwick::fail(FailureKind::Signature, "패키지 서명이 맞지 않습니다: " + url);
+    m_log.info("패키지 서명을 확인했습니다.");
+    return {};
 }
 
 QString CPellwickApp::Md5FileDigest(const QString &path)
 {
-    return QString::fromLatin1(fileDigest(path, QCryptographicHash::Md5));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    if (!hash.addData(&file))
+        return {};
+    return QString::fromLatin1(hash.result().toHex());
 }
 
-bool CPellwickApp::InstallPackage()
+Status CPellwickApp::InstallPackage()
 {
-    QFile file(packagePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    file.close();
-
-    const pellwick::PackageResult<pellwick::PackageImage> package = pellwick::readPackage(std::span(
-        reinterpret_cast<const unsigned char *>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+    const pellwick::Result<pellwick::FileBytes> bytes = m_root->readFile(pellwick::kPackageFileName);
+    if (!bytes) {
+        if (bytes.error().kind == FailureKind::PackageMissing)
+            return pellwick::fail(FailureKind::PackageMissing,
+                std::string("설치할 패키지 파일이 없습니다: ") + pellwick::kPackageFileName);
+        return tl::unexpected(bytes.error());
+    }
+    const pellwick::PackageResult<pellwick::PackageImage> package = pellwick::readPackage(bytes->bytes());
     if (!package)
-        return false;
+        return pellwick::fail(FailureKind::BadPackage,
+            "패키지를 설치할 수 없습니다: " + pellwick::describePackageFault(package.error()));
+    m_log.info("패키지를 확인했습니다: 스크립트 " + number(qint64(package->script.size())) + "바이트, 명령 "
+        + number(qint64(package->plan.ops.size())) + "개.");
 
-    const QString installDir = m_settings.installDirectory();
-    pellwick::InstallBases bases;
-    bases.current = QDir::currentPath();
-    bases.windows = (installDir.isEmpty() ? m_executableDir : installDir) + QLatin1String("/lib");
-    bases.idn = bases.windows + QLatin1String("/idn");
-    if (!pellwick::applyPackage(*package, bases))
-        return false;
-    QFile::remove(packagePath());
-    return true;
+    pellwick::InstallOptions options;
+    options.version = m_settings.currentVer();
+    options.recordInstalled = [this](std::uint32_t version) { return recordInstalled(version); };
+    options.killAt = m_killAt;
+    return pellwick::installPackage(*package, *m_root, options);
 }

@@ -29,6 +29,35 @@ void PellwickSettings::write(const char *key, const QVariant &value)
     m_store.sync();
 }
 
+bool PellwickSettings::writeMany(std::initializer_list<std::pair<const char *, QVariant>> values)
+{
+    m_store.beginGroup(QLatin1String(kGroup));
+    for (const auto &[key, value] : values) {
+        if (value.isNull())
+            m_store.remove(QLatin1String(key));
+        else
+            m_store.setValue(QLatin1String(key), value);
+    }
+    m_store.endGroup();
+    m_store.sync();
+    return m_store.status() == QSettings::NoError;
+}
+
+bool PellwickSettings::recordInstalled(quint32 installedVersion)
+{
+    return writeMany({{"Version", installedVersion}, {"IsUpdate", 0}, {"InstallTries", QVariant()}});
+}
+
+void PellwickSettings::markPackageWaiting()
+{
+    writeMany({{"IsUpdate", 1}, {"InstallTries", QVariant()}});
+}
+
+void PellwickSettings::dropWaitingPackage()
+{
+    writeMany({{"IsUpdate", 0}, {"InstallTries", QVariant()}});
+}
+
 qint32 PellwickSettings::readInt(const char *key, qint32 fallback) const
 {
     bool ok = false;
@@ -96,6 +125,16 @@ quint32 PellwickSettings::currentVer() const
 void PellwickSettings::setCurrentVer(quint32 value)
 {
     write("CurrentVer", value);
+}
+
+int PellwickSettings::installTries() const
+{
+    return readInt("InstallTries", 0);
+}
+
+void PellwickSettings::setInstallTries(int value)
+{
+    write("InstallTries", value);
 }
 
 QString PellwickSettings::updateServer() const

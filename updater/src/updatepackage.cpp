@@ -28,6 +28,29 @@ constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
 } // namespace
 
+std::string describePackageFault(PackageFault fault)
+{
+    switch (fault) {
+    case PackageFault::TooShort:
+        return "패키지가 헤더 8바이트보다 짧습니다.";
+    case PackageFault::BadBody:
+        return "패키지 본문이 올바른 zlib 스트림이 아닙니다.";
+    case PackageFault::WrongPayloadSize:
+        return "풀어낸 크기가 패키지 헤더와 다릅니다.";
+    case PackageFault::OutOfMemory:
+        return "패키지를 풀 메모리가 부족합니다.";
+    case PackageFault::BadScriptLength:
+        return "스크립트 길이가 올바르지 않습니다.";
+    case PackageFault::BadScript:
+        return "스크립트가 \"en\"보다 짧거나 NUL 바이트를 담고 있습니다.";
+    case PackageFault::LocationOutside:
+        return "스크립트의 경로가 설치 폴더 밖을 가리킵니다.";
+    case PackageFault::BadSize:
+        return "스크립트의 파일 크기가 패키지 데이터와 맞지 않습니다.";
+    }
+    return "패키지가 올바르지 않습니다.";
+}
+
 PackageResult<PackageImage> readPackage(std::span<const unsigned char> file)
 {
     using Fault = tl::unexpected<PackageFault>;

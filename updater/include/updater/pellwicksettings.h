@@ -1,5 +1,8 @@
 #pragma once
 
+#include <initializer_list>
+#include <utility>
+
 #include <QSettings>
 #include <QString>
 
@@ -27,6 +30,17 @@ public:
     quint32 currentVer() const; // CurrentVer, default 100: the last announced version
     void setCurrentVer(quint32 value);
 
+    // InstallTries, default 0: installs of the waiting package begun so far;
+    // after the third failure the package is dropped.
+    int installTries() const;
+    void setInstallTries(int value);
+
+    // Several values in one save, so they change together or not at all.
+    // Version, IsUpdate = 0, no InstallTries; false when the store could not be saved.
+    [[nodiscard]] bool recordInstalled(quint32 installedVersion);
+    void markPackageWaiting(); // IsUpdate = 1, no InstallTries
+    void dropWaitingPackage(); // IsUpdate = 0, no InstallTries
+
     QString updateServer() const; // UpdateServer, e.g. "https://updates.example:8443"; empty = none
     QString updateKey() const; // UpdateKey, base64 Ed25519 public key; empty = no signature check
 
@@ -36,6 +50,8 @@ private:
     qint32 readInt(const char *key, qint32 fallback) const;
     quint32 readUInt(const char *key, quint32 fallback) const;
     void write(const char *key, const QVariant &value);
+    // A null value removes the key. False when the store could not be saved.
+    bool writeMany(std::initializer_list<std::pair<const char *, QVariant>> values);
 
     QSettings &m_store;
 };

@@ -15,6 +15,18 @@ namespace pellwick {
 // Name of the downloaded package in the installation directory.
 inline constexpr char kPackageFileName[] = "autoupcab.tmp";
 
+// The updater's other files there: the download until it is verified, the
+// journal of an install under way, the lock of a running pass, the log.
+inline constexpr char kPartialFileName[] = "autoupcab.tmp.part";
+inline constexpr char kJournalFileName[] = "pellwick.journal";
+inline constexpr char kLockFileName[] = "pellwick.lock";
+inline constexpr char kLogFileName[] = "pellwick.log";
+
+// No package may write, delete or make these at the top of "ae:": replacing
+// the journal under a running install would leave nothing to roll back with.
+inline constexpr std::string_view kUpdaterFiles[]
+    = {kPackageFileName, kPartialFileName, kJournalFileName, kLockFileName, kLogFileName};
+
 // A package opened for installation: its payload, script and the plan the
 // script describes. Built only from a package whose sizes all agree.
 struct PackageImage {
@@ -36,6 +48,9 @@ enum class PackageFault {
 };
 
 template <typename T> using PackageResult = tl::expected<T, PackageFault>;
+
+// The fault in Korean, for the log.
+[[nodiscard]] std::string describePackageFault(PackageFault fault);
 
 // Decompresses and checks a whole package file. Every problem found here is
 // caught before anything on disk is touched.
