@@ -1,8 +1,13 @@
 // The text rules of the version file and the package script, in process.
 #include <limits>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
+#include "updater/packagescript.h"
 #include "updater/updatescript.h"
 #include "updater/versioninfo.h"
 
@@ -101,6 +106,50 @@ TEST(ScriptScanner, LocationsMustStayBelowTheirBase)
     for (const auto &[location, inside] : cases) {
         SCOPED_TRACE(location);
         EXPECT_EQ(staysInsideBase(resolveScriptLocation(location)), inside);
+    }
+}
+
+// The pack tool turns an author's script into a package's: sizes filled in
+// from the staged files, "en" added, and every fault named with its line.
+TEST(PackScript, SizesFilledInAndEveryFaultNamesItsLine)
+{
+    QTemporaryDir stage;
+    ASSERT_TRUE(stage.isValid());
+    const std::string dir = stage.path().toStdString();
+    ASSERT_TRUE(QDir(stage.path()).mkpath(QStringLiteral("ae")));
+    ASSERT_TRUE(QDir(stage.path()).mkpath(QStringLiteral("id")));
+    for (const auto &[name, data] :
+        {std::pair {"ae/notes.txt", "new notes"}, std::pair {"id/libnamecodec.so", "codec"}}) {
+        QFile file(stage.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+    }
+
+    const PreparedScript good
+        = prepareScript("write ae:\\notes.txt\r\nmd wd:\\x\r\nwrite id:\\libnamecodec.so\r\n\r\n", dir);
+    EXPECT_EQ(good.error, "");
+    EXPECT_EQ(good.script, "write ae:\\notes.txt 9\nmd wd:\\x\nwrite id:\\libnamecodec.so 5\nen");
+    EXPECT_EQ(good.fileData, "new notescodec");
+
+    const std::pair<const char *, std::string> faults[] = {
+        {"md ae:\\x\n\nmd ae:\\y", "2번째 줄: 빈 줄은 쓸 수 없습니다."},
+        {"md ae:\\x\nwrite zz:\\a", "2번째 줄: 위치는 ae:, id:, wd: 중 하나로 시작해야 합니다."},
+        {"md ae:\\x\nmd ae:\\y\ndel zz:\\a", "3번째 줄: 위치는 ae:, id:, wd: 중 하나로 시작해야 합니다."},
+        {"write ae:\\..\\x", "1번째 줄: 경로는 \\로 시작하고 ..를 포함하지 않아야 합니다: ae:\\..\\x"},
+        {"write ae:\\notes.txt\nwrite ae:\\missing.txt",
+            "2번째 줄: 파일을 읽을 수 없습니다: " + dir + "/ae/missing.txt"},
+        {"md ae:\\x\nrun ae:\\x", "2번째 줄: 명령은 del, rd, md, write 중 하나여야 합니다."},
+        // Faults of the whole script name the resolved path, not a line.
+        {"del ae:\\..\\x", "경로는 \\로 시작하고 ..를 포함하지 않아야 합니다: /../x"},
+        {"del ae:\\pellwick.lock",
+            "업데이트 프로그램의 파일은 패키지가 건드릴 수 없습니다: ae:/pellwick.lock"},
+    };
+    for (const auto &[source, error] : faults) {
+        SCOPED_TRACE(source);
+        const PreparedScript prepared = prepareScript(source, dir);
+        EXPECT_EQ(prepared.error, error);
+        EXPECT_EQ(prepared.script, "");
+        EXPECT_EQ(prepared.fileData, "");
     }
 }
 
