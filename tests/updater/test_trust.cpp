@@ -3,6 +3,9 @@
 #include "pellwickfixture.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -306,6 +309,28 @@ TEST_F(TrustTest, PackToolRefusesScriptsThatCannotInstallCleanly)
         EXPECT_TRUE(result.errors.contains(QString::fromUtf8(c.message))) << result.errors.toStdString();
         EXPECT_FALSE(exists(webPath(QStringLiteral("autoupdate/conv/verinfo.html"))));
     }
+}
+
+// Publishing again replaces each file whole and keeps the mode the server's
+// administrator gave it; nothing half-written is left beside the files.
+TEST_F(TrustTest, RepublishingKeepsModesAndLeavesNoPartialFiles)
+{
+    startServer();
+    const ToolResult first = pack({});
+    ASSERT_EQ(first.exitCode, 0) << first.errors.toStdString();
+    const QString conv = webPath(QStringLiteral("autoupdate/conv"));
+    const QByteArray checksum = QFile::encodeName(conv + QStringLiteral("/checksum.html"));
+    ASSERT_EQ(::chmod(checksum.constData(), 0640), 0);
+    writeFile(path(QStringLiteral("stage/ae/notes.txt")), "newer notes");
+
+    const ToolResult again = pack({}, QStringLiteral("131"));
+    ASSERT_EQ(again.exitCode, 0) << again.errors.toStdString();
+    struct stat st { };
+    ASSERT_EQ(::stat(checksum.constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_TRUE(readFile(conv + QStringLiteral("/verinfo.html")).startsWith("131 "));
+    EXPECT_EQ(QDir(conv).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+        (QStringList {QStringLiteral("checksum.html"), QStringLiteral("verinfo.html")}));
 }
 
 } // namespace
