@@ -1,6 +1,5 @@
 // The application's conversion commands: the string converter it keeps and
 // the whole-document conversion of the active window.
-#include "app/ids.h"
 #include "app/quorelapp.h"
 #include "document/documentconversion.h"
 #include "document/prompter.h"
@@ -10,22 +9,23 @@
 #include "editor/quorelview.h"
 #include "editor/stringconvertdialog.h"
 #include "editor/viewconversion.h"
+#include "platform/quorelids.h"
 
 #include <QAction>
 #include <QPointer>
 
 void CQuorelApp::connectConversionCommands()
 {
-    connect(m_pMainFrame->action(ids::ID_STRING_CONVERT), &QAction::triggered, this,
+    connect(m_pMainFrame->action(ids::command::kStringConvert), &QAction::triggered, this,
         [this] { OnStringConvert(); });
-    m_pMainFrame->action(ids::ID_STRING_CONVERT)->setEnabled(true);
-    connect(m_pMainFrame->action(ids::ID_CONVERT_TO_PUNY), &QAction::triggered, this,
+    m_pMainFrame->action(ids::command::kStringConvert)->setEnabled(true);
+    connect(m_pMainFrame->action(ids::command::kConvertToPunycode), &QAction::triggered, this,
         [this] { OnConvertDocument(4, 2); });
-    connect(m_pMainFrame->action(ids::ID_CONVERT_TO_EUCKR), &QAction::triggered, this,
+    connect(m_pMainFrame->action(ids::command::kConvertToEucKr), &QAction::triggered, this,
         [this] { OnConvertDocument(2, 4); });
     // Enabled while a document window is active.
-    m_pMainFrame->registerDocumentCommand(ids::ID_CONVERT_TO_PUNY);
-    m_pMainFrame->registerDocumentCommand(ids::ID_CONVERT_TO_EUCKR);
+    m_pMainFrame->registerDocumentCommand(ids::command::kConvertToPunycode);
+    m_pMainFrame->registerDocumentCommand(ids::command::kConvertToEucKr);
 }
 
 CStringConvertDialog *CQuorelApp::stringConverter() const

@@ -8,7 +8,6 @@
 #include <QThread>
 
 #include "app/aboutdialog.h"
-#include "app/ids.h"
 #include "app/singleinstance.h"
 #include "app/splashdialog.h"
 #include "document/openfilelistevent.h"
@@ -19,6 +18,7 @@
 #include "editor/quorelview.h"
 #include "editor/stringconvertdialog.h"
 #include "panes/openfilelistdialog.h"
+#include "platform/quorelids.h"
 
 CQuorelApp::CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prompter, AppOptions options)
     : m_settings(user, machine)
@@ -63,7 +63,7 @@ bool CQuorelApp::InitInstance(const QStringList &args)
     // The command line: nothing gives one empty general document.
     const QStringList paths = args;
     if (paths.isEmpty()) {
-        if (!OnFileNew(ids::IDR_GENERAL))
+        if (!OnFileNew(ids::templ::kGeneral))
             return false;
     } else if (!openReported(paths.front())) {
         return false;
@@ -109,17 +109,17 @@ void CQuorelApp::connectCommands()
     auto on = [this](int id, auto handler) {
         connect(m_pMainFrame->action(id), &QAction::triggered, this, handler);
     };
-    on(ids::ID_FILE_NEW, [this] { OnFileNew(ids::IDR_GENERAL); });
-    on(ids::ID_NEW_ZONE, [this] { OnFileNew(ids::IDR_ZONE); });
-    on(ids::ID_NEW_REVERSEZONE, [this] { OnFileNew(ids::IDR_REVERSEZONE); });
-    on(ids::ID_NEW_NAMEDCONF, [this] { OnFileNew(ids::IDR_NAMEDCONF); });
-    on(ids::ID_NEW_VIRTUALHOST, [this] { OnFileNew(ids::IDR_VIRTUALHOST); });
-    on(ids::ID_FILE_NEW_CHOOSE, [this] { OnFileNewChoose(); });
-    on(ids::ID_FILE_OPEN, [this] { OnFileOpen(); });
-    on(ids::ID_CLOSE_ALL, [this] { OnCloseAll(); });
-    on(ids::ID_SAVE_ALL, [this] { OnSaveAll(); });
-    on(ids::ID_COMMENT, [this] { OnToggleComment(); });
-    on(ids::ID_APP_ABOUT, [this] { OnAppAbout(); });
+    on(ids::command::kFileNew, [this] { OnFileNew(ids::templ::kGeneral); });
+    on(ids::command::kNewZone, [this] { OnFileNew(ids::templ::kZone); });
+    on(ids::command::kNewReverseZone, [this] { OnFileNew(ids::templ::kReverseZone); });
+    on(ids::command::kNewNamedConf, [this] { OnFileNew(ids::templ::kNamedConf); });
+    on(ids::command::kNewVirtualHost, [this] { OnFileNew(ids::templ::kVirtualHost); });
+    on(ids::command::kFileNewChoose, [this] { OnFileNewChoose(); });
+    on(ids::command::kFileOpen, [this] { OnFileOpen(); });
+    on(ids::command::kCloseAll, [this] { OnCloseAll(); });
+    on(ids::command::kSaveAll, [this] { OnSaveAll(); });
+    on(ids::command::kComment, [this] { OnToggleComment(); });
+    on(ids::command::kAppAbout, [this] { OnAppAbout(); });
     connectConversionCommands();
     connect(m_pMainFrame, &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
         for (const QString &path : paths)
@@ -212,7 +212,7 @@ CQuorelDoc *CQuorelApp::OpenDocumentFile(const QString &pathIn)
     if (m_pMainFrame->openFileList()->ContainsText(path)) {
         // Already open: a second window on the same file, which may never
         // be saved over the first.
-        CQuorelDoc *copy = openWithTemplate(*m_templates.byId(ids::IDR_GENERAL), path);
+        CQuorelDoc *copy = openWithTemplate(*m_templates.byId(ids::templ::kGeneral), path);
         if (copy && !copy->isReadOnly())
             copy->MakeReadOnlyCopy();
         return copy;
@@ -288,7 +288,7 @@ void CQuorelApp::OnToggleComment()
 
 void CQuorelApp::updateCommentCommand()
 {
-    QAction *action = m_pMainFrame->action(ids::ID_COMMENT);
+    QAction *action = m_pMainFrame->action(ids::command::kComment);
     const bool on = m_nComment == 1;
     action->setChecked(on);
     action->setText(on ? QStringLiteral("주석문자 설정") : QStringLiteral("주석문자 해제"));

@@ -3,14 +3,12 @@
 #include <QEvent>
 #include <QString>
 
-#include "app/ids.h"
-
 // The open-files notification to the main frame: the key is the document's
 // child frame (compared by address only, so a posted removal stays safe after
 // the frame is gone); an empty text with `closed` removes the entry.
 class OpenFileListEvent : public QEvent {
 public:
-    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(ids::WM_OPENFILELIST);
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(2028);
 
     OpenFileListEvent(quintptr key, const QString &text)
         : QEvent(kType)

@@ -6,12 +6,12 @@
 #include <QPlainTextDocumentLayout>
 #include <QTextDocument>
 
-#include "app/ids.h"
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
 #include "document/openfilelistevent.h"
 #include "document/prompter.h"
 #include "document/savefile.h"
+#include "platform/quorelids.h"
 #include "platform/settings.h"
 
 CQuorelDoc::CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObject *parent)
@@ -90,7 +90,7 @@ bool CQuorelDoc::OnNewDocument()
 
 bool CQuorelDoc::loadTemplateText()
 {
-    if (m_template.id == ids::IDR_GENERAL || !m_context.settings)
+    if (m_template.id == ids::templ::kGeneral || !m_context.settings)
         return true;
     const QString path = m_context.settings->samplePath(m_template.id);
     QFile file(path);
@@ -130,7 +130,7 @@ bool CQuorelDoc::OnOpenDocument(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    if (file.size() > ids::kLargeFileBytes) {
+    if (file.size() > CQuorelDoc::kLargeFileBytes) {
         const bool yes = m_context.prompter->question(
             QStringLiteral(
                 "파일 크기가 20M를 넘어갑니다. 큰 파일은 작업이 불가능할 수 있습니다. 여시겠습니까?"),

@@ -20,6 +20,9 @@ public:
     CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObject *parent = nullptr);
     ~CQuorelDoc() override;
 
+    // Opening a file above this size (20 MiB) asks first.
+    static constexpr qint64 kLargeFileBytes = 20LL * 1024 * 1024;
+
     static QString readOnlySuffix() { return QStringLiteral(" - [읽기전용]"); }
 
     CDocTemplate &docTemplate() const { return m_template; }

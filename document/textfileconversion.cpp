@@ -1,7 +1,7 @@
 #include "textfileconversion.h"
 
-#include "app/ids.h"
 #include "namecodec/namecodec.h"
+#include "platform/quorelids.h"
 #include "platform/scopedtempfile.h"
 
 #include <QFile>
@@ -31,12 +31,12 @@ int kindCode(namecodec::FileKind kind)
 namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArrayView content)
 {
     switch (templateId) {
-    case ids::IDR_ZONE:
-    case ids::IDR_REVERSEZONE:
+    case ids::templ::kZone:
+    case ids::templ::kReverseZone:
         return namecodec::FileKind::Zone;
-    case ids::IDR_NAMEDCONF:
+    case ids::templ::kNamedConf:
         return namecodec::FileKind::NamedConf;
-    case ids::IDR_VIRTUALHOST:
+    case ids::templ::kVirtualHost:
         return namecodec::FileKind::WebServer;
     default:
         break;

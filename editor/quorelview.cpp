@@ -12,8 +12,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
-#include "app/ids.h"
 #include "document/quoreldoc.h"
+#include "platform/quorelids.h"
 
 CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     : QPlainTextEdit(parent)
@@ -117,27 +117,28 @@ QMenu *CQuorelView::contextMenu()
     if (m_pContextMenu)
         return m_pContextMenu;
     m_pContextMenu = new QMenu(this);
-    m_pContextMenu->setObjectName(QStringLiteral("contextMenu141"));
-    connect(addContextAction(ids::ID_CTX_UNDO, QStringLiteral("실행취소(&U)")), &QAction::triggered, this,
-        &CQuorelView::OnEditUndo);
+    m_pContextMenu->setObjectName(QStringLiteral("contextMenu"));
+    m_pContextMenu->setProperty("controlId", ids::menu::kContext);
+    connect(addContextAction(ids::command::kContextUndo, QStringLiteral("실행취소(&U)")), &QAction::triggered,
+        this, &CQuorelView::OnEditUndo);
     m_pContextMenu->addSeparator();
-    connect(addContextAction(ids::ID_CTX_CUT, QStringLiteral("잘라내기(&T)")), &QAction::triggered, this,
-        &QPlainTextEdit::cut);
-    connect(addContextAction(ids::ID_CTX_COPY, QStringLiteral("복사(&C)")), &QAction::triggered, this,
-        &QPlainTextEdit::copy);
-    connect(addContextAction(ids::ID_CTX_PASTE, QStringLiteral("붙여넣기(&P)")), &QAction::triggered, this,
-        &CQuorelView::OnEditPaste);
+    connect(addContextAction(ids::command::kContextCut, QStringLiteral("잘라내기(&T)")), &QAction::triggered,
+        this, &QPlainTextEdit::cut);
+    connect(addContextAction(ids::command::kContextCopy, QStringLiteral("복사(&C)")), &QAction::triggered,
+        this, &QPlainTextEdit::copy);
+    connect(addContextAction(ids::command::kContextPaste, QStringLiteral("붙여넣기(&P)")),
+        &QAction::triggered, this, &CQuorelView::OnEditPaste);
     m_pContextMenu->addSeparator();
-    connect(addContextAction(ids::ID_CTX_SELECT_ALL, QStringLiteral("모두 선택(&A)")), &QAction::triggered,
-        this, &CQuorelView::OnEditSelectAll);
+    connect(addContextAction(ids::command::kContextSelectAll, QStringLiteral("모두 선택(&A)")),
+        &QAction::triggered, this, &CQuorelView::OnEditSelectAll);
     m_pContextMenu->addSeparator();
-    connect(addContextAction(ids::ID_SEL_TO_PUNY, QStringLiteral("Euc-kr →Punycode")), &QAction::triggered,
-        this, [this] {
+    connect(addContextAction(ids::command::kSelectionToPunycode, QStringLiteral("Euc-kr →Punycode")),
+        &QAction::triggered, this, [this] {
             if (m_selectionConverter)
                 m_selectionConverter(*this, 4, 2);
         });
-    connect(addContextAction(ids::ID_SEL_TO_EUCKR, QStringLiteral("Punycode →Euc-kr")), &QAction::triggered,
-        this, [this] {
+    connect(addContextAction(ids::command::kSelectionToEucKr, QStringLiteral("Punycode →Euc-kr")),
+        &QAction::triggered, this, [this] {
             if (m_selectionConverter)
                 m_selectionConverter(*this, 2, 4);
         });
@@ -149,22 +150,22 @@ void CQuorelView::updateContextMenu()
     const bool hasSelection = textCursor().hasSelection();
     for (QAction *action : contextMenu()->actions()) {
         switch (action->data().toInt()) {
-        case ids::ID_CTX_UNDO:
+        case ids::command::kContextUndo:
             action->setEnabled(document()->isUndoAvailable());
             break;
-        case ids::ID_CTX_CUT:
-        case ids::ID_CTX_COPY:
+        case ids::command::kContextCut:
+        case ids::command::kContextCopy:
             action->setEnabled(hasSelection);
             break;
-        case ids::ID_CTX_PASTE:
+        case ids::command::kContextPaste:
             action->setEnabled(canPaste());
             break;
-        case ids::ID_CTX_SELECT_ALL:
+        case ids::command::kContextSelectAll:
             // Its refresh only clears the guard; the item stays enabled.
             m_bSelectAllGuard = false;
             break;
-        case ids::ID_SEL_TO_PUNY:
-        case ids::ID_SEL_TO_EUCKR:
+        case ids::command::kSelectionToPunycode:
+        case ids::command::kSelectionToEucKr:
             action->setEnabled(hasSelection && m_selectionConverter != nullptr);
             break;
         default:

@@ -6,7 +6,7 @@
 #include <QStyle>
 #include <QToolButton>
 
-#include "app/ids.h"
+#include "platform/quorelids.h"
 
 namespace {
 
@@ -99,13 +99,13 @@ int CDockingPaneBar::dockBarId() const
         return 0;
     switch (m_pFrame->dockWidgetArea(const_cast<CDockingPaneBar *>(this))) {
     case Qt::TopDockWidgetArea:
-        return ids::AFX_IDW_DOCKBAR_TOP;
+        return ids::bar::kDockTop;
     case Qt::LeftDockWidgetArea:
-        return ids::AFX_IDW_DOCKBAR_LEFT;
+        return ids::bar::kDockLeft;
     case Qt::RightDockWidgetArea:
-        return ids::AFX_IDW_DOCKBAR_RIGHT;
+        return ids::bar::kDockRight;
     case Qt::BottomDockWidgetArea:
-        return ids::AFX_IDW_DOCKBAR_BOTTOM;
+        return ids::bar::kDockBottom;
     default:
         return 0;
     }

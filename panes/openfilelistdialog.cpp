@@ -5,7 +5,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/ids.h"
+#include "platform/quorelids.h"
 
 namespace {
 constexpr int kKeyRole = Qt::UserRole;
@@ -17,9 +17,9 @@ COpenFileListDialog::COpenFileListDialog(QWidget *parent)
     , m_pTree(new QTreeWidget(this))
 {
     setObjectName(QStringLiteral("openFileListDialog"));
-    setProperty("controlId", ids::IDD_OPENFILELIST);
+    setProperty("controlId", ids::dialog::kOpenFileList);
     m_pTree->setObjectName(QStringLiteral("openFileTree"));
-    m_pTree->setProperty("controlId", ids::IDC_OPENFILE_TREE);
+    m_pTree->setProperty("controlId", ids::control::kOpenFileTree);
     m_pTree->setHeaderHidden(true);
     m_pTree->setRootIsDecorated(true);
     m_pTree->setColumnCount(1);

@@ -12,11 +12,11 @@
 
 #include "../support/files.h"
 #include "../support/scriptedprompter.h"
-#include "app/ids.h"
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
 #include "document/openfilelistevent.h"
 #include "document/quoreldoc.h"
+#include "platform/quorelids.h"
 #include "platform/settings.h"
 
 namespace {
@@ -106,7 +106,7 @@ TEST_F(DocTest, NewDocumentsLoadTheirTemplateUnmodified)
     writeBytes(path("zone-template.zone"), cp949("$ORIGIN 한글.kr.\n"));
     machine->setValue(QStringLiteral("SampleZonePath"), path("zone-template.zone"));
 
-    auto zone = makeDoc(ids::IDR_ZONE);
+    auto zone = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(zone->OnNewDocument());
     EXPECT_EQ(zone->GetTitle(), QStringLiteral("네임 존파일1"));
     EXPECT_EQ(zone->textDocument()->toPlainText(), QStringLiteral("$ORIGIN 한글.kr.\n"));
@@ -115,11 +115,11 @@ TEST_F(DocTest, NewDocumentsLoadTheirTemplateUnmodified)
     ASSERT_FALSE(recorder.notices.empty());
     EXPECT_EQ(recorder.notices.front().text, QStringLiteral("네임 존파일1"));
 
-    auto general = makeDoc(ids::IDR_GENERAL);
+    auto general = makeDoc(ids::templ::kGeneral);
     ASSERT_TRUE(general->OnNewDocument());
     EXPECT_EQ(general->GetTitle(), QStringLiteral("파일1"));
     EXPECT_TRUE(general->textDocument()->isEmpty());
-    auto second = makeDoc(ids::IDR_ZONE);
+    auto second = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(second->OnNewDocument());
     EXPECT_EQ(second->GetTitle(), QStringLiteral("네임 존파일2"));
 }
@@ -127,14 +127,14 @@ TEST_F(DocTest, NewDocumentsLoadTheirTemplateUnmodified)
 TEST_F(DocTest, MissingTemplateFailsWithAMessageAndKeepsTheNumber)
 {
     machine->setValue(QStringLiteral("SampleNamedconfPath"), path("absent.conf"));
-    auto doc = makeDoc(ids::IDR_NAMEDCONF);
+    auto doc = makeDoc(ids::templ::kNamedConf);
     EXPECT_FALSE(doc->OnNewDocument());
     ASSERT_EQ(prompter.messages.size(), 1);
     EXPECT_TRUE(prompter.messages.front().contains(path("absent.conf")));
 
     writeBytes(path("ok.conf"), QByteArray("options {};\n"));
     machine->setValue(QStringLiteral("SampleNamedconfPath"), path("ok.conf"));
-    auto next = makeDoc(ids::IDR_NAMEDCONF);
+    auto next = makeDoc(ids::templ::kNamedConf);
     ASSERT_TRUE(next->OnNewDocument());
     EXPECT_EQ(next->GetTitle(), QStringLiteral("네임 설정파일1"));
 }
@@ -144,19 +144,19 @@ TEST_F(DocTest, LargeFileQuestionStartsAboveTwentyMebibytes)
     // 64-byte lines up to exactly 20 MiB, then one byte more.
     const QByteArray line = QByteArray(63, 'a') + '\n';
     QByteArray exact;
-    exact.reserve(ids::kLargeFileBytes + 1);
-    while (exact.size() < ids::kLargeFileBytes)
+    exact.reserve(CQuorelDoc::kLargeFileBytes + 1);
+    while (exact.size() < CQuorelDoc::kLargeFileBytes)
         exact += line;
-    ASSERT_EQ(exact.size(), ids::kLargeFileBytes);
+    ASSERT_EQ(exact.size(), CQuorelDoc::kLargeFileBytes);
     writeBytes(path("exact.zone"), exact);
     writeBytes(path("over.zone"), exact + 'b');
 
-    auto atLimit = makeDoc(ids::IDR_ZONE);
+    auto atLimit = makeDoc(ids::templ::kZone);
     prompter.questionAnswer = false;
     EXPECT_TRUE(atLimit->OnOpenDocument(path("exact.zone")));
     EXPECT_TRUE(prompter.questions.isEmpty());
 
-    auto declined = makeDoc(ids::IDR_ZONE);
+    auto declined = makeDoc(ids::templ::kZone);
     EXPECT_FALSE(declined->OnOpenDocument(path("over.zone")));
     ASSERT_EQ(prompter.questions.size(), 1);
     EXPECT_EQ(prompter.questions.front(),
@@ -169,7 +169,7 @@ TEST_F(DocTest, FoldersDevicesAndMissingFilesDoNotOpen)
 {
     for (const QString &p : {dir.path(), QStringLiteral("/dev/zero"), path("missing.zone")}) {
         SCOPED_TRACE(p.toStdString());
-        auto doc = makeDoc(ids::IDR_ZONE);
+        auto doc = makeDoc(ids::templ::kZone);
         EXPECT_FALSE(doc->OnOpenDocument(p));
         EXPECT_FALSE(doc->openDeclined());
     }
@@ -181,7 +181,7 @@ TEST_F(DocTest, ReadOnlyCopyRefusesEverySaveAndWritesNothing)
 {
     const QByteArray original = cp949("원본\n");
     writeBytes(path("a.zone"), original);
-    auto doc = makeDoc(ids::IDR_GENERAL);
+    auto doc = makeDoc(ids::templ::kGeneral);
     ASSERT_TRUE(doc->OnOpenDocument(path("a.zone")));
     doc->MakeReadOnlyCopy();
     EXPECT_EQ(doc->GetTitle(), QStringLiteral("a.zone - [읽기전용]"));
@@ -208,7 +208,7 @@ TEST_F(DocTest, UndecodableFileOpensAsReadOnlyCopyNamingTheLine)
 {
     const QByteArray bytes = cp949("첫째\n") + QByteArray("\xff\xfe broken\n");
     writeBytes(path("broken.zone"), bytes);
-    auto doc = makeDoc(ids::IDR_ZONE);
+    auto doc = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(doc->OnOpenDocument(path("broken.zone")));
     EXPECT_TRUE(doc->isReadOnly());
     EXPECT_TRUE(doc->GetTitle().endsWith(CQuorelDoc::readOnlySuffix()));
@@ -224,7 +224,7 @@ TEST_F(DocTest, CharactersTheEditorWouldTurnIntoBreaksOpenReadOnly)
     // U+2029 (a paragraph separator) on line 2 of a UTF-8 file.
     const QByteArray bytes("first \xed\x95\x9c\nsecond\xe2\x80\xa9same line\n");
     writeBytes(path("para.conf"), bytes);
-    auto doc = makeDoc(ids::IDR_NAMEDCONF);
+    auto doc = makeDoc(ids::templ::kNamedConf);
     ASSERT_TRUE(doc->OnOpenDocument(path("para.conf")));
     EXPECT_TRUE(doc->isReadOnly());
     ASSERT_EQ(prompter.messages.size(), 1);
@@ -235,7 +235,7 @@ TEST_F(DocTest, CharactersTheEditorWouldTurnIntoBreaksOpenReadOnly)
 
 TEST_F(DocTest, UntitledSaveAsksForANameAndTitledSaveWritesInPlace)
 {
-    auto doc = makeDoc(ids::IDR_ZONE);
+    auto doc = makeDoc(ids::templ::kZone);
     writeBytes(path("t.zone"), cp949("템플릿\n"));
     machine->setValue(QStringLiteral("SampleZonePath"), path("t.zone"));
     ASSERT_TRUE(doc->OnNewDocument());
@@ -267,7 +267,7 @@ TEST_F(DocTest, UnencodableCharacterStopsTheSaveAndKeepsTheFile)
 {
     const QByteArray original = cp949("가\n나\n");
     writeBytes(path("k.zone"), original);
-    auto doc = makeDoc(ids::IDR_ZONE);
+    auto doc = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(doc->OnOpenDocument(path("k.zone")));
     QTextCursor cursor(doc->textDocument()->findBlockByNumber(1));
     cursor.insertText(QStringLiteral("\U0001F600"));
@@ -286,7 +286,7 @@ TEST_F(DocTest, Utf8FileIsSavedAsUtf8)
 {
     const QByteArray bytes("\xed\x95\x9c\xea\xb8\x80.kr. IN A 192.0.2.1\r\n");
     writeBytes(path("u.zone"), bytes);
-    auto doc = makeDoc(ids::IDR_ZONE);
+    auto doc = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(doc->OnOpenDocument(path("u.zone")));
     EXPECT_EQ(doc->encoding(), TextEncoding::Utf8);
     QTextCursor cursor(doc->textDocument());
@@ -298,7 +298,7 @@ TEST_F(DocTest, Utf8FileIsSavedAsUtf8)
 
 TEST_F(DocTest, ClosingPostsTheRemoval)
 {
-    auto doc = makeDoc(ids::IDR_GENERAL);
+    auto doc = makeDoc(ids::templ::kGeneral);
     ASSERT_TRUE(doc->OnNewDocument());
     doc->OnCloseDocument();
     const std::size_t before = recorder.notices.size();

@@ -17,11 +17,11 @@
 
 #include "../support/files.h"
 #include "../support/scriptedprompter.h"
-#include "app/ids.h"
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
 #include "document/quoreldoc.h"
 #include "document/savefile.h"
+#include "platform/quorelids.h"
 #include "platform/settings.h"
 
 namespace {
@@ -42,7 +42,7 @@ protected:
     std::unique_ptr<CQuorelDoc> openEdited(const QString &name, const QByteArray &original)
     {
         writeBytes(path(name), original);
-        auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::IDR_ZONE), context);
+        auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::templ::kZone), context);
         EXPECT_TRUE(doc->OnOpenDocument(path(name)));
         QTextCursor(doc->textDocument()).insertText(QStringLiteral("; 추가\n"));
         return doc;
@@ -141,7 +141,7 @@ TEST_F(SaveTest, LinkIsWrittenThroughAndFolderRefused)
     writeBytes(path(QStringLiteral("real/z.zone")), kOriginal);
     ASSERT_EQ(::chmod(local(QStringLiteral("real/z.zone")).constData(), 0640), 0);
     ASSERT_EQ(::symlink("real/z.zone", local(QStringLiteral("link.zone")).constData()), 0);
-    auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::IDR_ZONE), context);
+    auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::templ::kZone), context);
     ASSERT_TRUE(doc->OnOpenDocument(path(QStringLiteral("link.zone"))));
     QTextCursor(doc->textDocument()).insertText(QStringLiteral("; 추가\n"));
     ASSERT_TRUE(doc->DoFileSave());

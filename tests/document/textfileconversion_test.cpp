@@ -1,6 +1,7 @@
 #include "document/namebytes.h"
 #include "document/textfileconversion.h"
 #include "namecodec/namecodec.h"
+#include "platform/quorelids.h"
 
 #include <QDir>
 #include <QFile>
@@ -113,14 +114,15 @@ TEST(ConversionKind, TheTemplateTellsFirstThenTheExtensionThenTheContent)
         FileKind expected;
     } cases[] = {
         // A template the user chose is the kind, whatever the file is called.
-        {131, "", unclear, FileKind::Zone},
-        {149, "/srv/reverse.db", unclear, FileKind::Zone},
-        {132, "", vhost, FileKind::NamedConf},
-        {133, "/etc/apache2/sites/site.conf", named, FileKind::WebServer},
+        {ids::templ::kZone, "", unclear, FileKind::Zone},
+        {ids::templ::kReverseZone, "/srv/reverse.db", unclear, FileKind::Zone},
+        {ids::templ::kNamedConf, "", vhost, FileKind::NamedConf},
+        {ids::templ::kVirtualHost, "/etc/apache2/sites/site.conf", named, FileKind::WebServer},
         // Opened by its extension.
         {0, "/var/named/예제.한국.zone", vhost, FileKind::Zone},
         {0, "/var/named/EXAMPLE.ZONE", unclear, FileKind::Zone},
-        {130, "/home/user/new.zone", unclear, FileKind::Zone}, // a general document saved as a zone file
+        {ids::templ::kGeneral, "/home/user/new.zone", unclear,
+            FileKind::Zone}, // a general document saved as a zone file
         // ".conf" names both configurations: the content tells them apart,
         // and named.conf, which converts the fewest names, when it cannot.
         {0, "/etc/apache2/sites-available/예제.conf", vhost, FileKind::WebServer},
@@ -128,7 +130,7 @@ TEST(ConversionKind, TheTemplateTellsFirstThenTheExtensionThenTheContent)
         {0, "/etc/misc.conf", unclear, FileKind::NamedConf},
         // Anything else is recognised from the content by the library.
         {0, "/var/named/db.example", named, FileKind::Auto},
-        {130, "", vhost, FileKind::Auto},
+        {ids::templ::kGeneral, "", vhost, FileKind::Auto},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.templateId) + " " + c.path);
