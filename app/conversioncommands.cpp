@@ -20,9 +20,9 @@ void CQuorelApp::connectConversionCommands()
         [this] { OnStringConvert(); });
     m_pMainFrame->action(ids::command::kStringConvert)->setEnabled(true);
     connect(m_pMainFrame->action(ids::command::kConvertToPunycode), &QAction::triggered, this,
-        [this] { OnConvertDocument(4, 2); });
+        [this] { OnConvertDocument(namecodec::Encoding::Cp949, namecodec::Encoding::Punycode); });
     connect(m_pMainFrame->action(ids::command::kConvertToEucKr), &QAction::triggered, this,
-        [this] { OnConvertDocument(2, 4); });
+        [this] { OnConvertDocument(namecodec::Encoding::Punycode, namecodec::Encoding::Cp949); });
     // Enabled while a document window is active.
     m_pMainFrame->registerDocumentCommand(ids::command::kConvertToPunycode);
     m_pMainFrame->registerDocumentCommand(ids::command::kConvertToEucKr);
@@ -43,17 +43,14 @@ void CQuorelApp::OnStringConvert()
     m_pStringConvert->exec();
 }
 
-bool CQuorelApp::OnConvertDocument(int from, int to)
+bool CQuorelApp::OnConvertDocument(namecodec::Encoding from, namecodec::Encoding to)
 {
     CChildFrame *frame = m_pMainFrame->activeChildFrame();
     if (!frame || !frame->document())
         return false;
     QPointer<CQuorelView> view = frame->view();
-    return ConvertDocument(
-        *frame->document(), from, to,
-        [view](int line) {
-            if (view)
-                showFailingLine(*view, line);
-        },
-        m_pMainFrame);
+    return ConvertDocument(*frame->document(), from, to, [view](int line) {
+        if (view)
+            showFailingLine(*view, line);
+    });
 }

@@ -15,6 +15,7 @@
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
 #include "editor/mainframe.h"
+#include "editor/offthreadwork.h"
 #include "editor/quorelview.h"
 #include "editor/stringconvertdialog.h"
 #include "panes/openfilelistdialog.h"
@@ -42,6 +43,8 @@ bool CQuorelApp::InitInstance(const QStringList &args)
 {
     m_pMainFrame = new CMainFrame;
     m_context.openFileListTarget = m_pMainFrame;
+    m_workRunner = std::make_unique<BusyWorkRunner>(m_pMainFrame);
+    m_context.workRunner = m_workRunner.get();
     m_context.setStatusText = [this](const QString &text) { m_pMainFrame->SetStatusText(text); };
     m_pMainFrame->setRecentFiles(m_settings.recentFiles());
     m_pMainFrame->canClose = [this] { return SaveAllModified(); };

@@ -8,10 +8,12 @@
 
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
+#include "namecodec/codec.h"
 #include "platform/settings.h"
 
 class CMainFrame;
 class CQuorelDoc;
+class BusyWorkRunner;
 class CStringConvertDialog;
 class Prompter;
 class QSettings;
@@ -64,7 +66,7 @@ public:
     void OnStringConvert();
     CStringConvertDialog *stringConverter() const;
     // 32802 and 32805 on the active document.
-    bool OnConvertDocument(int from, int to);
+    bool OnConvertDocument(namecodec::Encoding from, namecodec::Encoding to);
     // Asked before the main window closes: every modified document is
     // offered for saving; false when the user cancels.
     bool SaveAllModified();
@@ -87,6 +89,7 @@ private:
     DocumentContext m_context;
     CMainFrame *m_pMainFrame = nullptr;
     std::unique_ptr<SingleInstance> m_pInstance;
+    std::unique_ptr<BusyWorkRunner> m_workRunner;
     int m_nComment = 1;
     QPointer<CStringConvertDialog> m_pStringConvert;
     bool m_bExited = false;

@@ -7,14 +7,17 @@
 class Prompter;
 class QObject;
 class QuorelSettings;
+class WorkRunner;
 
 // What every document reaches outside itself, handed in by the application:
-// the prompter, the main frame (target of the open-files notifications), the
+// the prompter, the runner of long work, the main frame (target of the open-files notifications), the
 // settings, the comment option and the status bar's message pane.
 struct DocumentContext {
     Prompter *prompter = nullptr;
     QObject *openFileListTarget = nullptr;
     const QuorelSettings *settings = nullptr;
+    // Runs long work (a whole-document conversion); none runs it in place.
+    WorkRunner *workRunner = nullptr;
     std::function<int()> commentOption;
     std::function<void(const QString &)> setStatusText;
     // Called after every successful save under a new name (the recent-file list).

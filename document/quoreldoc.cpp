@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QPlainTextDocumentLayout>
 #include <QTextDocument>
 
 #include "document/doctemplate.h"
@@ -20,7 +19,6 @@ CQuorelDoc::CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObj
     , m_context(context)
     , m_pText(new QTextDocument(this))
 {
-    m_pText->setDocumentLayout(new QPlainTextDocumentLayout(m_pText));
     m_pText->setUndoRedoEnabled(true);
     m_template.addDocument(this);
 }

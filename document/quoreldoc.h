@@ -51,7 +51,7 @@ public:
     void SetModifiedFlag(bool modified = true);
     bool isReadOnly() const { return m_bReadOnly != 0; }
 
-    TextEncoding encoding() const { return m_encoding; }
+    namecodec::Encoding encoding() const { return m_encoding; }
     LineEnding lineEnding() const { return m_lineEnding; }
 
     // New document: default title, announce it, then the template text.
@@ -102,7 +102,7 @@ private:
     QString m_strTitle;
     QString m_strPathName;
     int m_bReadOnly = 0;
-    TextEncoding m_encoding = TextEncoding::Cp949;
+    namecodec::Encoding m_encoding = namecodec::Encoding::Cp949;
     bool m_bByteOrderMark = false;
     LineEnding m_lineEnding = LineEnding::LF;
     bool m_bClosed = false;

@@ -86,7 +86,7 @@ DecodedText decodeFileBytes(const QByteArray &bytes)
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     QString text;
     if (hasNonAscii(bytes) && namecodec::isValidUtf8(view)) {
-        result.encoding = TextEncoding::Utf8;
+        result.encoding = namecodec::Encoding::Utf8;
         // The mark is kept aside: the editor would drop it silently.
         result.byteOrderMark = bytes.startsWith("\xef\xbb\xbf");
         text = QString::fromUtf8(result.byteOrderMark ? bytes.mid(3) : bytes);
@@ -181,11 +181,10 @@ QString documentText(const QTextDocument &doc)
 }
 
 EncodeResult encodeDocument(
-    const QTextDocument &doc, TextEncoding encoding, LineEnding ending, bool byteOrderMark)
+    const QTextDocument &doc, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark)
 {
     EncodeResult result;
-    const auto target
-        = encoding == TextEncoding::Utf8 ? namecodec::Encoding::Utf8 : namecodec::Encoding::Cp949;
+    const auto target = encoding;
     const QString text = documentText(doc);
     const std::u16string_view units(
         reinterpret_cast<const char16_t *>(text.constData()), static_cast<std::size_t>(text.size()));
@@ -199,7 +198,7 @@ EncodeResult encodeDocument(
         return result;
     }
     const QByteArray bytes = QByteArray::fromStdString(*encoded);
-    if (byteOrderMark && encoding == TextEncoding::Utf8)
+    if (byteOrderMark && encoding == namecodec::Encoding::Utf8)
         result.bytes = "\xef\xbb\xbf";
     if (ending == LineEnding::LF) {
         result.bytes += bytes;

@@ -1,5 +1,6 @@
 #include "textfileconversion.h"
 
+#include "document/namebytes.h"
 #include "namecodec/namecodec.h"
 #include "platform/quorelids.h"
 #include "platform/scopedtempfile.h"
@@ -52,21 +53,22 @@ namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArr
     return namecodec::FileKind::Auto;
 }
 
-bool ConvertTextFile(const QString &inPath, const QString &outPath, int from, int to, int keepComment,
-    int *errorLine, namecodec::FileKind kind)
+bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::Encoding from,
+    namecodec::Encoding to, int keepComment, int *errorLine, namecodec::FileKind kind)
 {
     if (outPath.isEmpty())
         return true;
     int line = 0;
-    const int status = ConvertFileAs(QFile::encodeName(inPath).constData(),
-        QFile::encodeName(outPath).constData(), from, to, keepComment, kindCode(kind), &line);
+    const int status
+        = ConvertFileAs(QFile::encodeName(inPath).constData(), QFile::encodeName(outPath).constData(),
+            encodingCode(from), encodingCode(to), keepComment, kindCode(kind), &line);
     if (errorLine)
         *errorLine = line;
     return status == 0;
 }
 
-TextConversion convertDocumentBytes(const QByteArray &bytes, int from, int to, int keepComment,
-    const QString &tempDirectory, namecodec::FileKind kind)
+TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to,
+    int keepComment, const QString &tempDirectory, namecodec::FileKind kind)
 {
     TextConversion result;
     // The result name is taken (exclusively) before the source copy is

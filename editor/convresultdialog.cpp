@@ -8,9 +8,9 @@
 #include <QVBoxLayout>
 
 CConvResultDialog::CConvResultDialog(
-    const QString &input, int fromCode, int toCode, QWidget *parent, namecodec::Encoding textEncoding)
+    const QString &input, namecodec::Encoding from, namecodec::Encoding to, QWidget *parent)
     : QDialog(parent)
-    , m_result(convertSelection(input, fromCode, toCode, textEncoding))
+    , m_result(convertSelection(input, from, to))
 {
     setObjectName(QStringLiteral("dialog%1").arg(kDialogId));
     setWindowTitle(QStringLiteral("변환 결과"));

@@ -17,8 +17,8 @@ public:
     static constexpr int kResultEdit = 1006;
     static constexpr int kApplyCheck = 1013;
 
-    CConvResultDialog(const QString &input, int fromCode, int toCode, QWidget *parent = nullptr,
-        namecodec::Encoding textEncoding = namecodec::Encoding::Cp949);
+    CConvResultDialog(
+        const QString &input, namecodec::Encoding from, namecodec::Encoding to, QWidget *parent = nullptr);
 
     // True only when the user closed the dialog with "확인" and "문서에 적용"
     // checked, and there is a conversion to apply.

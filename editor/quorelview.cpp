@@ -8,6 +8,7 @@
 #include <QFontDatabase>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextDocumentLayout>
 #include <QPrinter>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -24,7 +25,12 @@ CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     // out once, not again when the initial update applies the same font.
     doc->textDocument()->setDefaultFont(editorFont());
     setFont(editorFont());
-    setDocument(doc->textDocument());
+    // The document layer has no widgets; the plain-text layout the editor
+    // needs is the view's to give.
+    QTextDocument *text = doc->textDocument();
+    if (!qobject_cast<QPlainTextDocumentLayout *>(text->documentLayout()))
+        text->setDocumentLayout(new QPlainTextDocumentLayout(text));
+    setDocument(text);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setWordWrapMode(QTextOption::NoWrap);
     // A user who moves the selection after a select-all means the next one.
@@ -135,12 +141,12 @@ QMenu *CQuorelView::contextMenu()
     connect(addContextAction(ids::command::kSelectionToPunycode, QStringLiteral("Euc-kr →Punycode")),
         &QAction::triggered, this, [this] {
             if (m_selectionConverter)
-                m_selectionConverter(*this, 4, 2);
+                m_selectionConverter(*this, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
         });
     connect(addContextAction(ids::command::kSelectionToEucKr, QStringLiteral("Punycode →Euc-kr")),
         &QAction::triggered, this, [this] {
             if (m_selectionConverter)
-                m_selectionConverter(*this, 2, 4);
+                m_selectionConverter(*this, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949);
         });
     return m_pContextMenu;
 }

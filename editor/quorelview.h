@@ -1,5 +1,7 @@
 #pragma once
 
+#include "namecodec/codec.h"
+
 #include <QPlainTextEdit>
 
 #include <functional>
@@ -40,7 +42,8 @@ public:
 
     // The selection conversions (32796, 32799) are run by whoever sets this:
     // it receives the view and the from and to encoding codes.
-    using SelectionConverter = std::function<void(CQuorelView &, int from, int to)>;
+    using SelectionConverter
+        = std::function<void(CQuorelView &, namecodec::Encoding from, namecodec::Encoding to)>;
     void setSelectionConverter(SelectionConverter converter) { m_selectionConverter = std::move(converter); }
 
     // The context menu (resource 141), its items refreshed for the current state.

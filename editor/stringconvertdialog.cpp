@@ -157,8 +157,7 @@ void CStringConvertDialog::convert()
 {
     StringConverter::Request request;
     request.input = m_input->currentText();
-    request.fromCode
-        = m_fromPunycode->isChecked() ? StringConverter::kPunycodeCode : StringConverter::kEucKrCode;
+    request.from = m_fromPunycode->isChecked() ? namecodec::Encoding::Punycode : namecodec::Encoding::Cp949;
     request.wantEucKr = m_wantEucKr->isChecked();
     request.wantPunycode = m_wantPunycode->isChecked();
     request.wantAll = m_wantAll->isChecked();

@@ -83,18 +83,19 @@ protected:
         return QDir(install + QStringLiteral("/temp")).entryList(QDir::Files | QDir::Hidden | QDir::System);
     }
     // What the library writes for the file, read the way the editor reads it.
-    QString libraryResult(const QByteArray &bytes, int from, int to, int keep, namecodec::Encoding encoding)
+    QString libraryResult(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to, int keep)
     {
         const QString in = dir.filePath(QStringLiteral("ref-in"));
         const QString out = dir.filePath(QStringLiteral("ref-out"));
         writeBytes(in, bytes);
         int line = 0;
-        EXPECT_EQ(ConvertFile(QFile::encodeName(in).constData(), QFile::encodeName(out).constData(), from, to,
-                      keep, &line),
+        EXPECT_EQ(ConvertFile(QFile::encodeName(in).constData(), QFile::encodeName(out).constData(),
+                      encodingCode(from), encodingCode(to), keep, &line),
             0);
         const QByteArray result = readBytes(out);
         const auto text = namecodec::decodeText(
-            std::string_view(result.constData(), static_cast<std::size_t>(result.size())), encoding);
+            std::string_view(result.constData(), static_cast<std::size_t>(result.size())),
+            to == namecodec::Encoding::Punycode ? from : to);
         EXPECT_TRUE(text.has_value());
         QString unicode = QString::fromUtf16(text->data(), static_cast<qsizetype>(text->size()));
         unicode.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -124,7 +125,8 @@ TEST_F(ConversionAppTest, ConvertsBothWaysWithTheCommentOptionAndLeavesTheFileAl
         ASSERT_FALSE(doc->IsModified());
 
         trigger(ids::command::kConvertToPunycode);
-        const QString punycode = libraryResult(original, 4, 2, keep, namecodec::Encoding::Cp949);
+        const QString punycode
+            = libraryResult(original, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, keep);
         EXPECT_EQ(textOf(doc), punycode);
         EXPECT_TRUE(textOf(doc).contains(QStringLiteral("xn--3e0b707e")));
         EXPECT_EQ(textOf(doc).contains(QStringLiteral("; $ORIGIN 한국.kr.")), keep == 1);
@@ -142,7 +144,8 @@ TEST_F(ConversionAppTest, ConvertsBothWaysWithTheCommentOptionAndLeavesTheFileAl
         trigger(ids::command::kConvertToEucKr);
         QByteArray converted = encodeNameText(punycode, namecodec::Encoding::Cp949).value();
         converted.replace("\n", "\r\n");
-        EXPECT_EQ(textOf(doc), libraryResult(converted, 2, 4, keep, namecodec::Encoding::Cp949));
+        EXPECT_EQ(textOf(doc),
+            libraryResult(converted, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949, keep));
         EXPECT_TRUE(tempFiles().isEmpty());
 
         // Saved, the converted text lands in the file with its CRLF breaks.
@@ -259,12 +262,13 @@ TEST_F(ConversionAppTest, AUtf8DocumentStaysUtf8ThroughARoundTrip)
     const QString path = file(QStringLiteral("utf8.zone"), original);
     CQuorelDoc *doc = open(path);
     ASSERT_NE(doc, nullptr);
-    ASSERT_EQ(doc->encoding(), TextEncoding::Utf8);
+    ASSERT_EQ(doc->encoding(), namecodec::Encoding::Utf8);
 
     trigger(ids::command::kConvertToPunycode);
-    EXPECT_EQ(textOf(doc), libraryResult(original, 1, 2, 1, namecodec::Encoding::Utf8));
+    EXPECT_EQ(
+        textOf(doc), libraryResult(original, namecodec::Encoding::Utf8, namecodec::Encoding::Punycode, 1));
     EXPECT_TRUE(textOf(doc).contains(QStringLiteral("\nwww\tIN\tCNAME\txn--fiqs8s.xn--3e0b707e.kr.\n")));
-    EXPECT_EQ(doc->encoding(), TextEncoding::Utf8);
+    EXPECT_EQ(doc->encoding(), namecodec::Encoding::Utf8);
 
     trigger(ids::command::kComment); // off: the way back gives the original lines only
     trigger(ids::command::kConvertToEucKr);

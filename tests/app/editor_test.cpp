@@ -114,8 +114,8 @@ TEST_F(AppTest, ContextMenuItemsAndStates)
     // Every view of the application has the selection converter attached.
     EXPECT_TRUE(state(ids::command::kSelectionToPunycode));
     EXPECT_TRUE(state(ids::command::kSelectionToEucKr));
-    int from = 0, to = 0;
-    view->setSelectionConverter([&](CQuorelView &, int f, int t) {
+    namecodec::Encoding from = namecodec::Encoding::Utf8, to = namecodec::Encoding::Utf8;
+    view->setSelectionConverter([&](CQuorelView &, namecodec::Encoding f, namecodec::Encoding t) {
         from = f;
         to = t;
     });
@@ -125,8 +125,8 @@ TEST_F(AppTest, ContextMenuItemsAndStates)
         if (a->data().toInt() == ids::command::kSelectionToEucKr)
             a->trigger();
     }
-    EXPECT_EQ(from, 2);
-    EXPECT_EQ(to, 4);
+    EXPECT_EQ(from, namecodec::Encoding::Punycode);
+    EXPECT_EQ(to, namecodec::Encoding::Cp949);
 
     // Undo from the menu reverts the typing.
     for (QAction *a : menu->actions()) {

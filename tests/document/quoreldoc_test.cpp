@@ -288,7 +288,7 @@ TEST_F(DocTest, Utf8FileIsSavedAsUtf8)
     writeBytes(path("u.zone"), bytes);
     auto doc = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(doc->OnOpenDocument(path("u.zone")));
-    EXPECT_EQ(doc->encoding(), TextEncoding::Utf8);
+    EXPECT_EQ(doc->encoding(), namecodec::Encoding::Utf8);
     QTextCursor cursor(doc->textDocument());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(QStringLiteral("€\n"));

@@ -51,7 +51,8 @@ TEST(ConvertDocumentBytes, GivesExactlyWhatConvertFileWritesBothWaysWithAndWitho
         ASSERT_EQ(ConvertFile(QFile::encodeName(in), QFile::encodeName(out), 4, 2, keep, &line), 0);
         const QByteArray expected = readAll(out);
 
-        const TextConversion forth = convertDocumentBytes(euckr, 4, 2, keep, temp.path());
+        const TextConversion forth = convertDocumentBytes(
+            euckr, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, keep, temp.path());
         ASSERT_TRUE(forth.ok);
         EXPECT_EQ(forth.text, expected);
         EXPECT_TRUE(forth.text.contains("xn--3e0b707e"));
@@ -59,7 +60,8 @@ TEST(ConvertDocumentBytes, GivesExactlyWhatConvertFileWritesBothWaysWithAndWitho
 
         writeAll(in, forth.text);
         ASSERT_EQ(ConvertFile(QFile::encodeName(in), QFile::encodeName(out), 2, 4, keep, &line), 0);
-        const TextConversion back = convertDocumentBytes(forth.text, 2, 4, keep, temp.path());
+        const TextConversion back = convertDocumentBytes(
+            forth.text, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949, keep, temp.path());
         ASSERT_TRUE(back.ok);
         EXPECT_EQ(back.text, readAll(out));
         if (keep == 0) {
@@ -75,7 +77,8 @@ TEST(ConvertDocumentBytes, AFailureNamesTheLineAndLeavesNoTemporaryFile)
     const QByteArray text = cp949(QStringLiteral("a\tIN\tA\t10.0.0.1\n"
                                                  "b\tIN\tA\t10.0.0.2\n"
                                                  "한글_\tIN\tA\t10.0.0.3\n"));
-    const TextConversion result = convertDocumentBytes(text, 4, 2, 1, temp.path());
+    const TextConversion result = convertDocumentBytes(
+        text, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 1, temp.path());
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.errorLine, 3);
     EXPECT_TRUE(result.text.isEmpty());
@@ -86,7 +89,8 @@ TEST(ConvertDocumentBytes, AMissingTemporaryDirectoryIsReportedWithoutALine)
 {
     QTemporaryDir temp;
     const QString missing = temp.filePath(QStringLiteral("temp"));
-    const TextConversion result = convertDocumentBytes(cp949(kZone), 4, 2, 1, missing);
+    const TextConversion result = convertDocumentBytes(
+        cp949(kZone), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 1, missing);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.errorLine, 0);
     EXPECT_FALSE(result.error.isEmpty());
@@ -96,7 +100,8 @@ TEST(ConvertDocumentBytes, AMissingTemporaryDirectoryIsReportedWithoutALine)
 TEST(ConvertTextFile, AnEmptyOutputPathSucceedsWithoutConverting)
 {
     int line = -5;
-    EXPECT_TRUE(ConvertTextFile(QStringLiteral("/nonexistent/in"), QString(), 4, 2, 1, &line));
+    EXPECT_TRUE(ConvertTextFile(QStringLiteral("/nonexistent/in"), QString(), namecodec::Encoding::Cp949,
+        namecodec::Encoding::Punycode, 1, &line));
     EXPECT_EQ(line, -5);
 }
 
@@ -144,12 +149,13 @@ TEST(ConvertDocumentBytes, TheKindGivenIsTheKindScanned)
     // zone file, the conversion leaves the comment and the TXT string alone.
     QTemporaryDir temp;
     const QByteArray zone = cp949(QStringLiteral("; 예제.한국 info\n예제.한국. IN TXT \"메일.예제.한국\"\n"));
-    const TextConversion asZone = convertDocumentBytes(zone, 4, 2, 0, temp.path(), namecodec::FileKind::Zone);
+    const TextConversion asZone = convertDocumentBytes(zone, namecodec::Encoding::Cp949,
+        namecodec::Encoding::Punycode, 0, temp.path(), namecodec::FileKind::Zone);
     ASSERT_TRUE(asZone.ok);
     EXPECT_EQ(asZone.text,
         cp949(QStringLiteral("; 예제.한국 info\nxn--2j5b21b.xn--3e0b707e. IN TXT \"메일.예제.한국\"\n")));
-    const TextConversion asText
-        = convertDocumentBytes(zone, 4, 2, 0, temp.path(), namecodec::FileKind::General);
+    const TextConversion asText = convertDocumentBytes(zone, namecodec::Encoding::Cp949,
+        namecodec::Encoding::Punycode, 0, temp.path(), namecodec::FileKind::General);
     ASSERT_TRUE(asText.ok);
     EXPECT_TRUE(asText.text.startsWith("; xn--2j5b21b.xn--3e0b707e info\n"));
     EXPECT_TRUE(QDir(temp.path()).isEmpty());

@@ -307,12 +307,14 @@ TEST_F(StringConverterDialogTest, ConvertsOnlyTheFirst1024Bytes)
 
 TEST(ConvResultDialog, ShowsBothSidesWithTheirEncodingNames)
 {
-    CConvResultDialog dialog(QStringLiteral("www.한국.kr"), 4, 2);
+    CConvResultDialog dialog(
+        QStringLiteral("www.한국.kr"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
     EXPECT_EQ(control<QPlainTextEdit>(&dialog, CConvResultDialog::kResultEdit)->toPlainText(),
         QStringLiteral("입력 코드 -EucKr : www.한국.kr\n출력 코드 -PUNY : www.xn--3e0b707e.kr\n"));
     EXPECT_EQ(dialog.outputText(), QStringLiteral("www.xn--3e0b707e.kr"));
 
-    CConvResultDialog back(QStringLiteral("xn--3e0b707e.kr"), 2, 4);
+    CConvResultDialog back(
+        QStringLiteral("xn--3e0b707e.kr"), namecodec::Encoding::Punycode, namecodec::Encoding::Cp949);
     EXPECT_EQ(back.displayText(),
         QStringLiteral("입력 코드 -PUNY : xn--3e0b707e.kr\n출력 코드 -EucKr : 한국.kr\n"));
 }
@@ -320,7 +322,8 @@ TEST(ConvResultDialog, ShowsBothSidesWithTheirEncodingNames)
 TEST(ConvResultDialog, AppliesOnlyWhenConfirmedWithTheBoxChecked)
 {
     {
-        CConvResultDialog dialog(QStringLiteral("한국.kr"), 4, 2);
+        CConvResultDialog dialog(
+            QStringLiteral("한국.kr"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
         dialog.show();
         QTest::mouseClick(control<QCheckBox>(&dialog, CConvResultDialog::kApplyCheck), Qt::LeftButton);
         QTest::mouseClick(control<QPushButton>(&dialog, CConvResultDialog::kOkButton), Qt::LeftButton);
@@ -328,7 +331,8 @@ TEST(ConvResultDialog, AppliesOnlyWhenConfirmedWithTheBoxChecked)
         EXPECT_TRUE(dialog.apply());
     }
     {
-        CConvResultDialog dialog(QStringLiteral("한국.kr"), 4, 2);
+        CConvResultDialog dialog(
+            QStringLiteral("한국.kr"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
         dialog.show();
         QTest::mouseClick(control<QCheckBox>(&dialog, CConvResultDialog::kApplyCheck), Qt::LeftButton);
         QTest::keyClick(&dialog, Qt::Key_Escape);
@@ -336,7 +340,8 @@ TEST(ConvResultDialog, AppliesOnlyWhenConfirmedWithTheBoxChecked)
         EXPECT_FALSE(dialog.apply());
     }
     {
-        CConvResultDialog dialog(QStringLiteral("한국.kr"), 4, 2);
+        CConvResultDialog dialog(
+            QStringLiteral("한국.kr"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
         dialog.show();
         QTest::mouseClick(control<QPushButton>(&dialog, CConvResultDialog::kOkButton), Qt::LeftButton);
         EXPECT_FALSE(dialog.apply());
@@ -347,15 +352,19 @@ TEST(ConvResultDialog, NothingToConvertOrARefusalLeavesNothingToApply)
 {
     const struct {
         QString selection;
-        int from;
-        int to;
+        namecodec::Encoding from;
+        namecodec::Encoding to;
         QString display;
     } cases[] = {
-        {QString(), 4, 2, QStringLiteral("선택한 문자가 없습니다.")},
-        {QStringLiteral(" \n\t "), 4, 2, QStringLiteral("선택한 문자가 없습니다.")},
-        {QStringLiteral("한글_.kr"), 4, 2, QString()},
-        {QStringLiteral("xn--zz-9xx.kr"), 2, 4, QString()},
-        {QStringLiteral("한국.kr") + QChar(0) + QStringLiteral(" 나머지.kr"), 4, 2, QString()},
+        {QString(), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode,
+            QStringLiteral("선택한 문자가 없습니다.")},
+        {QStringLiteral(" \n\t "), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode,
+            QStringLiteral("선택한 문자가 없습니다.")},
+        {QStringLiteral("한글_.kr"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, QString()},
+        {QStringLiteral("xn--zz-9xx.kr"), namecodec::Encoding::Punycode, namecodec::Encoding::Cp949,
+            QString()},
+        {QStringLiteral("한국.kr") + QChar(0) + QStringLiteral(" 나머지.kr"), namecodec::Encoding::Cp949,
+            namecodec::Encoding::Punycode, QString()},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.selection.toStdString());
@@ -372,14 +381,16 @@ TEST(ConvResultDialog, NothingToConvertOrARefusalLeavesNothingToApply)
 
 TEST(ConversionResult, KeepsTheWhiteSpaceAroundTheSelectionAndRefusesACutOne)
 {
-    const ConversionResult padded = convertSelection(QStringLiteral("\t한국.kr\n"), 4, 2);
+    const ConversionResult padded = convertSelection(
+        QStringLiteral("\t한국.kr\n"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
     EXPECT_TRUE(padded.applicable);
     EXPECT_EQ(padded.output, QStringLiteral("\txn--3e0b707e.kr\n"));
 
     // Over 1024 bytes only a head is converted; writing that back would
     // drop the rest of the selection.
     const QString longSelection = repeated(QStringLiteral("xn--3e0b707e.kr "), 100);
-    const ConversionResult cut = convertSelection(longSelection, 2, 4);
+    const ConversionResult cut
+        = convertSelection(longSelection, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949);
     EXPECT_FALSE(cut.display.isEmpty());
     EXPECT_FALSE(cut.applicable);
 }
@@ -387,13 +398,17 @@ TEST(ConversionResult, KeepsTheWhiteSpaceAroundTheSelectionAndRefusesACutOne)
 TEST(ConversionResult, AUtf8DocumentIsNamedAndConvertedAsUtf8)
 {
     // 国 has no code page 949 form; in a UTF-8 document it converts.
-    const ConversionResult result
-        = convertSelection(QStringLiteral("www.中国.cn"), 1, 2, namecodec::Encoding::Utf8);
+    const ConversionResult result = convertSelection(
+        QStringLiteral("www.中国.cn"), namecodec::Encoding::Utf8, namecodec::Encoding::Punycode);
     EXPECT_TRUE(result.applicable);
     EXPECT_EQ(result.display,
         QStringLiteral("입력 코드 -UTF : www.中国.cn\n출력 코드 -PUNY : www.xn--fiqs8s.cn\n"));
-    EXPECT_EQ(convertSelection(QStringLiteral("xn--fiqs8s.cn"), 2, 1, namecodec::Encoding::Utf8).output,
+    EXPECT_EQ(convertSelection(
+                  QStringLiteral("xn--fiqs8s.cn"), namecodec::Encoding::Punycode, namecodec::Encoding::Utf8)
+                  .output,
         QStringLiteral("中国.cn"));
     // The same text in a code page 949 document cannot be handed over.
-    EXPECT_FALSE(convertSelection(QStringLiteral("www.中国.cn"), 4, 2).applicable);
+    EXPECT_FALSE(convertSelection(
+        QStringLiteral("www.中国.cn"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode)
+                     .applicable);
 }
