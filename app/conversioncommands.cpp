@@ -36,7 +36,7 @@ CStringConvertDialog *CQuorelApp::stringConverter() const
 void CQuorelApp::OnStringConvert()
 {
     if (!m_pStringConvert) {
-        m_pStringConvert = new CStringConvertDialog(m_pMainFrame);
+        m_pStringConvert = new CStringConvertDialog(m_pMainFrame.get());
         m_pStringConvert->setMessageHandler(
             [this](const QString &text) { m_prompter.information(text, m_context.appName); });
     }

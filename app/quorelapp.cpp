@@ -10,7 +10,6 @@
 #include "app/aboutdialog.h"
 #include "app/singleinstance.h"
 #include "app/splashdialog.h"
-#include "document/openfilelistevent.h"
 #include "document/prompter.h"
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
@@ -27,6 +26,7 @@ CQuorelApp::CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prom
     , m_options(std::move(options))
 {
     m_context.prompter = &m_prompter;
+    m_context.openFileList = &m_openFileListNotifier;
     m_context.settings = &m_settings;
     m_context.commentOption = [this] { return m_nComment; };
     m_context.addRecentFile = [this](const QString &path) { AddToRecentFileList(path); };
@@ -35,15 +35,21 @@ CQuorelApp::CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prom
 CQuorelApp::~CQuorelApp()
 {
     ExitInstance();
-    delete m_pStringConvert;
-    delete m_pMainFrame;
+    // The windows go while the templates their documents are listed in
+    // are still there; the string converter goes with its parent.
+    m_pMainFrame.reset();
 }
 
 bool CQuorelApp::InitInstance(const QStringList &args)
 {
-    m_pMainFrame = new CMainFrame;
-    m_context.openFileListTarget = m_pMainFrame;
-    m_workRunner = std::make_unique<BusyWorkRunner>(m_pMainFrame);
+    m_pMainFrame = std::make_unique<CMainFrame>();
+    if (COpenFileListDialog *list = m_pMainFrame->openFileList()) {
+        connect(&m_openFileListNotifier, &OpenFileListNotifier::entryChanged, list,
+            [list](quint64 documentId, const QString &text) { list->AddOrRenameEntry(text, documentId); });
+        connect(&m_openFileListNotifier, &OpenFileListNotifier::entryClosed, list,
+            &COpenFileListDialog::RemoveEntry);
+    }
+    m_workRunner = std::make_unique<BusyWorkRunner>(m_pMainFrame.get());
     m_context.workRunner = m_workRunner.get();
     m_context.setStatusText = [this](const QString &text) { m_pMainFrame->SetStatusText(text); };
     m_pMainFrame->setRecentFiles(m_settings.recentFiles());
@@ -90,7 +96,7 @@ bool CQuorelApp::InitInstance(const QStringList &args)
 
 void CQuorelApp::showSplash()
 {
-    CSplashDialog splash(m_pMainFrame);
+    CSplashDialog splash(m_pMainFrame.get());
     splash.show();
     splash.repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -124,11 +130,11 @@ void CQuorelApp::connectCommands()
     on(ids::command::kComment, [this] { OnToggleComment(); });
     on(ids::command::kAppAbout, [this] { OnAppAbout(); });
     connectConversionCommands();
-    connect(m_pMainFrame, &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
+    connect(m_pMainFrame.get(), &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
         for (const QString &path : paths)
             openReported(path);
     });
-    connect(m_pMainFrame, &CMainFrame::recentFileChosen, this, [this](const QString &path) {
+    connect(m_pMainFrame.get(), &CMainFrame::recentFileChosen, this, [this](const QString &path) {
         if (!openReported(path)) {
             QStringList files = m_settings.recentFiles();
             files.removeAll(path);
@@ -148,12 +154,14 @@ QList<CQuorelDoc *> CQuorelApp::documents() const
     return docs;
 }
 
-void CQuorelApp::discardFrame(CQuorelDoc *doc)
+void CQuorelApp::discardFrame(CChildFrame *frame)
 {
     // Whatever the failed step announced is taken back from the list.
-    QCoreApplication::postEvent(
-        m_pMainFrame, OpenFileListEvent::closed(reinterpret_cast<quintptr>(doc->frame())));
-    delete doc->frame();
+    frame->document()->OnCloseDocument();
+    // Taken back from the window area, the window is ours to free at once,
+    // so no half-made window is ever listed.
+    m_pMainFrame->mdiArea()->removeSubWindow(frame);
+    const std::unique_ptr<CChildFrame> discarded(frame);
 }
 
 CQuorelDoc *CQuorelApp::OnFileNew(int templateId)
@@ -161,10 +169,10 @@ CQuorelDoc *CQuorelApp::OnFileNew(int templateId)
     CDocTemplate *t = m_templates.byId(templateId);
     if (!t)
         return nullptr;
-    auto *doc = new CQuorelDoc(*t, m_context);
-    CChildFrame *frame = m_pMainFrame->CreateChildFrame(doc);
+    CChildFrame *frame = m_pMainFrame->CreateChildFrame(std::make_unique<CQuorelDoc>(*t, m_context));
+    CQuorelDoc *doc = frame->document();
     if (!doc->OnNewDocument()) {
-        discardFrame(doc);
+        discardFrame(frame);
         return nullptr;
     }
     frame->view()->OnInitialUpdate();
@@ -192,11 +200,11 @@ void CQuorelApp::OnFileOpen()
 
 CQuorelDoc *CQuorelApp::openWithTemplate(CDocTemplate &docTemplate, const QString &path)
 {
-    auto *doc = new CQuorelDoc(docTemplate, m_context);
-    CChildFrame *frame = m_pMainFrame->CreateChildFrame(doc);
+    CChildFrame *frame = m_pMainFrame->CreateChildFrame(std::make_unique<CQuorelDoc>(docTemplate, m_context));
+    CQuorelDoc *doc = frame->document();
     if (!doc->OnOpenDocument(path)) {
         m_bLastOpenDeclined = doc->openDeclined();
-        discardFrame(doc);
+        discardFrame(frame);
         return nullptr;
     }
     AddToRecentFileList(path);
@@ -212,7 +220,7 @@ CQuorelDoc *CQuorelApp::OpenDocumentFile(const QString &pathIn)
         return nullptr;
     const QString path = QFileInfo(pathIn).absoluteFilePath();
 
-    if (m_pMainFrame->openFileList()->ContainsText(path)) {
+    if (m_pMainFrame->openFileList() && m_pMainFrame->openFileList()->ContainsText(path)) {
         // Already open: a second window on the same file, which may never
         // be saved over the first.
         CQuorelDoc *copy = openWithTemplate(*m_templates.byId(ids::templ::kGeneral), path);
@@ -300,7 +308,7 @@ void CQuorelApp::updateCommentCommand()
 
 void CQuorelApp::OnAppAbout()
 {
-    CAboutDialog dialog(m_pMainFrame);
+    CAboutDialog dialog(m_pMainFrame.get());
     dialog.exec();
 }
 

@@ -8,9 +8,11 @@
 
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
+#include "document/openfilelistnotifier.h"
 #include "namecodec/codec.h"
 #include "platform/settings.h"
 
+class CChildFrame;
 class CMainFrame;
 class CQuorelDoc;
 class BusyWorkRunner;
@@ -42,7 +44,7 @@ public:
     // Writes the comment option back; runs once, at the latest on destruction.
     void ExitInstance();
 
-    CMainFrame *mainFrame() const { return m_pMainFrame; }
+    CMainFrame *mainFrame() const { return m_pMainFrame.get(); }
     CDocTemplates &templates() { return m_templates; }
     QuorelSettings &settings() { return m_settings; }
     DocumentContext &documentContext() { return m_context; }
@@ -76,7 +78,7 @@ public:
 private:
     CQuorelDoc *openWithTemplate(CDocTemplate &docTemplate, const QString &path);
     CQuorelDoc *openReported(const QString &path);
-    void discardFrame(CQuorelDoc *doc);
+    void discardFrame(CChildFrame *frame);
     void updateCommentCommand();
     void connectCommands();
     void connectConversionCommands();
@@ -86,8 +88,9 @@ private:
     Prompter &m_prompter;
     AppOptions m_options;
     CDocTemplates m_templates;
+    OpenFileListNotifier m_openFileListNotifier;
     DocumentContext m_context;
-    CMainFrame *m_pMainFrame = nullptr;
+    std::unique_ptr<CMainFrame> m_pMainFrame; // owns every editor window, hence every document
     std::unique_ptr<SingleInstance> m_pInstance;
     std::unique_ptr<BusyWorkRunner> m_workRunner;
     int m_nComment = 1;

@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <memory>
+
 SingleInstance::SingleInstance(const QString &name, QObject *parent)
     : QObject(parent)
     , m_name(name)
@@ -52,7 +54,8 @@ bool SingleInstance::listen()
         return false;
     connect(m_pServer, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_pServer->nextPendingConnection()) {
-            auto *buffer = new QByteArray;
+            // Shared by the socket's two handlers; freed with the last of them.
+            auto buffer = std::make_shared<QByteArray>();
             connect(socket, &QLocalSocket::readyRead, socket,
                 [socket, buffer] { buffer->append(socket->readAll()); });
             connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
@@ -62,7 +65,6 @@ bool SingleInstance::listen()
                     if (!line.isEmpty())
                         paths << line;
                 }
-                delete buffer;
                 socket->deleteLater();
                 if (!paths.isEmpty())
                     emit pathsReceived(paths);

@@ -4,17 +4,17 @@
 
 #include <functional>
 
+class OpenFileListNotifier;
 class Prompter;
-class QObject;
 class QuorelSettings;
 class WorkRunner;
 
 // What every document reaches outside itself, handed in by the application:
-// the prompter, the runner of long work, the main frame (target of the open-files notifications), the
+// the prompter, the runner of long work, the open-files notifications, the
 // settings, the comment option and the status bar's message pane.
 struct DocumentContext {
     Prompter *prompter = nullptr;
-    QObject *openFileListTarget = nullptr;
+    OpenFileListNotifier *openFileList = nullptr;
     const QuorelSettings *settings = nullptr;
     // Runs long work (a whole-document conversion); none runs it in place.
     WorkRunner *workRunner = nullptr;

@@ -1,23 +1,31 @@
 #include "document/quoreldoc.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextDocument>
 
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
-#include "document/openfilelistevent.h"
+#include "document/openfilelistnotifier.h"
 #include "document/prompter.h"
 #include "document/savefile.h"
 #include "platform/quorelids.h"
 #include "platform/settings.h"
+
+namespace {
+quint64 nextDocumentId()
+{
+    static quint64 last = 0;
+    return ++last;
+}
+} // namespace
 
 CQuorelDoc::CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObject *parent)
     : QObject(parent)
     , m_template(docTemplate)
     , m_context(context)
     , m_pText(new QTextDocument(this))
+    , m_id(nextDocumentId())
 {
     m_pText->setUndoRedoEnabled(true);
     m_template.addDocument(this);
@@ -57,10 +65,8 @@ void CQuorelDoc::SetModifiedFlag(bool modified)
 
 void CQuorelDoc::SendOpenFileList(const QString &text)
 {
-    if (!m_context.openFileListTarget || m_frameKey == 0)
-        return;
-    OpenFileListEvent event(m_frameKey, text);
-    QCoreApplication::sendEvent(m_context.openFileListTarget, &event);
+    if (m_context.openFileList)
+        m_context.openFileList->announce(m_id, text);
 }
 
 void CQuorelDoc::ShowReadOnlyMessage()
@@ -292,8 +298,8 @@ void CQuorelDoc::OnCloseDocument()
     if (m_bClosed)
         return;
     m_bClosed = true;
-    if (m_context.openFileListTarget && m_frameKey != 0)
-        QCoreApplication::postEvent(m_context.openFileListTarget, OpenFileListEvent::closed(m_frameKey));
+    if (m_context.openFileList)
+        m_context.openFileList->announceClosed(m_id);
     m_template.removeDocument(this);
     emit closed(this);
 }

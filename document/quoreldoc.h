@@ -33,12 +33,10 @@ public:
     QTextDocument *textDocument() const { return m_pText; }
     DocumentContext &context() const { return m_context; }
 
-    // The child frame that holds the view: the key of the open-files entry.
-    void setFrame(QObject *frame)
-    {
-        m_pFrame = frame;
-        m_frameKey = reinterpret_cast<quintptr>(frame);
-    }
+    // Stable for the document's whole life: the key of its open-files entry.
+    quint64 id() const { return m_id; }
+    // The window that shows the document, for those who bring it forward.
+    void setFrame(QObject *frame) { m_pFrame = frame; }
     QObject *frame() const { return m_pFrame; }
 
     QString GetTitle() const { return m_strTitle; }
@@ -98,7 +96,7 @@ private:
     DocumentContext &m_context;
     QTextDocument *m_pText;
     QPointer<QObject> m_pFrame;
-    quintptr m_frameKey = 0;
+    quint64 m_id;
     QString m_strTitle;
     QString m_strPathName;
     int m_bReadOnly = 0;

@@ -20,7 +20,6 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "document/openfilelistevent.h"
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
 #include "editor/lockkeys.h"
@@ -158,7 +157,6 @@ CMainFrame::~CMainFrame()
     disconnect(m_pMdiArea, nullptr, this, nullptr);
     for (QMdiSubWindow *w : m_pMdiArea->subWindowList())
         disconnect(w, nullptr, this, nullptr);
-    delete m_pPrinter;
 }
 
 QAction *CMainFrame::action(int id) const
@@ -480,14 +478,15 @@ void CMainFrame::updateLockPanes()
 
 void CMainFrame::createDockingPane()
 {
-    m_pDockingPane = new CDockingPaneBar(this);
-    m_pOpenFileList = new COpenFileListDialog(m_pDockingPane);
-    if (!m_pDockingPane->Create(this, m_pOpenFileList, QStringLiteral("현재 열린 파일목록"),
-            ids::dialog::kOpenFileList, Qt::LeftDockWidgetArea)) {
-        delete m_pDockingPane;
-        m_pDockingPane = nullptr;
+    // The frame owns the pane once it is docked; a pane that failed goes
+    // with its list.
+    auto pane = std::make_unique<CDockingPaneBar>(this);
+    auto *list = new COpenFileListDialog(pane.get());
+    if (!pane->Create(this, list, QStringLiteral("현재 열린 파일목록"), ids::dialog::kOpenFileList,
+            Qt::LeftDockWidgetArea))
         return;
-    }
+    m_pDockingPane = pane.release();
+    m_pOpenFileList = list;
     connect(m_pDockingPane, &CDockingPaneBar::closedByButton, this, [this] {
         m_bPaneShown = false;
         m_actions[ids::command::kViewFileTree]->setChecked(false);
@@ -503,37 +502,21 @@ void CMainFrame::OnViewFileTree()
     m_actions[ids::command::kViewFileTree]->setChecked(m_bPaneShown);
 }
 
-void CMainFrame::onActivateRequested(quintptr key)
+void CMainFrame::onActivateRequested(quint64 documentId)
 {
     // Only a window that still exists is activated.
-    for (QMdiSubWindow *w : m_pMdiArea->subWindowList()) {
-        if (reinterpret_cast<quintptr>(w) == key) {
-            if (w->isVisible())
-                m_pMdiArea->setActiveSubWindow(w);
+    for (CChildFrame *frame : childFrames()) {
+        if (frame->document() && frame->document()->id() == documentId) {
+            if (frame->isVisible())
+                m_pMdiArea->setActiveSubWindow(frame);
             return;
         }
     }
 }
 
-bool CMainFrame::event(QEvent *e)
+CChildFrame *CMainFrame::CreateChildFrame(std::unique_ptr<CQuorelDoc> doc)
 {
-    if (e->type() == OpenFileListEvent::kType) {
-        auto *notice = static_cast<OpenFileListEvent *>(e);
-        if (m_pOpenFileList) {
-            if (notice->isClosed())
-                m_pOpenFileList->RemoveEntry(notice->key());
-            else
-                m_pOpenFileList->AddOrRenameEntry(notice->text(), notice->key());
-        }
-        notice->result = 0;
-        return true;
-    }
-    return QMainWindow::event(e);
-}
-
-CChildFrame *CMainFrame::CreateChildFrame(CQuorelDoc *doc)
-{
-    auto *frame = new CChildFrame(doc);
+    auto *frame = new CChildFrame(std::move(doc));
     m_pMdiArea->addSubWindow(frame);
     frame->hide();
     CQuorelView *view = frame->view();
@@ -594,8 +577,9 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow *window)
 {
     const bool any = window != nullptr || !childFrames().isEmpty();
     showMenuSet(any);
-    if (window && m_pOpenFileList)
-        m_pOpenFileList->ShowActiveEntry(reinterpret_cast<quintptr>(window));
+    auto *frame = qobject_cast<CChildFrame *>(window);
+    if (frame && frame->document() && m_pOpenFileList)
+        m_pOpenFileList->ShowActiveEntry(frame->document()->id());
     updateCommandStates();
 }
 
@@ -664,11 +648,11 @@ void CMainFrame::setRecentFiles(const QStringList &files)
 
 QPrinter *CMainFrame::printer()
 {
-    if (!m_pPrinter) {
-        m_pPrinter = new QPrinter(QPrinter::HighResolution);
-        CQuorelView::applyPrintMargins(m_pPrinter);
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        CQuorelView::applyPrintMargins(m_printer.get());
     }
-    return m_pPrinter;
+    return m_printer.get();
 }
 
 void CMainFrame::OnFilePrint()

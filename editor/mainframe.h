@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <functional>
+#include <memory>
 
 class CChildFrame;
 class CDockingPaneBar;
@@ -35,8 +36,8 @@ public:
     QToolBar *toolBar() const { return m_pToolBar; }
     bool isPaneShown() const { return m_bPaneShown; }
 
-    // A new editor window for `doc`, not yet shown.
-    CChildFrame *CreateChildFrame(CQuorelDoc *doc);
+    // A new editor window that takes `doc` over, not yet shown.
+    CChildFrame *CreateChildFrame(std::unique_ptr<CQuorelDoc> doc);
     // Shows a finished editor window and makes it the active one.
     void ShowChildFrame(CChildFrame *frame);
     QList<CChildFrame *> childFrames() const;
@@ -77,7 +78,6 @@ signals:
     void recentFileChosen(const QString &path);
 
 protected:
-    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -93,7 +93,7 @@ private:
     void createStatusBar();
     void createDockingPane();
     void onSubWindowActivated(QMdiSubWindow *window);
-    void onActivateRequested(quintptr key);
+    void onActivateRequested(quint64 documentId);
     void showMenuSet(bool withDocument);
     void updateWindowMenu();
     void updateEditCommands();
@@ -116,6 +116,6 @@ private:
     QStringList m_recentFiles;
     QMenu *m_pWindowMenu = nullptr;
     QList<QAction *> m_windowListActions;
-    QPrinter *m_pPrinter = nullptr;
+    std::unique_ptr<QPrinter> m_printer; // made on first use
     bool m_bShowingDocumentMenus = false;
 };

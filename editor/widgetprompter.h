@@ -2,7 +2,8 @@
 
 #include "document/prompter.h"
 
-class QWidget;
+#include <QPointer>
+#include <QWidget>
 
 // The prompter of the running program: message boxes and file dialogs.
 class WidgetPrompter : public Prompter {
@@ -21,5 +22,5 @@ public:
     int chooseItem(const QString &title, const QStringList &items) override;
 
 private:
-    QWidget *m_pParent;
+    QPointer<QWidget> m_pParent;
 };

@@ -5,6 +5,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <memory>
+
 #include "platform/quorelids.h"
 
 namespace {
@@ -39,34 +41,36 @@ COpenFileListDialog::COpenFileListDialog(QWidget *parent)
     connect(m_pTree, &QTreeWidget::itemSelectionChanged, this, &COpenFileListDialog::onSelectionChanged);
 }
 
-QTreeWidgetItem *COpenFileListDialog::findByKey(quintptr key) const
+QTreeWidgetItem *COpenFileListDialog::findByKey(quint64 documentId) const
 {
     for (int i = 0; i < m_hRoot->childCount(); ++i) {
         QTreeWidgetItem *item = m_hRoot->child(i);
-        if (item->data(0, kKeyRole).toULongLong() == key)
+        if (item->data(0, kKeyRole).toULongLong() == documentId)
             return item;
     }
     return nullptr;
 }
 
-void COpenFileListDialog::AddOrRenameEntry(const QString &text, quintptr key)
+void COpenFileListDialog::AddOrRenameEntry(const QString &text, quint64 documentId)
 {
-    if (QTreeWidgetItem *item = findByKey(key)) {
+    if (QTreeWidgetItem *item = findByKey(documentId)) {
         item->setText(0, text);
         item->setToolTip(0, text);
         return;
     }
     auto *item = new QTreeWidgetItem(m_hRoot, QStringList(text));
-    item->setData(0, kKeyRole, QVariant::fromValue<qulonglong>(key));
+    item->setData(0, kKeyRole, QVariant::fromValue<qulonglong>(documentId));
     item->setToolTip(0, text);
     m_hRoot->setExpanded(true);
     m_pTree->setCurrentItem(item);
     m_pTree->scrollToItem(item);
 }
 
-void COpenFileListDialog::RemoveEntry(quintptr key)
+void COpenFileListDialog::RemoveEntry(quint64 documentId)
 {
-    delete findByKey(key);
+    // Taken out of the tree, the item is ours to free.
+    if (QTreeWidgetItem *item = findByKey(documentId))
+        const std::unique_ptr<QTreeWidgetItem> removed(m_hRoot->takeChild(m_hRoot->indexOfChild(item)));
 }
 
 bool COpenFileListDialog::ContainsText(const QString &text) const
@@ -78,9 +82,9 @@ bool COpenFileListDialog::ContainsText(const QString &text) const
     return false;
 }
 
-void COpenFileListDialog::ShowActiveEntry(quintptr key)
+void COpenFileListDialog::ShowActiveEntry(quint64 documentId)
 {
-    QTreeWidgetItem *item = findByKey(key);
+    QTreeWidgetItem *item = findByKey(documentId);
     if (!item || item == m_pTree->currentItem())
         return;
     const QSignalBlocker quiet(m_pTree);
@@ -101,7 +105,7 @@ void COpenFileListDialog::onSelectionChanged()
     const QList<QTreeWidgetItem *> selected = m_pTree->selectedItems();
     if (selected.isEmpty() || selected.front() == m_hRoot)
         return;
-    const quintptr key = selected.front()->data(0, kKeyRole).toULongLong();
-    if (key != 0)
-        emit activateRequested(key);
+    const quint64 documentId = selected.front()->data(0, kKeyRole).toULongLong();
+    if (documentId != 0)
+        emit activateRequested(documentId);
 }

@@ -229,7 +229,7 @@ TEST_F(AppTest, OpenFilesListFollowsOpenSaveAsCloseAndActivates)
     EXPECT_EQ(frame()->activeDocument(), docA);
 
     // An entry whose window is gone activates nothing.
-    frame()->openFileList()->AddOrRenameEntry(QStringLiteral("/ghost"), quintptr(0x1234));
+    frame()->openFileList()->AddOrRenameEntry(QStringLiteral("/ghost"), quint64(0x1234));
     EXPECT_EQ(frame()->activeDocument(), docA);
 }
 

@@ -14,30 +14,32 @@
 #include "../support/scriptedprompter.h"
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
-#include "document/openfilelistevent.h"
+#include "document/openfilelistnotifier.h"
 #include "document/quoreldoc.h"
 #include "platform/quorelids.h"
 #include "platform/settings.h"
 
 namespace {
 
-// Stands in for the main frame: keeps every open-files notification.
-class NoticeRecorder : public QObject {
+// Stands in for the main frame's list: keeps every open-files notification.
+class NoticeRecorder {
 public:
     struct Notice {
-        quintptr key;
+        quint64 key;
         QString text;
         bool closed;
     };
-    std::vector<Notice> notices;
-    bool event(QEvent *e) override
+    explicit NoticeRecorder(OpenFileListNotifier &notifier)
     {
-        if (e->type() != OpenFileListEvent::kType)
-            return QObject::event(e);
-        auto *n = static_cast<OpenFileListEvent *>(e);
-        notices.push_back({n->key(), n->text(), n->isClosed()});
-        return true;
+        QObject::connect(
+            &notifier, &OpenFileListNotifier::entryChanged, [this](quint64 id, const QString &text) {
+                notices.push_back({id, text, false});
+            });
+        QObject::connect(&notifier, &OpenFileListNotifier::entryClosed, [this](quint64 id) {
+            notices.push_back({id, QString(), true});
+        });
     }
+    std::vector<Notice> notices;
 };
 
 class DocTest : public ::testing::Test {
@@ -51,12 +53,11 @@ protected:
         settings = std::make_unique<QuorelSettings>(*user, *machine);
         context.prompter = &prompter;
         context.settings = settings.get();
-        context.openFileListTarget = &recorder;
+        context.openFileList = &notifier;
     }
     std::unique_ptr<CQuorelDoc> makeDoc(int templateId)
     {
         auto doc = std::make_unique<CQuorelDoc>(*templates.byId(templateId), context);
-        doc->setFrame(&frameStandIn);
         return doc;
     }
     QString path(const char *name) const { return dir.filePath(QString::fromUtf8(name)); }
@@ -65,8 +66,8 @@ protected:
     std::unique_ptr<QSettings> user, machine;
     std::unique_ptr<QuorelSettings> settings;
     ScriptedPrompter prompter;
-    NoticeRecorder recorder;
-    QObject frameStandIn;
+    OpenFileListNotifier notifier;
+    NoticeRecorder recorder {notifier};
     DocumentContext context;
     CDocTemplates templates;
 };
@@ -301,9 +302,12 @@ TEST_F(DocTest, ClosingPostsTheRemoval)
     auto doc = makeDoc(ids::templ::kGeneral);
     ASSERT_TRUE(doc->OnNewDocument());
     doc->OnCloseDocument();
+    // Not before the close has finished.
+    ASSERT_FALSE(recorder.notices.empty());
+    EXPECT_FALSE(recorder.notices.back().closed);
     const std::size_t before = recorder.notices.size();
-    QCoreApplication::sendPostedEvents(&recorder);
+    QCoreApplication::sendPostedEvents(&notifier);
     ASSERT_EQ(recorder.notices.size(), before + 1);
     EXPECT_TRUE(recorder.notices.back().closed);
-    EXPECT_EQ(recorder.notices.back().key, reinterpret_cast<quintptr>(&frameStandIn));
+    EXPECT_EQ(recorder.notices.back().key, doc->id());
 }

@@ -27,7 +27,7 @@ TEST(OpenFileList, AddsRenamesAndRemovesByKey)
         (QStringList {QStringLiteral("/a.zone"), QStringLiteral("/b.zone"), QStringLiteral("/c.conf")}));
     // Each new entry became the selection, which asked for its window.
     ASSERT_EQ(activated.size(), 3);
-    EXPECT_EQ(activated.at(2).at(0).value<quintptr>(), quintptr(3));
+    EXPECT_EQ(activated.at(2).at(0).value<quint64>(), quint64(3));
     EXPECT_EQ(list.tree()->currentItem()->text(0), QStringLiteral("/c.conf"));
 
     // A known key renames in place: no duplicate, position kept, no activation.
@@ -60,7 +60,7 @@ TEST(OpenFileList, SameTextUnderTwoKeysAndSelectingEntries)
     EXPECT_EQ(activated.size(), 0);
     list.tree()->setCurrentItem(list.rootItem()->child(0));
     ASSERT_EQ(activated.size(), 1);
-    EXPECT_EQ(activated.at(0).at(0).value<quintptr>(), quintptr(10));
+    EXPECT_EQ(activated.at(0).at(0).value<quint64>(), quint64(10));
 }
 
 class PaneTest : public ::testing::Test {
