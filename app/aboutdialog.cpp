@@ -34,14 +34,14 @@ CAboutDialog::CAboutDialog(QWidget *parent)
     web->setProperty("controlId", ids::control::kAboutWebAddress);
     web->setReadOnly(true);
 
-    m_pMailLink = new CLinkStatic(QString::fromLatin1(kMailAddress), this);
-    m_pMailLink->setObjectName(QStringLiteral("aboutMail"));
-    m_pMailLink->setProperty("controlId", ids::control::kAboutMailLink);
+    m_mailLink = new CLinkStatic(QString::fromLatin1(kMailAddress), this);
+    m_mailLink->setObjectName(QStringLiteral("aboutMail"));
+    m_mailLink->setProperty("controlId", ids::control::kAboutMailLink);
     // The address becomes a live link, like a hyperlink in a browser.
-    m_pMailLink->SetNotify(true);
-    m_pMailLink->SetTextColor(QColor(0, 0, 255));
-    m_pMailLink->SetUnderline(true);
-    m_pMailLink->SetLinkCursor(Qt::PointingHandCursor);
+    m_mailLink->SetNotify(true);
+    m_mailLink->SetTextColor(QColor(0, 0, 255));
+    m_mailLink->SetUnderline(true);
+    m_mailLink->SetLinkCursor(Qt::PointingHandCursor);
 
     auto *ok = new QPushButton(QStringLiteral("확인"), this);
     ok->setObjectName(QStringLiteral("aboutOk"));
@@ -54,6 +54,6 @@ CAboutDialog::CAboutDialog(QWidget *parent)
     layout->addWidget(version, 1, 1);
     layout->addWidget(picture2, 0, 2, 2, 1, Qt::AlignTop);
     layout->addWidget(web, 2, 0, 1, 3);
-    layout->addWidget(m_pMailLink, 3, 0, 1, 3);
+    layout->addWidget(m_mailLink, 3, 0, 1, 3);
     layout->addWidget(ok, 4, 2);
 }

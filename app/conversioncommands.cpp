@@ -6,6 +6,7 @@
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
 #include "editor/mainframe.h"
+#include "editor/outcomereport.h"
 #include "editor/quorelview.h"
 #include "editor/stringconvertdialog.h"
 #include "editor/viewconversion.h"
@@ -16,41 +17,42 @@
 
 void CQuorelApp::connectConversionCommands()
 {
-    connect(m_pMainFrame->action(ids::command::kStringConvert), &QAction::triggered, this,
+    connect(m_mainFrame->action(ids::command::kStringConvert), &QAction::triggered, this,
         [this] { OnStringConvert(); });
-    m_pMainFrame->action(ids::command::kStringConvert)->setEnabled(true);
-    connect(m_pMainFrame->action(ids::command::kConvertToPunycode), &QAction::triggered, this,
+    m_mainFrame->action(ids::command::kStringConvert)->setEnabled(true);
+    connect(m_mainFrame->action(ids::command::kConvertToPunycode), &QAction::triggered, this,
         [this] { OnConvertDocument(namecodec::Encoding::Cp949, namecodec::Encoding::Punycode); });
-    connect(m_pMainFrame->action(ids::command::kConvertToEucKr), &QAction::triggered, this,
+    connect(m_mainFrame->action(ids::command::kConvertToEucKr), &QAction::triggered, this,
         [this] { OnConvertDocument(namecodec::Encoding::Punycode, namecodec::Encoding::Cp949); });
     // Enabled while a document window is active.
-    m_pMainFrame->registerDocumentCommand(ids::command::kConvertToPunycode);
-    m_pMainFrame->registerDocumentCommand(ids::command::kConvertToEucKr);
+    m_mainFrame->registerDocumentCommand(ids::command::kConvertToPunycode);
+    m_mainFrame->registerDocumentCommand(ids::command::kConvertToEucKr);
 }
 
 CStringConvertDialog *CQuorelApp::stringConverter() const
 {
-    return m_pStringConvert;
+    return m_stringConverter;
 }
 
 void CQuorelApp::OnStringConvert()
 {
-    if (!m_pStringConvert) {
-        m_pStringConvert = new CStringConvertDialog(m_pMainFrame.get());
-        m_pStringConvert->setMessageHandler(
+    if (!m_stringConverter) {
+        m_stringConverter = new CStringConvertDialog(m_mainFrame.get());
+        m_stringConverter->setMessageHandler(
             [this](const QString &text) { m_prompter.information(text, m_context.appName); });
     }
-    m_pStringConvert->exec();
+    m_stringConverter->exec();
 }
 
 bool CQuorelApp::OnConvertDocument(namecodec::Encoding from, namecodec::Encoding to)
 {
-    CChildFrame *frame = m_pMainFrame->activeChildFrame();
+    CChildFrame *frame = m_mainFrame->activeChildFrame();
     if (!frame || !frame->document())
         return false;
     QPointer<CQuorelView> view = frame->view();
-    return ConvertDocument(*frame->document(), from, to, [view](int line) {
+    CQuorelDoc &doc = *frame->document();
+    return reportOutcome(doc, ConvertDocument(doc, from, to, [view](int line) {
         if (view)
             showFailingLine(*view, line);
-    });
+    }));
 }

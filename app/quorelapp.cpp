@@ -15,6 +15,7 @@
 #include "editor/childframe.h"
 #include "editor/mainframe.h"
 #include "editor/offthreadwork.h"
+#include "editor/outcomereport.h"
 #include "editor/quorelview.h"
 #include "editor/stringconvertdialog.h"
 #include "panes/openfilelistdialog.h"
@@ -28,7 +29,7 @@ CQuorelApp::CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prom
     m_context.prompter = &m_prompter;
     m_context.openFileList = &m_openFileListNotifier;
     m_context.settings = &m_settings;
-    m_context.commentOption = [this] { return m_nComment; };
+    m_context.commentOption = [this] { return m_commentOption; };
     m_context.addRecentFile = [this](const QString &path) { AddToRecentFileList(path); };
 }
 
@@ -37,36 +38,36 @@ CQuorelApp::~CQuorelApp()
     ExitInstance();
     // The windows go while the templates their documents are listed in
     // are still there; the string converter goes with its parent.
-    m_pMainFrame.reset();
+    m_mainFrame.reset();
 }
 
 bool CQuorelApp::InitInstance(const QStringList &args)
 {
-    m_pMainFrame = std::make_unique<CMainFrame>();
-    if (COpenFileListDialog *list = m_pMainFrame->openFileList()) {
+    m_mainFrame = std::make_unique<CMainFrame>();
+    if (COpenFileListDialog *list = m_mainFrame->openFileList()) {
         connect(&m_openFileListNotifier, &OpenFileListNotifier::entryChanged, list,
             [list](quint64 documentId, const QString &text) { list->AddOrRenameEntry(text, documentId); });
         connect(&m_openFileListNotifier, &OpenFileListNotifier::entryClosed, list,
             &COpenFileListDialog::RemoveEntry);
     }
-    m_workRunner = std::make_unique<BusyWorkRunner>(m_pMainFrame.get());
+    m_workRunner = std::make_unique<BusyWorkRunner>(m_mainFrame.get());
     m_context.workRunner = m_workRunner.get();
-    m_context.setStatusText = [this](const QString &text) { m_pMainFrame->SetStatusText(text); };
-    m_pMainFrame->setRecentFiles(m_settings.recentFiles());
-    m_pMainFrame->canClose = [this] { return SaveAllModified(); };
+    m_context.setStatusText = [this](const QString &text) { m_mainFrame->SetStatusText(text); };
+    m_mainFrame->setRecentFiles(m_settings.recentFiles());
+    m_mainFrame->canClose = [this] { return SaveAllModified(); };
     connectCommands();
 
     if (!m_options.instanceName.isEmpty()) {
-        m_pInstance = std::make_unique<SingleInstance>(m_options.instanceName);
-        connect(m_pInstance.get(), &SingleInstance::pathsReceived, this, [this](const QStringList &paths) {
+        m_instance = std::make_unique<SingleInstance>(m_options.instanceName);
+        connect(m_instance.get(), &SingleInstance::pathsReceived, this, [this](const QStringList &paths) {
             for (const QString &path : paths)
                 openReported(path);
-            m_pMainFrame->showNormal();
-            m_pMainFrame->showMaximized();
-            m_pMainFrame->raise();
-            m_pMainFrame->activateWindow();
+            m_mainFrame->showNormal();
+            m_mainFrame->showMaximized();
+            m_mainFrame->raise();
+            m_mainFrame->activateWindow();
         });
-        m_pInstance->listen();
+        m_instance->listen();
     }
 
     // The command line: nothing gives one empty general document.
@@ -84,19 +85,19 @@ bool CQuorelApp::InitInstance(const QStringList &args)
         // Without a window manager "maximised" means nothing; fill the
         // screen ourselves so the window looks the same there.
         if (QScreen *screen = QGuiApplication::primaryScreen())
-            m_pMainFrame->setGeometry(screen->availableGeometry());
-        m_pMainFrame->showMaximized();
+            m_mainFrame->setGeometry(screen->availableGeometry());
+        m_mainFrame->showMaximized();
     } else
-        m_pMainFrame->show();
+        m_mainFrame->show();
 
-    m_nComment = m_settings.commentOption();
+    m_commentOption = m_settings.commentOption();
     updateCommentCommand();
     return true;
 }
 
 void CQuorelApp::showSplash()
 {
-    CSplashDialog splash(m_pMainFrame.get());
+    CSplashDialog splash(m_mainFrame.get());
     splash.show();
     splash.repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -107,16 +108,16 @@ void CQuorelApp::showSplash()
 
 void CQuorelApp::ExitInstance()
 {
-    if (m_bExited || !m_pMainFrame)
+    if (m_exited || !m_mainFrame)
         return;
-    m_bExited = true;
-    m_settings.setCommentOption(m_nComment);
+    m_exited = true;
+    m_settings.setCommentOption(m_commentOption);
 }
 
 void CQuorelApp::connectCommands()
 {
     auto on = [this](int id, auto handler) {
-        connect(m_pMainFrame->action(id), &QAction::triggered, this, handler);
+        connect(m_mainFrame->action(id), &QAction::triggered, this, handler);
     };
     on(ids::command::kFileNew, [this] { OnFileNew(ids::templ::kGeneral); });
     on(ids::command::kNewZone, [this] { OnFileNew(ids::templ::kZone); });
@@ -130,16 +131,16 @@ void CQuorelApp::connectCommands()
     on(ids::command::kComment, [this] { OnToggleComment(); });
     on(ids::command::kAppAbout, [this] { OnAppAbout(); });
     connectConversionCommands();
-    connect(m_pMainFrame.get(), &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
+    connect(m_mainFrame.get(), &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
         for (const QString &path : paths)
             openReported(path);
     });
-    connect(m_pMainFrame.get(), &CMainFrame::recentFileChosen, this, [this](const QString &path) {
+    connect(m_mainFrame.get(), &CMainFrame::recentFileChosen, this, [this](const QString &path) {
         if (!openReported(path)) {
             QStringList files = m_settings.recentFiles();
             files.removeAll(path);
             m_settings.setRecentFiles(files);
-            m_pMainFrame->setRecentFiles(files);
+            m_mainFrame->setRecentFiles(files);
         }
     });
 }
@@ -160,7 +161,7 @@ void CQuorelApp::discardFrame(CChildFrame *frame)
     frame->document()->OnCloseDocument();
     // Taken back from the window area, the window is ours to free at once,
     // so no half-made window is ever listed.
-    m_pMainFrame->mdiArea()->removeSubWindow(frame);
+    m_mainFrame->mdiArea()->removeSubWindow(frame);
     const std::unique_ptr<CChildFrame> discarded(frame);
 }
 
@@ -169,14 +170,14 @@ CQuorelDoc *CQuorelApp::OnFileNew(int templateId)
     CDocTemplate *t = m_templates.byId(templateId);
     if (!t)
         return nullptr;
-    CChildFrame *frame = m_pMainFrame->CreateChildFrame(std::make_unique<CQuorelDoc>(*t, m_context));
+    CChildFrame *frame = m_mainFrame->CreateChildFrame(std::make_unique<CQuorelDoc>(*t, m_context));
     CQuorelDoc *doc = frame->document();
-    if (!doc->OnNewDocument()) {
+    if (!reportOutcome(*doc, doc->OnNewDocument())) {
         discardFrame(frame);
         return nullptr;
     }
     frame->view()->OnInitialUpdate();
-    m_pMainFrame->ShowChildFrame(frame);
+    m_mainFrame->ShowChildFrame(frame);
     return doc;
 }
 
@@ -200,27 +201,28 @@ void CQuorelApp::OnFileOpen()
 
 CQuorelDoc *CQuorelApp::openWithTemplate(CDocTemplate &docTemplate, const QString &path)
 {
-    CChildFrame *frame = m_pMainFrame->CreateChildFrame(std::make_unique<CQuorelDoc>(docTemplate, m_context));
+    CChildFrame *frame = m_mainFrame->CreateChildFrame(std::make_unique<CQuorelDoc>(docTemplate, m_context));
     CQuorelDoc *doc = frame->document();
-    if (!doc->OnOpenDocument(path)) {
-        m_bLastOpenDeclined = doc->openDeclined();
+    const DocumentOutcome opened = doc->OnOpenDocument(path);
+    if (!reportOutcome(*doc, opened)) {
+        m_lastOpenDeclined = opened.status == DocumentOutcome::Status::Cancelled;
         discardFrame(frame);
         return nullptr;
     }
     AddToRecentFileList(path);
     frame->view()->OnInitialUpdate();
-    m_pMainFrame->ShowChildFrame(frame);
+    m_mainFrame->ShowChildFrame(frame);
     return doc;
 }
 
 CQuorelDoc *CQuorelApp::OpenDocumentFile(const QString &pathIn)
 {
-    m_bLastOpenDeclined = false;
+    m_lastOpenDeclined = false;
     if (pathIn.isEmpty())
         return nullptr;
     const QString path = QFileInfo(pathIn).absoluteFilePath();
 
-    if (m_pMainFrame->openFileList() && m_pMainFrame->openFileList()->ContainsText(path)) {
+    if (m_mainFrame->openFileList() && m_mainFrame->openFileList()->ContainsText(path)) {
         // Already open: a second window on the same file, which may never
         // be saved over the first.
         CQuorelDoc *copy = openWithTemplate(*m_templates.byId(ids::templ::kGeneral), path);
@@ -240,7 +242,7 @@ CQuorelDoc *CQuorelApp::OpenDocumentFile(const QString &pathIn)
         if (distinctFile)
             break;
         if (auto *frame = qobject_cast<CChildFrame *>(doc->frame())) {
-            m_pMainFrame->mdiArea()->setActiveSubWindow(frame);
+            m_mainFrame->mdiArea()->setActiveSubWindow(frame);
             frame->raise();
         }
         return doc;
@@ -251,7 +253,7 @@ CQuorelDoc *CQuorelApp::OpenDocumentFile(const QString &pathIn)
 CQuorelDoc *CQuorelApp::openReported(const QString &path)
 {
     CQuorelDoc *doc = OpenDocumentFile(path);
-    if (!doc && !m_bLastOpenDeclined) {
+    if (!doc && !m_lastOpenDeclined) {
         m_prompter.information(
             QStringLiteral("파일을 열 수 없습니다.\n%1").arg(QFileInfo(path).absoluteFilePath()),
             m_context.appName);
@@ -263,7 +265,7 @@ void CQuorelApp::OnCloseAll()
 {
     for (CQuorelDoc *doc : documents()) {
         if (doc->IsModified()) {
-            const bool saved = doc->DoFileSave();
+            const bool saved = reportOutcome(*doc, doc->DoFileSave());
             // Edits the user has not given up stay open; a read-only copy
             // can never be saved and closes with its edits dropped.
             if (!saved && !doc->isReadOnly())
@@ -278,14 +280,14 @@ void CQuorelApp::OnSaveAll()
 {
     for (CQuorelDoc *doc : documents()) {
         if (doc->IsModified())
-            doc->DoFileSave();
+            reportOutcome(*doc, doc->DoFileSave());
     }
 }
 
 bool CQuorelApp::SaveAllModified()
 {
     for (CQuorelDoc *doc : documents()) {
-        if (!doc->SaveModified())
+        if (!reportOutcome(*doc, doc->SaveModified()))
             return false;
     }
     return true;
@@ -293,22 +295,22 @@ bool CQuorelApp::SaveAllModified()
 
 void CQuorelApp::OnToggleComment()
 {
-    m_nComment = m_nComment == 0 ? 1 : 0;
+    m_commentOption = m_commentOption == 0 ? 1 : 0;
     updateCommentCommand();
 }
 
 void CQuorelApp::updateCommentCommand()
 {
-    QAction *action = m_pMainFrame->action(ids::command::kComment);
-    const bool on = m_nComment == 1;
+    QAction *action = m_mainFrame->action(ids::command::kComment);
+    const bool on = m_commentOption == 1;
     action->setChecked(on);
     action->setText(on ? QStringLiteral("주석문자 설정") : QStringLiteral("주석문자 해제"));
-    m_pMainFrame->ShowCommentIndicator(m_nComment);
+    m_mainFrame->ShowCommentIndicator(m_commentOption);
 }
 
 void CQuorelApp::OnAppAbout()
 {
-    CAboutDialog dialog(m_pMainFrame.get());
+    CAboutDialog dialog(m_mainFrame.get());
     dialog.exec();
 }
 
@@ -320,5 +322,5 @@ void CQuorelApp::AddToRecentFileList(const QString &path)
     while (files.size() > QuorelSettings::kRecentFileCount)
         files.removeLast();
     m_settings.setRecentFiles(files);
-    m_pMainFrame->setRecentFiles(files);
+    m_mainFrame->setRecentFiles(files);
 }

@@ -44,11 +44,11 @@ public:
     // Writes the comment option back; runs once, at the latest on destruction.
     void ExitInstance();
 
-    CMainFrame *mainFrame() const { return m_pMainFrame.get(); }
+    CMainFrame *mainFrame() const { return m_mainFrame.get(); }
     CDocTemplates &templates() { return m_templates; }
     QuorelSettings &settings() { return m_settings; }
     DocumentContext &documentContext() { return m_context; }
-    int commentOption() const { return m_nComment; }
+    int commentOption() const { return m_commentOption; }
 
     // Every document of every template, in registration order.
     QList<CQuorelDoc *> documents() const;
@@ -90,11 +90,11 @@ private:
     CDocTemplates m_templates;
     OpenFileListNotifier m_openFileListNotifier;
     DocumentContext m_context;
-    std::unique_ptr<CMainFrame> m_pMainFrame; // owns every editor window, hence every document
-    std::unique_ptr<SingleInstance> m_pInstance;
+    std::unique_ptr<CMainFrame> m_mainFrame; // owns every editor window, hence every document
+    std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<BusyWorkRunner> m_workRunner;
-    int m_nComment = 1;
-    QPointer<CStringConvertDialog> m_pStringConvert;
-    bool m_bExited = false;
-    bool m_bLastOpenDeclined = false;
+    int m_commentOption = 1;
+    QPointer<CStringConvertDialog> m_stringConverter;
+    bool m_exited = false;
+    bool m_lastOpenDeclined = false;
 };

@@ -1,7 +1,6 @@
 #include "documentconversion.h"
 
 #include "document/documentcontext.h"
-#include "document/prompter.h"
 #include "document/quoreldoc.h"
 #include "document/textfile.h"
 #include "document/textfileconversion.h"
@@ -61,14 +60,12 @@ QString readOnlyConversionText()
     return QStringLiteral("읽기전용 파일은 변환할수 없습니다.");
 }
 
-bool ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namecodec::Encoding to,
+DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namecodec::Encoding to,
     const std::function<void(int line)> &showFailingLine)
 {
     DocumentContext &context = doc.context();
-    if (doc.isReadOnly()) {
-        context.prompter->information(readOnlyConversionText(), context.appName);
-        return false;
-    }
+    if (doc.isReadOnly())
+        return DocumentOutcome::failed(readOnlyConversionText());
     const QString name = doc.GetPathName().isEmpty() ? doc.GetTitle() : doc.GetPathName();
     const namecodec::Encoding encoding = doc.encoding();
     if (encoding == namecodec::Encoding::Utf8) {
@@ -77,14 +74,12 @@ bool ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namecodec::Encod
     }
 
     auto fail = [&](int line, const QString &message) {
-        if (!message.isEmpty())
-            context.prompter->information(message, context.appName);
         if (context.setStatusText)
             context.setStatusText(conversionFailedText());
         doc.SendOpenFileList(name);
         if (line > 0 && showFailingLine)
             showFailingLine(line);
-        return false;
+        return DocumentOutcome::failed(message, line);
     };
 
     // The copy holds exactly the bytes a save would write.
@@ -112,7 +107,7 @@ bool ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namecodec::Encod
         work();
 
     if (!alive) // cannot happen while closing is held back; never touch a freed document
-        return false;
+        return DocumentOutcome::failed();
     if (!outcome.conversion.ok)
         return fail(outcome.conversion.errorLine, outcome.conversion.error);
     if (!outcome.decodedOk)
@@ -121,5 +116,5 @@ bool ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namecodec::Encod
     loadIntoDocument(*doc.textDocument(), outcome.decoded);
     doc.SetModifiedFlag(true);
     doc.SendOpenFileList(name);
-    return true;
+    return DocumentOutcome::done();
 }

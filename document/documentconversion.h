@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "document/documentoutcome.h"
+
 #include <functional>
 
 class CQuorelDoc;
@@ -20,9 +22,10 @@ class CQuorelDoc;
 //
 // On failure the text and the modified flag stay as they were, pane 0 of
 // the status bar says so and `showFailingLine` gets the failing line (not
-// called when no line is to blame). The work runs through the context's
-// WorkRunner.
-bool ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namecodec::Encoding to,
+// called when no line is to blame); the outcome carries any message the
+// user must read (a read-only copy, an unwritable character, a missing
+// temporary folder). The work runs through the context's WorkRunner.
+DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namecodec::Encoding to,
     const std::function<void(int line)> &showFailingLine);
 
 // The kind the document's text is converted by (see conversionKind): its

@@ -1,4 +1,5 @@
 #include "editor/childframe.h"
+#include "editor/outcomereport.h"
 
 #include <QCloseEvent>
 #include <QTextDocument>
@@ -18,11 +19,11 @@ QIcon iconForKind(int kind)
 CChildFrame::CChildFrame(std::unique_ptr<CQuorelDoc> doc, QWidget *parent)
     : QMdiSubWindow(parent)
     , m_doc(std::move(doc))
-    , m_pView(new CQuorelView(m_doc.get()))
+    , m_view(new CQuorelView(m_doc.get()))
 {
     setObjectName(QStringLiteral("childFrame"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWidget(m_pView);
+    setWidget(m_view);
     setWindowIcon(iconForKind(m_doc->kind()));
     m_doc->setFrame(this);
     connect(m_doc.get(), &CQuorelDoc::titleChanged, this, &CChildFrame::updateTitle);
@@ -46,14 +47,14 @@ void CChildFrame::updateTitle()
 
 void CChildFrame::closeWithoutAsking()
 {
-    m_bSkipQuery = true;
+    m_skipQuery = true;
     close();
-    m_bSkipQuery = false;
+    m_skipQuery = false;
 }
 
 void CChildFrame::closeEvent(QCloseEvent *event)
 {
-    if (!m_bSkipQuery && !m_doc->SaveModified()) {
+    if (!m_skipQuery && !reportOutcome(*m_doc, m_doc->SaveModified())) {
         event->ignore();
         return;
     }

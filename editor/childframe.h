@@ -16,7 +16,7 @@ public:
     ~CChildFrame() override;
 
     CQuorelDoc *document() const { return m_doc.get(); }
-    CQuorelView *view() const { return m_pView; }
+    CQuorelView *view() const { return m_view; }
 
     // Closes without asking about changes (the caller has dealt with them).
     void closeWithoutAsking();
@@ -28,6 +28,6 @@ private:
     void updateTitle();
 
     std::unique_ptr<CQuorelDoc> m_doc;
-    CQuorelView *m_pView;
-    bool m_bSkipQuery = false;
+    CQuorelView *m_view;
+    bool m_skipQuery = false;
 };

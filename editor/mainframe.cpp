@@ -23,6 +23,7 @@
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
 #include "editor/lockkeys.h"
+#include "editor/outcomereport.h"
 #include "editor/quorelview.h"
 #include "editor/viewconversion.h"
 #include "panes/dockingpanebar.h"
@@ -130,23 +131,23 @@ QString iconFor(int id)
 
 CMainFrame::CMainFrame(QWidget *parent)
     : QMainWindow(parent)
-    , m_pMdiArea(new QMdiArea(this))
+    , m_mdiArea(new QMdiArea(this))
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("린드바트"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/quorel.png")));
     setAcceptDrops(true);
-    m_pMdiArea->setObjectName(QStringLiteral("mdiArea"));
-    m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setCentralWidget(m_pMdiArea);
+    m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdiArea);
 
     createActions();
     createMenus();
     createToolBar();
     createStatusBar();
     createDockingPane();
-    connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::onSubWindowActivated);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::onSubWindowActivated);
     showMenuSet(false);
     updateCommandStates();
 }
@@ -154,8 +155,8 @@ CMainFrame::CMainFrame(QWidget *parent)
 CMainFrame::~CMainFrame()
 {
     // Windows closing during destruction must not reach a half-gone frame.
-    disconnect(m_pMdiArea, nullptr, this, nullptr);
-    for (QMdiSubWindow *w : m_pMdiArea->subWindowList())
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+    for (QMdiSubWindow *w : m_mdiArea->subWindowList())
         disconnect(w, nullptr, this, nullptr);
 }
 
@@ -212,7 +213,7 @@ void CMainFrame::createActions()
     // Commands of the frame and of the active view or document.
     auto on = [this](int id, auto handler) { connect(m_actions[id], &QAction::triggered, this, handler); };
     on(ids::command::kViewFileTree, [this] { OnViewFileTree(); });
-    on(ids::command::kViewToolBar, [this](bool shown) { m_pToolBar->setVisible(shown); });
+    on(ids::command::kViewToolBar, [this](bool shown) { m_toolBar->setVisible(shown); });
     on(ids::command::kViewStatusBar, [this](bool shown) { statusBar()->setVisible(shown); });
     on(ids::command::kFileSave, [this] {
         if (CQuorelView *view = activeView())
@@ -220,7 +221,7 @@ void CMainFrame::createActions()
     });
     on(ids::command::kFileSaveAs, [this] {
         if (CQuorelDoc *doc = activeDocument())
-            doc->DoSave(QString());
+            reportOutcome(*doc, doc->DoSave(QString()));
     });
     on(ids::command::kFileClose, [this] {
         if (CChildFrame *frame = activeChildFrame())
@@ -249,8 +250,8 @@ void CMainFrame::createActions()
     on(ids::command::kFilePrint, [this] { OnFilePrint(); });
     on(ids::command::kFilePrintPreview, [this] { OnFilePrintPreview(); });
     on(ids::command::kFilePrintSetup, [this] { OnFilePrintSetup(); });
-    on(ids::command::kWindowCascade, [this] { m_pMdiArea->cascadeSubWindows(); });
-    on(ids::command::kWindowTile, [this] { m_pMdiArea->tileSubWindows(); });
+    on(ids::command::kWindowCascade, [this] { m_mdiArea->cascadeSubWindows(); });
+    on(ids::command::kWindowTile, [this] { m_mdiArea->tileSubWindows(); });
     on(ids::command::kWindowArrange, [this] { arrangeIcons(); });
     on(ids::command::kAppExit, [this] { close(); });
 }
@@ -361,18 +362,18 @@ void CMainFrame::createMenus()
     fileConvert->addAction(m_actions[ids::command::kConvertToEucKr]);
     convert->addSeparator();
     convert->addAction(m_actions[ids::command::kComment]);
-    m_pWindowMenu = new QMenu(QStringLiteral("창(&W)"), this);
+    m_windowMenu = new QMenu(QStringLiteral("창(&W)"), this);
     for (int id : {ids::command::kWindowCascade, ids::command::kWindowTile, ids::command::kWindowArrange})
-        m_pWindowMenu->addAction(m_actions[id]);
-    connect(m_pWindowMenu, &QMenu::aboutToShow, this, &CMainFrame::updateWindowMenu);
-    m_documentMenus << edit << find << convert << createViewMenu() << m_pWindowMenu << createHelpMenu();
+        m_windowMenu->addAction(m_actions[id]);
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::updateWindowMenu);
+    m_documentMenus << edit << find << convert << createViewMenu() << m_windowMenu << createHelpMenu();
 }
 
 void CMainFrame::showMenuSet(bool withDocument)
 {
-    if (withDocument == m_bShowingDocumentMenus && !menuBar()->actions().isEmpty())
+    if (withDocument == m_showingDocumentMenus && !menuBar()->actions().isEmpty())
         return;
-    m_bShowingDocumentMenus = withDocument;
+    m_showingDocumentMenus = withDocument;
     menuBar()->clear();
     for (QMenu *menu : withDocument ? m_documentMenus : m_noDocumentMenus)
         menuBar()->addMenu(menu);
@@ -382,16 +383,16 @@ void CMainFrame::updateWindowMenu()
 {
     qDeleteAll(m_windowListActions);
     m_windowListActions.clear();
-    const QList<QMdiSubWindow *> windows = m_pMdiArea->subWindowList();
+    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList();
     if (windows.isEmpty())
         return;
-    m_windowListActions << m_pWindowMenu->addSeparator();
+    m_windowListActions << m_windowMenu->addSeparator();
     int n = 1;
     for (QMdiSubWindow *w : windows) {
-        auto *a = m_pWindowMenu->addAction(QStringLiteral("&%1 %2").arg(n++).arg(w->windowTitle()));
+        auto *a = m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(n++).arg(w->windowTitle()));
         a->setCheckable(true);
-        a->setChecked(w == m_pMdiArea->activeSubWindow());
-        connect(a, &QAction::triggered, this, [this, w] { m_pMdiArea->setActiveSubWindow(w); });
+        a->setChecked(w == m_mdiArea->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, w] { m_mdiArea->setActiveSubWindow(w); });
         m_windowListActions << a;
     }
 }
@@ -400,8 +401,8 @@ void CMainFrame::arrangeIcons()
 {
     // Minimised windows are lined up along the bottom edge.
     int x = 0;
-    const int bottom = m_pMdiArea->viewport()->height();
-    for (QMdiSubWindow *w : m_pMdiArea->subWindowList()) {
+    const int bottom = m_mdiArea->viewport()->height();
+    for (QMdiSubWindow *w : m_mdiArea->subWindowList()) {
         if (!w->isMinimized())
             continue;
         w->move(x, bottom - w->height());
@@ -411,26 +412,26 @@ void CMainFrame::arrangeIcons()
 
 void CMainFrame::createToolBar()
 {
-    m_pToolBar = addToolBar(QStringLiteral("도구 모음"));
-    m_pToolBar->setObjectName(QStringLiteral("mainToolBar")); // toolbar resource 128
-    m_pToolBar->setProperty("controlId", ids::bar::kToolBar);
-    m_pToolBar->setIconSize(QSize(32, 32));
-    m_pToolBar->setAllowedAreas(Qt::AllToolBarAreas);
-    m_pToolBar->setMovable(true);
-    m_pToolBar->setFloatable(true);
+    m_toolBar = addToolBar(QStringLiteral("도구 모음"));
+    m_toolBar->setObjectName(QStringLiteral("mainToolBar")); // toolbar resource 128
+    m_toolBar->setProperty("controlId", ids::bar::kToolBar);
+    m_toolBar->setIconSize(QSize(32, 32));
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_toolBar->setMovable(true);
+    m_toolBar->setFloatable(true);
     for (int id : {ids::command::kFileNewChoose, ids::command::kFileOpen, ids::command::kFileSave,
              ids::command::kFilePrint, 0, ids::command::kEditCut, ids::command::kEditCopy,
              ids::command::kEditPaste, 0, ids::command::kConvWizard, ids::command::kFtpOpen,
              ids::command::kStringConvert, ids::command::kEditFind, ids::command::kEditReplace,
              ids::command::kAppAbout}) {
         if (id == 0)
-            m_pToolBar->addSeparator();
+            m_toolBar->addSeparator();
         else
-            m_pToolBar->addAction(m_actions[id]);
+            m_toolBar->addAction(m_actions[id]);
     }
     m_actions[ids::command::kViewToolBar]->setChecked(true);
-    connect(m_pToolBar, &QToolBar::visibilityChanged, m_actions[ids::command::kViewToolBar],
-        &QAction::setChecked);
+    connect(
+        m_toolBar, &QToolBar::visibilityChanged, m_actions[ids::command::kViewToolBar], &QAction::setChecked);
 }
 
 void CMainFrame::createStatusBar()
@@ -438,14 +439,14 @@ void CMainFrame::createStatusBar()
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
     bar->setProperty("controlId", ids::bar::kStatusBar);
-    m_pMessagePane = new QLabel(QStringLiteral("준비"), bar);
-    m_pMessagePane->setObjectName(QStringLiteral("messagePane"));
-    bar->addWidget(m_pMessagePane, 1);
-    m_pCommentPane = new QLabel(bar);
-    m_pCommentPane->setObjectName(QStringLiteral("commentPane"));
-    m_pCommentPane->setMinimumWidth(50);
-    m_pCommentPane->setAlignment(Qt::AlignCenter);
-    bar->addPermanentWidget(m_pCommentPane);
+    m_messagePane = new QLabel(QStringLiteral("준비"), bar);
+    m_messagePane->setObjectName(QStringLiteral("messagePane"));
+    bar->addWidget(m_messagePane, 1);
+    m_commentPane = new QLabel(bar);
+    m_commentPane->setObjectName(QStringLiteral("commentPane"));
+    m_commentPane->setMinimumWidth(50);
+    m_commentPane->setAlignment(Qt::AlignCenter);
+    bar->addPermanentWidget(m_commentPane);
     // The lock-key panes appear only where the platform tells their state;
     // elsewhere they would only show guesses.
     if (readLockKeys()) {
@@ -485,21 +486,21 @@ void CMainFrame::createDockingPane()
     if (!pane->Create(this, list, QStringLiteral("현재 열린 파일목록"), ids::dialog::kOpenFileList,
             Qt::LeftDockWidgetArea))
         return;
-    m_pDockingPane = pane.release();
-    m_pOpenFileList = list;
-    connect(m_pDockingPane, &CDockingPaneBar::closedByButton, this, [this] {
-        m_bPaneShown = false;
+    m_dockingPane = pane.release();
+    m_openFileList = list;
+    connect(m_dockingPane, &CDockingPaneBar::closedByButton, this, [this] {
+        m_paneShown = false;
         m_actions[ids::command::kViewFileTree]->setChecked(false);
     });
-    connect(m_pOpenFileList, &COpenFileListDialog::activateRequested, this, &CMainFrame::onActivateRequested);
+    connect(m_openFileList, &COpenFileListDialog::activateRequested, this, &CMainFrame::onActivateRequested);
 }
 
 void CMainFrame::OnViewFileTree()
 {
-    m_bPaneShown = !m_bPaneShown;
-    if (m_pDockingPane)
-        m_pDockingPane->setVisible(m_bPaneShown);
-    m_actions[ids::command::kViewFileTree]->setChecked(m_bPaneShown);
+    m_paneShown = !m_paneShown;
+    if (m_dockingPane)
+        m_dockingPane->setVisible(m_paneShown);
+    m_actions[ids::command::kViewFileTree]->setChecked(m_paneShown);
 }
 
 void CMainFrame::onActivateRequested(quint64 documentId)
@@ -508,7 +509,7 @@ void CMainFrame::onActivateRequested(quint64 documentId)
     for (CChildFrame *frame : childFrames()) {
         if (frame->document() && frame->document()->id() == documentId) {
             if (frame->isVisible())
-                m_pMdiArea->setActiveSubWindow(frame);
+                m_mdiArea->setActiveSubWindow(frame);
             return;
         }
     }
@@ -517,7 +518,7 @@ void CMainFrame::onActivateRequested(quint64 documentId)
 CChildFrame *CMainFrame::CreateChildFrame(std::unique_ptr<CQuorelDoc> doc)
 {
     auto *frame = new CChildFrame(std::move(doc));
-    m_pMdiArea->addSubWindow(frame);
+    m_mdiArea->addSubWindow(frame);
     frame->hide();
     CQuorelView *view = frame->view();
     view->setSelectionConverter(&convertViewSelection);
@@ -525,7 +526,7 @@ CChildFrame *CMainFrame::CreateChildFrame(std::unique_ptr<CQuorelDoc> doc)
     connect(view, &QPlainTextEdit::undoAvailable, this, &CMainFrame::updateEditCommands);
     emit viewCreated(view);
     connect(frame, &QObject::destroyed, this, [this] {
-        if (m_pMdiArea->subWindowList().isEmpty())
+        if (m_mdiArea->subWindowList().isEmpty())
             onSubWindowActivated(nullptr);
     });
     return frame;
@@ -535,12 +536,12 @@ void CMainFrame::ShowChildFrame(CChildFrame *frame)
 {
     // The first window fills the client area; later ones follow the active
     // one's state.
-    const QMdiSubWindow *active = m_pMdiArea->activeSubWindow();
+    const QMdiSubWindow *active = m_mdiArea->activeSubWindow();
     if (!active || active->isMaximized())
         frame->showMaximized();
     else
         frame->show();
-    m_pMdiArea->setActiveSubWindow(frame);
+    m_mdiArea->setActiveSubWindow(frame);
     frame->view()->setFocus();
     onSubWindowActivated(frame);
 }
@@ -548,7 +549,7 @@ void CMainFrame::ShowChildFrame(CChildFrame *frame)
 QList<CChildFrame *> CMainFrame::childFrames() const
 {
     QList<CChildFrame *> frames;
-    for (QMdiSubWindow *w : m_pMdiArea->subWindowList()) {
+    for (QMdiSubWindow *w : m_mdiArea->subWindowList()) {
         if (auto *f = qobject_cast<CChildFrame *>(w))
             frames << f;
     }
@@ -558,7 +559,7 @@ QList<CChildFrame *> CMainFrame::childFrames() const
 CChildFrame *CMainFrame::activeChildFrame() const
 {
     // The current window stays known while the main window itself is inactive.
-    return qobject_cast<CChildFrame *>(m_pMdiArea->currentSubWindow());
+    return qobject_cast<CChildFrame *>(m_mdiArea->currentSubWindow());
 }
 
 CQuorelView *CMainFrame::activeView() const
@@ -578,8 +579,8 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow *window)
     const bool any = window != nullptr || !childFrames().isEmpty();
     showMenuSet(any);
     auto *frame = qobject_cast<CChildFrame *>(window);
-    if (frame && frame->document() && m_pOpenFileList)
-        m_pOpenFileList->ShowActiveEntry(frame->document()->id());
+    if (frame && frame->document() && m_openFileList)
+        m_openFileList->ShowActiveEntry(frame->document()->id());
     updateCommandStates();
 }
 
@@ -611,12 +612,12 @@ void CMainFrame::updateEditCommands()
 
 void CMainFrame::ShowCommentIndicator(int on)
 {
-    m_pCommentPane->setText(on == 1 ? QStringLiteral("주석처리") : QString());
+    m_commentPane->setText(on == 1 ? QStringLiteral("주석처리") : QString());
 }
 
 QString CMainFrame::commentIndicatorText() const
 {
-    return m_pCommentPane->text();
+    return m_commentPane->text();
 }
 
 void CMainFrame::SetStatusText(const QString &text)
@@ -627,7 +628,7 @@ void CMainFrame::SetStatusText(const QString &text)
 QString CMainFrame::statusText() const
 {
     const QString message = statusBar()->currentMessage();
-    return message.isEmpty() ? m_pMessagePane->text() : message;
+    return message.isEmpty() ? m_messagePane->text() : message;
 }
 
 void CMainFrame::setRecentFiles(const QStringList &files)

@@ -1,4 +1,5 @@
 #include "editor/quorelview.h"
+#include "editor/outcomereport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,7 +19,7 @@
 
 CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     : QPlainTextEdit(parent)
-    , m_pDoc(doc)
+    , m_doc(doc)
 {
     setObjectName(QStringLiteral("quorelView"));
     // The font is in place before the text arrives, so a large file is laid
@@ -34,7 +35,7 @@ CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setWordWrapMode(QTextOption::NoWrap);
     // A user who moves the selection after a select-all means the next one.
-    connect(this, &QPlainTextEdit::selectionChanged, this, [this] { m_bSelectAllGuard = false; });
+    connect(this, &QPlainTextEdit::selectionChanged, this, [this] { m_selectAllGuard = false; });
 }
 
 QFont CQuorelView::editorFont()
@@ -68,18 +69,18 @@ void CQuorelView::OnInitialUpdate()
 
 void CQuorelView::OnEditSelectAll()
 {
-    if (m_bSelectAllGuard)
+    if (m_selectAllGuard)
         return;
     selectAll();
-    m_bSelectAllGuard = true;
+    m_selectAllGuard = true;
 }
 
 bool CQuorelView::OnUpdateEditSelectAll(QAction *action)
 {
-    const bool enabled = !m_bSelectAllGuard;
+    const bool enabled = !m_selectAllGuard;
     if (action)
         action->setEnabled(enabled);
-    m_bSelectAllGuard = false;
+    m_selectAllGuard = false;
     return enabled;
 }
 
@@ -95,7 +96,7 @@ void CQuorelView::OnEditPaste()
 
 bool CQuorelView::OnFileSave()
 {
-    return m_pDoc->DoFileSave();
+    return reportOutcome(*m_doc, m_doc->DoFileSave());
 }
 
 QString CQuorelView::GetSelText() const
@@ -112,7 +113,7 @@ void CQuorelView::ReplaceSel(const QString &text)
 
 QAction *CQuorelView::addContextAction(int id, const QString &text)
 {
-    QAction *action = m_pContextMenu->addAction(text);
+    QAction *action = m_contextMenu->addAction(text);
     action->setData(id);
     action->setObjectName(QStringLiteral("ctx%1").arg(id));
     return action;
@@ -120,24 +121,24 @@ QAction *CQuorelView::addContextAction(int id, const QString &text)
 
 QMenu *CQuorelView::contextMenu()
 {
-    if (m_pContextMenu)
-        return m_pContextMenu;
-    m_pContextMenu = new QMenu(this);
-    m_pContextMenu->setObjectName(QStringLiteral("contextMenu"));
-    m_pContextMenu->setProperty("controlId", ids::menu::kContext);
+    if (m_contextMenu)
+        return m_contextMenu;
+    m_contextMenu = new QMenu(this);
+    m_contextMenu->setObjectName(QStringLiteral("contextMenu"));
+    m_contextMenu->setProperty("controlId", ids::menu::kContext);
     connect(addContextAction(ids::command::kContextUndo, QStringLiteral("실행취소(&U)")), &QAction::triggered,
         this, &CQuorelView::OnEditUndo);
-    m_pContextMenu->addSeparator();
+    m_contextMenu->addSeparator();
     connect(addContextAction(ids::command::kContextCut, QStringLiteral("잘라내기(&T)")), &QAction::triggered,
         this, &QPlainTextEdit::cut);
     connect(addContextAction(ids::command::kContextCopy, QStringLiteral("복사(&C)")), &QAction::triggered,
         this, &QPlainTextEdit::copy);
     connect(addContextAction(ids::command::kContextPaste, QStringLiteral("붙여넣기(&P)")),
         &QAction::triggered, this, &CQuorelView::OnEditPaste);
-    m_pContextMenu->addSeparator();
+    m_contextMenu->addSeparator();
     connect(addContextAction(ids::command::kContextSelectAll, QStringLiteral("모두 선택(&A)")),
         &QAction::triggered, this, &CQuorelView::OnEditSelectAll);
-    m_pContextMenu->addSeparator();
+    m_contextMenu->addSeparator();
     connect(addContextAction(ids::command::kSelectionToPunycode, QStringLiteral("Euc-kr →Punycode")),
         &QAction::triggered, this, [this] {
             if (m_selectionConverter)
@@ -148,7 +149,7 @@ QMenu *CQuorelView::contextMenu()
             if (m_selectionConverter)
                 m_selectionConverter(*this, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949);
         });
-    return m_pContextMenu;
+    return m_contextMenu;
 }
 
 void CQuorelView::updateContextMenu()
@@ -168,7 +169,7 @@ void CQuorelView::updateContextMenu()
             break;
         case ids::command::kContextSelectAll:
             // Its refresh only clears the guard; the item stays enabled.
-            m_bSelectAllGuard = false;
+            m_selectAllGuard = false;
             break;
         case ids::command::kSelectionToPunycode:
         case ids::command::kSelectionToEucKr:

@@ -23,7 +23,7 @@ public:
 
     explicit CQuorelView(CQuorelDoc *doc, QWidget *parent = nullptr);
 
-    CQuorelDoc *GetDocument() const { return m_pDoc; }
+    CQuorelDoc *GetDocument() const { return m_doc; }
 
     // Runs once after the document's text is in place.
     void OnInitialUpdate();
@@ -34,7 +34,7 @@ public:
     // Command-state refresh of "전체 선택" (57642): sets `action` enabled
     // unless the guard is set, then clears the guard.
     bool OnUpdateEditSelectAll(QAction *action);
-    bool selectAllGuard() const { return m_bSelectAllGuard; }
+    bool selectAllGuard() const { return m_selectAllGuard; }
 
     void OnEditUndo();
     void OnEditPaste();
@@ -74,8 +74,8 @@ protected:
 private:
     QAction *addContextAction(int id, const QString &text);
 
-    CQuorelDoc *m_pDoc;
-    bool m_bSelectAllGuard = false;
-    QMenu *m_pContextMenu = nullptr;
+    CQuorelDoc *m_doc;
+    bool m_selectAllGuard = false;
+    QMenu *m_contextMenu = nullptr;
     SelectionConverter m_selectionConverter;
 };

@@ -9,10 +9,10 @@
 class WidgetPrompter : public Prompter {
 public:
     explicit WidgetPrompter(QWidget *parent = nullptr)
-        : m_pParent(parent)
+        : m_parent(parent)
     {
     }
-    void setParent(QWidget *parent) { m_pParent = parent; }
+    void setParent(QWidget *parent) { m_parent = parent; }
 
     void information(const QString &text, const QString &title) override;
     bool question(const QString &text, const QString &title) override;
@@ -22,5 +22,5 @@ public:
     int chooseItem(const QString &title, const QStringList &items) override;
 
 private:
-    QPointer<QWidget> m_pParent;
+    QPointer<QWidget> m_parent;
 };

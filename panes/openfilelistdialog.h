@@ -20,8 +20,8 @@ public:
     // window (it is already the active one).
     void ShowActiveEntry(quint64 documentId);
 
-    QTreeWidget *tree() const { return m_pTree; }
-    QTreeWidgetItem *rootItem() const { return m_hRoot; }
+    QTreeWidget *tree() const { return m_tree; }
+    QTreeWidgetItem *rootItem() const { return m_root; }
     // Texts of the entries in list order.
     QStringList entryTexts() const;
 
@@ -32,6 +32,6 @@ private:
     QTreeWidgetItem *findByKey(quint64 documentId) const;
     void onSelectionChanged();
 
-    QTreeWidget *m_pTree;
-    QTreeWidgetItem *m_hRoot;
+    QTreeWidget *m_tree;
+    QTreeWidgetItem *m_root;
 };

@@ -129,9 +129,10 @@ TEST_F(DocTest, MissingTemplateFailsWithAMessageAndKeepsTheNumber)
 {
     machine->setValue(QStringLiteral("SampleNamedconfPath"), path("absent.conf"));
     auto doc = makeDoc(ids::templ::kNamedConf);
-    EXPECT_FALSE(doc->OnNewDocument());
-    ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages.front().contains(path("absent.conf")));
+    const DocumentOutcome made = doc->OnNewDocument();
+    EXPECT_FALSE(made);
+    EXPECT_TRUE(made.message.contains(path("absent.conf"))) << made.message.toStdString();
+    EXPECT_TRUE(prompter.messages.isEmpty()); // the window shows it, never the document
 
     writeBytes(path("ok.conf"), QByteArray("options {};\n"));
     machine->setValue(QStringLiteral("SampleNamedconfPath"), path("ok.conf"));
@@ -158,11 +159,13 @@ TEST_F(DocTest, LargeFileQuestionStartsAboveTwentyMebibytes)
     EXPECT_TRUE(prompter.questions.isEmpty());
 
     auto declined = makeDoc(ids::templ::kZone);
-    EXPECT_FALSE(declined->OnOpenDocument(path("over.zone")));
+    const DocumentOutcome declinedOpen = declined->OnOpenDocument(path("over.zone"));
+    EXPECT_FALSE(declinedOpen);
     ASSERT_EQ(prompter.questions.size(), 1);
     EXPECT_EQ(prompter.questions.front(),
         QStringLiteral("파일 크기가 20M를 넘어갑니다. 큰 파일은 작업이 불가능할 수 있습니다. 여시겠습니까?"));
-    EXPECT_TRUE(declined->openDeclined());
+    EXPECT_EQ(declinedOpen.status, DocumentOutcome::Status::Cancelled);
+    EXPECT_TRUE(declinedOpen.message.isEmpty());
     EXPECT_TRUE(prompter.messages.isEmpty());
 }
 
@@ -171,8 +174,9 @@ TEST_F(DocTest, FoldersDevicesAndMissingFilesDoNotOpen)
     for (const QString &p : {dir.path(), QStringLiteral("/dev/zero"), path("missing.zone")}) {
         SCOPED_TRACE(p.toStdString());
         auto doc = makeDoc(ids::templ::kZone);
-        EXPECT_FALSE(doc->OnOpenDocument(p));
-        EXPECT_FALSE(doc->openDeclined());
+        const DocumentOutcome opened = doc->OnOpenDocument(p);
+        EXPECT_EQ(opened.status, DocumentOutcome::Status::Failed);
+        EXPECT_TRUE(opened.message.isEmpty());
     }
     EXPECT_TRUE(prompter.messages.isEmpty());
     EXPECT_TRUE(recorder.notices.empty());
@@ -190,10 +194,13 @@ TEST_F(DocTest, ReadOnlyCopyRefusesEverySaveAndWritesNothing)
 
     QTextCursor(doc->textDocument()).insertText(QStringLiteral("편집 "));
     prompter.saveNames = {path("elsewhere.zone")};
-    EXPECT_FALSE(doc->DoFileSave());
-    EXPECT_FALSE(doc->DoSave(QString()));
-    EXPECT_FALSE(doc->OnSaveDocument(path("a.zone")));
-    EXPECT_EQ(prompter.messages, QStringList(3, QStringLiteral("읽기전용 파일은 저장할 수 없습니다")));
+    const DocumentOutcome refusals[]
+        = {doc->DoFileSave(), doc->DoSave(QString()), doc->OnSaveDocument(path("a.zone"))};
+    for (const DocumentOutcome &refusal : refusals) {
+        EXPECT_FALSE(refusal);
+        EXPECT_EQ(refusal.message, QStringLiteral("읽기전용 파일은 저장할 수 없습니다"));
+    }
+    EXPECT_TRUE(prompter.messages.isEmpty());
     EXPECT_TRUE(prompter.saveProposals.isEmpty());
     EXPECT_EQ(readBytes(path("a.zone")), original);
     EXPECT_FALSE(QFile::exists(path("elsewhere.zone")));
@@ -210,12 +217,12 @@ TEST_F(DocTest, UndecodableFileOpensAsReadOnlyCopyNamingTheLine)
     const QByteArray bytes = cp949("첫째\n") + QByteArray("\xff\xfe broken\n");
     writeBytes(path("broken.zone"), bytes);
     auto doc = makeDoc(ids::templ::kZone);
-    ASSERT_TRUE(doc->OnOpenDocument(path("broken.zone")));
+    const DocumentOutcome opened = doc->OnOpenDocument(path("broken.zone"));
+    ASSERT_TRUE(opened);
     EXPECT_TRUE(doc->isReadOnly());
     EXPECT_TRUE(doc->GetTitle().endsWith(CQuorelDoc::readOnlySuffix()));
-    ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("2번째 줄")))
-        << prompter.messages.front().toStdString();
+    EXPECT_TRUE(opened.message.contains(QStringLiteral("2번째 줄"))) << opened.message.toStdString();
+    EXPECT_EQ(opened.line, 2);
     EXPECT_FALSE(doc->OnSaveDocument(path("broken.zone")));
     EXPECT_EQ(readBytes(path("broken.zone")), bytes);
 }
@@ -226,10 +233,11 @@ TEST_F(DocTest, CharactersTheEditorWouldTurnIntoBreaksOpenReadOnly)
     const QByteArray bytes("first \xed\x95\x9c\nsecond\xe2\x80\xa9same line\n");
     writeBytes(path("para.conf"), bytes);
     auto doc = makeDoc(ids::templ::kNamedConf);
-    ASSERT_TRUE(doc->OnOpenDocument(path("para.conf")));
+    const DocumentOutcome opened = doc->OnOpenDocument(path("para.conf"));
+    ASSERT_TRUE(opened);
     EXPECT_TRUE(doc->isReadOnly());
-    ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("2번째 줄")));
+    EXPECT_TRUE(opened.message.contains(QStringLiteral("2번째 줄")));
+    EXPECT_EQ(opened.line, 2);
     EXPECT_FALSE(doc->DoFileSave());
     EXPECT_EQ(readBytes(path("para.conf")), bytes);
 }
@@ -272,9 +280,10 @@ TEST_F(DocTest, UnencodableCharacterStopsTheSaveAndKeepsTheFile)
     ASSERT_TRUE(doc->OnOpenDocument(path("k.zone")));
     QTextCursor cursor(doc->textDocument()->findBlockByNumber(1));
     cursor.insertText(QStringLiteral("\U0001F600"));
-    EXPECT_FALSE(doc->DoFileSave());
-    ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("2번째 줄")));
+    const DocumentOutcome saved = doc->DoFileSave();
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(saved.message.contains(QStringLiteral("2번째 줄")));
+    EXPECT_EQ(saved.line, 2);
     EXPECT_EQ(readBytes(path("k.zone")), original);
     EXPECT_TRUE(doc->IsModified());
     // The list goes back to the document's own name.

@@ -116,10 +116,14 @@ TEST_F(SaveTest, FileMadeReadOnlyWhileOpenIsNeverReplaced)
     // Choosing the same name again is refused too, and so is saving there
     // directly (a save-as onto it).
     prompter.saveNames = {path(QStringLiteral("r.zone"))};
-    EXPECT_FALSE(doc->DoFileSave());
-    EXPECT_FALSE(doc->OnSaveDocument(path(QStringLiteral("r.zone"))));
-    ASSERT_EQ(prompter.messages.size(), 4);
-    for (const QString &m : prompter.messages)
+    const DocumentOutcome again = doc->DoFileSave();
+    const DocumentOutcome direct = doc->OnSaveDocument(path(QStringLiteral("r.zone")));
+    EXPECT_FALSE(again);
+    EXPECT_FALSE(direct);
+    // Two explanations before the name question, two refusals to show.
+    const QStringList messages = prompter.messages + QStringList {again.message, direct.message};
+    ASSERT_EQ(messages.size(), 4);
+    for (const QString &m : messages)
         EXPECT_TRUE(m.contains(QStringLiteral("읽기 전용"))) << m.toStdString();
 
     const struct stat st = statOf(QStringLiteral("r.zone"));
@@ -152,9 +156,10 @@ TEST_F(SaveTest, LinkIsWrittenThroughAndFolderRefused)
         QStringList {QStringLiteral("z.zone")});
 
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-    EXPECT_FALSE(doc->OnSaveDocument(path(QStringLiteral("folder"))));
-    ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("폴더")));
+    const DocumentOutcome folder = doc->OnSaveDocument(path(QStringLiteral("folder")));
+    EXPECT_FALSE(folder);
+    EXPECT_TRUE(folder.message.contains(QStringLiteral("폴더")));
+    EXPECT_TRUE(prompter.messages.isEmpty());
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("folder"))).isDir());
 }
 
