@@ -16,10 +16,12 @@ CAboutDialog::CAboutDialog(QWidget *parent)
     setWindowTitle(QStringLiteral("린드바트 정보"));
 
     auto *picture = new QLabel(this);
-    picture->setObjectName(QStringLiteral("aboutPicture%1").arg(ids::bitmap::kAboutLogo));
+    picture->setObjectName(QStringLiteral("aboutLogo"));
+    picture->setProperty("controlId", ids::bitmap::kAboutLogo);
     picture->setPixmap(QIcon(QStringLiteral(":/icons/quorel.png")).pixmap(48, 48));
     auto *picture2 = new QLabel(this);
-    picture2->setObjectName(QStringLiteral("aboutPicture%1").arg(ids::bitmap::kAboutPicture));
+    picture2->setObjectName(QStringLiteral("aboutPicture"));
+    picture2->setProperty("controlId", ids::bitmap::kAboutPicture);
     picture2->setPixmap(QIcon(QStringLiteral(":/icons/string-convert.png")).pixmap(48, 48));
 
     auto *name = new QLabel(QStringLiteral("린드바트"), this);

@@ -15,7 +15,8 @@ CSplashDialog::CSplashDialog(QWidget *parent)
     setObjectName(QStringLiteral("splashDialog"));
     setProperty("controlId", ids::dialog::kSplash);
     auto *label = new QLabel(this);
-    label->setObjectName(QStringLiteral("splashPicture%1").arg(ids::bitmap::kSplash));
+    label->setObjectName(QStringLiteral("splashPicture"));
+    label->setProperty("controlId", ids::bitmap::kSplash);
     label->setPixmap(picture());
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -268,7 +268,8 @@ QMenu *CMainFrame::createNewFileMenu()
 QMenu *CMainFrame::createFileMenu(bool withDocument)
 {
     auto *menu = new QMenu(QStringLiteral("파일(&F)"), this);
-    menu->setObjectName(withDocument ? QStringLiteral("fileMenuDocument") : QStringLiteral("fileMenu128"));
+    menu->setObjectName(
+        withDocument ? QStringLiteral("fileMenuDocument") : QStringLiteral("fileMenuNoDocument"));
     menu->addMenu(createNewFileMenu());
     menu->addAction(m_actions[ids::command::kConvWizard]);
     menu->addAction(m_actions[ids::command::kFileOpen]);
@@ -330,9 +331,9 @@ void CMainFrame::createMenus()
 {
     // Menu 128, shown while no document is open.
     m_noDocumentMenus << createFileMenu(false);
-    auto *convert128 = new QMenu(QStringLiteral("한글변환(&C)"), this);
-    convert128->addAction(m_actions[ids::command::kStringConvert]);
-    m_noDocumentMenus << convert128 << createViewMenu() << createHelpMenu();
+    auto *convertNoDocument = new QMenu(QStringLiteral("한글변환(&C)"), this);
+    convertNoDocument->addAction(m_actions[ids::command::kStringConvert]);
+    m_noDocumentMenus << convertNoDocument << createViewMenu() << createHelpMenu();
 
     // The document menus (130, 131, 132, 133, 149 are the same).
     m_documentMenus << createFileMenu(true);

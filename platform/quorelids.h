@@ -31,14 +31,36 @@ constexpr int kAboutPicture = 156;
 
 namespace dialog {
 constexpr int kAbout = 100;
+constexpr int kStringConvert = 103; // "개별 문자열 변환"
+constexpr int kConvResult = 138; // "변환 결과"
 constexpr int kSplash = 142;
 constexpr int kOpenFileList = 148;
 } // namespace dialog
 
 namespace control {
+constexpr int kOk = 1; // every dialog's "확인"
 constexpr int kOpenFileTree = 1011;
 constexpr int kAboutWebAddress = 1027;
 constexpr int kAboutMailLink = 1031;
+
+// Dialog 103, the string converter
+namespace stringConvert {
+constexpr int kEucKrOutputEdit = 1002;
+constexpr int kPunycodeOutputEdit = 1004;
+constexpr int kInputCombo = 1006;
+constexpr int kEucKrInputRadio = 1011;
+constexpr int kPunycodeInputRadio = 1013;
+constexpr int kConvertButton = 1015;
+constexpr int kEucKrOutputCheck = 1036;
+constexpr int kPunycodeOutputCheck = 1038;
+constexpr int kAllOutputsCheck = 1040;
+} // namespace stringConvert
+
+// Dialog 138, the conversion result
+namespace convResult {
+constexpr int kResultEdit = 1006;
+constexpr int kApplyCheck = 1013;
+} // namespace convResult
 } // namespace control
 
 // Window ids of the main frame's bars.
