@@ -170,14 +170,14 @@ CQuorelDoc *CQuorelApp::OnFileNew(int templateId)
     CDocTemplate *t = m_templates.byId(templateId);
     if (!t)
         return nullptr;
-    CChildFrame *frame = m_mainFrame->CreateChildFrame(std::make_unique<CQuorelDoc>(*t, m_context));
+    CChildFrame *frame = m_mainFrame->createChildFrame(std::make_unique<CQuorelDoc>(*t, m_context));
     CQuorelDoc *doc = frame->document();
     if (!reportOutcome(*doc, doc->OnNewDocument())) {
         discardFrame(frame);
         return nullptr;
     }
     frame->view()->OnInitialUpdate();
-    m_mainFrame->ShowChildFrame(frame);
+    m_mainFrame->showChildFrame(frame);
     return doc;
 }
 
@@ -201,7 +201,7 @@ void CQuorelApp::OnFileOpen()
 
 CQuorelDoc *CQuorelApp::openWithTemplate(CDocTemplate &docTemplate, const QString &path)
 {
-    CChildFrame *frame = m_mainFrame->CreateChildFrame(std::make_unique<CQuorelDoc>(docTemplate, m_context));
+    CChildFrame *frame = m_mainFrame->createChildFrame(std::make_unique<CQuorelDoc>(docTemplate, m_context));
     CQuorelDoc *doc = frame->document();
     const DocumentOutcome opened = doc->OnOpenDocument(path);
     if (!reportOutcome(*doc, opened)) {
@@ -211,7 +211,7 @@ CQuorelDoc *CQuorelApp::openWithTemplate(CDocTemplate &docTemplate, const QStrin
     }
     AddToRecentFileList(path);
     frame->view()->OnInitialUpdate();
-    m_mainFrame->ShowChildFrame(frame);
+    m_mainFrame->showChildFrame(frame);
     return doc;
 }
 
@@ -227,7 +227,7 @@ CQuorelDoc *CQuorelApp::OpenDocumentFile(const QString &pathIn)
         // be saved over the first.
         CQuorelDoc *copy = openWithTemplate(*m_templates.byId(ids::templ::kGeneral), path);
         if (copy && !copy->isReadOnly())
-            copy->MakeReadOnlyCopy();
+            copy->makeReadOnlyCopy();
         return copy;
     }
 

@@ -80,7 +80,7 @@ void convert(benchmark::State &state, const QString &source, namecodec::Encoding
     setComment(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
-        if (!e.doc->LoadTextFromFile(source))
+        if (!e.doc->loadTextFromFile(source))
             state.SkipWithError("cannot load the source text");
         QCoreApplication::processEvents();
         state.ResumeTiming();

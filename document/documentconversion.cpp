@@ -76,7 +76,7 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
     auto fail = [&](int line, const QString &message) {
         if (context.setStatusText)
             context.setStatusText(conversionFailedText());
-        doc.SendOpenFileList(name);
+        doc.sendOpenFileList(name);
         if (line > 0 && showFailingLine)
             showFailingLine(line);
         return DocumentOutcome::failed(message, line);
@@ -115,6 +115,6 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
 
     loadIntoDocument(*doc.textDocument(), outcome.decoded);
     doc.SetModifiedFlag(true);
-    doc.SendOpenFileList(name);
+    doc.sendOpenFileList(name);
     return DocumentOutcome::done();
 }

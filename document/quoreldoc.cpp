@@ -63,7 +63,7 @@ void CQuorelDoc::SetModifiedFlag(bool modified)
     m_text->setModified(modified);
 }
 
-void CQuorelDoc::SendOpenFileList(const QString &text)
+void CQuorelDoc::sendOpenFileList(const QString &text)
 {
     if (m_context.openFileList)
         m_context.openFileList->announce(m_id, text);
@@ -80,7 +80,7 @@ void CQuorelDoc::applyDecoded(const DecodedText &decoded)
 DocumentOutcome CQuorelDoc::OnNewDocument()
 {
     SetTitle(m_template.untitledTitle());
-    SendOpenFileList(m_title);
+    sendOpenFileList(m_title);
     DocumentOutcome outcome = loadTemplateText();
     if (outcome)
         m_template.countUntitled();
@@ -141,11 +141,11 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
     SetPathName(path);
     m_openedFromPath = true;
     SetModifiedFlag(false);
-    SendOpenFileList(path);
+    sendOpenFileList(path);
     if (decoded.badLine != 0) {
         // Showing the text is safe; writing it back would replace the bytes
         // that did not decode, so the document can only be a read-only copy.
-        MakeReadOnlyCopy();
+        makeReadOnlyCopy();
         return DocumentOutcome::done(
             QStringLiteral(
                 "%1번째 줄을 EUC-KR이나 UTF-8로 읽을 수 없습니다. 읽을 수 없는 바이트는 �로 보이며, "
@@ -155,7 +155,7 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
             decoded.badLine);
     }
     if (decoded.unheldLine != 0) {
-        MakeReadOnlyCopy();
+        makeReadOnlyCopy();
         return DocumentOutcome::done(
             QStringLiteral("%1번째 줄에 편집기가 그대로 담을 수 없는 문자(U+2029 문단 구분자 등)가 있습니다. "
                            "파일을 바꾸지 않도록 읽기전용으로 엽니다.\n%2")
@@ -166,7 +166,7 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
     return DocumentOutcome::done();
 }
 
-bool CQuorelDoc::LoadTextFromFile(const QString &path)
+bool CQuorelDoc::loadTextFromFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -181,19 +181,19 @@ bool CQuorelDoc::LoadTextFromFile(const QString &path)
     return true;
 }
 
-void CQuorelDoc::MakeReadOnlyCopy()
+void CQuorelDoc::makeReadOnlyCopy()
 {
     m_readOnly = true;
     SetTitle(m_title + readOnlySuffix());
-    SendOpenFileList(m_title);
+    sendOpenFileList(m_title);
 }
 
 DocumentOutcome CQuorelDoc::OnSaveDocument(const QString &path)
 {
     if (m_readOnly)
         return DocumentOutcome::failed(readOnlySaveText());
-    SendOpenFileList(path);
-    auto restoreName = [this] { SendOpenFileList(m_pathName.isEmpty() ? m_title : m_pathName); };
+    sendOpenFileList(path);
+    auto restoreName = [this] { sendOpenFileList(m_pathName.isEmpty() ? m_title : m_pathName); };
 
     const EncodeResult encoded = encodeDocument(*m_text, m_encoding, m_lineEnding, m_byteOrderMark);
     if (!encoded.ok()) {

@@ -72,15 +72,15 @@ public:
     DocumentOutcome DoSave(const QString &path, bool replace = true);
 
     // Turns this document into a read-only copy: flag, title suffix, announce.
-    void MakeReadOnlyCopy();
+    void makeReadOnlyCopy();
 
     // Replaces the whole text with a file's bytes as the editor reads them,
     // without any question or announcement (used when a converted result is
     // loaded back). False when the file cannot be read.
-    bool LoadTextFromFile(const QString &path);
+    bool loadTextFromFile(const QString &path);
 
     // Tells the main frame's open-files list the text for this document.
-    void SendOpenFileList(const QString &text);
+    void sendOpenFileList(const QString &text);
 
     static QString readOnlySaveText() { return QStringLiteral("읽기전용 파일은 저장할 수 없습니다"); }
 

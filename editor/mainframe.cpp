@@ -516,7 +516,7 @@ void CMainFrame::onActivateRequested(quint64 documentId)
     }
 }
 
-CChildFrame *CMainFrame::CreateChildFrame(std::unique_ptr<CQuorelDoc> doc)
+CChildFrame *CMainFrame::createChildFrame(std::unique_ptr<CQuorelDoc> doc)
 {
     auto *frame = new CChildFrame(std::move(doc));
     m_mdiArea->addSubWindow(frame);
@@ -533,7 +533,7 @@ CChildFrame *CMainFrame::CreateChildFrame(std::unique_ptr<CQuorelDoc> doc)
     return frame;
 }
 
-void CMainFrame::ShowChildFrame(CChildFrame *frame)
+void CMainFrame::showChildFrame(CChildFrame *frame)
 {
     // The first window fills the client area; later ones follow the active
     // one's state.
@@ -581,7 +581,7 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow *window)
     showMenuSet(any);
     auto *frame = qobject_cast<CChildFrame *>(window);
     if (frame && frame->document() && m_openFileList)
-        m_openFileList->ShowActiveEntry(frame->document()->id());
+        m_openFileList->showActiveEntry(frame->document()->id());
     updateCommandStates();
 }
 

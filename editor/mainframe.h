@@ -37,9 +37,9 @@ public:
     bool isPaneShown() const { return m_paneShown; }
 
     // A new editor window that takes `doc` over, not yet shown.
-    CChildFrame *CreateChildFrame(std::unique_ptr<CQuorelDoc> doc);
+    CChildFrame *createChildFrame(std::unique_ptr<CQuorelDoc> doc);
     // Shows a finished editor window and makes it the active one.
-    void ShowChildFrame(CChildFrame *frame);
+    void showChildFrame(CChildFrame *frame);
     QList<CChildFrame *> childFrames() const;
     CChildFrame *activeChildFrame() const;
     CQuorelView *activeView() const;

@@ -82,7 +82,7 @@ bool COpenFileListDialog::ContainsText(const QString &text) const
     return false;
 }
 
-void COpenFileListDialog::ShowActiveEntry(quint64 documentId)
+void COpenFileListDialog::showActiveEntry(quint64 documentId)
 {
     QTreeWidgetItem *item = findByKey(documentId);
     if (!item || item == m_tree->currentItem())

@@ -18,7 +18,7 @@ public:
     bool ContainsText(const QString &text) const;
     // Marks the entry of `documentId` as the selected one without asking for its
     // window (it is already the active one).
-    void ShowActiveEntry(quint64 documentId);
+    void showActiveEntry(quint64 documentId);
 
     QTreeWidget *tree() const { return m_tree; }
     QTreeWidgetItem *rootItem() const { return m_root; }

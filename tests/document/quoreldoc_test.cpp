@@ -188,7 +188,7 @@ TEST_F(DocTest, ReadOnlyCopyRefusesEverySaveAndWritesNothing)
     writeBytes(path("a.zone"), original);
     auto doc = makeDoc(ids::templ::kGeneral);
     ASSERT_TRUE(doc->OnOpenDocument(path("a.zone")));
-    doc->MakeReadOnlyCopy();
+    doc->makeReadOnlyCopy();
     EXPECT_EQ(doc->GetTitle(), QStringLiteral("a.zone - [읽기전용]"));
     EXPECT_EQ(recorder.notices.back().text, QStringLiteral("a.zone - [읽기전용]"));
 
