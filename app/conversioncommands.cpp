@@ -49,10 +49,18 @@ bool CQuorelApp::OnConvertDocument(namecodec::Encoding from, namecodec::Encoding
     CChildFrame *frame = m_mainFrame->activeChildFrame();
     if (!frame || !frame->document())
         return false;
-    QPointer<CQuorelView> view = frame->view();
-    CQuorelDoc &doc = *frame->document();
-    return reportOutcome(doc, ConvertDocument(doc, from, to, [view](int line) {
-        if (view)
-            showFailingLine(*view, line);
-    }));
+    const QPointer<CQuorelView> view = frame->view();
+    const QPointer<CQuorelDoc> doc = frame->document();
+    const bool readOnly = doc->isReadOnly();
+    const DocumentOutcome outcome = ConvertDocument(*doc, from, to);
+    if (outcome || !doc)
+        return outcome.ok();
+    reportOutcome(*doc, outcome);
+    // A refused read-only copy was not converted at all: only its message.
+    if (readOnly)
+        return false;
+    m_mainFrame->SetStatusText(conversionFailedText());
+    if (outcome.line > 0 && view)
+        showFailingLine(*view, outcome.line);
+    return false;
 }

@@ -11,7 +11,9 @@ class WorkRunner;
 
 // What every document reaches outside itself, handed in by the application:
 // the prompter, the runner of long work, the open-files notifications, the
-// settings, the comment option and the status bar's message pane.
+// settings, the comment option and the recent-file list. Nothing here is a
+// window: the document asks through the prompter and tells through the
+// outcomes it returns.
 struct DocumentContext {
     Prompter *prompter = nullptr;
     OpenFileListNotifier *openFileList = nullptr;
@@ -19,7 +21,6 @@ struct DocumentContext {
     // Runs long work (a whole-document conversion); none runs it in place.
     WorkRunner *workRunner = nullptr;
     std::function<int()> commentOption;
-    std::function<void(const QString &)> setStatusText;
     // Called after every successful save under a new name (the recent-file list).
     std::function<void(const QString &)> addRecentFile;
     QString appName = QStringLiteral("Quorel");

@@ -60,8 +60,7 @@ QString readOnlyConversionText()
     return QStringLiteral("읽기전용 파일은 변환할수 없습니다.");
 }
 
-DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namecodec::Encoding to,
-    const std::function<void(int line)> &showFailingLine)
+DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namecodec::Encoding to)
 {
     DocumentContext &context = doc.context();
     if (doc.isReadOnly())
@@ -74,11 +73,7 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
     }
 
     auto fail = [&](int line, const QString &message) {
-        if (context.setStatusText)
-            context.setStatusText(conversionFailedText());
         doc.sendOpenFileList(name);
-        if (line > 0 && showFailingLine)
-            showFailingLine(line);
         return DocumentOutcome::failed(message, line);
     };
 
