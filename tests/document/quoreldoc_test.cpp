@@ -14,8 +14,11 @@
 #include "../support/scriptedprompter.h"
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
+#include "document/documentconversion.h"
 #include "document/openfilelistnotifier.h"
 #include "document/quoreldoc.h"
+#include "document/textfile.h"
+#include "document/workrunner.h"
 #include "platform/quorelids.h"
 #include "platform/settings.h"
 
@@ -319,4 +322,60 @@ TEST_F(DocTest, ClosingPostsTheRemoval)
     ASSERT_EQ(recorder.notices.size(), before + 1);
     EXPECT_TRUE(recorder.notices.back().closed);
     EXPECT_EQ(recorder.notices.back().key, doc->id());
+}
+
+// Stands in for the editor's busy runner: runs the work and counts it.
+class CountingRunner : public WorkRunner {
+public:
+    void run(const QString &label, const std::function<void()> &work) override
+    {
+        labels << label;
+        work();
+    }
+    QStringList labels;
+};
+
+TEST_F(DocTest, ConvertsWithoutAWindowThroughTheRunnerItIsGiven)
+{
+    user->setValue(QStringLiteral("EnvOption/ProPathName"), dir.path());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("temp")));
+    CountingRunner runner;
+    context.workRunner = &runner;
+    context.commentOption = [] { return 0; };
+
+    // Refused inside a label: the text, the modified flag and the disk stay.
+    writeBytes(path("bad.zone"), cp949("ok.kr. IN A 192.0.2.1\n예제\u3164.한국. IN A 192.0.2.2\n"));
+    auto bad = makeDoc(ids::templ::kZone);
+    ASSERT_TRUE(bad->OnOpenDocument(path("bad.zone")));
+    const QString before = documentText(*bad->textDocument());
+    const DocumentOutcome refused
+        = ConvertDocument(*bad, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
+    EXPECT_EQ(refused.status, DocumentOutcome::Status::Failed);
+    EXPECT_EQ(refused.line, 2);
+    EXPECT_EQ(documentText(*bad->textDocument()), before);
+    EXPECT_FALSE(bad->IsModified());
+    EXPECT_EQ(runner.labels.size(), 1);
+
+    auto doc = makeDoc(ids::templ::kZone);
+    writeBytes(path("good.zone"), cp949("예제.한국. IN A 192.0.2.1\n"));
+    ASSERT_TRUE(doc->OnOpenDocument(path("good.zone")));
+    const DocumentOutcome converted
+        = ConvertDocument(*doc, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
+    ASSERT_TRUE(converted) << converted.message.toStdString();
+    const QString text = documentText(*doc->textDocument());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("xn--"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("예제")));
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(readBytes(path("good.zone")), cp949("예제.한국. IN A 192.0.2.1\n"));
+    EXPECT_EQ(runner.labels.size(), 2);
+    EXPECT_FALSE(runner.labels.back().isEmpty());
+
+    // A read-only copy is refused before any work, with its message.
+    doc->makeReadOnlyCopy();
+    const DocumentOutcome readOnly
+        = ConvertDocument(*doc, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949);
+    EXPECT_FALSE(readOnly);
+    EXPECT_EQ(readOnly.message, readOnlyConversionText());
+    EXPECT_EQ(runner.labels.size(), 2);
+    EXPECT_TRUE(prompter.messages.isEmpty()); // told, never shown
 }
