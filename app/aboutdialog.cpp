@@ -5,21 +5,23 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/ids.h"
 #include "app/linkstatic.h"
+#include "platform/quorelids.h"
 
 CAboutDialog::CAboutDialog(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("aboutDialog"));
-    setProperty("controlId", ids::IDD_ABOUTBOX);
+    setProperty("controlId", ids::dialog::kAbout);
     setWindowTitle(QStringLiteral("린드바트 정보"));
 
     auto *picture = new QLabel(this);
-    picture->setObjectName(QStringLiteral("aboutPicture%1").arg(ids::IDB_ABOUT1));
+    picture->setObjectName(QStringLiteral("aboutLogo"));
+    picture->setProperty("controlId", ids::bitmap::kAboutLogo);
     picture->setPixmap(QIcon(QStringLiteral(":/icons/quorel.png")).pixmap(48, 48));
     auto *picture2 = new QLabel(this);
-    picture2->setObjectName(QStringLiteral("aboutPicture%1").arg(ids::IDB_ABOUT2));
+    picture2->setObjectName(QStringLiteral("aboutPicture"));
+    picture2->setProperty("controlId", ids::bitmap::kAboutPicture);
     picture2->setPixmap(QIcon(QStringLiteral(":/icons/string-convert.png")).pixmap(48, 48));
 
     auto *name = new QLabel(QStringLiteral("린드바트"), this);
@@ -31,17 +33,17 @@ CAboutDialog::CAboutDialog(QWidget *parent)
 
     auto *web = new QLineEdit(QString::fromLatin1(kWebAddress), this);
     web->setObjectName(QStringLiteral("aboutWeb"));
-    web->setProperty("controlId", ids::IDC_ABOUT_WEB);
+    web->setProperty("controlId", ids::control::kAboutWebAddress);
     web->setReadOnly(true);
 
-    m_pMailLink = new CLinkStatic(QString::fromLatin1(kMailAddress), this);
-    m_pMailLink->setObjectName(QStringLiteral("aboutMail"));
-    m_pMailLink->setProperty("controlId", ids::IDC_ABOUT_MAIL);
+    m_mailLink = new CLinkStatic(QString::fromLatin1(kMailAddress), this);
+    m_mailLink->setObjectName(QStringLiteral("aboutMail"));
+    m_mailLink->setProperty("controlId", ids::control::kAboutMailLink);
     // The address becomes a live link, like a hyperlink in a browser.
-    m_pMailLink->SetNotify(true);
-    m_pMailLink->SetTextColor(QColor(0, 0, 255));
-    m_pMailLink->SetUnderline(true);
-    m_pMailLink->SetLinkCursor(Qt::PointingHandCursor);
+    m_mailLink->SetNotify(true);
+    m_mailLink->SetTextColor(QColor(0, 0, 255));
+    m_mailLink->SetUnderline(true);
+    m_mailLink->SetLinkCursor(Qt::PointingHandCursor);
 
     auto *ok = new QPushButton(QStringLiteral("확인"), this);
     ok->setObjectName(QStringLiteral("aboutOk"));
@@ -54,6 +56,6 @@ CAboutDialog::CAboutDialog(QWidget *parent)
     layout->addWidget(version, 1, 1);
     layout->addWidget(picture2, 0, 2, 2, 1, Qt::AlignTop);
     layout->addWidget(web, 2, 0, 1, 3);
-    layout->addWidget(m_pMailLink, 3, 0, 1, 3);
+    layout->addWidget(m_mailLink, 3, 0, 1, 3);
     layout->addWidget(ok, 4, 2);
 }

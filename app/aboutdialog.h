@@ -13,8 +13,8 @@ public:
     static constexpr const char *kMailAddress = "support@quorel.example";
 
     explicit CAboutDialog(QWidget *parent = nullptr);
-    CLinkStatic *mailLink() const { return m_pMailLink; }
+    CLinkStatic *mailLink() const { return m_mailLink; }
 
 private:
-    CLinkStatic *m_pMailLink;
+    CLinkStatic *m_mailLink;
 };

@@ -1,59 +1,66 @@
 // The application's conversion commands: the string converter it keeps and
 // the whole-document conversion of the active window.
-#include "app/ids.h"
 #include "app/quorelapp.h"
 #include "document/documentconversion.h"
 #include "document/prompter.h"
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
 #include "editor/mainframe.h"
+#include "editor/outcomereport.h"
 #include "editor/quorelview.h"
 #include "editor/stringconvertdialog.h"
 #include "editor/viewconversion.h"
+#include "platform/quorelids.h"
 
 #include <QAction>
 #include <QPointer>
 
 void CQuorelApp::connectConversionCommands()
 {
-    connect(m_pMainFrame->action(ids::ID_STRING_CONVERT), &QAction::triggered, this,
+    connect(m_mainFrame->action(ids::command::kStringConvert), &QAction::triggered, this,
         [this] { OnStringConvert(); });
-    m_pMainFrame->action(ids::ID_STRING_CONVERT)->setEnabled(true);
-    connect(m_pMainFrame->action(ids::ID_CONVERT_TO_PUNY), &QAction::triggered, this,
-        [this] { OnConvertDocument(4, 2); });
-    connect(m_pMainFrame->action(ids::ID_CONVERT_TO_EUCKR), &QAction::triggered, this,
-        [this] { OnConvertDocument(2, 4); });
+    m_mainFrame->action(ids::command::kStringConvert)->setEnabled(true);
+    connect(m_mainFrame->action(ids::command::kConvertToPunycode), &QAction::triggered, this,
+        [this] { OnConvertDocument(namecodec::Encoding::Cp949, namecodec::Encoding::Punycode); });
+    connect(m_mainFrame->action(ids::command::kConvertToEucKr), &QAction::triggered, this,
+        [this] { OnConvertDocument(namecodec::Encoding::Punycode, namecodec::Encoding::Cp949); });
     // Enabled while a document window is active.
-    m_pMainFrame->registerDocumentCommand(ids::ID_CONVERT_TO_PUNY);
-    m_pMainFrame->registerDocumentCommand(ids::ID_CONVERT_TO_EUCKR);
+    m_mainFrame->registerDocumentCommand(ids::command::kConvertToPunycode);
+    m_mainFrame->registerDocumentCommand(ids::command::kConvertToEucKr);
 }
 
 CStringConvertDialog *CQuorelApp::stringConverter() const
 {
-    return m_pStringConvert;
+    return m_stringConverter;
 }
 
 void CQuorelApp::OnStringConvert()
 {
-    if (!m_pStringConvert) {
-        m_pStringConvert = new CStringConvertDialog(m_pMainFrame);
-        m_pStringConvert->setMessageHandler(
+    if (!m_stringConverter) {
+        m_stringConverter = new CStringConvertDialog(m_mainFrame.get());
+        m_stringConverter->setMessageHandler(
             [this](const QString &text) { m_prompter.information(text, m_context.appName); });
     }
-    m_pStringConvert->exec();
+    m_stringConverter->exec();
 }
 
-bool CQuorelApp::OnConvertDocument(int from, int to)
+bool CQuorelApp::OnConvertDocument(namecodec::Encoding from, namecodec::Encoding to)
 {
-    CChildFrame *frame = m_pMainFrame->activeChildFrame();
+    CChildFrame *frame = m_mainFrame->activeChildFrame();
     if (!frame || !frame->document())
         return false;
-    QPointer<CQuorelView> view = frame->view();
-    return ConvertDocument(
-        *frame->document(), from, to,
-        [view](int line) {
-            if (view)
-                showFailingLine(*view, line);
-        },
-        m_pMainFrame);
+    const QPointer<CQuorelView> view = frame->view();
+    const QPointer<CQuorelDoc> doc = frame->document();
+    const bool readOnly = doc->isReadOnly();
+    const DocumentOutcome outcome = ConvertDocument(*doc, from, to);
+    if (outcome || !doc)
+        return outcome.ok();
+    reportOutcome(*doc, outcome);
+    // A refused read-only copy was not converted at all: only its message.
+    if (readOnly)
+        return false;
+    m_mainFrame->SetStatusText(conversionFailedText());
+    if (outcome.line > 0 && view)
+        showFailingLine(*view, outcome.line);
+    return false;
 }

@@ -31,7 +31,7 @@ void CLinkStatic::SetUnderline(bool underline)
 
 void CLinkStatic::SetNotify(bool notify)
 {
-    m_bNotify = notify;
+    m_notify = notify;
 }
 
 void CLinkStatic::SetLinkCursor(const QCursor &cursor)
@@ -49,7 +49,7 @@ QUrl CLinkStatic::target() const
 
 void CLinkStatic::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (m_bNotify && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+    if (m_notify && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
         if (opener)
             opener(target());
         event->accept();

@@ -19,7 +19,7 @@ public:
     void SetNotify(bool notify);
     void SetLinkCursor(const QCursor &cursor);
 
-    bool notifies() const { return m_bNotify; }
+    bool notifies() const { return m_notify; }
     QUrl target() const;
 
     // How a click is opened; the desktop's handler unless a test replaces it.
@@ -29,5 +29,5 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    bool m_bNotify = false;
+    bool m_notify = false;
 };

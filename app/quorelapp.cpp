@@ -8,17 +8,18 @@
 #include <QThread>
 
 #include "app/aboutdialog.h"
-#include "app/ids.h"
 #include "app/singleinstance.h"
 #include "app/splashdialog.h"
-#include "document/openfilelistevent.h"
 #include "document/prompter.h"
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
 #include "editor/mainframe.h"
+#include "editor/offthreadwork.h"
+#include "editor/outcomereport.h"
 #include "editor/quorelview.h"
 #include "editor/stringconvertdialog.h"
 #include "panes/openfilelistdialog.h"
+#include "platform/quorelids.h"
 
 CQuorelApp::CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prompter, AppOptions options)
     : m_settings(user, machine)
@@ -26,44 +27,52 @@ CQuorelApp::CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prom
     , m_options(std::move(options))
 {
     m_context.prompter = &m_prompter;
+    m_context.openFileList = &m_openFileListNotifier;
     m_context.settings = &m_settings;
-    m_context.commentOption = [this] { return m_nComment; };
+    m_context.commentOption = [this] { return m_commentOption; };
     m_context.addRecentFile = [this](const QString &path) { AddToRecentFileList(path); };
 }
 
 CQuorelApp::~CQuorelApp()
 {
     ExitInstance();
-    delete m_pStringConvert;
-    delete m_pMainFrame;
+    // The windows go while the templates their documents are listed in
+    // are still there; the string converter goes with its parent.
+    m_mainFrame.reset();
 }
 
 bool CQuorelApp::InitInstance(const QStringList &args)
 {
-    m_pMainFrame = new CMainFrame;
-    m_context.openFileListTarget = m_pMainFrame;
-    m_context.setStatusText = [this](const QString &text) { m_pMainFrame->SetStatusText(text); };
-    m_pMainFrame->setRecentFiles(m_settings.recentFiles());
-    m_pMainFrame->canClose = [this] { return SaveAllModified(); };
+    m_mainFrame = std::make_unique<CMainFrame>();
+    if (COpenFileListDialog *list = m_mainFrame->openFileList()) {
+        connect(&m_openFileListNotifier, &OpenFileListNotifier::entryChanged, list,
+            [list](quint64 documentId, const QString &text) { list->AddOrRenameEntry(text, documentId); });
+        connect(&m_openFileListNotifier, &OpenFileListNotifier::entryClosed, list,
+            &COpenFileListDialog::RemoveEntry);
+    }
+    m_workRunner = std::make_unique<BusyWorkRunner>(m_mainFrame.get());
+    m_context.workRunner = m_workRunner.get();
+    m_mainFrame->setRecentFiles(m_settings.recentFiles());
+    m_mainFrame->canClose = [this] { return SaveAllModified(); };
     connectCommands();
 
     if (!m_options.instanceName.isEmpty()) {
-        m_pInstance = std::make_unique<SingleInstance>(m_options.instanceName);
-        connect(m_pInstance.get(), &SingleInstance::pathsReceived, this, [this](const QStringList &paths) {
+        m_instance = std::make_unique<SingleInstance>(m_options.instanceName);
+        connect(m_instance.get(), &SingleInstance::pathsReceived, this, [this](const QStringList &paths) {
             for (const QString &path : paths)
                 openReported(path);
-            m_pMainFrame->showNormal();
-            m_pMainFrame->showMaximized();
-            m_pMainFrame->raise();
-            m_pMainFrame->activateWindow();
+            m_mainFrame->showNormal();
+            m_mainFrame->showMaximized();
+            m_mainFrame->raise();
+            m_mainFrame->activateWindow();
         });
-        m_pInstance->listen();
+        m_instance->listen();
     }
 
     // The command line: nothing gives one empty general document.
     const QStringList paths = args;
     if (paths.isEmpty()) {
-        if (!OnFileNew(ids::IDR_GENERAL))
+        if (!OnFileNew(ids::templ::kGeneral))
             return false;
     } else if (!openReported(paths.front())) {
         return false;
@@ -75,19 +84,19 @@ bool CQuorelApp::InitInstance(const QStringList &args)
         // Without a window manager "maximised" means nothing; fill the
         // screen ourselves so the window looks the same there.
         if (QScreen *screen = QGuiApplication::primaryScreen())
-            m_pMainFrame->setGeometry(screen->availableGeometry());
-        m_pMainFrame->showMaximized();
+            m_mainFrame->setGeometry(screen->availableGeometry());
+        m_mainFrame->showMaximized();
     } else
-        m_pMainFrame->show();
+        m_mainFrame->show();
 
-    m_nComment = m_settings.commentOption();
+    m_commentOption = m_settings.commentOption();
     updateCommentCommand();
     return true;
 }
 
 void CQuorelApp::showSplash()
 {
-    CSplashDialog splash(m_pMainFrame);
+    CSplashDialog splash(m_mainFrame.get());
     splash.show();
     splash.repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -98,39 +107,39 @@ void CQuorelApp::showSplash()
 
 void CQuorelApp::ExitInstance()
 {
-    if (m_bExited || !m_pMainFrame)
+    if (m_exited || !m_mainFrame)
         return;
-    m_bExited = true;
-    m_settings.setCommentOption(m_nComment);
+    m_exited = true;
+    m_settings.setCommentOption(m_commentOption);
 }
 
 void CQuorelApp::connectCommands()
 {
     auto on = [this](int id, auto handler) {
-        connect(m_pMainFrame->action(id), &QAction::triggered, this, handler);
+        connect(m_mainFrame->action(id), &QAction::triggered, this, handler);
     };
-    on(ids::ID_FILE_NEW, [this] { OnFileNew(ids::IDR_GENERAL); });
-    on(ids::ID_NEW_ZONE, [this] { OnFileNew(ids::IDR_ZONE); });
-    on(ids::ID_NEW_REVERSEZONE, [this] { OnFileNew(ids::IDR_REVERSEZONE); });
-    on(ids::ID_NEW_NAMEDCONF, [this] { OnFileNew(ids::IDR_NAMEDCONF); });
-    on(ids::ID_NEW_VIRTUALHOST, [this] { OnFileNew(ids::IDR_VIRTUALHOST); });
-    on(ids::ID_FILE_NEW_CHOOSE, [this] { OnFileNewChoose(); });
-    on(ids::ID_FILE_OPEN, [this] { OnFileOpen(); });
-    on(ids::ID_CLOSE_ALL, [this] { OnCloseAll(); });
-    on(ids::ID_SAVE_ALL, [this] { OnSaveAll(); });
-    on(ids::ID_COMMENT, [this] { OnToggleComment(); });
-    on(ids::ID_APP_ABOUT, [this] { OnAppAbout(); });
+    on(ids::command::kFileNew, [this] { OnFileNew(ids::templ::kGeneral); });
+    on(ids::command::kNewZone, [this] { OnFileNew(ids::templ::kZone); });
+    on(ids::command::kNewReverseZone, [this] { OnFileNew(ids::templ::kReverseZone); });
+    on(ids::command::kNewNamedConf, [this] { OnFileNew(ids::templ::kNamedConf); });
+    on(ids::command::kNewVirtualHost, [this] { OnFileNew(ids::templ::kVirtualHost); });
+    on(ids::command::kFileNewChoose, [this] { OnFileNewChoose(); });
+    on(ids::command::kFileOpen, [this] { OnFileOpen(); });
+    on(ids::command::kCloseAll, [this] { OnCloseAll(); });
+    on(ids::command::kSaveAll, [this] { OnSaveAll(); });
+    on(ids::command::kComment, [this] { OnToggleComment(); });
+    on(ids::command::kAppAbout, [this] { OnAppAbout(); });
     connectConversionCommands();
-    connect(m_pMainFrame, &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
+    connect(m_mainFrame.get(), &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
         for (const QString &path : paths)
             openReported(path);
     });
-    connect(m_pMainFrame, &CMainFrame::recentFileChosen, this, [this](const QString &path) {
+    connect(m_mainFrame.get(), &CMainFrame::recentFileChosen, this, [this](const QString &path) {
         if (!openReported(path)) {
             QStringList files = m_settings.recentFiles();
             files.removeAll(path);
             m_settings.setRecentFiles(files);
-            m_pMainFrame->setRecentFiles(files);
+            m_mainFrame->setRecentFiles(files);
         }
     });
 }
@@ -145,12 +154,14 @@ QList<CQuorelDoc *> CQuorelApp::documents() const
     return docs;
 }
 
-void CQuorelApp::discardFrame(CQuorelDoc *doc)
+void CQuorelApp::discardFrame(CChildFrame *frame)
 {
     // Whatever the failed step announced is taken back from the list.
-    QCoreApplication::postEvent(
-        m_pMainFrame, OpenFileListEvent::closed(reinterpret_cast<quintptr>(doc->frame())));
-    delete doc->frame();
+    frame->document()->OnCloseDocument();
+    // Taken back from the window area, the window is ours to free at once,
+    // so no half-made window is ever listed.
+    m_mainFrame->mdiArea()->removeSubWindow(frame);
+    const std::unique_ptr<CChildFrame> discarded(frame);
 }
 
 CQuorelDoc *CQuorelApp::OnFileNew(int templateId)
@@ -158,14 +169,14 @@ CQuorelDoc *CQuorelApp::OnFileNew(int templateId)
     CDocTemplate *t = m_templates.byId(templateId);
     if (!t)
         return nullptr;
-    auto *doc = new CQuorelDoc(*t, m_context);
-    CChildFrame *frame = m_pMainFrame->CreateChildFrame(doc);
-    if (!doc->OnNewDocument()) {
-        discardFrame(doc);
+    CChildFrame *frame = m_mainFrame->createChildFrame(std::make_unique<CQuorelDoc>(*t, m_context));
+    CQuorelDoc *doc = frame->document();
+    if (!reportOutcome(*doc, doc->OnNewDocument())) {
+        discardFrame(frame);
         return nullptr;
     }
     frame->view()->OnInitialUpdate();
-    m_pMainFrame->ShowChildFrame(frame);
+    m_mainFrame->showChildFrame(frame);
     return doc;
 }
 
@@ -189,32 +200,33 @@ void CQuorelApp::OnFileOpen()
 
 CQuorelDoc *CQuorelApp::openWithTemplate(CDocTemplate &docTemplate, const QString &path)
 {
-    auto *doc = new CQuorelDoc(docTemplate, m_context);
-    CChildFrame *frame = m_pMainFrame->CreateChildFrame(doc);
-    if (!doc->OnOpenDocument(path)) {
-        m_bLastOpenDeclined = doc->openDeclined();
-        discardFrame(doc);
+    CChildFrame *frame = m_mainFrame->createChildFrame(std::make_unique<CQuorelDoc>(docTemplate, m_context));
+    CQuorelDoc *doc = frame->document();
+    const DocumentOutcome opened = doc->OnOpenDocument(path);
+    if (!reportOutcome(*doc, opened)) {
+        m_lastOpenDeclined = opened.status == DocumentOutcome::Status::Cancelled;
+        discardFrame(frame);
         return nullptr;
     }
     AddToRecentFileList(path);
     frame->view()->OnInitialUpdate();
-    m_pMainFrame->ShowChildFrame(frame);
+    m_mainFrame->showChildFrame(frame);
     return doc;
 }
 
 CQuorelDoc *CQuorelApp::OpenDocumentFile(const QString &pathIn)
 {
-    m_bLastOpenDeclined = false;
+    m_lastOpenDeclined = false;
     if (pathIn.isEmpty())
         return nullptr;
     const QString path = QFileInfo(pathIn).absoluteFilePath();
 
-    if (m_pMainFrame->openFileList()->ContainsText(path)) {
+    if (m_mainFrame->openFileList() && m_mainFrame->openFileList()->ContainsText(path)) {
         // Already open: a second window on the same file, which may never
         // be saved over the first.
-        CQuorelDoc *copy = openWithTemplate(*m_templates.byId(ids::IDR_GENERAL), path);
+        CQuorelDoc *copy = openWithTemplate(*m_templates.byId(ids::templ::kGeneral), path);
         if (copy && !copy->isReadOnly())
-            copy->MakeReadOnlyCopy();
+            copy->makeReadOnlyCopy();
         return copy;
     }
 
@@ -229,7 +241,7 @@ CQuorelDoc *CQuorelApp::OpenDocumentFile(const QString &pathIn)
         if (distinctFile)
             break;
         if (auto *frame = qobject_cast<CChildFrame *>(doc->frame())) {
-            m_pMainFrame->mdiArea()->setActiveSubWindow(frame);
+            m_mainFrame->mdiArea()->setActiveSubWindow(frame);
             frame->raise();
         }
         return doc;
@@ -240,7 +252,7 @@ CQuorelDoc *CQuorelApp::OpenDocumentFile(const QString &pathIn)
 CQuorelDoc *CQuorelApp::openReported(const QString &path)
 {
     CQuorelDoc *doc = OpenDocumentFile(path);
-    if (!doc && !m_bLastOpenDeclined) {
+    if (!doc && !m_lastOpenDeclined) {
         m_prompter.information(
             QStringLiteral("파일을 열 수 없습니다.\n%1").arg(QFileInfo(path).absoluteFilePath()),
             m_context.appName);
@@ -252,7 +264,7 @@ void CQuorelApp::OnCloseAll()
 {
     for (CQuorelDoc *doc : documents()) {
         if (doc->IsModified()) {
-            const bool saved = doc->DoFileSave();
+            const bool saved = reportOutcome(*doc, doc->DoFileSave());
             // Edits the user has not given up stay open; a read-only copy
             // can never be saved and closes with its edits dropped.
             if (!saved && !doc->isReadOnly())
@@ -267,14 +279,14 @@ void CQuorelApp::OnSaveAll()
 {
     for (CQuorelDoc *doc : documents()) {
         if (doc->IsModified())
-            doc->DoFileSave();
+            reportOutcome(*doc, doc->DoFileSave());
     }
 }
 
 bool CQuorelApp::SaveAllModified()
 {
     for (CQuorelDoc *doc : documents()) {
-        if (!doc->SaveModified())
+        if (!reportOutcome(*doc, doc->SaveModified()))
             return false;
     }
     return true;
@@ -282,22 +294,22 @@ bool CQuorelApp::SaveAllModified()
 
 void CQuorelApp::OnToggleComment()
 {
-    m_nComment = m_nComment == 0 ? 1 : 0;
+    m_commentOption = m_commentOption == 0 ? 1 : 0;
     updateCommentCommand();
 }
 
 void CQuorelApp::updateCommentCommand()
 {
-    QAction *action = m_pMainFrame->action(ids::ID_COMMENT);
-    const bool on = m_nComment == 1;
+    QAction *action = m_mainFrame->action(ids::command::kComment);
+    const bool on = m_commentOption == 1;
     action->setChecked(on);
     action->setText(on ? QStringLiteral("주석문자 설정") : QStringLiteral("주석문자 해제"));
-    m_pMainFrame->ShowCommentIndicator(m_nComment);
+    m_mainFrame->ShowCommentIndicator(m_commentOption);
 }
 
 void CQuorelApp::OnAppAbout()
 {
-    CAboutDialog dialog(m_pMainFrame);
+    CAboutDialog dialog(m_mainFrame.get());
     dialog.exec();
 }
 
@@ -309,5 +321,5 @@ void CQuorelApp::AddToRecentFileList(const QString &path)
     while (files.size() > QuorelSettings::kRecentFileCount)
         files.removeLast();
     m_settings.setRecentFiles(files);
-    m_pMainFrame->setRecentFiles(files);
+    m_mainFrame->setRecentFiles(files);
 }

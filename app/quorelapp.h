@@ -8,10 +8,14 @@
 
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
+#include "document/openfilelistnotifier.h"
+#include "namecodec/codec.h"
 #include "platform/settings.h"
 
+class CChildFrame;
 class CMainFrame;
 class CQuorelDoc;
+class BusyWorkRunner;
 class CStringConvertDialog;
 class Prompter;
 class QSettings;
@@ -40,11 +44,11 @@ public:
     // Writes the comment option back; runs once, at the latest on destruction.
     void ExitInstance();
 
-    CMainFrame *mainFrame() const { return m_pMainFrame; }
+    CMainFrame *mainFrame() const { return m_mainFrame.get(); }
     CDocTemplates &templates() { return m_templates; }
     QuorelSettings &settings() { return m_settings; }
     DocumentContext &documentContext() { return m_context; }
-    int commentOption() const { return m_nComment; }
+    int commentOption() const { return m_commentOption; }
 
     // Every document of every template, in registration order.
     QList<CQuorelDoc *> documents() const;
@@ -64,7 +68,7 @@ public:
     void OnStringConvert();
     CStringConvertDialog *stringConverter() const;
     // 32802 and 32805 on the active document.
-    bool OnConvertDocument(int from, int to);
+    bool OnConvertDocument(namecodec::Encoding from, namecodec::Encoding to);
     // Asked before the main window closes: every modified document is
     // offered for saving; false when the user cancels.
     bool SaveAllModified();
@@ -74,7 +78,7 @@ public:
 private:
     CQuorelDoc *openWithTemplate(CDocTemplate &docTemplate, const QString &path);
     CQuorelDoc *openReported(const QString &path);
-    void discardFrame(CQuorelDoc *doc);
+    void discardFrame(CChildFrame *frame);
     void updateCommentCommand();
     void connectCommands();
     void connectConversionCommands();
@@ -84,11 +88,13 @@ private:
     Prompter &m_prompter;
     AppOptions m_options;
     CDocTemplates m_templates;
+    OpenFileListNotifier m_openFileListNotifier;
     DocumentContext m_context;
-    CMainFrame *m_pMainFrame = nullptr;
-    std::unique_ptr<SingleInstance> m_pInstance;
-    int m_nComment = 1;
-    QPointer<CStringConvertDialog> m_pStringConvert;
-    bool m_bExited = false;
-    bool m_bLastOpenDeclined = false;
+    std::unique_ptr<CMainFrame> m_mainFrame; // owns every editor window, hence every document
+    std::unique_ptr<SingleInstance> m_instance;
+    std::unique_ptr<BusyWorkRunner> m_workRunner;
+    int m_commentOption = 1;
+    QPointer<CStringConvertDialog> m_stringConverter;
+    bool m_exited = false;
+    bool m_lastOpenDeclined = false;
 };

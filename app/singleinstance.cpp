@@ -5,10 +5,12 @@
 
 #include <unistd.h>
 
+#include <memory>
+
 SingleInstance::SingleInstance(const QString &name, QObject *parent)
     : QObject(parent)
     , m_name(name)
-    , m_pServer(new QLocalServer(this))
+    , m_server(new QLocalServer(this))
 {
 }
 
@@ -47,12 +49,13 @@ bool SingleInstance::listen()
             return false;
     }
     QLocalServer::removeServer(m_name);
-    m_pServer->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_pServer->listen(m_name))
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(m_name))
         return false;
-    connect(m_pServer, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = m_pServer->nextPendingConnection()) {
-            auto *buffer = new QByteArray;
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+            // Shared by the socket's two handlers; freed with the last of them.
+            auto buffer = std::make_shared<QByteArray>();
             connect(socket, &QLocalSocket::readyRead, socket,
                 [socket, buffer] { buffer->append(socket->readAll()); });
             connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
@@ -62,7 +65,6 @@ bool SingleInstance::listen()
                     if (!line.isEmpty())
                         paths << line;
                 }
-                delete buffer;
                 socket->deleteLater();
                 if (!paths.isEmpty())
                     emit pathsReceived(paths);

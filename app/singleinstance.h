@@ -25,5 +25,5 @@ signals:
 
 private:
     QString m_name;
-    QLocalServer *m_pServer;
+    QLocalServer *m_server;
 };

@@ -7,15 +7,16 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/ids.h"
+#include "platform/quorelids.h"
 
 CSplashDialog::CSplashDialog(QWidget *parent)
     : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("splashDialog"));
-    setProperty("controlId", ids::IDD_SPLASH);
+    setProperty("controlId", ids::dialog::kSplash);
     auto *label = new QLabel(this);
-    label->setObjectName(QStringLiteral("splashPicture%1").arg(ids::IDB_SPLASH));
+    label->setObjectName(QStringLiteral("splashPicture"));
+    label->setProperty("controlId", ids::bitmap::kSplash);
     label->setPixmap(picture());
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -74,13 +74,13 @@ void setComment(int keep)
         editor().app->OnToggleComment();
 }
 
-void convert(benchmark::State &state, const QString &source, int from, int to)
+void convert(benchmark::State &state, const QString &source, namecodec::Encoding from, namecodec::Encoding to)
 {
     Editor &e = editor();
     setComment(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
-        if (!e.doc->LoadTextFromFile(source))
+        if (!e.doc->loadTextFromFile(source))
             state.SkipWithError("cannot load the source text");
         QCoreApplication::processEvents();
         state.ResumeTiming();
@@ -94,12 +94,12 @@ void convert(benchmark::State &state, const QString &source, int from, int to)
 
 void BM_EditorToPunycode(benchmark::State &state)
 {
-    convert(state, editor().eucKrPath, 4, 2);
+    convert(state, editor().eucKrPath, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
 }
 
 void BM_EditorToEucKr(benchmark::State &state)
 {
-    convert(state, editor().punycodePath, 2, 4);
+    convert(state, editor().punycodePath, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949);
 }
 
 BENCHMARK(BM_EditorToPunycode)

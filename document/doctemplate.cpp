@@ -1,7 +1,7 @@
 #include "document/doctemplate.h"
 
-#include "app/ids.h"
 #include "document/quoreldoc.h"
+#include "platform/quorelids.h"
 
 #include <QFileInfo>
 
@@ -51,18 +51,18 @@ CDocTemplates::CDocTemplates()
         t->fileTypeName = QString::fromUtf8(typeName);
         m_created.push_back(std::move(t));
     };
-    make(ids::IDR_GENERAL, "파일", "일반 파일", "모든 파일  (*.*)", "", "Document", "일반 Document");
-    make(ids::IDR_ZONE, "네임 존파일", "도메인 존파일", "도메인 존파일  (*.zone)", ".zone", "Zone.Document",
-        "Zone Document");
-    make(ids::IDR_REVERSEZONE, "리버스 존파일", "리버스 존파일", "리버스 존파일  (*.zone)", ".zone",
+    make(ids::templ::kGeneral, "파일", "일반 파일", "모든 파일  (*.*)", "", "Document", "일반 Document");
+    make(ids::templ::kZone, "네임 존파일", "도메인 존파일", "도메인 존파일  (*.zone)", ".zone",
+        "Zone.Document", "Zone Document");
+    make(ids::templ::kReverseZone, "리버스 존파일", "리버스 존파일", "리버스 존파일  (*.zone)", ".zone",
         "zone.Document", "Zone Document");
-    make(ids::IDR_NAMEDCONF, "네임 설정파일", "도메인 conf 파일", "도메인 conf 파일  (*.conf)", ".conf",
+    make(ids::templ::kNamedConf, "네임 설정파일", "도메인 conf 파일", "도메인 conf 파일  (*.conf)", ".conf",
         "Conf.Document", "Conf Document");
-    make(ids::IDR_VIRTUALHOST, "가상호스트 설정파일", "가상호스트 conf 파일",
+    make(ids::templ::kVirtualHost, "가상호스트 설정파일", "가상호스트 conf 파일",
         "가상호스트 conf 파일  (*.conf)", ".conf", "Conf.Document", "Conf Document");
     // The general template is made first but registered last.
-    for (int id :
-        {ids::IDR_ZONE, ids::IDR_REVERSEZONE, ids::IDR_NAMEDCONF, ids::IDR_VIRTUALHOST, ids::IDR_GENERAL})
+    for (int id : {ids::templ::kZone, ids::templ::kReverseZone, ids::templ::kNamedConf,
+             ids::templ::kVirtualHost, ids::templ::kGeneral})
         m_registered.push_back(byId(id));
 }
 
@@ -92,6 +92,6 @@ QString CDocTemplates::openFilter() const
         if (!t->extension.isEmpty())
             filters << t->filterName;
     }
-    filters << byId(ids::IDR_GENERAL)->filterName;
+    filters << byId(ids::templ::kGeneral)->filterName;
     return filters.join(QStringLiteral(";;"));
 }

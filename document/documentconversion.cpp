@@ -1,11 +1,10 @@
 #include "documentconversion.h"
 
 #include "document/documentcontext.h"
-#include "document/offthreadwork.h"
-#include "document/prompter.h"
 #include "document/quoreldoc.h"
 #include "document/textfile.h"
 #include "document/textfileconversion.h"
+#include "document/workrunner.h"
 #include "namecodec/codec.h"
 #include "platform/settings.h"
 
@@ -14,9 +13,6 @@
 #include <QTextDocument>
 
 namespace {
-
-constexpr int kEucKrCode = 4;
-constexpr int kUtf8Code = 1;
 
 struct Outcome {
     TextConversion conversion;
@@ -29,14 +25,14 @@ struct Outcome {
 // document's (a UTF-8 document turned all ASCII, or code page 949 bytes that
 // happen to form UTF-8), and the document must not change its encoding
 // under the user.
-bool decodeAs(const QByteArray &bytes, TextEncoding encoding, DecodedText &decoded)
+bool decodeAs(const QByteArray &bytes, namecodec::Encoding encoding, DecodedText &decoded)
 {
     decoded = decodeFileBytes(bytes);
     if (decoded.encoding == encoding && decoded.badLine == 0)
         return true;
     const auto text
         = namecodec::decodeText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-            encoding == TextEncoding::Utf8 ? namecodec::Encoding::Utf8 : namecodec::Encoding::Cp949);
+            encoding == namecodec::Encoding::Utf8 ? namecodec::Encoding::Utf8 : namecodec::Encoding::Cp949);
     if (!text)
         return false;
     // Line breaks are the same bytes in both encodings, so reading the text
@@ -64,30 +60,21 @@ QString readOnlyConversionText()
     return QStringLiteral("읽기전용 파일은 변환할수 없습니다.");
 }
 
-bool ConvertDocument(
-    CQuorelDoc &doc, int from, int to, const std::function<void(int line)> &showFailingLine, QWidget *window)
+DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namecodec::Encoding to)
 {
     DocumentContext &context = doc.context();
-    if (doc.isReadOnly()) {
-        context.prompter->information(readOnlyConversionText(), context.appName);
-        return false;
-    }
+    if (doc.isReadOnly())
+        return DocumentOutcome::failed(readOnlyConversionText());
     const QString name = doc.GetPathName().isEmpty() ? doc.GetTitle() : doc.GetPathName();
-    const TextEncoding encoding = doc.encoding();
-    if (encoding == TextEncoding::Utf8) {
-        from = from == kEucKrCode ? kUtf8Code : from;
-        to = to == kEucKrCode ? kUtf8Code : to;
+    const namecodec::Encoding encoding = doc.encoding();
+    if (encoding == namecodec::Encoding::Utf8) {
+        from = from == namecodec::Encoding::Cp949 ? namecodec::Encoding::Utf8 : from;
+        to = to == namecodec::Encoding::Cp949 ? namecodec::Encoding::Utf8 : to;
     }
 
     auto fail = [&](int line, const QString &message) {
-        if (!message.isEmpty())
-            context.prompter->information(message, context.appName);
-        if (context.setStatusText)
-            context.setStatusText(conversionFailedText());
-        doc.SendOpenFileList(name);
-        if (line > 0 && showFailingLine)
-            showFailingLine(line);
-        return false;
+        doc.sendOpenFileList(name);
+        return DocumentOutcome::failed(message, line);
     };
 
     // The copy holds exactly the bytes a save would write.
@@ -96,24 +83,26 @@ bool ConvertDocument(
         return fail(encoded.errorLine,
             QStringLiteral("%1번째 줄에 %2(으)로 쓸 수 없는 문자가 있어 변환하지 않았습니다.")
                 .arg(encoded.errorLine)
-                .arg(encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("EUC-KR")));
+                .arg(encoding == namecodec::Encoding::Utf8 ? QStringLiteral("UTF-8")
+                                                           : QStringLiteral("EUC-KR")));
 
     const namecodec::FileKind kind = documentConversionKind(doc, encoded.bytes);
     const QPointer<CQuorelDoc> alive(&doc);
     const int keepComment = context.commentOption ? context.commentOption() : 1;
     const QString tempDirectory = context.settings ? context.settings->tempDirectory() : QDir::tempPath();
-    const Outcome outcome = runOffGuiThread(window, QStringLiteral("변환하고 있습니다..."),
-        [&encoded, from, to, keepComment, tempDirectory, encoding, kind] {
-            Outcome result;
-            result.conversion
-                = convertDocumentBytes(encoded.bytes, from, to, keepComment, tempDirectory, kind);
-            if (result.conversion.ok)
-                result.decodedOk = decodeAs(result.conversion.text, encoding, result.decoded);
-            return result;
-        });
+    Outcome outcome;
+    const auto work = [&outcome, &encoded, from, to, keepComment, tempDirectory, encoding, kind] {
+        outcome.conversion = convertDocumentBytes(encoded.bytes, from, to, keepComment, tempDirectory, kind);
+        if (outcome.conversion.ok)
+            outcome.decodedOk = decodeAs(outcome.conversion.text, encoding, outcome.decoded);
+    };
+    if (context.workRunner)
+        context.workRunner->run(QStringLiteral("변환하고 있습니다..."), work);
+    else
+        work();
 
     if (!alive) // cannot happen while closing is held back; never touch a freed document
-        return false;
+        return DocumentOutcome::failed();
     if (!outcome.conversion.ok)
         return fail(outcome.conversion.errorLine, outcome.conversion.error);
     if (!outcome.decodedOk)
@@ -121,6 +110,6 @@ bool ConvertDocument(
 
     loadIntoDocument(*doc.textDocument(), outcome.decoded);
     doc.SetModifiedFlag(true);
-    doc.SendOpenFileList(name);
-    return true;
+    doc.sendOpenFileList(name);
+    return DocumentOutcome::done();
 }

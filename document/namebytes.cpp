@@ -42,18 +42,31 @@ QByteArray cutToBytes(const QByteArray &bytes, qsizetype limit, namecodec::Encod
     return bytes.left(end);
 }
 
-StringConversion convertNameString(const QByteArray &input, int from, int to)
+StringConversion convertNameString(const QByteArray &input, namecodec::Encoding from, namecodec::Encoding to)
 {
     std::array<char, NAMECODEC_OUTPUT_SIZE> buffer {};
     StringConversion result;
-    result.status = ConvertString(input.constData(), buffer.data(), from, to);
+    result.status = ConvertString(input.constData(), buffer.data(), encodingCode(from), encodingCode(to));
     buffer.back() = '\0'; // the library promises the NUL; do not read past the buffer if it forgot
     result.output = QByteArray(buffer.data());
     return result;
 }
 
-QString encodingName(int code)
+int encodingCode(namecodec::Encoding encoding)
 {
-    const char *name = NamecodecEncodingName(code);
+    switch (encoding) {
+    case namecodec::Encoding::Utf8:
+        return 1;
+    case namecodec::Encoding::Punycode:
+        return 2;
+    case namecodec::Encoding::Cp949:
+        break;
+    }
+    return 4;
+}
+
+QString encodingName(namecodec::Encoding encoding)
+{
+    const char *name = NamecodecEncodingName(encodingCode(encoding));
     return name ? QString::fromLatin1(name) : QString();
 }

@@ -23,7 +23,12 @@ struct StringConversion {
     QByteArray output;
     bool ok() const { return status == 0; }
 };
-StringConversion convertNameString(const QByteArray &input, int from, int to);
+StringConversion convertNameString(const QByteArray &input, namecodec::Encoding from, namecodec::Encoding to);
 
-// "-EucKr", "-UTF", "-PUNY", "-RACE", "-EucKr" by encoding code.
-QString encodingName(int code);
+// The library's integer code for an encoding, for its C entry points: code
+// page 949 is 4 (0 names it too, for find and replace only), UTF-8 1,
+// Punycode 2. Nothing above those calls spells a code.
+int encodingCode(namecodec::Encoding encoding);
+
+// "-EucKr", "-UTF" or "-PUNY": the name the library gives the encoding.
+QString encodingName(namecodec::Encoding encoding);

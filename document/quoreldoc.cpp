@@ -1,27 +1,33 @@
 #include "document/quoreldoc.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QPlainTextDocumentLayout>
 #include <QTextDocument>
 
-#include "app/ids.h"
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
-#include "document/openfilelistevent.h"
+#include "document/openfilelistnotifier.h"
 #include "document/prompter.h"
 #include "document/savefile.h"
+#include "platform/quorelids.h"
 #include "platform/settings.h"
+
+namespace {
+quint64 nextDocumentId()
+{
+    static quint64 last = 0;
+    return ++last;
+}
+} // namespace
 
 CQuorelDoc::CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObject *parent)
     : QObject(parent)
     , m_template(docTemplate)
     , m_context(context)
-    , m_pText(new QTextDocument(this))
+    , m_text(new QTextDocument(this))
+    , m_id(nextDocumentId())
 {
-    m_pText->setDocumentLayout(new QPlainTextDocumentLayout(m_pText));
-    m_pText->setUndoRedoEnabled(true);
+    m_text->setUndoRedoEnabled(true);
     m_template.addDocument(this);
 }
 
@@ -37,147 +43,130 @@ int CQuorelDoc::kind() const
 
 void CQuorelDoc::SetTitle(const QString &title)
 {
-    m_strTitle = title;
+    m_title = title;
     emit titleChanged(title);
 }
 
 void CQuorelDoc::SetPathName(const QString &path)
 {
-    m_strPathName = path;
+    m_pathName = path;
     SetTitle(QFileInfo(path).fileName());
 }
 
 bool CQuorelDoc::IsModified() const
 {
-    return m_pText->isModified();
+    return m_text->isModified();
 }
 
 void CQuorelDoc::SetModifiedFlag(bool modified)
 {
-    m_pText->setModified(modified);
+    m_text->setModified(modified);
 }
 
-void CQuorelDoc::SendOpenFileList(const QString &text)
+void CQuorelDoc::sendOpenFileList(const QString &text)
 {
-    if (!m_context.openFileListTarget || m_frameKey == 0)
-        return;
-    OpenFileListEvent event(m_frameKey, text);
-    QCoreApplication::sendEvent(m_context.openFileListTarget, &event);
-}
-
-void CQuorelDoc::ShowReadOnlyMessage()
-{
-    m_context.prompter->information(QStringLiteral("읽기전용 파일은 저장할 수 없습니다"), m_context.appName);
+    if (m_context.openFileList)
+        m_context.openFileList->announce(m_id, text);
 }
 
 void CQuorelDoc::applyDecoded(const DecodedText &decoded)
 {
-    loadIntoDocument(*m_pText, decoded);
+    loadIntoDocument(*m_text, decoded);
     m_encoding = decoded.encoding;
-    m_bByteOrderMark = decoded.byteOrderMark;
+    m_byteOrderMark = decoded.byteOrderMark;
     m_lineEnding = decoded.ending;
 }
 
-bool CQuorelDoc::OnNewDocument()
+DocumentOutcome CQuorelDoc::OnNewDocument()
 {
     SetTitle(m_template.untitledTitle());
-    SendOpenFileList(m_strTitle);
-    if (!loadTemplateText())
-        return false;
-    m_template.countUntitled();
-    return true;
+    sendOpenFileList(m_title);
+    DocumentOutcome outcome = loadTemplateText();
+    if (outcome)
+        m_template.countUntitled();
+    return outcome;
 }
 
-bool CQuorelDoc::loadTemplateText()
+DocumentOutcome CQuorelDoc::loadTemplateText()
 {
-    if (m_template.id == ids::IDR_GENERAL || !m_context.settings)
-        return true;
+    if (m_template.id == ids::templ::kGeneral || !m_context.settings)
+        return DocumentOutcome::done();
     const QString path = m_context.settings->samplePath(m_template.id);
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        m_context.prompter->information(
-            QStringLiteral("%1 서식 파일을 열 수 없습니다.\n%2").arg(m_template.newName, path),
-            m_context.appName);
-        return false;
-    }
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return DocumentOutcome::failed(
+            QStringLiteral("%1 서식 파일을 열 수 없습니다.\n%2").arg(m_template.newName, path));
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_context.prompter->information(
-            QStringLiteral("%1 서식 파일을 읽을 수 없습니다.\n%2").arg(m_template.newName, path),
-            m_context.appName);
-        return false;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return DocumentOutcome::failed(
+            QStringLiteral("%1 서식 파일을 읽을 수 없습니다.\n%2").arg(m_template.newName, path));
     const DecodedText decoded = decodeFileBytes(bytes);
     if (decoded.badLine != 0 || decoded.unheldLine != 0) {
-        m_context.prompter->information(
+        const int line = decoded.badLine != 0 ? decoded.badLine : decoded.unheldLine;
+        return DocumentOutcome::failed(
             QStringLiteral("%1 서식 파일의 %2번째 줄을 EUC-KR이나 UTF-8로 읽을 수 없습니다.\n%3")
                 .arg(m_template.newName)
-                .arg(decoded.badLine != 0 ? decoded.badLine : decoded.unheldLine)
+                .arg(line)
                 .arg(path),
-            m_context.appName);
-        return false;
+            line);
     }
     applyDecoded(decoded);
     SetModifiedFlag(false);
-    return true;
+    return DocumentOutcome::done();
 }
 
-bool CQuorelDoc::OnOpenDocument(const QString &path)
+DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
 {
     // Folders and devices (a FIFO, /dev/zero) are not text files to load.
     if (!QFileInfo(path).isFile())
-        return false;
+        return DocumentOutcome::failed();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
-    if (file.size() > ids::kLargeFileBytes) {
+        return DocumentOutcome::failed();
+    if (file.size() > CQuorelDoc::kLargeFileBytes) {
         const bool yes = m_context.prompter->question(
             QStringLiteral(
                 "파일 크기가 20M를 넘어갑니다. 큰 파일은 작업이 불가능할 수 있습니다. 여시겠습니까?"),
             m_context.appName);
-        if (!yes) {
-            m_bOpenDeclined = true;
-            return false;
-        }
+        if (!yes)
+            return DocumentOutcome::cancelled();
     }
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_context.prompter->information(
-            QStringLiteral("파일을 읽을 수 없습니다.\n%1\n%2").arg(path, file.errorString()),
-            m_context.appName);
-        return false;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return DocumentOutcome::failed(
+            QStringLiteral("파일을 읽을 수 없습니다.\n%1\n%2").arg(path, file.errorString()));
     file.close();
     const DecodedText decoded = decodeFileBytes(bytes);
     applyDecoded(decoded);
     SetPathName(path);
-    m_bOpenedFromPath = true;
+    m_openedFromPath = true;
     SetModifiedFlag(false);
-    SendOpenFileList(path);
+    sendOpenFileList(path);
     if (decoded.badLine != 0) {
         // Showing the text is safe; writing it back would replace the bytes
         // that did not decode, so the document can only be a read-only copy.
-        MakeReadOnlyCopy();
-        m_context.prompter->information(
+        makeReadOnlyCopy();
+        return DocumentOutcome::done(
             QStringLiteral(
                 "%1번째 줄을 EUC-KR이나 UTF-8로 읽을 수 없습니다. 읽을 수 없는 바이트는 �로 보이며, "
                 "파일을 바꾸지 않도록 읽기전용으로 엽니다.\n%2")
                 .arg(decoded.badLine)
                 .arg(path),
-            m_context.appName);
-    } else if (decoded.unheldLine != 0) {
-        MakeReadOnlyCopy();
-        m_context.prompter->information(
+            decoded.badLine);
+    }
+    if (decoded.unheldLine != 0) {
+        makeReadOnlyCopy();
+        return DocumentOutcome::done(
             QStringLiteral("%1번째 줄에 편집기가 그대로 담을 수 없는 문자(U+2029 문단 구분자 등)가 있습니다. "
                            "파일을 바꾸지 않도록 읽기전용으로 엽니다.\n%2")
                 .arg(decoded.unheldLine)
                 .arg(path),
-            m_context.appName);
+            decoded.unheldLine);
     }
-    return true;
+    return DocumentOutcome::done();
 }
 
-bool CQuorelDoc::LoadTextFromFile(const QString &path)
+bool CQuorelDoc::loadTextFromFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -192,110 +181,113 @@ bool CQuorelDoc::LoadTextFromFile(const QString &path)
     return true;
 }
 
-void CQuorelDoc::MakeReadOnlyCopy()
+void CQuorelDoc::makeReadOnlyCopy()
 {
-    m_bReadOnly = 1;
-    SetTitle(m_strTitle + readOnlySuffix());
-    SendOpenFileList(m_strTitle);
+    m_readOnly = true;
+    SetTitle(m_title + readOnlySuffix());
+    sendOpenFileList(m_title);
 }
 
-bool CQuorelDoc::OnSaveDocument(const QString &path)
+DocumentOutcome CQuorelDoc::OnSaveDocument(const QString &path)
 {
-    if (m_bReadOnly) {
-        ShowReadOnlyMessage();
-        return false;
-    }
-    SendOpenFileList(path);
-    auto restoreName = [this] { SendOpenFileList(m_strPathName.isEmpty() ? m_strTitle : m_strPathName); };
+    if (m_readOnly)
+        return DocumentOutcome::failed(readOnlySaveText());
+    sendOpenFileList(path);
+    auto restoreName = [this] { sendOpenFileList(m_pathName.isEmpty() ? m_title : m_pathName); };
 
-    const EncodeResult encoded = encodeDocument(*m_pText, m_encoding, m_lineEnding, m_bByteOrderMark);
+    const EncodeResult encoded = encodeDocument(*m_text, m_encoding, m_lineEnding, m_byteOrderMark);
     if (!encoded.ok()) {
         restoreName();
-        m_context.prompter->information(encoded.message, m_context.appName);
-        return false;
+        return DocumentOutcome::failed(encoded.message, encoded.errorLine);
     }
     const QString failure = saveFileBytes(path, encoded.bytes);
     if (!failure.isEmpty()) {
         restoreName();
-        m_context.prompter->information(failure, m_context.appName);
-        return false;
+        return DocumentOutcome::failed(failure);
     }
     SetModifiedFlag(false);
-    return true;
+    return DocumentOutcome::done();
 }
 
-bool CQuorelDoc::DoFileSave()
+DocumentOutcome CQuorelDoc::DoFileSave()
 {
-    if (m_strPathName.isEmpty())
+    if (m_pathName.isEmpty())
         return DoSave(QString());
     // A file made read-only while it was open is saved under another name,
-    // never made writable behind the user's back.
-    if (isReadOnlyFile(m_strPathName)) {
-        m_context.prompter->information(
-            QStringLiteral(
-                "'%1' 파일은 읽기 전용이어서 그 자리에 저장할 수 없습니다. 다른 이름으로 저장하십시오.")
-                .arg(m_strPathName),
-            m_context.appName);
-        return DoSave(QString());
-    }
-    return DoSave(m_strPathName);
+    // never made writable behind the user's back; the name question says why.
+    if (isReadOnlyFile(m_pathName) && !m_readOnly)
+        return saveUnderNewName(QStringLiteral(
+            "'%1' 파일은 읽기 전용이어서 그 자리에 저장할 수 없습니다. 다른 이름으로 저장하십시오.")
+                                    .arg(m_pathName));
+    return DoSave(m_pathName);
 }
 
-bool CQuorelDoc::DoSave(const QString &path, bool replace)
+DocumentOutcome CQuorelDoc::DoSave(const QString &path, bool replace)
 {
-    if (m_bReadOnly) {
-        // Asking for a name first would only lead to the same refusal.
-        ShowReadOnlyMessage();
-        return false;
+    // A read-only copy is refused before any name is asked: asking would
+    // only lead to the same refusal.
+    if (m_readOnly)
+        return DocumentOutcome::failed(readOnlySaveText());
+    if (path.isEmpty())
+        return saveUnderNewName(QString(), replace);
+    return saveAs(path, replace);
+}
+
+DocumentOutcome CQuorelDoc::saveUnderNewName(const QString &reason, bool replace)
+{
+    QString proposal = m_pathName;
+    if (proposal.isEmpty()) {
+        proposal = m_title;
+        if (!m_template.extension.isEmpty() && !proposal.contains(QLatin1Char('.')))
+            proposal += m_template.extension;
     }
-    QString newName = path;
-    if (newName.isEmpty()) {
-        QString proposal = m_strPathName;
-        if (proposal.isEmpty()) {
-            proposal = m_strTitle;
-            if (!m_template.extension.isEmpty() && !proposal.contains(QLatin1Char('.')))
-                proposal += m_template.extension;
-        }
-        newName = m_context.prompter->saveFileName(proposal, m_template.filterName);
-        if (newName.isEmpty())
-            return false;
-    }
-    if (!OnSaveDocument(newName))
-        return false;
-    if (replace && newName != m_strPathName) {
+    const QString newName = reason.isEmpty()
+        ? m_context.prompter->saveFileName(proposal, m_template.filterName)
+        : m_context.prompter->saveFileNameBecause(reason, m_context.appName, proposal, m_template.filterName);
+    if (newName.isEmpty())
+        return DocumentOutcome::cancelled();
+    return saveAs(newName, replace);
+}
+
+DocumentOutcome CQuorelDoc::saveAs(const QString &newName, bool replace)
+{
+    DocumentOutcome outcome = OnSaveDocument(newName);
+    if (!outcome)
+        return outcome;
+    if (replace && newName != m_pathName) {
         SetPathName(newName);
         if (m_context.addRecentFile)
             m_context.addRecentFile(newName);
     }
-    return true;
+    return outcome;
 }
 
-bool CQuorelDoc::SaveModified()
+DocumentOutcome CQuorelDoc::SaveModified()
 {
-    if (m_bReadOnly)
+    if (m_readOnly)
         SetModifiedFlag(false); // a read-only copy's edits are dropped without asking
     if (!IsModified())
-        return true;
-    const QString name = m_strPathName.isEmpty() ? m_strTitle : m_strPathName;
+        return DocumentOutcome::done();
+    const QString name = m_pathName.isEmpty() ? m_title : m_pathName;
     switch (m_context.prompter->questionYesNoCancel(
         QStringLiteral("변경 내용을 %1에 저장하시겠습니까?").arg(name), m_context.appName)) {
     case Prompter::Answer::Yes:
         return DoFileSave();
     case Prompter::Answer::No:
-        return true;
+        return DocumentOutcome::done();
     case Prompter::Answer::Cancel:
         break;
     }
-    return false;
+    return DocumentOutcome::cancelled();
 }
 
 void CQuorelDoc::OnCloseDocument()
 {
-    if (m_bClosed)
+    if (m_closed)
         return;
-    m_bClosed = true;
-    if (m_context.openFileListTarget && m_frameKey != 0)
-        QCoreApplication::postEvent(m_context.openFileListTarget, OpenFileListEvent::closed(m_frameKey));
+    m_closed = true;
+    if (m_context.openFileList)
+        m_context.openFileList->announceClosed(m_id);
     m_template.removeDocument(this);
     emit closed(this);
 }

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 
+#include "document/documentoutcome.h"
 #include "document/textfile.h"
 
 class CDocTemplate;
@@ -20,89 +21,91 @@ public:
     CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObject *parent = nullptr);
     ~CQuorelDoc() override;
 
+    // Opening a file above this size (20 MiB) asks first.
+    static constexpr qint64 kLargeFileBytes = 20LL * 1024 * 1024;
+
     static QString readOnlySuffix() { return QStringLiteral(" - [읽기전용]"); }
 
     CDocTemplate &docTemplate() const { return m_template; }
     int kind() const;
     // True once a file was opened into the document: its template then came
     // from the path's extension, not from the user's choice.
-    bool openedFromPath() const { return m_bOpenedFromPath; }
-    QTextDocument *textDocument() const { return m_pText; }
+    bool openedFromPath() const { return m_openedFromPath; }
+    QTextDocument *textDocument() const { return m_text; }
     DocumentContext &context() const { return m_context; }
 
-    // The child frame that holds the view: the key of the open-files entry.
-    void setFrame(QObject *frame)
-    {
-        m_pFrame = frame;
-        m_frameKey = reinterpret_cast<quintptr>(frame);
-    }
-    QObject *frame() const { return m_pFrame; }
+    // Stable for the document's whole life: the key of its open-files entry.
+    quint64 id() const { return m_id; }
+    // The window that shows the document, for those who bring it forward.
+    void setFrame(QObject *frame) { m_frame = frame; }
+    QObject *frame() const { return m_frame; }
 
-    QString GetTitle() const { return m_strTitle; }
+    QString GetTitle() const { return m_title; }
     void SetTitle(const QString &title);
-    QString GetPathName() const { return m_strPathName; }
+    QString GetPathName() const { return m_pathName; }
     // Sets the path and makes its file name the title.
     void SetPathName(const QString &path);
 
     bool IsModified() const;
     void SetModifiedFlag(bool modified = true);
-    bool isReadOnly() const { return m_bReadOnly != 0; }
+    bool isReadOnly() const { return m_readOnly; }
 
-    TextEncoding encoding() const { return m_encoding; }
+    namecodec::Encoding encoding() const { return m_encoding; }
     LineEnding lineEnding() const { return m_lineEnding; }
 
     // New document: default title, announce it, then the template text.
-    bool OnNewDocument();
-    // Opens a file by path: size question above 20 MiB, decoding, announce.
-    bool OnOpenDocument(const QString &path);
+    DocumentOutcome OnNewDocument();
+    // Opens a file by path: size question above 20 MiB (declining it
+    // cancels), decoding, announce. A file that opened as a read-only copy
+    // comes with a notice naming its line.
+    DocumentOutcome OnOpenDocument(const QString &path);
     // Writes the text to `path` atomically; refuses read-only copies.
-    bool OnSaveDocument(const QString &path);
+    DocumentOutcome OnSaveDocument(const QString &path);
     void OnCloseDocument();
-    // Asked before closing: false when the user cancels.
-    bool SaveModified();
+    // Asked before closing: cancelled when the user cancels, else what the
+    // save (if any) came to.
+    DocumentOutcome SaveModified();
 
     // Save (57603): to the document's path, or through the name prompt.
-    bool DoFileSave();
+    DocumentOutcome DoFileSave();
     // Save as: `path` empty asks for a name; `replace` makes it the document's path.
-    bool DoSave(const QString &path, bool replace = true);
+    DocumentOutcome DoSave(const QString &path, bool replace = true);
 
     // Turns this document into a read-only copy: flag, title suffix, announce.
-    void MakeReadOnlyCopy();
+    void makeReadOnlyCopy();
 
     // Replaces the whole text with a file's bytes as the editor reads them,
     // without any question or announcement (used when a converted result is
     // loaded back). False when the file cannot be read.
-    bool LoadTextFromFile(const QString &path);
+    bool loadTextFromFile(const QString &path);
 
     // Tells the main frame's open-files list the text for this document.
-    void SendOpenFileList(const QString &text);
+    void sendOpenFileList(const QString &text);
 
-    void ShowReadOnlyMessage();
-
-    // True after OnOpenDocument failed because the user declined the
-    // large-file question (nothing to report then).
-    bool openDeclined() const { return m_bOpenDeclined; }
+    static QString readOnlySaveText() { return QStringLiteral("읽기전용 파일은 저장할 수 없습니다"); }
 
 signals:
     void titleChanged(const QString &title);
     void closed(CQuorelDoc *doc);
 
 private:
-    bool loadTemplateText();
+    DocumentOutcome loadTemplateText();
+    // Asks for a name (telling `reason` first, when there is one) and saves there.
+    DocumentOutcome saveUnderNewName(const QString &reason, bool replace = true);
+    DocumentOutcome saveAs(const QString &newName, bool replace);
     void applyDecoded(const DecodedText &decoded);
 
     CDocTemplate &m_template;
     DocumentContext &m_context;
-    QTextDocument *m_pText;
-    QPointer<QObject> m_pFrame;
-    quintptr m_frameKey = 0;
-    QString m_strTitle;
-    QString m_strPathName;
-    int m_bReadOnly = 0;
-    TextEncoding m_encoding = TextEncoding::Cp949;
-    bool m_bByteOrderMark = false;
+    QTextDocument *m_text;
+    QPointer<QObject> m_frame;
+    quint64 m_id;
+    QString m_title;
+    QString m_pathName;
+    bool m_readOnly = false; // set once, when the document becomes a read-only copy
+    namecodec::Encoding m_encoding = namecodec::Encoding::Cp949;
+    bool m_byteOrderMark = false;
     LineEnding m_lineEnding = LineEnding::LF;
-    bool m_bClosed = false;
-    bool m_bOpenDeclined = false;
-    bool m_bOpenedFromPath = false;
+    bool m_closed = false;
+    bool m_openedFromPath = false;
 };

@@ -78,86 +78,113 @@ QString decodeCp949WithBadLines(const QByteArray &bytes, int &badLine)
     return out;
 }
 
-} // namespace
-
-DecodedText decodeFileBytes(const QByteArray &bytes)
+// The file's characters: UTF-8 when the bytes are valid UTF-8 that needs
+// it (byte order mark kept aside, since the editor would drop it silently),
+// else code page 949, bad lines shown with U+FFFD and the first one noted.
+QString decodeCharacters(const QByteArray &bytes, DecodedText &result)
 {
-    DecodedText result;
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    QString text;
     if (hasNonAscii(bytes) && namecodec::isValidUtf8(view)) {
-        result.encoding = TextEncoding::Utf8;
-        // The mark is kept aside: the editor would drop it silently.
+        result.encoding = namecodec::Encoding::Utf8;
         result.byteOrderMark = bytes.startsWith("\xef\xbb\xbf");
-        text = QString::fromUtf8(result.byteOrderMark ? bytes.mid(3) : bytes);
-    } else {
-        auto decoded = namecodec::decodeText(view, namecodec::Encoding::Cp949);
-        if (decoded)
-            text = fromU16(*decoded);
-        else
-            text = decodeCp949WithBadLines(bytes, result.badLine);
+        return QString::fromUtf8(result.byteOrderMark ? bytes.mid(3) : bytes);
     }
+    if (auto decoded = namecodec::decodeText(view, namecodec::Encoding::Cp949))
+        return fromU16(*decoded);
+    return decodeCp949WithBadLines(bytes, result.badLine);
+}
 
-    for (qsizetype i = 0, line = 1; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c == u'\n') {
+// First line (from 1) holding a character the editor cannot keep as it is:
+// U+2029 would become a line break, U+FDD0/U+FDD1 are its frame marks.
+int firstUnheldLine(const QString &text)
+{
+    int line = 1;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
             ++line;
-        } else if (c == 0x2029 || c == 0xFDD0 || c == 0xFDD1) {
-            result.unheldLine = static_cast<int>(line);
-            break;
-        }
+        else if (c.unicode() == 0x2029 || c.unicode() == 0xFDD0 || c.unicode() == 0xFDD1)
+            return line;
     }
+    return 0;
+}
 
-    // '\r' and '\n' are single bytes in both encodings and map one to one, so
-    // the breaks can be read from the decoded text.
-    qsizetype crlf = 0, lf = 0, cr = 0;
+struct BreakCounts {
+    qsizetype crlf = 0;
+    qsizetype lf = 0;
+    qsizetype cr = 0;
+};
+
+// '\r' and '\n' are single bytes in both encodings and map one to one, so
+// the breaks can be read from the decoded text.
+BreakCounts countBreaks(const QString &text)
+{
+    BreakCounts counts;
     const qsizetype n = text.size();
     const QChar *p = text.constData();
     for (qsizetype i = 0; i < n; ++i) {
         if (p[i] == QLatin1Char('\r')) {
             if (i + 1 < n && p[i + 1] == QLatin1Char('\n')) {
-                ++crlf;
+                ++counts.crlf;
                 ++i;
             } else {
-                ++cr;
+                ++counts.cr;
             }
         } else if (p[i] == QLatin1Char('\n')) {
-            ++lf;
+            ++counts.lf;
         }
     }
-    if (cr == 0 && crlf == 0) {
-        result.ending = LineEnding::LF;
-        result.text = std::move(text);
-        return result;
-    }
-    if (cr == 0 && lf == 0) {
-        result.ending = LineEnding::CRLF;
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        result.text = std::move(text);
-        return result;
-    }
-    result.ending = LineEnding::Mixed;
+    return counts;
+}
+
+// A file that mixes its breaks: every line ends in '\n' for the editor, and
+// its own break is kept in `breaks` to be written back.
+QString splitMixedLines(const QString &text, std::vector<LineBreak> &breaks)
+{
+    const qsizetype n = text.size();
+    const QChar *p = text.constData();
     QString out;
     out.reserve(n);
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = p[i];
         if (c == QLatin1Char('\r')) {
             if (i + 1 < n && p[i + 1] == QLatin1Char('\n')) {
-                result.breaks.push_back(LineBreak::CRLF);
+                breaks.push_back(LineBreak::CRLF);
                 ++i;
             } else {
-                result.breaks.push_back(LineBreak::CR);
+                breaks.push_back(LineBreak::CR);
             }
             out += QLatin1Char('\n');
         } else if (c == QLatin1Char('\n')) {
-            result.breaks.push_back(LineBreak::LF);
+            breaks.push_back(LineBreak::LF);
             out += c;
         } else {
             out += c;
         }
     }
-    result.breaks.push_back(LineBreak::None);
-    result.text = std::move(out);
+    breaks.push_back(LineBreak::None);
+    return out;
+}
+
+} // namespace
+
+DecodedText decodeFileBytes(const QByteArray &bytes)
+{
+    DecodedText result;
+    QString text = decodeCharacters(bytes, result);
+    result.unheldLine = firstUnheldLine(text);
+
+    const BreakCounts counts = countBreaks(text);
+    if (counts.cr == 0 && counts.crlf == 0) {
+        result.ending = LineEnding::LF;
+        result.text = std::move(text);
+    } else if (counts.cr == 0 && counts.lf == 0) {
+        result.ending = LineEnding::CRLF;
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        result.text = std::move(text);
+    } else {
+        result.ending = LineEnding::Mixed;
+        result.text = splitMixedLines(text, result.breaks);
+    }
     return result;
 }
 
@@ -181,11 +208,10 @@ QString documentText(const QTextDocument &doc)
 }
 
 EncodeResult encodeDocument(
-    const QTextDocument &doc, TextEncoding encoding, LineEnding ending, bool byteOrderMark)
+    const QTextDocument &doc, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark)
 {
     EncodeResult result;
-    const auto target
-        = encoding == TextEncoding::Utf8 ? namecodec::Encoding::Utf8 : namecodec::Encoding::Cp949;
+    const auto target = encoding;
     const QString text = documentText(doc);
     const std::u16string_view units(
         reinterpret_cast<const char16_t *>(text.constData()), static_cast<std::size_t>(text.size()));
@@ -199,7 +225,7 @@ EncodeResult encodeDocument(
         return result;
     }
     const QByteArray bytes = QByteArray::fromStdString(*encoded);
-    if (byteOrderMark && encoding == TextEncoding::Utf8)
+    if (byteOrderMark && encoding == namecodec::Encoding::Utf8)
         result.bytes = "\xef\xbb\xbf";
     if (ending == LineEnding::LF) {
         result.bytes += bytes;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "namecodec/codec.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -7,7 +9,6 @@
 
 class QTextDocument;
 
-enum class TextEncoding { Cp949, Utf8 };
 enum class LineEnding { LF, CRLF, Mixed };
 
 // The line break that ended one line of a file, for files that mix them.
@@ -17,7 +18,7 @@ enum class LineBreak : unsigned char { None = 0, LF = 1, CRLF = 2, CR = 3 };
 // what is needed to write the same bytes back.
 struct DecodedText {
     QString text;
-    TextEncoding encoding = TextEncoding::Cp949;
+    namecodec::Encoding encoding = namecodec::Encoding::Cp949; // Cp949 or Utf8
     bool byteOrderMark = false; // a UTF-8 file that starts with EF BB BF
     LineEnding ending = LineEnding::LF;
     std::vector<LineBreak> breaks; // one per line, only for LineEnding::Mixed
@@ -44,7 +45,7 @@ struct EncodeResult {
 // Encodes a document's text with its encoding and line endings. Mixed line
 // endings are read from the blocks' user state, set by applyLineBreaks().
 EncodeResult encodeDocument(
-    const QTextDocument &doc, TextEncoding encoding, LineEnding ending, bool byteOrderMark = false);
+    const QTextDocument &doc, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark = false);
 
 // Puts decoded text into a document and remembers per-line breaks of mixed
 // files in the blocks.

@@ -1,7 +1,8 @@
 #include "textfileconversion.h"
 
-#include "app/ids.h"
+#include "document/namebytes.h"
 #include "namecodec/namecodec.h"
+#include "platform/quorelids.h"
 #include "platform/scopedtempfile.h"
 
 #include <QFile>
@@ -31,12 +32,12 @@ int kindCode(namecodec::FileKind kind)
 namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArrayView content)
 {
     switch (templateId) {
-    case ids::IDR_ZONE:
-    case ids::IDR_REVERSEZONE:
+    case ids::templ::kZone:
+    case ids::templ::kReverseZone:
         return namecodec::FileKind::Zone;
-    case ids::IDR_NAMEDCONF:
+    case ids::templ::kNamedConf:
         return namecodec::FileKind::NamedConf;
-    case ids::IDR_VIRTUALHOST:
+    case ids::templ::kVirtualHost:
         return namecodec::FileKind::WebServer;
     default:
         break;
@@ -52,21 +53,22 @@ namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArr
     return namecodec::FileKind::Auto;
 }
 
-bool ConvertTextFile(const QString &inPath, const QString &outPath, int from, int to, int keepComment,
-    int *errorLine, namecodec::FileKind kind)
+bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::Encoding from,
+    namecodec::Encoding to, int keepComment, int *errorLine, namecodec::FileKind kind)
 {
     if (outPath.isEmpty())
         return true;
     int line = 0;
-    const int status = ConvertFileAs(QFile::encodeName(inPath).constData(),
-        QFile::encodeName(outPath).constData(), from, to, keepComment, kindCode(kind), &line);
+    const int status
+        = ConvertFileAs(QFile::encodeName(inPath).constData(), QFile::encodeName(outPath).constData(),
+            encodingCode(from), encodingCode(to), keepComment, kindCode(kind), &line);
     if (errorLine)
         *errorLine = line;
     return status == 0;
 }
 
-TextConversion convertDocumentBytes(const QByteArray &bytes, int from, int to, int keepComment,
-    const QString &tempDirectory, namecodec::FileKind kind)
+TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to,
+    int keepComment, const QString &tempDirectory, namecodec::FileKind kind)
 {
     TextConversion result;
     // The result name is taken (exclusively) before the source copy is

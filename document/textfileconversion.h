@@ -11,8 +11,9 @@
 // the file is scanned by (Auto: recognised from its content), normally
 // conversionKind's answer. An empty output path succeeds at once without
 // converting.
-bool ConvertTextFile(const QString &inPath, const QString &outPath, int from, int to, int keepComment,
-    int *errorLine, namecodec::FileKind kind = namecodec::FileKind::Auto);
+bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::Encoding from,
+    namecodec::Encoding to, int keepComment, int *errorLine,
+    namecodec::FileKind kind = namecodec::FileKind::Auto);
 
 // The kind a text is converted by, as the editor knows it. `templateId` is
 // the template the user made the text from (zone and reverse zone: a zone
@@ -33,5 +34,5 @@ struct TextConversion {
     int errorLine = 0; // the first failing line, 0 when no line is to blame
     QString error; // a Korean message when the temporary copy failed
 };
-TextConversion convertDocumentBytes(const QByteArray &bytes, int from, int to, int keepComment,
-    const QString &tempDirectory, namecodec::FileKind kind = namecodec::FileKind::Auto);
+TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to,
+    int keepComment, const QString &tempDirectory, namecodec::FileKind kind = namecodec::FileKind::Auto);

@@ -1,4 +1,5 @@
 #include "editor/childframe.h"
+#include "editor/outcomereport.h"
 
 #include <QCloseEvent>
 #include <QTextDocument>
@@ -15,48 +16,49 @@ QIcon iconForKind(int kind)
 }
 } // namespace
 
-CChildFrame::CChildFrame(CQuorelDoc *doc, QWidget *parent)
+CChildFrame::CChildFrame(std::unique_ptr<CQuorelDoc> doc, QWidget *parent)
     : QMdiSubWindow(parent)
-    , m_pDoc(doc)
-    , m_pView(new CQuorelView(doc))
+    , m_doc(std::move(doc))
+    , m_view(new CQuorelView(m_doc.get()))
 {
     setObjectName(QStringLiteral("childFrame"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWidget(m_pView);
-    setWindowIcon(iconForKind(doc->kind()));
-    doc->setFrame(this);
-    connect(doc, &CQuorelDoc::titleChanged, this, &CChildFrame::updateTitle);
+    setWidget(m_view);
+    setWindowIcon(iconForKind(m_doc->kind()));
+    m_doc->setFrame(this);
+    connect(m_doc.get(), &CQuorelDoc::titleChanged, this, &CChildFrame::updateTitle);
     updateTitle();
 }
 
 CChildFrame::~CChildFrame()
 {
-    // The view shows the document's text: it goes first.
-    QWidget *view = widget();
+    // The view shows the document's text: it goes first. Taken out of the
+    // window, it is ours to free.
+    std::unique_ptr<QWidget> view(widget());
     setWidget(nullptr);
-    delete view;
-    delete m_pDoc;
+    view.reset();
+    m_doc.reset();
 }
 
 void CChildFrame::updateTitle()
 {
-    setWindowTitle(m_pDoc->GetTitle());
+    setWindowTitle(m_doc->GetTitle());
 }
 
 void CChildFrame::closeWithoutAsking()
 {
-    m_bSkipQuery = true;
+    m_skipQuery = true;
     close();
-    m_bSkipQuery = false;
+    m_skipQuery = false;
 }
 
 void CChildFrame::closeEvent(QCloseEvent *event)
 {
-    if (!m_bSkipQuery && !m_pDoc->SaveModified()) {
+    if (!m_skipQuery && !reportOutcome(*m_doc, m_doc->SaveModified())) {
         event->ignore();
         return;
     }
-    m_pDoc->OnCloseDocument();
+    m_doc->OnCloseDocument();
     event->accept();
     QMdiSubWindow::closeEvent(event);
 }

@@ -2,19 +2,21 @@
 
 #include <QMdiSubWindow>
 
+#include <memory>
+
 class CQuorelDoc;
 class CQuorelView;
 
-// One editor window: it owns its document and its one view. Its address is
-// the key of the document's entry in the open-files list.
+// One editor window: the sole owner of its document and of its one view.
 class CChildFrame : public QMdiSubWindow {
     Q_OBJECT
 public:
-    explicit CChildFrame(CQuorelDoc *doc, QWidget *parent = nullptr);
+    // Takes `doc` over.
+    explicit CChildFrame(std::unique_ptr<CQuorelDoc> doc, QWidget *parent = nullptr);
     ~CChildFrame() override;
 
-    CQuorelDoc *document() const { return m_pDoc; }
-    CQuorelView *view() const { return m_pView; }
+    CQuorelDoc *document() const { return m_doc.get(); }
+    CQuorelView *view() const { return m_view; }
 
     // Closes without asking about changes (the caller has dealt with them).
     void closeWithoutAsking();
@@ -25,7 +27,7 @@ protected:
 private:
     void updateTitle();
 
-    CQuorelDoc *m_pDoc;
-    CQuorelView *m_pView;
-    bool m_bSkipQuery = false;
+    std::unique_ptr<CQuorelDoc> m_doc;
+    CQuorelView *m_view;
+    bool m_skipQuery = false;
 };

@@ -7,9 +7,9 @@ QString ConversionResult::emptySelectionText()
     return QStringLiteral("선택한 문자가 없습니다.");
 }
 
-ConversionResult convertSelection(
-    const QString &selection, int fromCode, int toCode, namecodec::Encoding textEncoding)
+ConversionResult convertSelection(const QString &selection, namecodec::Encoding from, namecodec::Encoding to)
 {
+    const namecodec::Encoding textEncoding = from == namecodec::Encoding::Punycode ? to : from;
     constexpr qsizetype kMaxInputBytes = 1024;
     ConversionResult result;
     const QString input = selection.trimmed();
@@ -24,14 +24,14 @@ ConversionResult convertSelection(
         return result;
 
     const QByteArray cut = cutToBytes(*bytes, kMaxInputBytes, textEncoding);
-    const StringConversion conversion = convertNameString(cut, fromCode, toCode);
+    const StringConversion conversion = convertNameString(cut, from, to);
     const auto converted = decodeNameText(conversion.output, textEncoding);
     if (!conversion.ok() || !converted)
         return result;
 
     const QString shownInput = decodeNameText(cut, textEncoding).value_or(input);
     result.display = QStringLiteral("입력 코드 %1 : %2\n출력 코드 %3 : %4\n")
-                         .arg(encodingName(fromCode), shownInput, encodingName(toCode), *converted);
+                         .arg(encodingName(from), shownInput, encodingName(to), *converted);
     // The selection's surrounding white space (a line break, indentation) is
     // not part of the name; applying keeps it instead of swallowing it.
     const qsizetype lead = selection.indexOf(input);

@@ -5,7 +5,7 @@
 #include <QString>
 
 // The one conversion behind the result dialog: the selected text converted
-// once from `fromCode` to `toCode`, with the text the dialog shows.
+// once from `from` to `to`, with the text the dialog shows.
 struct ConversionResult {
     QString display; // what the dialog's text box shows
     QString output; // what "문서에 적용" writes over the selection
@@ -14,7 +14,6 @@ struct ConversionResult {
     static QString emptySelectionText();
 };
 
-// `textEncoding` is how the document's text is held in bytes (code page 949,
-// or UTF-8 for a UTF-8 document, which the caller then names with code 1).
-ConversionResult convertSelection(const QString &selection, int fromCode, int toCode,
-    namecodec::Encoding textEncoding = namecodec::Encoding::Cp949);
+// The side that is not Punycode is how the document's text is held in
+// bytes: code page 949, or UTF-8 for a UTF-8 document.
+ConversionResult convertSelection(const QString &selection, namecodec::Encoding from, namecodec::Encoding to);

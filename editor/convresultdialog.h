@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/quorelids.h"
+
 #include "conversionresult.h"
 
 #include <QDialog>
@@ -12,13 +14,8 @@ class QPlainTextEdit;
 class CConvResultDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kDialogId = 138;
-    static constexpr int kOkButton = 1;
-    static constexpr int kResultEdit = 1006;
-    static constexpr int kApplyCheck = 1013;
-
-    CConvResultDialog(const QString &input, int fromCode, int toCode, QWidget *parent = nullptr,
-        namecodec::Encoding textEncoding = namecodec::Encoding::Cp949);
+    CConvResultDialog(
+        const QString &input, namecodec::Encoding from, namecodec::Encoding to, QWidget *parent = nullptr);
 
     // True only when the user closed the dialog with "확인" and "문서에 적용"
     // checked, and there is a conversion to apply.

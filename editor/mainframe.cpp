@@ -20,15 +20,15 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "app/ids.h"
-#include "document/openfilelistevent.h"
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
 #include "editor/lockkeys.h"
+#include "editor/outcomereport.h"
 #include "editor/quorelview.h"
 #include "editor/viewconversion.h"
 #include "panes/dockingpanebar.h"
 #include "panes/openfilelistdialog.h"
+#include "platform/quorelids.h"
 
 namespace {
 
@@ -40,86 +40,87 @@ struct CommandText {
 
 // clang-format off
 const CommandText kCommands[] = {
-    { ids::ID_NEW_ZONE, "새 도메인 존 파일", "새 도메인 존파일을 작성합니다\n새 도메인 존파일" },
-    { ids::ID_NEW_REVERSEZONE, "새 리버스 존 파일", "새 리버스 존 파일을 작성합니다\n새 리버스존 파일" },
-    { ids::ID_NEW_NAMEDCONF, "새 도메인 conf 파일", "새 도메인 conf 파일을 작성합니다\n새 도메인 conf 파일" },
-    { ids::ID_NEW_VIRTUALHOST, "새 가상호스트 conf 파일", "새 가상호스트 conf파일을 작성합니다\n새 가상호스트 conf 파일" },
-    { ids::ID_FILE_NEW, "새 일반 파일(&N)\tCtrl+N", "새 문서를 작성합니다\n새 파일" },
-    { ids::ID_FILE_NEW_CHOOSE, "새 파일", "새 문서를 작성합니다\n새 파일" },
-    { ids::ID_CONV_WIZARD, "변환 마법사(&T)", "새로운 변환 작업을 시작합니다\n변환 마법사" },
-    { ids::ID_FILE_OPEN, "파일 열기(&O)...\tCtrl+O", "기존 문서를 엽니다\n열기" },
-    { ids::ID_FTP_OPEN, "FTP에서 불러오기", "FTP 서버로 부터 파일을 엽니다.\nFTP 열기" },
-    { ids::ID_APP_EXIT, "종료(&X)", "응용 프로그램을 종료하기 위해 문서를 저장할 것인지 묻습니다\n종료" },
-    { ids::ID_STRING_CONVERT, "문자열 변환", "문자열을 변환합니다\n문자열 변환" },
-    { ids::ID_VIEW_TOOLBAR, "도구 모음(&T)", "도구 모음을 보이거나 감춥니다\n도구 모음 전환" },
-    { ids::ID_VIEW_STATUS_BAR, "상태 표시줄(&S)", "상태 표시줄을 표시하거나 감춥니다\n상태 표시줄 전환" },
-    { ids::ID_VIEW_FILETREE, "파일트리(&O)", "파일 트리창을 표시하거나 감춥니다\n파일트리창 전환" },
-    { ids::ID_APP_ABOUT, "Quorel 정보(&A)...", "프로그램 정보와 버전 정보, 저작권 정보를 표시합니다\n컨버터 정보" },
-    { ids::ID_UPDATE_INFO, "Update정보(&U)...", "" },
-    { ids::ID_FILE_SAVE, "저장(&S)\tCtrl+S", "현재 열린 문서를 저장합니다\n저장" },
-    { ids::ID_FTP_SAVE, "FTP로 저장하기", "FTP 서버로 파일을 저장합니다.\nFTP로 저장하기" },
-    { ids::ID_FILE_SAVE_AS, "다른 이름으로 저장(&A)...", "현재 열린 문서를 다른 이름으로 저장합니다\n다른 이름으로 저장" },
-    { ids::ID_SAVE_ALL, "모두 저장 (&l)", "현재 열린 모든 문서를 저장합니다.\n모두 저장하기" },
-    { ids::ID_FILE_PRINT, "인쇄 하기(&P)", "현재 열린 문서를 인쇄합니다\n인쇄" },
-    { ids::ID_FILE_PRINT_PREVIEW, "미리 보기(&V)", "쪽 전체를 표시합니다\n인쇄 미리 보기" },
-    { ids::ID_FILE_PRINT_SETUP, "인쇄 설정(&U)", "프린터와 인쇄 옵션을 변경합니다\n인쇄 설정" },
-    { ids::ID_FILE_CLOSE, "닫기(&C)", "현재 열린 문서를 닫습니다\n닫기" },
-    { ids::ID_CLOSE_ALL, "모두 닫기(&F)", "현재 열린 모든 문서를 닫습니다\n모두 닫기" },
-    { ids::ID_EDIT_UNDO, "취소(&U)\tCtrl+Z", "마지막으로 한 동작을 취소합니다\n실행 취소" },
-    { ids::ID_EDIT_CUT, "잘라내기(&T)\tCtrl+X", "선택 부분을 잘라내어 클립보드에 넣습니다\n잘라내기" },
-    { ids::ID_EDIT_COPY, "복사(&C)\tCtrl+C", "선택 부분을 복사하여 클립보드에 넣습니다\n복사" },
-    { ids::ID_EDIT_PASTE, "붙여넣기(&P)\tCtrl+V", "클립보드의 내용을 붙여 넣습니다\n붙여넣기" },
-    { ids::ID_EDIT_SELECT_ALL, "전체 선택(&L)\tCtrl+A", "문서 전체를 선택합니다\n전체 선택" },
-    { ids::ID_EDIT_FIND, "찾기(&F)...\tCtrl+F", "지정한 문자열을 찾습니다\n찾기" },
-    { ids::ID_EDIT_REPLACE, "바꾸기(&E)\tCtrl+H", "지정한 문자열을 다른 문자열로 바꿉니다\n바꾸기" },
-    { ids::ID_CONVERT_TO_PUNY, "EUC-KR▷ Punycode", "현재 활성화된 Euc-Kr로 된 파일을 Punycode 파일로 변환합니다.\nPunycode 파일변환" },
-    { ids::ID_CONVERT_TO_EUCKR, "Punycode▷  EUC-KR", "현재 활성화된 Punycode 파일을 Euc-Kr 파일로 변환합니다.\nEuc-Kr 파일변환" },
-    { ids::ID_COMMENT, "주석 추가", "파일 변환시 기존의 문자열을 주석으로 놔둘지 결정합니다." },
-    { ids::ID_WINDOW_CASCADE, "계단식(&C)", "서로 겹쳐지도록 창을 정렬합니다\n계단식 창" },
-    { ids::ID_WINDOW_TILE_HORZ, "바둑판식(&T)", "서로 겹치지 않는 바둑판 모양으로 창을 정렬합니다\n바둑판식 창" },
-    { ids::ID_WINDOW_ARRANGE, "아이콘 정렬(&A)", "창 아래쪽에 아이콘을 정렬합니다\n아이콘 정렬" },
+    { ids::command::kNewZone, "새 도메인 존 파일", "새 도메인 존파일을 작성합니다\n새 도메인 존파일" },
+    { ids::command::kNewReverseZone, "새 리버스 존 파일", "새 리버스 존 파일을 작성합니다\n새 리버스존 파일" },
+    { ids::command::kNewNamedConf, "새 도메인 conf 파일", "새 도메인 conf 파일을 작성합니다\n새 도메인 conf 파일" },
+    { ids::command::kNewVirtualHost, "새 가상호스트 conf 파일", "새 가상호스트 conf파일을 작성합니다\n새 가상호스트 conf 파일" },
+    { ids::command::kFileNew, "새 일반 파일(&N)\tCtrl+N", "새 문서를 작성합니다\n새 파일" },
+    { ids::command::kFileNewChoose, "새 파일", "새 문서를 작성합니다\n새 파일" },
+    { ids::command::kConvWizard, "변환 마법사(&T)", "새로운 변환 작업을 시작합니다\n변환 마법사" },
+    { ids::command::kFileOpen, "파일 열기(&O)...\tCtrl+O", "기존 문서를 엽니다\n열기" },
+    { ids::command::kFtpOpen, "FTP에서 불러오기", "FTP 서버로 부터 파일을 엽니다.\nFTP 열기" },
+    { ids::command::kAppExit, "종료(&X)", "응용 프로그램을 종료하기 위해 문서를 저장할 것인지 묻습니다\n종료" },
+    { ids::command::kStringConvert, "문자열 변환", "문자열을 변환합니다\n문자열 변환" },
+    { ids::command::kViewToolBar, "도구 모음(&T)", "도구 모음을 보이거나 감춥니다\n도구 모음 전환" },
+    { ids::command::kViewStatusBar, "상태 표시줄(&S)", "상태 표시줄을 표시하거나 감춥니다\n상태 표시줄 전환" },
+    { ids::command::kViewFileTree, "파일트리(&O)", "파일 트리창을 표시하거나 감춥니다\n파일트리창 전환" },
+    { ids::command::kAppAbout, "Quorel 정보(&A)...", "프로그램 정보와 버전 정보, 저작권 정보를 표시합니다\n컨버터 정보" },
+    { ids::command::kUpdateInfo, "Update정보(&U)...", "" },
+    { ids::command::kFileSave, "저장(&S)\tCtrl+S", "현재 열린 문서를 저장합니다\n저장" },
+    { ids::command::kFtpSave, "FTP로 저장하기", "FTP 서버로 파일을 저장합니다.\nFTP로 저장하기" },
+    { ids::command::kFileSaveAs, "다른 이름으로 저장(&A)...", "현재 열린 문서를 다른 이름으로 저장합니다\n다른 이름으로 저장" },
+    { ids::command::kSaveAll, "모두 저장 (&l)", "현재 열린 모든 문서를 저장합니다.\n모두 저장하기" },
+    { ids::command::kFilePrint, "인쇄 하기(&P)", "현재 열린 문서를 인쇄합니다\n인쇄" },
+    { ids::command::kFilePrintPreview, "미리 보기(&V)", "쪽 전체를 표시합니다\n인쇄 미리 보기" },
+    { ids::command::kFilePrintSetup, "인쇄 설정(&U)", "프린터와 인쇄 옵션을 변경합니다\n인쇄 설정" },
+    { ids::command::kFileClose, "닫기(&C)", "현재 열린 문서를 닫습니다\n닫기" },
+    { ids::command::kCloseAll, "모두 닫기(&F)", "현재 열린 모든 문서를 닫습니다\n모두 닫기" },
+    { ids::command::kEditUndo, "취소(&U)\tCtrl+Z", "마지막으로 한 동작을 취소합니다\n실행 취소" },
+    { ids::command::kEditCut, "잘라내기(&T)\tCtrl+X", "선택 부분을 잘라내어 클립보드에 넣습니다\n잘라내기" },
+    { ids::command::kEditCopy, "복사(&C)\tCtrl+C", "선택 부분을 복사하여 클립보드에 넣습니다\n복사" },
+    { ids::command::kEditPaste, "붙여넣기(&P)\tCtrl+V", "클립보드의 내용을 붙여 넣습니다\n붙여넣기" },
+    { ids::command::kEditSelectAll, "전체 선택(&L)\tCtrl+A", "문서 전체를 선택합니다\n전체 선택" },
+    { ids::command::kEditFind, "찾기(&F)...\tCtrl+F", "지정한 문자열을 찾습니다\n찾기" },
+    { ids::command::kEditReplace, "바꾸기(&E)\tCtrl+H", "지정한 문자열을 다른 문자열로 바꿉니다\n바꾸기" },
+    { ids::command::kConvertToPunycode, "EUC-KR▷ Punycode", "현재 활성화된 Euc-Kr로 된 파일을 Punycode 파일로 변환합니다.\nPunycode 파일변환" },
+    { ids::command::kConvertToEucKr, "Punycode▷  EUC-KR", "현재 활성화된 Punycode 파일을 Euc-Kr 파일로 변환합니다.\nEuc-Kr 파일변환" },
+    { ids::command::kComment, "주석 추가", "파일 변환시 기존의 문자열을 주석으로 놔둘지 결정합니다." },
+    { ids::command::kWindowCascade, "계단식(&C)", "서로 겹쳐지도록 창을 정렬합니다\n계단식 창" },
+    { ids::command::kWindowTile, "바둑판식(&T)", "서로 겹치지 않는 바둑판 모양으로 창을 정렬합니다\n바둑판식 창" },
+    { ids::command::kWindowArrange, "아이콘 정렬(&A)", "창 아래쪽에 아이콘을 정렬합니다\n아이콘 정렬" },
 };
 // clang-format on
 
 // Commands whose handlers other parts of the program provide; they stay
 // disabled until those are wired in.
-const int kNotYetHandled[]
-    = {ids::ID_CONV_WIZARD, ids::ID_FTP_OPEN, ids::ID_FTP_SAVE, ids::ID_STRING_CONVERT, ids::ID_UPDATE_INFO,
-        ids::ID_EDIT_FIND, ids::ID_EDIT_REPLACE, ids::ID_CONVERT_TO_PUNY, ids::ID_CONVERT_TO_EUCKR};
+const int kNotYetHandled[] = {ids::command::kConvWizard, ids::command::kFtpOpen, ids::command::kFtpSave,
+    ids::command::kStringConvert, ids::command::kUpdateInfo, ids::command::kEditFind,
+    ids::command::kEditReplace, ids::command::kConvertToPunycode, ids::command::kConvertToEucKr};
 
-const int kDocumentCommands[] = {ids::ID_FILE_SAVE, ids::ID_FILE_SAVE_AS, ids::ID_SAVE_ALL,
-    ids::ID_FILE_PRINT, ids::ID_FILE_PRINT_PREVIEW, ids::ID_FILE_CLOSE, ids::ID_CLOSE_ALL, ids::ID_EDIT_UNDO,
-    ids::ID_EDIT_CUT, ids::ID_EDIT_COPY, ids::ID_EDIT_PASTE, ids::ID_EDIT_SELECT_ALL, ids::ID_WINDOW_CASCADE,
-    ids::ID_WINDOW_TILE_HORZ, ids::ID_WINDOW_ARRANGE};
+const int kDocumentCommands[] = {ids::command::kFileSave, ids::command::kFileSaveAs, ids::command::kSaveAll,
+    ids::command::kFilePrint, ids::command::kFilePrintPreview, ids::command::kFileClose,
+    ids::command::kCloseAll, ids::command::kEditUndo, ids::command::kEditCut, ids::command::kEditCopy,
+    ids::command::kEditPaste, ids::command::kEditSelectAll, ids::command::kWindowCascade,
+    ids::command::kWindowTile, ids::command::kWindowArrange};
 
 QString iconFor(int id)
 {
     switch (id) {
-    case ids::ID_FILE_NEW_CHOOSE:
+    case ids::command::kFileNewChoose:
         return QStringLiteral(":/icons/new.png");
-    case ids::ID_FILE_OPEN:
+    case ids::command::kFileOpen:
         return QStringLiteral(":/icons/open.png");
-    case ids::ID_FILE_SAVE:
+    case ids::command::kFileSave:
         return QStringLiteral(":/icons/save.png");
-    case ids::ID_FILE_PRINT:
+    case ids::command::kFilePrint:
         return QStringLiteral(":/icons/print.png");
-    case ids::ID_EDIT_CUT:
+    case ids::command::kEditCut:
         return QStringLiteral(":/icons/cut.png");
-    case ids::ID_EDIT_COPY:
+    case ids::command::kEditCopy:
         return QStringLiteral(":/icons/copy.png");
-    case ids::ID_EDIT_PASTE:
+    case ids::command::kEditPaste:
         return QStringLiteral(":/icons/paste.png");
-    case ids::ID_CONV_WIZARD:
+    case ids::command::kConvWizard:
         return QStringLiteral(":/icons/wizard.png");
-    case ids::ID_FTP_OPEN:
+    case ids::command::kFtpOpen:
         return QStringLiteral(":/icons/ftp-open.png");
-    case ids::ID_STRING_CONVERT:
+    case ids::command::kStringConvert:
         return QStringLiteral(":/icons/string-convert.png");
-    case ids::ID_EDIT_FIND:
+    case ids::command::kEditFind:
         return QStringLiteral(":/icons/find.png");
-    case ids::ID_EDIT_REPLACE:
+    case ids::command::kEditReplace:
         return QStringLiteral(":/icons/replace.png");
-    case ids::ID_APP_ABOUT:
+    case ids::command::kAppAbout:
         return QStringLiteral(":/icons/about.png");
     default:
         return {};
@@ -130,23 +131,23 @@ QString iconFor(int id)
 
 CMainFrame::CMainFrame(QWidget *parent)
     : QMainWindow(parent)
-    , m_pMdiArea(new QMdiArea(this))
+    , m_mdiArea(new QMdiArea(this))
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("린드바트"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/quorel.png")));
     setAcceptDrops(true);
-    m_pMdiArea->setObjectName(QStringLiteral("mdiArea"));
-    m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setCentralWidget(m_pMdiArea);
+    m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdiArea);
 
     createActions();
     createMenus();
     createToolBar();
     createStatusBar();
     createDockingPane();
-    connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::onSubWindowActivated);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::onSubWindowActivated);
     showMenuSet(false);
     updateCommandStates();
 }
@@ -154,10 +155,9 @@ CMainFrame::CMainFrame(QWidget *parent)
 CMainFrame::~CMainFrame()
 {
     // Windows closing during destruction must not reach a half-gone frame.
-    disconnect(m_pMdiArea, nullptr, this, nullptr);
-    for (QMdiSubWindow *w : m_pMdiArea->subWindowList())
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+    for (QMdiSubWindow *w : m_mdiArea->subWindowList())
         disconnect(w, nullptr, this, nullptr);
-    delete m_pPrinter;
 }
 
 QAction *CMainFrame::action(int id) const
@@ -185,77 +185,82 @@ void CMainFrame::createActions()
         m_actions[id]->setShortcuts(QList<QKeySequence>(sequences));
         m_actions[id]->setShortcutContext(Qt::WindowShortcut);
     };
-    keys(ids::ID_EDIT_SELECT_ALL, {QKeySequence(Qt::CTRL | Qt::Key_A)});
-    keys(ids::ID_EDIT_COPY, {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    keys(ids::ID_EDIT_FIND, {QKeySequence(Qt::CTRL | Qt::Key_F)});
-    keys(ids::ID_EDIT_REPLACE, {QKeySequence(Qt::CTRL | Qt::Key_H)});
-    keys(ids::ID_FILE_NEW, {QKeySequence(Qt::CTRL | Qt::Key_N)});
-    keys(ids::ID_FILE_OPEN, {QKeySequence(Qt::CTRL | Qt::Key_O)});
-    keys(ids::ID_FILE_SAVE, {QKeySequence(Qt::CTRL | Qt::Key_S)});
-    keys(ids::ID_EDIT_PASTE, {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    keys(ids::ID_EDIT_CUT, {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-    keys(ids::ID_EDIT_UNDO, {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    keys(ids::command::kEditSelectAll, {QKeySequence(Qt::CTRL | Qt::Key_A)});
+    keys(ids::command::kEditCopy,
+        {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    keys(ids::command::kEditFind, {QKeySequence(Qt::CTRL | Qt::Key_F)});
+    keys(ids::command::kEditReplace, {QKeySequence(Qt::CTRL | Qt::Key_H)});
+    keys(ids::command::kFileNew, {QKeySequence(Qt::CTRL | Qt::Key_N)});
+    keys(ids::command::kFileOpen, {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    keys(ids::command::kFileSave, {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    keys(ids::command::kEditPaste,
+        {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    keys(ids::command::kEditCut,
+        {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    keys(ids::command::kEditUndo,
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
 
     for (int id : kNotYetHandled)
         m_actions[id]->setEnabled(false);
     for (int id : kDocumentCommands)
         m_documentCommands.insert(id);
 
-    for (int id : {ids::ID_VIEW_TOOLBAR, ids::ID_VIEW_STATUS_BAR, ids::ID_VIEW_FILETREE, ids::ID_COMMENT})
+    for (int id : {ids::command::kViewToolBar, ids::command::kViewStatusBar, ids::command::kViewFileTree,
+             ids::command::kComment})
         m_actions[id]->setCheckable(true);
-    m_actions[ids::ID_VIEW_FILETREE]->setChecked(true);
+    m_actions[ids::command::kViewFileTree]->setChecked(true);
 
     // Commands of the frame and of the active view or document.
     auto on = [this](int id, auto handler) { connect(m_actions[id], &QAction::triggered, this, handler); };
-    on(ids::ID_VIEW_FILETREE, [this] { OnViewFileTree(); });
-    on(ids::ID_VIEW_TOOLBAR, [this](bool shown) { m_pToolBar->setVisible(shown); });
-    on(ids::ID_VIEW_STATUS_BAR, [this](bool shown) { statusBar()->setVisible(shown); });
-    on(ids::ID_FILE_SAVE, [this] {
+    on(ids::command::kViewFileTree, [this] { OnViewFileTree(); });
+    on(ids::command::kViewToolBar, [this](bool shown) { m_toolBar->setVisible(shown); });
+    on(ids::command::kViewStatusBar, [this](bool shown) { statusBar()->setVisible(shown); });
+    on(ids::command::kFileSave, [this] {
         if (CQuorelView *view = activeView())
             view->OnFileSave();
     });
-    on(ids::ID_FILE_SAVE_AS, [this] {
+    on(ids::command::kFileSaveAs, [this] {
         if (CQuorelDoc *doc = activeDocument())
-            doc->DoSave(QString());
+            reportOutcome(*doc, doc->DoSave(QString()));
     });
-    on(ids::ID_FILE_CLOSE, [this] {
+    on(ids::command::kFileClose, [this] {
         if (CChildFrame *frame = activeChildFrame())
             frame->close();
     });
-    on(ids::ID_EDIT_UNDO, [this] {
+    on(ids::command::kEditUndo, [this] {
         if (CQuorelView *view = activeView())
             view->OnEditUndo();
     });
-    on(ids::ID_EDIT_CUT, [this] {
+    on(ids::command::kEditCut, [this] {
         if (CQuorelView *view = activeView())
             view->cut();
     });
-    on(ids::ID_EDIT_COPY, [this] {
+    on(ids::command::kEditCopy, [this] {
         if (CQuorelView *view = activeView())
             view->copy();
     });
-    on(ids::ID_EDIT_PASTE, [this] {
+    on(ids::command::kEditPaste, [this] {
         if (CQuorelView *view = activeView())
             view->OnEditPaste();
     });
-    on(ids::ID_EDIT_SELECT_ALL, [this] {
+    on(ids::command::kEditSelectAll, [this] {
         if (CQuorelView *view = activeView())
             view->OnEditSelectAll();
     });
-    on(ids::ID_FILE_PRINT, [this] { OnFilePrint(); });
-    on(ids::ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
-    on(ids::ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
-    on(ids::ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); });
-    on(ids::ID_WINDOW_TILE_HORZ, [this] { m_pMdiArea->tileSubWindows(); });
-    on(ids::ID_WINDOW_ARRANGE, [this] { arrangeIcons(); });
-    on(ids::ID_APP_EXIT, [this] { close(); });
+    on(ids::command::kFilePrint, [this] { OnFilePrint(); });
+    on(ids::command::kFilePrintPreview, [this] { OnFilePrintPreview(); });
+    on(ids::command::kFilePrintSetup, [this] { OnFilePrintSetup(); });
+    on(ids::command::kWindowCascade, [this] { m_mdiArea->cascadeSubWindows(); });
+    on(ids::command::kWindowTile, [this] { m_mdiArea->tileSubWindows(); });
+    on(ids::command::kWindowArrange, [this] { arrangeIcons(); });
+    on(ids::command::kAppExit, [this] { close(); });
 }
 
 QMenu *CMainFrame::createNewFileMenu()
 {
     auto *menu = new QMenu(QStringLiteral("새 파일"), this);
-    for (int id : {ids::ID_NEW_ZONE, ids::ID_NEW_REVERSEZONE, ids::ID_NEW_NAMEDCONF, ids::ID_NEW_VIRTUALHOST,
-             ids::ID_FILE_NEW})
+    for (int id : {ids::command::kNewZone, ids::command::kNewReverseZone, ids::command::kNewNamedConf,
+             ids::command::kNewVirtualHost, ids::command::kFileNew})
         menu->addAction(m_actions[id]);
     return menu;
 }
@@ -263,32 +268,35 @@ QMenu *CMainFrame::createNewFileMenu()
 QMenu *CMainFrame::createFileMenu(bool withDocument)
 {
     auto *menu = new QMenu(QStringLiteral("파일(&F)"), this);
-    menu->setObjectName(withDocument ? QStringLiteral("fileMenuDocument") : QStringLiteral("fileMenu128"));
+    menu->setObjectName(
+        withDocument ? QStringLiteral("fileMenuDocument") : QStringLiteral("fileMenuNoDocument"));
     menu->addMenu(createNewFileMenu());
-    menu->addAction(m_actions[ids::ID_CONV_WIZARD]);
-    menu->addAction(m_actions[ids::ID_FILE_OPEN]);
-    menu->addAction(m_actions[ids::ID_FTP_OPEN]);
+    menu->addAction(m_actions[ids::command::kConvWizard]);
+    menu->addAction(m_actions[ids::command::kFileOpen]);
+    menu->addAction(m_actions[ids::command::kFtpOpen]);
     menu->addSeparator();
     if (withDocument) {
-        for (int id : {ids::ID_FILE_SAVE, ids::ID_FTP_SAVE, ids::ID_FILE_SAVE_AS, ids::ID_SAVE_ALL})
+        for (int id : {ids::command::kFileSave, ids::command::kFtpSave, ids::command::kFileSaveAs,
+                 ids::command::kSaveAll})
             menu->addAction(m_actions[id]);
         menu->addSeparator();
-        for (int id : {ids::ID_FILE_PRINT, ids::ID_FILE_PRINT_PREVIEW, ids::ID_FILE_PRINT_SETUP})
+        for (int id :
+            {ids::command::kFilePrint, ids::command::kFilePrintPreview, ids::command::kFilePrintSetup})
             menu->addAction(m_actions[id]);
         menu->addSeparator();
-        menu->addAction(m_actions[ids::ID_FILE_CLOSE]);
-        menu->addAction(m_actions[ids::ID_CLOSE_ALL]);
+        menu->addAction(m_actions[ids::command::kFileClose]);
+        menu->addAction(m_actions[ids::command::kCloseAll]);
         menu->addSeparator();
     }
     // The recent files: a disabled placeholder while the list is empty.
     auto *placeholder = menu->addAction(QStringLiteral("최근 파일"));
-    placeholder->setData(ids::ID_FILE_MRU_FILE1);
+    placeholder->setData(ids::command::kRecentFile1);
     placeholder->setStatusTip(QStringLiteral("이 문서를 엽니다"));
     placeholder->setEnabled(false);
     m_recentActions << placeholder;
     for (int i = 0; i < 4; ++i) {
         auto *entry = menu->addAction(QString());
-        entry->setData(ids::ID_FILE_MRU_FILE1 + i);
+        entry->setData(ids::command::kRecentFile1 + i);
         entry->setObjectName(QStringLiteral("recentFile%1").arg(i + 1));
         entry->setStatusTip(QStringLiteral("이 문서를 엽니다"));
         entry->setVisible(false);
@@ -299,14 +307,14 @@ QMenu *CMainFrame::createFileMenu(bool withDocument)
         m_recentActions << entry;
     }
     menu->addSeparator();
-    menu->addAction(m_actions[ids::ID_APP_EXIT]);
+    menu->addAction(m_actions[ids::command::kAppExit]);
     return menu;
 }
 
 QMenu *CMainFrame::createViewMenu()
 {
     auto *menu = new QMenu(QStringLiteral("보기(&V)"), this);
-    for (int id : {ids::ID_VIEW_TOOLBAR, ids::ID_VIEW_STATUS_BAR, ids::ID_VIEW_FILETREE})
+    for (int id : {ids::command::kViewToolBar, ids::command::kViewStatusBar, ids::command::kViewFileTree})
         menu->addAction(m_actions[id]);
     return menu;
 }
@@ -314,8 +322,8 @@ QMenu *CMainFrame::createViewMenu()
 QMenu *CMainFrame::createHelpMenu()
 {
     auto *menu = new QMenu(QStringLiteral("도움말(&H)"), this);
-    menu->addAction(m_actions[ids::ID_APP_ABOUT]);
-    menu->addAction(m_actions[ids::ID_UPDATE_INFO]);
+    menu->addAction(m_actions[ids::command::kAppAbout]);
+    menu->addAction(m_actions[ids::command::kUpdateInfo]);
     return menu;
 }
 
@@ -323,49 +331,50 @@ void CMainFrame::createMenus()
 {
     // Menu 128, shown while no document is open.
     m_noDocumentMenus << createFileMenu(false);
-    auto *convert128 = new QMenu(QStringLiteral("한글변환(&C)"), this);
-    convert128->addAction(m_actions[ids::ID_STRING_CONVERT]);
-    m_noDocumentMenus << convert128 << createViewMenu() << createHelpMenu();
+    auto *convertNoDocument = new QMenu(QStringLiteral("한글변환(&C)"), this);
+    convertNoDocument->addAction(m_actions[ids::command::kStringConvert]);
+    m_noDocumentMenus << convertNoDocument << createViewMenu() << createHelpMenu();
 
     // The document menus (130, 131, 132, 133, 149 are the same).
     m_documentMenus << createFileMenu(true);
     auto *edit = new QMenu(QStringLiteral("편집(&E)"), this);
     edit->setObjectName(QStringLiteral("editMenu"));
-    edit->addAction(m_actions[ids::ID_EDIT_UNDO]);
+    edit->addAction(m_actions[ids::command::kEditUndo]);
     edit->addSeparator();
-    for (int id : {ids::ID_EDIT_CUT, ids::ID_EDIT_COPY, ids::ID_EDIT_PASTE, ids::ID_EDIT_SELECT_ALL})
+    for (int id : {ids::command::kEditCut, ids::command::kEditCopy, ids::command::kEditPaste,
+             ids::command::kEditSelectAll})
         edit->addAction(m_actions[id]);
     connect(edit, &QMenu::aboutToShow, this, [this] {
         updateEditCommands();
         if (CQuorelView *view = activeView())
-            view->OnUpdateEditSelectAll(m_actions[ids::ID_EDIT_SELECT_ALL]);
+            view->OnUpdateEditSelectAll(m_actions[ids::command::kEditSelectAll]);
     });
     // The disabled state the refresh gave "전체 선택" only concerns the menu.
     connect(edit, &QMenu::aboutToHide, this,
-        [this] { m_actions[ids::ID_EDIT_SELECT_ALL]->setEnabled(activeView()); });
+        [this] { m_actions[ids::command::kEditSelectAll]->setEnabled(activeView()); });
     auto *find = new QMenu(QStringLiteral("찾기(&S)"), this);
-    find->addAction(m_actions[ids::ID_EDIT_FIND]);
-    find->addAction(m_actions[ids::ID_EDIT_REPLACE]);
+    find->addAction(m_actions[ids::command::kEditFind]);
+    find->addAction(m_actions[ids::command::kEditReplace]);
     auto *convert = new QMenu(QStringLiteral("한글변환(&C)"), this);
     convert->setObjectName(QStringLiteral("convertMenu"));
-    convert->addAction(m_actions[ids::ID_STRING_CONVERT]);
+    convert->addAction(m_actions[ids::command::kStringConvert]);
     auto *fileConvert = convert->addMenu(QStringLiteral("파일변환(&D)"));
-    fileConvert->addAction(m_actions[ids::ID_CONVERT_TO_PUNY]);
-    fileConvert->addAction(m_actions[ids::ID_CONVERT_TO_EUCKR]);
+    fileConvert->addAction(m_actions[ids::command::kConvertToPunycode]);
+    fileConvert->addAction(m_actions[ids::command::kConvertToEucKr]);
     convert->addSeparator();
-    convert->addAction(m_actions[ids::ID_COMMENT]);
-    m_pWindowMenu = new QMenu(QStringLiteral("창(&W)"), this);
-    for (int id : {ids::ID_WINDOW_CASCADE, ids::ID_WINDOW_TILE_HORZ, ids::ID_WINDOW_ARRANGE})
-        m_pWindowMenu->addAction(m_actions[id]);
-    connect(m_pWindowMenu, &QMenu::aboutToShow, this, &CMainFrame::updateWindowMenu);
-    m_documentMenus << edit << find << convert << createViewMenu() << m_pWindowMenu << createHelpMenu();
+    convert->addAction(m_actions[ids::command::kComment]);
+    m_windowMenu = new QMenu(QStringLiteral("창(&W)"), this);
+    for (int id : {ids::command::kWindowCascade, ids::command::kWindowTile, ids::command::kWindowArrange})
+        m_windowMenu->addAction(m_actions[id]);
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::updateWindowMenu);
+    m_documentMenus << edit << find << convert << createViewMenu() << m_windowMenu << createHelpMenu();
 }
 
 void CMainFrame::showMenuSet(bool withDocument)
 {
-    if (withDocument == m_bShowingDocumentMenus && !menuBar()->actions().isEmpty())
+    if (withDocument == m_showingDocumentMenus && !menuBar()->actions().isEmpty())
         return;
-    m_bShowingDocumentMenus = withDocument;
+    m_showingDocumentMenus = withDocument;
     menuBar()->clear();
     for (QMenu *menu : withDocument ? m_documentMenus : m_noDocumentMenus)
         menuBar()->addMenu(menu);
@@ -375,16 +384,16 @@ void CMainFrame::updateWindowMenu()
 {
     qDeleteAll(m_windowListActions);
     m_windowListActions.clear();
-    const QList<QMdiSubWindow *> windows = m_pMdiArea->subWindowList();
+    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList();
     if (windows.isEmpty())
         return;
-    m_windowListActions << m_pWindowMenu->addSeparator();
+    m_windowListActions << m_windowMenu->addSeparator();
     int n = 1;
     for (QMdiSubWindow *w : windows) {
-        auto *a = m_pWindowMenu->addAction(QStringLiteral("&%1 %2").arg(n++).arg(w->windowTitle()));
+        auto *a = m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(n++).arg(w->windowTitle()));
         a->setCheckable(true);
-        a->setChecked(w == m_pMdiArea->activeSubWindow());
-        connect(a, &QAction::triggered, this, [this, w] { m_pMdiArea->setActiveSubWindow(w); });
+        a->setChecked(w == m_mdiArea->activeSubWindow());
+        connect(a, &QAction::triggered, this, [this, w] { m_mdiArea->setActiveSubWindow(w); });
         m_windowListActions << a;
     }
 }
@@ -393,8 +402,8 @@ void CMainFrame::arrangeIcons()
 {
     // Minimised windows are lined up along the bottom edge.
     int x = 0;
-    const int bottom = m_pMdiArea->viewport()->height();
-    for (QMdiSubWindow *w : m_pMdiArea->subWindowList()) {
+    const int bottom = m_mdiArea->viewport()->height();
+    for (QMdiSubWindow *w : m_mdiArea->subWindowList()) {
         if (!w->isMinimized())
             continue;
         w->move(x, bottom - w->height());
@@ -404,39 +413,41 @@ void CMainFrame::arrangeIcons()
 
 void CMainFrame::createToolBar()
 {
-    m_pToolBar = addToolBar(QStringLiteral("도구 모음"));
-    m_pToolBar->setObjectName(QStringLiteral("toolBar128"));
-    m_pToolBar->setProperty("controlId", ids::AFX_IDW_TOOLBAR);
-    m_pToolBar->setIconSize(QSize(32, 32));
-    m_pToolBar->setAllowedAreas(Qt::AllToolBarAreas);
-    m_pToolBar->setMovable(true);
-    m_pToolBar->setFloatable(true);
-    for (int id :
-        {ids::ID_FILE_NEW_CHOOSE, ids::ID_FILE_OPEN, ids::ID_FILE_SAVE, ids::ID_FILE_PRINT, 0,
-            ids::ID_EDIT_CUT, ids::ID_EDIT_COPY, ids::ID_EDIT_PASTE, 0, ids::ID_CONV_WIZARD, ids::ID_FTP_OPEN,
-            ids::ID_STRING_CONVERT, ids::ID_EDIT_FIND, ids::ID_EDIT_REPLACE, ids::ID_APP_ABOUT}) {
+    m_toolBar = addToolBar(QStringLiteral("도구 모음"));
+    m_toolBar->setObjectName(QStringLiteral("mainToolBar")); // toolbar resource 128
+    m_toolBar->setProperty("controlId", ids::bar::kToolBar);
+    m_toolBar->setIconSize(QSize(32, 32));
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_toolBar->setMovable(true);
+    m_toolBar->setFloatable(true);
+    for (int id : {ids::command::kFileNewChoose, ids::command::kFileOpen, ids::command::kFileSave,
+             ids::command::kFilePrint, 0, ids::command::kEditCut, ids::command::kEditCopy,
+             ids::command::kEditPaste, 0, ids::command::kConvWizard, ids::command::kFtpOpen,
+             ids::command::kStringConvert, ids::command::kEditFind, ids::command::kEditReplace,
+             ids::command::kAppAbout}) {
         if (id == 0)
-            m_pToolBar->addSeparator();
+            m_toolBar->addSeparator();
         else
-            m_pToolBar->addAction(m_actions[id]);
+            m_toolBar->addAction(m_actions[id]);
     }
-    m_actions[ids::ID_VIEW_TOOLBAR]->setChecked(true);
-    connect(m_pToolBar, &QToolBar::visibilityChanged, m_actions[ids::ID_VIEW_TOOLBAR], &QAction::setChecked);
+    m_actions[ids::command::kViewToolBar]->setChecked(true);
+    connect(
+        m_toolBar, &QToolBar::visibilityChanged, m_actions[ids::command::kViewToolBar], &QAction::setChecked);
 }
 
 void CMainFrame::createStatusBar()
 {
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
-    bar->setProperty("controlId", ids::AFX_IDW_STATUS_BAR);
-    m_pMessagePane = new QLabel(QStringLiteral("준비"), bar);
-    m_pMessagePane->setObjectName(QStringLiteral("messagePane"));
-    bar->addWidget(m_pMessagePane, 1);
-    m_pCommentPane = new QLabel(bar);
-    m_pCommentPane->setObjectName(QStringLiteral("commentPane"));
-    m_pCommentPane->setMinimumWidth(50);
-    m_pCommentPane->setAlignment(Qt::AlignCenter);
-    bar->addPermanentWidget(m_pCommentPane);
+    bar->setProperty("controlId", ids::bar::kStatusBar);
+    m_messagePane = new QLabel(QStringLiteral("준비"), bar);
+    m_messagePane->setObjectName(QStringLiteral("messagePane"));
+    bar->addWidget(m_messagePane, 1);
+    m_commentPane = new QLabel(bar);
+    m_commentPane->setObjectName(QStringLiteral("commentPane"));
+    m_commentPane->setMinimumWidth(50);
+    m_commentPane->setAlignment(Qt::AlignCenter);
+    bar->addPermanentWidget(m_commentPane);
     // The lock-key panes appear only where the platform tells their state;
     // elsewhere they would only show guesses.
     if (readLockKeys()) {
@@ -453,7 +464,7 @@ void CMainFrame::createStatusBar()
         timer->start(250);
         updateLockPanes();
     }
-    m_actions[ids::ID_VIEW_STATUS_BAR]->setChecked(true);
+    m_actions[ids::command::kViewStatusBar]->setChecked(true);
 }
 
 void CMainFrame::updateLockPanes()
@@ -469,61 +480,46 @@ void CMainFrame::updateLockPanes()
 
 void CMainFrame::createDockingPane()
 {
-    m_pDockingPane = new CDockingPaneBar(this);
-    m_pOpenFileList = new COpenFileListDialog(m_pDockingPane);
-    if (!m_pDockingPane->Create(this, m_pOpenFileList, QStringLiteral("현재 열린 파일목록"),
-            ids::IDD_OPENFILELIST, Qt::LeftDockWidgetArea)) {
-        delete m_pDockingPane;
-        m_pDockingPane = nullptr;
+    // The frame owns the pane once it is docked; a pane that failed goes
+    // with its list.
+    auto pane = std::make_unique<CDockingPaneBar>(this);
+    auto *list = new COpenFileListDialog(pane.get());
+    if (!pane->Create(this, list, QStringLiteral("현재 열린 파일목록"), ids::dialog::kOpenFileList,
+            Qt::LeftDockWidgetArea))
         return;
-    }
-    connect(m_pDockingPane, &CDockingPaneBar::closedByButton, this, [this] {
-        m_bPaneShown = false;
-        m_actions[ids::ID_VIEW_FILETREE]->setChecked(false);
+    m_dockingPane = pane.release();
+    m_openFileList = list;
+    connect(m_dockingPane, &CDockingPaneBar::closedByButton, this, [this] {
+        m_paneShown = false;
+        m_actions[ids::command::kViewFileTree]->setChecked(false);
     });
-    connect(m_pOpenFileList, &COpenFileListDialog::activateRequested, this, &CMainFrame::onActivateRequested);
+    connect(m_openFileList, &COpenFileListDialog::activateRequested, this, &CMainFrame::onActivateRequested);
 }
 
 void CMainFrame::OnViewFileTree()
 {
-    m_bPaneShown = !m_bPaneShown;
-    if (m_pDockingPane)
-        m_pDockingPane->setVisible(m_bPaneShown);
-    m_actions[ids::ID_VIEW_FILETREE]->setChecked(m_bPaneShown);
+    m_paneShown = !m_paneShown;
+    if (m_dockingPane)
+        m_dockingPane->setVisible(m_paneShown);
+    m_actions[ids::command::kViewFileTree]->setChecked(m_paneShown);
 }
 
-void CMainFrame::onActivateRequested(quintptr key)
+void CMainFrame::onActivateRequested(quint64 documentId)
 {
     // Only a window that still exists is activated.
-    for (QMdiSubWindow *w : m_pMdiArea->subWindowList()) {
-        if (reinterpret_cast<quintptr>(w) == key) {
-            if (w->isVisible())
-                m_pMdiArea->setActiveSubWindow(w);
+    for (CChildFrame *frame : childFrames()) {
+        if (frame->document() && frame->document()->id() == documentId) {
+            if (frame->isVisible())
+                m_mdiArea->setActiveSubWindow(frame);
             return;
         }
     }
 }
 
-bool CMainFrame::event(QEvent *e)
+CChildFrame *CMainFrame::createChildFrame(std::unique_ptr<CQuorelDoc> doc)
 {
-    if (e->type() == OpenFileListEvent::kType) {
-        auto *notice = static_cast<OpenFileListEvent *>(e);
-        if (m_pOpenFileList) {
-            if (notice->isClosed())
-                m_pOpenFileList->RemoveEntry(notice->key());
-            else
-                m_pOpenFileList->AddOrRenameEntry(notice->text(), notice->key());
-        }
-        notice->result = 0;
-        return true;
-    }
-    return QMainWindow::event(e);
-}
-
-CChildFrame *CMainFrame::CreateChildFrame(CQuorelDoc *doc)
-{
-    auto *frame = new CChildFrame(doc);
-    m_pMdiArea->addSubWindow(frame);
+    auto *frame = new CChildFrame(std::move(doc));
+    m_mdiArea->addSubWindow(frame);
     frame->hide();
     CQuorelView *view = frame->view();
     view->setSelectionConverter(&convertViewSelection);
@@ -531,22 +527,22 @@ CChildFrame *CMainFrame::CreateChildFrame(CQuorelDoc *doc)
     connect(view, &QPlainTextEdit::undoAvailable, this, &CMainFrame::updateEditCommands);
     emit viewCreated(view);
     connect(frame, &QObject::destroyed, this, [this] {
-        if (m_pMdiArea->subWindowList().isEmpty())
+        if (m_mdiArea->subWindowList().isEmpty())
             onSubWindowActivated(nullptr);
     });
     return frame;
 }
 
-void CMainFrame::ShowChildFrame(CChildFrame *frame)
+void CMainFrame::showChildFrame(CChildFrame *frame)
 {
     // The first window fills the client area; later ones follow the active
     // one's state.
-    const QMdiSubWindow *active = m_pMdiArea->activeSubWindow();
+    const QMdiSubWindow *active = m_mdiArea->activeSubWindow();
     if (!active || active->isMaximized())
         frame->showMaximized();
     else
         frame->show();
-    m_pMdiArea->setActiveSubWindow(frame);
+    m_mdiArea->setActiveSubWindow(frame);
     frame->view()->setFocus();
     onSubWindowActivated(frame);
 }
@@ -554,7 +550,7 @@ void CMainFrame::ShowChildFrame(CChildFrame *frame)
 QList<CChildFrame *> CMainFrame::childFrames() const
 {
     QList<CChildFrame *> frames;
-    for (QMdiSubWindow *w : m_pMdiArea->subWindowList()) {
+    for (QMdiSubWindow *w : m_mdiArea->subWindowList()) {
         if (auto *f = qobject_cast<CChildFrame *>(w))
             frames << f;
     }
@@ -564,7 +560,7 @@ QList<CChildFrame *> CMainFrame::childFrames() const
 CChildFrame *CMainFrame::activeChildFrame() const
 {
     // The current window stays known while the main window itself is inactive.
-    return qobject_cast<CChildFrame *>(m_pMdiArea->currentSubWindow());
+    return qobject_cast<CChildFrame *>(m_mdiArea->currentSubWindow());
 }
 
 CQuorelView *CMainFrame::activeView() const
@@ -583,8 +579,9 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow *window)
 {
     const bool any = window != nullptr || !childFrames().isEmpty();
     showMenuSet(any);
-    if (window && m_pOpenFileList)
-        m_pOpenFileList->ShowActiveEntry(reinterpret_cast<quintptr>(window));
+    auto *frame = qobject_cast<CChildFrame *>(window);
+    if (frame && frame->document() && m_openFileList)
+        m_openFileList->showActiveEntry(frame->document()->id());
     updateCommandStates();
 }
 
@@ -608,20 +605,20 @@ void CMainFrame::updateEditCommands()
 {
     CQuorelView *view = activeView();
     const bool selection = view && view->textCursor().hasSelection();
-    m_actions[ids::ID_EDIT_CUT]->setEnabled(selection);
-    m_actions[ids::ID_EDIT_COPY]->setEnabled(selection);
-    m_actions[ids::ID_EDIT_UNDO]->setEnabled(view && view->document()->isUndoAvailable());
-    m_actions[ids::ID_EDIT_PASTE]->setEnabled(view && view->canPaste());
+    m_actions[ids::command::kEditCut]->setEnabled(selection);
+    m_actions[ids::command::kEditCopy]->setEnabled(selection);
+    m_actions[ids::command::kEditUndo]->setEnabled(view && view->document()->isUndoAvailable());
+    m_actions[ids::command::kEditPaste]->setEnabled(view && view->canPaste());
 }
 
 void CMainFrame::ShowCommentIndicator(int on)
 {
-    m_pCommentPane->setText(on == 1 ? QStringLiteral("주석처리") : QString());
+    m_commentPane->setText(on == 1 ? QStringLiteral("주석처리") : QString());
 }
 
 QString CMainFrame::commentIndicatorText() const
 {
-    return m_pCommentPane->text();
+    return m_commentPane->text();
 }
 
 void CMainFrame::SetStatusText(const QString &text)
@@ -632,7 +629,7 @@ void CMainFrame::SetStatusText(const QString &text)
 QString CMainFrame::statusText() const
 {
     const QString message = statusBar()->currentMessage();
-    return message.isEmpty() ? m_pMessagePane->text() : message;
+    return message.isEmpty() ? m_messagePane->text() : message;
 }
 
 void CMainFrame::setRecentFiles(const QStringList &files)
@@ -653,11 +650,11 @@ void CMainFrame::setRecentFiles(const QStringList &files)
 
 QPrinter *CMainFrame::printer()
 {
-    if (!m_pPrinter) {
-        m_pPrinter = new QPrinter(QPrinter::HighResolution);
-        CQuorelView::applyPrintMargins(m_pPrinter);
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        CQuorelView::applyPrintMargins(m_printer.get());
     }
-    return m_pPrinter;
+    return m_printer.get();
 }
 
 void CMainFrame::OnFilePrint()

@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <functional>
+#include <memory>
 
 class CChildFrame;
 class CDockingPaneBar;
@@ -29,16 +30,16 @@ public:
     ~CMainFrame() override;
 
     QAction *action(int id) const;
-    QMdiArea *mdiArea() const { return m_pMdiArea; }
-    COpenFileListDialog *openFileList() const { return m_pOpenFileList; }
-    CDockingPaneBar *dockingPane() const { return m_pDockingPane; }
-    QToolBar *toolBar() const { return m_pToolBar; }
-    bool isPaneShown() const { return m_bPaneShown; }
+    QMdiArea *mdiArea() const { return m_mdiArea; }
+    COpenFileListDialog *openFileList() const { return m_openFileList; }
+    CDockingPaneBar *dockingPane() const { return m_dockingPane; }
+    QToolBar *toolBar() const { return m_toolBar; }
+    bool isPaneShown() const { return m_paneShown; }
 
-    // A new editor window for `doc`, not yet shown.
-    CChildFrame *CreateChildFrame(CQuorelDoc *doc);
+    // A new editor window that takes `doc` over, not yet shown.
+    CChildFrame *createChildFrame(std::unique_ptr<CQuorelDoc> doc);
     // Shows a finished editor window and makes it the active one.
-    void ShowChildFrame(CChildFrame *frame);
+    void showChildFrame(CChildFrame *frame);
     QList<CChildFrame *> childFrames() const;
     CChildFrame *activeChildFrame() const;
     CQuorelView *activeView() const;
@@ -77,7 +78,6 @@ signals:
     void recentFileChosen(const QString &path);
 
 protected:
-    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -93,29 +93,29 @@ private:
     void createStatusBar();
     void createDockingPane();
     void onSubWindowActivated(QMdiSubWindow *window);
-    void onActivateRequested(quintptr key);
+    void onActivateRequested(quint64 documentId);
     void showMenuSet(bool withDocument);
     void updateWindowMenu();
     void updateEditCommands();
     void arrangeIcons();
     void updateLockPanes();
 
-    QMdiArea *m_pMdiArea;
-    COpenFileListDialog *m_pOpenFileList = nullptr;
-    CDockingPaneBar *m_pDockingPane = nullptr;
-    bool m_bPaneShown = true;
-    QLabel *m_pMessagePane = nullptr;
-    QLabel *m_pCommentPane = nullptr;
+    QMdiArea *m_mdiArea;
+    COpenFileListDialog *m_openFileList = nullptr;
+    CDockingPaneBar *m_dockingPane = nullptr;
+    bool m_paneShown = true;
+    QLabel *m_messagePane = nullptr;
+    QLabel *m_commentPane = nullptr;
     QList<QLabel *> m_lockPanes;
-    QToolBar *m_pToolBar = nullptr;
+    QToolBar *m_toolBar = nullptr;
     QHash<int, QAction *> m_actions;
     QSet<int> m_documentCommands;
     QList<QMenu *> m_noDocumentMenus;
     QList<QMenu *> m_documentMenus;
     QList<QAction *> m_recentActions; // per file menu: placeholder + 4 entries
     QStringList m_recentFiles;
-    QMenu *m_pWindowMenu = nullptr;
+    QMenu *m_windowMenu = nullptr;
     QList<QAction *> m_windowListActions;
-    QPrinter *m_pPrinter = nullptr;
-    bool m_bShowingDocumentMenus = false;
+    std::unique_ptr<QPrinter> m_printer; // made on first use
+    bool m_showingDocumentMenus = false;
 };

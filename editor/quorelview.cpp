@@ -1,4 +1,5 @@
 #include "editor/quorelview.h"
+#include "editor/outcomereport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -8,27 +9,33 @@
 #include <QFontDatabase>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextDocumentLayout>
 #include <QPrinter>
 #include <QTextBlock>
 #include <QTextDocument>
 
-#include "app/ids.h"
 #include "document/quoreldoc.h"
+#include "platform/quorelids.h"
 
 CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     : QPlainTextEdit(parent)
-    , m_pDoc(doc)
+    , m_doc(doc)
 {
     setObjectName(QStringLiteral("quorelView"));
     // The font is in place before the text arrives, so a large file is laid
     // out once, not again when the initial update applies the same font.
     doc->textDocument()->setDefaultFont(editorFont());
     setFont(editorFont());
-    setDocument(doc->textDocument());
+    // The document layer has no widgets; the plain-text layout the editor
+    // needs is the view's to give.
+    QTextDocument *text = doc->textDocument();
+    if (!qobject_cast<QPlainTextDocumentLayout *>(text->documentLayout()))
+        text->setDocumentLayout(new QPlainTextDocumentLayout(text));
+    setDocument(text);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setWordWrapMode(QTextOption::NoWrap);
     // A user who moves the selection after a select-all means the next one.
-    connect(this, &QPlainTextEdit::selectionChanged, this, [this] { m_bSelectAllGuard = false; });
+    connect(this, &QPlainTextEdit::selectionChanged, this, [this] { m_selectAllGuard = false; });
 }
 
 QFont CQuorelView::editorFont()
@@ -62,18 +69,18 @@ void CQuorelView::OnInitialUpdate()
 
 void CQuorelView::OnEditSelectAll()
 {
-    if (m_bSelectAllGuard)
+    if (m_selectAllGuard)
         return;
     selectAll();
-    m_bSelectAllGuard = true;
+    m_selectAllGuard = true;
 }
 
 bool CQuorelView::OnUpdateEditSelectAll(QAction *action)
 {
-    const bool enabled = !m_bSelectAllGuard;
+    const bool enabled = !m_selectAllGuard;
     if (action)
         action->setEnabled(enabled);
-    m_bSelectAllGuard = false;
+    m_selectAllGuard = false;
     return enabled;
 }
 
@@ -89,7 +96,7 @@ void CQuorelView::OnEditPaste()
 
 bool CQuorelView::OnFileSave()
 {
-    return m_pDoc->DoFileSave();
+    return reportOutcome(*m_doc, m_doc->DoFileSave());
 }
 
 QString CQuorelView::GetSelText() const
@@ -106,7 +113,7 @@ void CQuorelView::ReplaceSel(const QString &text)
 
 QAction *CQuorelView::addContextAction(int id, const QString &text)
 {
-    QAction *action = m_pContextMenu->addAction(text);
+    QAction *action = m_contextMenu->addAction(text);
     action->setData(id);
     action->setObjectName(QStringLiteral("ctx%1").arg(id));
     return action;
@@ -114,34 +121,35 @@ QAction *CQuorelView::addContextAction(int id, const QString &text)
 
 QMenu *CQuorelView::contextMenu()
 {
-    if (m_pContextMenu)
-        return m_pContextMenu;
-    m_pContextMenu = new QMenu(this);
-    m_pContextMenu->setObjectName(QStringLiteral("contextMenu141"));
-    connect(addContextAction(ids::ID_CTX_UNDO, QStringLiteral("실행취소(&U)")), &QAction::triggered, this,
-        &CQuorelView::OnEditUndo);
-    m_pContextMenu->addSeparator();
-    connect(addContextAction(ids::ID_CTX_CUT, QStringLiteral("잘라내기(&T)")), &QAction::triggered, this,
-        &QPlainTextEdit::cut);
-    connect(addContextAction(ids::ID_CTX_COPY, QStringLiteral("복사(&C)")), &QAction::triggered, this,
-        &QPlainTextEdit::copy);
-    connect(addContextAction(ids::ID_CTX_PASTE, QStringLiteral("붙여넣기(&P)")), &QAction::triggered, this,
-        &CQuorelView::OnEditPaste);
-    m_pContextMenu->addSeparator();
-    connect(addContextAction(ids::ID_CTX_SELECT_ALL, QStringLiteral("모두 선택(&A)")), &QAction::triggered,
-        this, &CQuorelView::OnEditSelectAll);
-    m_pContextMenu->addSeparator();
-    connect(addContextAction(ids::ID_SEL_TO_PUNY, QStringLiteral("Euc-kr →Punycode")), &QAction::triggered,
-        this, [this] {
+    if (m_contextMenu)
+        return m_contextMenu;
+    m_contextMenu = new QMenu(this);
+    m_contextMenu->setObjectName(QStringLiteral("contextMenu"));
+    m_contextMenu->setProperty("controlId", ids::menu::kContext);
+    connect(addContextAction(ids::command::kContextUndo, QStringLiteral("실행취소(&U)")), &QAction::triggered,
+        this, &CQuorelView::OnEditUndo);
+    m_contextMenu->addSeparator();
+    connect(addContextAction(ids::command::kContextCut, QStringLiteral("잘라내기(&T)")), &QAction::triggered,
+        this, &QPlainTextEdit::cut);
+    connect(addContextAction(ids::command::kContextCopy, QStringLiteral("복사(&C)")), &QAction::triggered,
+        this, &QPlainTextEdit::copy);
+    connect(addContextAction(ids::command::kContextPaste, QStringLiteral("붙여넣기(&P)")),
+        &QAction::triggered, this, &CQuorelView::OnEditPaste);
+    m_contextMenu->addSeparator();
+    connect(addContextAction(ids::command::kContextSelectAll, QStringLiteral("모두 선택(&A)")),
+        &QAction::triggered, this, &CQuorelView::OnEditSelectAll);
+    m_contextMenu->addSeparator();
+    connect(addContextAction(ids::command::kSelectionToPunycode, QStringLiteral("Euc-kr →Punycode")),
+        &QAction::triggered, this, [this] {
             if (m_selectionConverter)
-                m_selectionConverter(*this, 4, 2);
+                m_selectionConverter(*this, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
         });
-    connect(addContextAction(ids::ID_SEL_TO_EUCKR, QStringLiteral("Punycode →Euc-kr")), &QAction::triggered,
-        this, [this] {
+    connect(addContextAction(ids::command::kSelectionToEucKr, QStringLiteral("Punycode →Euc-kr")),
+        &QAction::triggered, this, [this] {
             if (m_selectionConverter)
-                m_selectionConverter(*this, 2, 4);
+                m_selectionConverter(*this, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949);
         });
-    return m_pContextMenu;
+    return m_contextMenu;
 }
 
 void CQuorelView::updateContextMenu()
@@ -149,22 +157,22 @@ void CQuorelView::updateContextMenu()
     const bool hasSelection = textCursor().hasSelection();
     for (QAction *action : contextMenu()->actions()) {
         switch (action->data().toInt()) {
-        case ids::ID_CTX_UNDO:
+        case ids::command::kContextUndo:
             action->setEnabled(document()->isUndoAvailable());
             break;
-        case ids::ID_CTX_CUT:
-        case ids::ID_CTX_COPY:
+        case ids::command::kContextCut:
+        case ids::command::kContextCopy:
             action->setEnabled(hasSelection);
             break;
-        case ids::ID_CTX_PASTE:
+        case ids::command::kContextPaste:
             action->setEnabled(canPaste());
             break;
-        case ids::ID_CTX_SELECT_ALL:
+        case ids::command::kContextSelectAll:
             // Its refresh only clears the guard; the item stays enabled.
-            m_bSelectAllGuard = false;
+            m_selectAllGuard = false;
             break;
-        case ids::ID_SEL_TO_PUNY:
-        case ids::ID_SEL_TO_EUCKR:
+        case ids::command::kSelectionToPunycode:
+        case ids::command::kSelectionToEucKr:
             action->setEnabled(hasSelection && m_selectionConverter != nullptr);
             break;
         default:

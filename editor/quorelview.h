@@ -1,5 +1,7 @@
 #pragma once
 
+#include "namecodec/codec.h"
+
 #include <QPlainTextEdit>
 
 #include <functional>
@@ -21,7 +23,7 @@ public:
 
     explicit CQuorelView(CQuorelDoc *doc, QWidget *parent = nullptr);
 
-    CQuorelDoc *GetDocument() const { return m_pDoc; }
+    CQuorelDoc *GetDocument() const { return m_doc; }
 
     // Runs once after the document's text is in place.
     void OnInitialUpdate();
@@ -32,7 +34,7 @@ public:
     // Command-state refresh of "전체 선택" (57642): sets `action` enabled
     // unless the guard is set, then clears the guard.
     bool OnUpdateEditSelectAll(QAction *action);
-    bool selectAllGuard() const { return m_bSelectAllGuard; }
+    bool selectAllGuard() const { return m_selectAllGuard; }
 
     void OnEditUndo();
     void OnEditPaste();
@@ -40,7 +42,8 @@ public:
 
     // The selection conversions (32796, 32799) are run by whoever sets this:
     // it receives the view and the from and to encoding codes.
-    using SelectionConverter = std::function<void(CQuorelView &, int from, int to)>;
+    using SelectionConverter
+        = std::function<void(CQuorelView &, namecodec::Encoding from, namecodec::Encoding to)>;
     void setSelectionConverter(SelectionConverter converter) { m_selectionConverter = std::move(converter); }
 
     // The context menu (resource 141), its items refreshed for the current state.
@@ -71,8 +74,8 @@ protected:
 private:
     QAction *addContextAction(int id, const QString &text);
 
-    CQuorelDoc *m_pDoc;
-    bool m_bSelectAllGuard = false;
-    QMenu *m_pContextMenu = nullptr;
+    CQuorelDoc *m_doc;
+    bool m_selectAllGuard = false;
+    QMenu *m_contextMenu = nullptr;
     SelectionConverter m_selectionConverter;
 };

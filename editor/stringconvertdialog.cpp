@@ -42,43 +42,43 @@ QPlainTextEdit *makeOutputBox(int id, QWidget *parent)
 CStringConvertDialog::CStringConvertDialog(QWidget *parent)
     : QDialog(parent)
 {
-    setObjectName(QStringLiteral("dialog%1").arg(kDialogId));
+    setObjectName(QStringLiteral("dialog%1").arg(ids::dialog::kStringConvert));
     setWindowTitle(QStringLiteral("개별 문자열 변환"));
 
     m_input = new QComboBox(this);
-    m_input->setObjectName(controlName(kInputCombo));
+    m_input->setObjectName(controlName(ids::control::stringConvert::kInputCombo));
     m_input->setEditable(true);
     m_input->setInsertPolicy(QComboBox::NoInsert);
     m_input->setMinimumContentsLength(40);
 
     auto *inputGroup = new QGroupBox(QStringLiteral("입력 인코드"), this);
     m_fromEucKr = new QRadioButton(QStringLiteral("EUC-KR"), inputGroup);
-    m_fromEucKr->setObjectName(controlName(kEucKrInputRadio));
+    m_fromEucKr->setObjectName(controlName(ids::control::stringConvert::kEucKrInputRadio));
     m_fromPunycode = new QRadioButton(QStringLiteral("Punycode"), inputGroup);
-    m_fromPunycode->setObjectName(controlName(kPunycodeInputRadio));
+    m_fromPunycode->setObjectName(controlName(ids::control::stringConvert::kPunycodeInputRadio));
     auto *inputLayout = new QHBoxLayout(inputGroup);
     inputLayout->addWidget(m_fromEucKr);
     inputLayout->addWidget(m_fromPunycode);
 
     auto *outputGroup = new QGroupBox(QStringLiteral("출력 인코드"), this);
     m_wantEucKr = new QCheckBox(QStringLiteral("EUC-KR"), outputGroup);
-    m_wantEucKr->setObjectName(controlName(kEucKrOutputCheck));
+    m_wantEucKr->setObjectName(controlName(ids::control::stringConvert::kEucKrOutputCheck));
     m_wantPunycode = new QCheckBox(QStringLiteral("Punycode"), outputGroup);
-    m_wantPunycode->setObjectName(controlName(kPunycodeOutputCheck));
+    m_wantPunycode->setObjectName(controlName(ids::control::stringConvert::kPunycodeOutputCheck));
     m_wantAll = new QCheckBox(QStringLiteral("전체 인코딩"), outputGroup);
-    m_wantAll->setObjectName(controlName(kAllOutputsCheck));
+    m_wantAll->setObjectName(controlName(ids::control::stringConvert::kAllOutputsCheck));
     auto *outputLayout = new QHBoxLayout(outputGroup);
     outputLayout->addWidget(m_wantEucKr);
     outputLayout->addWidget(m_wantPunycode);
     outputLayout->addWidget(m_wantAll);
 
     m_convert = new QPushButton(QStringLiteral("문자열 변환"), this);
-    m_convert->setObjectName(controlName(kConvertButton));
+    m_convert->setObjectName(controlName(ids::control::stringConvert::kConvertButton));
     m_convert->setDefault(true);
     m_convert->setAutoDefault(true);
 
-    m_eucKrOutput = makeOutputBox(kEucKrOutputEdit, this);
-    m_punycodeOutput = makeOutputBox(kPunycodeOutputEdit, this);
+    m_eucKrOutput = makeOutputBox(ids::control::stringConvert::kEucKrOutputEdit, this);
+    m_punycodeOutput = makeOutputBox(ids::control::stringConvert::kPunycodeOutputEdit, this);
     m_eucKrOutput->installEventFilter(this);
     m_punycodeOutput->installEventFilter(this);
 
@@ -157,8 +157,7 @@ void CStringConvertDialog::convert()
 {
     StringConverter::Request request;
     request.input = m_input->currentText();
-    request.fromCode
-        = m_fromPunycode->isChecked() ? StringConverter::kPunycodeCode : StringConverter::kEucKrCode;
+    request.from = m_fromPunycode->isChecked() ? namecodec::Encoding::Punycode : namecodec::Encoding::Cp949;
     request.wantEucKr = m_wantEucKr->isChecked();
     request.wantPunycode = m_wantPunycode->isChecked();
     request.wantAll = m_wantAll->isChecked();

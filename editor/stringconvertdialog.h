@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/quorelids.h"
+
 #include "stringconverter.h"
 
 #include <QDialog>
@@ -17,17 +19,6 @@ class QRadioButton;
 class CStringConvertDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kDialogId = 103;
-    static constexpr int kEucKrOutputEdit = 1002;
-    static constexpr int kPunycodeOutputEdit = 1004;
-    static constexpr int kInputCombo = 1006;
-    static constexpr int kEucKrInputRadio = 1011;
-    static constexpr int kPunycodeInputRadio = 1013;
-    static constexpr int kConvertButton = 1015;
-    static constexpr int kEucKrOutputCheck = 1036;
-    static constexpr int kPunycodeOutputCheck = 1038;
-    static constexpr int kAllOutputsCheck = 1040;
-
     explicit CStringConvertDialog(QWidget *parent = nullptr);
 
     // Where the label-length refusal goes; a message box unless a test

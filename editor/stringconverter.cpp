@@ -76,9 +76,9 @@ StringConverter::Reply StringConverter::convert(const Request &request)
         return decodeNameText(conversion.output, namecodec::Encoding::Cp949).value_or(QString());
     };
     if (request.wantEucKr || request.wantAll)
-        reply.eucKr = show(convertNameString(cut, request.fromCode, kEucKrCode));
+        reply.eucKr = show(convertNameString(cut, request.from, namecodec::Encoding::Cp949));
     if (request.wantPunycode || request.wantAll)
-        reply.punycode = show(convertNameString(cut, request.fromCode, kPunycodeCode));
+        reply.punycode = show(convertNameString(cut, request.from, namecodec::Encoding::Punycode));
     reply.outcome = Outcome::Converted;
     return reply;
 }

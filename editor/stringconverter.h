@@ -1,5 +1,7 @@
 #pragma once
 
+#include "namecodec/codec.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -15,15 +17,13 @@ public:
     static constexpr int kHistorySlots = 80;
     static constexpr int kSlotBytes = 1000; // a slot holds 999 bytes and the NUL
     static constexpr int kMaxInputBytes = 1024;
-    static constexpr int kEucKrCode = 4;
-    static constexpr int kPunycodeCode = 2;
 
     static QString labelTooLongMessage();
     static QString unencodableMessage();
 
     struct Request {
         QString input;
-        int fromCode = kEucKrCode; // 4 or 2
+        namecodec::Encoding from = namecodec::Encoding::Cp949; // or Punycode
         bool wantEucKr = false; // check box 1036
         bool wantPunycode = false; // check box 1038
         bool wantAll = true; // check box 1040 "전체 인코딩"

@@ -47,8 +47,7 @@ void showFailingLine(QPlainTextEdit &view, int line)
     view.verticalScrollBar()->setValue(top); // setTextCursor may have scrolled to the cursor
 }
 
-bool convertSelectionThroughDialog(
-    QPlainTextEdit &view, int fromCode, int toCode, namecodec::Encoding textEncoding)
+bool convertSelectionThroughDialog(QPlainTextEdit &view, namecodec::Encoding from, namecodec::Encoding to)
 {
     QTextCursor cursor = view.textCursor();
     // The widget separates selected lines with U+2029; the library wants
@@ -56,7 +55,7 @@ bool convertSelectionThroughDialog(
     QString selection = cursor.selectedText();
     selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
 
-    CConvResultDialog dialog(selection, fromCode, toCode, view.window(), textEncoding);
+    CConvResultDialog dialog(selection, from, to, view.window());
     dialog.exec();
     if (!dialog.apply())
         return false;
@@ -67,16 +66,12 @@ bool convertSelectionThroughDialog(
     return true;
 }
 
-void convertViewSelection(CQuorelView &view, int fromCode, int toCode)
+void convertViewSelection(CQuorelView &view, namecodec::Encoding from, namecodec::Encoding to)
 {
-    constexpr int kEucKrCode = 4;
-    constexpr int kUtf8Code = 1;
     CQuorelDoc *doc = view.GetDocument();
-    if (doc && doc->encoding() == TextEncoding::Utf8) {
-        fromCode = fromCode == kEucKrCode ? kUtf8Code : fromCode;
-        toCode = toCode == kEucKrCode ? kUtf8Code : toCode;
-        convertSelectionThroughDialog(view, fromCode, toCode, namecodec::Encoding::Utf8);
-        return;
+    if (doc && doc->encoding() == namecodec::Encoding::Utf8) {
+        from = from == namecodec::Encoding::Cp949 ? namecodec::Encoding::Utf8 : from;
+        to = to == namecodec::Encoding::Cp949 ? namecodec::Encoding::Utf8 : to;
     }
-    convertSelectionThroughDialog(view, fromCode, toCode, namecodec::Encoding::Cp949);
+    convertSelectionThroughDialog(view, from, to);
 }

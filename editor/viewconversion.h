@@ -14,14 +14,12 @@ int viewLineHeight(const QPlainTextEdit &view);
 void showFailingLine(QPlainTextEdit &view, int line);
 
 // Converts the view's selection through the result dialog and, when the user
-// applies it, replaces the selection as one undoable edit. `textEncoding` is
-// how the document holds its text; codes 4 in `fromCode`/`toCode` are
-// passed on as given. Returns true when the text was changed.
-bool convertSelectionThroughDialog(QPlainTextEdit &view, int fromCode, int toCode,
-    namecodec::Encoding textEncoding = namecodec::Encoding::Cp949);
+// applies it, replaces the selection as one undoable edit. Returns true
+// when the text was changed.
+bool convertSelectionThroughDialog(QPlainTextEdit &view, namecodec::Encoding from, namecodec::Encoding to);
 
 class CQuorelView;
 
-// The view's selection conversions (32796: 4 -> 2, 32799: 2 -> 4). A UTF-8
-// document's text is handed over as UTF-8, named with code 1.
-void convertViewSelection(CQuorelView &view, int fromCode, int toCode);
+// The view's selection conversions (32796: code page 949 -> Punycode, 32799:
+// back). A UTF-8 document's text is handed over as UTF-8.
+void convertViewSelection(CQuorelView &view, namecodec::Encoding from, namecodec::Encoding to);

@@ -11,19 +11,19 @@
 
 void WidgetPrompter::information(const QString &text, const QString &title)
 {
-    QMessageBox::information(m_pParent, title, text, QMessageBox::Ok);
+    QMessageBox::information(m_parent, title, text, QMessageBox::Ok);
 }
 
 bool WidgetPrompter::question(const QString &text, const QString &title)
 {
-    return QMessageBox::question(m_pParent, title, text, QMessageBox::Yes | QMessageBox::No)
+    return QMessageBox::question(m_parent, title, text, QMessageBox::Yes | QMessageBox::No)
         == QMessageBox::Yes;
 }
 
 Prompter::Answer WidgetPrompter::questionYesNoCancel(const QString &text, const QString &title)
 {
     switch (QMessageBox::question(
-        m_pParent, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+        m_parent, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:
         return Answer::Yes;
     case QMessageBox::No:
@@ -35,7 +35,7 @@ Prompter::Answer WidgetPrompter::questionYesNoCancel(const QString &text, const 
 
 QString WidgetPrompter::saveFileName(const QString &proposal, const QString &filter)
 {
-    QFileDialog dialog(m_pParent, QStringLiteral("다른 이름으로 저장"), QString(),
+    QFileDialog dialog(m_parent, QStringLiteral("다른 이름으로 저장"), QString(),
         filter + QStringLiteral(";;모든 파일  (*)"));
     dialog.setObjectName(QStringLiteral("saveAsDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -52,12 +52,12 @@ QString WidgetPrompter::saveFileName(const QString &proposal, const QString &fil
 
 QString WidgetPrompter::openFileName(const QString &filter)
 {
-    return QFileDialog::getOpenFileName(m_pParent, QStringLiteral("열기"), QString(), filter);
+    return QFileDialog::getOpenFileName(m_parent, QStringLiteral("열기"), QString(), filter);
 }
 
 int WidgetPrompter::chooseItem(const QString &title, const QStringList &items)
 {
-    QDialog dialog(m_pParent);
+    QDialog dialog(m_parent);
     dialog.setObjectName(QStringLiteral("newTypeDialog"));
     dialog.setWindowTitle(title);
     auto *list = new QListWidget(&dialog);

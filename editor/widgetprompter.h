@@ -2,16 +2,17 @@
 
 #include "document/prompter.h"
 
-class QWidget;
+#include <QPointer>
+#include <QWidget>
 
 // The prompter of the running program: message boxes and file dialogs.
 class WidgetPrompter : public Prompter {
 public:
     explicit WidgetPrompter(QWidget *parent = nullptr)
-        : m_pParent(parent)
+        : m_parent(parent)
     {
     }
-    void setParent(QWidget *parent) { m_pParent = parent; }
+    void setParent(QWidget *parent) { m_parent = parent; }
 
     void information(const QString &text, const QString &title) override;
     bool question(const QString &text, const QString &title) override;
@@ -21,5 +22,5 @@ public:
     int chooseItem(const QString &title, const QStringList &items) override;
 
 private:
-    QWidget *m_pParent;
+    QPointer<QWidget> m_parent;
 };

@@ -6,7 +6,7 @@
 #include <QStyle>
 #include <QToolButton>
 
-#include "app/ids.h"
+#include "platform/quorelids.h"
 
 namespace {
 
@@ -54,24 +54,24 @@ CDockingPaneBar::CDockingPaneBar(QWidget *parent)
     auto *layout = new QHBoxLayout(caption);
     layout->setContentsMargins(2, 1, 2, 1);
     layout->setSpacing(2);
-    m_pCaption = new QLabel(caption);
-    m_pCaption->setMinimumWidth(0);
-    m_pCaption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    m_pFloatButton = captionButton(caption, QStyle::SP_TitleBarNormalButton,
+    m_caption = new QLabel(caption);
+    m_caption->setMinimumWidth(0);
+    m_caption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_floatButton = captionButton(caption, QStyle::SP_TitleBarNormalButton,
         QStringLiteral("dockingPaneFloat"), QStringLiteral("떼어내기/붙이기"));
-    m_pCloseButton = captionButton(
+    m_closeButton = captionButton(
         caption, QStyle::SP_TitleBarCloseButton, QStringLiteral("dockingPaneClose"), QStringLiteral("닫기"));
-    layout->addWidget(m_pCaption, 1);
-    layout->addWidget(m_pFloatButton);
-    layout->addWidget(m_pCloseButton);
+    layout->addWidget(m_caption, 1);
+    layout->addWidget(m_floatButton);
+    layout->addWidget(m_closeButton);
     setTitleBarWidget(caption);
 
-    connect(m_pCloseButton, &QToolButton::clicked, this, [this] {
+    connect(m_closeButton, &QToolButton::clicked, this, [this] {
         hide();
         emit closedByButton();
     });
-    connect(m_pFloatButton, &QToolButton::clicked, this, [this] { setFloating(!isFloating()); });
-    connect(this, &QDockWidget::windowTitleChanged, m_pCaption, &QLabel::setText);
+    connect(m_floatButton, &QToolButton::clicked, this, [this] { setFloating(!isFloating()); });
+    connect(this, &QDockWidget::windowTitleChanged, m_caption, &QLabel::setText);
 }
 
 bool CDockingPaneBar::Create(
@@ -79,11 +79,11 @@ bool CDockingPaneBar::Create(
 {
     if (!frame || !dialog)
         return false;
-    m_pFrame = frame;
-    m_pDialog = dialog;
+    m_frame = frame;
+    m_dialog = dialog;
     dialog->setProperty("templateId", templateId);
     setWindowTitle(title);
-    m_pCaption->setText(title);
+    m_caption->setText(title);
     setWidget(dialog);
     setMinimumSize(kMinimumSize, kMinimumSize);
     frame->addDockWidget(area, this);
@@ -95,17 +95,17 @@ bool CDockingPaneBar::Create(
 
 int CDockingPaneBar::dockBarId() const
 {
-    if (isFloating() || !m_pFrame)
+    if (isFloating() || !m_frame)
         return 0;
-    switch (m_pFrame->dockWidgetArea(const_cast<CDockingPaneBar *>(this))) {
+    switch (m_frame->dockWidgetArea(const_cast<CDockingPaneBar *>(this))) {
     case Qt::TopDockWidgetArea:
-        return ids::AFX_IDW_DOCKBAR_TOP;
+        return ids::bar::kDockTop;
     case Qt::LeftDockWidgetArea:
-        return ids::AFX_IDW_DOCKBAR_LEFT;
+        return ids::bar::kDockLeft;
     case Qt::RightDockWidgetArea:
-        return ids::AFX_IDW_DOCKBAR_RIGHT;
+        return ids::bar::kDockRight;
     case Qt::BottomDockWidgetArea:
-        return ids::AFX_IDW_DOCKBAR_BOTTOM;
+        return ids::bar::kDockBottom;
     default:
         return 0;
     }

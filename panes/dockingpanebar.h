@@ -22,20 +22,20 @@ public:
     bool Create(
         QMainWindow *frame, QWidget *dialog, const QString &title, int templateId, Qt::DockWidgetArea area);
 
-    QWidget *hostedDialog() const { return m_pDialog; }
+    QWidget *hostedDialog() const { return m_dialog; }
     // The dock bar the pane sits in (59419 top, 59420 left, 59421 right,
     // 59422 bottom), 0 while floating.
     int dockBarId() const;
-    QToolButton *closeButton() const { return m_pCloseButton; }
-    QToolButton *floatButton() const { return m_pFloatButton; }
+    QToolButton *closeButton() const { return m_closeButton; }
+    QToolButton *floatButton() const { return m_floatButton; }
 
 signals:
     void closedByButton();
 
 private:
-    QWidget *m_pDialog = nullptr;
-    QMainWindow *m_pFrame = nullptr;
-    QLabel *m_pCaption = nullptr;
-    QToolButton *m_pCloseButton = nullptr;
-    QToolButton *m_pFloatButton = nullptr;
+    QWidget *m_dialog = nullptr;
+    QMainWindow *m_frame = nullptr;
+    QLabel *m_caption = nullptr;
+    QToolButton *m_closeButton = nullptr;
+    QToolButton *m_floatButton = nullptr;
 };

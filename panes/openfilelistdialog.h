@@ -5,33 +5,33 @@
 class QTreeWidget;
 class QTreeWidgetItem;
 
-// The list of open files: one root "열린목록" and one child per editor window,
-// keyed by the window's address. Selecting a child asks for its window to be
+// The list of open files: one root "열린목록" and one child per open document,
+// keyed by the document's id. Selecting a child asks for its window to be
 // activated; the main frame decides whether that window still exists.
 class COpenFileListDialog : public QWidget {
     Q_OBJECT
 public:
     explicit COpenFileListDialog(QWidget *parent = nullptr);
 
-    void AddOrRenameEntry(const QString &text, quintptr key);
-    void RemoveEntry(quintptr key);
+    void AddOrRenameEntry(const QString &text, quint64 documentId);
+    void RemoveEntry(quint64 documentId);
     bool ContainsText(const QString &text) const;
-    // Marks the entry of `key` as the selected one without asking for its
+    // Marks the entry of `documentId` as the selected one without asking for its
     // window (it is already the active one).
-    void ShowActiveEntry(quintptr key);
+    void showActiveEntry(quint64 documentId);
 
-    QTreeWidget *tree() const { return m_pTree; }
-    QTreeWidgetItem *rootItem() const { return m_hRoot; }
+    QTreeWidget *tree() const { return m_tree; }
+    QTreeWidgetItem *rootItem() const { return m_root; }
     // Texts of the entries in list order.
     QStringList entryTexts() const;
 
 signals:
-    void activateRequested(quintptr key);
+    void activateRequested(quint64 documentId);
 
 private:
-    QTreeWidgetItem *findByKey(quintptr key) const;
+    QTreeWidgetItem *findByKey(quint64 documentId) const;
     void onSelectionChanged();
 
-    QTreeWidget *m_pTree;
-    QTreeWidgetItem *m_hRoot;
+    QTreeWidget *m_tree;
+    QTreeWidgetItem *m_root;
 };

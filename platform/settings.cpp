@@ -1,4 +1,5 @@
 #include "platform/settings.h"
+#include "platform/quorelids.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -60,10 +61,10 @@ struct SampleEntry {
     const char *fileName;
 };
 constexpr SampleEntry kSamples[] = {
-    {131, "SampleZonePath", "sample.zone"},
-    {149, "SampleReverseZonePath", "sample-reverse.zone"},
-    {132, "SampleNamedconfPath", "named.conf"},
-    {133, "SampleVirtualHostConfPath", "vhost.conf"},
+    {ids::templ::kZone, "SampleZonePath", "sample.zone"},
+    {ids::templ::kReverseZone, "SampleReverseZonePath", "sample-reverse.zone"},
+    {ids::templ::kNamedConf, "SampleNamedconfPath", "named.conf"},
+    {ids::templ::kVirtualHost, "SampleVirtualHostConfPath", "vhost.conf"},
 };
 const SampleEntry *sampleEntry(int templateId)
 {

@@ -1,6 +1,5 @@
 // Whole-document conversion, the string converter and the selection
 // conversions, driven through the real application, its commands and views.
-#include "app/ids.h"
 #include "app/quorelapp.h"
 #include "apptestfixture.h"
 #include "document/namebytes.h"
@@ -12,6 +11,7 @@
 #include "editor/stringconvertdialog.h"
 #include "namecodec/namecodec.h"
 #include "panes/openfilelistdialog.h"
+#include "platform/quorelids.h"
 
 #include <QAction>
 #include <QApplication>
@@ -83,18 +83,19 @@ protected:
         return QDir(install + QStringLiteral("/temp")).entryList(QDir::Files | QDir::Hidden | QDir::System);
     }
     // What the library writes for the file, read the way the editor reads it.
-    QString libraryResult(const QByteArray &bytes, int from, int to, int keep, namecodec::Encoding encoding)
+    QString libraryResult(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to, int keep)
     {
         const QString in = dir.filePath(QStringLiteral("ref-in"));
         const QString out = dir.filePath(QStringLiteral("ref-out"));
         writeBytes(in, bytes);
         int line = 0;
-        EXPECT_EQ(ConvertFile(QFile::encodeName(in).constData(), QFile::encodeName(out).constData(), from, to,
-                      keep, &line),
+        EXPECT_EQ(ConvertFile(QFile::encodeName(in).constData(), QFile::encodeName(out).constData(),
+                      encodingCode(from), encodingCode(to), keep, &line),
             0);
         const QByteArray result = readBytes(out);
         const auto text = namecodec::decodeText(
-            std::string_view(result.constData(), static_cast<std::size_t>(result.size())), encoding);
+            std::string_view(result.constData(), static_cast<std::size_t>(result.size())),
+            to == namecodec::Encoding::Punycode ? from : to);
         EXPECT_TRUE(text.has_value());
         QString unicode = QString::fromUtf16(text->data(), static_cast<qsizetype>(text->size()));
         unicode.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -116,15 +117,16 @@ TEST_F(ConversionAppTest, ConvertsBothWaysWithTheCommentOptionAndLeavesTheFileAl
     for (int keep : {1, 0}) {
         SCOPED_TRACE(keep);
         if (app->commentOption() != keep)
-            trigger(ids::ID_COMMENT);
+            trigger(ids::command::kComment);
         ASSERT_EQ(app->commentOption(), keep);
         const QString path = file(QStringLiteral("keep%1.zone").arg(keep), original);
         CQuorelDoc *doc = open(path);
         ASSERT_NE(doc, nullptr);
         ASSERT_FALSE(doc->IsModified());
 
-        trigger(ids::ID_CONVERT_TO_PUNY);
-        const QString punycode = libraryResult(original, 4, 2, keep, namecodec::Encoding::Cp949);
+        trigger(ids::command::kConvertToPunycode);
+        const QString punycode
+            = libraryResult(original, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, keep);
         EXPECT_EQ(textOf(doc), punycode);
         EXPECT_TRUE(textOf(doc).contains(QStringLiteral("xn--3e0b707e")));
         EXPECT_EQ(textOf(doc).contains(QStringLiteral("; $ORIGIN 한국.kr.")), keep == 1);
@@ -139,10 +141,11 @@ TEST_F(ConversionAppTest, ConvertsBothWaysWithTheCommentOptionAndLeavesTheFileAl
         EXPECT_TRUE(tempFiles().isEmpty()) << tempFiles().join(QLatin1Char(' ')).toStdString();
         EXPECT_NE(frame()->statusText(), QStringLiteral("변환에 실패하였습니다."));
 
-        trigger(ids::ID_CONVERT_TO_EUCKR);
+        trigger(ids::command::kConvertToEucKr);
         QByteArray converted = encodeNameText(punycode, namecodec::Encoding::Cp949).value();
         converted.replace("\n", "\r\n");
-        EXPECT_EQ(textOf(doc), libraryResult(converted, 2, 4, keep, namecodec::Encoding::Cp949));
+        EXPECT_EQ(textOf(doc),
+            libraryResult(converted, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949, keep));
         EXPECT_TRUE(tempFiles().isEmpty());
 
         // Saved, the converted text lands in the file with its CRLF breaks.
@@ -188,7 +191,7 @@ TEST_F(ConversionAppTest, AFailureSelectsTheLineAndChangesNothing)
         }
         const QString before = textOf(doc);
 
-        trigger(ids::ID_CONVERT_TO_PUNY);
+        trigger(ids::command::kConvertToPunycode);
         EXPECT_EQ(frame()->statusText(), QStringLiteral("변환에 실패하였습니다."));
         EXPECT_EQ(textOf(doc), before);
         EXPECT_EQ(doc->IsModified(), c.modifiedBefore);
@@ -229,7 +232,7 @@ TEST_F(ConversionAppTest, ClosingTheWindowWaitsForTheConversion)
         window->close();
         frame()->close();
     });
-    trigger(ids::ID_CONVERT_TO_PUNY);
+    trigger(ids::command::kConvertToPunycode);
     EXPECT_TRUE(frame()->isVisible());
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(textOf(doc).contains(QStringLiteral("xn--")));
@@ -245,7 +248,7 @@ TEST_F(ConversionAppTest, AReadOnlyCopyIsRefused)
     ASSERT_TRUE(copy->isReadOnly());
     const QString before = textOf(copy);
 
-    trigger(ids::ID_CONVERT_TO_PUNY);
+    trigger(ids::command::kConvertToPunycode);
     EXPECT_EQ(prompter.messages, QStringList {QStringLiteral("읽기전용 파일은 변환할수 없습니다.")});
     EXPECT_EQ(textOf(copy), before);
     EXPECT_FALSE(copy->IsModified());
@@ -259,15 +262,16 @@ TEST_F(ConversionAppTest, AUtf8DocumentStaysUtf8ThroughARoundTrip)
     const QString path = file(QStringLiteral("utf8.zone"), original);
     CQuorelDoc *doc = open(path);
     ASSERT_NE(doc, nullptr);
-    ASSERT_EQ(doc->encoding(), TextEncoding::Utf8);
+    ASSERT_EQ(doc->encoding(), namecodec::Encoding::Utf8);
 
-    trigger(ids::ID_CONVERT_TO_PUNY);
-    EXPECT_EQ(textOf(doc), libraryResult(original, 1, 2, 1, namecodec::Encoding::Utf8));
+    trigger(ids::command::kConvertToPunycode);
+    EXPECT_EQ(
+        textOf(doc), libraryResult(original, namecodec::Encoding::Utf8, namecodec::Encoding::Punycode, 1));
     EXPECT_TRUE(textOf(doc).contains(QStringLiteral("\nwww\tIN\tCNAME\txn--fiqs8s.xn--3e0b707e.kr.\n")));
-    EXPECT_EQ(doc->encoding(), TextEncoding::Utf8);
+    EXPECT_EQ(doc->encoding(), namecodec::Encoding::Utf8);
 
-    trigger(ids::ID_COMMENT); // off: the way back gives the original lines only
-    trigger(ids::ID_CONVERT_TO_EUCKR);
+    trigger(ids::command::kComment); // off: the way back gives the original lines only
+    trigger(ids::command::kConvertToEucKr);
     ASSERT_TRUE(doc->DoFileSave());
     const QByteArray saved = readBytes(path);
     EXPECT_TRUE(saved.contains("www\tIN\tCNAME\t中国.한국.kr."));
@@ -281,8 +285,8 @@ TEST_F(ConversionAppTest, AByteOrderMarkStaysOutOfTheConversionAndInTheFile)
     const QString path = file(QStringLiteral("bom.zone"), original);
     CQuorelDoc *doc = open(path);
     ASSERT_NE(doc, nullptr);
-    trigger(ids::ID_COMMENT); // off
-    trigger(ids::ID_CONVERT_TO_PUNY);
+    trigger(ids::command::kComment); // off
+    trigger(ids::command::kConvertToPunycode);
     EXPECT_EQ(textOf(doc), QStringLiteral("www.xn--3e0b707e.kr.\tIN\tA\t10.0.0.1\n"));
     ASSERT_TRUE(doc->DoFileSave());
     EXPECT_EQ(readBytes(path), QByteArray("\xEF\xBB\xBFwww.xn--3e0b707e.kr.\tIN\tA\t10.0.0.1\n"));
@@ -298,7 +302,7 @@ TEST_F(ConversionAppTest, ACharacterTheFileCannotHoldIsReportedOnItsLine)
     cursor.insertText(QStringLiteral("国"));
     const QString before = textOf(doc);
 
-    trigger(ids::ID_CONVERT_TO_PUNY);
+    trigger(ids::command::kConvertToPunycode);
     EXPECT_EQ(prompter.messages,
         QStringList {QStringLiteral("4번째 줄에 EUC-KR(으)로 쓸 수 없는 문자가 있어 변환하지 않았습니다.")});
     EXPECT_EQ(frame()->statusText(), QStringLiteral("변환에 실패하였습니다."));
@@ -316,7 +320,7 @@ TEST_F(ConversionAppTest, AMissingTemporaryDirectoryIsReportedAndChangesNothing)
     ASSERT_TRUE(QDir(install + QStringLiteral("/temp")).removeRecursively());
     const QString before = textOf(doc);
 
-    trigger(ids::ID_CONVERT_TO_PUNY);
+    trigger(ids::command::kConvertToPunycode);
     ASSERT_EQ(prompter.messages.size(), 1);
     EXPECT_TRUE(prompter.messages.first().contains(QStringLiteral("임시 파일")));
     EXPECT_EQ(frame()->statusText(), QStringLiteral("변환에 실패하였습니다."));
@@ -338,7 +342,7 @@ TEST_F(ConversionAppTest, TheStringConverterIsKeptWithItsHistory)
         });
     };
     enterAndClose(QStringLiteral("한국.kr"));
-    trigger(ids::ID_STRING_CONVERT);
+    trigger(ids::command::kStringConvert);
     CStringConvertDialog *first = app->stringConverter();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->parentWidget(), frame());
@@ -351,7 +355,7 @@ TEST_F(ConversionAppTest, TheStringConverterIsKeptWithItsHistory)
             shown << input->itemText(i);
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
-    trigger(ids::ID_STRING_CONVERT);
+    trigger(ids::command::kStringConvert);
     EXPECT_EQ(app->stringConverter(), first);
     EXPECT_EQ(shown, QStringList {QStringLiteral("한국.kr")});
 }
@@ -370,7 +374,8 @@ TEST_F(ConversionAppTest, TheContextMenuConvertsTheSelectionAsOneUndoStep)
     view->setTextCursor(cursor);
 
     view->updateContextMenu();
-    QAction *toPunycode = view->contextMenu()->findChild<QAction *>(QStringLiteral("ctx32796"));
+    QAction *toPunycode = view->contextMenu()->findChild<QAction *>(
+        QStringLiteral("ctx%1").arg(ids::command::kSelectionToPunycode));
     ASSERT_NE(toPunycode, nullptr);
     ASSERT_TRUE(toPunycode->isEnabled());
     whenModal([](QWidget *dialog) {
@@ -394,7 +399,8 @@ TEST_F(ConversionAppTest, TheContextMenuConvertsTheSelectionAsOneUndoStep)
     cursor.setPosition(before.indexOf(QStringLiteral("ns.한국")) + 8, QTextCursor::KeepAnchor);
     view->setTextCursor(cursor);
     view->updateContextMenu();
-    QAction *toEucKr = view->contextMenu()->findChild<QAction *>(QStringLiteral("ctx32799"));
+    QAction *toEucKr = view->contextMenu()->findChild<QAction *>(
+        QStringLiteral("ctx%1").arg(ids::command::kSelectionToEucKr));
     ASSERT_NE(toEucKr, nullptr);
     QString shown;
     whenModal([&shown](QWidget *dialog) {
@@ -471,10 +477,10 @@ TEST_F(ConversionAppTest, AZoneFileWithALongCommentHeaderIsConvertedAsAZoneFile)
     ASSERT_NE(namedCheckzone(origin, path, &output), 0) << "the unconverted file must be refused";
 
     if (app->commentOption() != 1)
-        trigger(ids::ID_COMMENT);
+        trigger(ids::command::kComment);
     CQuorelDoc *doc = open(path);
     ASSERT_NE(doc, nullptr);
-    trigger(ids::ID_CONVERT_TO_PUNY);
+    trigger(ids::command::kConvertToPunycode);
     ASSERT_TRUE(doc->IsModified()) << frame()->statusText().toStdString();
     const QString converted = textOf(doc);
     const QStringList lines = converted.split(QLatin1Char('\n'));
@@ -523,12 +529,12 @@ TEST_F(ConversionAppTest, ADocumentFromTheVirtualHostTemplateIsConvertedAsAWebSe
         = file(QStringLiteral("vhost-template.conf"), cp949((header + body).toUtf8().constData()));
     machine->setValue(QStringLiteral("SampleVirtualHostConfPath"), sample);
     if (app->commentOption() != 1)
-        trigger(ids::ID_COMMENT);
-    trigger(ids::ID_NEW_VIRTUALHOST);
+        trigger(ids::command::kComment);
+    trigger(ids::command::kNewVirtualHost);
     CQuorelDoc *doc = frame()->activeDocument();
     ASSERT_NE(doc, nullptr);
     ASSERT_TRUE(doc->GetPathName().isEmpty());
-    trigger(ids::ID_CONVERT_TO_PUNY);
+    trigger(ids::command::kConvertToPunycode);
     ASSERT_TRUE(doc->IsModified()) << frame()->statusText().toStdString();
     EXPECT_EQ(textOf(doc),
         header

@@ -13,10 +13,10 @@
 #include <QTimer>
 
 #include "app/aboutdialog.h"
-#include "app/ids.h"
 #include "app/linkstatic.h"
 #include "apptestfixture.h"
 #include "editor/widgetprompter.h"
+#include "platform/quorelids.h"
 
 namespace {
 QList<QPair<int, QString>> menuItems(QMenu *menu)
@@ -33,9 +33,9 @@ TEST_F(AppTest, SelectAllGuardSwallowsASecondSelectAllUntilTheNextRefresh)
     const QString zone = file("g.zone", QByteArray("one\ntwo\n"));
     ASSERT_TRUE(start({zone}));
     CQuorelView *view = frame()->activeView();
-    QAction *selectAll = frame()->action(ids::ID_EDIT_SELECT_ALL);
+    QAction *selectAll = frame()->action(ids::command::kEditSelectAll);
 
-    trigger(ids::ID_EDIT_SELECT_ALL);
+    trigger(ids::command::kEditSelectAll);
     EXPECT_EQ(view->textCursor().selectedText().size(), 8);
     EXPECT_TRUE(view->selectAllGuard());
     // A repeat with nothing in between is swallowed: the guard stays set.
@@ -76,11 +76,13 @@ TEST_F(AppTest, ContextMenuItemsAndStates)
     ASSERT_TRUE(start());
     CQuorelView *view = frame()->activeView();
     QMenu *menu = view->contextMenu();
-    const QList<QPair<int, QString>> expected {{32782, QStringLiteral("실행취소(&U)")}, {0, QString()},
-        {32783, QStringLiteral("잘라내기(&T)")}, {32785, QStringLiteral("복사(&C)")},
-        {32787, QStringLiteral("붙여넣기(&P)")}, {0, QString()}, {32786, QStringLiteral("모두 선택(&A)")},
-        {0, QString()}, {32796, QStringLiteral("Euc-kr →Punycode")},
-        {32799, QStringLiteral("Punycode →Euc-kr")}};
+    const QList<QPair<int, QString>> expected {{ids::command::kContextUndo, QStringLiteral("실행취소(&U)")},
+        {0, QString()}, {ids::command::kContextCut, QStringLiteral("잘라내기(&T)")},
+        {ids::command::kContextCopy, QStringLiteral("복사(&C)")},
+        {ids::command::kContextPaste, QStringLiteral("붙여넣기(&P)")}, {0, QString()},
+        {ids::command::kContextSelectAll, QStringLiteral("모두 선택(&A)")}, {0, QString()},
+        {ids::command::kSelectionToPunycode, QStringLiteral("Euc-kr →Punycode")},
+        {ids::command::kSelectionToEucKr, QStringLiteral("Punycode →Euc-kr")}};
     EXPECT_EQ(menuItems(menu), expected);
 
     auto state = [&](int id) {
@@ -93,42 +95,42 @@ TEST_F(AppTest, ContextMenuItemsAndStates)
     };
     QGuiApplication::clipboard()->clear();
     view->updateContextMenu();
-    EXPECT_FALSE(state(32782));
-    EXPECT_FALSE(state(32783));
-    EXPECT_FALSE(state(32785));
-    EXPECT_FALSE(state(32787));
-    EXPECT_TRUE(state(32786));
-    EXPECT_FALSE(state(32796)); // nothing selected
-    EXPECT_FALSE(state(32799));
+    EXPECT_FALSE(state(ids::command::kContextUndo));
+    EXPECT_FALSE(state(ids::command::kContextCut));
+    EXPECT_FALSE(state(ids::command::kContextCopy));
+    EXPECT_FALSE(state(ids::command::kContextPaste));
+    EXPECT_TRUE(state(ids::command::kContextSelectAll));
+    EXPECT_FALSE(state(ids::command::kSelectionToPunycode)); // nothing selected
+    EXPECT_FALSE(state(ids::command::kSelectionToEucKr));
 
     view->insertPlainText(QStringLiteral("한글.kr"));
     view->selectAll();
     QGuiApplication::clipboard()->setText(QStringLiteral("xn--bj0bj06e.kr"));
     view->updateContextMenu();
-    EXPECT_TRUE(state(32782));
-    EXPECT_TRUE(state(32783));
-    EXPECT_TRUE(state(32785));
-    EXPECT_TRUE(state(32787));
+    EXPECT_TRUE(state(ids::command::kContextUndo));
+    EXPECT_TRUE(state(ids::command::kContextCut));
+    EXPECT_TRUE(state(ids::command::kContextCopy));
+    EXPECT_TRUE(state(ids::command::kContextPaste));
     // Every view of the application has the selection converter attached.
-    EXPECT_TRUE(state(32796));
-    EXPECT_TRUE(state(32799));
-    int from = 0, to = 0;
-    view->setSelectionConverter([&](CQuorelView &, int f, int t) {
+    EXPECT_TRUE(state(ids::command::kSelectionToPunycode));
+    EXPECT_TRUE(state(ids::command::kSelectionToEucKr));
+    namecodec::Encoding from = namecodec::Encoding::Utf8, to = namecodec::Encoding::Utf8;
+    view->setSelectionConverter([&](CQuorelView &, namecodec::Encoding f, namecodec::Encoding t) {
         from = f;
         to = t;
     });
     view->updateContextMenu();
-    EXPECT_TRUE(state(32796));
+    EXPECT_TRUE(state(ids::command::kSelectionToPunycode));
     for (QAction *a : menu->actions()) {
-        if (a->data().toInt() == 32799)
+        if (a->data().toInt() == ids::command::kSelectionToEucKr)
             a->trigger();
     }
-    EXPECT_EQ(from, 2);
-    EXPECT_EQ(to, 4);
+    EXPECT_EQ(from, namecodec::Encoding::Punycode);
+    EXPECT_EQ(to, namecodec::Encoding::Cp949);
 
     // Undo from the menu reverts the typing.
     for (QAction *a : menu->actions()) {
-        if (a->data().toInt() == 32782)
+        if (a->data().toInt() == ids::command::kContextUndo)
             a->trigger();
     }
     EXPECT_TRUE(view->document()->isEmpty());
@@ -141,7 +143,7 @@ TEST_F(AppTest, ContextMenuOpensOnTheRightButtonsRelease)
     bool shown = false;
     QTimer::singleShot(100, [&] {
         if (QMenu *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
-            shown = popup->objectName() == QStringLiteral("contextMenu141");
+            shown = popup->objectName() == QStringLiteral("contextMenu");
             popup->close();
         }
     });
@@ -170,17 +172,17 @@ TEST_F(AppTest, EditCommandsFollowTheSelectionAndClipboard)
 {
     ASSERT_TRUE(start());
     CQuorelView *view = frame()->activeView();
-    EXPECT_FALSE(frame()->action(ids::ID_EDIT_COPY)->isEnabled());
+    EXPECT_FALSE(frame()->action(ids::command::kEditCopy)->isEnabled());
     view->insertPlainText(QStringLiteral("쇼핑몰.한국"));
     view->selectAll();
-    EXPECT_TRUE(frame()->action(ids::ID_EDIT_COPY)->isEnabled());
-    trigger(ids::ID_EDIT_CUT);
+    EXPECT_TRUE(frame()->action(ids::command::kEditCopy)->isEnabled());
+    trigger(ids::command::kEditCut);
     EXPECT_TRUE(view->document()->isEmpty());
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("쇼핑몰.한국"));
-    trigger(ids::ID_EDIT_PASTE);
-    trigger(ids::ID_EDIT_PASTE);
+    trigger(ids::command::kEditPaste);
+    trigger(ids::command::kEditPaste);
     EXPECT_EQ(view->toPlainText(), QStringLiteral("쇼핑몰.한국쇼핑몰.한국"));
-    trigger(ids::ID_EDIT_UNDO);
+    trigger(ids::command::kEditUndo);
     EXPECT_EQ(view->toPlainText(), QStringLiteral("쇼핑몰.한국"));
 }
 
@@ -189,7 +191,7 @@ TEST(AboutDialog, MailAddressIsALiveLink)
     CAboutDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("린드바트 정보"));
     CLinkStatic *link = dialog.mailLink();
-    EXPECT_EQ(link->property("controlId").toInt(), ids::IDC_ABOUT_MAIL);
+    EXPECT_EQ(link->property("controlId").toInt(), ids::control::kAboutMailLink);
     EXPECT_TRUE(link->notifies());
     EXPECT_TRUE(link->font().underline());
     EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));

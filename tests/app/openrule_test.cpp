@@ -5,22 +5,22 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "app/ids.h"
 #include "app/singleinstance.h"
 #include "apptestfixture.h"
 #include "panes/dockingpanebar.h"
+#include "platform/quorelids.h"
 
 TEST_F(AppTest, AlreadyOpenPathOpensReadOnlyCopiesFromTheGeneralTemplate)
 {
     const QString zone = file("a.zone", cp949("$ORIGIN 한글.kr.\n"));
     ASSERT_TRUE(start({zone}));
     CQuorelDoc *first = app->documents().front();
-    EXPECT_EQ(first->kind(), ids::IDR_ZONE);
+    EXPECT_EQ(first->kind(), ids::templ::kZone);
 
     CQuorelDoc *copy = app->OpenDocumentFile(zone);
     ASSERT_NE(copy, nullptr);
     EXPECT_NE(copy, first);
-    EXPECT_EQ(copy->kind(), ids::IDR_GENERAL);
+    EXPECT_EQ(copy->kind(), ids::templ::kGeneral);
     EXPECT_TRUE(copy->isReadOnly());
     EXPECT_EQ(copy->GetTitle(), QStringLiteral("a.zone - [읽기전용]"));
     EXPECT_EQ(copy->textDocument()->toPlainText(), QStringLiteral("$ORIGIN 한글.kr.\n"));
@@ -34,13 +34,13 @@ TEST_F(AppTest, AlreadyOpenPathOpensReadOnlyCopiesFromTheGeneralTemplate)
     // The read-only copy refuses Save and keeps its edits; the file is untouched.
     type(copy, QStringLiteral("; 편집"));
     app->mainFrame()->mdiArea()->setActiveSubWindow(qobject_cast<CChildFrame *>(copy->frame()));
-    trigger(ids::ID_FILE_SAVE);
+    trigger(ids::command::kFileSave);
     EXPECT_EQ(prompter.messages, QStringList {QStringLiteral("읽기전용 파일은 저장할 수 없습니다")});
     EXPECT_TRUE(copy->IsModified());
     EXPECT_EQ(readBytes(zone), cp949("$ORIGIN 한글.kr.\n"));
 
     // Save all: the same refusal, the copy stays modified.
-    trigger(ids::ID_SAVE_ALL);
+    trigger(ids::command::kSaveAll);
     EXPECT_EQ(prompter.messages.size(), 2);
     EXPECT_TRUE(copy->IsModified());
     EXPECT_EQ(readBytes(zone), cp949("$ORIGIN 한글.kr.\n"));
@@ -51,7 +51,7 @@ TEST_F(AppTest, OtherLetterCaseBringsTheOpenWindowForward)
     const QString zone = file("Case.zone", QByteArray("x\n"));
     ASSERT_TRUE(start({zone}));
     CQuorelDoc *first = app->documents().front();
-    trigger(ids::ID_FILE_NEW);
+    trigger(ids::command::kFileNew);
     EXPECT_NE(frame()->activeDocument(), first);
 
     const QString otherCase = dir.filePath(QStringLiteral("case.ZONE"));
@@ -76,10 +76,10 @@ TEST_F(AppTest, EveryWayOfOpeningGoesThroughTheOpenRule)
 
     // The open prompt, with the filters in registration order.
     prompter.openName = a;
-    trigger(ids::ID_FILE_OPEN);
+    trigger(ids::command::kFileOpen);
     EXPECT_TRUE(prompter.openFilter.startsWith(QStringLiteral("도메인 존파일  (*.zone);;리버스 존파일")));
     EXPECT_EQ(frame()->activeDocument()->GetPathName(), a);
-    EXPECT_EQ(frame()->activeDocument()->kind(), ids::IDR_NAMEDCONF);
+    EXPECT_EQ(frame()->activeDocument()->kind(), ids::templ::kNamedConf);
 
     // Files dropped on the main window.
     auto *mime = new QMimeData;
@@ -93,7 +93,7 @@ TEST_F(AppTest, EveryWayOfOpeningGoesThroughTheOpenRule)
     settle();
     delete mime;
     EXPECT_EQ(frame()->activeDocument()->GetPathName(), c);
-    EXPECT_EQ(frame()->activeDocument()->kind(), ids::IDR_ZONE); // .txt opens as a zone
+    EXPECT_EQ(frame()->activeDocument()->kind(), ids::templ::kZone); // .txt opens as a zone
 
     // The recent files: most recent first, four at most.
     EXPECT_EQ(app->settings().recentFiles(), (QStringList {c, b, a}));
@@ -144,15 +144,15 @@ TEST_F(AppTest, CloseAllKeepsEditsWhoseSaveFailedAndClosesTheRest)
     type(titled, QStringLiteral("new\n"));
     CQuorelDoc *copy = app->OpenDocumentFile(saved);
     type(copy, QStringLiteral("dropped\n"));
-    trigger(ids::ID_FILE_NEW);
+    trigger(ids::command::kFileNew);
     CQuorelDoc *untitled = frame()->activeDocument();
     type(untitled, QStringLiteral("keep me"));
-    trigger(ids::ID_FILE_NEW);
+    trigger(ids::command::kFileNew);
     CQuorelDoc *clean = frame()->activeDocument();
     ASSERT_EQ(app->documents().size(), 4);
 
     // The untitled document's name prompt is cancelled.
-    trigger(ids::ID_CLOSE_ALL);
+    trigger(ids::command::kCloseAll);
     EXPECT_EQ(prompter.saveProposals, QStringList {QStringLiteral("파일1")});
     EXPECT_EQ(prompter.messages, QStringList {QStringLiteral("읽기전용 파일은 저장할 수 없습니다")});
     EXPECT_TRUE(prompter.questions.isEmpty()); // close all never asks whether to save
@@ -164,7 +164,7 @@ TEST_F(AppTest, CloseAllKeepsEditsWhoseSaveFailedAndClosesTheRest)
 
     // Given a name, it saves and closes.
     prompter.saveNames = {dir.filePath(QStringLiteral("named.conf"))};
-    trigger(ids::ID_CLOSE_ALL);
+    trigger(ids::command::kCloseAll);
     EXPECT_TRUE(app->documents().isEmpty());
     EXPECT_EQ(readBytes(dir.filePath(QStringLiteral("named.conf"))), QByteArray("keep me"));
     EXPECT_TRUE(entries().isEmpty());
@@ -177,13 +177,13 @@ TEST_F(AppTest, SaveAllSavesOnlyModifiedDocuments)
     ASSERT_TRUE(start({a}));
     app->OpenDocumentFile(b);
     const QDateTime bTime = QFileInfo(b).lastModified();
-    trigger(ids::ID_SAVE_ALL); // nothing modified: nothing happens
+    trigger(ids::command::kSaveAll); // nothing modified: nothing happens
     EXPECT_TRUE(prompter.messages.isEmpty());
 
     type(app->documents().front(), QStringLiteral("+"));
-    trigger(ids::ID_FILE_NEW);
+    trigger(ids::command::kFileNew);
     type(frame()->activeDocument(), QStringLiteral("untitled"));
-    trigger(ids::ID_SAVE_ALL); // the untitled prompt is cancelled
+    trigger(ids::command::kSaveAll); // the untitled prompt is cancelled
     EXPECT_EQ(readBytes(a), QByteArray("a\n+"));
     EXPECT_EQ(readBytes(b), QByteArray("b\n"));
     EXPECT_EQ(QFileInfo(b).lastModified(), bTime);
@@ -215,7 +215,7 @@ TEST_F(AppTest, OpenFilesListFollowsOpenSaveAsCloseAndActivates)
     const QString renamed = dir.filePath(QStringLiteral("renamed.zone"));
     prompter.saveNames = {renamed};
     frame()->mdiArea()->setActiveSubWindow(qobject_cast<CChildFrame *>(docA->frame()));
-    trigger(ids::ID_FILE_SAVE_AS);
+    trigger(ids::command::kFileSaveAs);
     EXPECT_EQ(entries(), (QStringList {renamed, c}));
     EXPECT_EQ(docA->GetTitle(), QStringLiteral("renamed.zone"));
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("린드바트 - [renamed.zone]"));
@@ -229,31 +229,31 @@ TEST_F(AppTest, OpenFilesListFollowsOpenSaveAsCloseAndActivates)
     EXPECT_EQ(frame()->activeDocument(), docA);
 
     // An entry whose window is gone activates nothing.
-    frame()->openFileList()->AddOrRenameEntry(QStringLiteral("/ghost"), quintptr(0x1234));
+    frame()->openFileList()->AddOrRenameEntry(QStringLiteral("/ghost"), quint64(0x1234));
     EXPECT_EQ(frame()->activeDocument(), docA);
 }
 
 TEST_F(AppTest, PaneHidesAndShowsByCommandAndCloseButton)
 {
     ASSERT_TRUE(start());
-    QAction *tree = frame()->action(ids::ID_VIEW_FILETREE);
+    QAction *tree = frame()->action(ids::command::kViewFileTree);
     EXPECT_TRUE(tree->isChecked());
-    trigger(ids::ID_VIEW_FILETREE);
+    trigger(ids::command::kViewFileTree);
     EXPECT_FALSE(frame()->dockingPane()->isVisible());
     EXPECT_FALSE(tree->isChecked());
-    trigger(ids::ID_VIEW_FILETREE);
+    trigger(ids::command::kViewFileTree);
     EXPECT_TRUE(frame()->dockingPane()->isVisible());
 
     frame()->dockingPane()->closeButton()->click();
     EXPECT_FALSE(frame()->dockingPane()->isVisible());
     EXPECT_FALSE(frame()->isPaneShown());
     EXPECT_FALSE(tree->isChecked());
-    trigger(ids::ID_VIEW_FILETREE);
+    trigger(ids::command::kViewFileTree);
     EXPECT_TRUE(frame()->dockingPane()->isVisible());
 
     // Hidden, the list still follows the documents.
-    trigger(ids::ID_VIEW_FILETREE);
-    trigger(ids::ID_FILE_NEW);
+    trigger(ids::command::kViewFileTree);
+    trigger(ids::command::kFileNew);
     EXPECT_EQ(entries(), (QStringList {QStringLiteral("파일1"), QStringLiteral("파일2")}));
 }
 

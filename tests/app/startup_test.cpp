@@ -5,9 +5,9 @@
 #include <QTreeWidget>
 
 #include "../support/testmain.h"
-#include "app/ids.h"
 #include "apptestfixture.h"
 #include "panes/dockingpanebar.h"
+#include "platform/quorelids.h"
 
 namespace {
 QStringList menuTitles(CMainFrame *frame)
@@ -24,7 +24,7 @@ TEST_F(AppTest, StartsWithOneEmptyGeneralDocumentMaximised)
     ASSERT_TRUE(start());
     ASSERT_EQ(app->documents().size(), 1);
     CQuorelDoc *doc = app->documents().front();
-    EXPECT_EQ(doc->kind(), ids::IDR_GENERAL);
+    EXPECT_EQ(doc->kind(), ids::templ::kGeneral);
     EXPECT_EQ(doc->GetTitle(), QStringLiteral("파일1"));
     EXPECT_TRUE(doc->textDocument()->isEmpty());
     EXPECT_TRUE(frame()->windowState() & Qt::WindowMaximized);
@@ -36,7 +36,7 @@ TEST_F(AppTest, StartsWithOneEmptyGeneralDocumentMaximised)
     EXPECT_EQ(frame()->statusText(), QStringLiteral("준비"));
     EXPECT_EQ(frame()->commentIndicatorText(), QStringLiteral("주석처리"));
     EXPECT_TRUE(frame()->dockingPane()->isVisible());
-    EXPECT_EQ(frame()->dockingPane()->dockBarId(), ids::AFX_IDW_DOCKBAR_LEFT);
+    EXPECT_EQ(frame()->dockingPane()->dockBarId(), ids::bar::kDockLeft);
     EXPECT_EQ(entries(), QStringList {QStringLiteral("파일1")});
 
     // The toolbar of resource 128, in its order, every button with an icon.
@@ -48,17 +48,20 @@ TEST_F(AppTest, StartsWithOneEmptyGeneralDocumentMaximised)
         }
     }
     EXPECT_EQ(buttons,
-        (QList<int> {32781, 57601, 57603, 57607, 0, 57635, 57634, 57637, 0, 32778, 32772, 32784, 57636, 57641,
-            57664}));
+        (QList<int> {ids::command::kFileNewChoose, ids::command::kFileOpen, ids::command::kFileSave,
+            ids::command::kFilePrint, 0, ids::command::kEditCut, ids::command::kEditCopy,
+            ids::command::kEditPaste, 0, ids::command::kConvWizard, ids::command::kFtpOpen,
+            ids::command::kStringConvert, ids::command::kEditFind, ids::command::kEditReplace,
+            ids::command::kAppAbout}));
 
     // With the last window gone the menu of 128 returns.
-    trigger(ids::ID_FILE_CLOSE);
+    trigger(ids::command::kFileClose);
     EXPECT_TRUE(app->documents().isEmpty());
     EXPECT_EQ(menuTitles(frame()),
         (QStringList {QStringLiteral("파일(&F)"), QStringLiteral("한글변환(&C)"), QStringLiteral("보기(&V)"),
             QStringLiteral("도움말(&H)")}));
     EXPECT_TRUE(entries().isEmpty());
-    EXPECT_FALSE(frame()->action(ids::ID_FILE_SAVE)->isEnabled());
+    EXPECT_FALSE(frame()->action(ids::command::kFileSave)->isEnabled());
 }
 
 TEST_F(AppTest, FiveNewFileCommandsAndTheChooser)
@@ -70,11 +73,11 @@ TEST_F(AppTest, FiveNewFileCommandsAndTheChooser)
         int kind;
         const char *title;
         const char *sample;
-    } kinds[] = {{ids::ID_NEW_ZONE, 131, "네임 존파일1", "sample.zone"},
-        {ids::ID_NEW_REVERSEZONE, 149, "리버스 존파일1", "sample-reverse.zone"},
-        {ids::ID_NEW_NAMEDCONF, 132, "네임 설정파일1", "named.conf"},
-        {ids::ID_NEW_VIRTUALHOST, 133, "가상호스트 설정파일1", "vhost.conf"},
-        {ids::ID_FILE_NEW, 130, "파일2", nullptr}};
+    } kinds[] = {{ids::command::kNewZone, ids::templ::kZone, "네임 존파일1", "sample.zone"},
+        {ids::command::kNewReverseZone, ids::templ::kReverseZone, "리버스 존파일1", "sample-reverse.zone"},
+        {ids::command::kNewNamedConf, ids::templ::kNamedConf, "네임 설정파일1", "named.conf"},
+        {ids::command::kNewVirtualHost, ids::templ::kVirtualHost, "가상호스트 설정파일1", "vhost.conf"},
+        {ids::command::kFileNew, ids::templ::kGeneral, "파일2", nullptr}};
     for (const auto &k : kinds) {
         SCOPED_TRACE(k.title);
         trigger(k.command);
@@ -91,7 +94,7 @@ TEST_F(AppTest, FiveNewFileCommandsAndTheChooser)
         }
     }
     prompter.choice = 1;
-    trigger(ids::ID_FILE_NEW_CHOOSE);
+    trigger(ids::command::kFileNewChoose);
     EXPECT_EQ(prompter.chooserTitle, QStringLiteral("새로운"));
     EXPECT_EQ(prompter.chooserItems,
         (QStringList {QStringLiteral("도메인 존파일"), QStringLiteral("리버스 존파일"),
@@ -100,7 +103,7 @@ TEST_F(AppTest, FiveNewFileCommandsAndTheChooser)
     EXPECT_EQ(frame()->activeDocument()->GetTitle(), QStringLiteral("리버스 존파일2"));
     const qsizetype before = app->documents().size();
     prompter.choice = -1;
-    trigger(ids::ID_FILE_NEW_CHOOSE);
+    trigger(ids::command::kFileNewChoose);
     EXPECT_EQ(app->documents().size(), before);
 }
 
@@ -125,20 +128,20 @@ TEST_F(AppTest, CommentOptionStoredAndRestored)
         else
             user->remove(QStringLiteral("EnvOption/IsComment"));
         ASSERT_TRUE(start());
-        QAction *option = frame()->action(ids::ID_COMMENT);
+        QAction *option = frame()->action(ids::command::kComment);
         EXPECT_EQ(option->isChecked(), c.on);
         EXPECT_EQ(option->text(), c.on ? QStringLiteral("주석문자 설정") : QStringLiteral("주석문자 해제"));
         EXPECT_EQ(frame()->commentIndicatorText(), c.on ? QStringLiteral("주석처리") : QString());
         EXPECT_EQ(app->commentOption(), c.stored.isValid() ? c.stored.toInt() : 1);
         for (int expected : c.afterToggles) {
-            trigger(ids::ID_COMMENT);
+            trigger(ids::command::kComment);
             EXPECT_EQ(app->commentOption(), expected);
             EXPECT_EQ(option->isChecked(), expected == 1);
             EXPECT_EQ(
                 frame()->commentIndicatorText(), expected == 1 ? QStringLiteral("주석처리") : QString());
         }
         // Written only at exit.
-        trigger(ids::ID_COMMENT);
+        trigger(ids::command::kComment);
         app->ExitInstance();
         EXPECT_EQ(user->value(QStringLiteral("EnvOption/IsComment")).toInt(), app->commentOption());
         app.reset();
@@ -158,7 +161,7 @@ TEST_F(AppTest, CommandLinePathOpensByItsExtension)
     const QString conf = file("named.conf", cp949("zone \"한글.kr\" { type master; };\n"));
     ASSERT_TRUE(start({conf}));
     ASSERT_EQ(app->documents().size(), 1);
-    EXPECT_EQ(app->documents().front()->kind(), ids::IDR_NAMEDCONF);
+    EXPECT_EQ(app->documents().front()->kind(), ids::templ::kNamedConf);
     EXPECT_EQ(entries(), QStringList {conf});
 }
 

@@ -12,32 +12,37 @@
 
 #include "../support/files.h"
 #include "../support/scriptedprompter.h"
-#include "app/ids.h"
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
-#include "document/openfilelistevent.h"
+#include "document/documentconversion.h"
+#include "document/openfilelistnotifier.h"
 #include "document/quoreldoc.h"
+#include "document/textfile.h"
+#include "document/workrunner.h"
+#include "platform/quorelids.h"
 #include "platform/settings.h"
 
 namespace {
 
-// Stands in for the main frame: keeps every open-files notification.
-class NoticeRecorder : public QObject {
+// Stands in for the main frame's list: keeps every open-files notification.
+class NoticeRecorder {
 public:
     struct Notice {
-        quintptr key;
+        quint64 key;
         QString text;
         bool closed;
     };
-    std::vector<Notice> notices;
-    bool event(QEvent *e) override
+    explicit NoticeRecorder(OpenFileListNotifier &notifier)
     {
-        if (e->type() != OpenFileListEvent::kType)
-            return QObject::event(e);
-        auto *n = static_cast<OpenFileListEvent *>(e);
-        notices.push_back({n->key(), n->text(), n->isClosed()});
-        return true;
+        QObject::connect(
+            &notifier, &OpenFileListNotifier::entryChanged, [this](quint64 id, const QString &text) {
+                notices.push_back({id, text, false});
+            });
+        QObject::connect(&notifier, &OpenFileListNotifier::entryClosed, [this](quint64 id) {
+            notices.push_back({id, QString(), true});
+        });
     }
+    std::vector<Notice> notices;
 };
 
 class DocTest : public ::testing::Test {
@@ -51,12 +56,11 @@ protected:
         settings = std::make_unique<QuorelSettings>(*user, *machine);
         context.prompter = &prompter;
         context.settings = settings.get();
-        context.openFileListTarget = &recorder;
+        context.openFileList = &notifier;
     }
     std::unique_ptr<CQuorelDoc> makeDoc(int templateId)
     {
         auto doc = std::make_unique<CQuorelDoc>(*templates.byId(templateId), context);
-        doc->setFrame(&frameStandIn);
         return doc;
     }
     QString path(const char *name) const { return dir.filePath(QString::fromUtf8(name)); }
@@ -65,8 +69,8 @@ protected:
     std::unique_ptr<QSettings> user, machine;
     std::unique_ptr<QuorelSettings> settings;
     ScriptedPrompter prompter;
-    NoticeRecorder recorder;
-    QObject frameStandIn;
+    OpenFileListNotifier notifier;
+    NoticeRecorder recorder {notifier};
     DocumentContext context;
     CDocTemplates templates;
 };
@@ -106,7 +110,7 @@ TEST_F(DocTest, NewDocumentsLoadTheirTemplateUnmodified)
     writeBytes(path("zone-template.zone"), cp949("$ORIGIN 한글.kr.\n"));
     machine->setValue(QStringLiteral("SampleZonePath"), path("zone-template.zone"));
 
-    auto zone = makeDoc(ids::IDR_ZONE);
+    auto zone = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(zone->OnNewDocument());
     EXPECT_EQ(zone->GetTitle(), QStringLiteral("네임 존파일1"));
     EXPECT_EQ(zone->textDocument()->toPlainText(), QStringLiteral("$ORIGIN 한글.kr.\n"));
@@ -115,11 +119,11 @@ TEST_F(DocTest, NewDocumentsLoadTheirTemplateUnmodified)
     ASSERT_FALSE(recorder.notices.empty());
     EXPECT_EQ(recorder.notices.front().text, QStringLiteral("네임 존파일1"));
 
-    auto general = makeDoc(ids::IDR_GENERAL);
+    auto general = makeDoc(ids::templ::kGeneral);
     ASSERT_TRUE(general->OnNewDocument());
     EXPECT_EQ(general->GetTitle(), QStringLiteral("파일1"));
     EXPECT_TRUE(general->textDocument()->isEmpty());
-    auto second = makeDoc(ids::IDR_ZONE);
+    auto second = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(second->OnNewDocument());
     EXPECT_EQ(second->GetTitle(), QStringLiteral("네임 존파일2"));
 }
@@ -127,14 +131,15 @@ TEST_F(DocTest, NewDocumentsLoadTheirTemplateUnmodified)
 TEST_F(DocTest, MissingTemplateFailsWithAMessageAndKeepsTheNumber)
 {
     machine->setValue(QStringLiteral("SampleNamedconfPath"), path("absent.conf"));
-    auto doc = makeDoc(ids::IDR_NAMEDCONF);
-    EXPECT_FALSE(doc->OnNewDocument());
-    ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages.front().contains(path("absent.conf")));
+    auto doc = makeDoc(ids::templ::kNamedConf);
+    const DocumentOutcome made = doc->OnNewDocument();
+    EXPECT_FALSE(made);
+    EXPECT_TRUE(made.message.contains(path("absent.conf"))) << made.message.toStdString();
+    EXPECT_TRUE(prompter.messages.isEmpty()); // the window shows it, never the document
 
     writeBytes(path("ok.conf"), QByteArray("options {};\n"));
     machine->setValue(QStringLiteral("SampleNamedconfPath"), path("ok.conf"));
-    auto next = makeDoc(ids::IDR_NAMEDCONF);
+    auto next = makeDoc(ids::templ::kNamedConf);
     ASSERT_TRUE(next->OnNewDocument());
     EXPECT_EQ(next->GetTitle(), QStringLiteral("네임 설정파일1"));
 }
@@ -144,24 +149,26 @@ TEST_F(DocTest, LargeFileQuestionStartsAboveTwentyMebibytes)
     // 64-byte lines up to exactly 20 MiB, then one byte more.
     const QByteArray line = QByteArray(63, 'a') + '\n';
     QByteArray exact;
-    exact.reserve(ids::kLargeFileBytes + 1);
-    while (exact.size() < ids::kLargeFileBytes)
+    exact.reserve(CQuorelDoc::kLargeFileBytes + 1);
+    while (exact.size() < CQuorelDoc::kLargeFileBytes)
         exact += line;
-    ASSERT_EQ(exact.size(), ids::kLargeFileBytes);
+    ASSERT_EQ(exact.size(), CQuorelDoc::kLargeFileBytes);
     writeBytes(path("exact.zone"), exact);
     writeBytes(path("over.zone"), exact + 'b');
 
-    auto atLimit = makeDoc(ids::IDR_ZONE);
+    auto atLimit = makeDoc(ids::templ::kZone);
     prompter.questionAnswer = false;
     EXPECT_TRUE(atLimit->OnOpenDocument(path("exact.zone")));
     EXPECT_TRUE(prompter.questions.isEmpty());
 
-    auto declined = makeDoc(ids::IDR_ZONE);
-    EXPECT_FALSE(declined->OnOpenDocument(path("over.zone")));
+    auto declined = makeDoc(ids::templ::kZone);
+    const DocumentOutcome declinedOpen = declined->OnOpenDocument(path("over.zone"));
+    EXPECT_FALSE(declinedOpen);
     ASSERT_EQ(prompter.questions.size(), 1);
     EXPECT_EQ(prompter.questions.front(),
         QStringLiteral("파일 크기가 20M를 넘어갑니다. 큰 파일은 작업이 불가능할 수 있습니다. 여시겠습니까?"));
-    EXPECT_TRUE(declined->openDeclined());
+    EXPECT_EQ(declinedOpen.status, DocumentOutcome::Status::Cancelled);
+    EXPECT_TRUE(declinedOpen.message.isEmpty());
     EXPECT_TRUE(prompter.messages.isEmpty());
 }
 
@@ -169,9 +176,10 @@ TEST_F(DocTest, FoldersDevicesAndMissingFilesDoNotOpen)
 {
     for (const QString &p : {dir.path(), QStringLiteral("/dev/zero"), path("missing.zone")}) {
         SCOPED_TRACE(p.toStdString());
-        auto doc = makeDoc(ids::IDR_ZONE);
-        EXPECT_FALSE(doc->OnOpenDocument(p));
-        EXPECT_FALSE(doc->openDeclined());
+        auto doc = makeDoc(ids::templ::kZone);
+        const DocumentOutcome opened = doc->OnOpenDocument(p);
+        EXPECT_EQ(opened.status, DocumentOutcome::Status::Failed);
+        EXPECT_TRUE(opened.message.isEmpty());
     }
     EXPECT_TRUE(prompter.messages.isEmpty());
     EXPECT_TRUE(recorder.notices.empty());
@@ -181,18 +189,21 @@ TEST_F(DocTest, ReadOnlyCopyRefusesEverySaveAndWritesNothing)
 {
     const QByteArray original = cp949("원본\n");
     writeBytes(path("a.zone"), original);
-    auto doc = makeDoc(ids::IDR_GENERAL);
+    auto doc = makeDoc(ids::templ::kGeneral);
     ASSERT_TRUE(doc->OnOpenDocument(path("a.zone")));
-    doc->MakeReadOnlyCopy();
+    doc->makeReadOnlyCopy();
     EXPECT_EQ(doc->GetTitle(), QStringLiteral("a.zone - [읽기전용]"));
     EXPECT_EQ(recorder.notices.back().text, QStringLiteral("a.zone - [읽기전용]"));
 
     QTextCursor(doc->textDocument()).insertText(QStringLiteral("편집 "));
     prompter.saveNames = {path("elsewhere.zone")};
-    EXPECT_FALSE(doc->DoFileSave());
-    EXPECT_FALSE(doc->DoSave(QString()));
-    EXPECT_FALSE(doc->OnSaveDocument(path("a.zone")));
-    EXPECT_EQ(prompter.messages, QStringList(3, QStringLiteral("읽기전용 파일은 저장할 수 없습니다")));
+    const DocumentOutcome refusals[]
+        = {doc->DoFileSave(), doc->DoSave(QString()), doc->OnSaveDocument(path("a.zone"))};
+    for (const DocumentOutcome &refusal : refusals) {
+        EXPECT_FALSE(refusal);
+        EXPECT_EQ(refusal.message, QStringLiteral("읽기전용 파일은 저장할 수 없습니다"));
+    }
+    EXPECT_TRUE(prompter.messages.isEmpty());
     EXPECT_TRUE(prompter.saveProposals.isEmpty());
     EXPECT_EQ(readBytes(path("a.zone")), original);
     EXPECT_FALSE(QFile::exists(path("elsewhere.zone")));
@@ -208,13 +219,13 @@ TEST_F(DocTest, UndecodableFileOpensAsReadOnlyCopyNamingTheLine)
 {
     const QByteArray bytes = cp949("첫째\n") + QByteArray("\xff\xfe broken\n");
     writeBytes(path("broken.zone"), bytes);
-    auto doc = makeDoc(ids::IDR_ZONE);
-    ASSERT_TRUE(doc->OnOpenDocument(path("broken.zone")));
+    auto doc = makeDoc(ids::templ::kZone);
+    const DocumentOutcome opened = doc->OnOpenDocument(path("broken.zone"));
+    ASSERT_TRUE(opened);
     EXPECT_TRUE(doc->isReadOnly());
     EXPECT_TRUE(doc->GetTitle().endsWith(CQuorelDoc::readOnlySuffix()));
-    ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("2번째 줄")))
-        << prompter.messages.front().toStdString();
+    EXPECT_TRUE(opened.message.contains(QStringLiteral("2번째 줄"))) << opened.message.toStdString();
+    EXPECT_EQ(opened.line, 2);
     EXPECT_FALSE(doc->OnSaveDocument(path("broken.zone")));
     EXPECT_EQ(readBytes(path("broken.zone")), bytes);
 }
@@ -224,18 +235,19 @@ TEST_F(DocTest, CharactersTheEditorWouldTurnIntoBreaksOpenReadOnly)
     // U+2029 (a paragraph separator) on line 2 of a UTF-8 file.
     const QByteArray bytes("first \xed\x95\x9c\nsecond\xe2\x80\xa9same line\n");
     writeBytes(path("para.conf"), bytes);
-    auto doc = makeDoc(ids::IDR_NAMEDCONF);
-    ASSERT_TRUE(doc->OnOpenDocument(path("para.conf")));
+    auto doc = makeDoc(ids::templ::kNamedConf);
+    const DocumentOutcome opened = doc->OnOpenDocument(path("para.conf"));
+    ASSERT_TRUE(opened);
     EXPECT_TRUE(doc->isReadOnly());
-    ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("2번째 줄")));
+    EXPECT_TRUE(opened.message.contains(QStringLiteral("2번째 줄")));
+    EXPECT_EQ(opened.line, 2);
     EXPECT_FALSE(doc->DoFileSave());
     EXPECT_EQ(readBytes(path("para.conf")), bytes);
 }
 
 TEST_F(DocTest, UntitledSaveAsksForANameAndTitledSaveWritesInPlace)
 {
-    auto doc = makeDoc(ids::IDR_ZONE);
+    auto doc = makeDoc(ids::templ::kZone);
     writeBytes(path("t.zone"), cp949("템플릿\n"));
     machine->setValue(QStringLiteral("SampleZonePath"), path("t.zone"));
     ASSERT_TRUE(doc->OnNewDocument());
@@ -267,13 +279,14 @@ TEST_F(DocTest, UnencodableCharacterStopsTheSaveAndKeepsTheFile)
 {
     const QByteArray original = cp949("가\n나\n");
     writeBytes(path("k.zone"), original);
-    auto doc = makeDoc(ids::IDR_ZONE);
+    auto doc = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(doc->OnOpenDocument(path("k.zone")));
     QTextCursor cursor(doc->textDocument()->findBlockByNumber(1));
     cursor.insertText(QStringLiteral("\U0001F600"));
-    EXPECT_FALSE(doc->DoFileSave());
-    ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("2번째 줄")));
+    const DocumentOutcome saved = doc->DoFileSave();
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(saved.message.contains(QStringLiteral("2번째 줄")));
+    EXPECT_EQ(saved.line, 2);
     EXPECT_EQ(readBytes(path("k.zone")), original);
     EXPECT_TRUE(doc->IsModified());
     // The list goes back to the document's own name.
@@ -286,9 +299,9 @@ TEST_F(DocTest, Utf8FileIsSavedAsUtf8)
 {
     const QByteArray bytes("\xed\x95\x9c\xea\xb8\x80.kr. IN A 192.0.2.1\r\n");
     writeBytes(path("u.zone"), bytes);
-    auto doc = makeDoc(ids::IDR_ZONE);
+    auto doc = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(doc->OnOpenDocument(path("u.zone")));
-    EXPECT_EQ(doc->encoding(), TextEncoding::Utf8);
+    EXPECT_EQ(doc->encoding(), namecodec::Encoding::Utf8);
     QTextCursor cursor(doc->textDocument());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(QStringLiteral("€\n"));
@@ -298,12 +311,71 @@ TEST_F(DocTest, Utf8FileIsSavedAsUtf8)
 
 TEST_F(DocTest, ClosingPostsTheRemoval)
 {
-    auto doc = makeDoc(ids::IDR_GENERAL);
+    auto doc = makeDoc(ids::templ::kGeneral);
     ASSERT_TRUE(doc->OnNewDocument());
     doc->OnCloseDocument();
+    // Not before the close has finished.
+    ASSERT_FALSE(recorder.notices.empty());
+    EXPECT_FALSE(recorder.notices.back().closed);
     const std::size_t before = recorder.notices.size();
-    QCoreApplication::sendPostedEvents(&recorder);
+    QCoreApplication::sendPostedEvents(&notifier);
     ASSERT_EQ(recorder.notices.size(), before + 1);
     EXPECT_TRUE(recorder.notices.back().closed);
-    EXPECT_EQ(recorder.notices.back().key, reinterpret_cast<quintptr>(&frameStandIn));
+    EXPECT_EQ(recorder.notices.back().key, doc->id());
+}
+
+// Stands in for the editor's busy runner: runs the work and counts it.
+class CountingRunner : public WorkRunner {
+public:
+    void run(const QString &label, const std::function<void()> &work) override
+    {
+        labels << label;
+        work();
+    }
+    QStringList labels;
+};
+
+TEST_F(DocTest, ConvertsWithoutAWindowThroughTheRunnerItIsGiven)
+{
+    user->setValue(QStringLiteral("EnvOption/ProPathName"), dir.path());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("temp")));
+    CountingRunner runner;
+    context.workRunner = &runner;
+    context.commentOption = [] { return 0; };
+
+    // Refused inside a label: the text, the modified flag and the disk stay.
+    writeBytes(path("bad.zone"), cp949("ok.kr. IN A 192.0.2.1\n예제\u3164.한국. IN A 192.0.2.2\n"));
+    auto bad = makeDoc(ids::templ::kZone);
+    ASSERT_TRUE(bad->OnOpenDocument(path("bad.zone")));
+    const QString before = documentText(*bad->textDocument());
+    const DocumentOutcome refused
+        = ConvertDocument(*bad, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
+    EXPECT_EQ(refused.status, DocumentOutcome::Status::Failed);
+    EXPECT_EQ(refused.line, 2);
+    EXPECT_EQ(documentText(*bad->textDocument()), before);
+    EXPECT_FALSE(bad->IsModified());
+    EXPECT_EQ(runner.labels.size(), 1);
+
+    auto doc = makeDoc(ids::templ::kZone);
+    writeBytes(path("good.zone"), cp949("예제.한국. IN A 192.0.2.1\n"));
+    ASSERT_TRUE(doc->OnOpenDocument(path("good.zone")));
+    const DocumentOutcome converted
+        = ConvertDocument(*doc, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
+    ASSERT_TRUE(converted) << converted.message.toStdString();
+    const QString text = documentText(*doc->textDocument());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("xn--"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("예제")));
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(readBytes(path("good.zone")), cp949("예제.한국. IN A 192.0.2.1\n"));
+    EXPECT_EQ(runner.labels.size(), 2);
+    EXPECT_FALSE(runner.labels.back().isEmpty());
+
+    // A read-only copy is refused before any work, with its message.
+    doc->makeReadOnlyCopy();
+    const DocumentOutcome readOnly
+        = ConvertDocument(*doc, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949);
+    EXPECT_FALSE(readOnly);
+    EXPECT_EQ(readOnly.message, readOnlyConversionText());
+    EXPECT_EQ(runner.labels.size(), 2);
+    EXPECT_TRUE(prompter.messages.isEmpty()); // told, never shown
 }

@@ -18,11 +18,11 @@
 
 #include "../support/files.h"
 #include "../support/scriptedprompter.h"
-#include "app/ids.h"
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
 #include "document/quoreldoc.h"
 #include "document/savefile.h"
+#include "platform/quorelids.h"
 #include "platform/settings.h"
 
 namespace {
@@ -43,7 +43,7 @@ protected:
     std::unique_ptr<CQuorelDoc> openEdited(const QString &name, const QByteArray &original)
     {
         writeBytes(path(name), original);
-        auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::IDR_ZONE), context);
+        auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::templ::kZone), context);
         EXPECT_TRUE(doc->OnOpenDocument(path(name)));
         QTextCursor(doc->textDocument()).insertText(QStringLiteral("; 추가\n"));
         return doc;
@@ -117,10 +117,14 @@ TEST_F(SaveTest, FileMadeReadOnlyWhileOpenIsNeverReplaced)
     // Choosing the same name again is refused too, and so is saving there
     // directly (a save-as onto it).
     prompter.saveNames = {path(QStringLiteral("r.zone"))};
-    EXPECT_FALSE(doc->DoFileSave());
-    EXPECT_FALSE(doc->OnSaveDocument(path(QStringLiteral("r.zone"))));
-    ASSERT_EQ(prompter.messages.size(), 4);
-    for (const QString &m : prompter.messages)
+    const DocumentOutcome again = doc->DoFileSave();
+    const DocumentOutcome direct = doc->OnSaveDocument(path(QStringLiteral("r.zone")));
+    EXPECT_FALSE(again);
+    EXPECT_FALSE(direct);
+    // Two explanations before the name question, two refusals to show.
+    const QStringList messages = prompter.messages + QStringList {again.message, direct.message};
+    ASSERT_EQ(messages.size(), 4);
+    for (const QString &m : messages)
         EXPECT_TRUE(m.contains(QStringLiteral("읽기 전용"))) << m.toStdString();
 
     const struct stat st = statOf(QStringLiteral("r.zone"));
@@ -142,7 +146,7 @@ TEST_F(SaveTest, LinkIsWrittenThroughAndFolderRefused)
     writeBytes(path(QStringLiteral("real/z.zone")), kOriginal);
     ASSERT_EQ(::chmod(local(QStringLiteral("real/z.zone")).constData(), 0640), 0);
     ASSERT_EQ(::symlink("real/z.zone", local(QStringLiteral("link.zone")).constData()), 0);
-    auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::IDR_ZONE), context);
+    auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::templ::kZone), context);
     ASSERT_TRUE(doc->OnOpenDocument(path(QStringLiteral("link.zone"))));
     QTextCursor(doc->textDocument()).insertText(QStringLiteral("; 추가\n"));
     ASSERT_TRUE(doc->DoFileSave());
@@ -153,9 +157,10 @@ TEST_F(SaveTest, LinkIsWrittenThroughAndFolderRefused)
         QStringList {QStringLiteral("z.zone")});
 
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-    EXPECT_FALSE(doc->OnSaveDocument(path(QStringLiteral("folder"))));
-    ASSERT_EQ(prompter.messages.size(), 1);
-    EXPECT_TRUE(prompter.messages.front().contains(QStringLiteral("폴더")));
+    const DocumentOutcome folder = doc->OnSaveDocument(path(QStringLiteral("folder")));
+    EXPECT_FALSE(folder);
+    EXPECT_TRUE(folder.message.contains(QStringLiteral("폴더")));
+    EXPECT_TRUE(prompter.messages.isEmpty());
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("folder"))).isDir());
 }
 

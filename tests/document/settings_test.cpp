@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/testmain.h"
+#include "platform/quorelids.h"
 #include "platform/settings.h"
 #include "platform/tempfile.h"
 
@@ -38,9 +39,9 @@ TEST(Settings, InstallDirectoryAndSamples)
     QuorelSettings s(user, machine);
     EXPECT_EQ(s.commentOption(), 1);
     EXPECT_EQ(s.installDirectory(), QCoreApplication::applicationDirPath());
-    EXPECT_EQ(
-        s.samplePath(131), QCoreApplication::applicationDirPath() + QStringLiteral("/samples/sample.zone"));
-    EXPECT_TRUE(s.samplePath(130).isEmpty());
+    EXPECT_EQ(s.samplePath(ids::templ::kZone),
+        QCoreApplication::applicationDirPath() + QStringLiteral("/samples/sample.zone"));
+    EXPECT_TRUE(s.samplePath(ids::templ::kGeneral).isEmpty());
 
     user.setValue(QStringLiteral("EnvOption/ProPathName"), QStringLiteral("/opt/quorel/"));
     machine.setValue(QStringLiteral("SampleReverseZonePath"), QStringLiteral("/srv/rev.zone"));
@@ -49,7 +50,7 @@ TEST(Settings, InstallDirectoryAndSamples)
     EXPECT_EQ(s.samplePath(133), QStringLiteral("/opt/quorel/samples/vhost.conf"));
     // A value too long for the reader falls back to the bundled sample.
     machine.setValue(QStringLiteral("SampleZonePath"), QString(300, QLatin1Char('z')));
-    EXPECT_EQ(s.samplePath(131), QStringLiteral("/opt/quorel/samples/sample.zone"));
+    EXPECT_EQ(s.samplePath(ids::templ::kZone), QStringLiteral("/opt/quorel/samples/sample.zone"));
 
     s.setRecentFiles({QStringLiteral("/a"), QStringLiteral("/b")});
     EXPECT_EQ(user.value(QStringLiteral("Recent File List/File2")).toString(), QStringLiteral("/b"));

@@ -30,23 +30,23 @@ TEST(TextFile, DecidesEncodingAndLineEndings)
     struct Case {
         const char *name;
         QByteArray bytes;
-        TextEncoding encoding;
+        namecodec::Encoding encoding;
         LineEnding ending;
         QString text;
     };
     const Case cases[] = {
-        {"cp949 lf", cp949("메일 IN A 192.0.2.1\n"), TextEncoding::Cp949, LineEnding::LF,
+        {"cp949 lf", cp949("메일 IN A 192.0.2.1\n"), namecodec::Encoding::Cp949, LineEnding::LF,
             QStringLiteral("메일 IN A 192.0.2.1\n")},
-        {"cp949 crlf", cp949("가\r\n나\r\n"), TextEncoding::Cp949, LineEnding::CRLF,
+        {"cp949 crlf", cp949("가\r\n나\r\n"), namecodec::Encoding::Cp949, LineEnding::CRLF,
             QStringLiteral("가\n나\n")},
-        {"utf-8 hangul", QByteArray("\xed\x95\x9c\xea\xb8\x80\n"), TextEncoding::Utf8, LineEnding::LF,
+        {"utf-8 hangul", QByteArray("\xed\x95\x9c\xea\xb8\x80\n"), namecodec::Encoding::Utf8, LineEnding::LF,
             QStringLiteral("한글\n")},
-        {"ascii only", QByteArray("www IN A 192.0.2.1"), TextEncoding::Cp949, LineEnding::LF,
+        {"ascii only", QByteArray("www IN A 192.0.2.1"), namecodec::Encoding::Cp949, LineEnding::LF,
             QStringLiteral("www IN A 192.0.2.1")},
-        {"mixed", QByteArray("a\r\nb\nc\rd"), TextEncoding::Cp949, LineEnding::Mixed,
+        {"mixed", QByteArray("a\r\nb\nc\rd"), namecodec::Encoding::Cp949, LineEnding::Mixed,
             QStringLiteral("a\nb\nc\nd")},
         // Bytes outside KS X 1001 but inside code page 949 (똠) are read as 949.
-        {"extended 949", cp949("똠방각하\n"), TextEncoding::Cp949, LineEnding::LF,
+        {"extended 949", cp949("똠방각하\n"), namecodec::Encoding::Cp949, LineEnding::LF,
             QStringLiteral("똠방각하\n")},
     };
     for (const Case &c : cases) {
@@ -111,12 +111,12 @@ TEST(TextFile, RefusesCharactersTheEncodingCannotHold)
     QTextDocument doc;
     doc.setDocumentLayout(new QPlainTextDocumentLayout(&doc));
     doc.setPlainText(QStringLiteral("첫 줄\n둘째 줄 \U0001F600\n"));
-    const EncodeResult cp = encodeDocument(doc, TextEncoding::Cp949, LineEnding::LF);
+    const EncodeResult cp = encodeDocument(doc, namecodec::Encoding::Cp949, LineEnding::LF);
     EXPECT_FALSE(cp.ok());
     EXPECT_EQ(cp.errorLine, 2);
     EXPECT_TRUE(cp.message.contains(QStringLiteral("2번째 줄"))) << cp.message.toStdString();
     EXPECT_TRUE(cp.bytes.isEmpty());
 
-    const EncodeResult utf8 = encodeDocument(doc, TextEncoding::Utf8, LineEnding::LF);
+    const EncodeResult utf8 = encodeDocument(doc, namecodec::Encoding::Utf8, LineEnding::LF);
     EXPECT_TRUE(utf8.ok());
 }

@@ -1,6 +1,7 @@
 #include "document/namebytes.h"
 #include "document/textfileconversion.h"
 #include "namecodec/namecodec.h"
+#include "platform/quorelids.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,7 +51,8 @@ TEST(ConvertDocumentBytes, GivesExactlyWhatConvertFileWritesBothWaysWithAndWitho
         ASSERT_EQ(ConvertFile(QFile::encodeName(in), QFile::encodeName(out), 4, 2, keep, &line), 0);
         const QByteArray expected = readAll(out);
 
-        const TextConversion forth = convertDocumentBytes(euckr, 4, 2, keep, temp.path());
+        const TextConversion forth = convertDocumentBytes(
+            euckr, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, keep, temp.path());
         ASSERT_TRUE(forth.ok);
         EXPECT_EQ(forth.text, expected);
         EXPECT_TRUE(forth.text.contains("xn--3e0b707e"));
@@ -58,7 +60,8 @@ TEST(ConvertDocumentBytes, GivesExactlyWhatConvertFileWritesBothWaysWithAndWitho
 
         writeAll(in, forth.text);
         ASSERT_EQ(ConvertFile(QFile::encodeName(in), QFile::encodeName(out), 2, 4, keep, &line), 0);
-        const TextConversion back = convertDocumentBytes(forth.text, 2, 4, keep, temp.path());
+        const TextConversion back = convertDocumentBytes(
+            forth.text, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949, keep, temp.path());
         ASSERT_TRUE(back.ok);
         EXPECT_EQ(back.text, readAll(out));
         if (keep == 0) {
@@ -74,7 +77,8 @@ TEST(ConvertDocumentBytes, AFailureNamesTheLineAndLeavesNoTemporaryFile)
     const QByteArray text = cp949(QStringLiteral("a\tIN\tA\t10.0.0.1\n"
                                                  "b\tIN\tA\t10.0.0.2\n"
                                                  "한글_\tIN\tA\t10.0.0.3\n"));
-    const TextConversion result = convertDocumentBytes(text, 4, 2, 1, temp.path());
+    const TextConversion result = convertDocumentBytes(
+        text, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 1, temp.path());
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.errorLine, 3);
     EXPECT_TRUE(result.text.isEmpty());
@@ -85,7 +89,8 @@ TEST(ConvertDocumentBytes, AMissingTemporaryDirectoryIsReportedWithoutALine)
 {
     QTemporaryDir temp;
     const QString missing = temp.filePath(QStringLiteral("temp"));
-    const TextConversion result = convertDocumentBytes(cp949(kZone), 4, 2, 1, missing);
+    const TextConversion result = convertDocumentBytes(
+        cp949(kZone), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 1, missing);
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.errorLine, 0);
     EXPECT_FALSE(result.error.isEmpty());
@@ -95,7 +100,8 @@ TEST(ConvertDocumentBytes, AMissingTemporaryDirectoryIsReportedWithoutALine)
 TEST(ConvertTextFile, AnEmptyOutputPathSucceedsWithoutConverting)
 {
     int line = -5;
-    EXPECT_TRUE(ConvertTextFile(QStringLiteral("/nonexistent/in"), QString(), 4, 2, 1, &line));
+    EXPECT_TRUE(ConvertTextFile(QStringLiteral("/nonexistent/in"), QString(), namecodec::Encoding::Cp949,
+        namecodec::Encoding::Punycode, 1, &line));
     EXPECT_EQ(line, -5);
 }
 
@@ -113,14 +119,15 @@ TEST(ConversionKind, TheTemplateTellsFirstThenTheExtensionThenTheContent)
         FileKind expected;
     } cases[] = {
         // A template the user chose is the kind, whatever the file is called.
-        {131, "", unclear, FileKind::Zone},
-        {149, "/srv/reverse.db", unclear, FileKind::Zone},
-        {132, "", vhost, FileKind::NamedConf},
-        {133, "/etc/apache2/sites/site.conf", named, FileKind::WebServer},
+        {ids::templ::kZone, "", unclear, FileKind::Zone},
+        {ids::templ::kReverseZone, "/srv/reverse.db", unclear, FileKind::Zone},
+        {ids::templ::kNamedConf, "", vhost, FileKind::NamedConf},
+        {ids::templ::kVirtualHost, "/etc/apache2/sites/site.conf", named, FileKind::WebServer},
         // Opened by its extension.
         {0, "/var/named/예제.한국.zone", vhost, FileKind::Zone},
         {0, "/var/named/EXAMPLE.ZONE", unclear, FileKind::Zone},
-        {130, "/home/user/new.zone", unclear, FileKind::Zone}, // a general document saved as a zone file
+        {ids::templ::kGeneral, "/home/user/new.zone", unclear,
+            FileKind::Zone}, // a general document saved as a zone file
         // ".conf" names both configurations: the content tells them apart,
         // and named.conf, which converts the fewest names, when it cannot.
         {0, "/etc/apache2/sites-available/예제.conf", vhost, FileKind::WebServer},
@@ -128,7 +135,7 @@ TEST(ConversionKind, TheTemplateTellsFirstThenTheExtensionThenTheContent)
         {0, "/etc/misc.conf", unclear, FileKind::NamedConf},
         // Anything else is recognised from the content by the library.
         {0, "/var/named/db.example", named, FileKind::Auto},
-        {130, "", vhost, FileKind::Auto},
+        {ids::templ::kGeneral, "", vhost, FileKind::Auto},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.templateId) + " " + c.path);
@@ -142,12 +149,13 @@ TEST(ConvertDocumentBytes, TheKindGivenIsTheKindScanned)
     // zone file, the conversion leaves the comment and the TXT string alone.
     QTemporaryDir temp;
     const QByteArray zone = cp949(QStringLiteral("; 예제.한국 info\n예제.한국. IN TXT \"메일.예제.한국\"\n"));
-    const TextConversion asZone = convertDocumentBytes(zone, 4, 2, 0, temp.path(), namecodec::FileKind::Zone);
+    const TextConversion asZone = convertDocumentBytes(zone, namecodec::Encoding::Cp949,
+        namecodec::Encoding::Punycode, 0, temp.path(), namecodec::FileKind::Zone);
     ASSERT_TRUE(asZone.ok);
     EXPECT_EQ(asZone.text,
         cp949(QStringLiteral("; 예제.한국 info\nxn--2j5b21b.xn--3e0b707e. IN TXT \"메일.예제.한국\"\n")));
-    const TextConversion asText
-        = convertDocumentBytes(zone, 4, 2, 0, temp.path(), namecodec::FileKind::General);
+    const TextConversion asText = convertDocumentBytes(zone, namecodec::Encoding::Cp949,
+        namecodec::Encoding::Punycode, 0, temp.path(), namecodec::FileKind::General);
     ASSERT_TRUE(asText.ok);
     EXPECT_TRUE(asText.text.startsWith("; xn--2j5b21b.xn--3e0b707e info\n"));
     EXPECT_TRUE(QDir(temp.path()).isEmpty());

@@ -64,14 +64,15 @@ protected:
         open();
     }
 
-    QComboBox *input() { return control<QComboBox>(&dialog, CStringConvertDialog::kInputCombo); }
+    QComboBox *input() { return control<QComboBox>(&dialog, ids::control::stringConvert::kInputCombo); }
     QString eucKr()
     {
-        return control<QPlainTextEdit>(&dialog, CStringConvertDialog::kEucKrOutputEdit)->toPlainText();
+        return control<QPlainTextEdit>(&dialog, ids::control::stringConvert::kEucKrOutputEdit)->toPlainText();
     }
     QString punycode()
     {
-        return control<QPlainTextEdit>(&dialog, CStringConvertDialog::kPunycodeOutputEdit)->toPlainText();
+        return control<QPlainTextEdit>(&dialog, ids::control::stringConvert::kPunycodeOutputEdit)
+            ->toPlainText();
     }
     QCheckBox *check(int id) { return control<QCheckBox>(&dialog, id); }
 
@@ -80,7 +81,7 @@ protected:
         input()->lineEdit()->clear();
         input()->lineEdit()->setText(text);
         QTest::mouseClick(
-            control<QPushButton>(&dialog, CStringConvertDialog::kConvertButton), Qt::LeftButton);
+            control<QPushButton>(&dialog, ids::control::stringConvert::kConvertButton), Qt::LeftButton);
     }
     QStringList items()
     {
@@ -124,10 +125,10 @@ TEST(CheckLabelLength, CountsEachLabelInCodePage949Bytes)
 
 TEST_F(StringConverterDialogTest, OpensWithEucKrInputAndAllOutputsAndConvertsBothWays)
 {
-    EXPECT_TRUE(control<QRadioButton>(&dialog, CStringConvertDialog::kEucKrInputRadio)->isChecked());
-    EXPECT_TRUE(check(CStringConvertDialog::kAllOutputsCheck)->isChecked());
-    EXPECT_FALSE(check(CStringConvertDialog::kEucKrOutputCheck)->isChecked());
-    EXPECT_FALSE(check(CStringConvertDialog::kPunycodeOutputCheck)->isChecked());
+    EXPECT_TRUE(control<QRadioButton>(&dialog, ids::control::stringConvert::kEucKrInputRadio)->isChecked());
+    EXPECT_TRUE(check(ids::control::stringConvert::kAllOutputsCheck)->isChecked());
+    EXPECT_FALSE(check(ids::control::stringConvert::kEucKrOutputCheck)->isChecked());
+    EXPECT_FALSE(check(ids::control::stringConvert::kPunycodeOutputCheck)->isChecked());
 
     enter(QStringLiteral("  www.한국.kr  "));
     EXPECT_EQ(eucKr(), QStringLiteral("www.한국.kr")); // 4 -> 4 goes through the library too
@@ -136,7 +137,7 @@ TEST_F(StringConverterDialogTest, OpensWithEucKrInputAndAllOutputsAndConvertsBot
     EXPECT_TRUE(messages.isEmpty());
 
     QTest::mouseClick(
-        control<QRadioButton>(&dialog, CStringConvertDialog::kPunycodeInputRadio), Qt::LeftButton);
+        control<QRadioButton>(&dialog, ids::control::stringConvert::kPunycodeInputRadio), Qt::LeftButton);
     enter(QStringLiteral("xn--3e0b707e.kr"));
     EXPECT_EQ(eucKr(), QStringLiteral("한국.kr"));
     EXPECT_EQ(punycode(), QStringLiteral("xn--3e0b707e.kr"));
@@ -144,15 +145,15 @@ TEST_F(StringConverterDialogTest, OpensWithEucKrInputAndAllOutputsAndConvertsBot
 
 TEST_F(StringConverterDialogTest, OneOutputBoxAloneConvertsOnlyThatWay)
 {
-    QTest::mouseClick(check(CStringConvertDialog::kAllOutputsCheck), Qt::LeftButton);
-    QTest::mouseClick(check(CStringConvertDialog::kEucKrOutputCheck), Qt::LeftButton);
+    QTest::mouseClick(check(ids::control::stringConvert::kAllOutputsCheck), Qt::LeftButton);
+    QTest::mouseClick(check(ids::control::stringConvert::kEucKrOutputCheck), Qt::LeftButton);
     enter(QStringLiteral("www.한글.kr")); // EUC-KR to EUC-KR, through the library
     EXPECT_EQ(eucKr(), QStringLiteral("www.한글.kr"));
     EXPECT_EQ(punycode(), QString());
 
     // A name the library refuses leaves the empty buffer in the box.
-    QTest::mouseClick(check(CStringConvertDialog::kEucKrOutputCheck), Qt::LeftButton);
-    QTest::mouseClick(check(CStringConvertDialog::kPunycodeOutputCheck), Qt::LeftButton);
+    QTest::mouseClick(check(ids::control::stringConvert::kEucKrOutputCheck), Qt::LeftButton);
+    QTest::mouseClick(check(ids::control::stringConvert::kPunycodeOutputCheck), Qt::LeftButton);
     enter(QStringLiteral("한글_.kr"));
     EXPECT_EQ(eucKr(), QString());
     EXPECT_EQ(punycode(), QString());
@@ -173,7 +174,7 @@ TEST_F(StringConverterDialogTest, LabelRuleRefusesBeforeAnythingChanges)
 
     // The rule holds for Punycode input as well.
     QTest::mouseClick(
-        control<QRadioButton>(&dialog, CStringConvertDialog::kPunycodeInputRadio), Qt::LeftButton);
+        control<QRadioButton>(&dialog, ids::control::stringConvert::kPunycodeInputRadio), Qt::LeftButton);
     enter(repeated(QStringLiteral("a"), 35) + QStringLiteral(".kr"));
     EXPECT_EQ(messages.size(), 2);
     enter(repeated(QStringLiteral("a"), 34) + QStringLiteral(".kr"));
@@ -253,33 +254,33 @@ TEST_F(StringConverterDialogTest, AnEntryTooLongForItsSlotIsNotKept)
 
 TEST_F(StringConverterDialogTest, AllOutputsOverridesTheBoxesAndFollowsThem)
 {
-    EXPECT_TRUE(check(CStringConvertDialog::kAllOutputsCheck)->isChecked());
+    EXPECT_TRUE(check(ids::control::stringConvert::kAllOutputsCheck)->isChecked());
     enter(QStringLiteral("한국.kr"));
     EXPECT_FALSE(eucKr().isEmpty());
     EXPECT_FALSE(punycode().isEmpty());
 
-    QTest::mouseClick(check(CStringConvertDialog::kAllOutputsCheck), Qt::LeftButton);
+    QTest::mouseClick(check(ids::control::stringConvert::kAllOutputsCheck), Qt::LeftButton);
     enter(QStringLiteral("한국.kr"));
     EXPECT_TRUE(eucKr().isEmpty());
     EXPECT_TRUE(punycode().isEmpty());
 
-    QTest::mouseClick(check(CStringConvertDialog::kPunycodeOutputCheck), Qt::LeftButton);
-    EXPECT_FALSE(check(CStringConvertDialog::kAllOutputsCheck)->isChecked());
+    QTest::mouseClick(check(ids::control::stringConvert::kPunycodeOutputCheck), Qt::LeftButton);
+    EXPECT_FALSE(check(ids::control::stringConvert::kAllOutputsCheck)->isChecked());
     enter(QStringLiteral("한국.kr"));
     EXPECT_TRUE(eucKr().isEmpty());
     EXPECT_EQ(punycode(), QStringLiteral("xn--3e0b707e.kr"));
 
-    QTest::mouseClick(check(CStringConvertDialog::kEucKrOutputCheck), Qt::LeftButton);
-    EXPECT_TRUE(check(CStringConvertDialog::kAllOutputsCheck)->isChecked());
-    QTest::mouseClick(check(CStringConvertDialog::kEucKrOutputCheck), Qt::LeftButton);
-    EXPECT_FALSE(check(CStringConvertDialog::kAllOutputsCheck)->isChecked());
+    QTest::mouseClick(check(ids::control::stringConvert::kEucKrOutputCheck), Qt::LeftButton);
+    EXPECT_TRUE(check(ids::control::stringConvert::kAllOutputsCheck)->isChecked());
+    QTest::mouseClick(check(ids::control::stringConvert::kEucKrOutputCheck), Qt::LeftButton);
+    EXPECT_FALSE(check(ids::control::stringConvert::kAllOutputsCheck)->isChecked());
 
     // The output boxes keep their state into the next opening; "전체 인코딩"
     // comes back checked.
     reopen();
-    EXPECT_TRUE(check(CStringConvertDialog::kAllOutputsCheck)->isChecked());
-    EXPECT_TRUE(check(CStringConvertDialog::kPunycodeOutputCheck)->isChecked());
-    EXPECT_FALSE(check(CStringConvertDialog::kEucKrOutputCheck)->isChecked());
+    EXPECT_TRUE(check(ids::control::stringConvert::kAllOutputsCheck)->isChecked());
+    EXPECT_TRUE(check(ids::control::stringConvert::kPunycodeOutputCheck)->isChecked());
+    EXPECT_FALSE(check(ids::control::stringConvert::kEucKrOutputCheck)->isChecked());
 }
 
 TEST_F(StringConverterDialogTest, ReturnConvertsAndKeepsTheDialogOpen)
@@ -298,7 +299,7 @@ TEST_F(StringConverterDialogTest, ConvertsOnlyTheFirst1024Bytes)
     const QString head = QStringLiteral("aaaaaaaaaaaaaaaa ");
     const QString input = head + repeated(QStringLiteral("xn--3e0b707e.kr "), 100);
     QTest::mouseClick(
-        control<QRadioButton>(&dialog, CStringConvertDialog::kPunycodeInputRadio), Qt::LeftButton);
+        control<QRadioButton>(&dialog, ids::control::stringConvert::kPunycodeInputRadio), Qt::LeftButton);
     enter(input);
     const QString expected = head + repeated(QStringLiteral("한국.kr "), 63).trimmed();
     EXPECT_EQ(eucKr(), expected);
@@ -307,12 +308,14 @@ TEST_F(StringConverterDialogTest, ConvertsOnlyTheFirst1024Bytes)
 
 TEST(ConvResultDialog, ShowsBothSidesWithTheirEncodingNames)
 {
-    CConvResultDialog dialog(QStringLiteral("www.한국.kr"), 4, 2);
-    EXPECT_EQ(control<QPlainTextEdit>(&dialog, CConvResultDialog::kResultEdit)->toPlainText(),
+    CConvResultDialog dialog(
+        QStringLiteral("www.한국.kr"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
+    EXPECT_EQ(control<QPlainTextEdit>(&dialog, ids::control::convResult::kResultEdit)->toPlainText(),
         QStringLiteral("입력 코드 -EucKr : www.한국.kr\n출력 코드 -PUNY : www.xn--3e0b707e.kr\n"));
     EXPECT_EQ(dialog.outputText(), QStringLiteral("www.xn--3e0b707e.kr"));
 
-    CConvResultDialog back(QStringLiteral("xn--3e0b707e.kr"), 2, 4);
+    CConvResultDialog back(
+        QStringLiteral("xn--3e0b707e.kr"), namecodec::Encoding::Punycode, namecodec::Encoding::Cp949);
     EXPECT_EQ(back.displayText(),
         QStringLiteral("입력 코드 -PUNY : xn--3e0b707e.kr\n출력 코드 -EucKr : 한국.kr\n"));
 }
@@ -320,25 +323,28 @@ TEST(ConvResultDialog, ShowsBothSidesWithTheirEncodingNames)
 TEST(ConvResultDialog, AppliesOnlyWhenConfirmedWithTheBoxChecked)
 {
     {
-        CConvResultDialog dialog(QStringLiteral("한국.kr"), 4, 2);
+        CConvResultDialog dialog(
+            QStringLiteral("한국.kr"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
         dialog.show();
-        QTest::mouseClick(control<QCheckBox>(&dialog, CConvResultDialog::kApplyCheck), Qt::LeftButton);
-        QTest::mouseClick(control<QPushButton>(&dialog, CConvResultDialog::kOkButton), Qt::LeftButton);
+        QTest::mouseClick(control<QCheckBox>(&dialog, ids::control::convResult::kApplyCheck), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(&dialog, ids::control::kOk), Qt::LeftButton);
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_TRUE(dialog.apply());
     }
     {
-        CConvResultDialog dialog(QStringLiteral("한국.kr"), 4, 2);
+        CConvResultDialog dialog(
+            QStringLiteral("한국.kr"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
         dialog.show();
-        QTest::mouseClick(control<QCheckBox>(&dialog, CConvResultDialog::kApplyCheck), Qt::LeftButton);
+        QTest::mouseClick(control<QCheckBox>(&dialog, ids::control::convResult::kApplyCheck), Qt::LeftButton);
         QTest::keyClick(&dialog, Qt::Key_Escape);
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_FALSE(dialog.apply());
     }
     {
-        CConvResultDialog dialog(QStringLiteral("한국.kr"), 4, 2);
+        CConvResultDialog dialog(
+            QStringLiteral("한국.kr"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
         dialog.show();
-        QTest::mouseClick(control<QPushButton>(&dialog, CConvResultDialog::kOkButton), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(&dialog, ids::control::kOk), Qt::LeftButton);
         EXPECT_FALSE(dialog.apply());
     }
 }
@@ -347,39 +353,45 @@ TEST(ConvResultDialog, NothingToConvertOrARefusalLeavesNothingToApply)
 {
     const struct {
         QString selection;
-        int from;
-        int to;
+        namecodec::Encoding from;
+        namecodec::Encoding to;
         QString display;
     } cases[] = {
-        {QString(), 4, 2, QStringLiteral("선택한 문자가 없습니다.")},
-        {QStringLiteral(" \n\t "), 4, 2, QStringLiteral("선택한 문자가 없습니다.")},
-        {QStringLiteral("한글_.kr"), 4, 2, QString()},
-        {QStringLiteral("xn--zz-9xx.kr"), 2, 4, QString()},
-        {QStringLiteral("한국.kr") + QChar(0) + QStringLiteral(" 나머지.kr"), 4, 2, QString()},
+        {QString(), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode,
+            QStringLiteral("선택한 문자가 없습니다.")},
+        {QStringLiteral(" \n\t "), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode,
+            QStringLiteral("선택한 문자가 없습니다.")},
+        {QStringLiteral("한글_.kr"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, QString()},
+        {QStringLiteral("xn--zz-9xx.kr"), namecodec::Encoding::Punycode, namecodec::Encoding::Cp949,
+            QString()},
+        {QStringLiteral("한국.kr") + QChar(0) + QStringLiteral(" 나머지.kr"), namecodec::Encoding::Cp949,
+            namecodec::Encoding::Punycode, QString()},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.selection.toStdString());
         CConvResultDialog dialog(c.selection, c.from, c.to);
         dialog.show();
         EXPECT_EQ(dialog.displayText(), c.display);
-        auto *apply = control<QCheckBox>(&dialog, CConvResultDialog::kApplyCheck);
+        auto *apply = control<QCheckBox>(&dialog, ids::control::convResult::kApplyCheck);
         EXPECT_FALSE(apply->isEnabled());
         apply->setChecked(true); // even forced, confirming applies nothing
-        QTest::mouseClick(control<QPushButton>(&dialog, CConvResultDialog::kOkButton), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(&dialog, ids::control::kOk), Qt::LeftButton);
         EXPECT_FALSE(dialog.apply());
     }
 }
 
 TEST(ConversionResult, KeepsTheWhiteSpaceAroundTheSelectionAndRefusesACutOne)
 {
-    const ConversionResult padded = convertSelection(QStringLiteral("\t한국.kr\n"), 4, 2);
+    const ConversionResult padded = convertSelection(
+        QStringLiteral("\t한국.kr\n"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
     EXPECT_TRUE(padded.applicable);
     EXPECT_EQ(padded.output, QStringLiteral("\txn--3e0b707e.kr\n"));
 
     // Over 1024 bytes only a head is converted; writing that back would
     // drop the rest of the selection.
     const QString longSelection = repeated(QStringLiteral("xn--3e0b707e.kr "), 100);
-    const ConversionResult cut = convertSelection(longSelection, 2, 4);
+    const ConversionResult cut
+        = convertSelection(longSelection, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949);
     EXPECT_FALSE(cut.display.isEmpty());
     EXPECT_FALSE(cut.applicable);
 }
@@ -387,13 +399,17 @@ TEST(ConversionResult, KeepsTheWhiteSpaceAroundTheSelectionAndRefusesACutOne)
 TEST(ConversionResult, AUtf8DocumentIsNamedAndConvertedAsUtf8)
 {
     // 国 has no code page 949 form; in a UTF-8 document it converts.
-    const ConversionResult result
-        = convertSelection(QStringLiteral("www.中国.cn"), 1, 2, namecodec::Encoding::Utf8);
+    const ConversionResult result = convertSelection(
+        QStringLiteral("www.中国.cn"), namecodec::Encoding::Utf8, namecodec::Encoding::Punycode);
     EXPECT_TRUE(result.applicable);
     EXPECT_EQ(result.display,
         QStringLiteral("입력 코드 -UTF : www.中国.cn\n출력 코드 -PUNY : www.xn--fiqs8s.cn\n"));
-    EXPECT_EQ(convertSelection(QStringLiteral("xn--fiqs8s.cn"), 2, 1, namecodec::Encoding::Utf8).output,
+    EXPECT_EQ(convertSelection(
+                  QStringLiteral("xn--fiqs8s.cn"), namecodec::Encoding::Punycode, namecodec::Encoding::Utf8)
+                  .output,
         QStringLiteral("中国.cn"));
     // The same text in a code page 949 document cannot be handed over.
-    EXPECT_FALSE(convertSelection(QStringLiteral("www.中国.cn"), 4, 2).applicable);
+    EXPECT_FALSE(convertSelection(
+        QStringLiteral("www.中国.cn"), namecodec::Encoding::Cp949, namecodec::Encoding::Punycode)
+                     .applicable);
 }

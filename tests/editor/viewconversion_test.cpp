@@ -122,7 +122,8 @@ TEST_F(ShownView, AppliedSelectionConversionIsOneUndoStep)
 
     QString shown;
     answerResultDialog(true, &shown);
-    EXPECT_TRUE(convertSelectionThroughDialog(view, 4, 2));
+    EXPECT_TRUE(
+        convertSelectionThroughDialog(view, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode));
     EXPECT_EQ(shown,
         QStringLiteral("입력 코드 -EucKr : 웹.한국.kr.\n출력 코드 -PUNY : xn--yq5b.xn--3e0b707e.kr.\n"));
     EXPECT_EQ(view.toPlainText(), QStringLiteral("www\tIN\tCNAME\txn--yq5b.xn--3e0b707e.kr.\nnext"));
@@ -138,14 +139,16 @@ TEST_F(ShownView, ARefusedOrUnappliedConversionLeavesTheSelectionAlone)
     view.selectAll();
 
     answerResultDialog(true); // the box is disabled: the library refused
-    EXPECT_FALSE(convertSelectionThroughDialog(view, 4, 2));
+    EXPECT_FALSE(
+        convertSelectionThroughDialog(view, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode));
     EXPECT_EQ(view.toPlainText(), text);
     EXPECT_EQ(view.textCursor().selectedText(), text);
 
     view.setPlainText(QStringLiteral("한국.kr"));
     view.selectAll();
     answerResultDialog(false);
-    EXPECT_FALSE(convertSelectionThroughDialog(view, 4, 2));
+    EXPECT_FALSE(
+        convertSelectionThroughDialog(view, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode));
     EXPECT_EQ(view.toPlainText(), QStringLiteral("한국.kr"));
 
     // Nothing selected: the dialog says so and nothing is inserted.
@@ -154,7 +157,8 @@ TEST_F(ShownView, ARefusedOrUnappliedConversionLeavesTheSelectionAlone)
     view.setTextCursor(cursor);
     QString shown;
     answerResultDialog(true, &shown);
-    EXPECT_FALSE(convertSelectionThroughDialog(view, 4, 2));
+    EXPECT_FALSE(
+        convertSelectionThroughDialog(view, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode));
     EXPECT_EQ(shown, QStringLiteral("선택한 문자가 없습니다."));
     EXPECT_EQ(view.toPlainText(), QStringLiteral("한국.kr"));
 }
@@ -164,6 +168,7 @@ TEST_F(ShownView, AMultiLineSelectionKeepsItsLineBreaks)
     view.setPlainText(QStringLiteral("a.한국.kr\nb.한국.kr\n"));
     view.selectAll();
     answerResultDialog(true);
-    EXPECT_TRUE(convertSelectionThroughDialog(view, 4, 2));
+    EXPECT_TRUE(
+        convertSelectionThroughDialog(view, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode));
     EXPECT_EQ(view.toPlainText(), QStringLiteral("a.xn--3e0b707e.kr\nb.xn--3e0b707e.kr\n"));
 }

@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "../support/testmain.h"
-#include "app/ids.h"
 #include "panes/dockingpanebar.h"
 #include "panes/openfilelistdialog.h"
+#include "platform/quorelids.h"
 
 TEST(OpenFileList, AddsRenamesAndRemovesByKey)
 {
@@ -27,7 +27,7 @@ TEST(OpenFileList, AddsRenamesAndRemovesByKey)
         (QStringList {QStringLiteral("/a.zone"), QStringLiteral("/b.zone"), QStringLiteral("/c.conf")}));
     // Each new entry became the selection, which asked for its window.
     ASSERT_EQ(activated.size(), 3);
-    EXPECT_EQ(activated.at(2).at(0).value<quintptr>(), quintptr(3));
+    EXPECT_EQ(activated.at(2).at(0).value<quint64>(), quint64(3));
     EXPECT_EQ(list.tree()->currentItem()->text(0), QStringLiteral("/c.conf"));
 
     // A known key renames in place: no duplicate, position kept, no activation.
@@ -60,7 +60,7 @@ TEST(OpenFileList, SameTextUnderTwoKeysAndSelectingEntries)
     EXPECT_EQ(activated.size(), 0);
     list.tree()->setCurrentItem(list.rootItem()->child(0));
     ASSERT_EQ(activated.size(), 1);
-    EXPECT_EQ(activated.at(0).at(0).value<quintptr>(), quintptr(10));
+    EXPECT_EQ(activated.at(0).at(0).value<quint64>(), quint64(10));
 }
 
 class PaneTest : public ::testing::Test {
@@ -71,8 +71,8 @@ protected:
         frame.resize(800, 600);
         list = new COpenFileListDialog;
         pane = new CDockingPaneBar(&frame);
-        ASSERT_TRUE(pane->Create(&frame, list, QStringLiteral("현재 열린 파일목록"), ids::IDD_OPENFILELIST,
-            Qt::LeftDockWidgetArea));
+        ASSERT_TRUE(pane->Create(&frame, list, QStringLiteral("현재 열린 파일목록"),
+            ids::dialog::kOpenFileList, Qt::LeftDockWidgetArea));
         frame.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     }
@@ -84,15 +84,13 @@ protected:
 TEST_F(PaneTest, DocksOnEveryEdgeAndFloats)
 {
     EXPECT_EQ(pane->windowTitle(), QStringLiteral("현재 열린 파일목록"));
-    EXPECT_EQ(pane->dockBarId(), ids::AFX_IDW_DOCKBAR_LEFT);
+    EXPECT_EQ(pane->dockBarId(), ids::bar::kDockLeft);
     EXPECT_EQ(pane->width(), CDockingPaneBar::kInitialSize);
     const struct {
         Qt::DockWidgetArea area;
         int id;
-    } edges[] = {{Qt::TopDockWidgetArea, ids::AFX_IDW_DOCKBAR_TOP},
-        {Qt::RightDockWidgetArea, ids::AFX_IDW_DOCKBAR_RIGHT},
-        {Qt::BottomDockWidgetArea, ids::AFX_IDW_DOCKBAR_BOTTOM},
-        {Qt::LeftDockWidgetArea, ids::AFX_IDW_DOCKBAR_LEFT}};
+    } edges[] = {{Qt::TopDockWidgetArea, ids::bar::kDockTop}, {Qt::RightDockWidgetArea, ids::bar::kDockRight},
+        {Qt::BottomDockWidgetArea, ids::bar::kDockBottom}, {Qt::LeftDockWidgetArea, ids::bar::kDockLeft}};
     for (const auto &e : edges) {
         SCOPED_TRACE(e.id);
         frame.addDockWidget(e.area, pane);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "document/workrunner.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QThread>
 #include <QWidget>
@@ -58,3 +61,23 @@ template <typename Work> auto runOffGuiThread(QWidget *parent, const QString &la
     thread->wait();
     return result;
 }
+
+// The runner the documents are given: the work runs off the GUI thread, with
+// the busy dialog over `window`.
+class BusyWorkRunner : public WorkRunner {
+public:
+    explicit BusyWorkRunner(QWidget *window)
+        : m_window(window)
+    {
+    }
+    void run(const QString &label, const std::function<void()> &work) override
+    {
+        runOffGuiThread(m_window.data(), label, [&work] {
+            work();
+            return true;
+        });
+    }
+
+private:
+    QPointer<QWidget> m_window;
+};

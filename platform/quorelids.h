@@ -1,0 +1,131 @@
+#pragma once
+
+// Quorel's fixed numbers, grouped by kind. The values are the program's
+// resource numbers and never change: actions carry their command number in
+// data() and widgets their number in the "controlId" property, so tests and
+// peers find them by these values. Menus, bitmaps, dialogs and strings are
+// separate kinds of resource, each with its own numbers, so one number may
+// name a menu and a bitmap at once (141).
+
+namespace ids {
+
+// Document templates: each number names the kind's menu, icon and document
+// strings together.
+namespace templ {
+constexpr int kGeneral = 130;
+constexpr int kZone = 131;
+constexpr int kNamedConf = 132;
+constexpr int kVirtualHost = 133;
+constexpr int kReverseZone = 149;
+} // namespace templ
+
+namespace menu {
+constexpr int kContext = 141; // the view's context menu
+} // namespace menu
+
+namespace bitmap {
+constexpr int kAboutLogo = 140;
+constexpr int kSplash = 141;
+constexpr int kAboutPicture = 156;
+} // namespace bitmap
+
+namespace dialog {
+constexpr int kAbout = 100;
+constexpr int kStringConvert = 103; // "개별 문자열 변환"
+constexpr int kConvResult = 138; // "변환 결과"
+constexpr int kSplash = 142;
+constexpr int kOpenFileList = 148;
+} // namespace dialog
+
+namespace control {
+constexpr int kOk = 1; // every dialog's "확인"
+constexpr int kOpenFileTree = 1011;
+constexpr int kAboutWebAddress = 1027;
+constexpr int kAboutMailLink = 1031;
+
+// Dialog 103, the string converter
+namespace stringConvert {
+constexpr int kEucKrOutputEdit = 1002;
+constexpr int kPunycodeOutputEdit = 1004;
+constexpr int kInputCombo = 1006;
+constexpr int kEucKrInputRadio = 1011;
+constexpr int kPunycodeInputRadio = 1013;
+constexpr int kConvertButton = 1015;
+constexpr int kEucKrOutputCheck = 1036;
+constexpr int kPunycodeOutputCheck = 1038;
+constexpr int kAllOutputsCheck = 1040;
+} // namespace stringConvert
+
+// Dialog 138, the conversion result
+namespace convResult {
+constexpr int kResultEdit = 1006;
+constexpr int kApplyCheck = 1013;
+} // namespace convResult
+} // namespace control
+
+// Window ids of the main frame's bars.
+namespace bar {
+constexpr int kToolBar = 0xE800;
+constexpr int kStatusBar = 0xE801;
+constexpr int kDockTop = 59419;
+constexpr int kDockLeft = 59420;
+constexpr int kDockRight = 59421;
+constexpr int kDockBottom = 59422;
+} // namespace bar
+
+namespace command {
+// Files
+constexpr int kFileNew = 57600; // a new general document
+constexpr int kFileOpen = 57601;
+constexpr int kFileClose = 57602;
+constexpr int kFileSave = 57603;
+constexpr int kFileSaveAs = 57604;
+constexpr int kFilePrintSetup = 57606;
+constexpr int kFilePrint = 57607;
+constexpr int kFilePrintPreview = 57609;
+constexpr int kRecentFile1 = 57616; // 57616..57619: the four recent files
+constexpr int kNewZone = 32812;
+constexpr int kNewReverseZone = 32806;
+constexpr int kNewNamedConf = 32779;
+constexpr int kNewVirtualHost = 32780;
+constexpr int kFileNewChoose = 32781;
+constexpr int kFtpOpen = 32772;
+constexpr int kFtpSave = 32771;
+constexpr int kCloseAll = 32792;
+constexpr int kSaveAll = 32836;
+// Application
+constexpr int kAppAbout = 57664;
+constexpr int kAppExit = 57665;
+constexpr int kUpdateInfo = 32791;
+// Conversion
+constexpr int kConvWizard = 32778;
+constexpr int kStringConvert = 32784;
+constexpr int kComment = 32804;
+constexpr int kConvertToPunycode = 32802;
+constexpr int kConvertToEucKr = 32805;
+// Editing
+constexpr int kEditCopy = 57634;
+constexpr int kEditCut = 57635;
+constexpr int kEditFind = 57636;
+constexpr int kEditPaste = 57637;
+constexpr int kEditReplace = 57641;
+constexpr int kEditSelectAll = 57642;
+constexpr int kEditUndo = 57643;
+// The view's context menu
+constexpr int kContextUndo = 32782;
+constexpr int kContextCut = 32783;
+constexpr int kContextCopy = 32785;
+constexpr int kContextSelectAll = 32786;
+constexpr int kContextPaste = 32787;
+constexpr int kSelectionToPunycode = 32796;
+constexpr int kSelectionToEucKr = 32799;
+// Windows and bars
+constexpr int kWindowArrange = 57649;
+constexpr int kWindowCascade = 57650;
+constexpr int kWindowTile = 57651;
+constexpr int kViewToolBar = 59392;
+constexpr int kViewStatusBar = 59393;
+constexpr int kViewFileTree = 32808;
+} // namespace command
+
+} // namespace ids

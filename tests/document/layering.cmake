@@ -1,0 +1,17 @@
+# Fails when the document layer reaches a window library: by its link line
+# (LINKS, the libraries it and platform link) or by an include (SOURCES).
+file(READ ${LINKS} links)
+string(STRIP "${links}" links)
+foreach(library IN LISTS links)
+    if(library MATCHES "Widgets|PrintSupport|quorel_(editor|panes|app)")
+        message(FATAL_ERROR "the document layer links ${library}")
+    endif()
+endforeach()
+file(GLOB sources ${SOURCES}/*.h ${SOURCES}/*.cpp)
+foreach(source IN LISTS sources)
+    file(STRINGS ${source} includes REGEX "^#include [<\"]((editor|panes|app)/|QtWidgets|Q(Widget|Dialog|ProgressDialog|MessageBox|Application|MainWindow)>)")
+    if(includes)
+        message(FATAL_ERROR "${source}: ${includes}")
+    endif()
+endforeach()
+message(STATUS "document links: ${links}")
