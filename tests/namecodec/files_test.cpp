@@ -10,15 +10,7 @@ namespace {
 std::string convert(std::string_view text, FileKind kind, Encoding from = Encoding::Utf8,
     Encoding to = Encoding::Punycode, bool keepComment = false)
 {
-    ConvertOptions options;
-    options.from = from;
-    options.to = to;
-    options.kind = kind;
-    options.keepComment = keepComment;
-    ConvertReport report;
-    std::string out = convertText(text, options, report);
-    EXPECT_TRUE(report.ok()) << (report.errors.empty() ? "" : report.errors.front().message);
-    return out;
+    return convertExpectingSuccess(text, kind, from, to, keepComment);
 }
 
 bool hasTool(const char *name)

@@ -56,15 +56,7 @@ ConvertReport convertPath(const std::filesystem::path &in, const std::filesystem
 std::string convertString(std::string_view text, FileKind kind, bool keepComment = false,
     Encoding from = Encoding::Utf8, Encoding to = Encoding::Punycode)
 {
-    ConvertOptions options;
-    options.from = from;
-    options.to = to;
-    options.kind = kind;
-    options.keepComment = keepComment;
-    ConvertReport report;
-    std::string out = convertText(text, options, report);
-    EXPECT_TRUE(report.ok()) << (report.errors.empty() ? "" : report.errors.front().message);
-    return out;
+    return convertExpectingSuccess(text, kind, from, to, keepComment);
 }
 
 // A change log of the kind that heads many real zone files: Hangul words,

@@ -29,6 +29,22 @@ inline std::string utf8(std::string_view cp949Bytes)
     return namecodec::encodeText(wide.value_or(std::u16string()), namecodec::Encoding::Utf8).value_or("");
 }
 
+// Converts a text in memory; a failure fails the calling test with the
+// library's first message.
+inline std::string convertExpectingSuccess(std::string_view text, namecodec::FileKind kind,
+    namecodec::Encoding from, namecodec::Encoding to, bool keepComment)
+{
+    namecodec::ConvertOptions options;
+    options.from = from;
+    options.to = to;
+    options.kind = kind;
+    options.keepComment = keepComment;
+    namecodec::ConvertReport report;
+    std::string out = namecodec::convertText(text, options, report);
+    EXPECT_TRUE(report.ok()) << (report.errors.empty() ? "" : report.errors.front().message);
+    return out;
+}
+
 inline std::string readFile(const std::filesystem::path &path)
 {
     std::ifstream in(path, std::ios::binary);
