@@ -71,10 +71,11 @@ void CQuorelDoc::sendOpenFileList(const QString &text)
 
 void CQuorelDoc::applyDecoded(const DecodedText &decoded)
 {
-    loadIntoDocument(*m_text, decoded);
+    // Set first: whoever shows them looks when the text changes.
     m_encoding = decoded.encoding;
     m_byteOrderMark = decoded.byteOrderMark;
     m_lineEnding = decoded.ending;
+    loadIntoDocument(*m_text, decoded);
 }
 
 DocumentOutcome CQuorelDoc::OnNewDocument()

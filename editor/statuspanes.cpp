@@ -60,8 +60,7 @@ void StatusPanes::showView(CQuorelView *view)
         m_caretConnection = connect(view, &QPlainTextEdit::cursorPositionChanged, this, &StatusPanes::update);
         // A conversion or a reload puts in new text, perhaps with other
         // line breaks; the caret signal alone would not tell.
-        m_textConnection
-            = connect(view->document(), &QTextDocument::contentsChanged, this, &StatusPanes::update);
+        m_textConnection = connect(view, &QPlainTextEdit::textChanged, this, &StatusPanes::update);
     }
     update();
 }

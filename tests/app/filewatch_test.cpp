@@ -1,6 +1,7 @@
 // A file changed or deleted on disk while it is open: the question to read
 // it again or keep the text, and the question before any save (also "모두
 // 저장" and "모두 닫기") writes over a file that changed since.
+#include <QLabel>
 #include <QTest>
 
 #include <cstdio>
@@ -172,4 +173,23 @@ TEST_F(AppTest, FileDeletedOnDiskMarksTheDocumentModified)
     replaceByRename(zone, QByteArray("b IN A 10.0.0.2\n"));
     ASSERT_TRUE(waitForQuestions(prompter, 2));
     EXPECT_EQ(textOf(doc), QStringLiteral("b IN A 10.0.0.2\n"));
+}
+
+TEST_F(AppTest, ReadingAgainShowsTheFilesNewEncodingAndLineEnding)
+{
+    const QString zone = file("recoded.zone", cp949("메일 IN A 10.0.0.1\n"));
+    ASSERT_TRUE(start({zone}));
+    auto pane = [&](const char *name) {
+        auto *label = frame()->findChild<QLabel *>(QString::fromLatin1(name));
+        return label ? label->text() : QString();
+    };
+    EXPECT_EQ(pane("encodingPane"), QStringLiteral("EUC-KR"));
+    EXPECT_EQ(pane("lineEndingPane"), QStringLiteral("LF"));
+
+    prompter.questionAnswer = true;
+    replaceByRename(zone, QByteArray("\xEF\xBB\xBF") + QByteArray("메일 IN A 10.0.0.1\r\n"));
+    ASSERT_TRUE(waitForQuestions(prompter, 1));
+    EXPECT_EQ(textOf(frame()->activeDocument()), QStringLiteral("메일 IN A 10.0.0.1\n"));
+    EXPECT_EQ(pane("encodingPane"), QStringLiteral("UTF-8 BOM"));
+    EXPECT_EQ(pane("lineEndingPane"), QStringLiteral("CRLF"));
 }

@@ -35,7 +35,7 @@ TEST(Program, SecondQuorelHandsItsFileToTheRunningOne)
     first.setProcessEnvironment(programEnvironment(dir));
     first.start(program, {});
     ASSERT_TRUE(first.waitForStarted());
-    // The first one listens once its splash second is over.
+    // The first one listens once it is up.
     const QString channel = dir.filePath(QStringLiteral("channel"));
     for (int i = 0; i < 300 && !QFile::exists(channel); ++i)
         QThread::msleep(50);

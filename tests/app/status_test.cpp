@@ -202,9 +202,9 @@ TEST_F(AppTest, SplashStaysItsTimeWithoutHoldingStartUp)
     EXPECT_TRUE(frame()->isVisible());
     ASSERT_NE(frame()->activeDocument(), nullptr);
     EXPECT_EQ(frame()->activeDocument()->GetPathName(), zone);
-    EXPECT_EQ(ticks, 0);
+    const int ticksAtStart = ticks;
     QTest::qWait(100);
-    EXPECT_GT(ticks, 0);
+    EXPECT_GT(ticks, ticksAtStart);
     EXPECT_NE(frame()->findChild<CSplashDialog *>(QStringLiteral("splashDialog")), nullptr);
 
     // It goes by itself.
