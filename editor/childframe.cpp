@@ -27,7 +27,8 @@ CChildFrame::CChildFrame(std::unique_ptr<CQuorelDoc> doc, QWidget *parent)
     setWindowIcon(iconForKind(m_doc->kind()));
     m_doc->setFrame(this);
     connect(m_doc.get(), &CQuorelDoc::titleChanged, this, &CChildFrame::updateTitle);
-    connect(m_doc->textDocument(), &QTextDocument::modificationChanged, this, &CChildFrame::updateTitle);
+    // Through the view, which follows whatever text document it is given.
+    connect(m_view, &QPlainTextEdit::modificationChanged, this, &CChildFrame::updateTitle);
     updateTitle();
 }
 

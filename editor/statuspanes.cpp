@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QStatusBar>
-#include <QTextBlock>
 
 #include "document/quoreldoc.h"
 #include "editor/quorelview.h"
