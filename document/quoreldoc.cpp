@@ -208,6 +208,9 @@ bool CQuorelDoc::mayOverwriteDiskFile(const QString &path)
     // A file deleted meanwhile is simply written again.
     if (!now.exists || now == m_diskStamp)
         return true;
+    // This question deals with the change; the watch must not ask about it
+    // again on top of it.
+    m_seenStamp = now;
     return m_context.prompter->question(
         QStringLiteral("'%1' 파일이 열거나 저장한 뒤에 다른 프로그램에서 바뀌었습니다.\n"
                        "바뀐 내용을 버리고 지금 편집 중인 내용으로 덮어쓰시겠습니까?")

@@ -92,6 +92,9 @@ TEST_F(AppTest, SaveAsksBeforeWritingOverANewerFile)
     EXPECT_EQ(readBytes(zone), QByteArray("a IN A 10.0.0.1\ntheirs IN A 10.0.0.3\n"));
     EXPECT_TRUE(doc->IsModified());
     EXPECT_TRUE(prompter.messages.isEmpty()); // declining is no failure to report
+    // The watch does not ask a second time about the change the save asked about.
+    QTest::qWait(400);
+    EXPECT_EQ(prompter.questions.size(), 1);
 
     prompter.questions.clear();
     prompter.questionAnswer = true;
