@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QScreen>
-#include <QThread>
+#include <QTimer>
 
 #include "app/aboutdialog.h"
 #include "app/singleinstance.h"
@@ -13,6 +13,7 @@
 #include "document/prompter.h"
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
+#include "editor/filewatch.h"
 #include "editor/mainframe.h"
 #include "editor/offthreadwork.h"
 #include "editor/outcomereport.h"
@@ -46,7 +47,10 @@ bool CQuorelApp::InitInstance(const QStringList &args)
     m_mainFrame = std::make_unique<CMainFrame>();
     if (COpenFileListDialog *list = m_mainFrame->openFileList()) {
         connect(&m_openFileListNotifier, &OpenFileListNotifier::entryChanged, list,
-            [list](quint64 documentId, const QString &text) { list->AddOrRenameEntry(text, documentId); });
+            [this, list](quint64 documentId, const QString &text) {
+                list->AddOrRenameEntry(text, documentId);
+                showEntryToolTip(documentId, text);
+            });
         connect(&m_openFileListNotifier, &OpenFileListNotifier::entryClosed, list,
             &COpenFileListDialog::RemoveEntry);
     }
@@ -55,6 +59,7 @@ bool CQuorelApp::InitInstance(const QStringList &args)
     m_mainFrame->setRecentFiles(m_settings.recentFiles());
     m_mainFrame->canClose = [this] { return SaveAllModified(); };
     connectCommands();
+    watchFiles();
 
     if (!m_options.instanceName.isEmpty()) {
         m_instance = std::make_unique<SingleInstance>(m_options.instanceName);
@@ -96,13 +101,54 @@ bool CQuorelApp::InitInstance(const QStringList &args)
 
 void CQuorelApp::showSplash()
 {
-    CSplashDialog splash(m_mainFrame.get());
-    splash.show();
-    splash.repaint();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    // The picture stays for its full second while start-up waits.
-    QThread::msleep(static_cast<unsigned long>(m_options.splashMilliseconds));
-    splash.close();
+    // The picture stays for its full second over a program that is already
+    // working: the window shows and answers, and a file handed over opens,
+    // while it is up. It goes with the main window if that goes first.
+    auto *splash = new CSplashDialog(m_mainFrame.get());
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->show();
+    QTimer::singleShot(m_options.splashMilliseconds, splash, &QWidget::close);
+}
+
+void CQuorelApp::watchFiles()
+{
+    m_fileWatch = std::make_unique<FileWatch>();
+    connect(m_mainFrame.get(), &CMainFrame::viewCreated, m_fileWatch.get(),
+        [this](CQuorelView *view) { m_fileWatch->watch(view->GetDocument()); });
+}
+
+void CQuorelApp::showEntryToolTip(quint64 documentId, const QString &text)
+{
+    // The entry's text is the path for a file opened or saved, but only the
+    // title for a read-only copy; the tooltip always names the file.
+    QString path = QFileInfo(text).isAbsolute() ? text : QString();
+    for (CQuorelDoc *doc : documents()) {
+        if (doc->id() == documentId && path.isEmpty())
+            path = doc->GetPathName();
+    }
+    m_mainFrame->openFileList()->setEntryToolTip(documentId, path.isEmpty() ? text : path);
+}
+
+void CQuorelApp::openRecentFile(const QString &path)
+{
+    if (!QFileInfo::exists(path)) {
+        if (m_prompter.question(
+                QStringLiteral("'%1' 파일이 더 이상 없습니다.\n최근 파일 목록에서 지우시겠습니까?").arg(path),
+                m_context.appName))
+            removeRecentFile(path);
+        return;
+    }
+    // A file the user chose not to open (the large-file question) stays listed.
+    if (!openReported(path) && !m_lastOpenDeclined)
+        removeRecentFile(path);
+}
+
+void CQuorelApp::removeRecentFile(const QString &path)
+{
+    QStringList files = m_settings.recentFiles();
+    files.removeAll(path);
+    m_settings.setRecentFiles(files);
+    m_mainFrame->setRecentFiles(files);
 }
 
 void CQuorelApp::ExitInstance()
@@ -134,14 +180,7 @@ void CQuorelApp::connectCommands()
         for (const QString &path : paths)
             openReported(path);
     });
-    connect(m_mainFrame.get(), &CMainFrame::recentFileChosen, this, [this](const QString &path) {
-        if (!openReported(path)) {
-            QStringList files = m_settings.recentFiles();
-            files.removeAll(path);
-            m_settings.setRecentFiles(files);
-            m_mainFrame->setRecentFiles(files);
-        }
-    });
+    connect(m_mainFrame.get(), &CMainFrame::recentFileChosen, this, &CQuorelApp::openRecentFile);
 }
 
 QList<CQuorelDoc *> CQuorelApp::documents() const

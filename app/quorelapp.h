@@ -17,6 +17,7 @@ class CMainFrame;
 class CQuorelDoc;
 class BusyWorkRunner;
 class CStringConvertDialog;
+class FileWatch;
 class Prompter;
 class QSettings;
 class SingleInstance;
@@ -83,6 +84,10 @@ private:
     void connectCommands();
     void connectConversionCommands();
     void showSplash();
+    void openRecentFile(const QString &path);
+    void removeRecentFile(const QString &path);
+    void watchFiles();
+    void showEntryToolTip(quint64 documentId, const QString &text);
 
     QuorelSettings m_settings;
     Prompter &m_prompter;
@@ -93,6 +98,7 @@ private:
     std::unique_ptr<CMainFrame> m_mainFrame; // owns every editor window, hence every document
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<BusyWorkRunner> m_workRunner;
+    std::unique_ptr<FileWatch> m_fileWatch;
     int m_commentOption = 1;
     QPointer<CStringConvertDialog> m_stringConverter;
     bool m_exited = false;

@@ -1,5 +1,6 @@
 #include "app/singleinstance.h"
 
+#include <QCryptographicHash>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -16,9 +17,27 @@ SingleInstance::SingleInstance(const QString &name, QObject *parent)
 
 SingleInstance::~SingleInstance() = default;
 
+QString SingleInstance::nameFor(
+    uint userId, const QString &display, const QString &waylandDisplay, const QString &sessionId)
+{
+    QStringList parts;
+    for (const QString &part : {display, waylandDisplay, sessionId}) {
+        // Kept apart even when empty, so ":0" alone never meets a session
+        // id ":0"; percent-encoded, since a Wayland display may be a path.
+        parts << QString::fromLatin1(part.toUtf8().toPercentEncoding());
+    }
+    QString where = parts.join(QLatin1Char('+'));
+    // The channel is a socket file whose whole path must stay short.
+    if (where.size() > 48)
+        where = QString::fromLatin1(
+            QCryptographicHash::hash(where.toUtf8(), QCryptographicHash::Sha256).toHex().left(32));
+    return QStringLiteral("Quorel-%1-%2").arg(userId).arg(where);
+}
+
 QString SingleInstance::defaultName()
 {
-    return QStringLiteral("Quorel-%1").arg(::getuid());
+    return nameFor(::getuid(), qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"),
+        qEnvironmentVariable("XDG_SESSION_ID"));
 }
 
 bool SingleInstance::sendToRunning(const QString &name, const QStringList &paths, int timeoutMs)

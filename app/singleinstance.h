@@ -13,8 +13,13 @@ public:
     explicit SingleInstance(const QString &name, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // The per-user name of the channel.
+    // The channel of this user on this display or session. A Quorel on
+    // another display (another X server, a Wayland session, a remote login)
+    // has its own, so a file is never handed to a window its user cannot see.
     static QString defaultName();
+    // The same from its parts (empty where the variable is not set).
+    static QString nameFor(
+        uint userId, const QString &display, const QString &waylandDisplay, const QString &sessionId);
     // Hands absolute paths to the running instance; false when none answers.
     static bool sendToRunning(const QString &name, const QStringList &paths, int timeoutMs = 1000);
 

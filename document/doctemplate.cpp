@@ -87,7 +87,18 @@ CDocTemplate *CDocTemplates::forPath(const QString &path) const
 
 QString CDocTemplates::openFilter() const
 {
-    QStringList filters;
+    // The prompt opens on every kind of file the editor works with, so a
+    // user looking for a .conf or .txt file does not first have to find
+    // the filter list.
+    QStringList patterns {
+        QStringLiteral("*.zone"), QStringLiteral("*.rev"), QStringLiteral("*.conf"), QStringLiteral("*.txt")};
+    for (CDocTemplate *t : m_registered) {
+        const QString pattern = QLatin1Char('*') + t->extension;
+        if (!t->extension.isEmpty() && !patterns.contains(pattern))
+            patterns << pattern;
+    }
+    QStringList filters {allSupportedFilterName() + QStringLiteral("  (") + patterns.join(QLatin1Char(' '))
+        + QLatin1Char(')')};
     for (CDocTemplate *t : m_registered) {
         if (!t->extension.isEmpty())
             filters << t->filterName;

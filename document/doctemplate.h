@@ -52,8 +52,11 @@ public:
     // The first registered template whose extension matches, else the first
     // registered one.
     CDocTemplate *forPath(const QString &path) const;
-    // Filters for the open prompt, in registration order, all files last.
+    // Filters for the open prompt: every supported kind together first (the
+    // one the prompt starts with), then each template in registration
+    // order, all files last.
     QString openFilter() const;
+    static QString allSupportedFilterName() { return QStringLiteral("지원하는 모든 파일"); }
 
 private:
     std::vector<std::unique_ptr<CDocTemplate>> m_created; // creation order 130, 131, 149, 132, 133

@@ -71,10 +71,11 @@ void CQuorelDoc::sendOpenFileList(const QString &text)
 
 void CQuorelDoc::applyDecoded(const DecodedText &decoded)
 {
-    loadIntoDocument(*m_text, decoded);
+    // Set first: whoever shows them looks when the text changes.
     m_encoding = decoded.encoding;
     m_byteOrderMark = decoded.byteOrderMark;
     m_lineEnding = decoded.ending;
+    loadIntoDocument(*m_text, decoded);
 }
 
 DocumentOutcome CQuorelDoc::OnNewDocument()
@@ -131,6 +132,9 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
         if (!yes)
             return DocumentOutcome::cancelled();
     }
+    // Taken before reading: a write that lands while we read is then seen
+    // as a change on disk, not lost.
+    const FileStamp stamp = FileStamp::of(path);
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return DocumentOutcome::failed(
@@ -139,6 +143,7 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
     const DecodedText decoded = decodeFileBytes(bytes);
     applyDecoded(decoded);
     SetPathName(path);
+    stampDiskFile(stamp);
     m_openedFromPath = true;
     SetModifiedFlag(false);
     sendOpenFileList(path);
@@ -188,10 +193,74 @@ void CQuorelDoc::makeReadOnlyCopy()
     sendOpenFileList(m_title);
 }
 
+void CQuorelDoc::stampDiskFile(const FileStamp &stamp)
+{
+    m_diskStamp = stamp;
+    m_seenStamp = stamp;
+    emit diskFileStamped(m_pathName);
+}
+
+bool CQuorelDoc::mayOverwriteDiskFile(const QString &path)
+{
+    if (m_pathName.isEmpty() || path != m_pathName)
+        return true;
+    const FileStamp now = FileStamp::of(path);
+    // A file deleted meanwhile is simply written again.
+    if (!now.exists || now == m_diskStamp)
+        return true;
+    // This question deals with the change; the watch must not ask about it
+    // again on top of it.
+    m_seenStamp = now;
+    return m_context.prompter->question(
+        QStringLiteral("'%1' 파일이 열거나 저장한 뒤에 다른 프로그램에서 바뀌었습니다.\n"
+                       "바뀐 내용을 버리고 지금 편집 중인 내용으로 덮어쓰시겠습니까?")
+            .arg(path),
+        m_context.appName);
+}
+
+DocumentOutcome CQuorelDoc::checkDiskFile()
+{
+    if (m_pathName.isEmpty() || m_readOnly || m_closed)
+        return DocumentOutcome::done();
+    const FileStamp now = FileStamp::of(m_pathName);
+    if (now == m_seenStamp)
+        return DocumentOutcome::done();
+    m_seenStamp = now;
+    if (!now.exists) {
+        // The text is now the only copy: it must not close unsaved unasked.
+        SetModifiedFlag(true);
+        return DocumentOutcome::done();
+    }
+    if (now == m_diskStamp)
+        return DocumentOutcome::done();
+    const bool reload = m_context.prompter->question(
+        QStringLiteral("'%1' 파일이 다른 프로그램에서 바뀌었습니다.\n"
+                       "파일을 다시 읽어 오시겠습니까? '아니요'를 누르면 편집 중인 내용을 그대로 둡니다.")
+            .arg(m_pathName),
+        m_context.appName);
+    if (!reload) {
+        // The text no longer matches the file: keep it marked until saved,
+        // and the save asks before it overwrites the newer file.
+        SetModifiedFlag(true);
+        return DocumentOutcome::done();
+    }
+    if (!loadTextFromFile(m_pathName)) {
+        SetModifiedFlag(true);
+        return DocumentOutcome::failed(
+            QStringLiteral("바뀐 파일을 다시 읽을 수 없어 편집 중인 내용을 그대로 둡니다.\n%1")
+                .arg(m_pathName));
+    }
+    SetModifiedFlag(false);
+    stampDiskFile(now);
+    return DocumentOutcome::done();
+}
+
 DocumentOutcome CQuorelDoc::OnSaveDocument(const QString &path)
 {
     if (m_readOnly)
         return DocumentOutcome::failed(readOnlySaveText());
+    if (!mayOverwriteDiskFile(path))
+        return DocumentOutcome::cancelled();
     sendOpenFileList(path);
     auto restoreName = [this] { sendOpenFileList(m_pathName.isEmpty() ? m_title : m_pathName); };
 
@@ -206,6 +275,8 @@ DocumentOutcome CQuorelDoc::OnSaveDocument(const QString &path)
         return DocumentOutcome::failed(failure);
     }
     SetModifiedFlag(false);
+    if (!m_pathName.isEmpty() && path == m_pathName)
+        stampDiskFile(FileStamp::of(path));
     return DocumentOutcome::done();
 }
 
@@ -256,6 +327,7 @@ DocumentOutcome CQuorelDoc::saveAs(const QString &newName, bool replace)
         return outcome;
     if (replace && newName != m_pathName) {
         SetPathName(newName);
+        stampDiskFile(FileStamp::of(newName));
         if (m_context.addRecentFile)
             m_context.addRecentFile(newName);
     }

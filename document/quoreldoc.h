@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "document/documentoutcome.h"
+#include "document/filestamp.h"
 #include "document/textfile.h"
 
 class CDocTemplate;
@@ -52,6 +53,15 @@ public:
 
     namecodec::Encoding encoding() const { return m_encoding; }
     LineEnding lineEnding() const { return m_lineEnding; }
+    bool hasByteOrderMark() const { return m_byteOrderMark; }
+
+    // The file as the document last read or wrote it.
+    FileStamp diskStamp() const { return m_diskStamp; }
+    // Called when the file may have changed on disk: a changed file asks
+    // whether to read it again or keep the text as it is (then the text is
+    // modified, and a save asks before it overwrites); a deleted file marks
+    // the document modified. Each change on disk is dealt with once.
+    DocumentOutcome checkDiskFile();
 
     // New document: default title, announce it, then the template text.
     DocumentOutcome OnNewDocument();
@@ -87,6 +97,9 @@ public:
 signals:
     void titleChanged(const QString &title);
     void closed(CQuorelDoc *doc);
+    // The document has just read or written its file at `path`; whoever
+    // watches the file watches it again (a save replaces it by rename).
+    void diskFileStamped(const QString &path);
 
 private:
     DocumentOutcome loadTemplateText();
@@ -94,6 +107,10 @@ private:
     DocumentOutcome saveUnderNewName(const QString &reason, bool replace = true);
     DocumentOutcome saveAs(const QString &newName, bool replace);
     void applyDecoded(const DecodedText &decoded);
+    void stampDiskFile(const FileStamp &stamp);
+    // Before a save writes over the document's own file: true when the file
+    // is as the document left it, or the user agrees to overwrite it.
+    bool mayOverwriteDiskFile(const QString &path);
 
     CDocTemplate &m_template;
     DocumentContext &m_context;
@@ -108,4 +125,6 @@ private:
     LineEnding m_lineEnding = LineEnding::LF;
     bool m_closed = false;
     bool m_openedFromPath = false;
+    FileStamp m_diskStamp; // at the last open or save
+    FileStamp m_seenStamp; // the last state on disk that was dealt with
 };

@@ -20,6 +20,10 @@ QString systemError(int error)
 
 QString cannotSave(const QString &path, int error)
 {
+    // The system's own words for a full disk or quota mean little to a user
+    // who only sees that the save did not happen.
+    if (error == ENOSPC || error == EDQUOT)
+        return QStringLiteral("디스크 공간이 부족합니다\n파일을 저장하지 않았습니다.\n%1").arg(path);
     return QStringLiteral("파일을 저장할 수 없습니다.\n%1\n%2").arg(path, systemError(error));
 }
 

@@ -27,6 +27,8 @@ CChildFrame::CChildFrame(std::unique_ptr<CQuorelDoc> doc, QWidget *parent)
     setWindowIcon(iconForKind(m_doc->kind()));
     m_doc->setFrame(this);
     connect(m_doc.get(), &CQuorelDoc::titleChanged, this, &CChildFrame::updateTitle);
+    // Through the view, which follows whatever text document it is given.
+    connect(m_view, &QPlainTextEdit::modificationChanged, this, &CChildFrame::updateTitle);
     updateTitle();
 }
 
@@ -42,7 +44,9 @@ CChildFrame::~CChildFrame()
 
 void CChildFrame::updateTitle()
 {
-    setWindowTitle(m_doc->GetTitle());
+    // Only the window says the text has changes; the open-files entry keeps
+    // its text, which is what finds an open file.
+    setWindowTitle(m_doc->IsModified() ? m_doc->GetTitle() + QLatin1Char('*') : m_doc->GetTitle());
 }
 
 void CChildFrame::closeWithoutAsking()

@@ -25,6 +25,7 @@
 #include "editor/lockkeys.h"
 #include "editor/outcomereport.h"
 #include "editor/quorelview.h"
+#include "editor/statuspanes.h"
 #include "editor/viewconversion.h"
 #include "panes/dockingpanebar.h"
 #include "panes/openfilelistdialog.h"
@@ -464,7 +465,13 @@ void CMainFrame::createStatusBar()
         timer->start(250);
         updateLockPanes();
     }
+    createStatusPanes();
     m_actions[ids::command::kViewStatusBar]->setChecked(true);
+}
+
+void CMainFrame::createStatusPanes()
+{
+    m_statusPanes = new StatusPanes(statusBar());
 }
 
 void CMainFrame::updateLockPanes()
@@ -582,6 +589,7 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow *window)
     auto *frame = qobject_cast<CChildFrame *>(window);
     if (frame && frame->document() && m_openFileList)
         m_openFileList->showActiveEntry(frame->document()->id());
+    m_statusPanes->showView(frame ? frame->view() : activeView());
     updateCommandStates();
 }
 

@@ -18,6 +18,7 @@ class QMdiSubWindow;
 class QMenu;
 class QPrinter;
 class QToolBar;
+class StatusPanes;
 
 // The main window: menus (128 without a document, the document menu with
 // one), the toolbar of resource 128, the status bar with its message and
@@ -51,6 +52,8 @@ public:
     // Status bar pane 0, the message pane.
     void SetStatusText(const QString &text);
     QString statusText() const;
+    // The caret, encoding and line-ending panes after the fixed ones.
+    StatusPanes *statusPanes() const { return m_statusPanes; }
 
     // The recent-file entries of the file menus, most recent first.
     void setRecentFiles(const QStringList &files);
@@ -91,6 +94,7 @@ private:
     void createMenus();
     void createToolBar();
     void createStatusBar();
+    void createStatusPanes();
     void createDockingPane();
     void onSubWindowActivated(QMdiSubWindow *window);
     void onActivateRequested(quint64 documentId);
@@ -107,6 +111,7 @@ private:
     QLabel *m_messagePane = nullptr;
     QLabel *m_commentPane = nullptr;
     QList<QLabel *> m_lockPanes;
+    StatusPanes *m_statusPanes = nullptr;
     QToolBar *m_toolBar = nullptr;
     QHash<int, QAction *> m_actions;
     QSet<int> m_documentCommands;

@@ -65,6 +65,9 @@ void CQuorelView::OnInitialUpdate()
     setLineWrapMode(QPlainTextEdit::NoWrap);
     // Setting the font must not make a freshly opened file dirty.
     document()->setModified(false);
+    // The text arrived after the view was made and pushed the caret to its
+    // end; a file opens at its first line.
+    moveCursor(QTextCursor::Start);
 }
 
 void CQuorelView::OnEditSelectAll()

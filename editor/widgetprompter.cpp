@@ -52,7 +52,17 @@ QString WidgetPrompter::saveFileName(const QString &proposal, const QString &fil
 
 QString WidgetPrompter::openFileName(const QString &filter)
 {
-    return QFileDialog::getOpenFileName(m_parent, QStringLiteral("열기"), QString(), filter);
+    QFileDialog dialog(m_parent, QStringLiteral("열기"), QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // The first filter is the one to start on, whatever the platform's
+    // dialog remembers from last time.
+    const QStringList filters = filter.split(QStringLiteral(";;"));
+    if (!filters.isEmpty())
+        dialog.selectNameFilter(filters.constFirst());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 int WidgetPrompter::chooseItem(const QString &title, const QStringList &items)

@@ -51,6 +51,12 @@ QTreeWidgetItem *COpenFileListDialog::findByKey(quint64 documentId) const
     return nullptr;
 }
 
+void COpenFileListDialog::setEntryToolTip(quint64 documentId, const QString &toolTip)
+{
+    if (QTreeWidgetItem *item = findByKey(documentId))
+        item->setToolTip(0, toolTip);
+}
+
 void COpenFileListDialog::AddOrRenameEntry(const QString &text, quint64 documentId)
 {
     if (QTreeWidgetItem *item = findByKey(documentId)) {

@@ -15,6 +15,9 @@ public:
 
     void AddOrRenameEntry(const QString &text, quint64 documentId);
     void RemoveEntry(quint64 documentId);
+    // What the entry's tooltip says (its file's full path); the entry's own
+    // text is left as it is.
+    void setEntryToolTip(quint64 documentId, const QString &toolTip);
     bool ContainsText(const QString &text) const;
     // Marks the entry of `documentId` as the selected one without asking for its
     // window (it is already the active one).

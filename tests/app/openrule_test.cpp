@@ -74,10 +74,12 @@ TEST_F(AppTest, EveryWayOfOpeningGoesThroughTheOpenRule)
     const QString c = file("c.txt", QByteArray("c\n"));
     ASSERT_TRUE(start());
 
-    // The open prompt, with the filters in registration order.
+    // The open prompt starts on every supported kind, then the filters in
+    // registration order.
     prompter.openName = a;
     trigger(ids::command::kFileOpen);
-    EXPECT_TRUE(prompter.openFilter.startsWith(QStringLiteral("도메인 존파일  (*.zone);;리버스 존파일")));
+    EXPECT_TRUE(prompter.openFilter.startsWith(QStringLiteral(
+        "지원하는 모든 파일  (*.zone *.rev *.conf *.txt);;도메인 존파일  (*.zone);;리버스 존파일")));
     EXPECT_EQ(frame()->activeDocument()->GetPathName(), a);
     EXPECT_EQ(frame()->activeDocument()->kind(), ids::templ::kNamedConf);
 
@@ -109,11 +111,13 @@ TEST_F(AppTest, EveryWayOfOpeningGoesThroughTheOpenRule)
     recent->trigger();
     settle();
     EXPECT_TRUE(frame()->activeDocument()->isReadOnly());
-    // An entry whose file is gone reports it and leaves the list.
+    // An entry whose file is gone says so and, when the user agrees, leaves the list.
     QFile::remove(d);
+    prompter.questionAnswer = true;
     frame()->findChild<QAction *>(QStringLiteral("recentFile3"))->trigger();
     settle();
-    EXPECT_TRUE(prompter.messages.last().contains(d));
+    ASSERT_FALSE(prompter.questions.isEmpty());
+    EXPECT_TRUE(prompter.questions.last().contains(d));
     EXPECT_FALSE(app->settings().recentFiles().contains(d));
 }
 

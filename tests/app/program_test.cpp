@@ -1,5 +1,6 @@
 // The Quorel program itself, as separate processes: a second `Quorel FILE`
 // hands FILE to the one already running and ends.
+#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
@@ -34,7 +35,7 @@ TEST(Program, SecondQuorelHandsItsFileToTheRunningOne)
     first.setProcessEnvironment(programEnvironment(dir));
     first.start(program, {});
     ASSERT_TRUE(first.waitForStarted());
-    // The first one listens once its splash second is over.
+    // The first one listens once it is up.
     const QString channel = dir.filePath(QStringLiteral("channel"));
     for (int i = 0; i < 300 && !QFile::exists(channel); ++i)
         QThread::msleep(50);
@@ -59,4 +60,62 @@ TEST(Program, SecondQuorelHandsItsFileToTheRunningOne)
     EXPECT_EQ(first.state(), QProcess::Running);
     first.kill();
     first.waitForFinished();
+}
+
+TEST(Program, FileGoesOnlyToTheQuorelOnTheSameDisplay)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString program = QStringLiteral(QUOREL_BIN_DIR "/Quorel");
+    const QString zone = dir.filePath(QStringLiteral("shown.zone"));
+    writeBytes(zone, QByteArray("$TTL 60\n"));
+    // The default channel, in a private folder, on two displays.
+    auto onDisplay = [&](const char *display) {
+        QProcessEnvironment env = programEnvironment(dir);
+        env.remove(QStringLiteral("QUOREL_INSTANCE"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("XDG_SESSION_ID"));
+        env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
+        env.insert(QStringLiteral("TMPDIR"), dir.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QString::fromLatin1(display + 1)));
+        return env;
+    };
+
+    QProcess first;
+    first.setProcessEnvironment(onDisplay(":71"));
+    first.start(program, {});
+    ASSERT_TRUE(first.waitForStarted());
+    for (int i = 0;
+         i < 300 && QDir(dir.path()).entryList({QStringLiteral("Quorel-*")}, QDir::System).isEmpty(); ++i)
+        QThread::msleep(50);
+    ASSERT_EQ(QDir(dir.path()).entryList({QStringLiteral("Quorel-*")}, QDir::System).size(), 1);
+
+    // Another display: this Quorel keeps the file and its own window.
+    QProcess other;
+    other.setProcessEnvironment(onDisplay(":72"));
+    other.start(program, {zone});
+    ASSERT_TRUE(other.waitForStarted());
+    EXPECT_FALSE(other.waitForFinished(3000));
+    EXPECT_EQ(other.state(), QProcess::Running);
+
+    // The same display: handed over, and this one ends at once.
+    QProcess same;
+    same.setProcessEnvironment(onDisplay(":71"));
+    same.start(program, {zone});
+    EXPECT_TRUE(same.waitForFinished(10000));
+    EXPECT_EQ(same.exitCode(), 0);
+    const QString conf = dir.filePath(QStringLiteral("71/VANTO/Quorel.conf"));
+    QString recent;
+    for (int i = 0; i < 300 && recent.isEmpty(); ++i) {
+        QThread::msleep(50);
+        recent = QSettings(conf, QSettings::IniFormat)
+                     .value(QStringLiteral("Recent File List/File1"))
+                     .toString();
+    }
+    EXPECT_EQ(recent, zone);
+
+    for (QProcess *p : {&first, &other}) {
+        p->kill();
+        p->waitForFinished();
+    }
 }

@@ -101,7 +101,8 @@ TEST(DocTemplates, RegistrationOrderAndKindsByExtension)
         EXPECT_EQ(t.forPath(QString::fromUtf8(c.path))->id, c.kind);
     }
     EXPECT_EQ(t.openFilter(),
-        QStringLiteral("도메인 존파일  (*.zone);;리버스 존파일  (*.zone);;도메인 conf 파일  "
+        QStringLiteral("지원하는 모든 파일  (*.zone *.rev *.conf *.txt);;"
+                       "도메인 존파일  (*.zone);;리버스 존파일  (*.zone);;도메인 conf 파일  "
                        "(*.conf);;가상호스트 conf 파일  (*.conf);;모든 파일  (*.*)"));
 }
 

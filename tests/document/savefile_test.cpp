@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -243,4 +246,38 @@ TEST_F(SaveTest, StalePartialFilesClearedAndLinkLoopRefused)
     expected << QStringLiteral("a.zone") << QStringLiteral("b.zone");
     expected.sort();
     EXPECT_EQ(files(), expected);
+}
+
+// A full disk: the save stops with the plain reason, the file keeps its old
+// bytes, no partial file stays behind, and the text stays modified. Needs
+// a small tmpfs, which only a test allowed to mount can make.
+TEST_F(SaveTest, FullDiskSaysSoAndKeepsTheFile)
+{
+    const QString mountPoint = path(QStringLiteral("full"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    if (::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    struct Unmount {
+        QByteArray where;
+        ~Unmount() { ::umount2(where.constData(), MNT_DETACH); }
+    } unmount {QFile::encodeName(mountPoint)};
+
+    const QString zone = mountPoint + QStringLiteral("/big.zone");
+    writeBytes(zone, kOriginal);
+    // Most of the space taken by something else.
+    writeBytes(mountPoint + QStringLiteral("/other"), QByteArray(40 * 1024, 'x'));
+    auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::templ::kZone), context);
+    ASSERT_TRUE(doc->OnOpenDocument(zone));
+    QTextCursor(doc->textDocument()).insertText(QString(60 * 1024, QLatin1Char(';')) + QLatin1Char('\n'));
+
+    const DocumentOutcome saved = doc->DoFileSave();
+    EXPECT_EQ(saved.status, DocumentOutcome::Status::Failed);
+    EXPECT_TRUE(saved.message.startsWith(QStringLiteral("디스크 공간이 부족합니다")))
+        << saved.message.toStdString();
+    EXPECT_TRUE(saved.message.contains(zone));
+    EXPECT_EQ(readBytes(zone), kOriginal);
+    EXPECT_EQ(
+        QDir(mountPoint).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+        (QStringList {QStringLiteral("big.zone"), QStringLiteral("other")}));
+    EXPECT_TRUE(doc->IsModified());
 }
