@@ -55,12 +55,10 @@ bool CQuorelApp::OnConvertDocument(namecodec::Encoding from, namecodec::Encoding
     const DocumentOutcome outcome = ConvertDocument(*doc, from, to);
     if (outcome || !doc)
         return outcome.ok();
-    reportOutcome(*doc, outcome);
     // A refused read-only copy was not converted at all: only its message.
     if (readOnly)
-        return false;
-    m_mainFrame->SetStatusText(conversionFailedText());
-    if (outcome.line > 0 && view)
-        showFailingLine(*view, outcome.line);
+        reportOutcome(*doc, outcome);
+    else
+        reportConversionFailure(*m_mainFrame, view, *doc, outcome);
     return false;
 }

@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include "app/qttranslation.h"
 #include "app/quorelapp.h"
 #include "app/singleinstance.h"
 #include "editor/mainframe.h"
@@ -13,6 +14,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quorel"));
     QApplication::setOrganizationName(QStringLiteral("VANTO"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorel.png")));
+    installQtTranslation(application);
 
     QStringList args = QApplication::arguments().mid(1);
     if (args.size() > 1)

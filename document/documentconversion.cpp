@@ -103,8 +103,11 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
 
     if (!alive) // cannot happen while closing is held back; never touch a freed document
         return DocumentOutcome::failed();
-    if (!outcome.conversion.ok)
-        return fail(outcome.conversion.errorLine, outcome.conversion.error);
+    if (!outcome.conversion.ok) {
+        DocumentOutcome failed = fail(outcome.conversion.errorLine, outcome.conversion.error);
+        failed.faults = outcome.conversion.faults;
+        return failed;
+    }
     if (!outcome.decodedOk)
         return fail(0, QStringLiteral("변환한 결과를 읽을 수 없습니다. 문서는 바뀌지 않았습니다."));
 

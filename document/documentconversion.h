@@ -19,10 +19,11 @@ class CQuorelDoc;
 //
 // A read-only copy is refused (readOnlyConversionText). On any other
 // failure the text and the modified flag stay as they were, and the outcome
-// carries the failing line (0 when no line is to blame) and any message the
+// carries the failing line (0 when no line is to blame), every line the
+// library refused with its column, label and reason, and any message the
 // user must read first (an unwritable character, a missing temporary
-// folder); the window then reports conversionFailedText() and shows the
-// line.
+// folder); the window then reports conversionFailedText() with the reasons
+// and shows the line.
 DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namecodec::Encoding to);
 
 // The kind the document's text is converted by (see conversionKind): its

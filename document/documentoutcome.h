@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/conversionfault.h"
+
 #include <QString>
 
 // What opening, making or saving a document came to. The document has no
@@ -17,16 +19,18 @@ struct DocumentOutcome {
     Status status = Status::Done;
     QString message; // Korean, ready to show; empty when there is nothing to tell
     int line = 0; // counted from 1; 0 when no line is to blame
+    // Every line a conversion refused, with its reason; empty otherwise.
+    ConversionFaults faults;
 
     static DocumentOutcome done(const QString &notice = QString(), int line = 0)
     {
-        return {Status::Done, notice, line};
+        return {Status::Done, notice, line, {}};
     }
     static DocumentOutcome failed(const QString &reason = QString(), int line = 0)
     {
-        return {Status::Failed, reason, line};
+        return {Status::Failed, reason, line, {}};
     }
-    static DocumentOutcome cancelled() { return {Status::Cancelled, QString(), 0}; }
+    static DocumentOutcome cancelled() { return {Status::Cancelled, QString(), 0, {}}; }
 
     bool ok() const { return status == Status::Done; }
     explicit operator bool() const { return ok(); }

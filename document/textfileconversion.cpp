@@ -10,21 +10,23 @@
 
 namespace {
 
-int kindCode(namecodec::FileKind kind)
+// Enough for a user to mend a file in one pass; the window lists 20 of them.
+constexpr int kMaxReportedFaults = 1000;
+
+ConversionFault faultFrom(const namecodec::Error &error, namecodec::Encoding textEncoding)
 {
-    switch (kind) {
-    case namecodec::FileKind::Zone:
-        return NAMECODEC_KIND_ZONE;
-    case namecodec::FileKind::NamedConf:
-        return NAMECODEC_KIND_NAMED_CONF;
-    case namecodec::FileKind::WebServer:
-        return NAMECODEC_KIND_WEB_SERVER;
-    case namecodec::FileKind::General:
-        return NAMECODEC_KIND_GENERAL;
-    case namecodec::FileKind::Auto:
-        break;
-    }
-    return NAMECODEC_KIND_AUTO;
+    ConversionFault fault;
+    fault.line = error.line > 0 ? error.line : 1;
+    fault.column = error.column;
+    // The label is in the text's own encoding; an xn-- label is ASCII.
+    const QByteArray label = QByteArray::fromStdString(error.label);
+    fault.label = decodeNameText(label,
+        textEncoding == namecodec::Encoding::Utf8 ? namecodec::Encoding::Utf8 : namecodec::Encoding::Cp949)
+                      .value_or(QString::fromLatin1(label));
+    fault.reason = QString::fromStdString(error.message);
+    if (fault.reason.isEmpty())
+        fault.reason = QStringLiteral("이 줄을 변환할 수 없습니다.");
+    return fault;
 }
 
 } // namespace
@@ -54,17 +56,35 @@ namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArr
 }
 
 bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::Encoding from,
-    namecodec::Encoding to, int keepComment, int *errorLine, namecodec::FileKind kind)
+    namecodec::Encoding to, int keepComment, int *errorLine, namecodec::FileKind kind,
+    ConversionFaults *faults)
 {
     if (outPath.isEmpty())
         return true;
-    int line = 0;
-    const int status
-        = ConvertFileAs(QFile::encodeName(inPath).constData(), QFile::encodeName(outPath).constData(),
-            encodingCode(from), encodingCode(to), keepComment, kindCode(kind), &line);
+    // The C++ entry point, not ConvertFileAs: it names every failing line
+    // with its column, label and reason, where the C one keeps the first
+    // line's number only. The options are the ones ConvertFileAs would pass.
+    namecodec::ConvertOptions options;
+    options.from = from;
+    options.to = to;
+    options.kind = kind;
+    options.keepComment = keepComment == 1;
+    options.maxErrors = faults ? kMaxReportedFaults : 1;
+    const namecodec::ConvertReport report = namecodec::convertFile(
+        QFile::encodeName(inPath).toStdString(), QFile::encodeName(outPath).toStdString(), options);
+    if (report.ok()) {
+        if (errorLine)
+            *errorLine = 0;
+        return true;
+    }
     if (errorLine)
-        *errorLine = line;
-    return status == 0;
+        *errorLine = report.errors.front().line > 0 ? report.errors.front().line : 1;
+    if (faults) {
+        faults->clear();
+        for (const namecodec::Error &error : report.errors)
+            faults->append(faultFrom(error, from));
+    }
+    return false;
 }
 
 TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to,
@@ -87,7 +107,7 @@ TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding
     copy.close();
 
     int line = 0;
-    if (!ConvertTextFile(source.path(), target.path(), from, to, keepComment, &line, kind)) {
+    if (!ConvertTextFile(source.path(), target.path(), from, to, keepComment, &line, kind, &result.faults)) {
         result.errorLine = line > 0 ? line : 1;
         return result;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/conversionfault.h"
 #include "namecodec/codec.h"
 
 #include <QByteArray>
@@ -10,10 +11,12 @@
 // application's comment option, passed on unchanged; `kind` is the syntax
 // the file is scanned by (Auto: recognised from its content), normally
 // conversionKind's answer. An empty output path succeeds at once without
-// converting.
+// converting. `errorLine` gets the first failing line; `faults`, when
+// given, every failing line with its column, label and reason, so a user
+// can mend a file in one pass.
 bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::Encoding from,
     namecodec::Encoding to, int keepComment, int *errorLine,
-    namecodec::FileKind kind = namecodec::FileKind::Auto);
+    namecodec::FileKind kind = namecodec::FileKind::Auto, ConversionFaults *faults = nullptr);
 
 // The kind a text is converted by, as the editor knows it. `templateId` is
 // the template the user made the text from (zone and reverse zone: a zone
@@ -32,6 +35,7 @@ struct TextConversion {
     bool ok = false;
     QByteArray text; // the converted bytes, on success
     int errorLine = 0; // the first failing line, 0 when no line is to blame
+    ConversionFaults faults; // every failing line the library named
     QString error; // a Korean message when the temporary copy failed
 };
 TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to,

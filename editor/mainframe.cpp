@@ -67,6 +67,7 @@ const CommandText kCommands[] = {
     { ids::command::kFileClose, "닫기(&C)", "현재 열린 문서를 닫습니다\n닫기" },
     { ids::command::kCloseAll, "모두 닫기(&F)", "현재 열린 모든 문서를 닫습니다\n모두 닫기" },
     { ids::command::kEditUndo, "취소(&U)\tCtrl+Z", "마지막으로 한 동작을 취소합니다\n실행 취소" },
+    { ids::command::kEditRedo, "다시 실행(&R)", "마지막으로 취소한 동작을 다시 실행합니다\n다시 실행" },
     { ids::command::kEditCut, "잘라내기(&T)\tCtrl+X", "선택 부분을 잘라내어 클립보드에 넣습니다\n잘라내기" },
     { ids::command::kEditCopy, "복사(&C)\tCtrl+C", "선택 부분을 복사하여 클립보드에 넣습니다\n복사" },
     { ids::command::kEditPaste, "붙여넣기(&P)\tCtrl+V", "클립보드의 내용을 붙여 넣습니다\n붙여넣기" },
@@ -181,6 +182,9 @@ void CMainFrame::createActions()
         if (!icon.isEmpty())
             a->setIcon(QIcon(icon));
         m_actions.insert(c.id, a);
+        // Connected before any handler, so a command that reports something
+        // replaces the last report rather than having it wiped afterwards.
+        connect(a, &QAction::triggered, this, &CMainFrame::restoreIdleStatus);
     }
     auto keys = [this](int id, std::initializer_list<QKeySequence> sequences) {
         m_actions[id]->setShortcuts(QList<QKeySequence>(sequences));
@@ -200,6 +204,8 @@ void CMainFrame::createActions()
         {QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
     keys(ids::command::kEditUndo,
         {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+
+    addConventionalShortcuts();
 
     for (int id : kNotYetHandled)
         m_actions[id]->setEnabled(false);
@@ -232,6 +238,10 @@ void CMainFrame::createActions()
         if (CQuorelView *view = activeView())
             view->OnEditUndo();
     });
+    on(ids::command::kEditRedo, [this] {
+        if (CQuorelView *view = activeView())
+            view->redo();
+    });
     on(ids::command::kEditCut, [this] {
         if (CQuorelView *view = activeView())
             view->cut();
@@ -255,6 +265,41 @@ void CMainFrame::createActions()
     on(ids::command::kWindowTile, [this] { m_mdiArea->tileSubWindows(); });
     on(ids::command::kWindowArrange, [this] { arrangeIcons(); });
     on(ids::command::kAppExit, [this] { close(); });
+}
+
+void CMainFrame::addConventionalShortcuts()
+{
+    // The keys users bring from other editors, beyond the design's table.
+    // The menu shows each action's first key, since these texts carry none.
+    auto add = [this](int id, std::initializer_list<QKeySequence> sequences) {
+        QAction *a = m_actions.value(id);
+        QList<QKeySequence> keys = a->shortcuts();
+        keys.append(QList<QKeySequence>(sequences));
+        a->setShortcuts(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+    };
+    add(ids::command::kFilePrint, {QKeySequence(Qt::CTRL | Qt::Key_P)});
+    add(ids::command::kFileSaveAs, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
+    add(ids::command::kEditRedo,
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    add(ids::command::kFileClose, {QKeySequence(Qt::CTRL | Qt::Key_W)});
+    add(ids::command::kConvertToPunycode, {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_P)});
+    add(ids::command::kConvertToEucKr, {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_K)});
+}
+
+void CMainFrame::leaveCloseKeyToFileMenu(QMdiSubWindow *window)
+{
+    // Qt gives an editor window's own menu the platform's close key (Ctrl+W
+    // here) as well; two actions on one key would make the key do nothing.
+    if (QMenu *menu = window->systemMenu()) {
+        const QList<QKeySequence> ours = m_actions[ids::command::kFileClose]->shortcuts();
+        for (QAction *a : menu->actions()) {
+            QList<QKeySequence> keys = a->shortcuts();
+            keys.removeIf([&ours](const QKeySequence &key) { return ours.contains(key); });
+            if (keys.size() != a->shortcuts().size())
+                a->setShortcuts(keys);
+        }
+    }
 }
 
 QMenu *CMainFrame::createNewFileMenu()
@@ -341,6 +386,7 @@ void CMainFrame::createMenus()
     auto *edit = new QMenu(QStringLiteral("편집(&E)"), this);
     edit->setObjectName(QStringLiteral("editMenu"));
     edit->addAction(m_actions[ids::command::kEditUndo]);
+    edit->addAction(m_actions[ids::command::kEditRedo]);
     edit->addSeparator();
     for (int id : {ids::command::kEditCut, ids::command::kEditCopy, ids::command::kEditPaste,
              ids::command::kEditSelectAll})
@@ -527,11 +573,13 @@ CChildFrame *CMainFrame::createChildFrame(std::unique_ptr<CQuorelDoc> doc)
 {
     auto *frame = new CChildFrame(std::move(doc));
     m_mdiArea->addSubWindow(frame);
+    leaveCloseKeyToFileMenu(frame);
     frame->hide();
     CQuorelView *view = frame->view();
     view->setSelectionConverter(&convertViewSelection);
     connect(view, &QPlainTextEdit::copyAvailable, this, &CMainFrame::updateEditCommands);
     connect(view, &QPlainTextEdit::undoAvailable, this, &CMainFrame::updateEditCommands);
+    connect(view, &QPlainTextEdit::redoAvailable, this, &CMainFrame::updateEditCommands);
     emit viewCreated(view);
     connect(frame, &QObject::destroyed, this, [this] {
         if (m_mdiArea->subWindowList().isEmpty())
@@ -616,6 +664,7 @@ void CMainFrame::updateEditCommands()
     m_actions[ids::command::kEditCut]->setEnabled(selection);
     m_actions[ids::command::kEditCopy]->setEnabled(selection);
     m_actions[ids::command::kEditUndo]->setEnabled(view && view->document()->isUndoAvailable());
+    m_actions[ids::command::kEditRedo]->setEnabled(view && view->document()->isRedoAvailable());
     m_actions[ids::command::kEditPaste]->setEnabled(view && view->canPaste());
 }
 
@@ -631,7 +680,18 @@ QString CMainFrame::commentIndicatorText() const
 
 void CMainFrame::SetStatusText(const QString &text)
 {
-    statusBar()->showMessage(text);
+    // The pane itself holds the text: a temporary message would be wiped by
+    // the next status tip, and a failure's reason must stay until the user
+    // gives the next command.
+    statusBar()->clearMessage();
+    m_messagePane->setText(text);
+    m_messagePane->setToolTip(text);
+}
+
+void CMainFrame::restoreIdleStatus()
+{
+    m_messagePane->setText(QStringLiteral("준비"));
+    m_messagePane->setToolTip(QString());
 }
 
 QString CMainFrame::statusText() const

@@ -49,7 +49,8 @@ public:
     // Status bar pane 1 shows "주석처리" when `on` is 1 and nothing otherwise.
     void ShowCommentIndicator(int on);
     QString commentIndicatorText() const;
-    // Status bar pane 0, the message pane.
+    // Status bar pane 0, the message pane. The text stays until the next
+    // command, whatever status tips pass over it meanwhile.
     void SetStatusText(const QString &text);
     QString statusText() const;
     // The caret, encoding and line-ending panes after the fixed ones.
@@ -87,6 +88,8 @@ protected:
 
 private:
     void createActions();
+    void addConventionalShortcuts();
+    void leaveCloseKeyToFileMenu(QMdiSubWindow *window);
     QMenu *createFileMenu(bool withDocument);
     QMenu *createNewFileMenu();
     QMenu *createViewMenu();
@@ -103,6 +106,7 @@ private:
     void updateEditCommands();
     void arrangeIcons();
     void updateLockPanes();
+    void restoreIdleStatus();
 
     QMdiArea *m_mdiArea;
     COpenFileListDialog *m_openFileList = nullptr;

@@ -1,5 +1,6 @@
 #include "editor/quorelview.h"
 #include "editor/outcomereport.h"
+#include "editor/textprinter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,6 +14,8 @@
 #include <QPrinter>
 #include <QTextBlock>
 #include <QTextDocument>
+
+#include <memory>
 
 #include "document/quoreldoc.h"
 #include "platform/quorelids.h"
@@ -233,8 +236,20 @@ void CQuorelView::applyPrintMargins(QPrinter *printer)
 
 void CQuorelView::printTo(QPrinter *printer)
 {
+    if (!printer)
+        return;
     applyPrintMargins(printer);
-    print(printer);
+    const bool selectionOnly = printer->printRange() == QPrinter::Selection && textCursor().hasSelection();
+    std::unique_ptr<QTextDocument> copy;
+    if (selectionOnly) {
+        copy = std::make_unique<QTextDocument>();
+        copy->setPlainText(GetSelText());
+    } else {
+        copy.reset(document()->clone());
+    }
+    const bool pageRange = printer->printRange() == QPrinter::PageRange;
+    printTextDocument(*copy, printFontFor(editorFont()), printer, pageRange ? printer->fromPage() : 0,
+        pageRange ? printer->toPage() : 0);
 }
 
 void CQuorelView::dragEnterEvent(QDragEnterEvent *event)

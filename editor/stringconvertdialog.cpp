@@ -101,6 +101,15 @@ CStringConvertDialog::CStringConvertDialog(QWidget *parent)
     layout->addLayout(inputRow);
     layout->addLayout(choices);
     layout->addLayout(results);
+    // Why the library refused the name; an empty output box alone says
+    // nothing.
+    m_reason = new QLabel(this);
+    m_reason->setObjectName(QStringLiteral("conversionReason"));
+    m_reason->setWordWrap(true);
+    m_reason->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_reason->setTextFormat(Qt::PlainText);
+    m_reason->hide();
+    layout->addWidget(m_reason);
 
     connect(m_convert, &QPushButton::clicked, this, &CStringConvertDialog::convert);
     connect(m_wantEucKr, &QCheckBox::clicked, this, &CStringConvertDialog::outputChoiceClicked);
@@ -127,6 +136,7 @@ void CStringConvertDialog::showEvent(QShowEvent *event)
     m_wantAll->setChecked(true);
     m_eucKrOutput->clear();
     m_punycodeOutput->clear();
+    showReason(QString());
     m_converter.open();
     m_input->clear();
     m_input->addItems(m_converter.list());
@@ -139,6 +149,7 @@ void CStringConvertDialog::done(int result)
 {
     m_eucKrOutput->clear();
     m_punycodeOutput->clear();
+    showReason(QString());
     m_converter.close();
     QDialog::done(result);
 }
@@ -182,6 +193,13 @@ void CStringConvertDialog::convert()
     m_input->setCurrentIndex(reply.historyIndex);
     m_eucKrOutput->setPlainText(reply.eucKr);
     m_punycodeOutput->setPlainText(reply.punycode);
+    showReason(reply.reason);
+}
+
+void CStringConvertDialog::showReason(const QString &reason)
+{
+    m_reason->setText(reason);
+    m_reason->setVisible(!reason.isEmpty());
 }
 
 void CStringConvertDialog::outputChoiceClicked()

@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -37,6 +38,7 @@ public slots:
 private:
     void convert();
     void outputChoiceClicked();
+    void showReason(const QString &reason);
 
     StringConverter m_converter;
     std::function<void(const QString &)> m_message;
@@ -49,4 +51,5 @@ private:
     QPlainTextEdit *m_eucKrOutput = nullptr;
     QPlainTextEdit *m_punycodeOutput = nullptr;
     QPushButton *m_convert = nullptr;
+    QLabel *m_reason = nullptr; // under the outputs, shown only with a reason
 };

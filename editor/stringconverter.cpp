@@ -2,6 +2,9 @@
 
 #include "document/namebytes.h"
 
+#include <algorithm>
+#include <string>
+
 bool CheckLabelLength(const QByteArray &name)
 {
     constexpr qsizetype kMaxLabelBytes = 34;
@@ -25,6 +28,34 @@ QString StringConverter::labelTooLongMessage()
 QString StringConverter::unencodableMessage()
 {
     return QStringLiteral("EUC-KR로 나타낼 수 없는 문자가 들어 있어 변환할 수 없습니다.");
+}
+
+QString StringConverter::refusalReason(
+    const QByteArray &input, namecodec::Encoding from, namecodec::Encoding to)
+{
+    const std::string_view text(input.constData(), static_cast<std::size_t>(input.size()));
+    // The C entry point reads the input as a list of names; the same
+    // reading through the C++ API says which name failed and why.
+    namecodec::ConvertOptions options;
+    options.from = from;
+    options.to = to;
+    options.kind = namecodec::FileKind::General;
+    options.maxErrors = 1;
+    namecodec::ConvertReport report;
+    (void)namecodec::convertText(text, options, report);
+    std::string reason = report.ok() ? std::string() : report.errors.front().message;
+    // A lone label is no name to the general reader: ask about it as a name.
+    if (reason.empty()) {
+        const bool hasNonAscii = std::any_of(
+            input.cbegin(), input.cend(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+        const auto checked = hasNonAscii ? namecodec::toAscii(text, namecodec::Encoding::Cp949)
+                                         : namecodec::toUnicode(text, namecodec::Encoding::Cp949);
+        if (!checked)
+            reason = checked.error().message;
+    }
+    if (reason.empty())
+        return QStringLiteral("라이브러리가 이 문자열을 변환하지 못했습니다.");
+    return QString::fromStdString(reason);
 }
 
 void StringConverter::open()
@@ -75,10 +106,16 @@ StringConverter::Reply StringConverter::convert(const Request &request)
     auto show = [](const StringConversion &conversion) {
         return decodeNameText(conversion.output, namecodec::Encoding::Cp949).value_or(QString());
     };
+    auto convert = [&](namecodec::Encoding to) {
+        const StringConversion conversion = convertNameString(cut, request.from, to);
+        if (!conversion.ok() && reply.reason.isEmpty())
+            reply.reason = refusalReason(cut, request.from, to);
+        return show(conversion);
+    };
     if (request.wantEucKr || request.wantAll)
-        reply.eucKr = show(convertNameString(cut, request.from, namecodec::Encoding::Cp949));
+        reply.eucKr = convert(namecodec::Encoding::Cp949);
     if (request.wantPunycode || request.wantAll)
-        reply.punycode = show(convertNameString(cut, request.from, namecodec::Encoding::Punycode));
+        reply.punycode = convert(namecodec::Encoding::Punycode);
     reply.outcome = Outcome::Converted;
     return reply;
 }

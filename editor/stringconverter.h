@@ -20,6 +20,9 @@ public:
 
     static QString labelTooLongMessage();
     static QString unencodableMessage();
+    // Why the library refuses to convert `input` (code page 949 bytes) from
+    // `from` to `to`, or an empty text when it does not.
+    static QString refusalReason(const QByteArray &input, namecodec::Encoding from, namecodec::Encoding to);
 
     struct Request {
         QString input;
@@ -41,6 +44,9 @@ public:
         int historyIndex = -1; // the list item to select
         QString eucKr;
         QString punycode;
+        // Why the library refused the name, in its own Korean words; empty
+        // when every wanted conversion succeeded.
+        QString reason;
     };
 
     // The dialog opens: its list starts as the kept history, slot 0 on top.

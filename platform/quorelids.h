@@ -111,6 +111,7 @@ constexpr int kEditPaste = 57637;
 constexpr int kEditReplace = 57641;
 constexpr int kEditSelectAll = 57642;
 constexpr int kEditUndo = 57643;
+constexpr int kEditRedo = 57644; // "다시 실행", after "실행취소"
 // The view's context menu
 constexpr int kContextUndo = 32782;
 constexpr int kContextCut = 32783;

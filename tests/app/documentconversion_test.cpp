@@ -139,7 +139,7 @@ TEST_F(ConversionAppTest, ConvertsBothWaysWithTheCommentOptionAndLeavesTheFileAl
             frame()->openFileList()->entryTexts().join(QLatin1Char('|')).contains(QStringLiteral("conv_")));
         EXPECT_EQ(readBytes(path), original); // only a save writes the file
         EXPECT_TRUE(tempFiles().isEmpty()) << tempFiles().join(QLatin1Char(' ')).toStdString();
-        EXPECT_NE(frame()->statusText(), QStringLiteral("변환에 실패하였습니다."));
+        EXPECT_FALSE(frame()->statusText().startsWith(QStringLiteral("변환에 실패하였습니다.")));
 
         trigger(ids::command::kConvertToEucKr);
         QByteArray converted = encodeNameText(punycode, namecodec::Encoding::Cp949).value();
@@ -191,11 +191,18 @@ TEST_F(ConversionAppTest, AFailureSelectsTheLineAndChangesNothing)
         }
         const QString before = textOf(doc);
 
+        prompter.messages.clear();
         trigger(ids::command::kConvertToPunycode);
-        EXPECT_EQ(frame()->statusText(), QStringLiteral("변환에 실패하였습니다."));
+        EXPECT_TRUE(frame()->statusText().startsWith(
+            QStringLiteral("변환에 실패하였습니다. %1번째 줄 1열: '한글_'").arg(c.line)))
+            << frame()->statusText().toStdString();
         EXPECT_EQ(textOf(doc), before);
         EXPECT_EQ(doc->IsModified(), c.modifiedBefore);
-        EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(QLatin1Char(' ')).toStdString();
+        // The one message lists the one failing line with the library's reason.
+        ASSERT_EQ(prompter.messages.size(), 1);
+        EXPECT_TRUE(prompter.messages.first().startsWith(
+            QStringLiteral("변환에 실패하였습니다.\n\n%1번째 줄 1열: '한글_'").arg(c.line)))
+            << prompter.messages.first().toStdString();
         EXPECT_TRUE(tempFiles().isEmpty());
         EXPECT_EQ(readBytes(path), c.bytes);
         EXPECT_EQ(frame()->openFileList()->entryTexts().count(doc->GetPathName()), 1);

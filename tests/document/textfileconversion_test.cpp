@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 QByteArray cp949(const QString &text)
@@ -83,6 +85,56 @@ TEST(ConvertDocumentBytes, AFailureNamesTheLineAndLeavesNoTemporaryFile)
     EXPECT_EQ(result.errorLine, 3);
     EXPECT_TRUE(result.text.isEmpty());
     EXPECT_TRUE(QDir(temp.path()).isEmpty());
+}
+
+TEST(ConvertDocumentBytes, EveryFailingLineComesWithColumnLabelAndReason)
+{
+    // The C entry point would name line 2 only; a user mends all three at once.
+    QTemporaryDir temp;
+    const QString filler = QString(QChar(0x3164));
+    const QByteArray text = cp949(QStringLiteral("ok\tIN\tA\t10.0.0.1\n"
+                                                 "가%1\tIN\tA\t10.0.0.2\n"
+                                                 "www\tIN\tCNAME\t웹.한국.kr.\n"
+                                                 "mail\tIN\tCNAME\txn--zz-invalid.kr.\n"
+                                                 "한글_\tIN\tA\t10.0.0.3\n")
+                                      .arg(filler));
+    for (const auto &[from, to] : {std::pair {namecodec::Encoding::Cp949, namecodec::Encoding::Punycode},
+             std::pair {namecodec::Encoding::Punycode, namecodec::Encoding::Cp949}}) {
+        SCOPED_TRACE(static_cast<int>(from));
+        const TextConversion result = convertDocumentBytes(text, from, to, 1, temp.path());
+        EXPECT_FALSE(result.ok);
+        ASSERT_FALSE(result.faults.isEmpty());
+        EXPECT_EQ(result.errorLine, result.faults.front().line);
+        for (const ConversionFault &fault : result.faults) {
+            EXPECT_GT(fault.column, 0);
+            EXPECT_FALSE(fault.reason.isEmpty());
+            EXPECT_TRUE(
+                fault.text().startsWith(QStringLiteral("%1번째 줄 %2열: ").arg(fault.line).arg(fault.column)))
+                << fault.text().toStdString();
+        }
+        EXPECT_TRUE(QDir(temp.path()).isEmpty());
+    }
+
+    const TextConversion forth = convertDocumentBytes(
+        text, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 1, temp.path());
+    // Going to Punycode an xn-- label is copied as it is; going back it is
+    // decoded and refused.
+    ASSERT_EQ(forth.faults.size(), 2);
+    EXPECT_EQ(forth.faults[0].line, 2);
+    EXPECT_EQ(forth.faults[0].column, 1);
+    EXPECT_EQ(forth.faults[0].label, QStringLiteral("가") + filler);
+    EXPECT_TRUE(forth.faults[0].reason.contains(QStringLiteral("한글 채움 문자 U+3164")))
+        << forth.faults[0].reason.toStdString();
+    EXPECT_EQ(forth.faults[1].line, 5);
+
+    const TextConversion back = convertDocumentBytes(
+        text, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949, 1, temp.path());
+    ASSERT_FALSE(back.faults.isEmpty());
+    const auto invalid = std::find_if(back.faults.cbegin(), back.faults.cend(),
+        [](const ConversionFault &fault) { return fault.line == 4; });
+    ASSERT_NE(invalid, back.faults.cend());
+    EXPECT_TRUE(invalid->label.contains(QStringLiteral("xn--zz-invalid"))) << invalid->label.toStdString();
+    EXPECT_EQ(invalid->column, 15); // after "mail\tIN\tCNAME\t", 14 characters
 }
 
 TEST(ConvertDocumentBytes, AMissingTemporaryDirectoryIsReportedWithoutALine)

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -180,6 +181,47 @@ TEST_F(StringConverterDialogTest, LabelRuleRefusesBeforeAnythingChanges)
     enter(repeated(QStringLiteral("a"), 34) + QStringLiteral(".kr"));
     EXPECT_EQ(messages.size(), 2);
     EXPECT_EQ(items().first(), repeated(QStringLiteral("a"), 34) + QStringLiteral(".kr"));
+}
+
+TEST_F(StringConverterDialogTest, ARefusedNameShowsTheLibrarysReasonUnderTheOutputUntilTheNextGoodOne)
+{
+    auto *reason = dialog.findChild<QLabel *>(QStringLiteral("conversionReason"));
+    ASSERT_NE(reason, nullptr);
+    EXPECT_FALSE(reason->isVisible());
+
+    const struct {
+        QString name;
+        bool fromPunycode;
+        QString says;
+    } cases[] = {
+        {QStringLiteral("가") + QChar(0x3164) + QStringLiteral(".kr"), false,
+            QStringLiteral("한글 채움 문자 U+3164")},
+        // Only the way back decodes the label, so only the EUC-KR box is refused.
+        {QStringLiteral("xn--zz-invalid.kr"), true, QStringLiteral("xn--zz-invalid")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        QTest::mouseClick(control<QRadioButton>(&dialog,
+                              c.fromPunycode ? ids::control::stringConvert::kPunycodeInputRadio
+                                             : ids::control::stringConvert::kEucKrInputRadio),
+            Qt::LeftButton);
+        enter(c.name);
+        EXPECT_EQ(c.fromPunycode ? eucKr() : punycode(), QString()); // the refused way
+        EXPECT_TRUE(reason->isVisible());
+        EXPECT_TRUE(reason->text().contains(c.says)) << reason->text().toStdString();
+        EXPECT_TRUE(messages.isEmpty()); // shown in place, no box to dismiss
+    }
+
+    QTest::mouseClick(
+        control<QRadioButton>(&dialog, ids::control::stringConvert::kEucKrInputRadio), Qt::LeftButton);
+    enter(QStringLiteral("www.한국.kr"));
+    EXPECT_EQ(punycode(), QStringLiteral("www.xn--3e0b707e.kr"));
+    EXPECT_FALSE(reason->isVisible());
+    EXPECT_TRUE(reason->text().isEmpty());
+
+    enter(QStringLiteral("가") + QChar(0x3164) + QStringLiteral(".kr"));
+    reopen();
+    EXPECT_FALSE(reason->isVisible()); // a new opening starts clean
 }
 
 TEST_F(StringConverterDialogTest, BlankInputDoesNothing)
