@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextDocument>
+#include <QThread>
 
+#include "document/buildtext.h"
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
 #include "document/openfilelistnotifier.h"
@@ -69,9 +71,12 @@ void CQuorelDoc::sendOpenFileList(const QString &text)
         m_context.openFileList->announce(m_id, text);
 }
 
-void CQuorelDoc::applyDecoded(const DecodedText &decoded)
+void CQuorelDoc::applyDecoded(const DecodedText &decoded, std::unique_ptr<QTextDocument> built)
 {
-    loadIntoDocument(*m_text, decoded);
+    if (built)
+        replaceText(std::move(built));
+    else
+        loadIntoDocument(*m_text, decoded);
     m_encoding = decoded.encoding;
     m_byteOrderMark = decoded.byteOrderMark;
     m_lineEnding = decoded.ending;
@@ -131,13 +136,26 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
         if (!yes)
             return DocumentOutcome::cancelled();
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    // Reading, decoding and laying out a large file take a while: off the
+    // GUI thread, so the window keeps painting and shows that it is busy.
+    DecodedText decoded;
+    std::unique_ptr<QTextDocument> built;
+    bool readOk = false;
+    QThread *owner = thread();
+    runDocumentWork(
+        m_context, QStringLiteral("%1\n파일을 열고 있습니다...").arg(QFileInfo(path).fileName()), [&] {
+            const QByteArray bytes = file.readAll();
+            readOk = file.error() == QFileDevice::NoError;
+            if (!readOk)
+                return;
+            decoded = decodeFileBytes(bytes);
+            built = buildTextDocument(decoded, m_context, owner);
+        });
+    if (!readOk)
         return DocumentOutcome::failed(
             QStringLiteral("파일을 읽을 수 없습니다.\n%1\n%2").arg(path, file.errorString()));
     file.close();
-    const DecodedText decoded = decodeFileBytes(bytes);
-    applyDecoded(decoded);
+    applyDecoded(decoded, std::move(built));
     SetPathName(path);
     m_openedFromPath = true;
     SetModifiedFlag(false);
@@ -206,6 +224,7 @@ DocumentOutcome CQuorelDoc::OnSaveDocument(const QString &path)
         return DocumentOutcome::failed(failure);
     }
     SetModifiedFlag(false);
+    markKeptTextsModified();
     return DocumentOutcome::done();
 }
 

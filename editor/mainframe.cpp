@@ -607,7 +607,7 @@ void CMainFrame::updateEditCommands()
     const bool selection = view && view->textCursor().hasSelection();
     m_actions[ids::command::kEditCut]->setEnabled(selection);
     m_actions[ids::command::kEditCopy]->setEnabled(selection);
-    m_actions[ids::command::kEditUndo]->setEnabled(view && view->document()->isUndoAvailable());
+    m_actions[ids::command::kEditUndo]->setEnabled(view && view->canUndo());
     m_actions[ids::command::kEditPaste]->setEnabled(view && view->canPaste());
 }
 
