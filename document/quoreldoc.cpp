@@ -218,7 +218,10 @@ DocumentOutcome CQuorelDoc::OnSaveDocument(const QString &path)
         restoreName();
         return DocumentOutcome::failed(encoded.message, encoded.errorLine);
     }
-    const QString failure = saveFileBytes(path, encoded.bytes);
+    // Writing may be slow (a large file, a slow disk): off the GUI thread.
+    QString failure;
+    runDocumentWork(m_context, QStringLiteral("%1\n저장하고 있습니다...").arg(QFileInfo(path).fileName()),
+        [&failure, &path, &encoded] { failure = saveFileBytes(path, encoded.bytes); });
     if (!failure.isEmpty()) {
         restoreName();
         return DocumentOutcome::failed(failure);

@@ -63,7 +63,10 @@ QFont CQuorelView::editorFont()
 void CQuorelView::OnInitialUpdate()
 {
     setFont(editorFont());
-    document()->setDefaultFont(editorFont());
+    // Setting a default font lays out every line again, even the same font:
+    // a large file was laid out with it already.
+    if (document()->defaultFont() != editorFont())
+        document()->setDefaultFont(editorFont());
     setLineWrapMode(QPlainTextEdit::NoWrap);
     // Setting the font must not make a freshly opened file dirty.
     document()->setModified(false);

@@ -233,7 +233,7 @@ private:
 
 } // namespace
 
-TEST_F(ConversionUndoTest, SlowConversionsAndOpensShowTheBusyDialogWithTheFileName)
+TEST_F(ConversionUndoTest, SlowOpensConversionsAndSavesShowTheBusyDialogWithTheFileName)
 {
     const QString path = file("slow.zone", cp949(kEucKrZone));
     DocumentContext &context = app->documentContext();
@@ -256,6 +256,12 @@ TEST_F(ConversionUndoTest, SlowConversionsAndOpensShowTheBusyDialogWithTheFileNa
         EXPECT_TRUE(watch.seenLabel().contains(QStringLiteral("slow.zone")))
             << watch.seenLabel().toStdString();
         EXPECT_TRUE(watch.seenLabel().contains(QStringLiteral("변환"))) << watch.seenLabel().toStdString();
+    }
+    {
+        BusyDialogWatch watch;
+        ASSERT_TRUE(doc->DoFileSave());
+        EXPECT_TRUE(watch.seenLabel().contains(QStringLiteral("저장"))) << watch.seenLabel().toStdString();
+        EXPECT_TRUE(readBytes(path).contains("xn--"));
     }
     // Work shorter than the delay shows nothing.
     context.workRunner = normal;
