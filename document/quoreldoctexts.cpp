@@ -5,9 +5,11 @@
 #include <QTextDocument>
 
 namespace {
-// Each kept text may be a whole large file; beyond this many conversions the
-// oldest can no longer be undone.
+// Each kept text may be a whole large file, several hundred megabytes once
+// laid out: the oldest are let go beyond this many conversions or this many
+// characters, though the latest conversion can always be undone.
 constexpr std::size_t kKeptConversions = 8;
+constexpr qint64 kKeptCharacters = 64LL * 1024 * 1024;
 } // namespace
 
 void CQuorelDoc::swapText(
@@ -40,9 +42,15 @@ void CQuorelDoc::replaceTextForConversion(std::unique_ptr<QTextDocument> convert
     // Edits undone before the conversion are out of reach after it.
     m_text->clearUndoRedoStacks(QTextDocument::RedoStack);
     m_laterTexts.clear();
-    if (m_earlierTexts.size() >= kKeptConversions)
-        m_earlierTexts.erase(m_earlierTexts.begin());
     swapText(std::move(converted), &m_earlierTexts);
+    qint64 characters = 0;
+    for (const auto &text : m_earlierTexts)
+        characters += text->characterCount();
+    while (m_earlierTexts.size() > 1
+        && (m_earlierTexts.size() > kKeptConversions || characters > kKeptCharacters)) {
+        characters -= m_earlierTexts.front()->characterCount();
+        m_earlierTexts.erase(m_earlierTexts.begin());
+    }
 }
 
 bool CQuorelDoc::canUndoConversion() const

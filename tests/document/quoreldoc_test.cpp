@@ -393,3 +393,39 @@ TEST_F(DocTest, ConvertsWithoutAWindowThroughTheRunnerItIsGiven)
     EXPECT_EQ(runner.labels.size(), 4);
     EXPECT_TRUE(prompter.messages.isEmpty()); // told, never shown
 }
+
+TEST_F(DocTest, KeepsTheLatestConversionsForUndoAndNoMore)
+{
+    user->setValue(QStringLiteral("EnvOption/ProPathName"), dir.path());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("temp")));
+    context.commentOption = [] { return 0; };
+    writeBytes(path("many.zone"), cp949("예제.한국. IN A 192.0.2.1\n"));
+    auto doc = makeDoc(ids::templ::kZone);
+    ASSERT_TRUE(doc->OnOpenDocument(path("many.zone")));
+
+    QStringList texts {documentText(*doc->textDocument())};
+    for (int i = 0; i < 10; ++i) {
+        const bool toPunycode = i % 2 == 0;
+        ASSERT_TRUE(
+            ConvertDocument(*doc, toPunycode ? namecodec::Encoding::Cp949 : namecodec::Encoding::Punycode,
+                toPunycode ? namecodec::Encoding::Punycode : namecodec::Encoding::Cp949));
+        // An edit between conversions, so that every text differs.
+        QTextCursor(doc->textDocument()).insertText(QString::number(i));
+        texts << documentText(*doc->textDocument());
+    }
+    // Each undo takes back the edit, then the conversion before it.
+    int conversionsUndone = 0;
+    while (true) {
+        while (doc->textDocument()->isUndoAvailable())
+            doc->textDocument()->undo();
+        if (!doc->undoConversion())
+            break;
+        ++conversionsUndone;
+        EXPECT_EQ(documentText(*doc->textDocument()), texts[10 - conversionsUndone]);
+    }
+    EXPECT_EQ(conversionsUndone, 8);
+    // Redo first gives back the edit just undone, then the conversion.
+    EXPECT_FALSE(doc->canRedoConversion());
+    doc->textDocument()->redo();
+    EXPECT_TRUE(doc->canRedoConversion());
+}
