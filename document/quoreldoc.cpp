@@ -30,6 +30,7 @@ CQuorelDoc::CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObj
     , m_id(nextDocumentId())
 {
     m_text->setUndoRedoEnabled(true);
+    connect(m_text, &QTextDocument::modificationChanged, this, &CQuorelDoc::modifiedChanged);
     m_template.addDocument(this);
 }
 

@@ -106,6 +106,9 @@ signals:
     // The document now holds `current` in place of `old`; `old` is still
     // alive while the signal is delivered (kept for undo, or freed after).
     void textDocumentReplaced(QTextDocument *old, QTextDocument *current);
+    // The modified flag changed, by an edit, a save, or a text put in place.
+    // Follow this rather than the text's own signal, whose sender changes.
+    void modifiedChanged(bool modified);
     void closed(CQuorelDoc *doc);
 
 private:

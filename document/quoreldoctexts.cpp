@@ -16,18 +16,22 @@ void CQuorelDoc::swapText(
     std::unique_ptr<QTextDocument> next, std::vector<std::unique_ptr<QTextDocument>> *keep)
 {
     QTextDocument *old = m_text;
+    const bool wasModified = old->isModified();
     disconnect(old, nullptr, this, nullptr);
     m_text = next.release();
     m_text->setParent(this);
     // A new edit on the current text makes the conversions undone from it
     // unreachable, as any new edit ends what redo can reach.
     connect(m_text, &QTextDocument::undoCommandAdded, this, [this] { m_laterTexts.clear(); });
+    connect(m_text, &QTextDocument::modificationChanged, this, &CQuorelDoc::modifiedChanged);
     old->setParent(nullptr);
     std::unique_ptr<QTextDocument> replaced(old);
     // Kept before the signal, so that those who hear it see what can be undone.
     if (keep)
         keep->push_back(std::move(replaced));
     emit textDocumentReplaced(old, m_text);
+    if (m_text->isModified() != wasModified)
+        emit modifiedChanged(m_text->isModified());
 }
 
 void CQuorelDoc::replaceText(std::unique_ptr<QTextDocument> fresh)

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QProgressDialog>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
@@ -158,13 +159,19 @@ TEST_F(ConversionUndoTest, UndoAfterSavingTheConversionLeavesTheDocumentModified
     EXPECT_FALSE(doc->IsModified());
 
     // The disk now holds the converted text: the text before it differs from
-    // the file, and the converted one, back again, does not.
+    // the file, and the converted one, back again, does not. Those who show
+    // the flag hear of each change.
+    QSignalSpy flag(doc, &CQuorelDoc::modifiedChanged);
     viewOf(doc)->OnEditUndo();
     EXPECT_EQ(viewOf(doc)->toPlainText(), original);
     EXPECT_TRUE(doc->IsModified());
+    ASSERT_EQ(flag.size(), 1);
+    EXPECT_TRUE(flag.takeFirst().at(0).toBool());
     viewOf(doc)->OnEditRedo();
     EXPECT_EQ(viewOf(doc)->toPlainText(), converted);
     EXPECT_FALSE(doc->IsModified());
+    ASSERT_EQ(flag.size(), 1);
+    EXPECT_FALSE(flag.takeFirst().at(0).toBool());
 }
 
 TEST_F(ConversionUndoTest, AnEditAfterUndoingAConversionEndsItsRedo)
