@@ -120,8 +120,9 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
     if (!outcome.decodedOk)
         return fail(0, QStringLiteral("변환한 결과를 읽을 수 없습니다. 문서는 바뀌지 않았습니다."));
 
+    // Modified before it is in place, so the flag does not blink clean.
+    outcome.text->setModified(true);
     doc.replaceTextForConversion(std::move(outcome.text));
-    doc.SetModifiedFlag(true);
     doc.sendOpenFileList(name);
     return DocumentOutcome::done();
 }

@@ -112,7 +112,9 @@ TEST_F(ConversionUndoTest, ConversionIsOneUndoStepEitherWayAndEarlierEditsStayUn
         select(doc, 20, 12);
         const Caret before = caretOf(doc);
 
+        QSignalSpy flag(doc, &CQuorelDoc::modifiedChanged);
         trigger(c.command);
+        EXPECT_TRUE(flag.isEmpty()); // modified before, modified after
         const QString converted = viewOf(doc)->toPlainText();
         ASSERT_NE(converted, edited);
         EXPECT_TRUE(doc->IsModified());
