@@ -6,6 +6,7 @@
 #include "document/quoreldoc.h"
 #include "generate.h"
 #include "namecodec/namecodec.h"
+#include "paintgap.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -78,16 +80,23 @@ void convert(benchmark::State &state, const QString &source, namecodec::Encoding
 {
     Editor &e = editor();
     setComment(static_cast<int>(state.range(0)));
+    PaintGapProbe probe;
+    qint64 longestGap = 0;
     for (auto _ : state) {
         state.PauseTiming();
         if (!e.doc->loadTextFromFile(source))
             state.SkipWithError("cannot load the source text");
         QCoreApplication::processEvents();
+        probe.start();
         state.ResumeTiming();
         if (!e.app->OnConvertDocument(from, to))
             state.SkipWithError("conversion failed");
         QCoreApplication::processEvents(); // the window repaints with the new text
+        state.PauseTiming();
+        longestGap = std::max(longestGap, probe.stop());
+        state.ResumeTiming();
     }
+    state.counters["max_paint_gap_ms"] = static_cast<double>(longestGap);
     state.counters["MB"] = static_cast<double>(QFileInfo(source).size()) / (1024.0 * 1024.0);
     state.counters["lines"] = e.doc->textDocument()->blockCount();
 }

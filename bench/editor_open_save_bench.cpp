@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/quorelapp.h"
@@ -16,6 +17,7 @@
 #include "editor/quorelview.h"
 #include "editor/widgetprompter.h"
 #include "namecodec/codec.h"
+#include "paintgap.h"
 
 namespace {
 
@@ -87,7 +89,10 @@ void OpenUntilShown(benchmark::State &state)
 {
     Fixture &f = fixture();
     state.counters["bytes"] = static_cast<double>(QFile(f.zonePath).size());
+    PaintGapProbe probe;
+    qint64 longestGap = 0;
     for (auto _ : state) {
+        probe.start();
         CQuorelDoc *doc = f.app->OpenDocumentFile(f.zonePath);
         if (!doc) {
             state.SkipWithError("open failed");
@@ -98,9 +103,11 @@ void OpenUntilShown(benchmark::State &state)
         view->viewport()->repaint();
         QCoreApplication::processEvents();
         state.PauseTiming();
+        longestGap = std::max(longestGap, probe.stop());
         f.closeAll();
         state.ResumeTiming();
     }
+    state.counters["max_paint_gap_ms"] = static_cast<double>(longestGap);
 }
 
 void Save(benchmark::State &state)

@@ -1,5 +1,6 @@
 #include "documentconversion.h"
 
+#include "document/buildtext.h"
 #include "document/documentcontext.h"
 #include "document/quoreldoc.h"
 #include "document/textfile.h"
@@ -9,8 +10,12 @@
 #include "platform/settings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTextDocument>
+#include <QThread>
+
+#include <memory>
 
 namespace {
 
@@ -18,6 +23,7 @@ struct Outcome {
     TextConversion conversion;
     DecodedText decoded;
     bool decodedOk = false;
+    std::unique_ptr<QTextDocument> text;
 };
 
 // The converted bytes read back in the document's own encoding. The editor's
@@ -91,15 +97,21 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
     const int keepComment = context.commentOption ? context.commentOption() : 1;
     const QString tempDirectory = context.settings ? context.settings->tempDirectory() : QDir::tempPath();
     Outcome outcome;
-    const auto work = [&outcome, &encoded, from, to, keepComment, tempDirectory, encoding, kind] {
+    QThread *owner = doc.thread();
+    // The converted text is laid out on the worker too: for a large file
+    // that is most of the time, and the window must keep painting.
+    const auto work = [&outcome, &encoded, &context, owner, from, to, keepComment, tempDirectory, encoding,
+                          kind] {
         outcome.conversion = convertDocumentBytes(encoded.bytes, from, to, keepComment, tempDirectory, kind);
         if (outcome.conversion.ok)
             outcome.decodedOk = decodeAs(outcome.conversion.text, encoding, outcome.decoded);
+        if (outcome.decodedOk) {
+            outcome.conversion.text.clear();
+            outcome.text = buildTextDocument(outcome.decoded, context, owner);
+        }
     };
-    if (context.workRunner)
-        context.workRunner->run(QStringLiteral("변환하고 있습니다..."), work);
-    else
-        work();
+    const QString shownName = doc.GetPathName().isEmpty() ? doc.GetTitle() : QFileInfo(name).fileName();
+    runDocumentWork(context, QStringLiteral("%1\n변환하고 있습니다...").arg(shownName), work);
 
     if (!alive) // cannot happen while closing is held back; never touch a freed document
         return DocumentOutcome::failed();
@@ -111,8 +123,9 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
     if (!outcome.decodedOk)
         return fail(0, QStringLiteral("변환한 결과를 읽을 수 없습니다. 문서는 바뀌지 않았습니다."));
 
-    loadIntoDocument(*doc.textDocument(), outcome.decoded);
-    doc.SetModifiedFlag(true);
+    // Modified before it is in place, so the flag does not blink clean.
+    outcome.text->setModified(true);
+    doc.replaceTextForConversion(std::move(outcome.text));
     doc.sendOpenFileList(name);
     return DocumentOutcome::done();
 }

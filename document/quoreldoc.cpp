@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextDocument>
+#include <QThread>
 
+#include "document/buildtext.h"
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
 #include "document/openfilelistnotifier.h"
@@ -28,6 +30,7 @@ CQuorelDoc::CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObj
     , m_id(nextDocumentId())
 {
     m_text->setUndoRedoEnabled(true);
+    connect(m_text, &QTextDocument::modificationChanged, this, &CQuorelDoc::modifiedChanged);
     m_template.addDocument(this);
 }
 
@@ -69,13 +72,16 @@ void CQuorelDoc::sendOpenFileList(const QString &text)
         m_context.openFileList->announce(m_id, text);
 }
 
-void CQuorelDoc::applyDecoded(const DecodedText &decoded)
+void CQuorelDoc::applyDecoded(const DecodedText &decoded, std::unique_ptr<QTextDocument> built)
 {
     // Set first: whoever shows them looks when the text changes.
     m_encoding = decoded.encoding;
     m_byteOrderMark = decoded.byteOrderMark;
     m_lineEnding = decoded.ending;
-    loadIntoDocument(*m_text, decoded);
+    if (built)
+        replaceText(std::move(built));
+    else
+        loadIntoDocument(*m_text, decoded);
 }
 
 DocumentOutcome CQuorelDoc::OnNewDocument()
@@ -135,13 +141,26 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
     // Taken before reading: a write that lands while we read is then seen
     // as a change on disk, not lost.
     const FileStamp stamp = FileStamp::of(path);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    // Reading, decoding and laying out a large file take a while: off the
+    // GUI thread, so the window keeps painting and shows that it is busy.
+    DecodedText decoded;
+    std::unique_ptr<QTextDocument> built;
+    bool readOk = false;
+    QThread *owner = thread();
+    runDocumentWork(
+        m_context, QStringLiteral("%1\n파일을 열고 있습니다...").arg(QFileInfo(path).fileName()), [&] {
+            const QByteArray bytes = file.readAll();
+            readOk = file.error() == QFileDevice::NoError;
+            if (!readOk)
+                return;
+            decoded = decodeFileBytes(bytes);
+            built = buildTextDocument(decoded, m_context, owner);
+        });
+    if (!readOk)
         return DocumentOutcome::failed(
             QStringLiteral("파일을 읽을 수 없습니다.\n%1\n%2").arg(path, file.errorString()));
     file.close();
-    const DecodedText decoded = decodeFileBytes(bytes);
-    applyDecoded(decoded);
+    applyDecoded(decoded, std::move(built));
     SetPathName(path);
     stampDiskFile(stamp);
     m_openedFromPath = true;
@@ -269,7 +288,10 @@ DocumentOutcome CQuorelDoc::OnSaveDocument(const QString &path)
         restoreName();
         return DocumentOutcome::failed(encoded.message, encoded.errorLine);
     }
-    const QString failure = saveFileBytes(path, encoded.bytes);
+    // Writing may be slow (a large file, a slow disk): off the GUI thread.
+    QString failure;
+    runDocumentWork(m_context, QStringLiteral("%1\n저장하고 있습니다...").arg(QFileInfo(path).fileName()),
+        [&failure, &path, &encoded] { failure = saveFileBytes(path, encoded.bytes); });
     if (!failure.isEmpty()) {
         restoreName();
         return DocumentOutcome::failed(failure);
@@ -277,6 +299,7 @@ DocumentOutcome CQuorelDoc::OnSaveDocument(const QString &path)
     SetModifiedFlag(false);
     if (!m_pathName.isEmpty() && path == m_pathName)
         stampDiskFile(FileStamp::of(path));
+    markKeptTextsModified();
     return DocumentOutcome::done();
 }
 

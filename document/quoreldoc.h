@@ -8,6 +8,9 @@
 #include "document/filestamp.h"
 #include "document/textfile.h"
 
+#include <memory>
+#include <vector>
+
 class CDocTemplate;
 class QTextDocument;
 struct DocumentContext;
@@ -92,10 +95,30 @@ public:
     // Tells the main frame's open-files list the text for this document.
     void sendOpenFileList(const QString &text);
 
+    // A whole-text conversion puts a new text in place and keeps the one it
+    // replaced, so that undoing it is one step that gives back that text with
+    // its own edit history and modified flag. The text's own undo stack would
+    // hold both copies of a large file and would be rebuilt block by block.
+    void replaceTextForConversion(std::unique_ptr<QTextDocument> converted);
+    // Puts a freshly read text in place; nothing earlier is kept.
+    void replaceText(std::unique_ptr<QTextDocument> fresh);
+    // A conversion is undone once the current text has no edit of its own
+    // left to undo, and redone once the earlier text has none left to redo.
+    bool canUndoConversion() const;
+    bool canRedoConversion() const;
+    bool undoConversion();
+    bool redoConversion();
+
     static QString readOnlySaveText() { return QStringLiteral("읽기전용 파일은 저장할 수 없습니다"); }
 
 signals:
     void titleChanged(const QString &title);
+    // The document now holds `current` in place of `old`; `old` is still
+    // alive while the signal is delivered (kept for undo, or freed after).
+    void textDocumentReplaced(QTextDocument *old, QTextDocument *current);
+    // The modified flag changed, by an edit, a save, or a text put in place.
+    // Follow this rather than the text's own signal, whose sender changes.
+    void modifiedChanged(bool modified);
     void closed(CQuorelDoc *doc);
     // The document has just read or written its file at `path`; whoever
     // watches the file watches it again (a save replaces it by rename).
@@ -106,11 +129,15 @@ private:
     // Asks for a name (telling `reason` first, when there is one) and saves there.
     DocumentOutcome saveUnderNewName(const QString &reason, bool replace = true);
     DocumentOutcome saveAs(const QString &newName, bool replace);
-    void applyDecoded(const DecodedText &decoded);
+    void applyDecoded(const DecodedText &decoded, std::unique_ptr<QTextDocument> built = nullptr);
     void stampDiskFile(const FileStamp &stamp);
     // Before a save writes over the document's own file: true when the file
     // is as the document left it, or the user agrees to overwrite it.
     bool mayOverwriteDiskFile(const QString &path);
+    // Puts `next` in place; the text it replaces goes to `keep`, or is freed.
+    void swapText(std::unique_ptr<QTextDocument> next, std::vector<std::unique_ptr<QTextDocument>> *keep);
+    // After a save the disk holds the current text, so every kept one differs from it.
+    void markKeptTextsModified();
 
     CDocTemplate &m_template;
     DocumentContext &m_context;
@@ -127,4 +154,7 @@ private:
     bool m_openedFromPath = false;
     FileStamp m_diskStamp; // at the last open or save
     FileStamp m_seenStamp; // the last state on disk that was dealt with
+    // Texts before and after the current one, by conversions undone and redone.
+    std::vector<std::unique_ptr<QTextDocument>> m_earlierTexts;
+    std::vector<std::unique_ptr<QTextDocument>> m_laterTexts;
 };

@@ -27,8 +27,9 @@ CChildFrame::CChildFrame(std::unique_ptr<CQuorelDoc> doc, QWidget *parent)
     setWindowIcon(iconForKind(m_doc->kind()));
     m_doc->setFrame(this);
     connect(m_doc.get(), &CQuorelDoc::titleChanged, this, &CChildFrame::updateTitle);
-    // Through the view, which follows whatever text document it is given.
-    connect(m_view, &QPlainTextEdit::modificationChanged, this, &CChildFrame::updateTitle);
+    // The document reports its flag whichever text it holds: a conversion or
+    // its undo swaps the text for one that may already be modified.
+    connect(m_doc.get(), &CQuorelDoc::modifiedChanged, this, &CChildFrame::updateTitle);
     updateTitle();
 }
 

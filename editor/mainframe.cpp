@@ -240,7 +240,7 @@ void CMainFrame::createActions()
     });
     on(ids::command::kEditRedo, [this] {
         if (CQuorelView *view = activeView())
-            view->redo();
+            view->OnEditRedo();
     });
     on(ids::command::kEditCut, [this] {
         if (CQuorelView *view = activeView())
@@ -663,8 +663,8 @@ void CMainFrame::updateEditCommands()
     const bool selection = view && view->textCursor().hasSelection();
     m_actions[ids::command::kEditCut]->setEnabled(selection);
     m_actions[ids::command::kEditCopy]->setEnabled(selection);
-    m_actions[ids::command::kEditUndo]->setEnabled(view && view->document()->isUndoAvailable());
-    m_actions[ids::command::kEditRedo]->setEnabled(view && view->document()->isRedoAvailable());
+    m_actions[ids::command::kEditUndo]->setEnabled(view && view->canUndo());
+    m_actions[ids::command::kEditRedo]->setEnabled(view && view->canRedo());
     m_actions[ids::command::kEditPaste]->setEnabled(view && view->canPaste());
 }
 

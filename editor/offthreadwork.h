@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -36,6 +37,9 @@ protected:
     }
 };
 
+// Work that ends sooner shows no busy dialog.
+constexpr int kBusyDialogDelayMs = 500;
+
 // Runs `work` on a worker thread and returns its result. The window keeps
 // painting meanwhile, user input and close requests are held back (nothing
 // may change the text under the work), and a busy dialog appears when the
@@ -50,10 +54,18 @@ template <typename Work> auto runOffGuiThread(QWidget *parent, const QString &la
     QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
 
     QProgressDialog progress(label, QString(), 0, 0, parent);
+    progress.setObjectName(QStringLiteral("busyDialog"));
     progress.setWindowTitle(parent ? parent->window()->windowTitle() : QString());
     progress.setCancelButton(nullptr);
     progress.setWindowModality(Qt::ApplicationModal);
-    progress.setMinimumDuration(500);
+    // Not setMinimumDuration(): it only restarts the dialog's own show timer
+    // when the value already stands at the minimum, and a fresh dialog's value
+    // is -1, so the dialog kept its default of four seconds and never showed
+    // for work of three. Our own timer shows it.
+    QTimer showTimer;
+    showTimer.setSingleShot(true);
+    QObject::connect(&showTimer, &QTimer::timeout, &progress, [&progress] { progress.show(); });
+    showTimer.start(kBusyDialogDelayMs);
 
     CloseRequestBlocker blocker;
     thread->start();

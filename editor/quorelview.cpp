@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QPlainTextDocumentLayout>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -37,6 +38,7 @@ CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     setDocument(text);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setWordWrapMode(QTextOption::NoWrap);
+    connect(doc, &CQuorelDoc::textDocumentReplaced, this, &CQuorelView::showReplacedText);
     // A user who moves the selection after a select-all means the next one.
     connect(this, &QPlainTextEdit::selectionChanged, this, [this] { m_selectAllGuard = false; });
 }
@@ -64,7 +66,10 @@ QFont CQuorelView::editorFont()
 void CQuorelView::OnInitialUpdate()
 {
     setFont(editorFont());
-    document()->setDefaultFont(editorFont());
+    // Setting a default font lays out every line again, even the same font:
+    // a large file was laid out with it already.
+    if (document()->defaultFont() != editorFont())
+        document()->setDefaultFont(editorFont());
     setLineWrapMode(QPlainTextEdit::NoWrap);
     // Setting the font must not make a freshly opened file dirty.
     document()->setModified(false);
@@ -92,7 +97,74 @@ bool CQuorelView::OnUpdateEditSelectAll(QAction *action)
 
 void CQuorelView::OnEditUndo()
 {
-    undo();
+    if (document()->isUndoAvailable())
+        undo();
+    else
+        m_doc->undoConversion();
+}
+
+void CQuorelView::OnEditRedo()
+{
+    if (document()->isRedoAvailable())
+        redo();
+    else
+        m_doc->redoConversion();
+}
+
+bool CQuorelView::canUndo() const
+{
+    return document()->isUndoAvailable() || m_doc->canUndoConversion();
+}
+
+bool CQuorelView::canRedo() const
+{
+    return document()->isRedoAvailable() || m_doc->canRedoConversion();
+}
+
+void CQuorelView::prepareText(QTextDocument &text)
+{
+    text.setDocumentLayout(new QPlainTextDocumentLayout(&text));
+    text.setDefaultFont(editorFont());
+    QTextOption option = text.defaultTextOption();
+    option.setWrapMode(QTextOption::NoWrap);
+    text.setDefaultTextOption(option);
+    // The view lays out every line once when it takes the text; giving each
+    // line its layout object here leaves it only the clearing to do.
+    for (QTextBlock block = text.begin(); block.isValid(); block = block.next())
+        block.layout();
+}
+
+namespace {
+// Where the caret and the scroll bars stood in a text while another is shown.
+const char *const kCaretProperty = "quorelCaret";
+const char *const kScrollProperty = "quorelScroll";
+} // namespace
+
+void CQuorelView::showReplacedText(QTextDocument *old, QTextDocument *current)
+{
+    if (document() == old) {
+        const QTextCursor caret = textCursor();
+        old->setProperty(kCaretProperty, QPoint(caret.anchor(), caret.position()));
+        old->setProperty(
+            kScrollProperty, QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()));
+    }
+    if (!qobject_cast<QPlainTextDocumentLayout *>(current->documentLayout()))
+        prepareText(*current);
+    setDocument(current);
+    const QVariant caretAt = current->property(kCaretProperty);
+    if (caretAt.isValid()) {
+        const QPoint at = caretAt.toPoint();
+        QTextCursor caret(current);
+        caret.setPosition(qBound(0, at.x(), current->characterCount() - 1));
+        caret.setPosition(qBound(0, at.y(), current->characterCount() - 1), QTextCursor::KeepAnchor);
+        setTextCursor(caret);
+        const QPoint scroll = current->property(kScrollProperty).toPoint();
+        horizontalScrollBar()->setValue(scroll.x());
+        verticalScrollBar()->setValue(scroll.y());
+    }
+    // The text's own signals cannot tell that a conversion can be undone.
+    emit undoAvailable(canUndo());
+    emit redoAvailable(canRedo());
 }
 
 void CQuorelView::OnEditPaste()
@@ -164,7 +236,7 @@ void CQuorelView::updateContextMenu()
     for (QAction *action : contextMenu()->actions()) {
         switch (action->data().toInt()) {
         case ids::command::kContextUndo:
-            action->setEnabled(document()->isUndoAvailable());
+            action->setEnabled(canUndo());
             break;
         case ids::command::kContextCut:
         case ids::command::kContextCopy:
@@ -197,6 +269,15 @@ void CQuorelView::showContextMenu(const QPoint &globalPos)
 
 void CQuorelView::keyPressEvent(QKeyEvent *event)
 {
+    // The text's own handling of these keys knows nothing of conversions.
+    if (event == QKeySequence::Undo || event == QKeySequence::Redo) {
+        if (event == QKeySequence::Undo)
+            OnEditUndo();
+        else
+            OnEditRedo();
+        event->accept();
+        return;
+    }
     if (event == QKeySequence::SelectAll) {
         // Like a menu accelerator: the command's state is refreshed first and
         // the command runs only if that left it enabled.

@@ -36,7 +36,16 @@ public:
     bool OnUpdateEditSelectAll(QAction *action);
     bool selectAllGuard() const { return m_selectAllGuard; }
 
+    // Undo and redo reach past the text's own edits to the whole-text
+    // conversions before them, each one step.
     void OnEditUndo();
+    void OnEditRedo();
+    bool canUndo() const;
+    bool canRedo() const;
+
+    // Readies a new text for a view: the plain-text layout, the editor's
+    // font, no wrapping. Safe on a worker thread, for a text no view shows yet.
+    static void prepareText(QTextDocument &text);
     void OnEditPaste();
     bool OnFileSave();
 
@@ -72,6 +81,9 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // Shows the document's new text, keeping the caret and scroll position of
+    // the old one with it, and putting back those the new one had.
+    void showReplacedText(QTextDocument *old, QTextDocument *current);
     QAction *addContextAction(int id, const QString &text);
 
     CQuorelDoc *m_doc;

@@ -355,7 +355,10 @@ TEST_F(DocTest, ConvertsWithoutAWindowThroughTheRunnerItIsGiven)
     EXPECT_EQ(refused.line, 2);
     EXPECT_EQ(documentText(*bad->textDocument()), before);
     EXPECT_FALSE(bad->IsModified());
-    EXPECT_EQ(runner.labels.size(), 1);
+    // The open, then the conversion, each named by its file.
+    ASSERT_EQ(runner.labels.size(), 2);
+    EXPECT_TRUE(runner.labels[0].contains(QStringLiteral("bad.zone")));
+    EXPECT_TRUE(runner.labels[1].contains(QStringLiteral("bad.zone")));
 
     auto doc = makeDoc(ids::templ::kZone);
     writeBytes(path("good.zone"), cp949("예제.한국. IN A 192.0.2.1\n"));
@@ -368,8 +371,19 @@ TEST_F(DocTest, ConvertsWithoutAWindowThroughTheRunnerItIsGiven)
     EXPECT_FALSE(text.contains(QStringLiteral("예제")));
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(readBytes(path("good.zone")), cp949("예제.한국. IN A 192.0.2.1\n"));
-    EXPECT_EQ(runner.labels.size(), 2);
-    EXPECT_FALSE(runner.labels.back().isEmpty());
+    EXPECT_EQ(runner.labels.size(), 4);
+    EXPECT_TRUE(runner.labels.back().contains(QStringLiteral("good.zone")));
+
+    // Undone, the document holds its own text again, unmodified; redone, the
+    // converted one, modified.
+    ASSERT_TRUE(doc->canUndoConversion());
+    ASSERT_TRUE(doc->undoConversion());
+    EXPECT_EQ(documentText(*doc->textDocument()), QStringLiteral("예제.한국. IN A 192.0.2.1\n"));
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_FALSE(doc->canUndoConversion());
+    ASSERT_TRUE(doc->redoConversion());
+    EXPECT_EQ(documentText(*doc->textDocument()), text);
+    EXPECT_TRUE(doc->IsModified());
 
     // A read-only copy is refused before any work, with its message.
     doc->makeReadOnlyCopy();
@@ -377,6 +391,42 @@ TEST_F(DocTest, ConvertsWithoutAWindowThroughTheRunnerItIsGiven)
         = ConvertDocument(*doc, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949);
     EXPECT_FALSE(readOnly);
     EXPECT_EQ(readOnly.message, readOnlyConversionText());
-    EXPECT_EQ(runner.labels.size(), 2);
+    EXPECT_EQ(runner.labels.size(), 4);
     EXPECT_TRUE(prompter.messages.isEmpty()); // told, never shown
+}
+
+TEST_F(DocTest, KeepsTheLatestConversionsForUndoAndNoMore)
+{
+    user->setValue(QStringLiteral("EnvOption/ProPathName"), dir.path());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("temp")));
+    context.commentOption = [] { return 0; };
+    writeBytes(path("many.zone"), cp949("예제.한국. IN A 192.0.2.1\n"));
+    auto doc = makeDoc(ids::templ::kZone);
+    ASSERT_TRUE(doc->OnOpenDocument(path("many.zone")));
+
+    QStringList texts {documentText(*doc->textDocument())};
+    for (int i = 0; i < 10; ++i) {
+        const bool toPunycode = i % 2 == 0;
+        ASSERT_TRUE(
+            ConvertDocument(*doc, toPunycode ? namecodec::Encoding::Cp949 : namecodec::Encoding::Punycode,
+                toPunycode ? namecodec::Encoding::Punycode : namecodec::Encoding::Cp949));
+        // An edit between conversions, so that every text differs.
+        QTextCursor(doc->textDocument()).insertText(QString::number(i));
+        texts << documentText(*doc->textDocument());
+    }
+    // Each undo takes back the edit, then the conversion before it.
+    int conversionsUndone = 0;
+    while (true) {
+        while (doc->textDocument()->isUndoAvailable())
+            doc->textDocument()->undo();
+        if (!doc->undoConversion())
+            break;
+        ++conversionsUndone;
+        EXPECT_EQ(documentText(*doc->textDocument()), texts[10 - conversionsUndone]);
+    }
+    EXPECT_EQ(conversionsUndone, 8);
+    // Redo first gives back the edit just undone, then the conversion.
+    EXPECT_FALSE(doc->canRedoConversion());
+    doc->textDocument()->redo();
+    EXPECT_TRUE(doc->canRedoConversion());
 }
