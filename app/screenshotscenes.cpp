@@ -2,7 +2,9 @@
 // boxes and dialogs) brought to one scene that a picture in the README
 // shows, then a PNG of the screen. Run under an X server by
 // scripts/screenshot --scene NAME.
-//   quorel-scenes failure|preview OUTPUT.png
+//   quorel-scenes converted|failure|preview OUTPUT.png
+//   converted: the bundled zone sample converted to Punycode, each changed
+//            line kept above it as a comment
 //   failure: a zone with three refused lines converted to Punycode, with
 //            the message that lists them
 //   preview: the print preview of the bundled zone sample
@@ -61,8 +63,10 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quorel"));
     installQtTranslation(application);
     const QStringList args = QApplication::arguments().mid(1);
-    if (args.size() != 2 || (args[0] != QStringLiteral("failure") && args[0] != QStringLiteral("preview"))) {
-        std::fprintf(stderr, "usage: quorel-scenes failure|preview OUTPUT.png\n");
+    const QStringList scenes {
+        QStringLiteral("converted"), QStringLiteral("failure"), QStringLiteral("preview")};
+    if (args.size() != 2 || !scenes.contains(args[0])) {
+        std::fprintf(stderr, "usage: quorel-scenes converted|failure|preview OUTPUT.png\n");
         return 2;
     }
     const QString scene = args[0];
@@ -106,6 +110,14 @@ int main(int argc, char **argv)
         });
     };
     QTimer::singleShot(1500, [&] {
+        if (scene == QStringLiteral("converted")) {
+            frame->action(ids::command::kConvertToPunycode)->trigger();
+            QTimer::singleShot(1500, [&] {
+                status = grabScreen(out) ? 0 : 1;
+                QTimer::singleShot(200, &application, &QApplication::quit);
+            });
+            return;
+        }
         shootModal();
         if (scene == QStringLiteral("failure"))
             frame->action(ids::command::kConvertToPunycode)->trigger();
