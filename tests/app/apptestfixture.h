@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QMdiArea>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -34,6 +35,16 @@ protected:
     {
         app.reset();
         QCoreApplication::sendPostedEvents();
+    }
+    // Starts Quorel installed in a folder of the test's own, with the temp/
+    // folder conversions write their copies to; returns that folder.
+    QString startInstalled()
+    {
+        const QString install = dir.filePath(QStringLiteral("install"));
+        EXPECT_TRUE(QDir().mkpath(install + QStringLiteral("/temp")));
+        user->setValue(QStringLiteral("EnvOption/ProPathName"), install);
+        EXPECT_TRUE(start());
+        return install;
     }
     bool start(const QStringList &args = {})
     {

@@ -61,10 +61,7 @@ protected:
     void SetUp() override
     {
         AppTest::SetUp();
-        install = dir.filePath(QStringLiteral("install"));
-        ASSERT_TRUE(QDir().mkpath(install + QStringLiteral("/temp")));
-        user->setValue(QStringLiteral("EnvOption/ProPathName"), install);
-        ASSERT_TRUE(start());
+        install = startInstalled();
     }
     QString file(const QString &name, const QByteArray &bytes)
     {

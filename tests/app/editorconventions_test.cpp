@@ -61,10 +61,7 @@ protected:
     void SetUp() override
     {
         AppTest::SetUp();
-        const QString install = dir.filePath(QStringLiteral("install"));
-        ASSERT_TRUE(QDir().mkpath(install + QStringLiteral("/temp")));
-        user->setValue(QStringLiteral("EnvOption/ProPathName"), install);
-        ASSERT_TRUE(start());
+        startInstalled();
     }
     CQuorelDoc *open(const QString &name, const QByteArray &bytes)
     {
