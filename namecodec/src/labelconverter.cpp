@@ -429,6 +429,19 @@ Error labelTooLong(std::string_view label, Encoding enc, std::size_t octets)
         std::string(label));
 }
 
+// Why `c` cannot stand in a label, naming it. The ideographic and
+// full-width full stops come from Korean input methods: they are not taken
+// as label separators here, so the message says which dot to type instead.
+std::string refusedCharacterMessage(std::string_view label, Encoding enc, UChar32 c)
+{
+    if (c == 0x3002 || c == 0xFF0E || c == 0xFF61)
+        return quoted(label, enc) + " 레이블에 마침표 " + codePoint(c)
+            + "가 있습니다. 레이블 사이에는 '.'(U+002E)를 쓰십시오.";
+    if (c == 0xA0 || c == 0x3000 || u_isspace(c))
+        return quoted(label, enc) + " 레이블에 공백 문자 " + codePoint(c) + "가 있습니다.";
+    return quoted(label, enc) + " 레이블에 도메인 이름에 쓸 수 없는 문자 " + codePoint(c) + "가 있습니다.";
+}
+
 // A label holding a character IDNA2008 keeps out, caught before ICU so that
 // the message names the character.
 std::optional<Error> notIdna2008(std::string_view label, Encoding enc, const std::u16string &wide)
@@ -436,11 +449,7 @@ std::optional<Error> notIdna2008(std::string_view label, Encoding enc, const std
     const UChar32 symbol = firstNotIdna2008(wide);
     if (symbol < 0)
         return std::nullopt;
-    const bool space = symbol == 0xA0 || symbol == 0x3000 || u_isspace(symbol);
-    return makeError(ErrorKind::Disallowed,
-        quoted(label, enc) + (space ? " 레이블에 공백 문자 " : " 레이블에 도메인 이름에 쓸 수 없는 문자 ")
-            + codePoint(symbol) + "가 있습니다.",
-        std::string(label));
+    return makeError(ErrorKind::Disallowed, refusedCharacterMessage(label, enc, symbol), std::string(label));
 }
 
 // What ICU's error flags for a label mean, in a message that names the fault.
@@ -462,11 +471,8 @@ Error idnaRefusal(
         message = quoted(label, enc) + " 레이블은 결합 문자로 시작할 수 없습니다.";
     } else {
         const UChar32 bad = firstRefused(idna, wide);
-        if (bad == 0x20 || bad == 0xA0 || bad == 0x3000)
-            message = quoted(label, enc) + " 레이블에 공백 문자 " + codePoint(bad) + "가 있습니다.";
-        else if (bad >= 0)
-            message = quoted(label, enc) + " 레이블에 도메인 이름에 쓸 수 없는 문자 " + codePoint(bad)
-                + "가 있습니다.";
+        if (bad >= 0)
+            message = refusedCharacterMessage(label, enc, bad);
         else
             message = quoted(label, enc) + " 레이블은 도메인 이름에 쓸 수 없습니다.";
     }

@@ -92,6 +92,10 @@ TEST(Names, HangulTrapsGiveAClearErrorNeverABrokenName)
         {"symbol", "가★.kr", "U+2605"},
         {"underscore in a Hangul label", "가_나.kr", "U+005F"},
         {"leading hyphen", "-가.kr", "'-'"},
+        // A Korean input method's full stops: the message says which dot to type.
+        {"ideographic full stop", "예제\u3002한국", "'.'(U+002E)"},
+        {"full-width full stop", "예제\uFF0E한국", "'.'(U+002E)"},
+        {"halfwidth ideographic full stop", "예제\uFF61한국", "'.'(U+002E)"},
     };
     for (const auto &t : traps) {
         SCOPED_TRACE(t.name);
