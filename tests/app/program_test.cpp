@@ -21,6 +21,21 @@ QProcessEnvironment programEnvironment(const QTemporaryDir &dir)
     env.insert(QStringLiteral("QUOREL_INSTANCE"), dir.filePath(QStringLiteral("channel")));
     return env;
 }
+
+// The head of a running Quorel's recent-file list in its settings file
+// `conf`, once it has written one (empty after 15 s).
+QString firstRecentFile(const QString &conf)
+{
+    QString recent;
+    for (int i = 0; i < 300 && recent.isEmpty(); ++i) {
+        QThread::msleep(50);
+        recent = QSettings(conf, QSettings::IniFormat)
+                     .value(QStringLiteral("Recent File List/File1"))
+                     .toString();
+    }
+    return recent;
+}
+
 } // namespace
 
 TEST(Program, SecondQuorelHandsItsFileToTheRunningOne)
@@ -49,13 +64,7 @@ TEST(Program, SecondQuorelHandsItsFileToTheRunningOne)
 
     // The running one opened it: the file heads its recent-file list.
     const QString conf = dir.filePath(QStringLiteral("config/VANTO/Quorel.conf"));
-    QString recent;
-    for (int i = 0; i < 300 && recent.isEmpty(); ++i) {
-        QThread::msleep(50);
-        recent = QSettings(conf, QSettings::IniFormat)
-                     .value(QStringLiteral("Recent File List/File1"))
-                     .toString();
-    }
+    const QString recent = firstRecentFile(conf);
     EXPECT_EQ(recent, zone);
     EXPECT_EQ(first.state(), QProcess::Running);
     first.kill();
@@ -105,13 +114,7 @@ TEST(Program, FileGoesOnlyToTheQuorelOnTheSameDisplay)
     EXPECT_TRUE(same.waitForFinished(10000));
     EXPECT_EQ(same.exitCode(), 0);
     const QString conf = dir.filePath(QStringLiteral("71/VANTO/Quorel.conf"));
-    QString recent;
-    for (int i = 0; i < 300 && recent.isEmpty(); ++i) {
-        QThread::msleep(50);
-        recent = QSettings(conf, QSettings::IniFormat)
-                     .value(QStringLiteral("Recent File List/File1"))
-                     .toString();
-    }
+    const QString recent = firstRecentFile(conf);
     EXPECT_EQ(recent, zone);
 
     for (QProcess *p : {&first, &other}) {
