@@ -83,26 +83,26 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
         return DocumentOutcome::failed(message, line);
     };
 
-    // The copy holds exactly the bytes a save would write.
-    const EncodeResult encoded = encodeDocument(*doc.textDocument(), encoding, doc.lineEnding());
-    if (!encoded.ok())
-        return fail(encoded.errorLine,
-            QStringLiteral("%1번째 줄에 %2(으)로 쓸 수 없는 문자가 있어 변환하지 않았습니다.")
-                .arg(encoded.errorLine)
-                .arg(encoding == namecodec::Encoding::Utf8 ? QStringLiteral("UTF-8")
-                                                           : QStringLiteral("EUC-KR")));
-
-    const namecodec::FileKind kind = documentConversionKind(doc, encoded.bytes);
+    // The copy holds exactly the bytes a save would write. Only taking the
+    // text happens here; encoding it, converting and laying out the result
+    // run on the worker, and the window keeps painting.
+    const TextSnapshot snapshot = snapshotText(*doc.textDocument(), doc.lineEnding());
+    const int templateId = doc.openedFromPath() ? 0 : doc.kind();
+    const QString path = doc.GetPathName();
     const QPointer<CQuorelDoc> alive(&doc);
     const int keepComment = context.commentOption ? context.commentOption() : 1;
     const QString tempDirectory = context.settings ? context.settings->tempDirectory() : QDir::tempPath();
+    EncodeResult encoded;
     Outcome outcome;
     QThread *owner = doc.thread();
-    // The converted text is laid out on the worker too: for a large file
-    // that is most of the time, and the window must keep painting.
-    const auto work = [&outcome, &encoded, &context, owner, from, to, keepComment, tempDirectory, encoding,
-                          kind] {
+    const auto work = [&outcome, &encoded, &snapshot, &context, &path, owner, from, to, keepComment,
+                          tempDirectory, encoding, ending = doc.lineEnding(), templateId] {
+        encoded = encodeSnapshot(snapshot, encoding, ending);
+        if (!encoded.ok())
+            return;
+        const namecodec::FileKind kind = conversionKind(templateId, path, encoded.bytes);
         outcome.conversion = convertDocumentBytes(encoded.bytes, from, to, keepComment, tempDirectory, kind);
+        encoded.bytes.clear();
         if (outcome.conversion.ok)
             outcome.decodedOk = decodeAs(outcome.conversion.text, encoding, outcome.decoded);
         if (outcome.decodedOk) {
@@ -115,6 +115,12 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
 
     if (!alive) // cannot happen while closing is held back; never touch a freed document
         return DocumentOutcome::failed();
+    if (!encoded.ok())
+        return fail(encoded.errorLine,
+            QStringLiteral("%1번째 줄에 %2(으)로 쓸 수 없는 문자가 있어 변환하지 않았습니다.")
+                .arg(encoded.errorLine)
+                .arg(encoding == namecodec::Encoding::Utf8 ? QStringLiteral("UTF-8")
+                                                           : QStringLiteral("EUC-KR")));
     if (!outcome.conversion.ok) {
         DocumentOutcome failed = fail(outcome.conversion.errorLine, outcome.conversion.error);
         failed.faults = outcome.conversion.faults;

@@ -283,15 +283,21 @@ DocumentOutcome CQuorelDoc::OnSaveDocument(const QString &path)
     sendOpenFileList(path);
     auto restoreName = [this] { sendOpenFileList(m_pathName.isEmpty() ? m_title : m_pathName); };
 
-    const EncodeResult encoded = encodeDocument(*m_text, m_encoding, m_lineEnding, m_byteOrderMark);
+    // Encoding and writing may be slow (a large file, a slow disk): off the
+    // GUI thread, from a copy of the text taken here.
+    const TextSnapshot snapshot = snapshotText(*m_text, m_lineEnding);
+    EncodeResult encoded;
+    QString failure;
+    runDocumentWork(m_context, QStringLiteral("%1\n저장하고 있습니다...").arg(QFileInfo(path).fileName()),
+        [&, encoding = m_encoding, ending = m_lineEnding, bom = m_byteOrderMark] {
+            encoded = encodeSnapshot(snapshot, encoding, ending, bom);
+            if (encoded.ok())
+                failure = saveFileBytes(path, encoded.bytes);
+        });
     if (!encoded.ok()) {
         restoreName();
         return DocumentOutcome::failed(encoded.message, encoded.errorLine);
     }
-    // Writing may be slow (a large file, a slow disk): off the GUI thread.
-    QString failure;
-    runDocumentWork(m_context, QStringLiteral("%1\n저장하고 있습니다...").arg(QFileInfo(path).fileName()),
-        [&failure, &path, &encoded] { failure = saveFileBytes(path, encoded.bytes); });
     if (!failure.isEmpty()) {
         restoreName();
         return DocumentOutcome::failed(failure);

@@ -207,15 +207,29 @@ QString documentText(const QTextDocument &doc)
     return text;
 }
 
-EncodeResult encodeDocument(
-    const QTextDocument &doc, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark)
+TextSnapshot snapshotText(const QTextDocument &doc, LineEnding ending)
+{
+    TextSnapshot snapshot;
+    snapshot.raw = doc.toRawText();
+    if (ending == LineEnding::Mixed) {
+        snapshot.blockStates.reserve(static_cast<std::size_t>(doc.blockCount()));
+        for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+            snapshot.blockStates.push_back(block.userState());
+    }
+    return snapshot;
+}
+
+EncodeResult encodeSnapshot(
+    const TextSnapshot &snapshot, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark)
 {
     EncodeResult result;
-    const auto target = encoding;
-    const QString text = documentText(doc);
+    // toPlainText() would turn no-break spaces into blanks; the raw text keeps
+    // every character and marks block ends with U+2029.
+    QString text = snapshot.raw;
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     const std::u16string_view units(
         reinterpret_cast<const char16_t *>(text.constData()), static_cast<std::size_t>(text.size()));
-    auto encoded = namecodec::encodeText(units, target);
+    auto encoded = namecodec::encodeText(units, encoding);
     if (!encoded) {
         result.errorLine = encoded.error().line;
         result.message = QStringLiteral(
@@ -224,6 +238,7 @@ EncodeResult encodeDocument(
                              .arg(QString::fromStdString(encoded.error().message));
         return result;
     }
+    text = QString();
     const QByteArray bytes = QByteArray::fromStdString(*encoded);
     if (byteOrderMark && encoding == namecodec::Encoding::Utf8)
         result.bytes = "\xef\xbb\xbf";
@@ -235,7 +250,7 @@ EncodeResult encodeDocument(
     } else {
         // Each line keeps the break it had; lines the user added take LF.
         result.bytes.reserve(result.bytes.size() + bytes.size() + bytes.size() / 16);
-        QTextBlock block = doc.begin();
+        std::size_t line = 0;
         qsizetype start = 0;
         while (true) {
             const qsizetype end = bytes.indexOf('\n', start);
@@ -244,7 +259,7 @@ EncodeResult encodeDocument(
                 break;
             }
             result.bytes.append(bytes.constData() + start, end - start);
-            const int state = block.isValid() ? block.userState() : -1;
+            const int state = line < snapshot.blockStates.size() ? snapshot.blockStates[line] : -1;
             if (state == static_cast<int>(LineBreak::CRLF))
                 result.bytes.append("\r\n");
             else if (state == static_cast<int>(LineBreak::CR))
@@ -252,9 +267,14 @@ EncodeResult encodeDocument(
             else
                 result.bytes.append('\n');
             start = end + 1;
-            if (block.isValid())
-                block = block.next();
+            ++line;
         }
     }
     return result;
+}
+
+EncodeResult encodeDocument(
+    const QTextDocument &doc, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark)
+{
+    return encodeSnapshot(snapshotText(doc, ending), encoding, ending, byteOrderMark);
 }

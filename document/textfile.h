@@ -42,8 +42,21 @@ struct EncodeResult {
     bool ok() const { return message.isEmpty(); }
 };
 
-// Encodes a document's text with its encoding and line endings. Mixed line
-// endings are read from the blocks' user state, set by applyLineBreaks().
+// A document's text as encoding needs it. Taking it is a quick copy on the
+// document's own thread; encoding it, the slow part for a large file, may
+// then run on a worker while the window keeps painting.
+struct TextSnapshot {
+    QString raw; // block ends as U+2029, every other character as typed
+    std::vector<int> blockStates; // one per block, only for mixed line endings
+};
+TextSnapshot snapshotText(const QTextDocument &doc, LineEnding ending);
+
+// Encodes a snapshot with the document's encoding and line endings. Mixed
+// line endings come from the blocks' user state, set by loadIntoDocument().
+EncodeResult encodeSnapshot(const TextSnapshot &snapshot, namecodec::Encoding encoding, LineEnding ending,
+    bool byteOrderMark = false);
+
+// Both steps at once, on the document's thread.
 EncodeResult encodeDocument(
     const QTextDocument &doc, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark = false);
 
