@@ -5,6 +5,38 @@
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QPainter>
+
+namespace {
+
+// The start picture over the whole page, scaled to cover it without
+// stretching it out of shape.
+class PagePicture : public QWidget {
+public:
+    explicit PagePicture(QWidget *parent)
+        : QWidget(parent)
+        , m_picture(wizardPicture(ids::bitmap::kWizardStart))
+    {
+        setObjectName(QStringLiteral("pagePicture"));
+        setProperty("bitmapId", ids::bitmap::kWizardStart);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QPixmap scaled
+            = m_picture.scaled(size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        // The globe and the name stand at the right: the left edge gives way.
+        painter.drawPixmap(width() - scaled.width(), height() - scaled.height(), scaled);
+    }
+
+private:
+    QPixmap m_picture;
+};
+
+} // namespace
 
 CConvWizardPage1::CConvWizardPage1(QWidget *parent)
     : QWizardPage(parent)
@@ -14,12 +46,7 @@ CConvWizardPage1::CConvWizardPage1(QWidget *parent)
     setProperty("controlId", ids::dialog::kWizardStart);
     setTitle(QStringLiteral("린드바트 변환마법사 - 시작"));
     // The picture fills the page and the introduction stands on it.
-    auto *picture = new QLabel(this);
-    picture->setObjectName(QStringLiteral("pagePicture"));
-    picture->setProperty("bitmapId", ids::bitmap::kWizardStart);
-    picture->setPixmap(wizardPicture(ids::bitmap::kWizardStart));
-    picture->setScaledContents(true);
-    picture->setMinimumSize(1, 1);
+    auto *picture = new PagePicture(this);
     m_introLabel = new QLabel(m_strIntro, this);
     m_introLabel->setObjectName(QStringLiteral("introText"));
     m_introLabel->setProperty("controlId", ids::control::wizard::kIntroText);

@@ -109,19 +109,20 @@ QPixmap watermark()
     band.setColorAt(0, kDeepBlue);
     band.setColorAt(1, kTeal);
     p.fillRect(pixmap.rect(), band);
-    paintGlobe(p, QPointF(82, 96), 52, QColor(255, 255, 255, 90));
-    p.setPen(QColor(255, 255, 255, 40));
-    p.setFont(pictureFont(120, true));
-    p.drawText(QRectF(-20, 150, 200, 150), Qt::AlignCenter, QStringLiteral("가"));
-    p.setPen(QColor(255, 255, 255, 150));
+    // A faint syllable behind the globe, then the road a name takes.
+    p.setPen(QColor(255, 255, 255, 28));
+    p.setFont(pictureFont(110, true));
+    p.drawText(QRectF(0, 20, 164, 150), Qt::AlignCenter, QStringLiteral("가"));
+    paintGlobe(p, QPointF(82, 94), 50, QColor(255, 255, 255, 100));
+    p.setPen(QColor(255, 255, 255, 170));
     p.setFont(pictureFont(18, true));
-    p.drawText(QRectF(0, 176, 164, 30), Qt::AlignCenter, QStringLiteral("한국.kr"));
-    paintArrow(p, QPointF(82, 210), QPointF(82, 232), QColor(255, 255, 255, 150));
-    p.setFont(pictureFont(15, true));
-    p.drawText(QRectF(0, 236, 164, 30), Qt::AlignCenter, QStringLiteral("xn--3e0b707e.kr"));
-    p.setPen(QColor(255, 255, 255, 210));
+    p.drawText(QRectF(0, 164, 164, 28), Qt::AlignCenter, QStringLiteral("한국.kr"));
+    paintArrow(p, QPointF(82, 196), QPointF(82, 218), QColor(255, 255, 255, 170));
+    p.setFont(pictureFont(14, true));
+    p.drawText(QRectF(0, 222, 164, 28), Qt::AlignCenter, QStringLiteral("xn--3e0b707e.kr"));
+    p.setPen(QColor(255, 255, 255, 220));
     p.setFont(pictureFont(20, true));
-    p.drawText(QRectF(0, 276, 164, 30), Qt::AlignCenter, QStringLiteral("Quorel"));
+    p.drawText(QRectF(0, 274, 164, 30), Qt::AlignCenter, QStringLiteral("Quorel"));
     return pixmap;
 }
 
@@ -135,10 +136,10 @@ QPixmap startPicture()
     wash.setColorAt(0, QColor(255, 255, 255));
     wash.setColorAt(1, QColor(222, 236, 246));
     p.fillRect(pixmap.rect(), wash);
-    paintGlobe(p, QPointF(318, 168), 78, QColor(24, 72, 128, 45));
-    p.setPen(QColor(24, 72, 128, 38));
-    p.setFont(pictureFont(34, true));
-    p.drawText(QRectF(150, 186, 230, 44), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("가 → xn--"));
+    paintGlobe(p, QPointF(316, 92), 70, QColor(24, 72, 128, 45));
+    p.setPen(QColor(24, 72, 128, 45));
+    p.setFont(pictureFont(30, true));
+    p.drawText(QRectF(130, 178, 240, 44), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("가 → xn--"));
     return pixmap;
 }
 
