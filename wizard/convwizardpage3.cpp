@@ -101,8 +101,8 @@ void CConvWizardPage3::activate()
     m_preview->moveCursor(QTextCursor::Start);
     if (m_decoded.badLine > 0)
         showFailure(
-            QStringLiteral("%1번째 줄을 EUC-KR로 읽을 수 없습니다. 이 줄을 고치면 그 줄의 원래 바이트는 "
-                           "사라집니다.")
+            QStringLiteral("%1번째 줄에 EUC-KR로 읽을 수 없는 바이트가 있어 미리 보기에 \uFFFD로 보입니다. "
+                           "이 줄은 변환할 수 없습니다.")
                 .arg(m_decoded.badLine));
 }
 

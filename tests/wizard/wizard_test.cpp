@@ -369,6 +369,32 @@ TEST_F(Wizard, AMissingSourceIsNamedAndNothingIsConverted)
     EXPECT_TRUE(prompter.saveProposals.isEmpty()); // no save prompt for nothing
 }
 
+TEST_F(Wizard, BytesThatAreNoEucKrAreNeverConvertedNorRewrittenSilently)
+{
+    const QByteArray bytes = QByteArray("www\tIN\tA\t10.0.0.1\n") + cp949("메일") + "\xC7\tIN\tA\t10.0.0.2\n";
+    const QString source = file(QStringLiteral("broken.zone"), bytes);
+    toPreview(source);
+    EXPECT_TRUE(sheet->convertPage()->failureText().contains(QStringLiteral("2번째 줄")))
+        << sheet->convertPage()->failureText().toStdString() << preview()->toPlainText().toStdString();
+    const QString target = dir.filePath(QStringLiteral("broken-out.zone"));
+    prompter.saveNames = {target};
+    click(QWizard::NextButton);
+    EXPECT_EQ(sheet->currentId(), CConvWizardSheet::kConvertPage);
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_EQ(preview()->textCursor().block().blockNumber(), 1);
+
+    // An edit the encoding cannot hold is refused before anything is written.
+    const QString workingCopy = sheet->convertPage()->workingCopy().path();
+    preview()->moveCursor(QTextCursor::Start);
+    preview()->insertPlainText(QStringLiteral("\U0001F600 "));
+    prompter.saveNames = {target};
+    click(QWizard::NextButton);
+    EXPECT_EQ(sheet->currentId(), CConvWizardSheet::kConvertPage);
+    EXPECT_EQ(readBytes(workingCopy), bytes);
+    EXPECT_TRUE(sheet->convertPage()->failureText().contains(QStringLiteral("1번째 줄")));
+    EXPECT_FALSE(QFileInfo::exists(target));
+}
+
 TEST_F(Wizard, TheFtpSourceIsSuppliedThroughItsFetcher)
 {
     const QString downloaded = file(QStringLiteral("from-ftp.zone"), zoneWithNames(4));
