@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QThread>
 #include <QVBoxLayout>
 
 CConvWizardPage3::CConvWizardPage3(const ConvWizardServices &services, QWidget *parent)
@@ -62,6 +64,12 @@ CConvWizardPage3::CConvWizardPage3(const ConvWizardServices &services, QWidget *
     layout->addWidget(m_failure);
 }
 
+CConvWizardPage3::~CConvWizardPage3()
+{
+    // The preview lets go of the text before the text goes.
+    m_preview->setDocument(nullptr);
+}
+
 QString CConvWizardPage3::saveFilter()
 {
     return QStringLiteral("네임 존파일 (*.zone);;All Files (*.*)");
@@ -87,17 +95,43 @@ void CConvWizardPage3::activate()
     const QString source = sheet ? sheet->sourcePath() : QString();
     const QString tempDirectory
         = m_services.settings ? m_services.settings->tempDirectory() : QDir::tempPath();
-    QString error;
-    if (!m_copy.make(source, tempDirectory, &error)) {
+    // A large file is copied, read and laid out off the GUI thread, as the
+    // editor opens one, so the wizard keeps painting.
+    struct Loaded {
+        bool ok = false;
+        QString error;
+        DecodedText decoded;
+        std::unique_ptr<QTextDocument> text;
+    };
+    QThread *owner = thread();
+    WorkingCopy &copy = m_copy;
+    Loaded loaded
+        = runOffGuiThread(this, QStringLiteral("%1\n읽고 있습니다...").arg(QFileInfo(source).fileName()),
+            [&copy, &source, &tempDirectory, owner] {
+                Loaded result;
+                if (!copy.make(source, tempDirectory, &result.error))
+                    return result;
+                result.decoded = decodeFileBytes(copy.bytes());
+                result.text = std::make_unique<QTextDocument>();
+                loadIntoDocument(*result.text, result.decoded);
+                CQuorelView::prepareText(*result.text);
+                result.text->setModified(false);
+                result.text->moveToThread(owner);
+                result.ok = true;
+                return result;
+            });
+    if (!loaded.ok) {
         // The text of an earlier source would be taken for this one.
         m_preview->clear();
         m_preview->document()->setModified(false);
-        showFailure(error);
+        showFailure(loaded.error);
         return;
     }
-    m_decoded = decodeFileBytes(m_copy.bytes());
-    loadIntoDocument(*m_preview->document(), m_decoded);
-    m_preview->document()->setModified(false);
+    m_decoded = std::move(loaded.decoded);
+    // The preview shows the new text; the one it showed before goes.
+    std::unique_ptr<QTextDocument> shown = std::move(loaded.text);
+    m_preview->setDocument(shown.get());
+    m_text = std::move(shown);
     m_preview->moveCursor(QTextCursor::Start);
     if (m_decoded.badLine > 0)
         showFailure(

@@ -5,8 +5,11 @@
 
 #include <QWizardPage>
 
+#include <memory>
+
 class QLabel;
 class QPlainTextEdit;
+class QTextDocument;
 struct ConvWizardServices;
 
 // Page 3 (dialog 1552), "파일 변환": a fresh working copy of the source in
@@ -16,6 +19,7 @@ class CConvWizardPage3 : public QWizardPage {
     Q_OBJECT
 public:
     explicit CConvWizardPage3(const ConvWizardServices &services, QWidget *parent = nullptr);
+    ~CConvWizardPage3() override;
 
     // Every time the page becomes active, also after Back from page 4.
     void activate();
@@ -34,6 +38,7 @@ private:
 
     const ConvWizardServices &m_services;
     QPlainTextEdit *m_preview;
+    std::unique_ptr<QTextDocument> m_text; // the working copy's text the preview shows
     QLabel *m_failure;
     WorkingCopy m_copy;
     DecodedText m_decoded; // the working copy as read: encoding and line ends for writing back
