@@ -11,6 +11,7 @@
 #include "editor/stringconvertdialog.h"
 #include "editor/viewconversion.h"
 #include "platform/quorelids.h"
+#include "wizard/convwizardsheet.h"
 
 #include <QAction>
 #include <QPointer>
@@ -20,6 +21,9 @@ void CQuorelApp::connectConversionCommands()
     connect(m_mainFrame->action(ids::command::kStringConvert), &QAction::triggered, this,
         [this] { OnStringConvert(); });
     m_mainFrame->action(ids::command::kStringConvert)->setEnabled(true);
+    connect(m_mainFrame->action(ids::command::kConvWizard), &QAction::triggered, this,
+        [this] { OnConvWizard(); });
+    m_mainFrame->action(ids::command::kConvWizard)->setEnabled(true);
     connect(m_mainFrame->action(ids::command::kConvertToPunycode), &QAction::triggered, this,
         [this] { OnConvertDocument(namecodec::Encoding::Cp949, namecodec::Encoding::Punycode); });
     connect(m_mainFrame->action(ids::command::kConvertToEucKr), &QAction::triggered, this,
@@ -42,6 +46,21 @@ void CQuorelApp::OnStringConvert()
             [this](const QString &text) { m_prompter.information(text, m_context.appName); });
     }
     m_stringConverter->exec();
+}
+
+void CQuorelApp::OnConvWizard()
+{
+    ConvWizardServices services;
+    services.prompter = &m_prompter;
+    services.settings = &m_settings;
+    services.commentOption = [this] { return m_commentOption; };
+    services.openFilter = m_templates.openFilter();
+    services.openDocument = [this](const QString &path) { openReported(path); };
+    services.appName = m_context.appName;
+    CConvWizardSheet sheet(std::move(services), m_mainFrame.get());
+    // The FTP source ("FTP 불러오기") is enabled by handing the sheet a
+    // fetcher here: sheet.setFtpSourceFetcher(...).
+    sheet.exec();
 }
 
 bool CQuorelApp::OnConvertDocument(namecodec::Encoding from, namecodec::Encoding to)

@@ -68,6 +68,8 @@ public:
     // its history survives between openings.
     void OnStringConvert();
     CStringConvertDialog *stringConverter() const;
+    // 32778: the conversion wizard, modal; the file it makes opens in a new window.
+    void OnConvWizard();
     // 32802 and 32805 on the active document.
     bool OnConvertDocument(namecodec::Encoding from, namecodec::Encoding to);
     // Asked before the main window closes: every modified document is

@@ -8,19 +8,28 @@
 //   failure: a zone with three refused lines converted to Punycode, with
 //            the message that lists them
 //   preview: the print preview of the bundled zone sample
+//   find, replace: the find dialog, and the replace dialog with its
+//            replacement turned into Punycode, over the zone sample
+//   wizard-start, wizard-open, wizard-convert, wizard-save: the conversion
+//            wizard on each of its pages, converting the zone template
 #include "app/qttranslation.h"
 #include "app/quorelapp.h"
 #include "document/namebytes.h"
+#include "editor/convfindreplacedialog.h"
 #include "editor/mainframe.h"
+#include "editor/quorelview.h"
 #include "editor/widgetprompter.h"
 #include "platform/quorelids.h"
+#include "wizard/convwizardsheet.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPrintPreviewDialog>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -49,6 +58,18 @@ QByteArray failingZone()
     return encodeNameText(text, namecodec::Encoding::Cp949).value_or(QByteArray());
 }
 
+// The wizard's save prompt answered with a name in the scene's folder.
+class ScenePrompter : public WidgetPrompter {
+public:
+    QString savePath;
+    QString saveFileNameReplacing(
+        const QString &proposal, const QString &filter, const QString &suffix) override
+    {
+        return savePath.isEmpty() ? WidgetPrompter::saveFileNameReplacing(proposal, filter, suffix)
+                                  : savePath;
+    }
+};
+
 bool grabScreen(const QString &out)
 {
     QScreen *screen = QGuiApplication::primaryScreen();
@@ -63,10 +84,14 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quorel"));
     installQtTranslation(application);
     const QStringList args = QApplication::arguments().mid(1);
-    const QStringList scenes {
-        QStringLiteral("converted"), QStringLiteral("failure"), QStringLiteral("preview")};
+    const QStringList scenes {QStringLiteral("converted"), QStringLiteral("failure"),
+        QStringLiteral("preview"), QStringLiteral("find"), QStringLiteral("replace"),
+        QStringLiteral("wizard-start"), QStringLiteral("wizard-open"), QStringLiteral("wizard-convert"),
+        QStringLiteral("wizard-save")};
     if (args.size() != 2 || !scenes.contains(args[0])) {
-        std::fprintf(stderr, "usage: quorel-scenes converted|failure|preview OUTPUT.png\n");
+        std::fprintf(stderr,
+            "usage: quorel-scenes converted|failure|preview|find|replace|wizard-start|wizard-open|"
+            "wizard-convert|wizard-save OUTPUT.png\n");
         return 2;
     }
     const QString scene = args[0];
@@ -83,7 +108,8 @@ int main(int argc, char **argv)
             return 1;
     }
 
-    WidgetPrompter prompter;
+    ScenePrompter prompter;
+    prompter.savePath = dir.filePath(QStringLiteral("sample-out.zone"));
     AppOptions options;
     options.showSplash = false;
     CQuorelApp app(user, machine, prompter, options);
@@ -109,7 +135,57 @@ int main(int argc, char **argv)
             });
         });
     };
+    auto shootNow = [&] {
+        QTimer::singleShot(1200, [&] {
+            status = grabScreen(out) ? 0 : 1;
+            QTimer::singleShot(200, &application, &QApplication::quit);
+        });
+    };
     QTimer::singleShot(1500, [&] {
+        if (scene == QStringLiteral("find") || scene == QStringLiteral("replace")) {
+            CQuorelView *view = frame->activeView();
+            // The name of the zone's origin selected, as a user would before Ctrl+F.
+            QTextCursor at = view->document()->find(QStringLiteral("한글도메인.kr"));
+            view->setTextCursor(at);
+            frame
+                ->action(
+                    scene == QStringLiteral("find") ? ids::command::kEditFind : ids::command::kEditReplace)
+                ->trigger();
+            CConvFindReplaceDialog *dialog = view->findDialog();
+            if (dialog && scene == QStringLiteral("replace")) {
+                dialog->findChild<QLineEdit *>(QStringLiteral("replaceWithEdit"))
+                    ->setText(QStringLiteral("한글도메인.kr"));
+                dialog->findChild<QPushButton *>(QStringLiteral("button1019"))->click();
+            }
+            if (dialog)
+                dialog->move(frame->geometry().center() - QPoint(dialog->width() / 2, 0));
+            shootNow();
+            return;
+        }
+        if (scene.startsWith(QStringLiteral("wizard"))) {
+            const int nexts = scene == QStringLiteral("wizard-start") ? 0
+                : scene == QStringLiteral("wizard-open")              ? 1
+                : scene == QStringLiteral("wizard-convert")           ? 2
+                                                                      : 3;
+            QTimer::singleShot(1200, [&, nexts] {
+                auto *sheet = qobject_cast<CConvWizardSheet *>(QApplication::activeModalWidget());
+                if (!sheet) {
+                    QApplication::quit();
+                    return;
+                }
+                sheet->move(frame->geometry().center() - sheet->rect().center());
+                for (int i = 0; i < nexts; ++i)
+                    sheet->button(QWizard::NextButton)->click();
+                QTimer::singleShot(1000, [&] {
+                    status = grabScreen(out) ? 0 : 1;
+                    if (QWidget *modal = QApplication::activeModalWidget())
+                        modal->close();
+                    QTimer::singleShot(200, &application, &QApplication::quit);
+                });
+            });
+            frame->action(ids::command::kConvWizard)->trigger();
+            return;
+        }
         if (scene == QStringLiteral("converted")) {
             frame->action(ids::command::kConvertToPunycode)->trigger();
             QTimer::singleShot(1500, [&] {

@@ -25,6 +25,20 @@ public:
         return saveFileName(proposal, filter);
     }
     virtual QString openFileName(const QString &filter) = 0;
+    // The open prompt starting at `initialPath` (a file that must exist).
+    virtual QString openFileNameFrom(const QString &filter, const QString &initialPath)
+    {
+        (void)initialPath;
+        return openFileName(filter);
+    }
+    // A save prompt that replaces an existing file without asking; a name
+    // typed without an extension gets `defaultSuffix`.
+    virtual QString saveFileNameReplacing(
+        const QString &proposal, const QString &filter, const QString &defaultSuffix)
+    {
+        (void)defaultSuffix;
+        return saveFileName(proposal, filter);
+    }
     // Index of the chosen item, -1 when cancelled.
     virtual int chooseItem(const QString &title, const QStringList &items) = 0;
 };

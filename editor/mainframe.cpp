@@ -74,6 +74,8 @@ const CommandText kCommands[] = {
     { ids::command::kEditSelectAll, "전체 선택(&L)\tCtrl+A", "문서 전체를 선택합니다\n전체 선택" },
     { ids::command::kEditFind, "찾기(&F)...\tCtrl+F", "지정한 문자열을 찾습니다\n찾기" },
     { ids::command::kEditReplace, "바꾸기(&E)\tCtrl+H", "지정한 문자열을 다른 문자열로 바꿉니다\n바꾸기" },
+    { ids::command::kEditRepeat, "다음 찾기(&N)\tF3", "마지막으로 찾은 문자열을 다시 찾습니다\n다음 찾기" },
+    { ids::command::kEditFindPrevious, "이전 찾기(&V)\tShift+F3", "마지막으로 찾은 문자열을 앞쪽으로 찾습니다\n이전 찾기" },
     { ids::command::kConvertToPunycode, "EUC-KR▷ Punycode", "현재 활성화된 Euc-Kr로 된 파일을 Punycode 파일로 변환합니다.\nPunycode 파일변환" },
     { ids::command::kConvertToEucKr, "Punycode▷  EUC-KR", "현재 활성화된 Punycode 파일을 Euc-Kr 파일로 변환합니다.\nEuc-Kr 파일변환" },
     { ids::command::kComment, "주석 추가", "파일 변환시 기존의 문자열을 주석으로 놔둘지 결정합니다." },
@@ -86,14 +88,15 @@ const CommandText kCommands[] = {
 // Commands whose handlers other parts of the program provide; they stay
 // disabled until those are wired in.
 const int kNotYetHandled[] = {ids::command::kConvWizard, ids::command::kFtpOpen, ids::command::kFtpSave,
-    ids::command::kStringConvert, ids::command::kUpdateInfo, ids::command::kEditFind,
-    ids::command::kEditReplace, ids::command::kConvertToPunycode, ids::command::kConvertToEucKr};
+    ids::command::kStringConvert, ids::command::kUpdateInfo, ids::command::kConvertToPunycode,
+    ids::command::kConvertToEucKr};
 
 const int kDocumentCommands[] = {ids::command::kFileSave, ids::command::kFileSaveAs, ids::command::kSaveAll,
     ids::command::kFilePrint, ids::command::kFilePrintPreview, ids::command::kFileClose,
     ids::command::kCloseAll, ids::command::kEditUndo, ids::command::kEditCut, ids::command::kEditCopy,
-    ids::command::kEditPaste, ids::command::kEditSelectAll, ids::command::kWindowCascade,
-    ids::command::kWindowTile, ids::command::kWindowArrange};
+    ids::command::kEditPaste, ids::command::kEditSelectAll, ids::command::kEditFind,
+    ids::command::kEditReplace, ids::command::kEditRepeat, ids::command::kEditFindPrevious,
+    ids::command::kWindowCascade, ids::command::kWindowTile, ids::command::kWindowArrange};
 
 QString iconFor(int id)
 {
@@ -195,6 +198,8 @@ void CMainFrame::createActions()
         {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
     keys(ids::command::kEditFind, {QKeySequence(Qt::CTRL | Qt::Key_F)});
     keys(ids::command::kEditReplace, {QKeySequence(Qt::CTRL | Qt::Key_H)});
+    keys(ids::command::kEditRepeat, {QKeySequence(Qt::Key_F3)});
+    keys(ids::command::kEditFindPrevious, {QKeySequence(Qt::SHIFT | Qt::Key_F3)});
     keys(ids::command::kFileNew, {QKeySequence(Qt::CTRL | Qt::Key_N)});
     keys(ids::command::kFileOpen, {QKeySequence(Qt::CTRL | Qt::Key_O)});
     keys(ids::command::kFileSave, {QKeySequence(Qt::CTRL | Qt::Key_S)});
@@ -225,6 +230,22 @@ void CMainFrame::createActions()
     on(ids::command::kFileSave, [this] {
         if (CQuorelView *view = activeView())
             view->OnFileSave();
+    });
+    on(ids::command::kEditFind, [this] {
+        if (CQuorelView *view = activeView())
+            view->OnEditFind();
+    });
+    on(ids::command::kEditReplace, [this] {
+        if (CQuorelView *view = activeView())
+            view->OnEditReplace();
+    });
+    on(ids::command::kEditRepeat, [this] {
+        if (CQuorelView *view = activeView())
+            view->OnEditRepeat();
+    });
+    on(ids::command::kEditFindPrevious, [this] {
+        if (CQuorelView *view = activeView())
+            view->OnEditFindPrevious();
     });
     on(ids::command::kFileSaveAs, [this] {
         if (CQuorelDoc *doc = activeDocument())
@@ -402,6 +423,9 @@ void CMainFrame::createMenus()
     auto *find = new QMenu(QStringLiteral("찾기(&S)"), this);
     find->addAction(m_actions[ids::command::kEditFind]);
     find->addAction(m_actions[ids::command::kEditReplace]);
+    find->addSeparator();
+    find->addAction(m_actions[ids::command::kEditRepeat]);
+    find->addAction(m_actions[ids::command::kEditFindPrevious]);
     auto *convert = new QMenu(QStringLiteral("한글변환(&C)"), this);
     convert->setObjectName(QStringLiteral("convertMenu"));
     convert->addAction(m_actions[ids::command::kStringConvert]);

@@ -1,4 +1,5 @@
 #include "editor/quorelview.h"
+#include "editor/convfindreplacedialog.h"
 #include "editor/outcomereport.h"
 #include "editor/textprinter.h"
 
@@ -12,6 +13,7 @@
 #include <QMimeData>
 #include <QPlainTextDocumentLayout>
 #include <QPrinter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -187,6 +189,125 @@ QString CQuorelView::GetSelText() const
 void CQuorelView::ReplaceSel(const QString &text)
 {
     textCursor().insertText(text);
+}
+
+void CQuorelView::openFindDialog(bool findOnly)
+{
+    m_search.startPass();
+    if (m_pFindDialog) {
+        if (m_bFindOnly == findOnly) {
+            m_pFindDialog->show();
+            m_pFindDialog->raise();
+            m_pFindDialog->activateWindow();
+            return;
+        }
+        CConvFindReplaceDialog *other = m_pFindDialog;
+        m_pFindDialog = nullptr;
+        other->close();
+    }
+    // A search never matches across a line break: only the selection's
+    // first line is worth seeking.
+    QString selected = GetSelText();
+    if (const qsizetype lineBreak = selected.indexOf(QLatin1Char('\n')); lineBreak >= 0)
+        selected.truncate(lineBreak);
+    auto *dialog = new CConvFindReplaceDialog(findOnly, selected, m_doc->encoding(), this);
+    connect(dialog, &CConvFindReplaceDialog::findNextRequested, this, &CQuorelView::onFindNext);
+    connect(dialog, &CConvFindReplaceDialog::replaceRequested, this, &CQuorelView::onReplace);
+    connect(dialog, &CConvFindReplaceDialog::replaceAllRequested, this, &CQuorelView::onReplaceAll);
+    connect(dialog, &CConvFindReplaceDialog::findPreviousRequested, this, &CQuorelView::onFindPrevious);
+    m_pFindDialog = dialog;
+    m_bFindOnly = findOnly;
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+CConvFindReplaceDialog *CQuorelView::findDialog() const
+{
+    return m_pFindDialog;
+}
+
+void CQuorelView::rememberSearch()
+{
+    if (!m_pFindDialog)
+        return;
+    m_lastFindText = m_pFindDialog->findText();
+    m_lastFindOptions = m_pFindDialog->options();
+}
+
+void CQuorelView::onFindNext()
+{
+    rememberSearch();
+    if (m_search.findNext(m_lastFindText, m_lastFindOptions))
+        moveDialogOutOfTheWay();
+}
+
+void CQuorelView::onFindPrevious()
+{
+    rememberSearch();
+    if (m_search.findPrevious(m_lastFindText, m_lastFindOptions))
+        moveDialogOutOfTheWay();
+}
+
+void CQuorelView::onReplace()
+{
+    if (!m_pFindDialog)
+        return;
+    rememberSearch();
+    if (m_search.replace(m_lastFindText, m_pFindDialog->replaceText(), m_lastFindOptions))
+        moveDialogOutOfTheWay();
+}
+
+void CQuorelView::onReplaceAll()
+{
+    if (!m_pFindDialog)
+        return;
+    rememberSearch();
+    m_search.replaceAll(m_lastFindText, m_pFindDialog->replaceText(), m_lastFindOptions);
+}
+
+void CQuorelView::OnEditRepeat()
+{
+    rememberSearch();
+    if (m_lastFindText.isEmpty()) {
+        OnEditFind();
+        return;
+    }
+    if (m_search.findNext(m_lastFindText, m_lastFindOptions))
+        moveDialogOutOfTheWay();
+}
+
+void CQuorelView::OnEditFindPrevious()
+{
+    rememberSearch();
+    if (m_lastFindText.isEmpty()) {
+        OnEditFind();
+        return;
+    }
+    if (m_search.findPrevious(m_lastFindText, m_lastFindOptions))
+        moveDialogOutOfTheWay();
+}
+
+void CQuorelView::moveDialogOutOfTheWay()
+{
+    if (!m_pFindDialog || !m_pFindDialog->isVisible())
+        return;
+    QTextCursor start = textCursor();
+    start.setPosition(start.selectionStart());
+    const QPoint point = viewport()->mapToGlobal(cursorRect(start).topLeft());
+    const QRect frame = m_pFindDialog->frameGeometry();
+    if (!frame.contains(point))
+        return;
+    const QRect screen = m_pFindDialog->screen()->geometry();
+    const int pointY = point.y() - screen.top();
+    int top = frame.top();
+    if (frame.height() < pointY)
+        top = point.y() - 20 - frame.height(); // above the match
+    else if (frame.bottom() + (point.y() - frame.top()) < screen.bottom())
+        top = point.y() + 40; // below it
+    else
+        return;
+    m_pFindDialog->move(frame.left(), top);
 }
 
 QAction *CQuorelView::addContextAction(int id, const QString &text)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "editor/viewsearch.h"
 #include "namecodec/codec.h"
 
 #include <QPlainTextEdit>
+#include <QPointer>
 
 #include <functional>
 
+class CConvFindReplaceDialog;
 class CQuorelDoc;
 class QAction;
 class QMenu;
@@ -71,6 +74,18 @@ public:
     QString GetSelText() const;
     void ReplaceSel(const QString &text);
 
+    // 57636 and 57641: the view's one find dialog, find only or with
+    // replacing. The same mode brings the open dialog forward; the other
+    // mode closes it and opens a new one. Either starts a new search pass.
+    void OnEditFind() { openFindDialog(true); }
+    void OnEditReplace() { openFindDialog(false); }
+    // F3 and Shift+F3: the last search again, forward or backward, also
+    // once the dialog is closed; with nothing sought yet, the find dialog.
+    void OnEditRepeat();
+    void OnEditFindPrevious();
+    CConvFindReplaceDialog *findDialog() const;
+    ViewSearch &search() { return m_search; }
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -85,9 +100,23 @@ private:
     // the old one with it, and putting back those the new one had.
     void showReplacedText(QTextDocument *old, QTextDocument *current);
     QAction *addContextAction(int id, const QString &text);
+    void openFindDialog(bool findOnly);
+    void onFindNext();
+    void onReplace();
+    void onReplaceAll();
+    void onFindPrevious();
+    void rememberSearch();
+    // Moves the find dialog off the start of the match it would cover.
+    void moveDialogOutOfTheWay();
 
     CQuorelDoc *m_doc;
     bool m_selectAllGuard = false;
     QMenu *m_contextMenu = nullptr;
     SelectionConverter m_selectionConverter;
+    // The open find dialog (it frees itself when closed) and its mode.
+    QPointer<CConvFindReplaceDialog> m_pFindDialog;
+    bool m_bFindOnly = true;
+    ViewSearch m_search {*this};
+    QString m_lastFindText; // for F3 once the dialog is gone
+    FindOptions m_lastFindOptions;
 };

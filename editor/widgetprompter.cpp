@@ -52,7 +52,28 @@ QString WidgetPrompter::saveFileName(const QString &proposal, const QString &fil
 
 QString WidgetPrompter::openFileName(const QString &filter)
 {
+    return openFileNameFrom(filter, QString());
+}
+
+QString WidgetPrompter::saveFileNameReplacing(
+    const QString &proposal, const QString &filter, const QString &defaultSuffix)
+{
+    QFileDialog dialog(m_parent, QStringLiteral("다른 이름으로 저장"), QString(), filter);
+    dialog.setObjectName(QStringLiteral("saveAsDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.selectFile(proposal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString WidgetPrompter::openFileNameFrom(const QString &filter, const QString &initialPath)
+{
     QFileDialog dialog(m_parent, QStringLiteral("열기"), QString(), filter);
+    if (!initialPath.isEmpty())
+        dialog.selectFile(initialPath);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     // The first filter is the one to start on, whatever the platform's

@@ -19,6 +19,9 @@ public:
     Answer questionYesNoCancel(const QString &text, const QString &title) override;
     QString saveFileName(const QString &proposal, const QString &filter) override;
     QString openFileName(const QString &filter) override;
+    QString openFileNameFrom(const QString &filter, const QString &initialPath) override;
+    QString saveFileNameReplacing(
+        const QString &proposal, const QString &filter, const QString &defaultSuffix) override;
     int chooseItem(const QString &title, const QStringList &items) override;
 
 private:

@@ -27,6 +27,12 @@ namespace bitmap {
 constexpr int kAboutLogo = 140;
 constexpr int kSplash = 141;
 constexpr int kAboutPicture = 156;
+// The conversion wizard's pictures, one per page, and its watermark.
+constexpr int kWizardStart = 129;
+constexpr int kWizardOpen = 130;
+constexpr int kWizardConvert = 131;
+constexpr int kWizardSave = 132;
+constexpr int kWizardWatermark = 137;
 } // namespace bitmap
 
 namespace dialog {
@@ -35,10 +41,18 @@ constexpr int kStringConvert = 103; // "개별 문자열 변환"
 constexpr int kConvResult = 138; // "변환 결과"
 constexpr int kSplash = 142;
 constexpr int kOpenFileList = 148;
+constexpr int kConvFind = 1542; // "변환+찾기"
+constexpr int kConvReplace = 1541; // "변환+바꾸기"
+// The conversion wizard's four pages
+constexpr int kWizardStart = 129;
+constexpr int kWizardOpen = 1553;
+constexpr int kWizardConvert = 1552;
+constexpr int kWizardSave = 1551;
 } // namespace dialog
 
 namespace control {
 constexpr int kOk = 1; // every dialog's "확인"
+constexpr int kCancel = 2; // every dialog's "취소"
 constexpr int kOpenFileTree = 1011;
 constexpr int kAboutWebAddress = 1027;
 constexpr int kAboutMailLink = 1031;
@@ -55,6 +69,35 @@ constexpr int kEucKrOutputCheck = 1036;
 constexpr int kPunycodeOutputCheck = 1038;
 constexpr int kAllOutputsCheck = 1040;
 } // namespace stringConvert
+
+// Dialogs 1542 and 1541, find and replace; "다음 찾기" is kOk, "취소" kCancel
+namespace findReplace {
+constexpr int kWholeWord = 130;
+constexpr int kMatchCase = 131;
+constexpr int kFindEncodingLabel = 1004;
+constexpr int kReplaceEncodingLabel = 1005;
+constexpr int kFindToEucKr = 1016;
+constexpr int kFindToPunycode = 1017;
+constexpr int kReplaceToEucKr = 1018;
+constexpr int kReplaceToPunycode = 1019;
+constexpr int kReplace = 1024;
+constexpr int kReplaceAll = 1025;
+constexpr int kFindWhatLabel = 1088;
+constexpr int kReplaceWithLabel = 1089;
+constexpr int kFindWhatEdit = 1152;
+constexpr int kReplaceWithEdit = 1153;
+} // namespace findReplace
+
+// The conversion wizard's pages
+namespace wizard {
+constexpr int kIntroText = 1002; // page 1
+constexpr int kLocalRadio = 1005; // page 2
+constexpr int kFtpRadio = 1006;
+constexpr int kTemplateRadio = 1030;
+constexpr int kTemplateCombo = 1031;
+constexpr int kPreviewEdit = 1029; // page 3
+constexpr int kResultText = 1004; // page 4
+} // namespace wizard
 
 // Dialog 138, the conversion result
 namespace convResult {
@@ -108,7 +151,9 @@ constexpr int kEditCopy = 57634;
 constexpr int kEditCut = 57635;
 constexpr int kEditFind = 57636;
 constexpr int kEditPaste = 57637;
+constexpr int kEditRepeat = 57640; // "다음 찾기", F3: the last search again
 constexpr int kEditReplace = 57641;
+constexpr int kEditFindPrevious = 32840; // "이전 찾기", Shift+F3
 constexpr int kEditSelectAll = 57642;
 constexpr int kEditUndo = 57643;
 constexpr int kEditRedo = 57644; // "다시 실행", after "실행취소"

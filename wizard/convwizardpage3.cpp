@@ -1,0 +1,216 @@
+#include "wizard/convwizardpage3.h"
+
+#include "document/documentconversion.h"
+#include "document/prompter.h"
+#include "document/textfileconversion.h"
+#include "editor/offthreadwork.h"
+#include "editor/outcomereport.h"
+#include "editor/quorelview.h"
+#include "editor/viewconversion.h"
+#include "platform/quorelids.h"
+#include "platform/settings.h"
+#include "wizard/convwizardpage4.h"
+#include "wizard/convwizardsheet.h"
+#include "wizard/pageheader.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPlainTextDocumentLayout>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QThread>
+#include <QVBoxLayout>
+
+CConvWizardPage3::CConvWizardPage3(const ConvWizardServices &services, QWidget *parent)
+    : QWizardPage(parent)
+    , m_services(services)
+{
+    setObjectName(QStringLiteral("wizardPage3"));
+    setProperty("controlId", ids::dialog::kWizardConvert);
+    setTitle(QStringLiteral("린드바트 변환마법사 - 파일 변환"));
+    auto *layout = new QVBoxLayout(this);
+    addPageHeader(this, layout,
+        QStringLiteral(
+            "\n 변환될 인코딩 타입을 정합니다.\n 기본적으로 1가지의 인코딩 타입을\n 모두 생성합니다.\n"
+            " 변환될 인코딩 타입은\n"),
+        ids::bitmap::kWizardConvert);
+    // The target is always Punycode: shown, never chosen.
+    auto *type = new QLabel(QStringLiteral("Punycode 인코드 타입"), this);
+    type->setObjectName(QStringLiteral("encodingType"));
+    QFont bold = type->font();
+    bold.setBold(true);
+    type->setFont(bold);
+    type->setIndent(12);
+    layout->addWidget(type);
+
+    m_preview = new QPlainTextEdit(this);
+    m_preview->setObjectName(QStringLiteral("previewEdit"));
+    m_preview->setProperty("controlId", ids::control::wizard::kPreviewEdit);
+    m_preview->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_preview->setWordWrapMode(QTextOption::NoWrap);
+    m_preview->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_preview->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_preview->setFont(CQuorelView::editorFont());
+    m_preview->setTabChangesFocus(false);
+    layout->addWidget(m_preview, 1);
+
+    m_failure = new QLabel(this);
+    m_failure->setObjectName(QStringLiteral("failureText"));
+    m_failure->setWordWrap(true);
+    m_failure->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_failure->setStyleSheet(QStringLiteral("color: #a0281e;"));
+    m_failure->setVisible(false);
+    layout->addWidget(m_failure);
+}
+
+CConvWizardPage3::~CConvWizardPage3()
+{
+    // The preview lets go of the text before the text goes.
+    m_preview->setDocument(nullptr);
+}
+
+QString CConvWizardPage3::saveFilter()
+{
+    return QStringLiteral("네임 존파일 (*.zone);;All Files (*.*)");
+}
+
+QString CConvWizardPage3::failureText() const
+{
+    return m_failure->text();
+}
+
+void CConvWizardPage3::showFailure(const QString &text)
+{
+    m_failure->setText(text);
+    m_failure->setVisible(!text.isEmpty());
+    // The preview's height is final before a failing line is scrolled into it.
+    layout()->activate();
+}
+
+void CConvWizardPage3::activate()
+{
+    showFailure(QString());
+    auto *sheet = qobject_cast<CConvWizardSheet *>(wizard());
+    const QString source = sheet ? sheet->sourcePath() : QString();
+    const QString tempDirectory
+        = m_services.settings ? m_services.settings->tempDirectory() : QDir::tempPath();
+    // A large file is copied, read and laid out off the GUI thread, as the
+    // editor opens one, so the wizard keeps painting.
+    struct Loaded {
+        bool ok = false;
+        QString error;
+        DecodedText decoded;
+        std::unique_ptr<QTextDocument> text;
+    };
+    QThread *owner = thread();
+    WorkingCopy &copy = m_copy;
+    Loaded loaded
+        = runOffGuiThread(this, QStringLiteral("%1\n읽고 있습니다...").arg(QFileInfo(source).fileName()),
+            [&copy, &source, &tempDirectory, owner] {
+                Loaded result;
+                if (!copy.make(source, tempDirectory, &result.error))
+                    return result;
+                result.decoded = decodeFileBytes(copy.bytes());
+                result.text = std::make_unique<QTextDocument>();
+                loadIntoDocument(*result.text, result.decoded);
+                CQuorelView::prepareText(*result.text);
+                result.text->setModified(false);
+                result.text->moveToThread(owner);
+                result.ok = true;
+                return result;
+            });
+    if (!loaded.ok) {
+        // The text of an earlier source would be taken for this one.
+        m_preview->clear();
+        m_preview->document()->setModified(false);
+        showFailure(loaded.error);
+        return;
+    }
+    m_decoded = std::move(loaded.decoded);
+    // The preview shows the new text; the one it showed before goes.
+    std::unique_ptr<QTextDocument> shown = std::move(loaded.text);
+    m_preview->setDocument(shown.get());
+    m_text = std::move(shown);
+    m_preview->moveCursor(QTextCursor::Start);
+    if (m_decoded.badLine > 0)
+        showFailure(
+            QStringLiteral("%1번째 줄에 EUC-KR로 읽을 수 없는 바이트가 있어 미리 보기에 \uFFFD로 보입니다. "
+                           "이 줄은 변환할 수 없습니다.")
+                .arg(m_decoded.badLine));
+}
+
+bool CConvWizardPage3::validatePage()
+{
+    if (!m_copy.exists()) {
+        showFailure(failureText().isEmpty()
+                ? QStringLiteral("변환할 파일이 없습니다. 이전 단계에서 파일을 고르십시오.")
+                : failureText());
+        return false;
+    }
+    // An edited preview replaces the working copy's whole text.
+    if (m_preview->document()->isModified()) {
+        const EncodeResult encoded = encodeDocument(
+            *m_preview->document(), m_decoded.encoding, m_decoded.ending, m_decoded.byteOrderMark);
+        if (!encoded.ok()) {
+            showFailure(
+                QStringLiteral("%1번째 줄에 EUC-KR로 쓸 수 없는 문자가 있습니다.").arg(encoded.errorLine));
+            showFailingLine(*m_preview, encoded.errorLine);
+            return false;
+        }
+        const QString written = m_copy.writeBack(encoded.bytes);
+        if (!written.isEmpty()) {
+            showFailure(written);
+            return false;
+        }
+    }
+
+    const QString proposal = proposedOutputName(m_copy.source());
+    const QString chosen = m_services.prompter
+        ? m_services.prompter->saveFileNameReplacing(proposal, saveFilter(), QStringLiteral("zone"))
+        : QString();
+    if (chosen.isEmpty())
+        return false;
+    const QString target = targetPathWithExtension(chosen, QStringLiteral("zone"));
+
+    auto *sheet = qobject_cast<CConvWizardSheet *>(wizard());
+    // The kind of the chosen template, else what the name and text tell,
+    // as for a document in the editor.
+    const namecodec::FileKind kind
+        = conversionKind(sheet ? sheet->sourceTemplateId() : 0, m_copy.source(), m_copy.bytes());
+    const namecodec::Encoding from = m_decoded.encoding;
+    const int keepComment = m_services.commentOption ? m_services.commentOption() : 1;
+    const QString tempDirectory
+        = m_services.settings ? m_services.settings->tempDirectory() : QDir::tempPath();
+    const QString workingPath = m_copy.path();
+    const WizardConversion result = runOffGuiThread(this,
+        QStringLiteral("%1\n변환하고 있습니다...").arg(QFileInfo(m_copy.source()).fileName()),
+        [&] { return convertWorkingCopy(workingPath, target, from, kind, keepComment, tempDirectory); });
+
+    if (!result.ok) {
+        if (result.errorLine > 0 && !result.faults.isEmpty()) {
+            showFailure(conversionFailedStatus(result.faults));
+            showFailingLine(*m_preview, result.errorLine);
+            if (m_services.prompter)
+                m_services.prompter->information(
+                    conversionFailedText() + QStringLiteral("\n\n") + conversionFaultsText(result.faults),
+                    m_services.appName);
+        } else {
+            const QString message = result.error.isEmpty() ? conversionFailedText() : result.error;
+            showFailure(message);
+            if (result.errorLine > 0)
+                showFailingLine(*m_preview, result.errorLine);
+            if (m_services.prompter)
+                m_services.prompter->information(message, m_services.appName);
+        }
+        return false;
+    }
+
+    m_copy.remove();
+    if (m_services.openDocument)
+        m_services.openDocument(target);
+    if (sheet)
+        sheet->savePage()->setResultMessage(
+            QDir::toNativeSeparators(target) + QStringLiteral("파일이 생성 되었습니다."));
+    return true;
+}
