@@ -290,7 +290,7 @@ void CMainFrame::createActions()
 
 void CMainFrame::addConventionalShortcuts()
 {
-    // The keys users bring from other editors, beyond the design's table.
+    // The keys users bring from other editors, beyond the accelerator table.
     // The menu shows each action's first key, since these texts carry none.
     auto add = [this](int id, std::initializer_list<QKeySequence> sequences) {
         QAction *a = m_actions.value(id);

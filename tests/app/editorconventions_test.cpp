@@ -173,7 +173,7 @@ TEST_F(ConventionsTest, AFailedConversionListsEveryReasonAndKeepsItInThePaneUnti
     EXPECT_EQ(prompter.messages.first().count(QLatin1Char('\n')), 2); // one line listed
     EXPECT_TRUE(frame()->statusText().startsWith(QStringLiteral("변환에 실패하였습니다. ") + reason))
         << frame()->statusText().toStdString();
-    EXPECT_EQ(view()->textCursor().blockNumber(), 62); // the design's selection stays
+    EXPECT_EQ(view()->textCursor().blockNumber(), 62); // the failing line stays selected
     EXPECT_TRUE(view()->textCursor().hasSelection());
     EXPECT_EQ(view()->toPlainText(), before);
 
