@@ -208,7 +208,7 @@ void CFtpOpenDialog::buildControls()
     connect(m_list, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) { onItemClicked(item); });
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] { onSelectionChanged(); });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
-        [this](QTreeWidgetItem *item) { onItemDoubleClicked(item); });
+        [this](QTreeWidgetItem *item) { OnDoubleClick(item); });
     connect(m_list, &QTreeWidget::itemChanged, this, &CFtpOpenDialog::onItemRenamed);
 }
 
@@ -545,7 +545,7 @@ void CFtpOpenDialog::goToParent()
     listDirectory(parent);
 }
 
-void CFtpOpenDialog::onItemDoubleClicked(QTreeWidgetItem *item)
+void CFtpOpenDialog::OnDoubleClick(QTreeWidgetItem *item)
 {
     if (refusedWhileTransferring())
         return;
@@ -778,7 +778,8 @@ void CFtpOpenDialog::onItemRenamed(QTreeWidgetItem *item, int column)
         return m_session.rename(dir + QLatin1Char('/') + oldName, dir + QLatin1Char('/') + newName);
     });
     if (renamed) {
-        listDirectory(dir);
+        // Queued: the label editor that reported the new name is still closing.
+        QTimer::singleShot(0, this, [this, dir] { listDirectory(dir); });
         return;
     }
     restore();

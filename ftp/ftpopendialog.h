@@ -49,6 +49,9 @@ public:
     void OnNewFolder();
     void OnDelete();
     void OnCancelTransfer();
+    // A double-click on a row: into a folder, up to the parent, or a file
+    // downloaded and the dialog closed.
+    void OnDoubleClick(QTreeWidgetItem *item);
     void accept() override; // "파일 열기" / "파일 저장"
     void reject() override; // "파일 닫기"
 
@@ -75,7 +78,6 @@ private:
     void setStatus(const QString &text);
     void onItemClicked(QTreeWidgetItem *item);
     void onSelectionChanged();
-    void onItemDoubleClicked(QTreeWidgetItem *item);
     void onItemRenamed(QTreeWidgetItem *item, int column);
     void goToParent();
     void addRow(RowKind kind, const FtpFileInfo &info);

@@ -333,19 +333,18 @@ bool CFtpSession::checkConnection()
     if (!m_connected)
         return false;
     curl_socket_t socket = CURL_SOCKET_BAD;
-    bool alive
-        = curl_easy_getinfo(m_curl, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD;
-    if (alive) {
-        // Between commands the server has nothing to say: anything readable
-        // is its goodbye ("421 ... timed out") or the end of the connection.
-        pollfd p {socket, POLLIN, 0};
-        const int ready = ::poll(&p, 1, 0);
-        if (ready > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR)))
-            alive = false;
-    }
-    if (!alive)
+    if (curl_easy_getinfo(m_curl, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD)
+        return true; // libcurl let its connection go after an error reply: it logs in again on the next
+                     // command
+    // Between commands the server has nothing to say: anything readable is
+    // its goodbye ("421 ... timed out") or the end of the connection.
+    pollfd p {socket, POLLIN, 0};
+    const int ready = ::poll(&p, 1, 0);
+    if (ready > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR))) {
         close();
-    return alive;
+        return false;
+    }
+    return true;
 }
 
 FtpStatus CFtpSession::setCurrentDirectory(const QString &path)

@@ -119,6 +119,7 @@ ProfileFile::Contents ProfileFile::load() const
             c.cp949 = true;
         }
     }
+    c.crlf = text.contains(QStringLiteral("\r\n"));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     c.finalNewline = text.endsWith(QLatin1Char('\n'));
     if (c.finalNewline)
@@ -132,9 +133,10 @@ bool ProfileFile::store(const Contents &c) const
 {
     if (m_path.isEmpty())
         return false;
-    QString text = c.lines.join(QLatin1Char('\n'));
+    const QString eol = c.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    QString text = c.lines.join(eol);
     if (c.finalNewline)
-        text += QLatin1Char('\n');
+        text += eol;
     QByteArray bytes;
     if (c.cp949) {
         const auto encoded

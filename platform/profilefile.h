@@ -45,6 +45,7 @@ private:
         QStringList lines;
         bool cp949 = false;
         bool finalNewline = false;
+        bool crlf = false; // the file's lines end in CR LF, and so do new ones
         bool exists = false;
     };
     Contents load() const;
