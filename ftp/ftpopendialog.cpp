@@ -390,6 +390,12 @@ bool CFtpOpenDialog::OnConnect()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_session.close();
     setStatus(QStringLiteral("접속중입니다."));
+    if (!m_session.isUsable()) {
+        QApplication::restoreOverrideCursor();
+        m_context.prompter->message(QStringLiteral("FTP 세션이 생성 되지않았습니다."),
+            QStringLiteral("FTP 세션 생성 실패"), FtpPrompter::Icon::Error);
+        return false;
+    }
     FtpStatus connected = FtpFailure(FtpError {});
     const FtpServerEntry entry = m_entry;
     call([this, &connected, &entry] {

@@ -42,6 +42,8 @@ public:
     FtpStatus connect(const FtpServerEntry &entry);
     void close();
     bool isConnected() const { return m_connected; }
+    // False when libcurl could not make a handle at all.
+    bool isUsable() const { return m_curl != nullptr; }
     // The state check: false when there is no connection or the server has
     // dropped it (then the session is closed).
     bool checkConnection();
