@@ -130,7 +130,8 @@ CFtpSession::CFtpSession()
 
 CFtpSession::~CFtpSession()
 {
-    close();
+    if (m_curl)
+        curl_easy_cleanup(m_curl);
 }
 
 void CFtpSession::close()
