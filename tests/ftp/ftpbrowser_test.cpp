@@ -16,6 +16,7 @@
 #include "platform/quorelids.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -337,6 +338,53 @@ TEST_F(BrowserTest, AnUntitledDocumentGoesUpThroughATemporaryCopyThatIsRemoved)
     EXPECT_EQ(announced.last(), doc.GetTitle());
     EXPECT_TRUE(doc.IsModified());
     EXPECT_TRUE(doc.GetPathName().isEmpty());
+}
+
+TEST_F(BrowserTest, AnEmptyServerListOpensTheListDialogFirst)
+{
+    QFile ini(context.iniPath);
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write(";ini config file of FtpOpenDialog");
+    ini.close();
+    QString shown;
+    context.execDialog = [&shown, this](QDialog &dialog) {
+        shown = dialog.windowTitle();
+        // The user adds the test server there and confirms.
+        FtpServerList(context.iniPath).save(QStringLiteral("새 서버"), server.entry());
+        return int(QDialog::Accepted);
+    };
+    auto d = browser();
+    EXPECT_EQ(shown, QStringLiteral("사용자 FTP 서버 목록"));
+    EXPECT_EQ(
+        d->findChild<QComboBox *>(QStringLiteral("serverCombo"))->currentText(), QStringLiteral("새 서버"));
+    EXPECT_TRUE(d->OnConnect());
+}
+
+class DropTest : public BrowserTest {
+protected:
+    static FtpTestServer::Options quickTimeout()
+    {
+        FtpTestServer::Options o;
+        o.idleTimeout = 1;
+        return o;
+    }
+    DropTest()
+        : BrowserTest(quickTimeout())
+    {
+    }
+};
+
+TEST_F(DropTest, ACommandAfterTheServerDroppedTheConnectionIsToldSo)
+{
+    auto d = browser();
+    ASSERT_TRUE(d->OnConnect());
+    QTest::qWait(2500); // the server's idle time-out ends the connection
+    d->OnRefresh();
+    ASSERT_FALSE(prompter.boxes.empty());
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("FTP 연결이 되지않은 상태입니다."));
+    EXPECT_FALSE(d->session().isConnected());
+    // Connecting again works as before.
+    EXPECT_TRUE(d->OnConnect());
 }
 
 class DeleteTest : public BrowserTest {
