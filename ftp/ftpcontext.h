@@ -15,6 +15,9 @@ struct FtpContext {
     QString localFolder; // where downloads are kept
     QString tempDirectory; // where an untitled document's upload copy is written
     QString appName = QStringLiteral("Quorel");
+    // Authorities that FTP over TLS certificates are checked against; empty
+    // for the system's own.
+    QString caFile;
     // Opens a downloaded file in a new editor window.
     std::function<bool(const QString &)> openDocument;
     // Runs a dialog modally; tests drive it instead.

@@ -60,6 +60,17 @@ FtpError ftpErrorFor(int code, long reply, const QString &replyText, const QStri
             QStringLiteral("FTP 서버의 응답을 기다리다가 시간이 초과되었습니다."));
     case CURLE_LOGIN_DENIED:
         return fromReply(530, replyText);
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return make(FtpError::Kind::Other, 0,
+            QStringLiteral(
+                "FTP 서버의 인증서를 믿을 수 없습니다. 인증서가 서버 주소와 맞지 않거나 믿을 수 있는 "
+                "기관이 발급하지 않았습니다."));
+    case CURLE_USE_SSL_FAILED:
+        return make(
+            FtpError::Kind::Other, 0, QStringLiteral("FTP 서버가 TLS 암호화(AUTH TLS)를 지원하지 않습니다."));
+    case CURLE_SSL_CONNECT_ERROR:
+        return make(
+            FtpError::Kind::Other, 0, QStringLiteral("FTP 서버와 TLS 암호화 연결을 맺을 수 없습니다."));
     case CURLE_ABORTED_BY_CALLBACK:
         return make(FtpError::Kind::Cancelled, 0, QStringLiteral("파일 전송을 취소했습니다."));
     case CURLE_READ_ERROR:

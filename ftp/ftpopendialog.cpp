@@ -86,6 +86,7 @@ CFtpOpenDialog::CFtpOpenDialog(Mode mode, const QString &fileName, FtpContext &c
     setObjectName(QStringLiteral("ftpOpenDialog"));
     setProperty("controlId", ids::dialog::kFtpOpen);
     buildControls();
+    m_session.setCaFile(m_context.caFile);
     m_fileName->setText(fileName);
     if (m_mode == Save) {
         setWindowTitle(QStringLiteral("FTP 저장하기"));

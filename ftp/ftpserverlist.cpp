@@ -33,6 +33,9 @@ FtpServerEntry FtpServerList::read(const QString &name)
     if (entry.port > 65535)
         entry.port = FtpServerEntry::kDefaultPort;
     entry.passive = readNumber(name, QStringLiteral("PASSIVE"), 0) != 0 ? 1 : 0;
+    // Lists written before servers had a protocol read as plain FTP; the key
+    // is not added to them.
+    entry.protocol = protocolFromKey(m_file.readString(name, QStringLiteral("PROTOCOL"), QString()));
     return entry;
 }
 
@@ -43,6 +46,7 @@ bool FtpServerList::save(const QString &name, const FtpServerEntry &entry)
     ok = m_file.writeString(name, QStringLiteral("Pass"), entry.password) && ok;
     ok = m_file.writeString(name, QStringLiteral("PORT"), QString::number(entry.port)) && ok;
     ok = m_file.writeString(name, QStringLiteral("PASSIVE"), QString::number(entry.passive ? 1 : 0)) && ok;
+    ok = m_file.writeString(name, QStringLiteral("PROTOCOL"), protocolKey(entry.protocol)) && ok;
     return ok;
 }
 
@@ -53,4 +57,27 @@ FtpServerEntry FtpServerList::defaultEntry()
     entry.user = QStringLiteral("anonymous");
     entry.password = QStringLiteral("guest@example.com");
     return entry;
+}
+
+QString FtpServerList::protocolKey(FtpServerEntry::Protocol protocol)
+{
+    switch (protocol) {
+    case FtpServerEntry::Protocol::Ftps:
+        return QStringLiteral("ftps");
+    case FtpServerEntry::Protocol::Sftp:
+        return QStringLiteral("sftp");
+    case FtpServerEntry::Protocol::Ftp:
+        break;
+    }
+    return QStringLiteral("ftp");
+}
+
+FtpServerEntry::Protocol FtpServerList::protocolFromKey(const QString &key)
+{
+    const QString k = key.trimmed().toLower();
+    if (k == QLatin1String("ftps"))
+        return FtpServerEntry::Protocol::Ftps;
+    if (k == QLatin1String("sftp"))
+        return FtpServerEntry::Protocol::Sftp;
+    return FtpServerEntry::Protocol::Ftp;
 }

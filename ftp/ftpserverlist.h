@@ -29,6 +29,10 @@ public:
     // Shown when no server can be loaded.
     static FtpServerEntry defaultEntry();
 
+    // The PROTOCOL value of a protocol, and back (anything else reads as ftp).
+    static QString protocolKey(FtpServerEntry::Protocol protocol);
+    static FtpServerEntry::Protocol protocolFromKey(const QString &key);
+
 private:
     QString readText(const QString &section, const QString &key);
     int readNumber(const QString &section, const QString &key, int fallback);

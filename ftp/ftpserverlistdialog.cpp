@@ -37,6 +37,7 @@ CFtpServerListDialog::CFtpServerListDialog(
     , m_password(new QLineEdit(this))
     , m_port(new QLineEdit(this))
     , m_passive(new QCheckBox(QStringLiteral("PASSVIE 모드"), this))
+    , m_protocol(new QComboBox(this))
 {
     namespace c = ids::control::ftpServerList;
     setObjectName(QStringLiteral("ftpServerListDialog"));
@@ -56,6 +57,11 @@ CFtpServerListDialog::CFtpServerListDialog(
         widget->setProperty("controlId", id.second);
     }
     m_names->setMinimumWidth(220);
+    m_protocol->setObjectName(QStringLiteral("protocolCombo"));
+    // Plain FTP sends the password in clear; TLS keeps it, and the files, private.
+    m_protocol->addItem(QStringLiteral("FTP"), static_cast<int>(FtpServerEntry::Protocol::Ftp));
+    m_protocol->addItem(QStringLiteral("FTP over TLS (explicit, AUTH TLS)"),
+        static_cast<int>(FtpServerEntry::Protocol::Ftps));
     m_password->setEchoMode(QLineEdit::Password);
     m_port->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,6}")), m_port));
@@ -71,6 +77,7 @@ CFtpServerListDialog::CFtpServerListDialog(
     form->addRow(QStringLiteral("비밀번호"), m_password);
     form->addRow(QStringLiteral("포트"), m_port);
     form->addRow(QString(), m_passive);
+    form->addRow(QStringLiteral("프로토콜"), m_protocol);
 
     QPushButton *newButton = button(QStringLiteral("새 FTP"), "newButton", c::kNewButton, this);
     QPushButton *saveButton = button(QStringLiteral("저장"), "saveButton", c::kSaveButton, this);
@@ -151,6 +158,8 @@ void CFtpServerListDialog::showEntry(const FtpServerEntry &entry)
     m_password->setText(entry.password);
     m_port->setText(QString::number(entry.port));
     m_passive->setChecked(entry.passive != 0);
+    const int index = m_protocol->findData(static_cast<int>(entry.protocol));
+    m_protocol->setCurrentIndex(index < 0 ? 0 : index);
 }
 
 bool CFtpServerListDialog::takeValues()
@@ -159,6 +168,7 @@ bool CFtpServerListDialog::takeValues()
     m_entry.user = m_user->text();
     m_entry.password = m_password->text();
     m_entry.passive = m_passive->isChecked() ? 1 : 0;
+    m_entry.protocol = static_cast<FtpServerEntry::Protocol>(m_protocol->currentData().toInt());
     bool ok = false;
     const int port = m_port->text().toInt(&ok);
     if (!ok || port < 0 || port > 65535) {

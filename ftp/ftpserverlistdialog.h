@@ -49,4 +49,5 @@ private:
     QLineEdit *m_password;
     QLineEdit *m_port;
     QCheckBox *m_passive;
+    QComboBox *m_protocol;
 };

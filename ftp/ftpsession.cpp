@@ -226,6 +226,18 @@ void CFtpSession::setCommonOptions(Reply &reply)
     // Active mode: the server connects back to the address of our control
     // connection.
     curl_easy_setopt(m_curl, CURLOPT_FTPPORT, m_entry.passive ? nullptr : "-");
+    if (m_entry.protocol == FtpServerEntry::Protocol::Ftps) {
+        // Explicit TLS for the commands and the data alike; the password
+        // never crosses in clear, and a server without AUTH TLS is refused.
+        curl_easy_setopt(m_curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+        curl_easy_setopt(m_curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+        curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 2L);
+        if (!m_caFile.isEmpty()) {
+            const QByteArray ca = QFile::encodeName(m_caFile);
+            curl_easy_setopt(m_curl, CURLOPT_CAINFO, ca.constData());
+        }
+    }
     // Full paths with every command, no CWD of libcurl's own: the current
     // directory is ours, and a cached one of libcurl's could go stale.
     curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
@@ -265,7 +277,7 @@ void CFtpSession::setCommonOptions(Reply &reply)
             return s->m_cancel ? 1 : 0;
         });
     // Our handle carries the password; libcurl must not print it.
-    curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_VERBOSE, qEnvironmentVariableIsSet("QUOREL_FTP_DEBUG") ? 1L : 0L);
 }
 
 FtpStatus CFtpSession::perform(Reply &reply, bool keepAsLastError)
@@ -317,6 +329,11 @@ FtpStatus CFtpSession::connect(const FtpServerEntry &entry)
 {
     close();
     m_entry = entry;
+    if (entry.protocol == FtpServerEntry::Protocol::Sftp) {
+        m_lastErrorText
+            = QStringLiteral("SFTP 서버에는 아직 연결할 수 없습니다. FTP나 FTP over TLS를 고르십시오.");
+        return FtpFailure(FtpError {FtpError::Kind::Refused, 0, m_lastErrorText});
+    }
     m_cp949Names = false;
     Reply reply;
     FtpStatus status = quote({QStringLiteral("PWD")}, reply);

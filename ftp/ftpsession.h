@@ -76,6 +76,10 @@ public:
     // logging in again first when the connection is gone.
     FtpStatus upload(const FtpServerEntry &entry, const QString &localFile);
 
+    // Certificates of FTP over TLS are checked against the system's
+    // authorities, or against the authorities of this file (PEM) when set.
+    void setCaFile(const QString &path) { m_caFile = path; }
+
     // Progress of the running transfer and its cancel, safe from any thread.
     void requestCancel() { m_cancel = true; }
     qint64 transferredBytes() const { return m_done; }
@@ -104,6 +108,7 @@ private:
     QString m_currentDir;
     QString m_lastErrorText;
     QString m_localPath;
+    QString m_caFile;
     std::atomic<bool> m_cancel {false};
     std::atomic<qint64> m_done {0};
     std::atomic<qint64> m_total {0};

@@ -16,6 +16,7 @@ def main():
     p.add_argument("--password", default="secret")
     p.add_argument("--idle-timeout", type=float, default=300)
     p.add_argument("--throttle", type=int, default=0, help="bytes per second of each transfer")
+    p.add_argument("--cert", help="PEM certificate and key: FTP over TLS, required before log-in")
     p.add_argument("--refuse-delete", action="append", default=[],
                    help="a file name whose DELE the server refuses")
     a = p.parse_args()
@@ -25,19 +26,27 @@ def main():
 
     refused = set(a.refuse_delete)
 
-    class Handler(FTPHandler):
+    base = FTPHandler
+    if a.cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+        base.certfile = a.cert
+        base.tls_control_required = True
+        base.tls_data_required = True
+
+    class Handler(base):
         def ftp_DELE(self, path):
             if os.path.basename(path) in refused:
                 self.respond("550 Permission denied.")
                 return None
-            return FTPHandler.ftp_DELE(self, path)
+            return base.ftp_DELE(self, path)
 
     Handler.authorizer = authorizer
     Handler.auth_failed_timeout = 0  # answer a refused log-in at once
     Handler.timeout = a.idle_timeout
     Handler.permit_foreign_addresses = False
     Handler.banner = "quorel test server"
-    if a.throttle:
+    if a.throttle and not a.cert:
         dtp = ThrottledDTPHandler
         dtp.read_limit = a.throttle
         dtp.write_limit = a.throttle

@@ -53,6 +53,7 @@ TEST_F(ServerListTest, MissingKeysReadAsDefaultsAndAreWrittenBack)
     EXPECT_EQ(e.password, QString());
     EXPECT_EQ(e.port, 21);
     EXPECT_EQ(e.passive, 0);
+    EXPECT_EQ(e.protocol, FtpServerEntry::Protocol::Ftp) << "a list from before protocols is plain FTP";
     EXPECT_EQ(readAll(ini),
         QByteArray(";ini config file of "
                    "FtpOpenDialog\n[web]\nAdd=ftp.example.kr\nID=\nPORT=21\nPASS=\nPASSIVE=0\n"));
@@ -75,6 +76,7 @@ TEST_F(ServerListTest, TheDialogAddsSavesAndDeletesServers)
     child<QLineEdit>(first, "addressEdit")->setText(QStringLiteral("ftp.company.kr"));
     child<QLineEdit>(first, "portEdit")->setText(QStringLiteral("2121"));
     child<QCheckBox>(first, "passiveCheck")->setChecked(true);
+    child<QComboBox>(first, "protocolCombo")->setCurrentIndex(1);
     QTest::mouseClick(child<QPushButton>(first, "saveButton"), Qt::LeftButton);
     first.OnNew();
     first.OnNew(); // the same name in other letters: refused
@@ -94,6 +96,9 @@ TEST_F(ServerListTest, TheDialogAddsSavesAndDeletesServers)
     EXPECT_EQ(child<QLineEdit>(second, "addressEdit")->text(), QStringLiteral("ftp.company.kr"));
     EXPECT_EQ(child<QLineEdit>(second, "portEdit")->text(), QStringLiteral("2121"));
     EXPECT_TRUE(child<QCheckBox>(second, "passiveCheck")->isChecked());
+    EXPECT_EQ(FtpServerList(ini).read(QStringLiteral("Office")).protocol, FtpServerEntry::Protocol::Ftps);
+    EXPECT_EQ(child<QComboBox>(second, "protocolCombo")->currentText(),
+        QStringLiteral("FTP over TLS (explicit, AUTH TLS)"));
     second.OnNew(); // "HOME 서버" against "집 서버": a different name, taken
     EXPECT_EQ(names->count(), 3);
 

@@ -19,6 +19,7 @@ public:
         double idleTimeout = 300; // seconds until the server drops a quiet connection
         int throttle = 0; // bytes per second of each transfer; 0: no limit
         QStringList refuseDelete; // file names whose DELE the server refuses
+        QString certificate; // PEM with its key: the server speaks FTP over TLS only
     };
 
     explicit FtpTestServer(const Options &options) { start(options); }
@@ -78,6 +79,8 @@ private:
             QString::number(options.idleTimeout)};
         if (options.throttle > 0)
             args << QStringLiteral("--throttle") << QString::number(options.throttle);
+        if (!options.certificate.isEmpty())
+            args << QStringLiteral("--cert") << options.certificate;
         for (const QString &name : options.refuseDelete)
             args << QStringLiteral("--refuse-delete") << name;
         // The log goes to a file: a pipe nobody drains would stall the server.
