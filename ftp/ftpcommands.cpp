@@ -27,7 +27,7 @@ QString downloadFileFromFtp(FtpContext &context)
     CFtpOpenDialog dialog(CFtpOpenDialog::Open, QString(), context);
     if (run(context, dialog) != QDialog::Accepted)
         return {};
-    return dialog.session().localPath();
+    return dialog.downloadedPath();
 }
 
 void OnFtpSave(CQuorelDoc &doc, FtpContext &context)

@@ -12,7 +12,7 @@ void OnFtpOpen(FtpContext &context);
 // For the conversion wizard's "FTP 불러오기": runs the FTP browser in open
 // mode and returns the local path of the file it downloaded (the browser has
 // also opened it in an editor window), or an empty string when the user
-// closed the browser without a download.
+// closed the browser without a download or the download failed.
 QString downloadFileFromFtp(FtpContext &context);
 
 // "FTP로 저장하기" (32771) on a document: the browser in save mode with the

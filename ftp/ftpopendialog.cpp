@@ -606,6 +606,7 @@ bool CFtpOpenDialog::download(const QString &name, qint64 size)
         return false;
     }
     setStatus(QStringLiteral("'%1' 파일을 받았습니다.").arg(name));
+    m_downloadedPath = m_session.localPath();
     if (m_context.openDocument)
         m_context.openDocument(m_session.localPath());
     return true;

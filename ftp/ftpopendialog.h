@@ -37,6 +37,9 @@ public:
     QTreeWidget *fileList() const { return m_list; }
     QString statusText() const;
     bool isTransferring() const { return m_transferring; }
+    // The file this dialog downloaded and opened; empty when none arrived
+    // (a double-click closes the dialog with OK even after a failed download).
+    QString downloadedPath() const { return m_downloadedPath; }
 
     // Filled when the dialog first shows: the server list and the first entry.
     void OnInitDialog();
@@ -96,6 +99,7 @@ private:
     bool m_initialized = false;
     bool m_doubleClicked = false;
     bool m_transferring = false;
+    QString m_downloadedPath;
     bool m_lastCancelled = false; // the last download was stopped by the user
     bool m_filling = false; // rows being put in: no rename
     QComboBox *m_servers = nullptr;

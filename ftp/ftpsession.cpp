@@ -460,7 +460,6 @@ FtpStatus CFtpSession::download(const QString &name, const QString &localFolder,
             QStringLiteral("%1\n%2").arg(localFolder, QString::fromLocal8Bit(std::strerror(err)))});
     }
     const QString target = QDir(localFolder).filePath(name);
-    m_localPath = target;
     // Written beside the target and renamed into place when complete: a
     // broken transfer never leaves half a file under the real name.
     QSaveFile out(target);
@@ -490,6 +489,8 @@ FtpStatus CFtpSession::download(const QString &name, const QString &localFolder,
     if (!out.commit())
         return FtpFailure(
             FtpError {FtpError::Kind::LocalFile, 0, QStringLiteral("%1\n%2").arg(target, out.errorString())});
+    // Only a complete file counts as downloaded.
+    m_localPath = target;
     return {};
 }
 

@@ -50,7 +50,7 @@ public:
 
     const FtpServerEntry &entry() const { return m_entry; }
     QString lastErrorText() const { return m_lastErrorText; }
-    // Local path of the last download.
+    // Local path of the last download that completed.
     QString localPath() const { return m_localPath; }
 
     QString currentDirectory() const { return m_currentDir; }

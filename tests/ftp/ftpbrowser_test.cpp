@@ -166,9 +166,33 @@ TEST_F(BrowserTest, DownloadsIntoTheLocalFolderAndOpensTheFile)
     EXPECT_EQ(QDir(context.localFolder).entryList(QDir::Files | QDir::Hidden),
         QStringList {QStringLiteral("zone.txt")});
 
-    // The wizard's entry point: the browser's downloaded path, or nothing.
+    // The wizard's entry point: the downloaded path, or nothing when the
+    // browser closed without one or its download failed.
     context.execDialog = [](QDialog &) { return int(QDialog::Rejected); };
     EXPECT_EQ(downloadFileFromFtp(context), QString());
+    context.execDialog = [this](QDialog &dialog) {
+        auto &b = static_cast<CFtpOpenDialog &>(dialog);
+        b.show();
+        b.OnInitDialog();
+        EXPECT_TRUE(b.OnConnect());
+        b.OnDoubleClick(row(b, QStringLiteral("zone.txt")));
+        return b.result();
+    };
+    EXPECT_EQ(downloadFileFromFtp(context), path);
+    // The file goes from the server after the listing: the double-click
+    // still closes with OK, but no path is handed on (the earlier copy in
+    // the local folder is not what was asked for).
+    context.execDialog = [this](QDialog &dialog) {
+        auto &b = static_cast<CFtpOpenDialog &>(dialog);
+        b.show();
+        b.OnInitDialog();
+        EXPECT_TRUE(b.OnConnect());
+        QFile::remove(server.path(QStringLiteral("zone.txt")));
+        b.OnDoubleClick(row(b, QStringLiteral("zone.txt")));
+        return b.result();
+    };
+    EXPECT_EQ(downloadFileFromFtp(context), QString());
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("에러 났습니다"));
 }
 
 TEST_F(BrowserTest, ARefusedLogInIsTriedThreeTimesAndToldInKorean)
