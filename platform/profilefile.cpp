@@ -104,8 +104,12 @@ ProfileFile::Contents ProfileFile::load() const
 {
     Contents c;
     QFile file(m_path);
-    if (m_path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (m_path.isEmpty())
         return c;
+    if (!file.open(QIODevice::ReadOnly)) {
+        c.unwritable = file.exists();
+        return c;
+    }
     c.exists = true;
     const QByteArray bytes = file.readAll();
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -117,6 +121,8 @@ ProfileFile::Contents ProfileFile::load() const
         if (decoded) {
             text = QString::fromUtf16(decoded->data(), static_cast<qsizetype>(decoded->size()));
             c.cp949 = true;
+        } else {
+            c.unwritable = true;
         }
     }
     c.crlf = text.contains(QStringLiteral("\r\n"));
@@ -131,7 +137,7 @@ ProfileFile::Contents ProfileFile::load() const
 
 bool ProfileFile::store(const Contents &c) const
 {
-    if (m_path.isEmpty())
+    if (m_path.isEmpty() || c.unwritable)
         return false;
     const QString eol = c.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
     QString text = c.lines.join(eol);

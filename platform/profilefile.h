@@ -17,7 +17,8 @@
 // Each call reads the file afresh, so two programs sharing it see each
 // other's writes. A write replaces the file atomically; a new file is made
 // readable by its owner only. The file keeps its encoding: UTF-8, or code
-// page 949 when its bytes are not UTF-8.
+// page 949 when its bytes are not UTF-8. A file that is there but cannot be
+// read, or is neither, is never written over.
 class ProfileFile {
 public:
     explicit ProfileFile(QString path);
@@ -47,6 +48,9 @@ private:
         bool finalNewline = false;
         bool crlf = false; // the file's lines end in CR LF, and so do new ones
         bool exists = false;
+        // The file is there but could not be read or decoded: writing would
+        // replace what we never saw, so every write is refused.
+        bool unwritable = false;
     };
     Contents load() const;
     bool store(const Contents &contents) const;

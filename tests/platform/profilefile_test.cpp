@@ -135,6 +135,16 @@ TEST_F(ProfileFileTest, ALongListOfSectionsIsReadWhole)
     EXPECT_EQ(names, expected);
 }
 
+TEST_F(ProfileFileTest, AFileThatCannotBeReadIsNeverWrittenOver)
+{
+    // Neither UTF-8 nor code page 949: what it holds cannot be kept.
+    const QByteArray garbage("[s]\nAdd=\xFF\xFF\x80\n");
+    writeAll(path, garbage);
+    EXPECT_FALSE(
+        ProfileFile(path).writeString(QStringLiteral("s"), QStringLiteral("ID"), QStringLiteral("x")));
+    EXPECT_EQ(readAll(path), garbage);
+}
+
 TEST_F(ProfileFileTest, ACodePage949FileStaysInItsEncoding)
 {
     // "[서버]" in code page 949, as the list was written on its original platform.
