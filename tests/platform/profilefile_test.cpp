@@ -135,14 +135,14 @@ TEST_F(ProfileFileTest, ALongListOfSectionsIsReadWhole)
     EXPECT_EQ(names, expected);
 }
 
-TEST_F(ProfileFileTest, AFileThatCannotBeReadIsNeverWrittenOver)
+TEST_F(ProfileFileTest, BytesOfOtherLinesAreKeptAsTheyWere)
 {
-    // Neither UTF-8 nor code page 949: what it holds cannot be kept.
-    const QByteArray garbage("[s]\nAdd=\xFF\xFF\x80\n");
-    writeAll(path, garbage);
-    EXPECT_FALSE(
+    // Not UTF-8: read as code page 949 and written back byte for byte.
+    const QByteArray odd("[s]\nAdd=\xFF\xFF\x80\n");
+    writeAll(path, odd);
+    ASSERT_TRUE(
         ProfileFile(path).writeString(QStringLiteral("s"), QStringLiteral("ID"), QStringLiteral("x")));
-    EXPECT_EQ(readAll(path), garbage);
+    EXPECT_EQ(readAll(path), odd + "ID=x\n");
 }
 
 TEST_F(ProfileFileTest, ACodePage949FileStaysInItsEncoding)
