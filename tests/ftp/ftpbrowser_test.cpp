@@ -428,6 +428,7 @@ protected:
 TEST_F(DeleteTest, DeletesFilesAndTreesAndStopsAtARefusedFile)
 {
     server.write(QStringLiteral("home/single.txt"), "1");
+    server.write(QStringLiteral("home/locked.txt"), "kept");
     server.write(QStringLiteral("home/tree/a/b.txt"), "2");
     server.write(QStringLiteral("home/stuck/first.txt"), "3");
     server.write(QStringLiteral("home/stuck/sub/locked.txt"), "4");
@@ -450,6 +451,11 @@ TEST_F(DeleteTest, DeletesFilesAndTreesAndStopsAtARefusedFile)
     EXPECT_FALSE(server.exists(QStringLiteral("home/single.txt")));
     EXPECT_EQ(row(*d, QStringLiteral("single.txt")), nullptr);
     EXPECT_EQ(d->statusText(), QStringLiteral("\"single.txt\"개의 파일이 잘 지워졌습니다."));
+
+    select(*d, QStringLiteral("locked.txt"));
+    d->OnDelete();
+    EXPECT_EQ(d->statusText(), QStringLiteral("이 \"locked.txt\" : 파일을 지우려다가 에러났습니다."));
+    EXPECT_NE(row(*d, QStringLiteral("locked.txt")), nullptr);
 
     select(*d, QStringLiteral("tree"));
     d->OnDelete();
