@@ -58,8 +58,9 @@ void CQuorelApp::OnConvWizard()
     services.openDocument = [this](const QString &path) { openReported(path); };
     services.appName = m_context.appName;
     CConvWizardSheet sheet(std::move(services), m_mainFrame.get());
-    // The FTP source ("FTP 불러오기") is enabled by handing the sheet a
-    // fetcher here: sheet.setFtpSourceFetcher(...).
+    // "FTP 불러오기": the browser in open mode; the file it downloaded last
+    // (already open in an editor window) becomes the source.
+    sheet.setFtpSourceFetcher([this](QWidget *) { return OnFtpOpenForWizard(); });
     sheet.exec();
 }
 

@@ -19,6 +19,7 @@
 #include "editor/outcomereport.h"
 #include "editor/quorelview.h"
 #include "editor/stringconvertdialog.h"
+#include "ftp/ftpprompter.h"
 #include "panes/openfilelistdialog.h"
 #include "platform/quorelids.h"
 
@@ -177,6 +178,7 @@ void CQuorelApp::connectCommands()
     on(ids::command::kComment, [this] { OnToggleComment(); });
     on(ids::command::kAppAbout, [this] { OnAppAbout(); });
     connectConversionCommands();
+    connectFtpCommands();
     connect(m_mainFrame.get(), &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
         for (const QString &path : paths)
             openReported(path);

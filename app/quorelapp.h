@@ -9,6 +9,7 @@
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
 #include "document/openfilelistnotifier.h"
+#include "ftp/ftpcontext.h"
 #include "namecodec/codec.h"
 #include "platform/settings.h"
 
@@ -18,6 +19,7 @@ class CQuorelDoc;
 class BusyWorkRunner;
 class CStringConvertDialog;
 class FileWatch;
+class FtpPrompter;
 class Prompter;
 class QSettings;
 class SingleInstance;
@@ -78,6 +80,14 @@ public:
 
     void AddToRecentFileList(const QString &path);
 
+    // What the FTP commands use: the server list path, the local FTP folder,
+    // the prompter (a test may put its own in).
+    FtpContext &ftpContext() { return m_ftpContext; }
+    // The conversion wizard's "FTP 불러오기": the FTP browser in open mode;
+    // the local path of the downloaded file (already open in an editor
+    // window), or empty when the browser closed without one.
+    QString OnFtpOpenForWizard();
+
 private:
     CQuorelDoc *openWithTemplate(CDocTemplate &docTemplate, const QString &path);
     CQuorelDoc *openReported(const QString &path);
@@ -85,6 +95,7 @@ private:
     void updateCommentCommand();
     void connectCommands();
     void connectConversionCommands();
+    void connectFtpCommands();
     void showSplash();
     void openRecentFile(const QString &path);
     void removeRecentFile(const QString &path);
@@ -103,6 +114,8 @@ private:
     std::unique_ptr<FileWatch> m_fileWatch;
     int m_commentOption = 1;
     QPointer<CStringConvertDialog> m_stringConverter;
+    std::unique_ptr<FtpPrompter> m_ftpPrompter;
+    FtpContext m_ftpContext;
     bool m_exited = false;
     bool m_lastOpenDeclined = false;
 };

@@ -12,6 +12,10 @@
 //            replacement turned into Punycode, over the zone sample
 //   wizard-start, wizard-open, wizard-convert, wizard-save: the conversion
 //            wizard on each of its pages, converting the zone template
+//   ftp-servers: the FTP server list (134) with two servers
+//   ftp-input: the text input (135) asking for a new server's name
+//   ftp-browser: the FTP browser (131) connected to a local FTP server
+//            (pyftpdlib on 127.0.0.1, started and stopped here)
 #include "app/qttranslation.h"
 #include "app/quorelapp.h"
 #include "document/namebytes.h"
@@ -19,6 +23,9 @@
 #include "editor/mainframe.h"
 #include "editor/quorelview.h"
 #include "editor/widgetprompter.h"
+#include "ftp/ftpopendialog.h"
+#include "ftp/ftpserverlist.h"
+#include "ftp/ftpserverlistdialog.h"
 #include "platform/quorelids.h"
 #include "wizard/convwizardsheet.h"
 
@@ -29,11 +36,13 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPrintPreviewDialog>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <cstdio>
 
@@ -69,6 +78,31 @@ public:
                                   : savePath;
     }
 };
+// A small site on a local FTP server for the browser's picture.
+int startFtpServer(QProcess &server, const QString &root)
+{
+    QDir dir(root);
+    dir.mkpath(QStringLiteral("zones/reverse"));
+    dir.mkpath(QStringLiteral("zones/한글도메인"));
+    dir.mkpath(QStringLiteral("zones/backup"));
+    auto write = [&dir](const QString &name, int size) {
+        QFile f(dir.filePath(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QByteArray(size, ';'));
+    };
+    write(QStringLiteral("zones/예제.한국.zone"), 2841);
+    write(QStringLiteral("zones/named.conf"), 1290);
+    write(QStringLiteral("zones/vhost-쇼핑.conf"), 733);
+    write(QStringLiteral("zones/readme.txt"), 412);
+    server.start(QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral(QUOREL_SOURCE_DIR "/tests/ftp/ftpserver.py"), QStringLiteral("--root"), root});
+    if (!server.waitForStarted(10000))
+        return 0;
+    QByteArray line;
+    while (!line.contains('\n') && server.waitForReadyRead(10000))
+        line += server.readAllStandardOutput();
+    return line.startsWith("PORT ") ? line.mid(5).trimmed().toInt() : 0;
+}
 
 bool grabScreen(const QString &out)
 {
@@ -87,11 +121,12 @@ int main(int argc, char **argv)
     const QStringList scenes {QStringLiteral("converted"), QStringLiteral("failure"),
         QStringLiteral("preview"), QStringLiteral("find"), QStringLiteral("replace"),
         QStringLiteral("wizard-start"), QStringLiteral("wizard-open"), QStringLiteral("wizard-convert"),
-        QStringLiteral("wizard-save")};
+        QStringLiteral("wizard-save"), QStringLiteral("ftp-servers"), QStringLiteral("ftp-input"),
+        QStringLiteral("ftp-browser")};
     if (args.size() != 2 || !scenes.contains(args[0])) {
         std::fprintf(stderr,
             "usage: quorel-scenes converted|failure|preview|find|replace|wizard-start|wizard-open|"
-            "wizard-convert|wizard-save OUTPUT.png\n");
+            "wizard-convert|wizard-save|ftp-servers|ftp-input|ftp-browser OUTPUT.png\n");
         return 2;
     }
     const QString scene = args[0];
@@ -106,6 +141,31 @@ int main(int argc, char **argv)
         QFile zone(file);
         if (!zone.open(QIODevice::WriteOnly) || zone.write(failingZone()) <= 0)
             return 1;
+    }
+
+    // The FTP scenes: a server list with a local server and one elsewhere.
+    QProcess ftpServer;
+    if (scene.startsWith(QStringLiteral("ftp-"))) {
+        const int port = scene == QStringLiteral("ftp-browser")
+            ? startFtpServer(ftpServer, dir.filePath(QStringLiteral("site")))
+            : 21;
+        if (port == 0)
+            return 1;
+        FtpServerList list(dir.filePath(QStringLiteral("QuorelFtpServers.ini")));
+        list.create();
+        FtpServerEntry local;
+        local.address = QStringLiteral("127.0.0.1");
+        local.user = QStringLiteral("quorel");
+        local.password = QStringLiteral("secret");
+        local.port = port;
+        local.passive = 1;
+        list.save(QStringLiteral("시험 서버 (로컬)"), local);
+        FtpServerEntry office;
+        office.address = QStringLiteral("ftp.예제.한국");
+        office.user = QStringLiteral("dnsadmin");
+        office.password = QStringLiteral("********");
+        list.save(QStringLiteral("회사 DNS 서버"), office);
+        QDir().mkpath(dir.filePath(QStringLiteral("site")));
     }
 
     ScenePrompter prompter;
@@ -141,6 +201,7 @@ int main(int argc, char **argv)
             QTimer::singleShot(200, &application, &QApplication::quit);
         });
     };
+    app.ftpContext().localFolder = dir.filePath(QStringLiteral("Quindale"));
     QTimer::singleShot(1500, [&] {
         if (scene == QStringLiteral("find") || scene == QStringLiteral("replace")) {
             CQuorelView *view = frame->activeView();
@@ -186,6 +247,40 @@ int main(int argc, char **argv)
             frame->action(ids::command::kConvWizard)->trigger();
             return;
         }
+        if (scene == QStringLiteral("ftp-servers") || scene == QStringLiteral("ftp-input")) {
+            auto *servers = new CFtpServerListDialog(
+                app.ftpContext().iniPath, *app.ftpContext().prompter, QStringLiteral("Quorel"), frame);
+            servers->setAttribute(Qt::WA_DeleteOnClose);
+            servers->open();
+            QTimer::singleShot(600, [&, servers] {
+                if (scene == QStringLiteral("ftp-input"))
+                    QTimer::singleShot(600, [] {
+                        if (auto *edit = QApplication::activeModalWidget()->findChild<QLineEdit *>())
+                            edit->setText(QStringLiteral("웹 서버"));
+                    });
+                shootModal();
+                if (scene == QStringLiteral("ftp-input"))
+                    servers->findChild<QPushButton *>(QStringLiteral("newButton"))->click();
+            });
+            return;
+        }
+        if (scene == QStringLiteral("ftp-browser")) {
+            QTimer::singleShot(800, [&] {
+                auto *browser = qobject_cast<CFtpOpenDialog *>(QApplication::activeModalWidget());
+                if (!browser)
+                    return;
+                browser->OnConnect();
+                browser->listDirectory(QStringLiteral("zones"));
+                for (int i = 0; i < browser->fileList()->topLevelItemCount(); ++i) {
+                    QTreeWidgetItem *item = browser->fileList()->topLevelItem(i);
+                    if (item->text(0).endsWith(QStringLiteral(".zone")))
+                        browser->fileList()->setCurrentItem(item);
+                }
+                shootModal();
+            });
+            frame->action(ids::command::kFtpOpen)->trigger();
+            return;
+        }
         if (scene == QStringLiteral("converted")) {
             frame->action(ids::command::kConvertToPunycode)->trigger();
             QTimer::singleShot(1500, [&] {
@@ -201,6 +296,8 @@ int main(int argc, char **argv)
             frame->action(ids::command::kFilePrintPreview)->trigger();
     });
     application.exec();
+    ftpServer.kill();
+    ftpServer.waitForFinished(5000);
     if (status == 0)
         std::printf("%s\n", qPrintable(out));
     return status;

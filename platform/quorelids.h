@@ -38,6 +38,9 @@ constexpr int kWizardWatermark = 137;
 namespace dialog {
 constexpr int kAbout = 100;
 constexpr int kStringConvert = 103; // "개별 문자열 변환"
+constexpr int kFtpOpen = 131; // "FTP 열기" / "FTP 저장하기"
+constexpr int kFtpServerList = 134; // "사용자 FTP 서버 목록"
+constexpr int kTextInput = 135;
 constexpr int kConvResult = 138; // "변환 결과"
 constexpr int kSplash = 142;
 constexpr int kOpenFileList = 148;
@@ -98,6 +101,42 @@ constexpr int kTemplateCombo = 1031;
 constexpr int kPreviewEdit = 1029; // page 3
 constexpr int kResultText = 1004; // page 4
 } // namespace wizard
+
+// Dialog 131, the FTP browser
+namespace ftpOpen {
+constexpr int kCancel = 2; // "파일 닫기(&C)"
+constexpr int kChangeDirButton = 1000; // "디렉토리 이동"
+constexpr int kFileNameEdit = 1001;
+constexpr int kProgress = 1002;
+constexpr int kNewFolderButton = 1004;
+constexpr int kDeleteButton = 1005;
+constexpr int kFileList = 1006;
+constexpr int kServerCombo = 1007;
+constexpr int kConnectButton = 1008;
+constexpr int kServerListButton = 1009; // "FTP 서버 계정 관리"
+constexpr int kRefreshButton = 1010;
+constexpr int kCurrentDirText = 1012;
+constexpr int kStatusText = 1016;
+} // namespace ftpOpen
+
+// Dialog 134, the FTP server list
+namespace ftpServerList {
+constexpr int kPassiveCheck = 1017;
+constexpr int kAddressEdit = 1018;
+constexpr int kServerCombo = 1019;
+constexpr int kUserEdit = 1020;
+constexpr int kPasswordEdit = 1021;
+constexpr int kPortEdit = 1022;
+constexpr int kNewButton = 1023;
+constexpr int kSaveButton = 1024;
+constexpr int kDeleteButton = 1025;
+} // namespace ftpServerList
+
+// Dialog 135, the text input
+namespace textInput {
+constexpr int kPrompt = 1000;
+constexpr int kEdit = 1033;
+} // namespace textInput
 
 // Dialog 138, the conversion result
 namespace convResult {

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 constexpr int kRegistryBufferBytes = 260;
@@ -98,6 +99,19 @@ QString QuorelSettings::ftpOpenIniPath() const
     QString path;
     readMachineString(m_machine, QStringLiteral("FtpOpenIniPath"), path);
     return path;
+}
+
+QString QuorelSettings::ftpServerListPath() const
+{
+    const QString machineWide = ftpOpenIniPath();
+    if (!machineWide.isEmpty())
+        return machineWide;
+    return QFileInfo(m_user.fileName()).absolutePath() + QStringLiteral("/QuorelFtpServers.ini");
+}
+
+QString QuorelSettings::localFtpFolder()
+{
+    return QDir::homePath() + QStringLiteral("/Quindale");
 }
 
 QStringList QuorelSettings::recentFiles() const

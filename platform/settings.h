@@ -29,6 +29,11 @@ public:
     QString samplePath(int templateId) const;
     // The machine-wide FTP server list path, empty when absent or too long.
     QString ftpOpenIniPath() const;
+    // The FTP server list file: FtpOpenIniPath when the installation set it,
+    // else "QuorelFtpServers.ini" beside the per-user settings.
+    QString ftpServerListPath() const;
+    // Where files downloaded from FTP servers are kept: ~/Quindale.
+    static QString localFtpFolder();
 
     static constexpr int kRecentFileCount = 4;
     QStringList recentFiles() const;

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include "ftp/ftperror.h"
+#include "ftp/ftpserverentry.h"
+
+#include <atomic>
+#include <functional>
+#include <vector>
+
+typedef void CURL;
+
+// One entry of a remote directory, as libcurl's list parser reads it.
+struct FtpFileInfo {
+    QString name;
+    bool isFolder = false;
+    bool isLink = false; // listed as a file: deleting it never follows it
+    qint64 size = 0;
+    QDateTime modified; // local time; invalid when the server gave none we read
+};
+
+// The connection to one FTP server and its current directory. Every call
+// blocks until the server answered (at most 10 s of silence), so the
+// windows run them off the GUI thread; calls never overlap. The control
+// connection is kept and reused by libcurl; commands and transfers name
+// absolute paths built from the current directory, so they mean the same
+// thing even when libcurl had to log in again.
+class CFtpSession {
+public:
+    static constexpr long kTimeoutMs = 10000;
+
+    CFtpSession();
+    ~CFtpSession();
+    CFtpSession(const CFtpSession &) = delete;
+    CFtpSession &operator=(const CFtpSession &) = delete;
+
+    // One log-in try; on success the current directory is the server's
+    // starting directory. A failure keeps its text as the last error text.
+    FtpStatus connect(const FtpServerEntry &entry);
+    void close();
+    bool isConnected() const { return m_connected; }
+    // False when libcurl could not make a handle at all.
+    bool isUsable() const { return m_curl != nullptr; }
+    // The state check: false when there is no connection or the server has
+    // dropped it (then the session is closed).
+    bool checkConnection();
+
+    const FtpServerEntry &entry() const { return m_entry; }
+    QString lastErrorText() const { return m_lastErrorText; }
+    // Local path of the last download that completed.
+    QString localPath() const { return m_localPath; }
+
+    QString currentDirectory() const { return m_currentDir; }
+    // CWD to `path` (absolute, or relative to the current directory), then
+    // PWD: the current directory becomes what the server says it is.
+    FtpStatus setCurrentDirectory(const QString &path);
+    // Every entry of the current directory but "." and "..", in server order.
+    FtpResult<std::vector<FtpFileInfo>> list();
+
+    // Names are relative to the current directory.
+    FtpStatus createDirectory(const QString &name);
+    FtpStatus removeDirectory(const QString &name);
+    FtpStatus deleteFile(const QString &name);
+    // Full paths on both sides.
+    FtpStatus rename(const QString &fromPath, const QString &toPath);
+
+    // Fetches `name` of the current directory into `localFolder`, through a
+    // temporary file renamed into place once complete. A name that would
+    // leave the folder is refused. `expectedSize` (from the listing) feeds
+    // the progress; -1 when unknown.
+    FtpStatus download(const QString &name, const QString &localFolder, qint64 expectedSize = -1);
+    // Stores the local file as remoteDirectory/remoteFileName of `entry`,
+    // logging in again first when the connection is gone.
+    FtpStatus upload(const FtpServerEntry &entry, const QString &localFile);
+
+    // Certificates of FTP over TLS are checked against the system's
+    // authorities, or against the authorities of this file (PEM) when set.
+    void setCaFile(const QString &path) { m_caFile = path; }
+
+    // Progress of the running transfer and its cancel, safe from any thread.
+    void requestCancel() { m_cancel = true; }
+    qint64 transferredBytes() const { return m_done; }
+    qint64 totalBytes() const { return m_total; }
+
+    // The absolute path of `name` in the current directory.
+    QString absolutePath(const QString &name) const;
+    // True when `name` is a plain file name that stays inside a folder.
+    static bool isSafeLocalName(const QString &name);
+
+private:
+    struct Reply;
+    void setCommonOptions(Reply &reply);
+    QByteArray urlFor(const QString &absolutePath) const;
+    QByteArray encodeName(const QString &text) const;
+    QString decodeName(const QByteArray &bytes);
+    // Runs the configured handle; on failure returns the error and keeps its text.
+    FtpStatus perform(Reply &reply, bool keepAsLastError = false);
+    FtpStatus quote(const QStringList &commands, Reply &reply);
+    FtpStatus quote(const QStringList &commands);
+
+    CURL *m_curl = nullptr;
+    bool m_connected = false;
+    bool m_cp949Names = false; // the server lists names in code page 949
+    FtpServerEntry m_entry;
+    QString m_currentDir;
+    QString m_lastErrorText;
+    QString m_localPath;
+    QString m_caFile;
+    std::atomic<bool> m_cancel {false};
+    std::atomic<qint64> m_done {0};
+    std::atomic<qint64> m_total {0};
+};

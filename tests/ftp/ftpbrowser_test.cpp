@@ -1,0 +1,533 @@
+// The FTP browser (131) and its remote operations, driven through its
+// widgets against a real pyftpdlib server.
+#include "ftptestserver.h"
+#include "scriptedftpprompter.h"
+
+#include "ftp/ftpcommands.h"
+#include "ftp/ftpopendialog.h"
+#include "ftp/ftpserverlist.h"
+
+#include "../support/files.h"
+#include "../support/scriptedprompter.h"
+#include "document/doctemplate.h"
+#include "document/documentcontext.h"
+#include "document/openfilelistnotifier.h"
+#include "document/quoreldoc.h"
+#include "platform/quorelids.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTextDocument>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+class BrowserTest : public ::testing::Test {
+protected:
+    explicit BrowserTest(const FtpTestServer::Options &options = {})
+        : server(options)
+    {
+    }
+    void SetUp() override
+    {
+        FtpServerList list(local.filePath(QStringLiteral("servers.ini")));
+        ASSERT_TRUE(list.create());
+        FtpServerEntry entry = server.entry();
+        ASSERT_TRUE(list.save(QStringLiteral("테스트 서버"), entry));
+        context.prompter = &prompter;
+        context.iniPath = list.path();
+        context.localFolder = local.filePath(QStringLiteral("Quindale"));
+        context.tempDirectory = local.path();
+        context.openDocument = [this](const QString &path) {
+            opened << path;
+            return true;
+        };
+    }
+    std::unique_ptr<CFtpOpenDialog> browser(
+        CFtpOpenDialog::Mode mode = CFtpOpenDialog::Open, const QString &name = {})
+    {
+        auto dialog = std::make_unique<CFtpOpenDialog>(mode, name, context);
+        dialog->show();
+        dialog->OnInitDialog();
+        return dialog;
+    }
+    static QStringList rows(const CFtpOpenDialog &d)
+    {
+        QStringList out;
+        for (int i = 0; i < d.fileList()->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *item = d.fileList()->topLevelItem(i);
+            out << item->text(0) + QLatin1Char('|') + item->text(1);
+        }
+        return out;
+    }
+    static QTreeWidgetItem *row(const CFtpOpenDialog &d, const QString &name)
+    {
+        for (int i = 0; i < d.fileList()->topLevelItemCount(); ++i) {
+            if (d.fileList()->topLevelItem(i)->text(0) == name)
+                return d.fileList()->topLevelItem(i);
+        }
+        return nullptr;
+    }
+    static void select(CFtpOpenDialog &d, const QString &name)
+    {
+        QTreeWidgetItem *item = row(d, name);
+        ASSERT_NE(item, nullptr) << name.toStdString();
+        d.fileList()->setCurrentItem(item);
+        item->setSelected(true);
+    }
+    template <typename T> static T *child(QWidget &w, const char *name)
+    {
+        return w.findChild<T *>(QString::fromLatin1(name));
+    }
+
+    FtpTestServer server;
+    QTemporaryDir local;
+    ScriptedFtpPrompter prompter;
+    FtpContext context;
+    QStringList opened;
+};
+
+TEST_F(BrowserTest, ListsFoldersFirstWithTheParentEntryAndMovesBetweenDirectories)
+{
+    server.write(QStringLiteral("b.zone"), "b");
+    server.write(QStringLiteral("a.conf"), "aa");
+    server.mkdir(QStringLiteral("zeta"));
+    server.write(QStringLiteral("alpha/inner.txt"), "x");
+    auto d = browser();
+    EXPECT_EQ(d->statusText(), QStringLiteral("대기중"));
+    ASSERT_TRUE(d->OnConnect());
+    EXPECT_EQ(d->statusText(), QStringLiteral("127.0.0.1 접속성공"));
+    // No parent entry at the root; folders, then files, each in the
+    // server's order (the session's listing is that order).
+    std::vector<FtpFileInfo> listed = *d->session().list();
+    QStringList folders, files;
+    for (const FtpFileInfo &e : listed)
+        (e.isFolder ? folders : files) << e.name + QLatin1Char('|')
+                + (e.isFolder ? QStringLiteral("파일폴더") : QString::number(e.size));
+    EXPECT_EQ(rows(*d), folders + files);
+    EXPECT_EQ(folders.size(), 2);
+
+    d->OnDoubleClick(row(*d, QStringLiteral("alpha")));
+    EXPECT_EQ(child<QLabel>(*d, "currentDirText")->text(), QStringLiteral("/alpha"));
+    EXPECT_EQ(rows(*d), (QStringList {QStringLiteral("..|위로"), QStringLiteral("inner.txt|1")}));
+    // Clicking a file puts its name in the file name box.
+    select(*d, QStringLiteral("inner.txt"));
+    EXPECT_EQ(child<QLineEdit>(*d, "fileNameEdit")->text(), QStringLiteral("inner.txt"));
+    d->OnDoubleClick(row(*d, QStringLiteral("..")));
+    EXPECT_EQ(child<QLabel>(*d, "currentDirText")->text(), QStringLiteral("/"));
+
+    // "디렉토리 이동" to a path that is not there: the list stays.
+    prompter.texts = {QStringLiteral("/nowhere")};
+    d->OnChangeDirectory();
+    EXPECT_EQ(prompter.prompts.back(), QStringLiteral("이동할 디렉토리명을 넣어주세요|/|FTP 디렉토리 이동"));
+    ASSERT_FALSE(prompter.boxes.empty());
+    EXPECT_EQ(prompter.boxes.back().title, QStringLiteral("FTP 디렉토리 설정 에러"));
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("FTP 디렉토리에 접근할 수 없습니다."));
+    EXPECT_EQ(rows(*d), folders + files);
+    prompter.texts = {QStringLiteral("/zeta")};
+    d->OnChangeDirectory();
+    EXPECT_EQ(rows(*d), QStringList {QStringLiteral("..|위로")});
+}
+
+TEST_F(BrowserTest, DownloadsIntoTheLocalFolderAndOpensTheFile)
+{
+    server.write(QStringLiteral("pub/zone.txt"), "old\n");
+    server.write(QStringLiteral("zone.txt"), "top\n");
+    auto d = browser();
+    // Nothing works before a connection.
+    d->accept();
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("FTP 연결이 되지않은 상태입니다."));
+    ASSERT_TRUE(d->OnConnect());
+    select(*d, QStringLiteral("zone.txt"));
+    d->accept();
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+    const QString path = context.localFolder + QStringLiteral("/zone.txt");
+    EXPECT_EQ(opened, QStringList {path});
+    EXPECT_EQ(d->session().localPath(), path);
+    QFile got(path);
+    ASSERT_TRUE(got.open(QIODevice::ReadOnly));
+    EXPECT_EQ(got.readAll(), QByteArray("top\n"));
+    got.close();
+
+    // The same name from another directory replaces the earlier download.
+    auto again = browser();
+    ASSERT_TRUE(again->OnConnect());
+    again->OnDoubleClick(row(*again, QStringLiteral("pub")));
+    again->OnDoubleClick(row(*again, QStringLiteral("zone.txt")));
+    EXPECT_EQ(again->result(), QDialog::Accepted);
+    ASSERT_TRUE(got.open(QIODevice::ReadOnly));
+    EXPECT_EQ(got.readAll(), QByteArray("old\n"));
+    EXPECT_EQ(QDir(context.localFolder).entryList(QDir::Files | QDir::Hidden),
+        QStringList {QStringLiteral("zone.txt")});
+
+    // The wizard's entry point: the downloaded path, or nothing when the
+    // browser closed without one or its download failed.
+    context.execDialog = [](QDialog &) { return int(QDialog::Rejected); };
+    EXPECT_EQ(downloadFileFromFtp(context), QString());
+    context.execDialog = [this](QDialog &dialog) {
+        auto &b = static_cast<CFtpOpenDialog &>(dialog);
+        b.show();
+        b.OnInitDialog();
+        EXPECT_TRUE(b.OnConnect());
+        b.OnDoubleClick(row(b, QStringLiteral("zone.txt")));
+        return b.result();
+    };
+    EXPECT_EQ(downloadFileFromFtp(context), path);
+    // The file goes from the server after the listing: the double-click
+    // still closes with OK, but no path is handed on (the earlier copy in
+    // the local folder is not what was asked for).
+    context.execDialog = [this](QDialog &dialog) {
+        auto &b = static_cast<CFtpOpenDialog &>(dialog);
+        b.show();
+        b.OnInitDialog();
+        EXPECT_TRUE(b.OnConnect());
+        QFile::remove(server.path(QStringLiteral("zone.txt")));
+        b.OnDoubleClick(row(b, QStringLiteral("zone.txt")));
+        return b.result();
+    };
+    EXPECT_EQ(downloadFileFromFtp(context), QString());
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("에러 났습니다"));
+}
+
+TEST_F(BrowserTest, ARefusedLogInIsTriedThreeTimesAndToldInKorean)
+{
+    FtpServerList list(context.iniPath);
+    FtpServerEntry wrong = server.entry();
+    wrong.password = QStringLiteral("wrong");
+    ASSERT_TRUE(list.save(QStringLiteral("테스트 서버"), wrong));
+    auto d = browser();
+    EXPECT_FALSE(d->OnConnect());
+    ASSERT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_EQ(prompter.boxes[0].title, QStringLiteral("FTP 접속"));
+    EXPECT_EQ(prompter.boxes[0].icon, FtpPrompter::Icon::Error);
+    EXPECT_TRUE(prompter.boxes[0].text.startsWith(QStringLiteral("FTP 서버에 로그인할 수 없습니다.")));
+    EXPECT_EQ(d->statusText(), prompter.boxes[0].text);
+    EXPECT_EQ(server.log().count(QStringLiteral("PASS ")), 3);
+
+    // Nothing listens on the port: refused, in Korean, also after three tries.
+    FtpServerEntry nobody = server.entry();
+    nobody.port = closedLoopbackPort();
+    ASSERT_TRUE(list.save(QStringLiteral("테스트 서버"), nobody));
+    auto e = browser();
+    EXPECT_FALSE(e->OnConnect());
+    EXPECT_TRUE(prompter.boxes.back().text.startsWith(QStringLiteral("FTP 서버에 연결할 수 없습니다.")));
+    EXPECT_EQ(prompter.boxes.back().title, QStringLiteral("FTP 접속"));
+}
+
+TEST_F(BrowserTest, SaveModeChecksTheNameAndAsksBeforeOverwriting)
+{
+    server.write(QStringLiteral("docs/Taken.conf"), "server copy");
+    server.mkdir(QStringLiteral("docs/folder"));
+    auto d = browser(CFtpOpenDialog::Save, QStringLiteral("vhost.conf"));
+    EXPECT_EQ(d->windowTitle(), QStringLiteral("FTP 저장하기"));
+    EXPECT_EQ(child<QPushButton>(*d, "okButton")->text(), QStringLiteral("파일 저장(&S)"));
+    ASSERT_TRUE(d->OnConnect());
+    ASSERT_TRUE(d->listDirectory(QStringLiteral("docs")));
+    auto *name = child<QLineEdit>(*d, "fileNameEdit");
+    EXPECT_EQ(name->text(), QStringLiteral("vhost.conf"));
+    struct {
+        const char *name;
+        const char *message;
+    } refused[] = {{"   ", "파일 이름을 넣어주세요."}, {"a/b.conf", "허용되지 않는 문자가 있습니다."},
+        {"c:d.conf", "허용되지 않는 문자가 있습니다."}, {"what?", "허용되지 않는 문자가 있습니다."}};
+    for (const auto &r : refused) {
+        SCOPED_TRACE(r.name);
+        name->setText(QString::fromUtf8(r.name));
+        d->accept();
+        EXPECT_EQ(prompter.boxes.back().text, QString::fromUtf8(r.message));
+        EXPECT_TRUE(d->isVisible());
+    }
+    // Another case of an existing name, and a folder's name, ask first.
+    prompter.questionAnswer = false;
+    for (const char *taken : {"taken.CONF", "folder"}) {
+        name->setText(QString::fromUtf8(taken));
+        d->accept();
+        EXPECT_EQ(prompter.questions.back(),
+            QStringLiteral("FTP 업로드 덮어쓰기 확인: 이미 같은 이름의 파일이 존재합니다."));
+        EXPECT_TRUE(d->isVisible());
+    }
+    prompter.questionAnswer = true;
+    name->setText(QStringLiteral("  Taken.conf "));
+    d->accept();
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_EQ(d->entry().remoteFileName, QStringLiteral("Taken.conf"));
+    EXPECT_EQ(d->entry().remoteDirectory, QStringLiteral("/docs"));
+
+    // The caller's upload, after the window has gone.
+    const QString file = local.filePath(QStringLiteral("upload.conf"));
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("new content\n");
+    out.close();
+    ASSERT_TRUE(d->upload(file));
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("FTP에 파일저장이 끝났습니다."));
+    EXPECT_EQ(server.read(QStringLiteral("docs/Taken.conf")), QByteArray("new content\n"));
+}
+
+TEST_F(BrowserTest, NewFolderTakesTheNextFreeNumberAndStartsItsLabelEdit)
+{
+    server.mkdir(QStringLiteral("work/NewFolder"));
+    server.mkdir(QStringLiteral("work/NewFolder[1]"));
+    auto d = browser();
+    ASSERT_TRUE(d->OnConnect());
+    ASSERT_TRUE(d->listDirectory(QStringLiteral("/work")));
+    QTest::mouseClick(child<QPushButton>(*d, "newFolderButton"), Qt::LeftButton);
+    EXPECT_TRUE(server.exists(QStringLiteral("work/NewFolder[2]")));
+    EXPECT_TRUE(prompter.boxes.empty());
+    ASSERT_NE(row(*d, QStringLiteral("NewFolder[2]")), nullptr);
+    EXPECT_EQ(d->fileList()->currentItem(), row(*d, QStringLiteral("NewFolder[2]")));
+    // Its label editor is open with the new name, ready to be typed over.
+    auto *editor = d->fileList()->findChild<QLineEdit *>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(editor->text(), QStringLiteral("NewFolder[2]"));
+}
+
+TEST_F(BrowserTest, RenameInPlaceRefusesBadNamesAndTheRoot)
+{
+    server.write(QStringLiteral("site/old.conf"), "x");
+    server.write(QStringLiteral("top.conf"), "y");
+    auto d = browser();
+    ASSERT_TRUE(d->OnConnect());
+    // In the root directory every rename is refused and the old name stays.
+    row(*d, QStringLiteral("top.conf"))->setText(0, QStringLiteral("moved.conf"));
+    EXPECT_EQ(row(*d, QStringLiteral("top.conf"))->text(0), QStringLiteral("top.conf"));
+    EXPECT_TRUE(server.exists(QStringLiteral("top.conf")));
+
+    ASSERT_TRUE(d->listDirectory(QStringLiteral("site")));
+    for (const char *bad : {"a/b.conf", "c:d.conf", ""}) {
+        SCOPED_TRACE(bad);
+        row(*d, QStringLiteral("old.conf"))->setText(0, QString::fromUtf8(bad));
+        ASSERT_NE(row(*d, QStringLiteral("old.conf")), nullptr);
+        EXPECT_TRUE(server.exists(QStringLiteral("site/old.conf")));
+    }
+    EXPECT_TRUE(prompter.boxes.empty()) << "refused without a message";
+    // The parent entry cannot be edited at all.
+    EXPECT_FALSE(row(*d, QStringLiteral(".."))->flags() & Qt::ItemIsEditable);
+
+    // Through the real label editor.
+    QTreeWidgetItem *item = row(*d, QStringLiteral("old.conf"));
+    d->fileList()->setCurrentItem(item);
+    d->fileList()->editItem(item, 0);
+    auto *editor = d->fileList()->findChild<QLineEdit *>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("새 이름.conf"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_TRUE(server.exists(QStringLiteral("site/새 이름.conf")));
+    EXPECT_FALSE(server.exists(QStringLiteral("site/old.conf")));
+    EXPECT_NE(row(*d, QStringLiteral("새 이름.conf")), nullptr);
+}
+
+TEST_F(BrowserTest, AnUntitledDocumentGoesUpThroughATemporaryCopyThatIsRemoved)
+{
+    CDocTemplates templates;
+    ScriptedPrompter documentPrompter;
+    OpenFileListNotifier notifier;
+    QStringList announced;
+    QObject::connect(&notifier, &OpenFileListNotifier::entryChanged,
+        [&announced](quint64, const QString &text) { announced << text; });
+    DocumentContext documentContext;
+    documentContext.prompter = &documentPrompter;
+    documentContext.openFileList = &notifier;
+    CQuorelDoc doc(*templates.byId(ids::templ::kGeneral), documentContext);
+    ASSERT_TRUE(doc.OnNewDocument());
+    doc.textDocument()->setPlainText(QStringLiteral("메일.한국 IN A 10.0.0.1"));
+    doc.SetModifiedFlag(true);
+    server.mkdir(QStringLiteral("incoming"));
+
+    context.execDialog = [this](QDialog &dialog) {
+        auto &b = static_cast<CFtpOpenDialog &>(dialog);
+        b.show();
+        b.OnInitDialog();
+        EXPECT_TRUE(b.OnConnect());
+        EXPECT_TRUE(b.listDirectory(QStringLiteral("incoming")));
+        b.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("untitled.txt"));
+        b.accept();
+        return b.result();
+    };
+    OnFtpSave(doc, context);
+    EXPECT_EQ(server.read(QStringLiteral("incoming/untitled.txt")), cp949("메일.한국 IN A 10.0.0.1"));
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("FTP에 파일저장이 끝났습니다."));
+    // No copy left behind, the list shows the title again, and the text is
+    // still unsaved as far as the user's own files go.
+    EXPECT_TRUE(
+        QDir(local.path()).entryList({QStringLiteral("conv_*")}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_EQ(announced.last(), doc.GetTitle());
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_TRUE(doc.GetPathName().isEmpty());
+}
+
+TEST_F(BrowserTest, AnEmptyServerListOpensTheListDialogFirst)
+{
+    QFile ini(context.iniPath);
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write(";ini config file of FtpOpenDialog");
+    ini.close();
+    QString shown;
+    context.execDialog = [&shown, this](QDialog &dialog) {
+        shown = dialog.windowTitle();
+        // The user adds the test server there and confirms.
+        FtpServerList(context.iniPath).save(QStringLiteral("새 서버"), server.entry());
+        return int(QDialog::Accepted);
+    };
+    auto d = browser();
+    EXPECT_EQ(shown, QStringLiteral("사용자 FTP 서버 목록"));
+    EXPECT_EQ(
+        d->findChild<QComboBox *>(QStringLiteral("serverCombo"))->currentText(), QStringLiteral("새 서버"));
+    EXPECT_TRUE(d->OnConnect());
+}
+
+class DropTest : public BrowserTest {
+protected:
+    static FtpTestServer::Options quickTimeout()
+    {
+        FtpTestServer::Options o;
+        o.idleTimeout = 1;
+        return o;
+    }
+    DropTest()
+        : BrowserTest(quickTimeout())
+    {
+    }
+};
+
+TEST_F(DropTest, ACommandAfterTheServerDroppedTheConnectionIsToldSo)
+{
+    auto d = browser();
+    ASSERT_TRUE(d->OnConnect());
+    QTest::qWait(2500); // the server's idle time-out ends the connection
+    d->OnRefresh();
+    ASSERT_FALSE(prompter.boxes.empty());
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("FTP 연결이 되지않은 상태입니다."));
+    EXPECT_FALSE(d->session().isConnected());
+    // Connecting again works as before.
+    EXPECT_TRUE(d->OnConnect());
+}
+
+class DeleteTest : public BrowserTest {
+protected:
+    static FtpTestServer::Options refusing()
+    {
+        FtpTestServer::Options o;
+        o.refuseDelete << QStringLiteral("locked.txt");
+        return o;
+    }
+    DeleteTest()
+        : BrowserTest(refusing())
+    {
+    }
+};
+
+TEST_F(DeleteTest, DeletesFilesAndTreesAndStopsAtARefusedFile)
+{
+    server.write(QStringLiteral("home/single.txt"), "1");
+    server.write(QStringLiteral("home/locked.txt"), "kept");
+    server.write(QStringLiteral("home/tree/a/b.txt"), "2");
+    server.write(QStringLiteral("home/stuck/first.txt"), "3");
+    server.write(QStringLiteral("home/stuck/sub/locked.txt"), "4");
+    auto d = browser();
+    ASSERT_TRUE(d->OnConnect());
+    ASSERT_TRUE(d->listDirectory(QStringLiteral("/home")));
+
+    select(*d, QStringLiteral(".."));
+    d->OnDelete();
+    EXPECT_TRUE(server.exists(QStringLiteral("home")));
+
+    select(*d, QStringLiteral("single.txt"));
+    prompter.questionAnswer = false;
+    d->OnDelete();
+    EXPECT_EQ(prompter.questions.back(),
+        QStringLiteral("FTP 파일 삭제 확인: 이 파일 'single.txt'을 삭제 하시겠습니까?"));
+    EXPECT_TRUE(server.exists(QStringLiteral("home/single.txt")));
+    prompter.questionAnswer = true;
+    d->OnDelete();
+    EXPECT_FALSE(server.exists(QStringLiteral("home/single.txt")));
+    EXPECT_EQ(row(*d, QStringLiteral("single.txt")), nullptr);
+    EXPECT_EQ(d->statusText(), QStringLiteral("\"single.txt\"개의 파일이 잘 지워졌습니다."));
+
+    select(*d, QStringLiteral("locked.txt"));
+    d->OnDelete();
+    EXPECT_EQ(d->statusText(), QStringLiteral("이 \"locked.txt\" : 파일을 지우려다가 에러났습니다."));
+    EXPECT_NE(row(*d, QStringLiteral("locked.txt")), nullptr);
+
+    select(*d, QStringLiteral("tree"));
+    d->OnDelete();
+    EXPECT_EQ(prompter.questions.back(),
+        QStringLiteral("FTP 폴더 삭제 확인: 이 폴더 'tree' 를 삭제하시기를 원하시나요?"));
+    EXPECT_FALSE(server.exists(QStringLiteral("home/tree")));
+    EXPECT_EQ(row(*d, QStringLiteral("tree")), nullptr);
+    EXPECT_EQ(d->statusText(), QStringLiteral("이 \"tree\" 폴더 잘 지웠습니다."));
+
+    select(*d, QStringLiteral("stuck"));
+    d->OnDelete();
+    EXPECT_EQ(d->statusText(), QStringLiteral("이 \"locked.txt\" : 파일 지우다가 에러났습니다."));
+    EXPECT_TRUE(server.exists(QStringLiteral("home/stuck/sub/locked.txt")));
+    EXPECT_NE(row(*d, QStringLiteral("stuck")), nullptr);
+    // The browser and the server agree on where they are: back at the start.
+    EXPECT_EQ(d->session().currentDirectory(), QStringLiteral("/home"));
+    EXPECT_EQ(child<QLabel>(*d, "currentDirText")->text(), QStringLiteral("/home"));
+}
+
+class TransferTest : public BrowserTest {
+protected:
+    static FtpTestServer::Options slow()
+    {
+        FtpTestServer::Options o;
+        o.throttle = 256 * 1024;
+        return o;
+    }
+    TransferTest()
+        : BrowserTest(slow())
+    {
+    }
+};
+
+TEST_F(TransferTest, ARunningDownloadDrivesTheBarRefusesOtherCommandsAndCancels)
+{
+    server.write(QStringLiteral("big.zone"), QByteArray(4 * 1024 * 1024, 'z'));
+    auto d = browser();
+    ASSERT_TRUE(d->OnConnect());
+    select(*d, QStringLiteral("big.zone"));
+    auto *bar = child<QProgressBar>(*d, "progressBar");
+    int barSeen = 0;
+    QStringList refusals;
+    // Once the bar moves, try what must wait, then cancel.
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, d.get(), [&] {
+        if (bar->value() == 0)
+            return;
+        poll.stop();
+        barSeen = bar->value();
+        QTest::mouseClick(child<QPushButton>(*d, "connectButton"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*d, "deleteButton"), Qt::LeftButton);
+        d->reject();
+        for (const auto &b : prompter.boxes)
+            refusals << b.text;
+        EXPECT_TRUE(d->isVisible());
+        QTest::mouseClick(child<QPushButton>(*d, "cancelTransferButton"), Qt::LeftButton);
+    });
+    poll.start();
+    d->accept();
+    EXPECT_GT(barSeen, 0);
+    EXPECT_LT(barSeen, 100);
+    ASSERT_EQ(refusals.size(), 3);
+    for (const QString &r : refusals)
+        EXPECT_EQ(
+            r, QStringLiteral("파일을 주고받는 중입니다. 전송이 끝나거나 전송을 취소한 뒤에 다시 하십시오."));
+    EXPECT_TRUE(d->isVisible()) << "a cancelled download keeps the browser open";
+    EXPECT_EQ(prompter.boxes.size(), 3u) << "no error box for a cancel";
+    EXPECT_EQ(d->statusText(), QStringLiteral("파일 전송을 취소했습니다."));
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_TRUE(QDir(context.localFolder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(d->session().isConnected());
+}
+
+} // namespace

@@ -1,0 +1,64 @@
+"""A real FTP server for the FTP tests: pyftpdlib on 127.0.0.1 serving a
+folder. Prints "PORT <n>" once it listens and runs until it is killed."""
+import argparse
+import os
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--root", required=True)
+    p.add_argument("--user", default="quorel")
+    p.add_argument("--password", default="secret")
+    p.add_argument("--idle-timeout", type=float, default=300)
+    p.add_argument("--throttle", type=int, default=0, help="bytes per second of each transfer")
+    p.add_argument("--cert", help="PEM certificate and key: FTP over TLS, required before log-in")
+    p.add_argument("--refuse-delete", action="append", default=[],
+                   help="a file name whose DELE the server refuses")
+    a = p.parse_args()
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(a.user, a.password, a.root, perm="elradfmwMT")
+
+    refused = set(a.refuse_delete)
+
+    base = FTPHandler
+    if a.cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+        base.certfile = a.cert
+        base.tls_control_required = True
+        base.tls_data_required = True
+
+    class Handler(base):
+        def ftp_DELE(self, path):
+            if os.path.basename(path) in refused:
+                self.respond("550 Permission denied.")
+                return None
+            return base.ftp_DELE(self, path)
+
+    Handler.authorizer = authorizer
+    Handler.auth_failed_timeout = 0  # answer a refused log-in at once
+    Handler.timeout = a.idle_timeout
+    Handler.permit_foreign_addresses = False
+    Handler.banner = "quorel test server"
+    if a.throttle and not a.cert:
+        dtp = ThrottledDTPHandler
+        dtp.read_limit = a.throttle
+        dtp.write_limit = a.throttle
+        Handler.dtp_handler = dtp
+
+    server = FTPServer(("127.0.0.1", 0), Handler)
+    print("PORT %d" % server.address[1], flush=True)
+    # A short poll, so the idle time-out fires on time.
+    server.serve_forever(timeout=0.2, handle_exit=True)
+
+
+if __name__ == "__main__":
+    import logging
+    logging.basicConfig(level=logging.DEBUG, stream=sys.stderr)  # every command, for the tests to read
+    main()
