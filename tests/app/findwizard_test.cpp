@@ -7,8 +7,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -81,6 +83,40 @@ TEST_F(AppTest, TheWizardCommandConvertsATemplateIntoAFileOpenedInANewWindow)
     EXPECT_EQ(frame()->activeDocument()->GetPathName(), target);
     EXPECT_TRUE(entries().contains(target));
     EXPECT_TRUE(QDir(install + QStringLiteral("/temp")).entryList(QDir::Files).isEmpty());
+}
+
+// "FTP 불러오기" in the wizard started from the menu runs the FTP browser;
+// closing it without a download keeps the wizard on its source page.
+TEST_F(AppTest, TheWizardsFtpSourceRunsTheFtpBrowserAndStaysWhenItIsClosed)
+{
+    ASSERT_TRUE(start());
+    int sourcePage = -1;
+    int pageAfter = -2;
+    QString browserTitle;
+    QTimer::singleShot(0, [&] {
+        auto *sheet = qobject_cast<CConvWizardSheet *>(QApplication::activeModalWidget());
+        ASSERT_NE(sheet, nullptr);
+        QTest::mouseClick(sheet->button(QWizard::NextButton), Qt::LeftButton);
+        sourcePage = sheet->currentId();
+        auto *ftp = sheet->findChild<QRadioButton *>(QStringLiteral("ftpRadio"));
+        ASSERT_NE(ftp, nullptr);
+        ASSERT_TRUE(ftp->isEnabled());
+        ftp->setChecked(true);
+        // The FTP window is modal over the wizard: note it, then close it.
+        QTimer::singleShot(0, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (modal && modal != sheet) {
+                browserTitle = modal->windowTitle();
+                modal->close();
+            }
+        });
+        QTest::mouseClick(sheet->button(QWizard::NextButton), Qt::LeftButton);
+        pageAfter = sheet->currentId();
+        sheet->reject();
+    });
+    trigger(ids::command::kConvWizard);
+    EXPECT_FALSE(browserTitle.isEmpty());
+    EXPECT_EQ(pageAfter, sourcePage);
 }
 
 } // namespace
