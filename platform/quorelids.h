@@ -35,6 +35,7 @@ constexpr int kStringConvert = 103; // "개별 문자열 변환"
 constexpr int kConvResult = 138; // "변환 결과"
 constexpr int kSplash = 142;
 constexpr int kOpenFileList = 148;
+constexpr int kUpdateInfo = 144; // "린드바트 정보" with the update notes
 } // namespace dialog
 
 namespace control {
@@ -55,6 +56,18 @@ constexpr int kEucKrOutputCheck = 1036;
 constexpr int kPunycodeOutputCheck = 1038;
 constexpr int kAllOutputsCheck = 1040;
 } // namespace stringConvert
+
+// Dialog 144, the update-information window
+namespace updateInfo {
+constexpr int kAutoScroll = 1008; // "Auto Scrolling"
+constexpr int kNotes = 1009;
+constexpr int kBanner = 1012; // bitmap 140
+constexpr int kBadge = 1013; // bitmap 156
+constexpr int kName = 1014;
+constexpr int kVersion = 1015;
+constexpr int kNotice = 1016;
+constexpr int kLine = 1018;
+} // namespace updateInfo
 
 // Dialog 138, the conversion result
 namespace convResult {
