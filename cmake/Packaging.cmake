@@ -70,7 +70,13 @@ file(WRITE ${staged}/changelog
 add_custom_command(OUTPUT ${staged}/changelog.gz
     COMMAND gzip -9 -n -c ${staged}/changelog > ${staged}/changelog.gz
     DEPENDS ${staged}/changelog)
-add_custom_target(quorel_package_files ALL DEPENDS ${staged}/changelog.gz)
+foreach(page quorel namecodec)
+    add_custom_command(OUTPUT ${staged}/${page}.1.gz
+        COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/resources/man/${page}.1 > ${staged}/${page}.1.gz
+        DEPENDS ${PROJECT_SOURCE_DIR}/resources/man/${page}.1)
+endforeach()
+add_custom_target(quorel_package_files ALL
+    DEPENDS ${staged}/changelog.gz ${staged}/quorel.1.gz ${staged}/namecodec.1.gz)
 file(CREATE_LINK ${QUOREL_PACKAGE_PREFIX}/Quorel ${staged}/quorel SYMBOLIC)
 file(CREATE_LINK ${QUOREL_PACKAGE_PREFIX}/namecodec ${staged}/namecodec SYMBOLIC)
 
@@ -81,6 +87,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/quorel-mime.xml DESTINATION /usr/s
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quorel.png
     DESTINATION /usr/share/icons/hicolor/48x48/apps COMPONENT system)
 install(FILES ${staged}/quorel ${staged}/namecodec DESTINATION /usr/bin COMPONENT system)
+install(FILES ${staged}/quorel.1.gz ${staged}/namecodec.1.gz DESTINATION /usr/share/man/man1 COMPONENT system)
 install(FILES ${staged}/copyright ${staged}/changelog.gz DESTINATION /usr/share/doc/quorel COMPONENT system)
 # The package is an add-on installed from outside the Debian archive, which
 # is what /opt is for; and the samples are code page 949 on purpose.

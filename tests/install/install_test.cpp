@@ -295,7 +295,9 @@ TEST(PackageTest, DebianPackageHoldsTheInstallation)
         QStringLiteral("usr/share/doc/quorel/changelog.gz"), QStringLiteral("usr/share/doc/quorel/copyright"),
         QStringLiteral("usr/share/icons/hicolor/48x48/apps/quorel.png"),
         QStringLiteral("usr/share/lintian/overrides/quorel"),
-        QStringLiteral("usr/share/mime/packages/quorel.xml")};
+        QStringLiteral("usr/share/mime/packages/quorel.xml"),
+        QStringLiteral("usr/share/man/man1/quorel.1.gz"),
+        QStringLiteral("usr/share/man/man1/namecodec.1.gz")};
     expected.sort();
     QStringList files = tree(root);
     files.removeIf([&](const QString &p) {
