@@ -238,6 +238,8 @@ TEST_F(InstallTest, RefusesFoldersThatAreNoInstallation)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
     EXPECT_EQ(script("install", {file.fileName()}).status, 2);
+    // Installing over the build tree would rewrite the programs it runs.
+    EXPECT_EQ(script("install", {kBuild + QStringLiteral("/bin")}).status, 2);
     // Uninstalling where nothing was installed removes nothing.
     const QString other = tmp.filePath(QStringLiteral("other"));
     ASSERT_TRUE(QDir().mkpath(other + QStringLiteral("/lib")));
