@@ -2,23 +2,18 @@
 // boxes and dialogs) brought to one scene that a picture in the README
 // shows, then a PNG of the screen. Run under an X server by
 // scripts/screenshot --scene NAME.
-//   quorel-scenes converted|failure|preview|updateinfo|corvale OUTPUT.png
+//   quorel-scenes converted|failure|preview OUTPUT.png
 //   converted: the bundled zone sample converted to Punycode, each changed
 //            line kept above it as a comment
 //   failure: a zone with three refused lines converted to Punycode, with
 //            the message that lists them
 //   preview: the print preview of the bundled zone sample
-//   updateinfo: the update-information window over the installation's notes
-//   corvale: the setup finisher's dialog (nothing is started)
 #include "app/qttranslation.h"
 #include "app/quorelapp.h"
 #include "document/namebytes.h"
 #include "editor/mainframe.h"
 #include "editor/widgetprompter.h"
 #include "platform/quorelids.h"
-#include "setupfinish/corvaledlg.h"
-#include "setupfinish/setupfinisher.h"
-#include "setupfinish/setupshell.h"
 
 #include <QAction>
 #include <QApplication>
@@ -60,24 +55,6 @@ bool grabScreen(const QString &out)
     return screen && screen->grabWindow(0).save(out, "PNG");
 }
 
-// Just the dialog, with a little of what lies around it.
-bool grabDialog(QWidget *dialog, const QString &out)
-{
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen || !dialog)
-        return false;
-    const QRect area = dialog->frameGeometry().adjusted(-12, -12, 12, 12);
-    return screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(out, "PNG");
-}
-
-// The desktop for the setup finisher's picture: nothing is started.
-class NoShell : public SetupShell {
-public:
-    bool startProgram(const QString &, const QString &) override { return true; }
-    bool openDocument(const QString &) override { return true; }
-    void warning(const QString &) override { }
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -86,11 +63,10 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quorel"));
     installQtTranslation(application);
     const QStringList args = QApplication::arguments().mid(1);
-    const QStringList scenes {QStringLiteral("converted"), QStringLiteral("failure"),
-        QStringLiteral("preview"), QStringLiteral("updateinfo"), QStringLiteral("corvale")};
+    const QStringList scenes {
+        QStringLiteral("converted"), QStringLiteral("failure"), QStringLiteral("preview")};
     if (args.size() != 2 || !scenes.contains(args[0])) {
-        std::fprintf(
-            stderr, "usage: quorel-scenes converted|failure|preview|updateinfo|corvale OUTPUT.png\n");
+        std::fprintf(stderr, "usage: quorel-scenes converted|failure|preview OUTPUT.png\n");
         return 2;
     }
     const QString scene = args[0];
@@ -105,23 +81,6 @@ int main(int argc, char **argv)
         QFile zone(file);
         if (!zone.open(QIODevice::WriteOnly) || zone.write(failingZone()) <= 0)
             return 1;
-    }
-
-    if (scene == QStringLiteral("corvale")) {
-        NoShell shell;
-        SetupFinisher finisher(user, shell);
-        CCorvaleDlg dialog(finisher);
-        dialog.show();
-        dialog.move(QGuiApplication::primaryScreen()->availableGeometry().center() - dialog.rect().center());
-        int shot = 1;
-        QTimer::singleShot(1500, [&] {
-            shot = grabDialog(&dialog, out) ? 0 : 1;
-            dialog.reject();
-        });
-        dialog.exec();
-        if (shot == 0)
-            std::printf("%s\n", qPrintable(out));
-        return shot;
     }
 
     WidgetPrompter prompter;
@@ -143,10 +102,7 @@ int main(int argc, char **argv)
                 preview->setGeometry(
                     QGuiApplication::primaryScreen()->availableGeometry().adjusted(60, 40, -60, -40));
             QTimer::singleShot(800, [&] {
-                if (scene == QStringLiteral("updateinfo"))
-                    status = grabDialog(QApplication::activeModalWidget(), out) ? 0 : 1;
-                else
-                    status = grabScreen(out) ? 0 : 1;
+                status = grabScreen(out) ? 0 : 1;
                 if (QWidget *modal = QApplication::activeModalWidget())
                     modal->close();
                 QTimer::singleShot(200, &application, &QApplication::quit);
@@ -163,9 +119,7 @@ int main(int argc, char **argv)
             return;
         }
         shootModal();
-        if (scene == QStringLiteral("updateinfo"))
-            frame->action(ids::command::kUpdateInfo)->trigger();
-        else if (scene == QStringLiteral("failure"))
+        if (scene == QStringLiteral("failure"))
             frame->action(ids::command::kConvertToPunycode)->trigger();
         else
             frame->action(ids::command::kFilePrintPreview)->trigger();

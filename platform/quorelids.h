@@ -33,9 +33,9 @@ namespace dialog {
 constexpr int kAbout = 100;
 constexpr int kStringConvert = 103; // "개별 문자열 변환"
 constexpr int kConvResult = 138; // "변환 결과"
+constexpr int kUpdateInfo = 144; // "린드바트 정보" with the update notes
 constexpr int kSplash = 142;
 constexpr int kOpenFileList = 148;
-constexpr int kUpdateInfo = 144; // "린드바트 정보" with the update notes
 } // namespace dialog
 
 namespace control {
@@ -43,6 +43,18 @@ constexpr int kOk = 1; // every dialog's "확인"
 constexpr int kOpenFileTree = 1011;
 constexpr int kAboutWebAddress = 1027;
 constexpr int kAboutMailLink = 1031;
+
+// Dialog 144, the update-information window
+namespace updateInfo {
+constexpr int kAutoScroll = 1008; // "Auto Scrolling"
+constexpr int kNotes = 1009;
+constexpr int kBanner = 1012; // bitmap 140
+constexpr int kBadge = 1013; // bitmap 156
+constexpr int kName = 1014;
+constexpr int kVersion = 1015;
+constexpr int kNotice = 1016;
+constexpr int kLine = 1018;
+} // namespace updateInfo
 
 // Dialog 103, the string converter
 namespace stringConvert {
@@ -56,18 +68,6 @@ constexpr int kEucKrOutputCheck = 1036;
 constexpr int kPunycodeOutputCheck = 1038;
 constexpr int kAllOutputsCheck = 1040;
 } // namespace stringConvert
-
-// Dialog 144, the update-information window
-namespace updateInfo {
-constexpr int kAutoScroll = 1008; // "Auto Scrolling"
-constexpr int kNotes = 1009;
-constexpr int kBanner = 1012; // bitmap 140
-constexpr int kBadge = 1013; // bitmap 156
-constexpr int kName = 1014;
-constexpr int kVersion = 1015;
-constexpr int kNotice = 1016;
-constexpr int kLine = 1018;
-} // namespace updateInfo
 
 // Dialog 138, the conversion result
 namespace convResult {
