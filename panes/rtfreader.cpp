@@ -361,6 +361,13 @@ private:
 
     void apply(const QByteArray &word, bool hasParam, int value)
     {
+        if (word == "bin") {
+            // Raw binary data follows (a picture's); braces in it are data.
+            const qsizetype length = hasParam && value > 0 ? value : 0;
+            m_pos += std::min(length, m_in.size() - m_pos);
+            m_starred = false;
+            return;
+        }
         if (std::exchange(m_starred, false)) {
             // Every destination marked ignorable is one we do not show.
             m_state.hidden = true;

@@ -105,6 +105,8 @@ TEST(RtfReader, BrokenInputIsReadAsFarAsItGoes)
         {"ignorable destination never closed", "{\\rtf1 a{\\*\\xyz secret", "a"},
         {"not RTF: UTF-8 text", "첫 줄\r\n둘째 줄\n", "첫 줄\n둘째 줄"},
         {"not RTF: code page 949 text", "\xc7\xd1\xb1\xb9\n", "한국"},
+        {"binary picture data with braces", "{\\rtf1 a{\\pict\\bin4 }}{x}b}", "ab"},
+        {"binary data longer than the file", "{\\rtf1 a{\\pict\\bin999999 xy", "a"},
         {"empty", "", ""},
     };
     for (const Case &c : cases) {
