@@ -21,6 +21,7 @@
 #include "editor/stringconvertdialog.h"
 #include "ftp/ftpprompter.h"
 #include "panes/openfilelistdialog.h"
+#include "panes/updateinfodialog.h"
 #include "platform/quorelids.h"
 
 CQuorelApp::CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prompter, AppOptions options)
@@ -177,6 +178,8 @@ void CQuorelApp::connectCommands()
     on(ids::command::kSaveAll, [this] { OnSaveAll(); });
     on(ids::command::kComment, [this] { OnToggleComment(); });
     on(ids::command::kAppAbout, [this] { OnAppAbout(); });
+    on(ids::command::kUpdateInfo, [this] { OnUpdateInfo(); });
+    m_mainFrame->action(ids::command::kUpdateInfo)->setEnabled(true);
     connectConversionCommands();
     connectFtpCommands();
     connect(m_mainFrame.get(), &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
@@ -352,6 +355,12 @@ void CQuorelApp::updateCommentCommand()
 void CQuorelApp::OnAppAbout()
 {
     CAboutDialog dialog(m_mainFrame.get());
+    dialog.exec();
+}
+
+void CQuorelApp::OnUpdateInfo()
+{
+    CUpdateInfoDialog dialog(m_settings.installDirectory(), m_mainFrame.get());
     dialog.exec();
 }
 

@@ -66,6 +66,8 @@ public:
     void OnSaveAll();
     void OnToggleComment();
     void OnAppAbout();
+    // 32791: the update notes of the installation, read afresh each time.
+    void OnUpdateInfo();
     // 32784: the string converter, made on first use and kept until exit so
     // its history survives between openings.
     void OnStringConvert();

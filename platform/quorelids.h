@@ -42,6 +42,7 @@ constexpr int kFtpOpen = 131; // "FTP 열기" / "FTP 저장하기"
 constexpr int kFtpServerList = 134; // "사용자 FTP 서버 목록"
 constexpr int kTextInput = 135;
 constexpr int kConvResult = 138; // "변환 결과"
+constexpr int kUpdateInfo = 144; // "린드바트 정보" with the update notes
 constexpr int kSplash = 142;
 constexpr int kOpenFileList = 148;
 constexpr int kConvFind = 1542; // "변환+찾기"
@@ -59,6 +60,18 @@ constexpr int kCancel = 2; // every dialog's "취소"
 constexpr int kOpenFileTree = 1011;
 constexpr int kAboutWebAddress = 1027;
 constexpr int kAboutMailLink = 1031;
+
+// Dialog 144, the update-information window
+namespace updateInfo {
+constexpr int kAutoScroll = 1008; // "Auto Scrolling"
+constexpr int kNotes = 1009;
+constexpr int kBanner = 1012; // bitmap 140
+constexpr int kBadge = 1013; // bitmap 156
+constexpr int kName = 1014;
+constexpr int kVersion = 1015;
+constexpr int kNotice = 1016;
+constexpr int kLine = 1018;
+} // namespace updateInfo
 
 // Dialog 103, the string converter
 namespace stringConvert {

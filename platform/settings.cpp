@@ -41,9 +41,14 @@ void QuorelSettings::setCommentOption(int value)
     m_user.sync();
 }
 
+QString QuorelSettings::installDirectoryKey()
+{
+    return QStringLiteral("EnvOption/ProPathName");
+}
+
 QString QuorelSettings::installDirectory() const
 {
-    const QString stored = m_user.value(QStringLiteral("EnvOption/ProPathName")).toString();
+    const QString stored = m_user.value(installDirectoryKey()).toString();
     if (!stored.isEmpty())
         return QDir::cleanPath(stored);
     return QCoreApplication::applicationDirPath();

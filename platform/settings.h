@@ -21,6 +21,9 @@ public:
 
     // ProPathName, else the folder of the running executable.
     QString installDirectory() const;
+    // Where the installation writes ProPathName in Quorel's profile; the
+    // setup finisher reads the same value.
+    static QString installDirectoryKey();
     QString tempDirectory() const; // installDirectory() + "/temp"
 
     // The template file of a new document of template `templateId` (131,

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QTimer>
+
+#include "panes/rtfreader.h"
+
+class QCheckBox;
+class QTextBrowser;
+class QTextDocument;
+
+// Dialog 144, "린드바트 정보": the program's name, version and notice, and
+// the update notes of the installation ("updateinfo.rtf") in a read-only
+// box that can scroll itself a line a second ("Auto Scrolling").
+class CUpdateInfoDialog : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kAutoScrollTimer = 1;
+    static constexpr int kAutoScrollMilliseconds = 1000;
+    // Notes larger than this are not read: update notes are a few pages.
+    static constexpr qint64 kMaxNotesBytes = 8 * 1024 * 1024;
+    static const QString kNotesFileName;
+    static const QString kNoNotes;
+    static const QString kNotice;
+
+    explicit CUpdateInfoDialog(const QString &installDirectory, QWidget *parent = nullptr);
+
+    // One tick of the timer `nIDEvent`; only timer 1 scrolls.
+    void OnTimer(int nIDEvent);
+
+    int scrollCounter() const { return m_nScrollCount; }
+    int lineCount() const { return m_nLineCount; }
+    // The laid-out line at the top of the box, counted from 0.
+    int firstVisibleLine() const;
+    QTextBrowser *notes() const { return m_notes; }
+    QCheckBox *autoScrollBox() const { return m_autoScroll; }
+    const QTimer &autoScrollTimer() const { return m_timer; }
+
+    // Puts what the reader found into `target`, with its formatting.
+    static void fillDocument(QTextDocument &target, const rtf::Document &notes);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void loadNotes(const QString &installDirectory);
+    void countLines();
+    QList<int> lineTops() const;
+    void scrollLines(int lines);
+
+    QTextBrowser *m_notes;
+    QCheckBox *m_autoScroll;
+    QTimer m_timer;
+    int m_nScrollCount = 0;
+    int m_nLineCount = 0;
+    bool m_counted = false;
+};
