@@ -18,6 +18,7 @@ struct FtpError {
         LocalFolder, // the local FTP folder could not be made
         LocalFile, // the file on this computer could not be read or written
         Refused, // refused before anything was sent (an unsafe name)
+        HostKey, // the SSH host key was changed, or the user did not accept it: no retry
         Other,
     };
 
@@ -38,3 +39,12 @@ using FtpFailure = tl::unexpected<FtpError>;
 // `reply` the last reply code and `replyText` the server's last reply line.
 // libcurl's own message is the fallback where no text of ours applies.
 FtpError ftpErrorFor(int code, long reply, const QString &replyText, const QString &curlMessage);
+
+// Why an SFTP host key was not taken.
+enum class SshHostKeyProblem { None, Changed, Declined };
+
+// The Korean text for a failed libcurl call over SFTP: `curlMessage` is
+// libcurl's error text (it carries the SFTP status of a refused command),
+// `fingerprint` the server's key as "SHA256:..." when a host key failed.
+FtpError sftpErrorFor(
+    int code, const QString &curlMessage, SshHostKeyProblem hostKey, const QString &fingerprint);

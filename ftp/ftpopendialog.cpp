@@ -87,6 +87,22 @@ CFtpOpenDialog::CFtpOpenDialog(Mode mode, const QString &fileName, FtpContext &c
     setProperty("controlId", ids::dialog::kFtpOpen);
     buildControls();
     m_session.setCaFile(m_context.caFile);
+    // libcurl asks from the worker that runs the session; the question is a
+    // window, so it is put on the GUI thread and the worker waits for it.
+    m_session.setHostKeyQuestion([this](const QString &text) {
+        bool yes = false;
+        auto ask = [this, &text, &yes] {
+            // The connecting cursor is no cursor to answer a question with.
+            QApplication::changeOverrideCursor(Qt::ArrowCursor);
+            yes = m_context.prompter->question(text, QStringLiteral("SFTP 호스트 키 확인"));
+            QApplication::changeOverrideCursor(Qt::WaitCursor);
+        };
+        if (QThread::currentThread() == thread())
+            ask();
+        else
+            QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+        return yes;
+    });
     m_fileName->setText(fileName);
     if (m_mode == Save) {
         setWindowTitle(QStringLiteral("FTP 저장하기"));
@@ -400,7 +416,9 @@ bool CFtpOpenDialog::OnConnect()
     FtpStatus connected = FtpFailure(FtpError {});
     const FtpServerEntry entry = m_entry;
     call([this, &connected, &entry] {
-        for (int attempt = 0; attempt < 3 && !connected; ++attempt)
+        // A refused host key stays refused: no second question.
+        for (int attempt = 0; attempt < 3 && !connected && connected.error().kind != FtpError::Kind::HostKey;
+             ++attempt)
             connected = m_session.connect(entry);
         return FtpStatus {};
     });

@@ -29,13 +29,13 @@ FtpServerEntry FtpServerList::read(const QString &name)
     entry.address = readText(name, QStringLiteral("Add"));
     entry.user = readText(name, QStringLiteral("ID"));
     entry.password = readText(name, QStringLiteral("PASS"));
-    entry.port = readNumber(name, QStringLiteral("PORT"), FtpServerEntry::kDefaultPort);
-    if (entry.port > 65535)
-        entry.port = FtpServerEntry::kDefaultPort;
-    entry.passive = readNumber(name, QStringLiteral("PASSIVE"), 0) != 0 ? 1 : 0;
     // Lists written before servers had a protocol read as plain FTP; the key
-    // is not added to them.
+    // is not added to them. Read first: a missing port is the protocol's own.
     entry.protocol = protocolFromKey(m_file.readString(name, QStringLiteral("PROTOCOL"), QString()));
+    entry.port = readNumber(name, QStringLiteral("PORT"), entry.defaultPort());
+    if (entry.port > 65535)
+        entry.port = entry.defaultPort();
+    entry.passive = readNumber(name, QStringLiteral("PASSIVE"), 0) != 0 ? 1 : 0;
     return entry;
 }
 

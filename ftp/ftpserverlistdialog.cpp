@@ -62,6 +62,7 @@ CFtpServerListDialog::CFtpServerListDialog(
     m_protocol->addItem(QStringLiteral("FTP"), static_cast<int>(FtpServerEntry::Protocol::Ftp));
     m_protocol->addItem(QStringLiteral("FTP over TLS (explicit, AUTH TLS)"),
         static_cast<int>(FtpServerEntry::Protocol::Ftps));
+    m_protocol->addItem(QStringLiteral("SFTP"), static_cast<int>(FtpServerEntry::Protocol::Sftp));
     m_password->setEchoMode(QLineEdit::Password);
     m_port->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,6}")), m_port));
@@ -109,6 +110,7 @@ CFtpServerListDialog::CFtpServerListDialog(
     connect(saveButton, &QPushButton::clicked, this, &CFtpServerListDialog::OnSave);
     connect(deleteButton, &QPushButton::clicked, this, &CFtpServerListDialog::OnDelete);
     connect(m_names, &QComboBox::currentIndexChanged, this, [this] { loadSelected(); });
+    connect(m_protocol, &QComboBox::currentIndexChanged, this, [this] { onProtocolChanged(); });
 
     initialize();
 }
@@ -159,7 +161,26 @@ void CFtpServerListDialog::showEntry(const FtpServerEntry &entry)
     m_port->setText(QString::number(entry.port));
     m_passive->setChecked(entry.passive != 0);
     const int index = m_protocol->findData(static_cast<int>(entry.protocol));
-    m_protocol->setCurrentIndex(index < 0 ? 0 : index);
+    {
+        // The entry's own port stands: no default follows this choice.
+        const QSignalBlocker block(m_protocol);
+        m_protocol->setCurrentIndex(index < 0 ? 0 : index);
+    }
+    m_protocolShown = static_cast<FtpServerEntry::Protocol>(m_protocol->currentData().toInt());
+}
+
+void CFtpServerListDialog::onProtocolChanged()
+{
+    FtpServerEntry before;
+    before.protocol = m_protocolShown;
+    FtpServerEntry after;
+    after.protocol = static_cast<FtpServerEntry::Protocol>(m_protocol->currentData().toInt());
+    m_protocolShown = after.protocol;
+    // A port the user typed stays; the default of the protocol left (or
+    // nothing) becomes the default of the one chosen.
+    const QString port = m_port->text().trimmed();
+    if (port.isEmpty() || port == QLatin1String("0") || port.toInt() == before.defaultPort())
+        m_port->setText(QString::number(after.defaultPort()));
 }
 
 bool CFtpServerListDialog::takeValues()

@@ -37,6 +37,7 @@ private:
     // number from 0 to 65535 (told, and the previous port kept).
     bool takeValues();
     void save();
+    void onProtocolChanged();
 
     FtpServerList m_list;
     FtpPrompter &m_prompter;
@@ -50,4 +51,5 @@ private:
     QLineEdit *m_port;
     QCheckBox *m_passive;
     QComboBox *m_protocol;
+    FtpServerEntry::Protocol m_protocolShown = FtpServerEntry::Protocol::Ftp;
 };

@@ -1,5 +1,6 @@
 #include "ftp/ftpsession.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,9 +15,12 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -118,6 +122,7 @@ struct CFtpSession::Reply {
     std::vector<FtpFileInfo> entries;
     QSaveFile *download = nullptr;
     QFile *upload = nullptr;
+    QByteArray body; // an SFTP directory listing
     qint64 expected = -1;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 };
@@ -189,19 +194,24 @@ QString CFtpSession::decodeName(const QByteArray &bytes)
 
 QByteArray CFtpSession::urlFor(const QString &absolutePath) const
 {
-    QByteArray url = "ftp://";
+    QByteArray url = isSftp() ? "sftp://" : "ftp://";
     const QString host = m_entry.address.trimmed();
     // An IPv6 address goes in brackets.
     if (host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('[')))
         url += '[' + host.toUtf8() + ']';
     else
         url += QUrl::toAce(host).isEmpty() ? host.toUtf8() : QUrl::toAce(host);
-    url += ':' + QByteArray::number(m_entry.port == 0 ? FtpServerEntry::kDefaultPort : m_entry.port);
-    // "/%2F" starts the path at the server's root rather than at the
-    // log-in directory.
+    url += ':' + QByteArray::number(m_entry.port == 0 ? m_entry.defaultPort() : m_entry.port);
     QByteArray path = encodeName(absolutePath);
     while (path.startsWith('/'))
         path.remove(0, 1);
+    if (isSftp()) {
+        // SFTP paths are absolute as they stand; only "/~/" would mean the
+        // log-in directory, and a path of ours never starts so.
+        return url + '/' + percentEncodePath(path);
+    }
+    // "/%2F" starts the path at the server's root rather than at the
+    // log-in directory.
     url += "/%2F" + percentEncodePath(path);
     return url;
 }
@@ -211,7 +221,8 @@ void CFtpSession::setCommonOptions(Reply &reply)
     curl_easy_reset(m_curl);
     reply.session = this;
     curl_easy_setopt(m_curl, CURLOPT_USERAGENT, "Quorel");
-    curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, isSftp() ? "sftp" : "ftp");
+    m_pendingListing.reset();
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, kTimeoutMs);
     curl_easy_setopt(m_curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, kTimeoutMs / 1000);
@@ -226,6 +237,39 @@ void CFtpSession::setCommonOptions(Reply &reply)
     // Active mode: the server connects back to the address of our control
     // connection.
     curl_easy_setopt(m_curl, CURLOPT_FTPPORT, m_entry.passive ? nullptr : "-");
+    if (isSftp()) {
+        // The password types only with a password: an empty one means the
+        // agent and the user's keys, and no password prompt the server
+        // could fail us on first.
+        long auth = CURLSSH_AUTH_AGENT | CURLSSH_AUTH_PUBLICKEY;
+        if (!m_entry.password.isEmpty())
+            auth |= CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD;
+        curl_easy_setopt(m_curl, CURLOPT_SSH_AUTH_TYPES, auth);
+        // libcurl's own default key is id_rsa alone; the newer kinds first.
+        const QDir ssh(QDir::homePath() + QStringLiteral("/.ssh"));
+        for (const char *name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
+            const QString key = ssh.filePath(QLatin1String(name));
+            if (QFileInfo::exists(key)) {
+                const QByteArray file = QFile::encodeName(key);
+                curl_easy_setopt(m_curl, CURLOPT_SSH_PRIVATE_KEYFILE, file.constData());
+                break;
+            }
+        }
+        const QByteArray knownHosts = QFile::encodeName(knownHostsPath());
+        curl_easy_setopt(m_curl, CURLOPT_SSH_KNOWNHOSTS, knownHosts.constData());
+        curl_easy_setopt(m_curl, CURLOPT_SSH_KEYDATA, this);
+        curl_easy_setopt(
+            m_curl, CURLOPT_SSH_KEYFUNCTION,
+            +[](CURL *, const curl_khkey *, const curl_khkey *found, curl_khmatch match,
+                 void *clientp) -> int {
+                QByteArray blob;
+                if (found && found->key) {
+                    blob = found->len > 0 ? QByteArray(found->key, static_cast<qsizetype>(found->len))
+                                          : QByteArray::fromBase64(QByteArray(found->key));
+                }
+                return static_cast<CFtpSession *>(clientp)->checkHostKey(blob, static_cast<int>(match));
+            });
+    }
     if (m_entry.protocol == FtpServerEntry::Protocol::Ftps) {
         // Explicit TLS for the commands and the data alike; the password
         // never crosses in clear, and a server without AUTH TLS is refused.
@@ -288,13 +332,15 @@ FtpStatus CFtpSession::perform(Reply &reply, bool keepAsLastError)
     long replyCode = 0;
     curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &replyCode);
     const QString replyText = decodeName(reply.lastReply);
-    FtpError error = ftpErrorFor(code, replyCode, replyText, QString::fromUtf8(reply.errorBuffer));
+    FtpError error = isSftp()
+        ? sftpErrorFor(code, QString::fromUtf8(reply.errorBuffer), m_hostKeyProblem, m_hostKeyFingerprint)
+        : ftpErrorFor(code, replyCode, replyText, QString::fromUtf8(reply.errorBuffer));
     if (keepAsLastError)
         m_lastErrorText = error.text;
     return FtpFailure(error);
 }
 
-FtpStatus CFtpSession::quote(const QStringList &commands, Reply &reply)
+FtpStatus CFtpSession::quote(const QStringList &commands, Reply &reply, const QByteArray &url)
 {
     for (const QString &c : commands) {
         // A line break would let a name smuggle in a command of its own.
@@ -309,8 +355,8 @@ FtpStatus CFtpSession::quote(const QStringList &commands, Reply &reply)
         bytes.push_back(encodeName(c));
         list = curl_slist_append(list, bytes.back().constData());
     }
-    const QByteArray url = urlFor(QStringLiteral("/"));
-    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    const QByteArray target = url.isEmpty() ? urlFor(QStringLiteral("/")) : url;
+    curl_easy_setopt(m_curl, CURLOPT_URL, target.constData());
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(m_curl, CURLOPT_QUOTE, list);
     FtpStatus status = perform(reply);
@@ -329,20 +375,22 @@ FtpStatus CFtpSession::connect(const FtpServerEntry &entry)
 {
     close();
     m_entry = entry;
-    if (entry.protocol == FtpServerEntry::Protocol::Sftp) {
-        m_lastErrorText
-            = QStringLiteral("SFTP 서버에는 아직 연결할 수 없습니다. FTP나 FTP over TLS를 고르십시오.");
-        return FtpFailure(FtpError {FtpError::Kind::Refused, 0, m_lastErrorText});
-    }
     m_cp949Names = false;
+    m_hostKeyProblem = SshHostKeyProblem::None;
+    m_hostKeyFingerprint.clear();
     Reply reply;
-    FtpStatus status = quote({QStringLiteral("PWD")}, reply);
+    // Over SFTP "pwd" names the directory of the URL, and "/~/" is the
+    // log-in directory, resolved by the server.
+    FtpStatus status = isSftp() ? quote({QStringLiteral("pwd")}, reply, urlFor(QString()) + "~/")
+                                : quote({QStringLiteral("PWD")}, reply);
     if (!status) {
         m_lastErrorText = status.error().text;
         close();
         return status;
     }
-    const QString dir = decodeName(pathOf257(reply.lastPwd));
+    QString dir = decodeName(pathOf257(reply.lastPwd));
+    if (isSftp())
+        dir = QDir::cleanPath(dir);
     m_currentDir = dir.startsWith(QLatin1Char('/')) ? dir : QStringLiteral("/");
     m_connected = true;
     return {};
@@ -360,6 +408,14 @@ bool CFtpSession::checkConnection()
     // its goodbye ("421 ... timed out") or the end of the connection.
     pollfd p {socket, POLLIN, 0};
     const int ready = ::poll(&p, 1, 0);
+    if (ready > 0 && isSftp() && !(p.revents & (POLLHUP | POLLERR))) {
+        // An SSH server may send a keep-alive between commands: only the
+        // end of the stream means the connection is gone.
+        char byte = 0;
+        const ssize_t n = ::recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)))
+            return true;
+    }
     if (ready > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR))) {
         close();
         return false;
@@ -369,6 +425,20 @@ bool CFtpSession::checkConnection()
 
 FtpStatus CFtpSession::setCurrentDirectory(const QString &path)
 {
+    if (isSftp()) {
+        // SFTP has no directory of its own on the server: the path is made
+        // absolute here, and reading the directory is the check that it is one.
+        const QString dir = QDir::cleanPath(absolutePath(path));
+        if (!dir.startsWith(QLatin1Char('/')))
+            return FtpFailure(FtpError {
+                FtpError::Kind::NotFound, 0, QStringLiteral("서버에 그런 파일이나 디렉토리가 없습니다.")});
+        FtpResult<std::vector<FtpFileInfo>> entries = listSftp(dir);
+        if (!entries)
+            return FtpFailure(entries.error());
+        m_currentDir = dir;
+        m_pendingListing = std::move(*entries);
+        return {};
+    }
     QStringList commands;
     if (!path.startsWith(QLatin1Char('/')))
         commands << QStringLiteral("CWD ") + m_currentDir;
@@ -385,6 +455,14 @@ FtpStatus CFtpSession::setCurrentDirectory(const QString &path)
 
 FtpResult<std::vector<FtpFileInfo>> CFtpSession::list()
 {
+    if (isSftp()) {
+        if (m_pendingListing) {
+            std::vector<FtpFileInfo> entries = std::move(*m_pendingListing);
+            m_pendingListing.reset();
+            return entries;
+        }
+        return listSftp(m_currentDir);
+    }
     Reply reply;
     setCommonOptions(reply);
     // "<dir>/*": the pattern is what follows the last slash, and the root
@@ -430,21 +508,30 @@ FtpResult<std::vector<FtpFileInfo>> CFtpSession::list()
 
 FtpStatus CFtpSession::createDirectory(const QString &name)
 {
+    if (isSftp())
+        return quote({QStringLiteral("mkdir ") + sftpArgument(absolutePath(name))});
     return quote({QStringLiteral("MKD ") + absolutePath(name)});
 }
 
 FtpStatus CFtpSession::removeDirectory(const QString &name)
 {
+    if (isSftp())
+        return quote({QStringLiteral("rmdir ") + sftpArgument(absolutePath(name))});
     return quote({QStringLiteral("RMD ") + absolutePath(name)});
 }
 
 FtpStatus CFtpSession::deleteFile(const QString &name)
 {
+    if (isSftp())
+        return quote({QStringLiteral("rm ") + sftpArgument(absolutePath(name))});
     return quote({QStringLiteral("DELE ") + absolutePath(name)});
 }
 
 FtpStatus CFtpSession::rename(const QString &fromPath, const QString &toPath)
 {
+    if (isSftp())
+        return quote(
+            {QStringLiteral("rename ") + sftpArgument(fromPath) + QLatin1Char(' ') + sftpArgument(toPath)});
     return quote({QStringLiteral("RNFR ") + fromPath, QStringLiteral("RNTO ") + toPath});
 }
 
@@ -498,7 +585,9 @@ FtpStatus CFtpSession::upload(const FtpServerEntry &entry, const QString &localF
 {
     if (!checkConnection()) {
         FtpStatus connected = FtpFailure(FtpError {});
-        for (int attempt = 0; attempt < 3 && !connected; ++attempt)
+        // A refused host key stays refused: no second question.
+        for (int attempt = 0; attempt < 3 && !connected && connected.error().kind != FtpError::Kind::HostKey;
+             ++attempt)
             connected = connect(entry);
         if (!connected)
             return connected;
@@ -526,4 +615,196 @@ FtpStatus CFtpSession::upload(const FtpServerEntry &entry, const QString &localF
             return n < 0 ? CURL_READFUNC_ABORT : static_cast<size_t>(n);
         });
     return perform(reply);
+}
+
+QString CFtpSession::sftpArgument(const QString &path)
+{
+    // libcurl reads a quoted argument with \\, \" and \' escaped.
+    QString out = QStringLiteral("\"");
+    for (const QChar c : path) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('"') || c == QLatin1Char('\''))
+            out += QLatin1Char('\\');
+        out += c;
+    }
+    return out + QLatin1Char('"');
+}
+
+std::optional<FtpFileInfo> CFtpSession::parseSftpLine(const QByteArray &line)
+{
+    // The server's long name, as "ls -l" writes it:
+    // "drwxr-xr-x    3 user     group        4096 Dec  8 03:21 name".
+    QList<QByteArray> fields;
+    qsizetype pos = 0;
+    while (fields.size() < 8) {
+        while (pos < line.size() && line[pos] == ' ')
+            ++pos;
+        const qsizetype start = pos;
+        while (pos < line.size() && line[pos] != ' ')
+            ++pos;
+        if (start == pos)
+            break;
+        fields << line.mid(start, pos - start);
+    }
+    FtpFileInfo e;
+    if (fields.size() < 8 || pos + 1 >= line.size() || fields[0].size() < 10) {
+        // Not the usual form: the line as a plain name, the best we know.
+        if (line.isEmpty())
+            return std::nullopt;
+        e.name = decodeName(line);
+    } else {
+        QByteArray name = line.mid(pos + 1);
+        const char type = fields[0][0];
+        e.isFolder = type == 'd';
+        e.isLink = type == 'l';
+        if (e.isLink) {
+            // libcurl adds the link's target.
+            const qsizetype arrow = name.indexOf(" -> ");
+            if (arrow > 0)
+                name.truncate(arrow);
+        }
+        e.name = decodeName(name);
+        e.size = fields[4].toLongLong();
+        e.modified = parseListTime(QString::fromLatin1(fields[5] + ' ' + fields[6] + ' ' + fields[7]));
+    }
+    if (e.name == QLatin1String(".") || e.name == QLatin1String(".."))
+        return std::nullopt;
+    return e;
+}
+
+FtpResult<std::vector<FtpFileInfo>> CFtpSession::listSftp(const QString &dir)
+{
+    Reply reply;
+    setCommonOptions(reply);
+    // A URL that ends in a slash lists the directory, one long name a line.
+    QByteArray url = urlFor(dir);
+    if (!url.endsWith('/'))
+        url += '/';
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &reply);
+    curl_easy_setopt(
+        m_curl, CURLOPT_WRITEFUNCTION, +[](char *data, size_t size, size_t count, void *userdata) -> size_t {
+            static_cast<Reply *>(userdata)->body.append(data, static_cast<qsizetype>(size * count));
+            return size * count;
+        });
+    FtpStatus status = perform(reply);
+    if (!status)
+        return FtpFailure(status.error());
+    std::vector<FtpFileInfo> entries;
+    for (QByteArray line : reply.body.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (std::optional<FtpFileInfo> e = parseSftpLine(line))
+            entries.push_back(std::move(*e));
+    }
+    return entries;
+}
+
+QString CFtpSession::knownHostsPath()
+{
+    return QDir::homePath() + QStringLiteral("/.ssh/known_hosts");
+}
+
+QString CFtpSession::sshFingerprint(const QByteArray &blob)
+{
+    return QStringLiteral("SHA256:")
+        + QString::fromLatin1(QCryptographicHash::hash(blob, QCryptographicHash::Sha256)
+                                  .toBase64(QByteArray::OmitTrailingEquals));
+}
+
+namespace {
+
+// The key's type name, the first string of its wire form ("ssh-ed25519").
+QByteArray keyTypeOf(const QByteArray &blob)
+{
+    if (blob.size() < 4)
+        return {};
+    const auto *b = reinterpret_cast<const unsigned char *>(blob.constData());
+    const quint32 length = (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | b[3];
+    if (length == 0 || length > 64 || length > static_cast<quint32>(blob.size() - 4))
+        return {};
+    return blob.mid(4, static_cast<qsizetype>(length));
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
+int CFtpSession::checkHostKey(const QByteArray &blob, int match)
+{
+    m_hostKeyFingerprint = sshFingerprint(blob);
+    switch (static_cast<curl_khmatch>(match)) {
+    case CURLKHMATCH_OK:
+        return CURLKHSTAT_FINE;
+    case CURLKHMATCH_MISMATCH:
+        // Never asked and never written: a changed key is what an attacker
+        // in the middle would show.
+        m_hostKeyProblem = SshHostKeyProblem::Changed;
+        return CURLKHSTAT_REJECT;
+    default:
+        break;
+    }
+    const int port = m_entry.port == 0 ? m_entry.defaultPort() : m_entry.port;
+    QString server = m_entry.address.trimmed();
+    if (port != FtpServerEntry::kSftpDefaultPort)
+        server += QLatin1Char(':') + QString::number(port);
+    const QString text
+        = QStringLiteral("SFTP 서버 %1의 호스트 키를 처음 받았습니다. 이 컴퓨터는 아직 이 서버를 "
+                         "알지 못합니다.\n\n키 종류: %2\n지문: %3\n\n"
+                         "서버 관리자에게 받은 지문과 같은지 확인하십시오. 이 키를 믿고 연결하시겠습니까?\n"
+                         "'예'를 누르면 키를 ~/.ssh/known_hosts에 기록하고 다음부터 묻지 않습니다.")
+              .arg(server, QString::fromLatin1(keyTypeOf(blob)), m_hostKeyFingerprint);
+    if (!m_hostKeyQuestion || blob.isEmpty() || !m_hostKeyQuestion(text)) {
+        m_hostKeyProblem = SshHostKeyProblem::Declined;
+        return CURLKHSTAT_REJECT;
+    }
+    // A file that cannot be written costs only the question next time.
+    addKnownHost(blob);
+    return CURLKHSTAT_FINE;
+}
+
+bool CFtpSession::addKnownHost(const QByteArray &blob) const
+{
+    const QByteArray type = keyTypeOf(blob);
+    if (type.isEmpty())
+        return false;
+    // The name as libssh2 looks it up: "[host]:port" off port 22, an IPv6
+    // address without its brackets, a Korean name in its ACE form.
+    QString host = m_entry.address.trimmed();
+    if (host.contains(QLatin1Char(':'))) {
+        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+            host = host.mid(1, host.size() - 2);
+    } else if (!QUrl::toAce(host).isEmpty()) {
+        host = QString::fromLatin1(QUrl::toAce(host));
+    }
+    const int port = m_entry.port == 0 ? m_entry.defaultPort() : m_entry.port;
+    if (port != FtpServerEntry::kSftpDefaultPort)
+        host = QStringLiteral("[%1]:%2").arg(host).arg(port);
+    const QString path = knownHostsPath();
+    // The folder and the file are the user's alone, as ssh makes them.
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    QByteArray line = host.toUtf8() + ' ' + type + ' ' + blob.toBase64() + '\n';
+    // A last line without its line break would swallow ours.
+    struct stat st { };
+    char last = '\n';
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
+        line.prepend('\n');
+    const bool written = writeAll(fd, line);
+    return ::close(fd) == 0 && written;
 }

@@ -9,11 +9,13 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <vector>
 
 typedef void CURL;
 
-// One entry of a remote directory, as libcurl's list parser reads it.
+// One entry of a remote directory, as libcurl's list parser reads it (FTP)
+// or as the SFTP server's long listing gives it.
 struct FtpFileInfo {
     QString name;
     bool isFolder = false;
@@ -80,6 +82,17 @@ public:
     // authorities, or against the authorities of this file (PEM) when set.
     void setCaFile(const QString &path) { m_caFile = path; }
 
+    // SFTP host keys are checked against ~/.ssh/known_hosts. A key seen for
+    // the first time is put to the user through this question (called on
+    // the thread that runs the session); on yes it is added to the file.
+    // Without one, an unknown key is refused.
+    using HostKeyQuestion = std::function<bool(const QString &text)>;
+    void setHostKeyQuestion(HostKeyQuestion question) { m_hostKeyQuestion = std::move(question); }
+    static QString knownHostsPath();
+    // "SHA256:" and the unpadded base64 of the key's SHA-256, as OpenSSH
+    // prints it; `blob` is the key in the SSH wire format.
+    static QString sshFingerprint(const QByteArray &blob);
+
     // Progress of the running transfer and its cancel, safe from any thread.
     void requestCancel() { m_cancel = true; }
     qint64 transferredBytes() const { return m_done; }
@@ -93,12 +106,20 @@ public:
 private:
     struct Reply;
     void setCommonOptions(Reply &reply);
+    bool isSftp() const { return m_entry.protocol == FtpServerEntry::Protocol::Sftp; }
     QByteArray urlFor(const QString &absolutePath) const;
+    // A path as one argument of an SFTP quote command.
+    static QString sftpArgument(const QString &path);
+    FtpResult<std::vector<FtpFileInfo>> listSftp(const QString &dir);
+    std::optional<FtpFileInfo> parseSftpLine(const QByteArray &line);
+    // libcurl's host key callback: answers by the known_hosts match.
+    int checkHostKey(const QByteArray &blob, int match);
+    bool addKnownHost(const QByteArray &blob) const;
     QByteArray encodeName(const QString &text) const;
     QString decodeName(const QByteArray &bytes);
     // Runs the configured handle; on failure returns the error and keeps its text.
     FtpStatus perform(Reply &reply, bool keepAsLastError = false);
-    FtpStatus quote(const QStringList &commands, Reply &reply);
+    FtpStatus quote(const QStringList &commands, Reply &reply, const QByteArray &url = {});
     FtpStatus quote(const QStringList &commands);
 
     CURL *m_curl = nullptr;
@@ -109,6 +130,12 @@ private:
     QString m_lastErrorText;
     QString m_localPath;
     QString m_caFile;
+    HostKeyQuestion m_hostKeyQuestion;
+    SshHostKeyProblem m_hostKeyProblem = SshHostKeyProblem::None;
+    QString m_hostKeyFingerprint;
+    // The listing an SFTP change of directory read to check the directory,
+    // handed to the list() that follows it; any other call drops it.
+    std::optional<std::vector<FtpFileInfo>> m_pendingListing;
     std::atomic<bool> m_cancel {false};
     std::atomic<qint64> m_done {0};
     std::atomic<qint64> m_total {0};
