@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
+#include <QThread>
 
 #include <deque>
 #include <optional>
@@ -22,6 +24,7 @@ public:
     bool okCancelAnswer = true;
     std::deque<QString> texts; // answers of the text input; a null string or none left cancels
     QStringList prompts;
+    bool askedOffGuiThread = false; // a window from a worker thread is a crash waiting
 
     void message(const QString &text, const QString &title, Icon icon) override
     {
@@ -30,6 +33,8 @@ public:
     bool question(const QString &text, const QString &title) override
     {
         questions << title + QStringLiteral(": ") + text;
+        if (QThread::currentThread() != QCoreApplication::instance()->thread())
+            askedOffGuiThread = true;
         return questionAnswer;
     }
     bool okCancel(const QString &text, const QString &title) override

@@ -1,0 +1,375 @@
+// SFTP through the FTP session and browser, against a real OpenSSH server
+// that each test starts on 127.0.0.1 and stops at its end.
+#include "scriptedftpprompter.h"
+#include "sftptestserver.h"
+
+#include "ftp/ftpcontext.h"
+#include "ftp/ftpopendialog.h"
+#include "ftp/ftpserverlist.h"
+#include "ftp/ftpsession.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <sys/stat.h>
+
+#include <memory>
+
+namespace {
+
+class SftpTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        server = std::make_unique<SftpTestServer>();
+        if (!server->failure().isEmpty()) {
+            if (server->skippable())
+                GTEST_SKIP() << "no SFTP server here: " << server->failure().toStdString();
+            FAIL() << server->failure().toStdString();
+        }
+    }
+    // A session that answers the host key question with `yes` and keeps
+    // every question it was asked.
+    std::unique_ptr<CFtpSession> session(bool yes)
+    {
+        auto s = std::make_unique<CFtpSession>();
+        s->setHostKeyQuestion([this, yes](const QString &text) {
+            asked << text;
+            return yes;
+        });
+        return s;
+    }
+    static int modeOf(const QString &path)
+    {
+        struct stat st { };
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? static_cast<int>(st.st_mode & 07777)
+                                                                     : -1;
+    }
+
+    template <typename T> static T *child(QWidget &w, const char *name)
+    {
+        return w.findChild<T *>(QString::fromLatin1(name));
+    }
+
+    std::unique_ptr<SftpTestServer> server;
+    QStringList asked;
+};
+
+TEST_F(SftpTest, AFirstSeenHostKeyIsAskedAboutAndRecordedOnlyOnYes)
+{
+    const QString fingerprint = server->hostKeyFingerprint();
+    ASSERT_TRUE(fingerprint.startsWith(QLatin1String("SHA256:"))) << fingerprint.toStdString();
+
+    // No: nothing logs in, nothing is written, and there is no second question.
+    auto refusing = session(false);
+    auto refused = refusing->connect(server->entry());
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().kind, FtpError::Kind::HostKey);
+    EXPECT_TRUE(refused.error().text.startsWith(
+        QStringLiteral("SFTP 서버의 호스트 키를 받아들이지 않았으므로 연결하지 않았습니다.")))
+        << refused.error().text.toStdString();
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("지문: ") + fingerprint)) << asked[0].toStdString();
+    EXPECT_TRUE(asked[0].contains(QLatin1String("ssh-ed25519")));
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("127.0.0.1:%1").arg(server->port())));
+    EXPECT_FALSE(QFileInfo::exists(server->knownHosts()));
+    EXPECT_FALSE(server->log().contains(QLatin1String("Accepted publickey")));
+
+    // Yes: connected, and the key kept in a file only the user reads.
+    auto trusting = session(true);
+    ASSERT_TRUE(trusting->connect(server->entry())) << trusting->lastErrorText().toStdString();
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(trusting->currentDirectory(), QDir(server->root()).canonicalPath());
+    EXPECT_EQ(modeOf(server->knownHosts()), 0600);
+    EXPECT_EQ(modeOf(QFileInfo(server->knownHosts()).absolutePath()), 0700);
+    // OpenSSH itself finds the line under the name it would look up.
+    const QString found = SftpTestServer::run(QStringLiteral("ssh-keygen"),
+        {QStringLiteral("-F"), QStringLiteral("[127.0.0.1]:%1").arg(server->port()), QStringLiteral("-f"),
+            server->knownHosts()});
+    EXPECT_TRUE(found.contains(QLatin1String("ssh-ed25519"))) << found.toStdString();
+
+    // Known now: the next connection asks nothing.
+    auto again = session(false);
+    ASSERT_TRUE(again->connect(server->entry())) << again->lastErrorText().toStdString();
+    EXPECT_EQ(asked.size(), 2);
+}
+
+TEST_F(SftpTest, AChangedHostKeyIsRefusedWithAWarningAndNeverWritten)
+{
+    // The server's address recorded with another key, as after an attacker
+    // (or a reinstalled server) took its place.
+    QDir().mkpath(QFileInfo(server->knownHosts()).absolutePath());
+    const QString other = server->file(QStringLiteral("otherkey"));
+    SftpTestServer::run(QStringLiteral("ssh-keygen"),
+        {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"),
+            QString(), QStringLiteral("-f"), other});
+    const QByteArray otherKey = SftpTestServer::readFile(other + QStringLiteral(".pub")).trimmed();
+    ASSERT_FALSE(otherKey.isEmpty());
+    const QByteArray line = QStringLiteral("[127.0.0.1]:%1 ").arg(server->port()).toUtf8()
+        + otherKey.left(otherKey.lastIndexOf(' ')) + '\n';
+    {
+        QFile out(server->knownHosts());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(line);
+    }
+    auto s = session(true);
+    auto refused = s->connect(server->entry());
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().kind, FtpError::Kind::HostKey);
+    EXPECT_TRUE(
+        refused.error().text.startsWith(QStringLiteral("경고: SFTP 서버의 호스트 키가 바뀌었습니다!")))
+        << refused.error().text.toStdString();
+    EXPECT_TRUE(refused.error().text.contains(server->hostKeyFingerprint()));
+    EXPECT_TRUE(asked.isEmpty()) << "a changed key is never put to the user as a new one";
+    EXPECT_EQ(SftpTestServer::readFile(server->knownHosts()), line);
+    EXPECT_FALSE(server->log().contains(QLatin1String("Accepted publickey")));
+}
+
+TEST_F(SftpTest, AuthenticationBySshAgentOrDefaultKeyAndItsRefusal)
+{
+    auto first = session(true);
+    ASSERT_TRUE(first->connect(server->entry())) << first->lastErrorText().toStdString();
+    EXPECT_TRUE(server->log().contains(QLatin1String("Accepted publickey"))) << server->log().toStdString();
+
+    // A user the server does not know: refused, in Korean, asked nothing new.
+    FtpServerEntry stranger = server->entry();
+    stranger.user = QStringLiteral("quorel-nobody");
+    auto denied = session(true);
+    auto refused = denied->connect(stranger);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().kind, FtpError::Kind::LoginDenied);
+    EXPECT_TRUE(refused.error().text.startsWith(QStringLiteral("SFTP 서버가 로그인을 거부했습니다.")))
+        << refused.error().text.toStdString();
+    EXPECT_EQ(denied->lastErrorText(), refused.error().text);
+    // A password the server does not take is refused the same way.
+    FtpServerEntry withPassword = stranger;
+    withPassword.password = QStringLiteral("wrong");
+    EXPECT_EQ(denied->connect(withPassword).error().kind, FtpError::Kind::LoginDenied);
+
+    // Without an agent, the user's default key file logs in.
+    qunsetenv("SSH_AUTH_SOCK");
+    auto noKey = session(true);
+    EXPECT_EQ(noKey->connect(server->entry()).error().kind, FtpError::Kind::LoginDenied);
+    ASSERT_TRUE(QFile::copy(
+        server->file(QStringLiteral("userkey")), server->home() + QStringLiteral("/.ssh/id_ed25519")));
+    auto keyFile = session(true);
+    EXPECT_TRUE(keyFile->connect(server->entry())) << keyFile->lastErrorText().toStdString();
+    EXPECT_EQ(asked.size(), 1);
+}
+
+TEST_F(SftpTest, SessionCommandsAndTheirKoreanErrors)
+{
+    server->write(QStringLiteral("site/index.html"), "<p>hi</p>");
+    server->write(QStringLiteral("site/빈 칸 'quoted\".txt"), "odd");
+    auto s = session(true);
+    ASSERT_TRUE(s->connect(server->entry())) << s->lastErrorText().toStdString();
+    const QString home = s->currentDirectory();
+
+    ASSERT_TRUE(s->setCurrentDirectory(QStringLiteral("site")));
+    EXPECT_EQ(s->currentDirectory(), home + QStringLiteral("/site"));
+    auto entries = s->list();
+    ASSERT_TRUE(entries);
+    QStringList names;
+    for (const FtpFileInfo &e : *entries)
+        names << e.name;
+    names.sort();
+    EXPECT_EQ(names, (QStringList {QStringLiteral("index.html"), QStringLiteral("빈 칸 'quoted\".txt")}));
+
+    // Names that need quoting in an SFTP command pass whole.
+    ASSERT_TRUE(s->rename(
+        home + QStringLiteral("/site/빈 칸 'quoted\".txt"), home + QStringLiteral("/site/다른 \\ 이름.txt")))
+        << s->lastErrorText().toStdString();
+    EXPECT_EQ(server->read(QStringLiteral("site/다른 \\ 이름.txt")), QByteArray("odd"));
+
+    auto missing = s->setCurrentDirectory(QStringLiteral("nowhere"));
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().kind, FtpError::Kind::NotFound);
+    EXPECT_EQ(missing.error().text, QStringLiteral("서버에 그런 파일이나 디렉토리가 없습니다."));
+    EXPECT_EQ(s->currentDirectory(), home + QStringLiteral("/site"));
+    // A file is no directory to enter.
+    EXPECT_FALSE(s->setCurrentDirectory(QStringLiteral("index.html")));
+
+    auto gone = s->deleteFile(QStringLiteral("gone.txt"));
+    ASSERT_FALSE(gone);
+    EXPECT_EQ(gone.error().kind, FtpError::Kind::NotFound);
+    EXPECT_TRUE(gone.error().isServerReply());
+    EXPECT_TRUE(gone.error().text.startsWith(QStringLiteral("서버에 그런 파일이나 디렉토리가 없습니다.")));
+    auto notEmpty = s->removeDirectory(home);
+    ASSERT_FALSE(notEmpty);
+    EXPECT_TRUE(notEmpty.error().isServerReply()) << notEmpty.error().text.toStdString();
+
+    // "..": up from the log-in directory, as far as the root.
+    ASSERT_TRUE(s->setCurrentDirectory(QStringLiteral("../..")));
+    EXPECT_EQ(s->currentDirectory(), QFileInfo(home).absolutePath());
+    ASSERT_TRUE(s->setCurrentDirectory(QStringLiteral("/")));
+    EXPECT_EQ(s->currentDirectory(), QStringLiteral("/"));
+    ASSERT_TRUE(s->list());
+}
+
+class SftpBrowserTest : public SftpTest {
+protected:
+    void SetUp() override
+    {
+        SftpTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        FtpServerList list(local.filePath(QStringLiteral("servers.ini")));
+        ASSERT_TRUE(list.create());
+        ASSERT_TRUE(list.save(QStringLiteral("SSH 서버"), server->entry()));
+        context.prompter = &prompter;
+        context.iniPath = list.path();
+        context.localFolder = local.filePath(QStringLiteral("Quindale"));
+        context.tempDirectory = local.path();
+        context.openDocument = [this](const QString &path) {
+            opened << path;
+            return true;
+        };
+    }
+    std::unique_ptr<CFtpOpenDialog> browser(
+        CFtpOpenDialog::Mode mode = CFtpOpenDialog::Open, const QString &name = {})
+    {
+        auto dialog = std::make_unique<CFtpOpenDialog>(mode, name, context);
+        dialog->show();
+        dialog->OnInitDialog();
+        return dialog;
+    }
+    static QStringList rows(const CFtpOpenDialog &d)
+    {
+        QStringList out;
+        for (int i = 0; i < d.fileList()->topLevelItemCount(); ++i)
+            out << d.fileList()->topLevelItem(i)->text(0) + QLatin1Char('|')
+                    + d.fileList()->topLevelItem(i)->text(1);
+        return out;
+    }
+    static QTreeWidgetItem *row(const CFtpOpenDialog &d, const QString &name)
+    {
+        for (int i = 0; i < d.fileList()->topLevelItemCount(); ++i) {
+            if (d.fileList()->topLevelItem(i)->text(0) == name)
+                return d.fileList()->topLevelItem(i);
+        }
+        return nullptr;
+    }
+    static void select(CFtpOpenDialog &d, const QString &name)
+    {
+        QTreeWidgetItem *item = row(d, name);
+        ASSERT_NE(item, nullptr) << name.toStdString();
+        d.fileList()->setCurrentItem(item);
+        item->setSelected(true);
+    }
+
+    QTemporaryDir local;
+    ScriptedFtpPrompter prompter;
+    FtpContext context;
+    QStringList opened;
+};
+
+TEST_F(SftpBrowserTest, BrowsesDownloadsAndChangesTheServerLikeFtp)
+{
+    server->write(QStringLiteral("b.zone"), "b");
+    server->write(QStringLiteral("a.conf"), "aa");
+    server->mkdir(QStringLiteral("zeta/deep/deeper"));
+    server->write(QStringLiteral("zeta/deep/x.txt"), "x");
+    server->write(QStringLiteral("alpha/inner.txt"), "i");
+    auto d = browser();
+    ASSERT_TRUE(d->OnConnect()) << prompter.texts_().join(QLatin1Char('\n')).toStdString();
+    // The host key was asked about once, from the GUI thread, though the
+    // connection runs on a worker.
+    ASSERT_EQ(prompter.questions.size(), 1);
+    EXPECT_TRUE(prompter.questions[0].startsWith(QStringLiteral("SFTP 호스트 키 확인: ")));
+    EXPECT_TRUE(prompter.questions[0].contains(server->hostKeyFingerprint()));
+    EXPECT_FALSE(prompter.askedOffGuiThread);
+    const QString home = QDir(server->root()).canonicalPath();
+    EXPECT_EQ(child<QLabel>(*d, "currentDirText")->text(), home);
+
+    // The parent entry, then folders, then files, each in the server's order.
+    std::vector<FtpFileInfo> listed = *d->session().list();
+    QStringList folders, files;
+    for (const FtpFileInfo &e : listed) {
+        (e.isFolder ? folders : files) << e.name + QLatin1Char('|')
+                + (e.isFolder ? QStringLiteral("파일폴더") : QString::number(e.size));
+        EXPECT_TRUE(e.modified.isValid()) << e.name.toStdString();
+        EXPECT_LE(qAbs(e.modified.secsTo(QDateTime::currentDateTime())), 120) << e.name.toStdString();
+    }
+    EXPECT_EQ(rows(*d), QStringList {QStringLiteral("..|위로")} + folders + files);
+    EXPECT_EQ(folders.size(), 2);
+    EXPECT_EQ(files.size(), 2);
+
+    d->OnDoubleClick(row(*d, QStringLiteral("alpha")));
+    EXPECT_EQ(child<QLabel>(*d, "currentDirText")->text(), home + QStringLiteral("/alpha"));
+    EXPECT_EQ(rows(*d), (QStringList {QStringLiteral("..|위로"), QStringLiteral("inner.txt|1")}));
+    d->OnDoubleClick(row(*d, QStringLiteral("..")));
+    EXPECT_EQ(child<QLabel>(*d, "currentDirText")->text(), home);
+
+    // New folders take the next free number.
+    d->OnNewFolder();
+    d->OnNewFolder();
+    EXPECT_TRUE(server->exists(QStringLiteral("NewFolder")));
+    EXPECT_TRUE(server->exists(QStringLiteral("NewFolder[1]")));
+    EXPECT_TRUE(prompter.boxes.empty()) << prompter.texts_().join(QLatin1Char('\n')).toStdString();
+
+    // Rename in place.
+    ASSERT_NE(row(*d, QStringLiteral("NewFolder")), nullptr);
+    row(*d, QStringLiteral("NewFolder"))->setText(0, QStringLiteral("새 폴더 이름"));
+    QTest::qWait(50);
+    EXPECT_TRUE(server->exists(QStringLiteral("새 폴더 이름")));
+    EXPECT_FALSE(server->exists(QStringLiteral("NewFolder")));
+    EXPECT_NE(row(*d, QStringLiteral("새 폴더 이름")), nullptr);
+
+    // A folder is deleted with everything inside it.
+    prompter.questionAnswer = true;
+    select(*d, QStringLiteral("zeta"));
+    d->OnDelete();
+    EXPECT_FALSE(server->exists(QStringLiteral("zeta")));
+    EXPECT_EQ(row(*d, QStringLiteral("zeta")), nullptr);
+    EXPECT_TRUE(prompter.boxes.empty()) << prompter.texts_().join(QLatin1Char('\n')).toStdString();
+
+    // A double-click on a file downloads it, opens it and closes the browser.
+    d->OnDoubleClick(row(*d, QStringLiteral("a.conf")));
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], QDir(context.localFolder).filePath(QStringLiteral("a.conf")));
+    EXPECT_EQ(SftpTestServer::readFile(opened[0]), QByteArray("aa"));
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+}
+
+TEST_F(SftpBrowserTest, UploadAsksBeforeOverwriting)
+{
+    server->write(QStringLiteral("docs/vhost.conf"), "old");
+    auto d = browser(CFtpOpenDialog::Save, QStringLiteral("vhost.conf"));
+    ASSERT_TRUE(d->OnConnect());
+    ASSERT_TRUE(d->listDirectory(QStringLiteral("docs")));
+    prompter.questionAnswer = false;
+    d->accept();
+    EXPECT_EQ(prompter.questions.back(),
+        QStringLiteral("FTP 업로드 덮어쓰기 확인: 이미 같은 이름의 파일이 존재합니다."));
+    EXPECT_TRUE(d->isVisible());
+    prompter.questionAnswer = true;
+    d->accept();
+    ASSERT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_EQ(d->entry().remoteDirectory, QDir(server->root()).canonicalPath() + QStringLiteral("/docs"));
+
+    const QString file = local.filePath(QStringLiteral("upload.conf"));
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("new content\n");
+    out.close();
+    ASSERT_TRUE(d->upload(file));
+    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("FTP에 파일저장이 끝났습니다."));
+    EXPECT_EQ(server->read(QStringLiteral("docs/vhost.conf")), QByteArray("new content\n"));
+}
+
+TEST_F(SftpBrowserTest, ARefusedHostKeyIsAskedOnceAndShown)
+{
+    prompter.questionAnswer = false;
+    auto d = browser();
+    EXPECT_FALSE(d->OnConnect());
+    EXPECT_EQ(prompter.questions.size(), 1) << "a refused key is not asked about again and again";
+    ASSERT_FALSE(prompter.boxes.empty());
+    EXPECT_TRUE(prompter.boxes.back().text.startsWith(
+        QStringLiteral("SFTP 서버의 호스트 키를 받아들이지 않았으므로 연결하지 않았습니다.")));
+    EXPECT_FALSE(QFileInfo::exists(server->knownHosts()));
+}
+
+} // namespace
