@@ -139,6 +139,42 @@ TEST_F(ServerListTest, TheDialogAddsSavesAndDeletesServers)
     EXPECT_EQ(child<QLineEdit>(third, "userEdit")->text(), QStringLiteral("anonymous"));
 }
 
+TEST_F(ServerListTest, TheProtocolChoiceCarriesItsDefaultPortButNotATypedOne)
+{
+    CFtpServerListDialog dialog(ini, prompter, QStringLiteral("Quorel"));
+    prompter.texts = {QStringLiteral("SSH")};
+    dialog.OnNew();
+    auto *protocol = child<QComboBox>(dialog, "protocolCombo");
+    auto *port = child<QLineEdit>(dialog, "portEdit");
+    ASSERT_EQ(protocol->count(), 3);
+    EXPECT_EQ(protocol->itemText(2), QStringLiteral("SFTP"));
+    EXPECT_EQ(port->text(), QStringLiteral("21"));
+    protocol->setCurrentIndex(2);
+    EXPECT_EQ(port->text(), QStringLiteral("22"));
+    protocol->setCurrentIndex(1); // FTP over TLS: the FTP port again
+    EXPECT_EQ(port->text(), QStringLiteral("21"));
+    protocol->setCurrentIndex(2);
+    child<QLineEdit>(dialog, "addressEdit")->setText(QStringLiteral("ssh.example.kr"));
+    dialog.OnSave();
+    FtpServerEntry saved = FtpServerList(ini).read(QStringLiteral("SSH"));
+    EXPECT_EQ(saved.protocol, FtpServerEntry::Protocol::Sftp);
+    EXPECT_EQ(saved.port, 22);
+
+    // A port the user typed stays whatever the protocol.
+    port->setText(QStringLiteral("2222"));
+    protocol->setCurrentIndex(0);
+    EXPECT_EQ(port->text(), QStringLiteral("2222"));
+    // Showing a saved entry sets its protocol without touching its port.
+    CFtpServerListDialog again(ini, prompter, QStringLiteral("Quorel"));
+    EXPECT_EQ(child<QComboBox>(again, "protocolCombo")->currentText(), QStringLiteral("SFTP"));
+    EXPECT_EQ(child<QLineEdit>(again, "portEdit")->text(), QStringLiteral("22"));
+
+    // An SFTP entry without a port reads as port 22, an FTP one as 21.
+    writeAll(ini, "[bare ssh]\nAdd=h\nPROTOCOL=sftp\n[bare ftp]\nAdd=h\n");
+    EXPECT_EQ(FtpServerList(ini).read(QStringLiteral("bare ssh")).port, 22);
+    EXPECT_EQ(FtpServerList(ini).read(QStringLiteral("bare ftp")).port, 21);
+}
+
 TEST(TextInputDialog, TrimsAndHoldsAtMost256Bytes)
 {
     CTextInputDialog dialog(QStringLiteral("이동할 디렉토리명을 넣어주세요"), QStringLiteral("/pub"),
