@@ -14,6 +14,7 @@
 //            wizard on each of its pages, converting the zone template
 //   ftp-servers: the FTP server list (134) with two servers
 //   ftp-input: the text input (135) asking for a new server's name
+//   ftp-sftp: the server list (134) showing a server reached over SFTP
 //   ftp-browser: the FTP browser (131) connected to a local FTP server
 //            (pyftpdlib on 127.0.0.1, started and stopped here)
 #include "app/qttranslation.h"
@@ -31,6 +32,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -122,11 +124,11 @@ int main(int argc, char **argv)
         QStringLiteral("preview"), QStringLiteral("find"), QStringLiteral("replace"),
         QStringLiteral("wizard-start"), QStringLiteral("wizard-open"), QStringLiteral("wizard-convert"),
         QStringLiteral("wizard-save"), QStringLiteral("ftp-servers"), QStringLiteral("ftp-input"),
-        QStringLiteral("ftp-browser")};
+        QStringLiteral("ftp-browser"), QStringLiteral("ftp-sftp")};
     if (args.size() != 2 || !scenes.contains(args[0])) {
         std::fprintf(stderr,
             "usage: quorel-scenes converted|failure|preview|find|replace|wizard-start|wizard-open|"
-            "wizard-convert|wizard-save|ftp-servers|ftp-input|ftp-browser OUTPUT.png\n");
+            "wizard-convert|wizard-save|ftp-servers|ftp-input|ftp-browser|ftp-sftp OUTPUT.png\n");
         return 2;
     }
     const QString scene = args[0];
@@ -165,6 +167,12 @@ int main(int argc, char **argv)
         office.user = QStringLiteral("dnsadmin");
         office.password = QStringLiteral("********");
         list.save(QStringLiteral("회사 DNS 서버"), office);
+        FtpServerEntry web;
+        web.address = QStringLiteral("www.예제.한국");
+        web.user = QStringLiteral("webadmin");
+        web.port = FtpServerEntry::kSftpDefaultPort;
+        web.protocol = FtpServerEntry::Protocol::Sftp;
+        list.save(QStringLiteral("웹 서버 (SFTP)"), web);
         QDir().mkpath(dir.filePath(QStringLiteral("site")));
     }
 
@@ -247,9 +255,12 @@ int main(int argc, char **argv)
             frame->action(ids::command::kConvWizard)->trigger();
             return;
         }
-        if (scene == QStringLiteral("ftp-servers") || scene == QStringLiteral("ftp-input")) {
+        if (scene == QStringLiteral("ftp-servers") || scene == QStringLiteral("ftp-input")
+            || scene == QStringLiteral("ftp-sftp")) {
             auto *servers = new CFtpServerListDialog(
                 app.ftpContext().iniPath, *app.ftpContext().prompter, QStringLiteral("Quorel"), frame);
+            if (scene == QStringLiteral("ftp-sftp"))
+                servers->findChild<QComboBox *>(QStringLiteral("serverCombo"))->setCurrentIndex(2);
             servers->setAttribute(Qt::WA_DeleteOnClose);
             servers->open();
             QTimer::singleShot(600, [&, servers] {

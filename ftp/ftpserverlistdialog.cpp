@@ -167,6 +167,8 @@ void CFtpServerListDialog::showEntry(const FtpServerEntry &entry)
         m_protocol->setCurrentIndex(index < 0 ? 0 : index);
     }
     m_protocolShown = static_cast<FtpServerEntry::Protocol>(m_protocol->currentData().toInt());
+    // Passive mode is FTP's; SFTP has one connection only.
+    m_passive->setEnabled(m_protocolShown != FtpServerEntry::Protocol::Sftp);
 }
 
 void CFtpServerListDialog::onProtocolChanged()
@@ -176,6 +178,7 @@ void CFtpServerListDialog::onProtocolChanged()
     FtpServerEntry after;
     after.protocol = static_cast<FtpServerEntry::Protocol>(m_protocol->currentData().toInt());
     m_protocolShown = after.protocol;
+    m_passive->setEnabled(after.protocol != FtpServerEntry::Protocol::Sftp);
     // A port the user typed stays; the default of the protocol left (or
     // nothing) becomes the default of the one chosen.
     const QString port = m_port->text().trimmed();

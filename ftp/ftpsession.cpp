@@ -404,19 +404,14 @@ bool CFtpSession::checkConnection()
     if (curl_easy_getinfo(m_curl, CURLINFO_ACTIVESOCKET, &socket) != CURLE_OK || socket == CURL_SOCKET_BAD)
         return true; // libcurl let its connection go after an error reply: it logs in again on the next
                      // command
-    // Between commands the server has nothing to say: anything readable is
-    // its goodbye ("421 ... timed out") or the end of the connection.
-    pollfd p {socket, POLLIN, 0};
+    // Between commands an FTP server has nothing to say: anything readable
+    // is its goodbye ("421 ... timed out") or the end of the connection. An
+    // SSH server may send a keep-alive, so there only the end of its stream
+    // counts, even with a keep-alive still unread before it.
+    pollfd p {socket, POLLIN | POLLRDHUP, 0};
     const int ready = ::poll(&p, 1, 0);
-    if (ready > 0 && isSftp() && !(p.revents & (POLLHUP | POLLERR))) {
-        // An SSH server may send a keep-alive between commands: only the
-        // end of the stream means the connection is gone.
-        char byte = 0;
-        const ssize_t n = ::recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-        if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)))
-            return true;
-    }
-    if (ready > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR))) {
+    const short gone = POLLRDHUP | POLLHUP | POLLERR;
+    if (ready > 0 && (p.revents & (isSftp() ? gone : gone | POLLIN))) {
         close();
         return false;
     }

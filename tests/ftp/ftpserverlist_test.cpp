@@ -151,8 +151,10 @@ TEST_F(ServerListTest, TheProtocolChoiceCarriesItsDefaultPortButNotATypedOne)
     EXPECT_EQ(port->text(), QStringLiteral("21"));
     protocol->setCurrentIndex(2);
     EXPECT_EQ(port->text(), QStringLiteral("22"));
+    EXPECT_FALSE(child<QCheckBox>(dialog, "passiveCheck")->isEnabled()) << "no passive mode over SFTP";
     protocol->setCurrentIndex(1); // FTP over TLS: the FTP port again
     EXPECT_EQ(port->text(), QStringLiteral("21"));
+    EXPECT_TRUE(child<QCheckBox>(dialog, "passiveCheck")->isEnabled());
     protocol->setCurrentIndex(2);
     child<QLineEdit>(dialog, "addressEdit")->setText(QStringLiteral("ssh.example.kr"));
     dialog.OnSave();

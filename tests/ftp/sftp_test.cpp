@@ -209,6 +209,31 @@ TEST_F(SftpTest, SessionCommandsAndTheirKoreanErrors)
     ASSERT_TRUE(s->list());
 }
 
+TEST_F(SftpTest, TheStateCheckTellsAKeepAliveFromADroppedConnection)
+{
+    auto s = session(true);
+    ASSERT_TRUE(s->connect(server->entry())) << s->lastErrorText().toStdString();
+    ASSERT_TRUE(s->list());
+    // The server asks every second whether we are still there; what it sent
+    // meanwhile is no goodbye.
+    QTest::qWait(1500);
+    EXPECT_TRUE(s->checkConnection());
+    EXPECT_TRUE(s->isConnected());
+    ASSERT_TRUE(s->list()) << s->lastErrorText().toStdString();
+
+    // Dropped with a keep-alive still unread before the end of the stream.
+    QTest::qWait(1200);
+    EXPECT_TRUE(s->checkConnection());
+    ASSERT_GT(server->dropConnections(), 0);
+    bool dropped = false;
+    for (int i = 0; i < 100 && !dropped; ++i) {
+        QTest::qWait(20);
+        dropped = !s->checkConnection();
+    }
+    EXPECT_TRUE(dropped);
+    EXPECT_FALSE(s->isConnected());
+}
+
 class SftpBrowserTest : public SftpTest {
 protected:
     void SetUp() override

@@ -14,6 +14,7 @@
 
 #include "ftp/ftpserverentry.h"
 
+#include <csignal>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -73,6 +74,20 @@ public:
         e.port = m_port;
         e.protocol = FtpServerEntry::Protocol::Sftp;
         return e;
+    }
+
+    // Ends every open connection from the server's side, as a server that
+    // drops its clients does: each connection is a child of the listener.
+    int dropConnections() const
+    {
+        const qint64 pid = m_sshd.processId();
+        const QByteArray children = readFile(QStringLiteral("/proc/%1/task/%1/children").arg(pid)).trimmed();
+        int ended = 0;
+        for (const QByteArray &child : children.split(' ')) {
+            if (child.toInt() > 0 && ::kill(child.toInt(), SIGTERM) == 0)
+                ++ended;
+        }
+        return ended;
     }
 
     // The host key's fingerprint as OpenSSH's own tool prints it.
@@ -150,7 +165,7 @@ private:
             "Port %1\nListenAddress 127.0.0.1\nHostKey %2\nPidFile %3\nAuthorizedKeysFile %4\n"
             "PasswordAuthentication no\nKbdInteractiveAuthentication no\nPubkeyAuthentication yes\n"
             "StrictModes no\nUsePAM no\nPermitRootLogin yes\nSubsystem sftp internal-sftp\n"
-            "ForceCommand internal-sftp -d %5\n")
+            "ClientAliveInterval 1\nForceCommand internal-sftp -d %5\n")
                                    .arg(m_port)
                                    .arg(file(QStringLiteral("hostkey")), file(QStringLiteral("sshd.pid")),
                                        file(QStringLiteral("authorized_keys")), root());
