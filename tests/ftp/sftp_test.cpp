@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <pwd.h>
 #include <sys/stat.h>
 
 #include <memory>
@@ -232,6 +233,35 @@ TEST_F(SftpTest, TheStateCheckTellsAKeepAliveFromADroppedConnection)
     }
     EXPECT_TRUE(dropped);
     EXPECT_FALSE(s->isConnected());
+}
+
+TEST_F(SftpTest, RefusedPermissionsHaveTheirKoreanText)
+{
+    // The server's files belong to root; "nobody" logs in with the same key.
+    const passwd *nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || !nobody)
+        GTEST_SKIP() << "needs root and a user 'nobody' to log in as someone else";
+    server->write(QStringLiteral("secret.txt"), "root only");
+    QFile::setPermissions(server->path(QStringLiteral("secret.txt")), QFileDevice::ReadOwner);
+    FtpServerEntry entry = server->entry();
+    entry.user = QStringLiteral("nobody");
+    auto s = session(true);
+    ASSERT_TRUE(s->connect(entry)) << s->lastErrorText().toStdString() << server->log().toStdString();
+    ASSERT_TRUE(s->list()) << s->lastErrorText().toStdString();
+
+    auto made = s->createDirectory(QStringLiteral("mine"));
+    ASSERT_FALSE(made);
+    EXPECT_EQ(made.error().kind, FtpError::Kind::PermissionDenied);
+    EXPECT_TRUE(made.error().text.startsWith(
+        QStringLiteral("서버가 이 파일이나 디렉토리에 대한 권한을 허락하지 않았습니다.")))
+        << made.error().text.toStdString();
+    EXPECT_FALSE(server->exists(QStringLiteral("mine")));
+
+    QTemporaryDir local;
+    auto fetched = s->download(QStringLiteral("secret.txt"), local.path(), 9);
+    ASSERT_FALSE(fetched);
+    EXPECT_EQ(fetched.error().kind, FtpError::Kind::PermissionDenied) << fetched.error().text.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(local.filePath(QStringLiteral("secret.txt"))));
 }
 
 class SftpBrowserTest : public SftpTest {

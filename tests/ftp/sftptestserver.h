@@ -157,6 +157,15 @@ private:
             return fail(QStringLiteral("ssh-keygen made no keys"));
         QFile::copy(file(QStringLiteral("userkey.pub")), file(QStringLiteral("authorized_keys")));
         QDir().mkpath(root());
+        // Another user may log in too (sshd reads the keys as that user) and
+        // look around, but write nothing of ours.
+        const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+            | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+        QFile::setPermissions(m_dir.path(), open);
+        QFile::setPermissions(root(), open);
+        QFile::setPermissions(file(QStringLiteral("authorized_keys")),
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                | QFileDevice::ReadOther);
         // sshd wants its privilege separation folder even when it runs alone.
         if (asRoot)
             QDir().mkpath(QStringLiteral("/run/sshd"));
