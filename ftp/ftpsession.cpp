@@ -239,8 +239,8 @@ void CFtpSession::setCommonOptions(Reply &reply)
     curl_easy_setopt(m_curl, CURLOPT_FTPPORT, m_entry.passive ? nullptr : "-");
     if (isSftp()) {
         // The password types only with a password: an empty one means the
-        // agent and the user's keys, and no password prompt the server
-        // could fail us on first.
+        // agent and the user's keys alone, and an empty password is never
+        // sent (each refused try counts against the server's limit).
         long auth = CURLSSH_AUTH_AGENT | CURLSSH_AUTH_PUBLICKEY;
         if (!m_entry.password.isEmpty())
             auth |= CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD;
