@@ -588,7 +588,7 @@ FtpStatus CFtpSession::upload(const FtpServerEntry &entry, const QString &localF
             return connected;
     }
     QFile in(localFile);
-    if (!in.open(QIODevice::ReadOnly))
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return FtpFailure(FtpError {
             FtpError::Kind::LocalFile, 0, QStringLiteral("%1\n%2").arg(localFile, in.errorString())});
     QString dir = entry.remoteDirectory.isEmpty() ? m_currentDir : entry.remoteDirectory;
@@ -601,6 +601,10 @@ FtpStatus CFtpSession::upload(const FtpServerEntry &entry, const QString &localF
     const QByteArray url = urlFor(dir + entry.remoteFileName);
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
+    // libssh2 sends an SFTP write in pieces and waits for their answers;
+    // larger blocks keep more of them in flight.
+    if (isSftp())
+        curl_easy_setopt(m_curl, CURLOPT_UPLOAD_BUFFERSIZE, 512L * 1024);
     curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(in.size()));
     curl_easy_setopt(m_curl, CURLOPT_READDATA, &reply);
     curl_easy_setopt(

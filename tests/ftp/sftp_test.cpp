@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <gtest/gtest.h>
+
 #include <pwd.h>
 #include <sys/stat.h>
 

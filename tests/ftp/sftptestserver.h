@@ -10,8 +10,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <gtest/gtest.h>
-
 #include "ftp/ftpserverentry.h"
 
 #include <csignal>
