@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 
 #include "app/linkstatic.h"
@@ -18,11 +19,13 @@ CAboutDialog::CAboutDialog(QWidget *parent)
     auto *picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("aboutLogo"));
     picture->setProperty("controlId", ids::bitmap::kAboutLogo);
-    picture->setPixmap(QIcon(QStringLiteral(":/icons/quorel.png")).pixmap(48, 48));
+    // The tall picture and the small one that the update notes and the
+    // setup finisher show too.
+    picture->setPixmap(QPixmap(QStringLiteral(":/pictures/banner.png")));
     auto *picture2 = new QLabel(this);
     picture2->setObjectName(QStringLiteral("aboutPicture"));
     picture2->setProperty("controlId", ids::bitmap::kAboutPicture);
-    picture2->setPixmap(QIcon(QStringLiteral(":/icons/string-convert.png")).pixmap(48, 48));
+    picture2->setPixmap(QPixmap(QStringLiteral(":/pictures/badge.png")));
 
     auto *name = new QLabel(QStringLiteral("린드바트"), this);
     QFont big = name->font();
@@ -51,11 +54,13 @@ CAboutDialog::CAboutDialog(QWidget *parent)
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *layout = new QGridLayout(this);
-    layout->addWidget(picture, 0, 0, 2, 1, Qt::AlignTop);
-    layout->addWidget(name, 0, 1);
-    layout->addWidget(version, 1, 1);
-    layout->addWidget(picture2, 0, 2, 2, 1, Qt::AlignTop);
-    layout->addWidget(web, 2, 0, 1, 3);
-    layout->addWidget(m_mailLink, 3, 0, 1, 3);
-    layout->addWidget(ok, 4, 2);
+    layout->addWidget(picture, 0, 0, 6, 1, Qt::AlignTop);
+    layout->addWidget(name, 0, 1, Qt::AlignBottom);
+    layout->addWidget(version, 1, 1, Qt::AlignTop);
+    layout->addWidget(picture2, 0, 2, 2, 1, Qt::AlignTop | Qt::AlignRight);
+    layout->addWidget(web, 2, 1, 1, 2);
+    layout->addWidget(m_mailLink, 3, 1, 1, 2);
+    layout->setRowStretch(4, 1);
+    layout->addWidget(ok, 5, 2);
+    layout->setColumnMinimumWidth(1, 220);
 }

@@ -8,6 +8,7 @@
 //   failure: a zone with three refused lines converted to Punycode, with
 //            the message that lists them
 //   preview: the print preview of the bundled zone sample
+//   about: the About dialog
 //   find, replace: the find dialog, and the replace dialog with its
 //            replacement turned into Punycode, over the zone sample
 //   wizard-start, wizard-open, wizard-convert, wizard-save: the conversion
@@ -124,11 +125,11 @@ int main(int argc, char **argv)
         QStringLiteral("preview"), QStringLiteral("find"), QStringLiteral("replace"),
         QStringLiteral("wizard-start"), QStringLiteral("wizard-open"), QStringLiteral("wizard-convert"),
         QStringLiteral("wizard-save"), QStringLiteral("ftp-servers"), QStringLiteral("ftp-input"),
-        QStringLiteral("ftp-browser"), QStringLiteral("ftp-sftp")};
+        QStringLiteral("ftp-browser"), QStringLiteral("ftp-sftp"), QStringLiteral("about")};
     if (args.size() != 2 || !scenes.contains(args[0])) {
         std::fprintf(stderr,
             "usage: quorel-scenes converted|failure|preview|find|replace|wizard-start|wizard-open|"
-            "wizard-convert|wizard-save|ftp-servers|ftp-input|ftp-browser|ftp-sftp OUTPUT.png\n");
+            "wizard-convert|wizard-save|ftp-servers|ftp-input|ftp-browser|ftp-sftp|about OUTPUT.png\n");
         return 2;
     }
     const QString scene = args[0];
@@ -303,6 +304,8 @@ int main(int argc, char **argv)
         shootModal();
         if (scene == QStringLiteral("failure"))
             frame->action(ids::command::kConvertToPunycode)->trigger();
+        else if (scene == QStringLiteral("about"))
+            frame->action(ids::command::kAppAbout)->trigger();
         else
             frame->action(ids::command::kFilePrintPreview)->trigger();
     });

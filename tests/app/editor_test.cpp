@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
@@ -190,6 +191,13 @@ TEST(AboutDialog, MailAddressIsALiveLink)
 {
     CAboutDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("린드바트 정보"));
+    // The tall picture and the small one, as the update notes show them.
+    const QLabel *tall = dialog.findChild<QLabel *>(QStringLiteral("aboutLogo"));
+    const QLabel *small = dialog.findChild<QLabel *>(QStringLiteral("aboutPicture"));
+    ASSERT_TRUE(tall && small);
+    EXPECT_EQ(tall->property("controlId").toInt(), ids::bitmap::kAboutLogo);
+    EXPECT_GT(tall->pixmap().height(), 2 * tall->pixmap().width());
+    EXPECT_FALSE(small->pixmap().isNull());
     CLinkStatic *link = dialog.mailLink();
     EXPECT_EQ(link->property("controlId").toInt(), ids::control::kAboutMailLink);
     EXPECT_TRUE(link->notifies());
