@@ -22,6 +22,7 @@
 
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
+#include "editor/convfindreplacedialog.h"
 #include "editor/lockkeys.h"
 #include "editor/outcomereport.h"
 #include "editor/quorelview.h"
@@ -661,8 +662,31 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow *window)
     auto *frame = qobject_cast<CChildFrame *>(window);
     if (frame && frame->document() && m_openFileList)
         m_openFileList->showActiveEntry(frame->document()->id());
+    if (frame)
+        showActiveFindDialog(frame);
     m_statusPanes->showView(frame ? frame->view() : activeView());
     updateCommandStates();
+}
+
+void CMainFrame::showActiveFindDialog(CChildFrame *active)
+{
+    // A find dialog searches its own view only: it steps aside while another
+    // window is active, so it is never taken for that window's, and comes
+    // back with its own. Only another editor window counts: the dialog
+    // itself taking the focus leaves it alone.
+    const char *const steppedAside = "quorelSteppedAside";
+    for (CChildFrame *f : childFrames()) {
+        CConvFindReplaceDialog *dialog = f->view() ? f->view()->findDialog() : nullptr;
+        if (!dialog)
+            continue;
+        if (f == active && dialog->property(steppedAside).toBool()) {
+            dialog->setProperty(steppedAside, false);
+            dialog->show();
+        } else if (f != active && dialog->isVisible()) {
+            dialog->setProperty(steppedAside, true);
+            dialog->hide();
+        }
+    }
 }
 
 void CMainFrame::registerDocumentCommand(int id)

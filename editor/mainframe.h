@@ -100,6 +100,7 @@ private:
     void createStatusPanes();
     void createDockingPane();
     void onSubWindowActivated(QMdiSubWindow *window);
+    void showActiveFindDialog(CChildFrame *active);
     void onActivateRequested(quint64 documentId);
     void showMenuSet(bool withDocument);
     void updateWindowMenu();

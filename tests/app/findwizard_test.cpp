@@ -1,4 +1,5 @@
 #include "apptestfixture.h"
+#include "editor/childframe.h"
 #include "editor/convfindreplacedialog.h"
 #include "platform/quorelids.h"
 #include "wizard/convwizardpage4.h"
@@ -117,6 +118,37 @@ TEST_F(AppTest, TheWizardsFtpSourceRunsTheFtpBrowserAndStaysWhenItIsClosed)
     trigger(ids::command::kConvWizard);
     EXPECT_FALSE(browserTitle.isEmpty());
     EXPECT_EQ(pageAfter, sourcePage);
+}
+
+// A find dialog searches its own window: it steps aside while another editor
+// window is active and comes back with its own window.
+TEST_F(AppTest, AFindDialogStepsAsideWhileAnotherWindowIsActive)
+{
+    ASSERT_TRUE(start());
+    CChildFrame *first = frame()->activeChildFrame();
+    trigger(ids::command::kEditFind);
+    CConvFindReplaceDialog *dialog = first->view()->findDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(dialog->isVisible());
+
+    trigger(ids::command::kFileNew);
+    CChildFrame *second = frame()->activeChildFrame();
+    ASSERT_NE(second, first);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(second->view()->findDialog(), nullptr);
+
+    frame()->mdiArea()->setActiveSubWindow(first);
+    settle();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(first->view()->findDialog(), dialog);
+
+    // Closed by the user, it stays closed when its window comes back.
+    dialog->reject();
+    frame()->mdiArea()->setActiveSubWindow(second);
+    settle();
+    frame()->mdiArea()->setActiveSubWindow(first);
+    settle();
+    EXPECT_TRUE(!first->view()->findDialog() || !first->view()->findDialog()->isVisible());
 }
 
 } // namespace
