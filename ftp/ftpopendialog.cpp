@@ -1,4 +1,5 @@
 #include "ftp/ftpopendialog.h"
+#include "ftp/dialogbutton.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -52,18 +53,9 @@ bool hasForbiddenCharacter(const QString &name)
     return false;
 }
 
-QPushButton *button(const QString &text, const char *name, int id, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setProperty("controlId", id);
-    b->setAutoDefault(false);
-    return b;
-}
-
 QIcon iconForFile(const QString &name)
 {
-    // By the name alone, as the design's shell lookup does: the disk is not touched.
+    // By the name alone: the disk is not touched.
     static QFileIconProvider provider;
     const QMimeType mime = QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension);
     return QIcon::fromTheme(
@@ -121,21 +113,21 @@ void CFtpOpenDialog::buildControls()
     m_servers->setProperty("controlId", c::kServerCombo);
     m_servers->setMinimumWidth(200);
     QPushButton *connectButton
-        = button(QStringLiteral("FTP 서버 접속"), "connectButton", c::kConnectButton, this);
+        = ftpButton(QStringLiteral("FTP 서버 접속"), "connectButton", c::kConnectButton, this);
     QPushButton *listButton
-        = button(QStringLiteral("FTP 서버 계정 관리"), "serverListButton", c::kServerListButton, this);
+        = ftpButton(QStringLiteral("FTP 서버 계정 관리"), "serverListButton", c::kServerListButton, this);
 
     m_currentDir = new QLabel(this);
     m_currentDir->setObjectName(QStringLiteral("currentDirText"));
     m_currentDir->setProperty("controlId", c::kCurrentDirText);
     m_currentDir->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QPushButton *changeDir
-        = button(QStringLiteral("디렉토리 이동"), "changeDirButton", c::kChangeDirButton, this);
+        = ftpButton(QStringLiteral("디렉토리 이동"), "changeDirButton", c::kChangeDirButton, this);
     QPushButton *newFolder
-        = button(QStringLiteral("새 폴더 만들기"), "newFolderButton", c::kNewFolderButton, this);
-    QPushButton *remove = button(QStringLiteral("폴더/파일 삭제"), "deleteButton", c::kDeleteButton, this);
+        = ftpButton(QStringLiteral("새 폴더 만들기"), "newFolderButton", c::kNewFolderButton, this);
+    QPushButton *remove = ftpButton(QStringLiteral("폴더/파일 삭제"), "deleteButton", c::kDeleteButton, this);
     QPushButton *refresh
-        = button(QStringLiteral("새로 고침 (Refresh)"), "refreshButton", c::kRefreshButton, this);
+        = ftpButton(QStringLiteral("새로 고침 (Refresh)"), "refreshButton", c::kRefreshButton, this);
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("fileList"));
@@ -169,7 +161,7 @@ void CFtpOpenDialog::buildControls()
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
-    m_cancelTransfer = button(QStringLiteral("전송 취소"), "cancelTransferButton", 0, this);
+    m_cancelTransfer = ftpButton(QStringLiteral("전송 취소"), "cancelTransferButton", 0, this);
     m_cancelTransfer->setEnabled(false);
 
     auto *buttons = new QDialogButtonBox(this);

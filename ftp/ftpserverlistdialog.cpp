@@ -10,20 +10,10 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "ftp/dialogbutton.h"
 #include "ftp/ftpprompter.h"
 #include "ftp/textinputdialog.h"
 #include "platform/quorelids.h"
-
-namespace {
-QPushButton *button(const QString &text, const char *name, int id, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setProperty("controlId", id);
-    b->setAutoDefault(false);
-    return b;
-}
-} // namespace
 
 CFtpServerListDialog::CFtpServerListDialog(
     const QString &iniPath, FtpPrompter &prompter, const QString &appName, QWidget *parent)
@@ -80,9 +70,9 @@ CFtpServerListDialog::CFtpServerListDialog(
     form->addRow(QString(), m_passive);
     form->addRow(QStringLiteral("프로토콜"), m_protocol);
 
-    QPushButton *newButton = button(QStringLiteral("새 FTP"), "newButton", c::kNewButton, this);
-    QPushButton *saveButton = button(QStringLiteral("저장"), "saveButton", c::kSaveButton, this);
-    QPushButton *deleteButton = button(QStringLiteral("삭제"), "deleteButton", c::kDeleteButton, this);
+    QPushButton *newButton = ftpButton(QStringLiteral("새 FTP"), "newButton", c::kNewButton, this);
+    QPushButton *saveButton = ftpButton(QStringLiteral("저장"), "saveButton", c::kSaveButton, this);
+    QPushButton *deleteButton = ftpButton(QStringLiteral("삭제"), "deleteButton", c::kDeleteButton, this);
     auto *side = new QVBoxLayout;
     side->addWidget(newButton);
     side->addWidget(saveButton);

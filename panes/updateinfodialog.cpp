@@ -240,7 +240,7 @@ void CUpdateInfoDialog::scrollLines(int lines)
     if (tops.isEmpty())
         return;
     const int target = std::clamp(firstVisibleLine() + lines, 0, static_cast<int>(tops.size()) - 1);
-    // The scroll bar stops at the end, as the design's box does: the last
+    // The scroll bar stops at the end, as a rich-edit box's does: the last
     // lines stay in view.
     m_notes->verticalScrollBar()->setValue(target == 0 ? 0 : tops[target]);
 }

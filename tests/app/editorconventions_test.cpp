@@ -1,4 +1,4 @@
-// What a Korean administrator expects of the editor beyond the old design:
+// What a Korean administrator expects of the editor beyond its first build:
 // why a conversion failed, readable printing, Korean standard dialogs and
 // the usual keys. Driven through the real application and its widgets.
 #include "app/qttranslation.h"

@@ -1,7 +1,7 @@
 // The FTP browser (131) and its remote operations, driven through its
 // widgets against a real pyftpdlib server.
+#include "browserharness.h"
 #include "ftptestserver.h"
-#include "scriptedftpprompter.h"
 
 #include "ftp/ftpcommands.h"
 #include "ftp/ftpopendialog.h"
@@ -28,7 +28,7 @@
 
 namespace {
 
-class BrowserTest : public ::testing::Test {
+class BrowserTest : public ::testing::Test, protected BrowserHarness {
 protected:
     explicit BrowserTest(const FtpTestServer::Options &options = {})
         : server(options)
@@ -36,50 +36,7 @@ protected:
     }
     void SetUp() override
     {
-        FtpServerList list(local.filePath(QStringLiteral("servers.ini")));
-        ASSERT_TRUE(list.create());
-        FtpServerEntry entry = server.entry();
-        ASSERT_TRUE(list.save(QStringLiteral("테스트 서버"), entry));
-        context.prompter = &prompter;
-        context.iniPath = list.path();
-        context.localFolder = local.filePath(QStringLiteral("Quindale"));
-        context.tempDirectory = local.path();
-        context.openDocument = [this](const QString &path) {
-            opened << path;
-            return true;
-        };
-    }
-    std::unique_ptr<CFtpOpenDialog> browser(
-        CFtpOpenDialog::Mode mode = CFtpOpenDialog::Open, const QString &name = {})
-    {
-        auto dialog = std::make_unique<CFtpOpenDialog>(mode, name, context);
-        dialog->show();
-        dialog->OnInitDialog();
-        return dialog;
-    }
-    static QStringList rows(const CFtpOpenDialog &d)
-    {
-        QStringList out;
-        for (int i = 0; i < d.fileList()->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem *item = d.fileList()->topLevelItem(i);
-            out << item->text(0) + QLatin1Char('|') + item->text(1);
-        }
-        return out;
-    }
-    static QTreeWidgetItem *row(const CFtpOpenDialog &d, const QString &name)
-    {
-        for (int i = 0; i < d.fileList()->topLevelItemCount(); ++i) {
-            if (d.fileList()->topLevelItem(i)->text(0) == name)
-                return d.fileList()->topLevelItem(i);
-        }
-        return nullptr;
-    }
-    static void select(CFtpOpenDialog &d, const QString &name)
-    {
-        QTreeWidgetItem *item = row(d, name);
-        ASSERT_NE(item, nullptr) << name.toStdString();
-        d.fileList()->setCurrentItem(item);
-        item->setSelected(true);
+        ASSERT_NO_FATAL_FAILURE(setUpBrowser(QStringLiteral("테스트 서버"), server.entry()));
     }
     template <typename T> static T *child(QWidget &w, const char *name)
     {
@@ -87,10 +44,6 @@ protected:
     }
 
     FtpTestServer server;
-    QTemporaryDir local;
-    ScriptedFtpPrompter prompter;
-    FtpContext context;
-    QStringList opened;
 };
 
 TEST_F(BrowserTest, ListsFoldersFirstWithTheParentEntryAndMovesBetweenDirectories)

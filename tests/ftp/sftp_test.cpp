@@ -1,5 +1,6 @@
 // SFTP through the FTP session and browser, against a real OpenSSH server
 // that each test starts on 127.0.0.1 and stops at its end.
+#include "browserharness.h"
 #include "scriptedftpprompter.h"
 #include "sftptestserver.h"
 
@@ -266,61 +267,15 @@ TEST_F(SftpTest, RefusedPermissionsHaveTheirKoreanText)
     EXPECT_FALSE(QFileInfo::exists(local.filePath(QStringLiteral("secret.txt"))));
 }
 
-class SftpBrowserTest : public SftpTest {
+class SftpBrowserTest : public SftpTest, protected BrowserHarness {
 protected:
     void SetUp() override
     {
         SftpTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        FtpServerList list(local.filePath(QStringLiteral("servers.ini")));
-        ASSERT_TRUE(list.create());
-        ASSERT_TRUE(list.save(QStringLiteral("SSH 서버"), server->entry()));
-        context.prompter = &prompter;
-        context.iniPath = list.path();
-        context.localFolder = local.filePath(QStringLiteral("Quindale"));
-        context.tempDirectory = local.path();
-        context.openDocument = [this](const QString &path) {
-            opened << path;
-            return true;
-        };
+        ASSERT_NO_FATAL_FAILURE(setUpBrowser(QStringLiteral("SSH 서버"), server->entry()));
     }
-    std::unique_ptr<CFtpOpenDialog> browser(
-        CFtpOpenDialog::Mode mode = CFtpOpenDialog::Open, const QString &name = {})
-    {
-        auto dialog = std::make_unique<CFtpOpenDialog>(mode, name, context);
-        dialog->show();
-        dialog->OnInitDialog();
-        return dialog;
-    }
-    static QStringList rows(const CFtpOpenDialog &d)
-    {
-        QStringList out;
-        for (int i = 0; i < d.fileList()->topLevelItemCount(); ++i)
-            out << d.fileList()->topLevelItem(i)->text(0) + QLatin1Char('|')
-                    + d.fileList()->topLevelItem(i)->text(1);
-        return out;
-    }
-    static QTreeWidgetItem *row(const CFtpOpenDialog &d, const QString &name)
-    {
-        for (int i = 0; i < d.fileList()->topLevelItemCount(); ++i) {
-            if (d.fileList()->topLevelItem(i)->text(0) == name)
-                return d.fileList()->topLevelItem(i);
-        }
-        return nullptr;
-    }
-    static void select(CFtpOpenDialog &d, const QString &name)
-    {
-        QTreeWidgetItem *item = row(d, name);
-        ASSERT_NE(item, nullptr) << name.toStdString();
-        d.fileList()->setCurrentItem(item);
-        item->setSelected(true);
-    }
-
-    QTemporaryDir local;
-    ScriptedFtpPrompter prompter;
-    FtpContext context;
-    QStringList opened;
 };
 
 TEST_F(SftpBrowserTest, BrowsesDownloadsAndChangesTheServerLikeFtp)
