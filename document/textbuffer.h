@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+// A caret with the other end of its selection, as character positions in a
+// TextBuffer. Equal ends are a caret without a selection.
+struct TextSelection {
+    int anchor = 0;
+    int position = 0;
+
+    bool hasSelection() const { return anchor != position; }
+    int start() const { return anchor < position ? anchor : position; }
+    int end() const { return anchor < position ? position : anchor; }
+    bool operator==(const TextSelection &) const = default;
+};
+
+// The text of one document as a list of lines, with its own undo history.
+//
+// A zone file of 20 MB has a million lines; holding each as one string in a
+// plain list makes reading, converting back and forth and showing it a
+// matter of milliseconds per hundred thousand lines, where a rich-text
+// document spends microseconds on every line. The view lays out only the
+// lines on screen.
+//
+// Positions count characters from the start of the text, each line break
+// counting one, so position p and the text's plain form agree: p is an index
+// into toPlainText(). Valid positions run from 0 to length().
+//
+// A buffer belongs to one thread at a time; it may be filled on a worker
+// and moved to the GUI thread before any view shows it.
+class TextBuffer : public QObject {
+    Q_OBJECT
+public:
+    enum FindFlag {
+        FindBackward = 0x1,
+        FindCaseSensitively = 0x2,
+        // A match must not have a letter or digit right before or after it.
+        FindWholeWords = 0x4,
+    };
+    Q_DECLARE_FLAGS(FindFlags, FindFlag)
+
+    enum Stacks { UndoStack = 0x1, RedoStack = 0x2, UndoAndRedoStacks = UndoStack | RedoStack };
+
+    explicit TextBuffer(QObject *parent = nullptr);
+    ~TextBuffer() override;
+
+    // Replaces the whole text ('\n' separates lines; a '\r' is kept as a
+    // character). Clears the undo history and every line's state, and leaves
+    // the buffer unmodified.
+    void setPlainText(const QString &text);
+    // The whole text, lines joined with '\n'.
+    QString toPlainText() const;
+
+    // Characters in the text, each line break counting one.
+    int length() const;
+    // At least 1: an empty text is one empty line.
+    int lineCount() const;
+    const QString &line(int number) const;
+    // A number a loader keeps with each line (the break that ended it in a
+    // file that mixes line endings); -1 when none was set. A line split by
+    // an edit keeps its state on its first part; the new lines get -1.
+    int lineState(int number) const;
+    void setLineState(int number, int state);
+
+    // Position of the first character of line `number` (from 0).
+    int lineStart(int number) const;
+    // The line holding `position`; a line's end (before its break) belongs to it.
+    int lineOf(int position) const;
+    // Column of `position` in its line.
+    int columnOf(int position) const { return position - lineStart(lineOf(position)); }
+
+    // The text between two positions, line breaks as '\n'.
+    QString text(int from, int to) const;
+    QChar characterAt(int position) const; // '\n' at a line's end, QChar() past the text
+
+    // The first match of `what` at or after `from` (backward: the last one
+    // ending at or before `from`), never across a line break. Returns its
+    // start, or -1. An empty `what` never matches.
+    int find(const QString &what, int from, FindFlags flags = {}) const;
+
+    // Replaces the text between `from` and `to` with `text` ('\n' breaks lines)
+    // as one undo step. `before` is the selection to give back on undo; the
+    // step gives back `after` (by default a caret at the end of the new text)
+    // on redo. Typing a character right after the previous one, or deleting
+    // the one before or after a caret, joins the previous step, so that undo
+    // takes back a typed word at once, as editors do.
+    void replace(int from, int to, const QString &text, TextSelection before, bool mergeTyping = false);
+
+    // Edits between these two calls are one undo step (they nest).
+    void beginEditBlock();
+    void endEditBlock();
+
+    bool isUndoAvailable() const;
+    bool isRedoAvailable() const;
+    // Undo and redo return the selection to show afterwards.
+    TextSelection undo();
+    TextSelection redo();
+    void clearUndoRedoStacks(Stacks which = UndoAndRedoStacks);
+
+    // Modified unless the undo history stands where it stood when the text
+    // was last marked unmodified.
+    bool isModified() const;
+    void setModified(bool modified = true);
+
+signals:
+    // After every change: the position, the characters removed and added
+    // (line breaks counting one each).
+    void contentsChange(int position, int charsRemoved, int charsAdded);
+    // After every change, in lines: from `firstLine`, `removedLines` lines
+    // were replaced by `addedLines` (a change within one line is 1 and 1;
+    // setPlainText() reports the whole text).
+    void linesChanged(int firstLine, int removedLines, int addedLines);
+    void contentsChanged();
+    void modificationChanged(bool modified);
+    void undoAvailable(bool available);
+    void redoAvailable(bool available);
+    // A new undo step was recorded (not when one was merged into the last).
+    void undoCommandAdded();
+
+private:
+    struct Line {
+        QString text;
+        int state = -1;
+    };
+    struct Step;
+
+    // Replaces without recording; returns the text removed.
+    QString apply(int from, int to, const QString &text);
+    void record(std::unique_ptr<Step> step, bool mergeTyping);
+    void ensureStarts(int upToLine) const;
+    void emitStackSignals(bool hadUndo, bool hadRedo, bool wasModified);
+
+    std::vector<Line> m_lines;
+    // Start positions, valid for lines below m_validStarts.
+    mutable std::vector<int> m_starts;
+    mutable int m_validStarts = 0;
+    int m_length = 0;
+
+    std::vector<std::unique_ptr<Step>> m_steps; // undo history; below m_done are done
+    int m_done = 0;
+    int m_cleanAt = 0; // -1: no state of the history is unmodified
+    int m_blockDepth = 0;
+    std::unique_ptr<Step> m_openBlock;
+    bool m_openBlockAdded = false;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(TextBuffer::FindFlags)

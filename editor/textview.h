@@ -1,0 +1,127 @@
+#pragma once
+
+#include "document/textbuffer.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QHash>
+#include <QInputMethodEvent>
+#include <QPointer>
+
+#include <memory>
+
+class QTextLayout;
+
+// A plain-text editor over a TextBuffer that lays out only the lines it
+// shows, so a million-line file costs no more to show than a short one.
+// Never wraps; one line height for every line; a horizontal extent that
+// grows as wider lines come into view.
+//
+// It behaves as Qt's own plain-text editor does: the platform's key
+// sequences for moving, selecting and editing, the mouse (click, drag with
+// scrolling, double-click for a word, triple-click for a line, shift-click),
+// the clipboard (also the X11 selection), input methods with their
+// composition shown in place (Hangul is typed through one), a blinking
+// caret, the palette's colours.
+class TextView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit TextView(QWidget *parent = nullptr);
+    ~TextView() override;
+
+    // Shows `buffer` (not owned; it must outlive its time here) with the
+    // caret at its start; nullptr shows nothing.
+    void setBuffer(TextBuffer *buffer);
+    TextBuffer *buffer() const { return m_buffer; }
+
+    TextSelection textCursor() const { return m_cursor; }
+    // Moves the caret and selection (clamped to the text) and scrolls them into view.
+    void setTextCursor(const TextSelection &cursor);
+    QString selectedText() const; // line breaks as '\n'
+    // Replaces the selection (or inserts at the caret) as one undo step and
+    // leaves the caret after the new text.
+    void insertText(const QString &text);
+
+    bool isReadOnly() const { return m_readOnly; }
+    void setReadOnly(bool readOnly);
+
+    // Scrolls the least needed to show the caret, or puts its line in the middle.
+    void ensureCursorVisible();
+    void centerCursor();
+    int firstVisibleLine() const;
+    // The height of every line, in pixels.
+    int lineHeight() const;
+    // The caret's rectangle in viewport coordinates.
+    QRect cursorRect() const;
+    // The position nearest to a point of the viewport.
+    int positionAt(const QPoint &point) const;
+    qreal tabStopDistance() const { return m_tabStop; }
+    void setTabStopDistance(qreal distance);
+
+public slots:
+    void selectAll();
+    void cut();
+    void copy();
+    void paste();
+    void undo();
+    void redo();
+
+signals:
+    void cursorPositionChanged();
+    void selectionChanged();
+    void copyAvailable(bool available);
+    void undoAvailable(bool available);
+    void redoAvailable(bool available);
+    void textChanged();
+    void modificationChanged(bool modified);
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+private:
+    // Laid out once per line on screen, dropped when the line changes.
+    QTextLayout *layoutFor(int line) const;
+    void dropLayouts();
+    void onLinesChanged(int firstLine, int removedLines, int addedLines);
+    void updateScrollBars();
+    void setCursorInternal(TextSelection cursor, bool keepColumn = false);
+    void moveCaret(int position, bool keepAnchor);
+    void deleteChar(bool forward);
+    void restartBlink();
+
+    TextBuffer *m_buffer = nullptr;
+    QMetaObject::Connection m_bufferConnections[8];
+    TextSelection m_cursor;
+    bool m_readOnly = false;
+    qreal m_tabStop = 80;
+    // Column in pixels that up and down keep while they pass shorter lines.
+    qreal m_wantedX = -1;
+    mutable qreal m_maxWidth = 0;
+    mutable QHash<int, QTextLayout *> m_layouts;
+    QString m_preedit;
+    int m_preeditCursor = 0;
+    QList<QInputMethodEvent::Attribute> m_preeditAttributes;
+    bool m_caretShown = true;
+    QBasicTimer m_blinkTimer;
+    QBasicTimer m_dragScrollTimer;
+    QBasicTimer m_tripleClickTimer;
+    QPoint m_tripleClickPoint;
+    bool m_dragging = false;
+    int m_wordAnchorStart = -1; // while a double-click drag selects by words
+    int m_wordAnchorEnd = -1;
+    bool m_lineDrag = false; // while a triple-click drag selects by lines
+};
