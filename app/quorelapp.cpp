@@ -58,7 +58,6 @@ bool CQuorelApp::InitInstance(const QStringList &args)
     }
     m_workRunner = std::make_unique<BusyWorkRunner>(m_mainFrame.get());
     m_context.workRunner = m_workRunner.get();
-    m_context.prepareText = &CQuorelView::prepareText;
     m_mainFrame->setRecentFiles(m_settings.recentFiles());
     m_mainFrame->canClose = [this] { return SaveAllModified(); };
     connectCommands();

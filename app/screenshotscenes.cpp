@@ -215,8 +215,9 @@ int main(int argc, char **argv)
         if (scene == QStringLiteral("find") || scene == QStringLiteral("replace")) {
             CQuorelView *view = frame->activeView();
             // The name of the zone's origin selected, as a user would before Ctrl+F.
-            QTextCursor at = view->document()->find(QStringLiteral("한글도메인.kr"));
-            view->setTextCursor(at);
+            const QString origin = QStringLiteral("한글도메인.kr");
+            const int at = view->buffer()->find(origin, 0);
+            view->setTextCursor(TextSelection {at, at + static_cast<int>(origin.size())});
             frame
                 ->action(
                     scene == QStringLiteral("find") ? ids::command::kEditFind : ids::command::kEditReplace)

@@ -4,6 +4,7 @@
 #include "../tests/support/scriptedprompter.h"
 #include "app/quorelapp.h"
 #include "document/quoreldoc.h"
+#include "document/textbuffer.h"
 #include "generate.h"
 #include "namecodec/namecodec.h"
 #include "paintgap.h"
@@ -13,7 +14,6 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTextDocument>
 
 #include <benchmark/benchmark.h>
 
@@ -98,7 +98,7 @@ void convert(benchmark::State &state, const QString &source, namecodec::Encoding
     }
     state.counters["max_paint_gap_ms"] = static_cast<double>(longestGap);
     state.counters["MB"] = static_cast<double>(QFileInfo(source).size()) / (1024.0 * 1024.0);
-    state.counters["lines"] = e.doc->textDocument()->blockCount();
+    state.counters["lines"] = e.doc->textBuffer()->lineCount();
 }
 
 void BM_EditorToPunycode(benchmark::State &state)

@@ -13,7 +13,7 @@
 #include <QCryptographicHash>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTextDocument>
+#include "document/textbuffer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -54,7 +54,7 @@ QString makeDocument(qsizetype *bytes)
     return text;
 }
 
-QByteArray digest(const QTextDocument &doc)
+QByteArray digest(const TextBuffer &doc)
 {
     return QCryptographicHash::hash(doc.toPlainText().toUtf8(), QCryptographicHash::Sha1);
 }
@@ -77,11 +77,11 @@ void BM_ReplaceAll(benchmark::State &state)
     view.resize(1000, 700);
     view.show();
     qsizetype bytes = 0;
-    view.setPlainText(makeDocument(&bytes));
+    doc.textBuffer()->setPlainText(makeDocument(&bytes));
     view.OnInitialUpdate();
     QCoreApplication::processEvents();
-    const QByteArray original = digest(*doc.textDocument());
-    const int lines = doc.textDocument()->blockCount();
+    const QByteArray original = digest(*doc.textBuffer());
+    const int lines = doc.textBuffer()->lineCount();
     int beeps = 0;
     view.search().setBeep([&beeps] { ++beeps; });
     view.OnEditReplace();
@@ -93,20 +93,20 @@ void BM_ReplaceAll(benchmark::State &state)
     int undoSteps = 0;
     bool restored = true;
     for (auto _ : state) {
-        view.moveCursor(QTextCursor::Start);
+        view.setTextCursor(TextSelection {});
         const int before = beeps;
         replaceAll->click();
         QCoreApplication::processEvents(); // the view shows the new text
         state.PauseTiming();
-        if (beeps != before + 1 || doc.textDocument()->toPlainText().count(kPunycode) != kOccurrences)
+        if (beeps != before + 1 || doc.textBuffer()->toPlainText().count(kPunycode) != kOccurrences)
             state.SkipWithError("replace all did not replace every occurrence");
         // One undo step gives the whole text back.
         undoSteps = 0;
-        while (doc.textDocument()->isUndoAvailable()) {
+        while (doc.textBuffer()->isUndoAvailable()) {
             view.OnEditUndo();
             ++undoSteps;
         }
-        restored = restored && digest(*doc.textDocument()) == original;
+        restored = restored && digest(*doc.textBuffer()) == original;
         state.ResumeTiming();
     }
     if (!restored)

@@ -2,19 +2,15 @@
 
 #include "document/documentcontext.h"
 #include "document/textfile.h"
+#include "document/textbuffer.h"
 #include "document/workrunner.h"
 
-#include <QTextDocument>
 #include <QThread>
 
-std::unique_ptr<QTextDocument> buildTextDocument(
-    const DecodedText &decoded, const DocumentContext &context, QThread *owner)
+std::unique_ptr<TextBuffer> buildTextBuffer(const DecodedText &decoded, QThread *owner)
 {
-    auto text = std::make_unique<QTextDocument>();
+    auto text = std::make_unique<TextBuffer>();
     loadIntoDocument(*text, decoded);
-    if (context.prepareText)
-        context.prepareText(*text);
-    text->setUndoRedoEnabled(true);
     text->setModified(false);
     if (owner && text->thread() != owner)
         text->moveToThread(owner);

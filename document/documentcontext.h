@@ -6,7 +6,6 @@
 
 class OpenFileListNotifier;
 class Prompter;
-class QTextDocument;
 class QuorelSettings;
 class WorkRunner;
 
@@ -22,10 +21,6 @@ struct DocumentContext {
     // Runs long work (a whole-document conversion); none runs it in place.
     WorkRunner *workRunner = nullptr;
     std::function<int()> commentOption;
-    // Readies a new, empty text for the editor (its layout and font), so that
-    // a large text is built and laid out once, off the GUI thread, and not
-    // again when the view takes it. Called on the thread that builds it.
-    std::function<void(QTextDocument &)> prepareText;
     // Called after every successful save under a new name (the recent-file list).
     std::function<void(const QString &)> addRecentFile;
     QString appName = QStringLiteral("Quorel");

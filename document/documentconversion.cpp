@@ -3,6 +3,7 @@
 #include "document/buildtext.h"
 #include "document/documentcontext.h"
 #include "document/quoreldoc.h"
+#include "document/textbuffer.h"
 #include "document/textfile.h"
 #include "document/textfileconversion.h"
 #include "document/workrunner.h"
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
-#include <QTextDocument>
 #include <QThread>
 
 #include <memory>
@@ -23,7 +23,7 @@ struct Outcome {
     TextConversion conversion;
     DecodedText decoded;
     bool decodedOk = false;
-    std::unique_ptr<QTextDocument> text;
+    std::unique_ptr<TextBuffer> text;
 };
 
 // The converted bytes read back in the document's own encoding. The editor's
@@ -84,9 +84,9 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
     };
 
     // The copy holds exactly the bytes a save would write. Only taking the
-    // text happens here; encoding it, converting and laying out the result
+    // text happens here; encoding it, converting and reading the result
     // run on the worker, and the window keeps painting.
-    const TextSnapshot snapshot = snapshotText(*doc.textDocument(), doc.lineEnding());
+    const TextSnapshot snapshot = snapshotText(*doc.textBuffer(), doc.lineEnding());
     const int templateId = doc.openedFromPath() ? 0 : doc.kind();
     const QString path = doc.GetPathName();
     const QPointer<CQuorelDoc> alive(&doc);
@@ -95,7 +95,7 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
     EncodeResult encoded;
     Outcome outcome;
     QThread *owner = doc.thread();
-    const auto work = [&outcome, &encoded, &snapshot, &context, &path, owner, from, to, keepComment,
+    const auto work = [&outcome, &encoded, &snapshot, &path, owner, from, to, keepComment,
                           tempDirectory, encoding, ending = doc.lineEnding(), templateId] {
         encoded = encodeSnapshot(snapshot, encoding, ending);
         if (!encoded.ok())
@@ -107,7 +107,7 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
             outcome.decodedOk = decodeAs(outcome.conversion.text, encoding, outcome.decoded);
         if (outcome.decodedOk) {
             outcome.conversion.text.clear();
-            outcome.text = buildTextDocument(outcome.decoded, context, owner);
+            outcome.text = buildTextBuffer(outcome.decoded, owner);
         }
     };
     const QString shownName = doc.GetPathName().isEmpty() ? doc.GetTitle() : QFileInfo(name).fileName();

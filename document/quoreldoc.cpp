@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTextDocument>
 #include <QThread>
 
 #include "document/buildtext.h"
@@ -11,6 +10,7 @@
 #include "document/openfilelistnotifier.h"
 #include "document/prompter.h"
 #include "document/savefile.h"
+#include "document/textbuffer.h"
 #include "platform/quorelids.h"
 #include "platform/settings.h"
 
@@ -26,11 +26,10 @@ CQuorelDoc::CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObj
     : QObject(parent)
     , m_template(docTemplate)
     , m_context(context)
-    , m_text(new QTextDocument(this))
+    , m_text(new TextBuffer(this))
     , m_id(nextDocumentId())
 {
-    m_text->setUndoRedoEnabled(true);
-    connect(m_text, &QTextDocument::modificationChanged, this, &CQuorelDoc::modifiedChanged);
+    connect(m_text, &TextBuffer::modificationChanged, this, &CQuorelDoc::modifiedChanged);
     m_template.addDocument(this);
 }
 
@@ -72,7 +71,7 @@ void CQuorelDoc::sendOpenFileList(const QString &text)
         m_context.openFileList->announce(m_id, text);
 }
 
-void CQuorelDoc::applyDecoded(const DecodedText &decoded, std::unique_ptr<QTextDocument> built)
+void CQuorelDoc::applyDecoded(const DecodedText &decoded, std::unique_ptr<TextBuffer> built)
 {
     // Set first: whoever shows them looks when the text changes.
     m_encoding = decoded.encoding;
@@ -144,7 +143,7 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
     // Reading, decoding and laying out a large file take a while: off the
     // GUI thread, so the window keeps painting and shows that it is busy.
     DecodedText decoded;
-    std::unique_ptr<QTextDocument> built;
+    std::unique_ptr<TextBuffer> built;
     bool readOk = false;
     QThread *owner = thread();
     runDocumentWork(
@@ -154,7 +153,7 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
             if (!readOk)
                 return;
             decoded = decodeFileBytes(bytes);
-            built = buildTextDocument(decoded, m_context, owner);
+            built = buildTextBuffer(decoded, owner);
         });
     if (!readOk)
         return DocumentOutcome::failed(

@@ -12,11 +12,11 @@
 #include <vector>
 
 class CDocTemplate;
-class QTextDocument;
+class TextBuffer;
 struct DocumentContext;
 
 // The document of every editor window: one configuration file held as plain
-// text in a QTextDocument that its one view shows. It loads template text,
+// text in a TextBuffer that its one view shows. It loads template text,
 // opens files with the large-file question, saves (refusing read-only
 // copies) and tells the main frame's open-files list every name change.
 class CQuorelDoc : public QObject {
@@ -35,7 +35,7 @@ public:
     // True once a file was opened into the document: its template then came
     // from the path's extension, not from the user's choice.
     bool openedFromPath() const { return m_openedFromPath; }
-    QTextDocument *textDocument() const { return m_text; }
+    TextBuffer *textBuffer() const { return m_text; }
     DocumentContext &context() const { return m_context; }
 
     // Stable for the document's whole life: the key of its open-files entry.
@@ -98,10 +98,10 @@ public:
     // A whole-text conversion puts a new text in place and keeps the one it
     // replaced, so that undoing it is one step that gives back that text with
     // its own edit history and modified flag. The text's own undo stack would
-    // hold both copies of a large file and would be rebuilt block by block.
-    void replaceTextForConversion(std::unique_ptr<QTextDocument> converted);
+    // hold both copies of a large file.
+    void replaceTextForConversion(std::unique_ptr<TextBuffer> converted);
     // Puts a freshly read text in place; nothing earlier is kept.
-    void replaceText(std::unique_ptr<QTextDocument> fresh);
+    void replaceText(std::unique_ptr<TextBuffer> fresh);
     // A conversion is undone once the current text has no edit of its own
     // left to undo, and redone once the earlier text has none left to redo.
     bool canUndoConversion() const;
@@ -115,7 +115,7 @@ signals:
     void titleChanged(const QString &title);
     // The document now holds `current` in place of `old`; `old` is still
     // alive while the signal is delivered (kept for undo, or freed after).
-    void textDocumentReplaced(QTextDocument *old, QTextDocument *current);
+    void textBufferReplaced(TextBuffer *old, TextBuffer *current);
     // The modified flag changed, by an edit, a save, or a text put in place.
     // Follow this rather than the text's own signal, whose sender changes.
     void modifiedChanged(bool modified);
@@ -129,19 +129,19 @@ private:
     // Asks for a name (telling `reason` first, when there is one) and saves there.
     DocumentOutcome saveUnderNewName(const QString &reason, bool replace = true);
     DocumentOutcome saveAs(const QString &newName, bool replace);
-    void applyDecoded(const DecodedText &decoded, std::unique_ptr<QTextDocument> built = nullptr);
+    void applyDecoded(const DecodedText &decoded, std::unique_ptr<TextBuffer> built = nullptr);
     void stampDiskFile(const FileStamp &stamp);
     // Before a save writes over the document's own file: true when the file
     // is as the document left it, or the user agrees to overwrite it.
     bool mayOverwriteDiskFile(const QString &path);
     // Puts `next` in place; the text it replaces goes to `keep`, or is freed.
-    void swapText(std::unique_ptr<QTextDocument> next, std::vector<std::unique_ptr<QTextDocument>> *keep);
+    void swapText(std::unique_ptr<TextBuffer> next, std::vector<std::unique_ptr<TextBuffer>> *keep);
     // After a save the disk holds the current text, so every kept one differs from it.
     void markKeptTextsModified();
 
     CDocTemplate &m_template;
     DocumentContext &m_context;
-    QTextDocument *m_text;
+    TextBuffer *m_text;
     QPointer<QObject> m_frame;
     quint64 m_id;
     QString m_title;
@@ -155,6 +155,6 @@ private:
     FileStamp m_diskStamp; // at the last open or save
     FileStamp m_seenStamp; // the last state on disk that was dealt with
     // Texts before and after the current one, by conversions undone and redone.
-    std::vector<std::unique_ptr<QTextDocument>> m_earlierTexts;
-    std::vector<std::unique_ptr<QTextDocument>> m_laterTexts;
+    std::vector<std::unique_ptr<TextBuffer>> m_earlierTexts;
+    std::vector<std::unique_ptr<TextBuffer>> m_laterTexts;
 };

@@ -2,57 +2,57 @@
 // conversions replaced, for undo and redo.
 #include "document/quoreldoc.h"
 
-#include <QTextDocument>
+#include "document/textbuffer.h"
 
 namespace {
-// Each kept text may be a whole large file, several hundred megabytes once
-// laid out: the oldest are let go beyond this many conversions or this many
+// Each kept text may be a whole large file, a hundred megabytes and more:
+// the oldest are let go beyond this many conversions or this many
 // characters, though the latest conversion can always be undone.
 constexpr std::size_t kKeptConversions = 8;
 constexpr qint64 kKeptCharacters = 64LL * 1024 * 1024;
 } // namespace
 
 void CQuorelDoc::swapText(
-    std::unique_ptr<QTextDocument> next, std::vector<std::unique_ptr<QTextDocument>> *keep)
+    std::unique_ptr<TextBuffer> next, std::vector<std::unique_ptr<TextBuffer>> *keep)
 {
-    QTextDocument *old = m_text;
+    TextBuffer *old = m_text;
     const bool wasModified = old->isModified();
     disconnect(old, nullptr, this, nullptr);
     m_text = next.release();
     m_text->setParent(this);
     // A new edit on the current text makes the conversions undone from it
     // unreachable, as any new edit ends what redo can reach.
-    connect(m_text, &QTextDocument::undoCommandAdded, this, [this] { m_laterTexts.clear(); });
-    connect(m_text, &QTextDocument::modificationChanged, this, &CQuorelDoc::modifiedChanged);
+    connect(m_text, &TextBuffer::undoCommandAdded, this, [this] { m_laterTexts.clear(); });
+    connect(m_text, &TextBuffer::modificationChanged, this, &CQuorelDoc::modifiedChanged);
     old->setParent(nullptr);
-    std::unique_ptr<QTextDocument> replaced(old);
+    std::unique_ptr<TextBuffer> replaced(old);
     // Kept before the signal, so that those who hear it see what can be undone.
     if (keep)
         keep->push_back(std::move(replaced));
-    emit textDocumentReplaced(old, m_text);
+    emit textBufferReplaced(old, m_text);
     if (m_text->isModified() != wasModified)
         emit modifiedChanged(m_text->isModified());
 }
 
-void CQuorelDoc::replaceText(std::unique_ptr<QTextDocument> fresh)
+void CQuorelDoc::replaceText(std::unique_ptr<TextBuffer> fresh)
 {
     m_earlierTexts.clear();
     m_laterTexts.clear();
     swapText(std::move(fresh), nullptr);
 }
 
-void CQuorelDoc::replaceTextForConversion(std::unique_ptr<QTextDocument> converted)
+void CQuorelDoc::replaceTextForConversion(std::unique_ptr<TextBuffer> converted)
 {
     // Edits undone before the conversion are out of reach after it.
-    m_text->clearUndoRedoStacks(QTextDocument::RedoStack);
+    m_text->clearUndoRedoStacks(TextBuffer::RedoStack);
     m_laterTexts.clear();
     swapText(std::move(converted), &m_earlierTexts);
     qint64 characters = 0;
     for (const auto &text : m_earlierTexts)
-        characters += text->characterCount();
+        characters += text->length();
     while (m_earlierTexts.size() > 1
         && (m_earlierTexts.size() > kKeptConversions || characters > kKeptCharacters)) {
-        characters -= m_earlierTexts.front()->characterCount();
+        characters -= m_earlierTexts.front()->length();
         m_earlierTexts.erase(m_earlierTexts.begin());
     }
 }
@@ -71,7 +71,7 @@ bool CQuorelDoc::undoConversion()
 {
     if (!canUndoConversion())
         return false;
-    std::unique_ptr<QTextDocument> earlier = std::move(m_earlierTexts.back());
+    std::unique_ptr<TextBuffer> earlier = std::move(m_earlierTexts.back());
     m_earlierTexts.pop_back();
     swapText(std::move(earlier), &m_laterTexts);
     return true;
@@ -81,7 +81,7 @@ bool CQuorelDoc::redoConversion()
 {
     if (!canRedoConversion())
         return false;
-    std::unique_ptr<QTextDocument> later = std::move(m_laterTexts.back());
+    std::unique_ptr<TextBuffer> later = std::move(m_laterTexts.back());
     m_laterTexts.pop_back();
     swapText(std::move(later), &m_earlierTexts);
     return true;

@@ -1,7 +1,8 @@
 #include "document/textfile.h"
 
-#include <QTextBlock>
-#include <QTextDocument>
+#include "document/textbuffer.h"
+
+#include <algorithm>
 
 #include "namecodec/codec.h"
 
@@ -188,33 +189,29 @@ DecodedText decodeFileBytes(const QByteArray &bytes)
     return result;
 }
 
-void loadIntoDocument(QTextDocument &doc, const DecodedText &decoded)
+void loadIntoDocument(TextBuffer &doc, const DecodedText &decoded)
 {
     doc.setPlainText(decoded.text);
     if (decoded.ending != LineEnding::Mixed)
         return;
-    std::size_t i = 0;
-    for (QTextBlock b = doc.begin(); b.isValid() && i < decoded.breaks.size(); b = b.next(), ++i)
-        b.setUserState(static_cast<int>(decoded.breaks[i]));
+    const int lines = std::min(doc.lineCount(), static_cast<int>(decoded.breaks.size()));
+    for (int i = 0; i < lines; ++i)
+        doc.setLineState(i, static_cast<int>(decoded.breaks[static_cast<std::size_t>(i)]));
 }
 
-QString documentText(const QTextDocument &doc)
+QString documentText(const TextBuffer &doc)
 {
-    // toPlainText() would turn no-break spaces into blanks; the raw text keeps
-    // every character and marks block ends with U+2029.
-    QString text = doc.toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text;
+    return doc.toPlainText();
 }
 
-TextSnapshot snapshotText(const QTextDocument &doc, LineEnding ending)
+TextSnapshot snapshotText(const TextBuffer &doc, LineEnding ending)
 {
     TextSnapshot snapshot;
-    snapshot.raw = doc.toRawText();
+    snapshot.text = doc.toPlainText();
     if (ending == LineEnding::Mixed) {
-        snapshot.blockStates.reserve(static_cast<std::size_t>(doc.blockCount()));
-        for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
-            snapshot.blockStates.push_back(block.userState());
+        snapshot.lineStates.reserve(static_cast<std::size_t>(doc.lineCount()));
+        for (int i = 0; i < doc.lineCount(); ++i)
+            snapshot.lineStates.push_back(doc.lineState(i));
     }
     return snapshot;
 }
@@ -223,10 +220,7 @@ EncodeResult encodeSnapshot(
     const TextSnapshot &snapshot, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark)
 {
     EncodeResult result;
-    // toPlainText() would turn no-break spaces into blanks; the raw text keeps
-    // every character and marks block ends with U+2029.
-    QString text = snapshot.raw;
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    QString text = snapshot.text;
     const std::u16string_view units(
         reinterpret_cast<const char16_t *>(text.constData()), static_cast<std::size_t>(text.size()));
     auto encoded = namecodec::encodeText(units, encoding);
@@ -259,7 +253,7 @@ EncodeResult encodeSnapshot(
                 break;
             }
             result.bytes.append(bytes.constData() + start, end - start);
-            const int state = line < snapshot.blockStates.size() ? snapshot.blockStates[line] : -1;
+            const int state = line < snapshot.lineStates.size() ? snapshot.lineStates[line] : -1;
             if (state == static_cast<int>(LineBreak::CRLF))
                 result.bytes.append("\r\n");
             else if (state == static_cast<int>(LineBreak::CR))
@@ -274,7 +268,7 @@ EncodeResult encodeSnapshot(
 }
 
 EncodeResult encodeDocument(
-    const QTextDocument &doc, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark)
+    const TextBuffer &doc, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark)
 {
     return encodeSnapshot(snapshotText(doc, ending), encoding, ending, byteOrderMark);
 }

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-class QTextDocument;
+class TextBuffer;
 
 enum class LineEnding { LF, CRLF, Mixed };
 
@@ -46,24 +46,23 @@ struct EncodeResult {
 // document's own thread; encoding it, the slow part for a large file, may
 // then run on a worker while the window keeps painting.
 struct TextSnapshot {
-    QString raw; // block ends as U+2029, every other character as typed
-    std::vector<int> blockStates; // one per block, only for mixed line endings
+    QString text; // lines joined with '\n'
+    std::vector<int> lineStates; // one per line, only for mixed line endings
 };
-TextSnapshot snapshotText(const QTextDocument &doc, LineEnding ending);
+TextSnapshot snapshotText(const TextBuffer &doc, LineEnding ending);
 
 // Encodes a snapshot with the document's encoding and line endings. Mixed
-// line endings come from the blocks' user state, set by loadIntoDocument().
+// line endings come from the lines' states, set by loadIntoDocument().
 EncodeResult encodeSnapshot(const TextSnapshot &snapshot, namecodec::Encoding encoding, LineEnding ending,
     bool byteOrderMark = false);
 
 // Both steps at once, on the document's thread.
 EncodeResult encodeDocument(
-    const QTextDocument &doc, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark = false);
+    const TextBuffer &doc, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark = false);
 
 // Puts decoded text into a document and remembers per-line breaks of mixed
-// files in the blocks.
-void loadIntoDocument(QTextDocument &doc, const DecodedText &decoded);
+// files in the lines' states.
+void loadIntoDocument(TextBuffer &doc, const DecodedText &decoded);
 
-// The document's text exactly as typed (no-break spaces kept), lines joined
-// with '\n'.
-QString documentText(const QTextDocument &doc);
+// The document's text exactly as typed, lines joined with '\n'.
+QString documentText(const TextBuffer &doc);

@@ -2,7 +2,6 @@
 #include "editor/outcomereport.h"
 
 #include <QCloseEvent>
-#include <QTextDocument>
 
 #include "document/doctemplate.h"
 #include "document/quoreldoc.h"

@@ -16,7 +16,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QStatusBar>
-#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 
@@ -602,9 +601,9 @@ CChildFrame *CMainFrame::createChildFrame(std::unique_ptr<CQuorelDoc> doc)
     frame->hide();
     CQuorelView *view = frame->view();
     view->setSelectionConverter(&convertViewSelection);
-    connect(view, &QPlainTextEdit::copyAvailable, this, &CMainFrame::updateEditCommands);
-    connect(view, &QPlainTextEdit::undoAvailable, this, &CMainFrame::updateEditCommands);
-    connect(view, &QPlainTextEdit::redoAvailable, this, &CMainFrame::updateEditCommands);
+    connect(view, &TextView::copyAvailable, this, &CMainFrame::updateEditCommands);
+    connect(view, &TextView::undoAvailable, this, &CMainFrame::updateEditCommands);
+    connect(view, &TextView::redoAvailable, this, &CMainFrame::updateEditCommands);
     emit viewCreated(view);
     connect(frame, &QObject::destroyed, this, [this] {
         if (m_mdiArea->subWindowList().isEmpty())

@@ -5,44 +5,31 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QFontDatabase>
 #include <QMenu>
 #include <QMimeData>
-#include <QPlainTextDocumentLayout>
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QTextDocument>
-
-#include <memory>
 
 #include "document/quoreldoc.h"
 #include "platform/quorelids.h"
 
 CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
-    : QPlainTextEdit(parent)
+    : TextView(parent)
     , m_doc(doc)
 {
     setObjectName(QStringLiteral("quorelView"));
-    // The font is in place before the text arrives, so a large file is laid
-    // out once, not again when the initial update applies the same font.
-    doc->textDocument()->setDefaultFont(editorFont());
     setFont(editorFont());
-    // The document layer has no widgets; the plain-text layout the editor
-    // needs is the view's to give.
-    QTextDocument *text = doc->textDocument();
-    if (!qobject_cast<QPlainTextDocumentLayout *>(text->documentLayout()))
-        text->setDocumentLayout(new QPlainTextDocumentLayout(text));
-    setDocument(text);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setWordWrapMode(QTextOption::NoWrap);
-    connect(doc, &CQuorelDoc::textDocumentReplaced, this, &CQuorelView::showReplacedText);
+    setBuffer(doc->textBuffer());
+    connect(doc, &CQuorelDoc::textBufferReplaced, this, &CQuorelView::showReplacedText);
     // A user who moves the selection after a select-all means the next one.
-    connect(this, &QPlainTextEdit::selectionChanged, this, [this] { m_selectAllGuard = false; });
+    connect(this, &TextView::selectionChanged, this, [this] { m_selectAllGuard = false; });
 }
 
 QFont CQuorelView::editorFont()
@@ -68,16 +55,9 @@ QFont CQuorelView::editorFont()
 void CQuorelView::OnInitialUpdate()
 {
     setFont(editorFont());
-    // Setting a default font lays out every line again, even the same font:
-    // a large file was laid out with it already.
-    if (document()->defaultFont() != editorFont())
-        document()->setDefaultFont(editorFont());
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    // Setting the font must not make a freshly opened file dirty.
-    document()->setModified(false);
-    // The text arrived after the view was made and pushed the caret to its
-    // end; a file opens at its first line.
-    moveCursor(QTextCursor::Start);
+    buffer()->setModified(false);
+    // A file opens at its first line.
+    setTextCursor(TextSelection {});
 }
 
 void CQuorelView::OnEditSelectAll()
@@ -99,7 +79,7 @@ bool CQuorelView::OnUpdateEditSelectAll(QAction *action)
 
 void CQuorelView::OnEditUndo()
 {
-    if (document()->isUndoAvailable())
+    if (buffer()->isUndoAvailable())
         undo();
     else
         m_doc->undoConversion();
@@ -107,7 +87,7 @@ void CQuorelView::OnEditUndo()
 
 void CQuorelView::OnEditRedo()
 {
-    if (document()->isRedoAvailable())
+    if (buffer()->isRedoAvailable())
         redo();
     else
         m_doc->redoConversion();
@@ -115,25 +95,12 @@ void CQuorelView::OnEditRedo()
 
 bool CQuorelView::canUndo() const
 {
-    return document()->isUndoAvailable() || m_doc->canUndoConversion();
+    return buffer()->isUndoAvailable() || m_doc->canUndoConversion();
 }
 
 bool CQuorelView::canRedo() const
 {
-    return document()->isRedoAvailable() || m_doc->canRedoConversion();
-}
-
-void CQuorelView::prepareText(QTextDocument &text)
-{
-    text.setDocumentLayout(new QPlainTextDocumentLayout(&text));
-    text.setDefaultFont(editorFont());
-    QTextOption option = text.defaultTextOption();
-    option.setWrapMode(QTextOption::NoWrap);
-    text.setDefaultTextOption(option);
-    // The view lays out every line once when it takes the text; giving each
-    // line its layout object here leaves it only the clearing to do.
-    for (QTextBlock block = text.begin(); block.isValid(); block = block.next())
-        block.layout();
+    return buffer()->isRedoAvailable() || m_doc->canRedoConversion();
 }
 
 namespace {
@@ -142,24 +109,19 @@ const char *const kCaretProperty = "quorelCaret";
 const char *const kScrollProperty = "quorelScroll";
 } // namespace
 
-void CQuorelView::showReplacedText(QTextDocument *old, QTextDocument *current)
+void CQuorelView::showReplacedText(TextBuffer *old, TextBuffer *current)
 {
-    if (document() == old) {
-        const QTextCursor caret = textCursor();
-        old->setProperty(kCaretProperty, QPoint(caret.anchor(), caret.position()));
+    if (buffer() == old) {
+        const TextSelection caret = textCursor();
+        old->setProperty(kCaretProperty, QPoint(caret.anchor, caret.position));
         old->setProperty(
             kScrollProperty, QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()));
     }
-    if (!qobject_cast<QPlainTextDocumentLayout *>(current->documentLayout()))
-        prepareText(*current);
-    setDocument(current);
+    setBuffer(current);
     const QVariant caretAt = current->property(kCaretProperty);
     if (caretAt.isValid()) {
         const QPoint at = caretAt.toPoint();
-        QTextCursor caret(current);
-        caret.setPosition(qBound(0, at.x(), current->characterCount() - 1));
-        caret.setPosition(qBound(0, at.y(), current->characterCount() - 1), QTextCursor::KeepAnchor);
-        setTextCursor(caret);
+        setTextCursor(TextSelection {qBound(0, at.x(), current->length()), qBound(0, at.y(), current->length())});
         const QPoint scroll = current->property(kScrollProperty).toPoint();
         horizontalScrollBar()->setValue(scroll.x());
         verticalScrollBar()->setValue(scroll.y());
@@ -167,11 +129,18 @@ void CQuorelView::showReplacedText(QTextDocument *old, QTextDocument *current)
     // The text's own signals cannot tell that a conversion can be undone.
     emit undoAvailable(canUndo());
     emit redoAvailable(canRedo());
+    emit textChanged();
 }
 
 void CQuorelView::OnEditPaste()
 {
     paste();
+}
+
+bool CQuorelView::canPaste() const
+{
+    const QMimeData *clip = QGuiApplication::clipboard()->mimeData();
+    return !isReadOnly() && clip && clip->hasText();
 }
 
 bool CQuorelView::OnFileSave()
@@ -181,14 +150,12 @@ bool CQuorelView::OnFileSave()
 
 QString CQuorelView::GetSelText() const
 {
-    QString text = textCursor().selectedText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    return text;
+    return selectedText();
 }
 
 void CQuorelView::ReplaceSel(const QString &text)
 {
-    textCursor().insertText(text);
+    insertText(text);
 }
 
 void CQuorelView::openFindDialog(bool findOnly)
@@ -292,9 +259,7 @@ void CQuorelView::moveDialogOutOfTheWay()
 {
     if (!m_pFindDialog || !m_pFindDialog->isVisible())
         return;
-    QTextCursor start = textCursor();
-    start.setPosition(start.selectionStart());
-    const QPoint point = viewport()->mapToGlobal(cursorRect(start).topLeft());
+    const QPoint point = viewport()->mapToGlobal(cursorRectAt(textCursor().start()).topLeft());
     const QRect frame = m_pFindDialog->frameGeometry();
     if (!frame.contains(point))
         return;
@@ -329,9 +294,9 @@ QMenu *CQuorelView::contextMenu()
         this, &CQuorelView::OnEditUndo);
     m_contextMenu->addSeparator();
     connect(addContextAction(ids::command::kContextCut, QStringLiteral("잘라내기(&T)")), &QAction::triggered,
-        this, &QPlainTextEdit::cut);
+        this, &TextView::cut);
     connect(addContextAction(ids::command::kContextCopy, QStringLiteral("복사(&C)")), &QAction::triggered,
-        this, &QPlainTextEdit::copy);
+        this, &TextView::copy);
     connect(addContextAction(ids::command::kContextPaste, QStringLiteral("붙여넣기(&P)")),
         &QAction::triggered, this, &CQuorelView::OnEditPaste);
     m_contextMenu->addSeparator();
@@ -407,7 +372,7 @@ void CQuorelView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    QPlainTextEdit::keyPressEvent(event);
+    TextView::keyPressEvent(event);
 }
 
 void CQuorelView::mouseReleaseEvent(QMouseEvent *event)
@@ -418,7 +383,7 @@ void CQuorelView::mouseReleaseEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    QPlainTextEdit::mouseReleaseEvent(event);
+    TextView::mouseReleaseEvent(event);
 }
 
 void CQuorelView::contextMenuEvent(QContextMenuEvent *event)
@@ -442,41 +407,11 @@ void CQuorelView::printTo(QPrinter *printer)
         return;
     applyPrintMargins(printer);
     const bool selectionOnly = printer->printRange() == QPrinter::Selection && textCursor().hasSelection();
-    std::unique_ptr<QTextDocument> copy;
-    if (selectionOnly) {
-        copy = std::make_unique<QTextDocument>();
-        copy->setPlainText(GetSelText());
-    } else {
-        copy.reset(document()->clone());
-    }
+    // Printing lays out every line anyway, wrapped to the page: the rich
+    // text document does that well for the few who print a whole zone.
+    QTextDocument copy;
+    copy.setPlainText(selectionOnly ? GetSelText() : buffer()->toPlainText());
     const bool pageRange = printer->printRange() == QPrinter::PageRange;
-    printTextDocument(*copy, printFontFor(editorFont()), printer, pageRange ? printer->fromPage() : 0,
+    printTextDocument(copy, printFontFor(editorFont()), printer, pageRange ? printer->fromPage() : 0,
         pageRange ? printer->toPage() : 0);
-}
-
-void CQuorelView::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (event->mimeData()->hasUrls()) {
-        event->ignore();
-        return;
-    }
-    QPlainTextEdit::dragEnterEvent(event);
-}
-
-void CQuorelView::dragMoveEvent(QDragMoveEvent *event)
-{
-    if (event->mimeData()->hasUrls()) {
-        event->ignore();
-        return;
-    }
-    QPlainTextEdit::dragMoveEvent(event);
-}
-
-void CQuorelView::dropEvent(QDropEvent *event)
-{
-    if (event->mimeData()->hasUrls()) {
-        event->ignore();
-        return;
-    }
-    QPlainTextEdit::dropEvent(event);
 }

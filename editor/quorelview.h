@@ -1,9 +1,9 @@
 #pragma once
 
+#include "editor/textview.h"
 #include "editor/viewsearch.h"
 #include "namecodec/codec.h"
 
-#include <QPlainTextEdit>
 #include <QPointer>
 
 #include <functional>
@@ -17,8 +17,8 @@ class QPrinter;
 
 // The view of every open file: the whole text in one fixed Korean font,
 // never wrapped, with the editing commands, the context menu and printing.
-// The text itself belongs to the document's QTextDocument.
-class CQuorelView : public QPlainTextEdit {
+// The text itself belongs to the document's TextBuffer.
+class CQuorelView : public TextView {
     Q_OBJECT
 public:
     // Half an inch on every side, as 720 twips.
@@ -46,10 +46,8 @@ public:
     bool canUndo() const;
     bool canRedo() const;
 
-    // Readies a new text for a view: the plain-text layout, the editor's
-    // font, no wrapping. Safe on a worker thread, for a text no view shows yet.
-    static void prepareText(QTextDocument &text);
     void OnEditPaste();
+    bool canPaste() const;
     bool OnFileSave();
 
     // The selection conversions (32796, 32799) are run by whoever sets this:
@@ -90,15 +88,11 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
-    // Dropped files are opened by the main window, not pasted as text.
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
 
 private:
     // Shows the document's new text, keeping the caret and scroll position of
     // the old one with it, and putting back those the new one had.
-    void showReplacedText(QTextDocument *old, QTextDocument *current);
+    void showReplacedText(TextBuffer *old, TextBuffer *current);
     QAction *addContextAction(int id, const QString &text);
     void openFindDialog(bool findOnly);
     void onFindNext();

@@ -56,10 +56,10 @@ void StatusPanes::showView(CQuorelView *view)
     disconnect(m_textConnection);
     m_view = view;
     if (view) {
-        m_caretConnection = connect(view, &QPlainTextEdit::cursorPositionChanged, this, &StatusPanes::update);
+        m_caretConnection = connect(view, &TextView::cursorPositionChanged, this, &StatusPanes::update);
         // A conversion or a reload puts in new text, perhaps with other
         // line breaks; the caret signal alone would not tell.
-        m_textConnection = connect(view, &QPlainTextEdit::textChanged, this, &StatusPanes::update);
+        m_textConnection = connect(view, &TextView::textChanged, this, &StatusPanes::update);
     }
     update();
 }
@@ -72,9 +72,11 @@ void StatusPanes::update()
         m_lineEnding->clear();
         return;
     }
-    const QTextCursor cursor = m_view->textCursor();
-    const int line = cursor.blockNumber() + 1;
-    const int column = cursor.positionInBlock() + 1;
+    const int caret = m_view->textCursor().position;
+    const TextBuffer *text = m_view->buffer();
+    const int lineIndex = text ? text->lineOf(caret) : 0;
+    const int line = lineIndex + 1;
+    const int column = (text ? caret - text->lineStart(lineIndex) : 0) + 1;
     m_caret->setText(QStringLiteral("줄 %1, 열 %2").arg(line).arg(column));
     const CQuorelDoc &doc = *m_view->GetDocument();
     m_encoding->setText(encodingName(doc));

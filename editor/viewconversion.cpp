@@ -4,65 +4,41 @@
 #include "document/quoreldoc.h"
 #include "editor/quorelview.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 
 #include <algorithm>
 
-int viewLineHeight(const QPlainTextEdit &view)
+void showFailingLine(TextView &view, int line)
 {
-    const QTextBlock first = view.document()->firstBlock();
-    const qreal height = view.document()->documentLayout()->blockBoundingRect(first).height();
-    return height > 0 ? qRound(height) : view.fontMetrics().lineSpacing();
-}
-
-void showFailingLine(QPlainTextEdit &view, int line)
-{
-    QTextDocument *text = view.document();
-    const int lines = text->blockCount();
-    if (lines == 0 || line < 1)
+    const TextBuffer *text = view.buffer();
+    if (!text || line < 1)
         return;
+    const int lines = text->lineCount();
     line = std::min(line, lines);
-    const QTextBlock block = text->findBlockByNumber(line - 1);
 
-    // Whole lines the view shows, measured on the view's own laid-out text
-    // rather than with a fixed line height.
-    const int lineHeight = std::max(1, viewLineHeight(view));
+    // Whole lines the view shows; a failure near the end still fills the
+    // screen rather than leaving the failing line alone at its top.
+    const int lineHeight = std::max(1, view.lineHeight());
     const int visible = view.viewport()->height() / lineHeight;
     int top = line - 1;
     if (visible >= lines - line)
         top = std::max(0, lines - visible);
-    // Without wrapping, the vertical scroll bar of a plain text view counts
-    // lines.
-    view.verticalScrollBar()->setValue(top);
 
-    QTextCursor cursor(block);
-    const int end = block.position() + std::min(2, block.length() - 1);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
-    view.setTextCursor(cursor);
-    view.verticalScrollBar()->setValue(top); // setTextCursor may have scrolled to the cursor
+    const int start = text->lineStart(line - 1);
+    const int end = start + std::min<int>(2, static_cast<int>(text->line(line - 1).size()));
+    view.setTextCursor(TextSelection {start, end});
+    // The vertical scroll bar counts lines; setTextCursor scrolled only as
+    // far as the caret needed.
+    view.verticalScrollBar()->setValue(top);
 }
 
-bool convertSelectionThroughDialog(QPlainTextEdit &view, namecodec::Encoding from, namecodec::Encoding to)
+bool convertSelectionThroughDialog(TextView &view, namecodec::Encoding from, namecodec::Encoding to)
 {
-    QTextCursor cursor = view.textCursor();
-    // The widget separates selected lines with U+2029; the library wants
-    // ordinary line breaks.
-    QString selection = cursor.selectedText();
-    selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-
-    CConvResultDialog dialog(selection, from, to, view.window());
+    CConvResultDialog dialog(view.selectedText(), from, to, view.window());
     dialog.exec();
     if (!dialog.apply())
         return false;
-    cursor.beginEditBlock();
-    cursor.insertText(dialog.outputText());
-    cursor.endEditBlock();
-    view.setTextCursor(cursor);
+    view.insertText(dialog.outputText());
     return true;
 }
 

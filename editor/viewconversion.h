@@ -2,21 +2,17 @@
 
 #include "namecodec/codec.h"
 
-class QPlainTextEdit;
-class QWidget;
-
-// Height in pixels of one line of the view's text, as laid out.
-int viewLineHeight(const QPlainTextEdit &view);
+class TextView;
 
 // Scrolls the failing line (counted from 1) of a failed conversion into view
 // and selects its first two characters. Near the end of the text the last
 // screenful fills the view instead of scrolling past the end.
-void showFailingLine(QPlainTextEdit &view, int line);
+void showFailingLine(TextView &view, int line);
 
 // Converts the view's selection through the result dialog and, when the user
 // applies it, replaces the selection as one undoable edit. Returns true
 // when the text was changed.
-bool convertSelectionThroughDialog(QPlainTextEdit &view, namecodec::Encoding from, namecodec::Encoding to);
+bool convertSelectionThroughDialog(TextView &view, namecodec::Encoding from, namecodec::Encoding to);
 
 class CQuorelView;
 

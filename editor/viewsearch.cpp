@@ -1,33 +1,17 @@
 #include "editor/viewsearch.h"
 
 #include <QApplication>
-#include <QPlainTextEdit>
-#include <QTextDocument>
 
 namespace {
 
-int textLength(const QTextDocument &doc)
+TextBuffer::FindFlags findFlags(FindOptions options)
 {
-    return doc.characterCount() - 1; // without the closing paragraph mark
-}
-
-QTextDocument::FindFlags findFlags(FindOptions options)
-{
-    QTextDocument::FindFlags flags;
+    TextBuffer::FindFlags flags;
     if (options.matchCase)
-        flags |= QTextDocument::FindCaseSensitively;
+        flags |= TextBuffer::FindCaseSensitively;
     if (options.wholeWord)
-        flags |= QTextDocument::FindWholeWords;
+        flags |= TextBuffer::FindWholeWords;
     return flags;
-}
-
-bool isSelection(const QTextCursor &cursor, const QString &what, bool matchCase)
-{
-    if (!cursor.hasSelection() || what.isEmpty())
-        return false;
-    const QString selected = cursor.selectedText();
-    return selected.size() == what.size()
-        && selected.compare(what, matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;
 }
 
 // The wait cursor for as long as a search runs.
@@ -41,48 +25,61 @@ public:
 
 } // namespace
 
-ViewSearch::ViewSearch(QPlainTextEdit &view)
+ViewSearch::ViewSearch(TextView &view)
     : m_view(view)
     , m_beep([] { QApplication::beep(); })
 {
 }
 
-QTextCursor ViewSearch::findBetween(const QString &what, int from, int end, FindOptions options) const
+bool ViewSearch::isSelection(const TextSelection &selection, const QString &what, bool matchCase) const
 {
-    if (what.isEmpty() || from > end)
-        return {};
-    const QTextCursor found = m_view.document()->find(what, from, findFlags(options));
-    if (found.isNull() || found.selectionEnd() > end)
-        return {};
-    return found;
+    if (!selection.hasSelection() || what.isEmpty() || !m_view.buffer())
+        return false;
+    const QString selected = m_view.buffer()->text(selection.start(), selection.end());
+    return selected.size() == what.size()
+        && selected.compare(what, matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive) == 0;
 }
 
-QTextCursor ViewSearch::searchStep(const QTextCursor &selection, const QString &what, FindOptions options)
+std::optional<TextSelection> ViewSearch::findBetween(
+    const QString &what, int from, int end, FindOptions options) const
 {
-    const QTextDocument &doc = *m_view.document();
+    if (what.isEmpty() || from > end || !m_view.buffer())
+        return std::nullopt;
+    const int found = m_view.buffer()->find(what, from, findFlags(options));
+    if (found < 0 || found + what.size() > end)
+        return std::nullopt;
+    return TextSelection {found, found + static_cast<int>(what.size())};
+}
+
+std::optional<TextSelection> ViewSearch::searchStep(
+    const TextSelection &selection, const QString &what, FindOptions options)
+{
+    const TextBuffer *text = m_view.buffer();
+    if (!text)
+        return std::nullopt;
     if (m_firstSearch) {
-        m_initialPosition = selection.selectionStart();
+        m_initialPosition = selection.start();
         m_firstSearch = false;
     }
     // One character after the selection's start, so that a selected match
     // is passed over; a character outside the BMP is two UTF-16 units.
-    int from = selection.position();
+    int from = selection.position;
     if (selection.hasSelection()) {
-        from = selection.selectionStart() + 1;
-        if (doc.characterAt(selection.selectionStart()).isHighSurrogate())
+        from = selection.start() + 1;
+        if (text->characterAt(selection.start()).isHighSurrogate())
             ++from;
     }
-    const int length = textLength(doc);
+    const int length = text->length();
     const int end = m_initialPosition >= 0 ? length : length + m_initialPosition;
-    QTextCursor found = findBetween(what, from, end, options);
-    if (!found.isNull())
+    std::optional<TextSelection> found = findBetween(what, from, end, options);
+    if (found)
         return found;
     if (m_initialPosition > 0) {
         found = findBetween(what, 0, m_initialPosition, options);
         m_initialPosition -= length;
         return found;
     }
-    return {};
+    return std::nullopt;
 }
 
 void ViewSearch::notFound()
@@ -94,36 +91,36 @@ void ViewSearch::notFound()
 
 bool ViewSearch::findNext(const QString &what, FindOptions options)
 {
-    QTextCursor found;
+    std::optional<TextSelection> found;
     {
         const WaitCursor wait;
         found = searchStep(m_view.textCursor(), what, options);
     }
-    if (found.isNull()) {
+    if (!found) {
         notFound();
         return false;
     }
-    m_view.setTextCursor(found);
+    m_view.setTextCursor(*found);
     return true;
 }
 
 bool ViewSearch::findPrevious(const QString &what, FindOptions options)
 {
-    if (what.isEmpty()) {
+    const TextBuffer *text = m_view.buffer();
+    if (what.isEmpty() || !text) {
         notFound();
         return false;
     }
-    QTextDocument *doc = m_view.document();
-    const QTextDocument::FindFlags flags = findFlags(options) | QTextDocument::FindBackward;
-    const QTextCursor selection = m_view.textCursor();
-    QTextCursor found = doc->find(what, selection.selectionStart(), flags);
-    if (found.isNull())
-        found = doc->find(what, textLength(*doc), flags);
-    if (found.isNull() || found.selectionStart() == selection.selectionStart()) {
+    const TextBuffer::FindFlags flags = findFlags(options) | TextBuffer::FindBackward;
+    const TextSelection selection = m_view.textCursor();
+    int found = text->find(what, selection.start(), flags);
+    if (found < 0)
+        found = text->find(what, text->length(), flags);
+    if (found < 0 || found == selection.start()) {
         notFound();
         return false;
     }
-    m_view.setTextCursor(found);
+    m_view.setTextCursor(TextSelection {found, found + static_cast<int>(what.size())});
     return true;
 }
 
@@ -134,40 +131,40 @@ bool ViewSearch::selectionIs(const QString &what, bool matchCase) const
 
 bool ViewSearch::replace(const QString &what, const QString &with, FindOptions options)
 {
-    if (selectionIs(what, options.matchCase)) {
-        QTextCursor cursor = m_view.textCursor();
-        cursor.insertText(with); // one undoable edit
-        m_view.setTextCursor(cursor);
-    }
+    if (selectionIs(what, options.matchCase))
+        m_view.insertText(with); // one undoable edit
     return findNext(what, options);
 }
 
 int ViewSearch::replaceAll(const QString &what, const QString &with, FindOptions options)
 {
+    TextBuffer *text = m_view.buffer();
+    if (!text)
+        return 0;
     const WaitCursor wait;
-    QTextCursor current = m_view.textCursor();
-    if (!isSelection(current, what, options.matchCase)) {
-        current = searchStep(current, what, options);
-        if (current.isNull()) {
+    std::optional<TextSelection> current = m_view.textCursor();
+    if (!isSelection(*current, what, options.matchCase)) {
+        current = searchStep(*current, what, options);
+        if (!current) {
             notFound();
             return 0;
         }
     }
     // Every replacement of the pass is one step of the text's undo, so one
     // mistyped replace-all can be taken back whole. The view is left alone
-    // until the end: moving its caret for each match would lay it out and
-    // scroll it every time.
+    // until the end: moving its caret for each match would scroll it every time.
     int count = 0;
-    QTextCursor block(m_view.document());
-    QTextCursor caret;
-    block.beginEditBlock();
-    while (!current.isNull()) {
-        current.insertText(with);
+    const TextSelection before = m_view.textCursor();
+    TextSelection caret = before;
+    text->beginEditBlock();
+    while (current) {
+        text->replace(current->start(), current->end(), with, before);
         ++count;
-        caret = current;
-        current = searchStep(current, what, options);
+        const int after = current->start() + static_cast<int>(with.size());
+        caret = TextSelection {after, after};
+        current = searchStep(caret, what, options);
     }
-    block.endEditBlock();
+    text->endEditBlock();
     // The caret stays after the last replacement.
     m_view.setTextCursor(caret);
     notFound();

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "document/textbuffer.h"
+#include "editor/textview.h"
+
 #include <QString>
-#include <QTextCursor>
 
 #include <functional>
-
-class QPlainTextEdit;
+#include <optional>
 
 struct FindOptions {
     bool matchCase = false;
@@ -19,7 +20,7 @@ struct FindOptions {
 // ends there. A search that finds nothing beeps and starts a new pass.
 class ViewSearch {
 public:
-    explicit ViewSearch(QPlainTextEdit &view);
+    explicit ViewSearch(TextView &view);
 
     // The next search begins a pass of its own.
     void startPass() { m_firstSearch = true; }
@@ -44,11 +45,12 @@ public:
     bool selectionIs(const QString &what, bool matchCase) const;
 
 private:
-    QTextCursor searchStep(const QTextCursor &selection, const QString &what, FindOptions options);
-    QTextCursor findBetween(const QString &what, int from, int end, FindOptions options) const;
+    std::optional<TextSelection> searchStep(const TextSelection &selection, const QString &what, FindOptions options);
+    std::optional<TextSelection> findBetween(const QString &what, int from, int end, FindOptions options) const;
+    bool isSelection(const TextSelection &selection, const QString &what, bool matchCase) const;
     void notFound();
 
-    QPlainTextEdit &m_view;
+    TextView &m_view;
     bool m_firstSearch = true;
     // Where the pass began; after the wrap, that position minus the text's
     // length then, so that the end of the pass follows edits made before it.

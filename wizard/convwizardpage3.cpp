@@ -16,9 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPlainTextDocumentLayout>
-#include <QPlainTextEdit>
-#include <QTextDocument>
+#include "document/textbuffer.h"
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -44,16 +42,14 @@ CConvWizardPage3::CConvWizardPage3(const ConvWizardServices &services, QWidget *
     type->setIndent(12);
     layout->addWidget(type);
 
-    m_preview = new QPlainTextEdit(this);
+    m_preview = new TextView(this);
     m_preview->setObjectName(QStringLiteral("previewEdit"));
     m_preview->setProperty("controlId", ids::control::wizard::kPreviewEdit);
-    m_preview->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_preview->setWordWrapMode(QTextOption::NoWrap);
     m_preview->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_preview->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_preview->setFont(CQuorelView::editorFont());
-    m_preview->setTabChangesFocus(false);
     layout->addWidget(m_preview, 1);
+    showText(std::make_unique<TextBuffer>());
 
     m_failure = new QLabel(this);
     m_failure->setObjectName(QStringLiteral("failureText"));
@@ -67,7 +63,13 @@ CConvWizardPage3::CConvWizardPage3(const ConvWizardServices &services, QWidget *
 CConvWizardPage3::~CConvWizardPage3()
 {
     // The preview lets go of the text before the text goes.
-    m_preview->setDocument(nullptr);
+    m_preview->setBuffer(nullptr);
+}
+
+void CConvWizardPage3::showText(std::unique_ptr<TextBuffer> text)
+{
+    m_preview->setBuffer(text.get());
+    m_text = std::move(text);
 }
 
 QString CConvWizardPage3::saveFilter()
@@ -101,7 +103,7 @@ void CConvWizardPage3::activate()
         bool ok = false;
         QString error;
         DecodedText decoded;
-        std::unique_ptr<QTextDocument> text;
+        std::unique_ptr<TextBuffer> text;
     };
     QThread *owner = thread();
     WorkingCopy &copy = m_copy;
@@ -112,9 +114,8 @@ void CConvWizardPage3::activate()
                 if (!copy.make(source, tempDirectory, &result.error))
                     return result;
                 result.decoded = decodeFileBytes(copy.bytes());
-                result.text = std::make_unique<QTextDocument>();
+                result.text = std::make_unique<TextBuffer>();
                 loadIntoDocument(*result.text, result.decoded);
-                CQuorelView::prepareText(*result.text);
                 result.text->setModified(false);
                 result.text->moveToThread(owner);
                 result.ok = true;
@@ -122,17 +123,12 @@ void CConvWizardPage3::activate()
             });
     if (!loaded.ok) {
         // The text of an earlier source would be taken for this one.
-        m_preview->clear();
-        m_preview->document()->setModified(false);
+        showText(std::make_unique<TextBuffer>());
         showFailure(loaded.error);
         return;
     }
     m_decoded = std::move(loaded.decoded);
-    // The preview shows the new text; the one it showed before goes.
-    std::unique_ptr<QTextDocument> shown = std::move(loaded.text);
-    m_preview->setDocument(shown.get());
-    m_text = std::move(shown);
-    m_preview->moveCursor(QTextCursor::Start);
+    showText(std::move(loaded.text));
     if (m_decoded.badLine > 0)
         showFailure(
             QStringLiteral("%1번째 줄에 EUC-KR로 읽을 수 없는 바이트가 있어 미리 보기에 \uFFFD로 보입니다. "
@@ -149,9 +145,9 @@ bool CConvWizardPage3::validatePage()
         return false;
     }
     // An edited preview replaces the working copy's whole text.
-    if (m_preview->document()->isModified()) {
+    if (m_text->isModified()) {
         const EncodeResult encoded = encodeDocument(
-            *m_preview->document(), m_decoded.encoding, m_decoded.ending, m_decoded.byteOrderMark);
+            *m_text, m_decoded.encoding, m_decoded.ending, m_decoded.byteOrderMark);
         if (!encoded.ok()) {
             showFailure(
                 QStringLiteral("%1번째 줄에 EUC-KR로 쓸 수 없는 문자가 있습니다.").arg(encoded.errorLine));

@@ -8,8 +8,8 @@
 #include <memory>
 
 class QLabel;
-class QPlainTextEdit;
-class QTextDocument;
+class TextBuffer;
+class TextView;
 struct ConvWizardServices;
 
 // Page 3 (dialog 1552), "파일 변환": a fresh working copy of the source in
@@ -25,7 +25,7 @@ public:
     void activate();
     bool validatePage() override;
 
-    QPlainTextEdit *preview() const { return m_preview; }
+    TextView *preview() const { return m_preview; }
     const WorkingCopy &workingCopy() const { return m_copy; }
     QString copySource() const { return m_copy.source(); }
     // The failure shown under the preview, empty when there is none.
@@ -35,10 +35,12 @@ public:
 
 private:
     void showFailure(const QString &text);
+    // The preview shows `text` from its start; the text it showed before goes.
+    void showText(std::unique_ptr<TextBuffer> text);
 
     const ConvWizardServices &m_services;
-    QPlainTextEdit *m_preview;
-    std::unique_ptr<QTextDocument> m_text; // the working copy's text the preview shows
+    TextView *m_preview;
+    std::unique_ptr<TextBuffer> m_text; // the working copy's text the preview shows
     QLabel *m_failure;
     WorkingCopy m_copy;
     DecodedText m_decoded; // the working copy as read: encoding and line ends for writing back
