@@ -454,6 +454,10 @@ TEST(TextBufferFind, MatchesWithinLinesInBothDirections)
     EXPECT_EQ(buffer.find(QStringLiteral("WWW"), 20, backWhole), 17);
     EXPECT_EQ(buffer.find(QStringLiteral("WWW"), 19, backWhole), 12);
     EXPECT_EQ(buffer.find(QStringLiteral("WWW"), 14, backWhole), -1);
+    // A letter outside the basic plane is two UTF-16 units, still a letter.
+    buffer.setPlainText(QStringLiteral("\U0001D400www \U0001D7CE www\U0001D7CE"));
+    EXPECT_EQ(buffer.find(QStringLiteral("www"), 0, TextBuffer::FindWholeWords), -1);
+    EXPECT_EQ(buffer.find(QStringLiteral("www"), buffer.length(), TextBuffer::FindBackward), 9);
 }
 
 namespace {
