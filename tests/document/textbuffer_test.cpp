@@ -179,6 +179,22 @@ TEST(TextBufferEdit, SplitsAndJoinsLinesAndReportsWhichLinesChanged)
                 QStringLiteral("undo 0"), QStringLiteral("redo 0"), QStringLiteral("modified 0")}));
 }
 
+TEST(TextBufferEdit, TakesItsOwnLinesAsTheNewText)
+{
+    // Joining lines frees the line the new text was read from.
+    TextBuffer buffer;
+    buffer.setPlainText(QStringLiteral("ab\ncd\nefgh"));
+    buffer.replace(1, 4, buffer.line(1), caret(1));
+    expectMapsLike(buffer, QStringLiteral("acdd\nefgh"));
+    buffer.replace(0, 0, buffer.line(0), caret(0));
+    expectMapsLike(buffer, QStringLiteral("acddacdd\nefgh"));
+    buffer.undo();
+    buffer.undo();
+    expectMapsLike(buffer, QStringLiteral("ab\ncd\nefgh"));
+    buffer.setPlainText(buffer.line(2));
+    expectMapsLike(buffer, QStringLiteral("efgh"));
+}
+
 TEST(TextBufferEdit, LineStatesStayWithTheFirstPartAndComeBackOnUndo)
 {
     TextBuffer buffer;
