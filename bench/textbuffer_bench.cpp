@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <memory>
 
 namespace {
@@ -143,6 +144,34 @@ void BM_SplitLineNearTop(benchmark::State &state)
     state.counters["lines"] = buffer.lineCount();
 }
 BENCHMARK(BM_SplitLineNearTop)->Iterations(50)->Unit(benchmark::kMillisecond);
+
+// "모두 바꾸기" of 100,000 matches as one edit block, found one after the
+// other, then taken back with one undo.
+void BM_ReplaceAllInBlockThenUndo(benchmark::State &state)
+{
+    TextBuffer buffer;
+    buffer.setPlainText(zoneText());
+    const QString what = QStringLiteral("\tA\t1.");
+    const QString with = QStringLiteral("\tIN\tA\t10.");
+    double undoSeconds = 0;
+    for (auto _ : state) {
+        buffer.beginEditBlock();
+        int at = 0;
+        for (int i = 0; i < 100'000; ++i) {
+            at = buffer.find(what, at, TextBuffer::FindCaseSensitively);
+            if (at < 0)
+                break;
+            buffer.replace(at, at + static_cast<int>(what.size()), with, {at, at});
+            at += static_cast<int>(with.size());
+        }
+        buffer.endEditBlock();
+        const auto started = std::chrono::steady_clock::now();
+        buffer.undo();
+        undoSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    }
+    state.counters["undo_ms"] = benchmark::Counter(undoSeconds * 1000.0, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ReplaceAllInBlockThenUndo)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // Searching the whole text for a name that is not there.
 void BM_FindAbsent(benchmark::State &state)
