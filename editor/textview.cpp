@@ -231,6 +231,8 @@ QString TextView::selectedText() const
     return m_buffer->text(m_cursor.start(), m_cursor.end());
 }
 
+// Read-only refuses the user's edits only; a caller's edits go through, as
+// with Qt's own editors.
 void TextView::insertText(const QString &text)
 {
     if (!m_buffer)
@@ -383,7 +385,7 @@ void TextView::paste()
 
 void TextView::undo()
 {
-    if (!m_buffer || m_readOnly || !m_buffer->isUndoAvailable())
+    if (!m_buffer || !m_buffer->isUndoAvailable())
         return;
     setCursorInternal(m_buffer->undo());
     ensureCursorVisible();
@@ -391,7 +393,7 @@ void TextView::undo()
 
 void TextView::redo()
 {
-    if (!m_buffer || m_readOnly || !m_buffer->isRedoAvailable())
+    if (!m_buffer || !m_buffer->isRedoAvailable())
         return;
     setCursorInternal(m_buffer->redo());
     ensureCursorVisible();
@@ -734,7 +736,7 @@ void TextView::restartBlink()
 
 void TextView::replaceRange(int from, int to, const QString &text, bool typing)
 {
-    if (!m_buffer || m_readOnly)
+    if (!m_buffer)
         return;
     const TextSelection before = m_cursor;
     m_buffer->replace(from, to, text, before, typing);

@@ -40,7 +40,8 @@ public:
     void setTextCursor(const TextSelection &cursor);
     QString selectedText() const; // line breaks as '\n'
     // Replaces the selection (or inserts at the caret) as one undo step and
-    // leaves the caret after the new text.
+    // leaves the caret after the new text (also when read-only, which refuses
+    // only the user's edits, as in Qt's editors; so do undo() and redo()).
     void insertText(const QString &text);
 
     bool isReadOnly() const { return m_readOnly; }
