@@ -128,9 +128,15 @@ private:
     };
     struct Step;
 
-    // Replaces without recording; returns the text removed.
-    QString apply(int from, int to, const QString &text);
-    void record(std::unique_ptr<Step> step, bool mergeTyping);
+    // Replaces without recording and emits contentsChange and linesChanged;
+    // returns the text removed. `from` <= `to`, both valid. The states of the
+    // lines that lose their break go to `removedStates`; `addedStates`, when
+    // it holds one per break in `text`, gives the new lines theirs (undo).
+    QString apply(int from, int to, const QString &text, std::vector<int> *removedStates = nullptr,
+        const std::vector<int> *addedStates = nullptr);
+    // Pushes the step, or folds it into the open edit block or the last
+    // typing step; true when a new step was pushed.
+    bool record(std::unique_ptr<Step> step, bool mergeTyping);
     void ensureStarts(int upToLine) const;
     void emitStackSignals(bool hadUndo, bool hadRedo, bool wasModified);
 
@@ -144,7 +150,8 @@ private:
     int m_done = 0;
     int m_cleanAt = 0; // -1: no state of the history is unmodified
     int m_blockDepth = 0;
-    std::unique_ptr<Step> m_openBlock;
+    // The open edit block has its step on top of the history: later edits
+    // of the block join it.
     bool m_openBlockAdded = false;
 };
 
