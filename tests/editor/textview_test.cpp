@@ -58,6 +58,11 @@ protected:
         return p;
     }
     int caret() const { return view.textCursor().position; }
+    // What an input method asks the focused widget.
+    QVariant query(Qt::InputMethodQuery what) const
+    {
+        return static_cast<const QWidget &>(view).inputMethodQuery(what);
+    }
     void sendIme(const QString &preedit, const QString &commit, int replaceFrom = 0, int replaceLength = 0)
     {
         QList<QInputMethodEvent::Attribute> attributes;
@@ -227,8 +232,9 @@ TEST_F(TextViewTest, MouseClicksPlaceSelectWordsAndLines)
     QTest::mouseMove(vp, pointAt(13));
     EXPECT_EQ(view.selectedText(), QStringLiteral("beta gamma"));
     QTest::mouseRelease(vp, Qt::LeftButton, {}, pointAt(13));
-    if (QGuiApplication::clipboard()->supportsSelection())
+    if (QGuiApplication::clipboard()->supportsSelection()) {
         EXPECT_EQ(QGuiApplication::clipboard()->text(QClipboard::Selection), QStringLiteral("beta gamma"));
+    }
 
     // A Hangul word is one word.
     const QPoint inHangul = pointAt(18);
@@ -275,8 +281,8 @@ TEST_F(TextViewTest, InputMethodCompositionIsShownInPlaceAndCommittedAsOneStep)
     sendIme(QStringLiteral("ㅎ"), QString());
     sendIme(QStringLiteral("하"), QString());
     EXPECT_EQ(buffer.toPlainText(), QStringLiteral("ab"));
-    EXPECT_EQ(view.inputMethodQuery(Qt::ImSurroundingText).toString(), QStringLiteral("ab"));
-    EXPECT_EQ(view.inputMethodQuery(Qt::ImCursorPosition).toInt(), 1);
+    EXPECT_EQ(query(Qt::ImSurroundingText).toString(), QStringLiteral("ab"));
+    EXPECT_EQ(query(Qt::ImCursorPosition).toInt(), 1);
     // The caret stands after the composition, which is drawn.
     EXPECT_GT(view.cursorRect().left(), caretBefore.left());
     EXPECT_NE(view.viewport()->grab().toImage(), before);
@@ -294,9 +300,9 @@ TEST_F(TextViewTest, InputMethodCompositionIsShownInPlaceAndCommittedAsOneStep)
     view.setTextCursor({0, 1});
     sendIme(QString(), QStringLiteral("가"));
     EXPECT_EQ(buffer.toPlainText(), QStringLiteral("가한귤b"));
-    EXPECT_EQ(view.inputMethodQuery(Qt::ImCurrentSelection).toString(), QString());
-    EXPECT_TRUE(view.inputMethodQuery(Qt::ImEnabled).toBool());
-    EXPECT_EQ(view.inputMethodQuery(Qt::ImFont).value<QFont>().pixelSize(), 13);
+    EXPECT_EQ(query(Qt::ImCurrentSelection).toString(), QString());
+    EXPECT_TRUE(query(Qt::ImEnabled).toBool());
+    EXPECT_EQ(query(Qt::ImFont).value<QFont>().pixelSize(), 13);
 
     // The syllables typed in a row are taken back together.
     setText(QStringLiteral("x"), 1);
@@ -318,7 +324,7 @@ TEST_F(TextViewTest, ReadOnlyRefusesEditsButMovesAndCopies)
     keys(QKeySequence::Paste);
     sendIme(QString(), QStringLiteral("한"));
     EXPECT_EQ(buffer.toPlainText(), QStringLiteral("keep\nthis"));
-    EXPECT_FALSE(view.inputMethodQuery(Qt::ImEnabled).toBool());
+    EXPECT_FALSE(query(Qt::ImEnabled).toBool());
 
     key(Qt::Key_Down);
     keys(QKeySequence::SelectEndOfLine);
@@ -367,8 +373,9 @@ TEST_F(TextViewTest, AnEditFromElsewhereMovesTheCaretWithTheText)
     EXPECT_EQ(view.textCursor(), (TextSelection {6, 10}));
     buffer.replace(7, 12, QString(), TextSelection {});
     EXPECT_EQ(view.textCursor(), (TextSelection {6, 7}));
+    // Inside a replaced stretch: its start; at its end: after the new text.
     buffer.replace(0, buffer.length(), QStringLiteral("x"), TextSelection {});
-    EXPECT_EQ(view.textCursor(), (TextSelection {0, 0}));
+    EXPECT_EQ(view.textCursor(), (TextSelection {0, 1}));
 
     // Undo gives back the selection the edit started from.
     setText(QStringLiteral("abc def"), 0);
