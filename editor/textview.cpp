@@ -178,6 +178,9 @@ void TextView::setBuffer(TextBuffer *buffer)
     m_wantedX = -1;
     m_dragging = false;
     m_dragScrollTimer.stop();
+    m_linesPending = false;
+    m_pendingLayouts.clear();
+    m_cursorPending = false;
     m_buffer = buffer;
     m_cursor = TextSelection();
     if (m_buffer) {
@@ -432,13 +435,18 @@ void layOutOneLine(QTextLayout *layout, qreal ascent)
 
 QTextLayout *TextView::layoutFor(int line) const
 {
-    if (QTextLayout *cached = m_layouts.value(line))
-        return cached;
+    if (!m_linesPending) {
+        if (QTextLayout *cached = m_layouts.value(line))
+            return cached;
+    }
     std::unique_ptr<QTextLayout> layout = makeLayout(m_buffer->line(line));
     layOutOneLine(layout.get(), fontMetrics().ascent());
     m_maxWidth = std::max(m_maxWidth, layout->lineAt(0).naturalTextWidth());
-    QTextLayout *raw = layout.release();
-    m_layouts.insert(line, raw);
+    QTextLayout *raw = layout.get();
+    if (m_linesPending)
+        m_pendingLayouts.push_back(std::move(layout));
+    else
+        m_layouts.insert(line, layout.release());
     return raw;
 }
 
@@ -539,10 +547,15 @@ void TextView::onContentsChange(int position, int charsRemoved, int charsAdded)
             return position;
         return p;
     };
-    TextSelection moved {adjust(m_cursor.anchor), adjust(m_cursor.position)};
+    const TextSelection moved {adjust(m_cursor.anchor), adjust(m_cursor.position)};
+    m_linesPending = true;
     m_preeditLayout.reset();
-    if (moved != m_cursor)
-        setCursorInternal(moved, true);
+    if (moved != m_cursor) {
+        if (!m_cursorPending)
+            m_cursorBeforeChange = m_cursor;
+        m_cursorPending = true;
+        m_cursor = moved;
+    }
 }
 
 void TextView::onLinesChanged(int firstLine, int removedLines, int addedLines)
@@ -568,8 +581,16 @@ void TextView::onLinesChanged(int firstLine, int removedLines, int addedLines)
     // A pasted or loaded block may hold a wider line than any seen.
     if (wholeText || addedLines > 64)
         measureLongestLines(firstLine, addedLines);
+    m_linesPending = false;
+    m_pendingLayouts.clear();
     updateScrollBars();
     viewport()->update();
+    if (m_cursorPending) {
+        m_cursorPending = false;
+        const TextSelection moved = m_cursor;
+        m_cursor = m_cursorBeforeChange;
+        setCursorInternal(moved, true);
+    }
 }
 
 void TextView::updateScrollBars()

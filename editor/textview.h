@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 class QTextLayout;
 
@@ -138,6 +139,13 @@ private:
     qreal m_wantedX = -1;
     mutable qreal m_maxWidth = 0;
     mutable QHash<int, QTextLayout *> m_layouts;
+    // Between the buffer's contentsChange and linesChanged the cache's line
+    // numbers are stale: layouts asked for then are made afresh and kept
+    // here, and the caret's signals wait for the cache to be right.
+    bool m_linesPending = false;
+    mutable std::vector<std::unique_ptr<QTextLayout>> m_pendingLayouts;
+    bool m_cursorPending = false;
+    TextSelection m_cursorBeforeChange;
     mutable std::unique_ptr<QTextLayout> m_preeditLayout;
     mutable int m_preeditLine = -1;
     QString m_preedit;

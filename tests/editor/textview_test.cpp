@@ -10,12 +10,23 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextCharFormat>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
 // The view's layout cache, which no caller needs to see.
 struct TextViewProbe {
     static int cachedLayouts(const TextView &view) { return static_cast<int>(view.m_layouts.size()); }
+    // Lines whose cached layout holds other text than the buffer's line.
+    static QList<int> staleLayouts(const TextView &view)
+    {
+        QList<int> stale;
+        for (auto it = view.m_layouts.cbegin(); it != view.m_layouts.cend(); ++it) {
+            if (it.key() >= view.buffer()->lineCount() || it.value()->text() != view.buffer()->line(it.key()))
+                stale.append(it.key());
+        }
+        return stale;
+    }
 };
 
 namespace {
@@ -385,6 +396,45 @@ TEST_F(TextViewTest, AnEditFromElsewhereMovesTheCaretWithTheText)
     keys(QKeySequence::Undo);
     EXPECT_EQ(buffer.toPlainText(), QStringLiteral("abc def"));
     EXPECT_EQ(view.textCursor(), (TextSelection {4, 7}));
+}
+
+TEST_F(TextViewTest, LayoutsFollowLinesInsertedAndRemovedAbove)
+{
+    QStringList lines;
+    for (int i = 0; i < 100; ++i)
+        lines << QStringLiteral("line %1").arg(i);
+    setText(lines.join(QLatin1Char('\n')), 0);
+    // Someone listening to the change asks for the caret's place before the
+    // view has heard which lines moved.
+    QObject::connect(&buffer, &TextBuffer::contentsChange, &view, [&] {
+        view.cursorRect();
+        view.positionAt(QPoint(10, 40));
+    });
+    const struct {
+        int line, column, removed;
+        QString text;
+    } edits[] = {
+        {2, 2, 0, QStringLiteral("a\nb\nc")},
+        {1, 0, 20, QString()},
+        {0, 3, 0, QStringLiteral("x")},
+        {4, 0, 1, QString()},
+    };
+    for (const auto &edit : edits) {
+        SCOPED_TRACE(edit.text.toStdString());
+        // The caret at the foot of the screen, the edit above it.
+        const int caret = buffer.lineStart(60);
+        view.setTextCursor({caret, caret});
+        view.viewport()->grab();
+        ASSERT_GT(TextViewProbe::cachedLayouts(view), 10);
+        const int from = buffer.lineStart(edit.line) + edit.column;
+        buffer.replace(from, from + edit.removed, edit.text, TextSelection {from, from});
+        view.viewport()->grab();
+        EXPECT_EQ(TextViewProbe::staleLayouts(view), QList<int>());
+        view.undo();
+        view.viewport()->grab();
+        EXPECT_EQ(TextViewProbe::staleLayouts(view), QList<int>());
+        view.redo();
+    }
 }
 
 TEST_F(TextViewTest, AMillionLinesScrollInLinesAndLayOutOnlyAScreenful)
