@@ -481,7 +481,7 @@ TEST_F(TextViewTest, PaintsTheVisibleLinesAndNothingBelowTheLast)
     font.setPixelSize(13);
     view.setFont(font);
     setText(QStringLiteral("$ORIGIN 예제.한국.\n메일\tIN\tA\t10.0.0.1\n웹\tIN\tCNAME\t메일"), 0);
-    view.setTextCursor({8, 13});
+    view.setTextCursor({8, 17}); // over the first line's break into the second
     const QImage image = view.viewport()->grab().toImage();
     if (qEnvironmentVariableIsSet("QUOREL_SHOT_DIR")) // to look at it
         view.grab().save(qEnvironmentVariable("QUOREL_SHOT_DIR") + QStringLiteral("/textview.png"));
@@ -510,6 +510,16 @@ TEST_F(TextViewTest, PaintsTheVisibleLinesAndNothingBelowTheLast)
     for (int x = 0; x < caretAt.left(); ++x)
         highlighted += image.pixelColor(x, caretAt.center().y()) == highlight ? 1 : 0;
     EXPECT_GT(highlighted, 10);
+    // The selected break shows as a highlighted blank after the first line,
+    // and the first line's unselected start is not highlighted.
+    const int firstMiddle = 4 + height / 2;
+    int afterText = image.width() - 1;
+    while (afterText > 0 && image.pixelColor(afterText, firstMiddle) == base)
+        --afterText;
+    EXPECT_EQ(image.pixelColor(afterText, firstMiddle), highlight);
+    EXPECT_NE(image.pixelColor(5, firstMiddle), highlight);
+    // The ink ends where the text does: nothing far right of the break.
+    EXPECT_LT(afterText, image.width() / 2);
 }
 
 } // namespace
