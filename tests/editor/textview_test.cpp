@@ -297,6 +297,8 @@ TEST_F(TextViewTest, InputMethodCompositionIsShownInPlaceAndCommittedAsOneStep)
     // The caret stands after the composition, which is drawn.
     EXPECT_GT(view.cursorRect().left(), caretBefore.left());
     EXPECT_NE(view.viewport()->grab().toImage(), before);
+    if (qEnvironmentVariableIsSet("QUOREL_SHOT_DIR")) // to look at it
+        view.grab().save(qEnvironmentVariable("QUOREL_SHOT_DIR") + QStringLiteral("/textview-preedit.png"));
 
     sendIme(QStringLiteral("ㄱ"), QStringLiteral("한"));
     EXPECT_EQ(buffer.toPlainText(), QStringLiteral("a한b"));
@@ -435,6 +437,33 @@ TEST_F(TextViewTest, LayoutsFollowLinesInsertedAndRemovedAbove)
         EXPECT_EQ(TextViewProbe::staleLayouts(view), QList<int>());
         view.redo();
     }
+}
+
+TEST_F(TextViewTest, TheWidthGrowsWithWiderLinesShownAndFollowsTheCaret)
+{
+    // Six lines longer by characters than the tab-filled one, all narrow.
+    QStringList lines(6, QStringLiteral("iiiiiiiiiiiiiiii"));
+    lines << QStringLiteral("a") + QString(10, QLatin1Char('\t'));
+    setText(lines.join(QLatin1Char('\n')), 0);
+    QScrollBar *h = view.horizontalScrollBar();
+    EXPECT_EQ(h->maximum(), 0);
+    view.viewport()->grab();
+    EXPECT_GE(h->maximum(), 10 * 80 + 8 - view.viewport()->width());
+
+    key(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_GT(h->value(), 0);
+    EXPECT_TRUE(view.viewport()->rect().contains(view.cursorRect()));
+    key(Qt::Key_Home);
+    EXPECT_EQ(h->value(), 0);
+
+    // A new font lays the lines out afresh at its own height.
+    const int before = view.lineHeight();
+    QFont bigger = view.font();
+    bigger.setPixelSize(26);
+    view.setFont(bigger);
+    EXPECT_GT(view.lineHeight(), before);
+    EXPECT_EQ(TextViewProbe::cachedLayouts(view), 0);
+    EXPECT_EQ(view.verticalScrollBar()->pageStep(), (view.viewport()->height() - 8) / view.lineHeight());
 }
 
 TEST_F(TextViewTest, AMillionLinesScrollInLinesAndLayOutOnlyAScreenful)
