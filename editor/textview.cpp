@@ -643,12 +643,6 @@ void TextView::copySelectionToX11()
         clipboard->setText(selectedText(), QClipboard::Selection);
 }
 
-void TextView::moveCaret(int position, bool keepAnchor)
-{
-    setCursorInternal({keepAnchor ? m_cursor.anchor : position, position});
-    ensureCursorVisible();
-}
-
 qreal TextView::caretX(int position) const
 {
     const int line = m_buffer->lineOf(position);

@@ -110,7 +110,6 @@ private:
     void onLinesChanged(int firstLine, int removedLines, int addedLines);
     void updateScrollBars();
     void setCursorInternal(TextSelection cursor, bool keepColumn = false);
-    void moveCaret(int position, bool keepAnchor);
     bool handleMoveKey(QKeyEvent *event);
     bool handleEditKey(QKeyEvent *event);
     void replaceRange(int from, int to, const QString &text, bool typing);
