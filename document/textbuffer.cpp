@@ -448,8 +448,10 @@ void TextBuffer::replace(int from, int to, const QString &text, TextSelection be
     step->after = TextSelection {end, end};
     Step::Part part;
     part.position = from;
+    // `text` may be one of our own lines, which the edit moves or frees; the
+    // shared copy stays valid.
     part.inserted = text;
-    part.removed = apply(from, to, text, &part.removedStates);
+    part.removed = apply(from, to, part.inserted, &part.removedStates);
     step->parts.push_back(std::move(part));
     const bool added = record(std::move(step), mergeTyping);
 

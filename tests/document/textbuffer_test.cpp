@@ -179,6 +179,22 @@ TEST(TextBufferEdit, SplitsAndJoinsLinesAndReportsWhichLinesChanged)
                 QStringLiteral("undo 0"), QStringLiteral("redo 0"), QStringLiteral("modified 0")}));
 }
 
+TEST(TextBufferEdit, TakesItsOwnLinesAsTheNewText)
+{
+    // Joining lines frees the line the new text was read from.
+    TextBuffer buffer;
+    buffer.setPlainText(QStringLiteral("ab\ncd\nefgh"));
+    buffer.replace(1, 4, buffer.line(1), caret(1));
+    expectMapsLike(buffer, QStringLiteral("acdd\nefgh"));
+    buffer.replace(0, 0, buffer.line(0), caret(0));
+    expectMapsLike(buffer, QStringLiteral("acddacdd\nefgh"));
+    buffer.undo();
+    buffer.undo();
+    expectMapsLike(buffer, QStringLiteral("ab\ncd\nefgh"));
+    buffer.setPlainText(buffer.line(2));
+    expectMapsLike(buffer, QStringLiteral("efgh"));
+}
+
 TEST(TextBufferEdit, LineStatesStayWithTheFirstPartAndComeBackOnUndo)
 {
     TextBuffer buffer;
@@ -326,7 +342,15 @@ TEST(TextBufferUndo, EditBlocksAreOneStep)
     // Typing right after the block starts its own step.
     type(buffer, 6, QStringLiteral("!"));
     EXPECT_EQ(buffer.undo(), caret(6));
+    log.take();
+    // Undo takes the parts back last first, each announced as it happens,
+    // and the whole as one change of contents.
     EXPECT_EQ(buffer.undo(), (TextSelection {0, 3}));
+    EXPECT_EQ(log.take(),
+        QStringList(
+            {QStringLiteral("change 5 1 5"), QStringLiteral("lines 1 1 1"), QStringLiteral("change 2 2 3"),
+                QStringLiteral("lines 0 2 1"), QStringLiteral("change 0 1 3"), QStringLiteral("lines 0 1 1"),
+                QStringLiteral("contents"), QStringLiteral("undo 0"), QStringLiteral("modified 0")}));
     EXPECT_EQ(buffer.toPlainText(), QStringLiteral("one two three"));
     EXPECT_EQ(buffer.lineCount(), 1);
     EXPECT_FALSE(buffer.isUndoAvailable());
@@ -454,6 +478,10 @@ TEST(TextBufferFind, MatchesWithinLinesInBothDirections)
     EXPECT_EQ(buffer.find(QStringLiteral("WWW"), 20, backWhole), 17);
     EXPECT_EQ(buffer.find(QStringLiteral("WWW"), 19, backWhole), 12);
     EXPECT_EQ(buffer.find(QStringLiteral("WWW"), 14, backWhole), -1);
+    // A letter outside the basic plane is two UTF-16 units, still a letter.
+    buffer.setPlainText(QStringLiteral("\U0001D400www \U0001D7CE www\U0001D7CE"));
+    EXPECT_EQ(buffer.find(QStringLiteral("www"), 0, TextBuffer::FindWholeWords), -1);
+    EXPECT_EQ(buffer.find(QStringLiteral("www"), buffer.length(), TextBuffer::FindBackward), 9);
 }
 
 namespace {
@@ -547,8 +575,9 @@ TEST(TextBufferDifferential, RandomEditsUndoAndRedoMatchAPlainModel)
         bool added = false;
         QObject::connect(&buffer, &TextBuffer::undoCommandAdded, [&added] { added = true; });
         int caretAt = 0;
+        int merged = 0, blocks = 0, undos = 0, redos = 0;
 
-        for (int op = 0; op < 600; ++op) {
+        for (int op = 0; op < 1500; ++op) {
             SCOPED_TRACE(op);
             const int kind = std::uniform_int_distribution<int>(0, 99)(random);
             if (kind < 55) {
@@ -580,6 +609,7 @@ TEST(TextBufferDifferential, RandomEditsUndoAndRedoMatchAPlainModel)
                 expected.replace(from, to - from, insert);
                 const bool changed = from != to || !insert.isEmpty();
                 if (block && changed) {
+                    ++blocks;
                     // A second part in the same block, at the caret.
                     const int at = from + static_cast<int>(insert.size());
                     buffer.replace(at, at, QStringLiteral("#\n"), caret(at), true);
@@ -598,6 +628,7 @@ TEST(TextBufferDifferential, RandomEditsUndoAndRedoMatchAPlainModel)
                         ++done;
                     } else {
                         ASSERT_TRUE(merge && !block);
+                        ++merged;
                         ASSERT_EQ(done + 1, history.size());
                         ASSERT_NE(cleanAt, static_cast<int>(done));
                         history.back() = expected;
@@ -610,6 +641,7 @@ TEST(TextBufferDifferential, RandomEditsUndoAndRedoMatchAPlainModel)
                 ASSERT_EQ(buffer.isUndoAvailable(), done > 0);
                 if (done > 0) {
                     const TextSelection selection = buffer.undo();
+                    ++undos;
                     EXPECT_EQ(selection.anchor, befores[done].anchor);
                     EXPECT_EQ(selection.position, befores[done].position);
                     --done;
@@ -620,6 +652,7 @@ TEST(TextBufferDifferential, RandomEditsUndoAndRedoMatchAPlainModel)
                 ASSERT_EQ(buffer.isRedoAvailable(), done + 1 < history.size());
                 if (done + 1 < history.size()) {
                     const TextSelection selection = buffer.redo();
+                    ++redos;
                     ++done;
                     text = history[done];
                     EXPECT_FALSE(selection.hasSelection());
@@ -667,5 +700,10 @@ TEST(TextBufferDifferential, RandomEditsUndoAndRedoMatchAPlainModel)
             }
         }
         expectMapsLike(buffer, text);
+        // The sequence did reach what it is meant to check.
+        EXPECT_GT(merged, 10);
+        EXPECT_GT(blocks, 5);
+        EXPECT_GT(undos, 50);
+        EXPECT_GT(redos, 30);
     }
 }
