@@ -262,6 +262,34 @@ TEST_F(TextViewTest, MouseClicksPlaceSelectWordsAndLines)
     EXPECT_EQ(view.selectedText(), QStringLiteral("alpha beta gamma\n"));
 }
 
+TEST_F(TextViewTest, DragsAfterDoubleAndTripleClicksGrowByWordsAndLines)
+{
+    setText(QStringLiteral("one two three\nfour five\nsix"), 0);
+    QWidget *vp = view.viewport();
+    // Backwards from a double-clicked word: from the word's end to the start of the one reached.
+    const QPoint inThree = pointAt(10);
+    const QPoint inOne = pointAt(1);
+    QTest::mouseClick(vp, Qt::LeftButton, {}, inThree);
+    QTest::mouseDClick(vp, Qt::LeftButton, {}, inThree);
+    QTest::mouseMove(vp, inOne);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, inOne);
+    EXPECT_EQ(view.textCursor(), (TextSelection {13, 0}));
+
+    // Triple-click on the middle line and drag down: whole lines, the last without a break.
+    const QPoint inFive = pointAt(19);
+    const QPoint inSix = pointAt(25);
+    QTest::mouseClick(vp, Qt::LeftButton, {}, inFive);
+    QTest::mouseDClick(vp, Qt::LeftButton, {}, inFive);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, inFive);
+    QTest::mousePress(vp, Qt::LeftButton, {}, inFive);
+    EXPECT_EQ(view.selectedText(), QStringLiteral("four five\n"));
+    QTest::mouseMove(vp, inSix);
+    EXPECT_EQ(view.selectedText(), QStringLiteral("four five\nsix"));
+    QTest::mouseMove(vp, inOne);
+    EXPECT_EQ(view.textCursor(), (TextSelection {24, 0}));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, inOne);
+}
+
 TEST_F(TextViewTest, DraggingBelowTheBottomEdgeScrollsAndExtendsTheSelection)
 {
     QStringList lines;
