@@ -9,6 +9,8 @@
 #include <QPointer>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QTextLayout;
 
@@ -39,7 +41,8 @@ public:
     void setTextCursor(const TextSelection &cursor);
     QString selectedText() const; // line breaks as '\n'
     // Replaces the selection (or inserts at the caret) as one undo step and
-    // leaves the caret after the new text.
+    // leaves the caret after the new text (also when read-only, which refuses
+    // only the user's edits, as in Qt's editors; so do undo() and redo()).
     void insertText(const QString &text);
 
     bool isReadOnly() const { return m_readOnly; }
@@ -93,15 +96,38 @@ protected:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
+    friend struct TextViewProbe; // tests count the cached layouts
+
     // Laid out once per line on screen, dropped when the line changes.
     QTextLayout *layoutFor(int line) const;
+    // The caret's line shows the input method's composition inside it.
+    QTextLayout *paintLayoutFor(int line) const;
+    std::unique_ptr<QTextLayout> makeLayout(const QString &text) const;
     void dropLayouts();
+    void pruneLayouts();
+    void measureLongestLines(int firstLine, int lineCount);
+    void onContentsChange(int position, int charsRemoved, int charsAdded);
     void onLinesChanged(int firstLine, int removedLines, int addedLines);
     void updateScrollBars();
     void setCursorInternal(TextSelection cursor, bool keepColumn = false);
-    void moveCaret(int position, bool keepAnchor);
+    bool handleMoveKey(QKeyEvent *event);
+    bool handleEditKey(QKeyEvent *event);
+    void replaceRange(int from, int to, const QString &text, bool typing);
     void deleteChar(bool forward);
     void restartBlink();
+    bool caretVisible() const;
+    int visibleLines() const;
+    int lineTop(int line) const;
+    qreal textLeft() const;
+    qreal caretX(int position) const;
+    int positionForX(int line, qreal x) const;
+    int nextCharPosition(int position) const;
+    int previousCharPosition(int position) const;
+    int nextWordPosition(int position) const;
+    int previousWordPosition(int position) const;
+    std::pair<int, int> wordAt(int position) const;
+    void extendDragSelection(const QPoint &point);
+    void copySelectionToX11();
 
     TextBuffer *m_buffer = nullptr;
     QMetaObject::Connection m_bufferConnections[8];
@@ -112,16 +138,28 @@ private:
     qreal m_wantedX = -1;
     mutable qreal m_maxWidth = 0;
     mutable QHash<int, QTextLayout *> m_layouts;
+    // Between the buffer's contentsChange and linesChanged the cache's line
+    // numbers are stale: layouts asked for then are made afresh and kept
+    // here, and the caret's signals wait for the cache to be right.
+    bool m_linesPending = false;
+    mutable std::vector<std::unique_ptr<QTextLayout>> m_pendingLayouts;
+    bool m_cursorPending = false;
+    TextSelection m_cursorBeforeChange;
+    mutable std::unique_ptr<QTextLayout> m_preeditLayout;
+    mutable int m_preeditLine = -1;
     QString m_preedit;
     int m_preeditCursor = 0;
+    bool m_preeditCursorShown = true;
     QList<QInputMethodEvent::Attribute> m_preeditAttributes;
     bool m_caretShown = true;
     QBasicTimer m_blinkTimer;
     QBasicTimer m_dragScrollTimer;
     QBasicTimer m_tripleClickTimer;
     QPoint m_tripleClickPoint;
+    QPoint m_lastDragPoint;
     bool m_dragging = false;
     int m_wordAnchorStart = -1; // while a double-click drag selects by words
     int m_wordAnchorEnd = -1;
     bool m_lineDrag = false; // while a triple-click drag selects by lines
+    int m_lineAnchor = -1;
 };

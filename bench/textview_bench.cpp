@@ -1,0 +1,120 @@
+// The editor widget over a 1.13-million-line zone file: how long showing a
+// new buffer takes up to the first painted screen, and how long a page-down
+// takes with the repaint of a screenful of lines never laid out before.
+#include "document/textbuffer.h"
+#include "editor/textview.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int kLines = 1'130'000;
+
+QString makeZone()
+{
+    QString text;
+    text.reserve(qsizetype(kLines) * 34);
+    text += QStringLiteral("$ORIGIN 예제.한국.\n$TTL 3600\n");
+    for (int i = 2; i < kLines; ++i) {
+        text += i % 6 == 5 ? QStringLiteral("메일%1\tIN\tCNAME\t메일.예제.한국.").arg(i)
+                           : QStringLiteral("호스트%1\tIN\tA\t10.%2.%3.%4")
+                                 .arg(i)
+                                 .arg(i % 250)
+                                 .arg(i / 250 % 250)
+                                 .arg(i % 7);
+        if (i + 1 < kLines)
+            text += QLatin1Char('\n');
+    }
+    return text;
+}
+
+TextBuffer &zone()
+{
+    static TextBuffer *buffer = [] {
+        auto *b = new TextBuffer;
+        b->setPlainText(makeZone());
+        return b;
+    }();
+    return *buffer;
+}
+
+struct ShownView {
+    ShownView()
+    {
+        QFont font(QStringLiteral("NanumGothicCoding"));
+        font.setPixelSize(13);
+        view.setFont(font);
+        view.resize(1000, 700);
+        view.show();
+        QCoreApplication::processEvents();
+    }
+    TextView view;
+};
+
+void BM_SetBuffer(benchmark::State &state)
+{
+    TextBuffer &buffer = zone();
+    ShownView shown;
+    for (auto _ : state) {
+        shown.view.setBuffer(&buffer);
+        state.PauseTiming();
+        shown.view.setBuffer(nullptr);
+        state.ResumeTiming();
+    }
+    state.counters["lines"] = buffer.lineCount();
+}
+
+void BM_SetBufferAndFirstPaint(benchmark::State &state)
+{
+    TextBuffer &buffer = zone();
+    ShownView shown;
+    for (auto _ : state) {
+        shown.view.setBuffer(&buffer);
+        shown.view.viewport()->repaint();
+        state.PauseTiming();
+        shown.view.setBuffer(nullptr);
+        shown.view.viewport()->repaint();
+        state.ResumeTiming();
+    }
+    state.counters["lines"] = buffer.lineCount();
+}
+
+void BM_PageDownRepaint(benchmark::State &state)
+{
+    TextBuffer &buffer = zone();
+    ShownView shown;
+    shown.view.setBuffer(&buffer);
+    shown.view.setFocus();
+    shown.view.viewport()->repaint();
+    // Far from the start so that every page is new to the layout cache.
+    shown.view.setTextCursor({buffer.lineStart(500'000), buffer.lineStart(500'000)});
+    shown.view.viewport()->repaint();
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+        QCoreApplication::sendEvent(&shown.view, &press);
+        shown.view.viewport()->repaint();
+    }
+    state.counters["lines_per_page"] = shown.view.verticalScrollBar()->pageStep();
+    shown.view.setBuffer(nullptr);
+}
+
+BENCHMARK(BM_SetBuffer)->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetBufferAndFirstPaint)->Iterations(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PageDownRepaint)->Iterations(100)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
