@@ -9,11 +9,11 @@
 #include "editor/quorelview.h"
 #include "platform/quorelids.h"
 
+#include "document/textbuffer.h"
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QLineEdit>
 #include <QPushButton>
-#include "document/textbuffer.h"
 
 #include <benchmark/benchmark.h>
 

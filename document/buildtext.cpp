@@ -1,8 +1,8 @@
 #include "document/buildtext.h"
 
 #include "document/documentcontext.h"
-#include "document/textfile.h"
 #include "document/textbuffer.h"
+#include "document/textfile.h"
 #include "document/workrunner.h"
 
 #include <QThread>

@@ -95,8 +95,8 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
     EncodeResult encoded;
     Outcome outcome;
     QThread *owner = doc.thread();
-    const auto work = [&outcome, &encoded, &snapshot, &path, owner, from, to, keepComment,
-                          tempDirectory, encoding, ending = doc.lineEnding(), templateId] {
+    const auto work = [&outcome, &encoded, &snapshot, &path, owner, from, to, keepComment, tempDirectory,
+                          encoding, ending = doc.lineEnding(), templateId] {
         encoded = encodeSnapshot(snapshot, encoding, ending);
         if (!encoded.ok())
             return;

@@ -12,8 +12,7 @@ constexpr std::size_t kKeptConversions = 8;
 constexpr qint64 kKeptCharacters = 64LL * 1024 * 1024;
 } // namespace
 
-void CQuorelDoc::swapText(
-    std::unique_ptr<TextBuffer> next, std::vector<std::unique_ptr<TextBuffer>> *keep)
+void CQuorelDoc::swapText(std::unique_ptr<TextBuffer> next, std::vector<std::unique_ptr<TextBuffer>> *keep)
 {
     TextBuffer *old = m_text;
     const bool wasModified = old->isModified();

@@ -5,11 +5,11 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QGuiApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
 #include <QPrinter>
@@ -121,7 +121,8 @@ void CQuorelView::showReplacedText(TextBuffer *old, TextBuffer *current)
     const QVariant caretAt = current->property(kCaretProperty);
     if (caretAt.isValid()) {
         const QPoint at = caretAt.toPoint();
-        setTextCursor(TextSelection {qBound(0, at.x(), current->length()), qBound(0, at.y(), current->length())});
+        setTextCursor(
+            TextSelection {qBound(0, at.x(), current->length()), qBound(0, at.y(), current->length())});
         const QPoint scroll = current->property(kScrollProperty).toPoint();
         horizontalScrollBar()->setValue(scroll.x());
         verticalScrollBar()->setValue(scroll.y());

@@ -323,8 +323,23 @@ QRect TextView::cursorRect() const
         return QRect(kMargin, kMargin, kCaretWidth, lineHeight());
     const int line = m_buffer->lineOf(m_cursor.position);
     int column = m_buffer->columnOf(m_cursor.position);
+    // The composition is laid out in the caret's line, the caret within it.
     if (!m_preedit.isEmpty())
         column += m_preeditCursor;
+    return caretRect(line, column);
+}
+
+QRect TextView::cursorRectAt(int position) const
+{
+    if (!m_buffer)
+        return QRect(kMargin, kMargin, kCaretWidth, lineHeight());
+    position = std::clamp(position, 0, m_buffer->length());
+    const int line = m_buffer->lineOf(position);
+    return caretRect(line, position - m_buffer->lineStart(line));
+}
+
+QRect TextView::caretRect(int line, int column) const
+{
     const qreal x = paintLayoutFor(line)->lineAt(0).cursorToX(column);
     return QRect(static_cast<int>(std::floor(textLeft() + x)), lineTop(line), kCaretWidth, lineHeight());
 }

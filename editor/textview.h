@@ -56,6 +56,8 @@ public:
     int lineHeight() const;
     // The caret's rectangle in viewport coordinates.
     QRect cursorRect() const;
+    // The rectangle a caret at `position` would have, in viewport coordinates.
+    QRect cursorRectAt(int position) const;
     // The position nearest to a point of the viewport.
     int positionAt(const QPoint &point) const;
     qreal tabStopDistance() const { return m_tabStop; }
@@ -96,6 +98,7 @@ protected:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
+    QRect caretRect(int line, int column) const;
     friend struct TextViewProbe; // tests count the cached layouts
 
     // Laid out once per line on screen, dropped when the line changes.

@@ -45,8 +45,10 @@ public:
     bool selectionIs(const QString &what, bool matchCase) const;
 
 private:
-    std::optional<TextSelection> searchStep(const TextSelection &selection, const QString &what, FindOptions options);
-    std::optional<TextSelection> findBetween(const QString &what, int from, int end, FindOptions options) const;
+    std::optional<TextSelection> searchStep(
+        const TextSelection &selection, const QString &what, FindOptions options);
+    std::optional<TextSelection> findBetween(
+        const QString &what, int from, int end, FindOptions options) const;
     bool isSelection(const TextSelection &selection, const QString &what, bool matchCase) const;
     void notFound();
 

@@ -13,10 +13,10 @@
 #include "wizard/convwizardsheet.h"
 #include "wizard/pageheader.h"
 
+#include "document/textbuffer.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include "document/textbuffer.h"
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -146,8 +146,8 @@ bool CConvWizardPage3::validatePage()
     }
     // An edited preview replaces the working copy's whole text.
     if (m_text->isModified()) {
-        const EncodeResult encoded = encodeDocument(
-            *m_text, m_decoded.encoding, m_decoded.ending, m_decoded.byteOrderMark);
+        const EncodeResult encoded
+            = encodeDocument(*m_text, m_decoded.encoding, m_decoded.ending, m_decoded.byteOrderMark);
         if (!encoded.ok()) {
             showFailure(
                 QStringLiteral("%1번째 줄에 EUC-KR로 쓸 수 없는 문자가 있습니다.").arg(encoded.errorLine));
