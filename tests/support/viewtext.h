@@ -29,10 +29,10 @@ inline int lineAt(const TextView &view, const QPoint &point)
     return view.buffer()->lineOf(view.positionAt(point));
 }
 
-// The first and last lines the viewport shows, read at its top and bottom edge.
+// The first line the viewport shows, and the one at its bottom edge.
 inline int topLine(const TextView &view)
 {
-    return lineAt(view, QPoint(2, 2));
+    return view.firstVisibleLine();
 }
 inline int bottomLine(const TextView &view)
 {
