@@ -13,6 +13,7 @@
 
 #include "../support/files.h"
 #include "../support/scriptedprompter.h"
+#include "../support/viewtext.h"
 #include "app/quorelapp.h"
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
@@ -82,8 +83,8 @@ protected:
     void type(CQuorelDoc *doc, const QString &text)
     {
         auto *f = qobject_cast<CChildFrame *>(doc->frame());
-        f->view()->moveCursor(QTextCursor::End);
-        f->view()->insertPlainText(text);
+        moveCaretToEnd(*f->view());
+        f->view()->insertText(text);
     }
 
     QTemporaryDir dir;

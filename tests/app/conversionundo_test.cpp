@@ -15,7 +15,6 @@
 #include <QProgressDialog>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextBlock>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -53,15 +52,12 @@ protected:
     static CQuorelView *viewOf(CQuorelDoc *doc) { return qobject_cast<CChildFrame *>(doc->frame())->view(); }
     static Caret caretOf(CQuorelDoc *doc)
     {
-        const QTextCursor c = viewOf(doc)->textCursor();
-        return {c.anchor(), c.position()};
+        const TextSelection c = viewOf(doc)->textCursor();
+        return {c.anchor, c.position};
     }
     static void select(CQuorelDoc *doc, int anchor, int position)
     {
-        QTextCursor c = viewOf(doc)->textCursor();
-        c.setPosition(anchor);
-        c.setPosition(position, QTextCursor::KeepAnchor);
-        viewOf(doc)->setTextCursor(c);
+        viewOf(doc)->setTextCursor(TextSelection {anchor, position});
     }
     // The menu's "취소" as the window keeps it current.
     bool undoEnabled() { return frame()->action(ids::command::kEditUndo)->isEnabled(); }
@@ -85,7 +81,7 @@ TEST_F(ConversionUndoTest, ConversionIsOneUndoStepEitherWayAndEarlierEditsStayUn
     CQuorelDoc *first = open(eucKr);
     ASSERT_NE(first, nullptr);
     trigger(ids::command::kConvertToPunycode);
-    const QString punycodeText = viewOf(first)->toPlainText();
+    const QString punycodeText = viewText(*viewOf(first));
     ASSERT_TRUE(punycodeText.contains(QStringLiteral("xn--")));
     ASSERT_TRUE(first->DoSave(dir.filePath(QStringLiteral("b.zone")), false));
     qobject_cast<CChildFrame *>(first->frame())->closeWithoutAsking();
@@ -99,20 +95,20 @@ TEST_F(ConversionUndoTest, ConversionIsOneUndoStepEitherWayAndEarlierEditsStayUn
         SCOPED_TRACE(c.name);
         CQuorelDoc *doc = open(dir.filePath(QString::fromLatin1(c.name)));
         ASSERT_NE(doc, nullptr);
-        const QString opened = viewOf(doc)->toPlainText();
+        const QString opened = viewText(*viewOf(doc));
         EXPECT_FALSE(undoEnabled());
 
         // An edit before the conversion, and a selection in the middle.
-        viewOf(doc)->moveCursor(QTextCursor::End);
-        viewOf(doc)->insertPlainText(QStringLiteral("; 메모\n"));
-        const QString edited = viewOf(doc)->toPlainText();
+        moveCaretToEnd(*viewOf(doc));
+        viewOf(doc)->insertText(QStringLiteral("; 메모\n"));
+        const QString edited = viewText(*viewOf(doc));
         select(doc, 20, 12);
         const Caret before = caretOf(doc);
 
         QSignalSpy flag(doc, &CQuorelDoc::modifiedChanged);
         trigger(c.command);
         EXPECT_TRUE(flag.isEmpty()); // modified before, modified after
-        const QString converted = viewOf(doc)->toPlainText();
+        const QString converted = viewText(*viewOf(doc));
         ASSERT_NE(converted, edited);
         EXPECT_TRUE(doc->IsModified());
         EXPECT_TRUE(undoEnabled());
@@ -121,23 +117,23 @@ TEST_F(ConversionUndoTest, ConversionIsOneUndoStepEitherWayAndEarlierEditsStayUn
 
         // Ctrl+Z gives back the edited text, its flag and its selection.
         press(doc, QKeySequence::Undo);
-        EXPECT_EQ(viewOf(doc)->toPlainText(), edited);
+        EXPECT_EQ(viewText(*viewOf(doc)), edited);
         EXPECT_TRUE(doc->IsModified());
         EXPECT_EQ(caretOf(doc), before);
-        EXPECT_EQ(doc->textDocument(), viewOf(doc)->document());
+        EXPECT_EQ(doc->textBuffer(), viewOf(doc)->buffer());
         EXPECT_TRUE(undoEnabled());
 
         // The edit from before is still there to undo, through the menu.
         trigger(ids::command::kEditUndo);
-        EXPECT_EQ(viewOf(doc)->toPlainText(), opened);
+        EXPECT_EQ(viewText(*viewOf(doc)), opened);
         EXPECT_FALSE(doc->IsModified());
         EXPECT_FALSE(undoEnabled());
 
         // Redo walks forward again: the edit, then the conversion.
         press(doc, QKeySequence::Redo);
-        EXPECT_EQ(viewOf(doc)->toPlainText(), edited);
+        EXPECT_EQ(viewText(*viewOf(doc)), edited);
         press(doc, QKeySequence::Redo);
-        EXPECT_EQ(viewOf(doc)->toPlainText(), converted);
+        EXPECT_EQ(viewText(*viewOf(doc)), converted);
         EXPECT_TRUE(doc->IsModified());
         EXPECT_EQ(caretOf(doc), afterConversion);
         EXPECT_FALSE(viewOf(doc)->canRedo());
@@ -151,9 +147,9 @@ TEST_F(ConversionUndoTest, UndoAfterSavingTheConversionLeavesTheDocumentModified
     const QString path = file("saved.zone", cp949(kEucKrZone));
     CQuorelDoc *doc = open(path);
     ASSERT_NE(doc, nullptr);
-    const QString original = viewOf(doc)->toPlainText();
+    const QString original = viewText(*viewOf(doc));
     trigger(ids::command::kConvertToPunycode);
-    const QString converted = viewOf(doc)->toPlainText();
+    const QString converted = viewText(*viewOf(doc));
     ASSERT_TRUE(doc->DoFileSave());
     EXPECT_FALSE(doc->IsModified());
 
@@ -165,14 +161,14 @@ TEST_F(ConversionUndoTest, UndoAfterSavingTheConversionLeavesTheDocumentModified
     EXPECT_FALSE(child->windowTitle().endsWith(QLatin1Char('*')));
     QSignalSpy flag(doc, &CQuorelDoc::modifiedChanged);
     viewOf(doc)->OnEditUndo();
-    EXPECT_EQ(viewOf(doc)->toPlainText(), original);
+    EXPECT_EQ(viewText(*viewOf(doc)), original);
     EXPECT_TRUE(doc->IsModified());
     ASSERT_EQ(flag.size(), 1);
     EXPECT_TRUE(flag.takeFirst().at(0).toBool());
     // The window title's marker follows a flag that came with a swapped text.
     EXPECT_TRUE(child->windowTitle().endsWith(QLatin1Char('*'))) << child->windowTitle().toStdString();
     viewOf(doc)->OnEditRedo();
-    EXPECT_EQ(viewOf(doc)->toPlainText(), converted);
+    EXPECT_EQ(viewText(*viewOf(doc)), converted);
     EXPECT_FALSE(doc->IsModified());
     ASSERT_EQ(flag.size(), 1);
     EXPECT_FALSE(flag.takeFirst().at(0).toBool());
@@ -191,8 +187,8 @@ TEST_F(ConversionUndoTest, AnEditAfterUndoingAConversionEndsItsRedo)
     type(doc, QStringLiteral("x"));
     EXPECT_FALSE(viewOf(doc)->canRedo());
     viewOf(doc)->OnEditRedo();
-    EXPECT_TRUE(viewOf(doc)->toPlainText().endsWith(QStringLiteral("x")));
-    EXPECT_FALSE(viewOf(doc)->toPlainText().contains(QStringLiteral("xn--")));
+    EXPECT_TRUE(viewText(*viewOf(doc)).endsWith(QStringLiteral("x")));
+    EXPECT_FALSE(viewText(*viewOf(doc)).contains(QStringLiteral("xn--")));
     // Undoing the typing, then the undone conversions are gone for good.
     viewOf(doc)->OnEditUndo();
     EXPECT_FALSE(viewOf(doc)->canUndo());
@@ -264,7 +260,7 @@ TEST_F(ConversionUndoTest, SlowOpensConversionsAndSavesShowTheBusyDialogWithTheF
     {
         BusyDialogWatch watch;
         trigger(ids::command::kConvertToPunycode);
-        EXPECT_TRUE(viewOf(doc)->toPlainText().contains(QStringLiteral("xn--")));
+        EXPECT_TRUE(viewText(*viewOf(doc)).contains(QStringLiteral("xn--")));
         EXPECT_TRUE(watch.seenLabel().contains(QStringLiteral("slow.zone")))
             << watch.seenLabel().toStdString();
         EXPECT_TRUE(watch.seenLabel().contains(QStringLiteral("변환"))) << watch.seenLabel().toStdString();

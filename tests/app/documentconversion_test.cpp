@@ -29,7 +29,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -74,7 +73,7 @@ protected:
         return doc;
     }
     static CQuorelView *viewOf(CQuorelDoc *doc) { return qobject_cast<CChildFrame *>(doc->frame())->view(); }
-    static QString textOf(CQuorelDoc *doc) { return viewOf(doc)->toPlainText(); }
+    static QString textOf(CQuorelDoc *doc) { return viewText(*viewOf(doc)); }
     QStringList tempFiles() const
     {
         return QDir(install + QStringLiteral("/temp")).entryList(QDir::Files | QDir::Hidden | QDir::System);
@@ -183,8 +182,8 @@ TEST_F(ConversionAppTest, AFailureSelectsTheLineAndChangesNothing)
         CQuorelView *view = viewOf(doc);
         frame()->SetStatusText(QString());
         if (c.modifiedBefore) {
-            view->moveCursor(QTextCursor::End);
-            view->insertPlainText(QStringLiteral("; 고침\n"));
+            moveCaretToEnd(*view);
+            view->insertText(QStringLiteral("; 고침\n"));
         }
         const QString before = textOf(doc);
 
@@ -204,16 +203,15 @@ TEST_F(ConversionAppTest, AFailureSelectsTheLineAndChangesNothing)
         EXPECT_EQ(readBytes(path), c.bytes);
         EXPECT_EQ(frame()->openFileList()->entryTexts().count(doc->GetPathName()), 1);
 
-        const QTextCursor cursor = view->textCursor();
-        EXPECT_EQ(cursor.selectedText(), QStringLiteral("한글"));
-        EXPECT_EQ(view->document()->findBlock(cursor.selectionStart()).blockNumber(), c.line - 1);
-        const int first = view->cursorForPosition(QPoint(2, 2)).blockNumber();
-        const int last = view->cursorForPosition(QPoint(2, view->viewport()->height() - 2)).blockNumber();
+        EXPECT_EQ(view->selectedText(), QStringLiteral("한글"));
+        EXPECT_EQ(view->buffer()->lineOf(view->textCursor().start()), c.line - 1);
+        const int first = topLine(*view);
+        const int last = bottomLine(*view);
         EXPECT_LE(first, c.line - 1);
         EXPECT_GE(last, c.line - 1);
         if (c.modifiedBefore) {
             // Near the end the last lines fill the view.
-            EXPECT_EQ(last, view->document()->blockCount() - 1);
+            EXPECT_EQ(last, view->buffer()->lineCount() - 1);
             EXPECT_GT(first, 0);
         } else {
             EXPECT_EQ(first, c.line - 1);
@@ -302,8 +300,9 @@ TEST_F(ConversionAppTest, ACharacterTheFileCannotHoldIsReportedOnItsLine)
     CQuorelDoc *doc = open(path);
     ASSERT_NE(doc, nullptr);
     CQuorelView *view = viewOf(doc);
-    QTextCursor cursor(view->document()->findBlockByNumber(3));
-    cursor.insertText(QStringLiteral("国"));
+    const int fourthLine = view->buffer()->lineStart(3);
+    view->setTextCursor(TextSelection {fourthLine, fourthLine});
+    view->insertText(QStringLiteral("国"));
     const QString before = textOf(doc);
 
     trigger(ids::command::kConvertToPunycode);
@@ -312,7 +311,7 @@ TEST_F(ConversionAppTest, ACharacterTheFileCannotHoldIsReportedOnItsLine)
     EXPECT_EQ(frame()->statusText(), QStringLiteral("변환에 실패하였습니다."));
     EXPECT_EQ(textOf(doc), before);
     EXPECT_TRUE(doc->IsModified());
-    EXPECT_EQ(view->textCursor().blockNumber(), 3);
+    EXPECT_EQ(caretLine(*view), 3);
     EXPECT_TRUE(tempFiles().isEmpty());
 }
 
@@ -372,10 +371,7 @@ TEST_F(ConversionAppTest, TheContextMenuConvertsTheSelectionAsOneUndoStep)
     CQuorelView *view = viewOf(doc);
     const QString before = textOf(doc);
     const int start = before.indexOf(QStringLiteral("웹.한국.kr."));
-    QTextCursor cursor = view->textCursor();
-    cursor.setPosition(start);
-    cursor.setPosition(start + 8, QTextCursor::KeepAnchor);
-    view->setTextCursor(cursor);
+    view->setTextCursor(TextSelection {start, start + 8});
 
     view->updateContextMenu();
     QAction *toPunycode = view->contextMenu()->findChild<QAction *>(
@@ -398,10 +394,8 @@ TEST_F(ConversionAppTest, TheContextMenuConvertsTheSelectionAsOneUndoStep)
     EXPECT_EQ(textOf(doc), before);
 
     // Back the other way, through 32799.
-    cursor = view->textCursor();
-    cursor.setPosition(before.indexOf(QStringLiteral("ns.한국")));
-    cursor.setPosition(before.indexOf(QStringLiteral("ns.한국")) + 8, QTextCursor::KeepAnchor);
-    view->setTextCursor(cursor);
+    const int nameServer = before.indexOf(QStringLiteral("ns.한국"));
+    view->setTextCursor(TextSelection {nameServer, nameServer + 8});
     view->updateContextMenu();
     QAction *toEucKr = view->contextMenu()->findChild<QAction *>(
         QStringLiteral("ctx%1").arg(ids::command::kSelectionToEucKr));

@@ -24,7 +24,6 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTest>
-#include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
 #include <QTranslator>
@@ -162,7 +161,7 @@ TEST_F(ConventionsTest, AFailedConversionListsEveryReasonAndKeepsItInThePaneUnti
 {
     CQuorelDoc *doc = open(QStringLiteral("one.zone"), zoneWithFillers(80, {63}));
     ASSERT_NE(doc, nullptr);
-    const QString before = view()->toPlainText();
+    const QString before = viewText(*view());
 
     trigger(ids::command::kConvertToPunycode);
     const QString reason = QStringLiteral("63번째 줄 1열: '가") + QChar(0x3164)
@@ -173,9 +172,9 @@ TEST_F(ConventionsTest, AFailedConversionListsEveryReasonAndKeepsItInThePaneUnti
     EXPECT_EQ(prompter.messages.first().count(QLatin1Char('\n')), 2); // one line listed
     EXPECT_TRUE(frame()->statusText().startsWith(QStringLiteral("변환에 실패하였습니다. ") + reason))
         << frame()->statusText().toStdString();
-    EXPECT_EQ(view()->textCursor().blockNumber(), 62); // the failing line stays selected
+    EXPECT_EQ(caretLine(*view()), 62); // the failing line stays selected
     EXPECT_TRUE(view()->textCursor().hasSelection());
-    EXPECT_EQ(view()->toPlainText(), before);
+    EXPECT_EQ(viewText(*view()), before);
 
     // A status tip passing over (the mouse on the toolbar) hides the pane
     // for a moment only; the reason is there again when it leaves.
@@ -212,7 +211,7 @@ TEST_F(ConventionsTest, ManyFailingLinesAreListedUpToTwentyThenCounted)
     EXPECT_EQ(lines.last(), QStringLiteral("외 5줄"));
     EXPECT_TRUE(frame()->statusText().endsWith(QStringLiteral(" 외 24줄")))
         << frame()->statusText().toStdString();
-    EXPECT_EQ(view()->textCursor().blockNumber(), 9); // the first failing line
+    EXPECT_EQ(caretLine(*view()), 9); // the first failing line
 
     // Exactly twenty are listed without a count.
     ConversionFaults twenty;
@@ -307,20 +306,20 @@ TEST_F(ConventionsTest, TheUsualKeysReachTheirCommandsAndTheMenusShowThem)
     for (const QKeySequence &redo :
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}) {
         SCOPED_TRACE(redo.toString().toStdString());
-        v->moveCursor(QTextCursor::End);
+        moveCaretToEnd(*v);
         QTest::keyClicks(v, QStringLiteral("x"));
-        const QString typed = v->toPlainText();
+        const QString typed = viewText(*v);
         QTest::keyClick(v, Qt::Key_Z, Qt::ControlModifier);
-        ASSERT_NE(v->toPlainText(), typed);
+        ASSERT_NE(viewText(*v), typed);
         EXPECT_TRUE(frame()->action(ids::command::kEditRedo)->isEnabled());
         QTest::keySequence(v, redo);
-        EXPECT_EQ(v->toPlainText(), typed);
+        EXPECT_EQ(viewText(*v), typed);
     }
 
     // The whole-document conversions, there and back (the record itself;
     // the comment option keeps the earlier forms as comments above it).
     auto record = [v] {
-        const QStringList lines = v->toPlainText().split(QLatin1Char('\n'));
+        const QStringList lines = viewText(*v).split(QLatin1Char('\n'));
         for (const QString &line : lines) {
             if (line.startsWith(QStringLiteral("www")))
                 return line;

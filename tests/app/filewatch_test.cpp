@@ -26,7 +26,7 @@ bool waitForQuestions(const ScriptedPrompter &prompter, qsizetype count)
 
 QString textOf(CQuorelDoc *doc)
 {
-    return doc->textDocument()->toPlainText();
+    return doc->textBuffer()->toPlainText();
 }
 } // namespace
 

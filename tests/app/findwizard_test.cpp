@@ -34,16 +34,16 @@ TEST_F(AppTest, FindCommandsOpenTheActiveViewsDialogAndF3SearchesOn)
         frame()->action(ids::command::kEditFindPrevious)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F3));
 
     CQuorelView *view = activeView(frame());
-    view->moveCursor(QTextCursor::Start);
+    view->setTextCursor(TextSelection {});
     trigger(ids::command::kEditFind);
     ASSERT_NE(view->findDialog(), nullptr);
     EXPECT_TRUE(view->findDialog()->isFindOnly());
     view->findDialog()->findChild<QLineEdit *>(QStringLiteral("findWhatEdit"))->setText(QStringLiteral("ns"));
     QTest::mouseClick(
         view->findDialog()->findChild<QPushButton *>(QStringLiteral("findNextButton")), Qt::LeftButton);
-    EXPECT_EQ(view->textCursor().selectionStart(), 0);
+    EXPECT_EQ(view->textCursor().start(), 0);
     trigger(ids::command::kEditRepeat);
-    EXPECT_EQ(view->textCursor().selectionStart(), 3);
+    EXPECT_EQ(view->textCursor().start(), 3);
     trigger(ids::command::kEditReplace);
     ASSERT_NE(view->findDialog(), nullptr);
     EXPECT_FALSE(view->findDialog()->isFindOnly());

@@ -23,7 +23,7 @@ TEST_F(AppTest, AlreadyOpenPathOpensReadOnlyCopiesFromTheGeneralTemplate)
     EXPECT_EQ(copy->kind(), ids::templ::kGeneral);
     EXPECT_TRUE(copy->isReadOnly());
     EXPECT_EQ(copy->GetTitle(), QStringLiteral("a.zone - [읽기전용]"));
-    EXPECT_EQ(copy->textDocument()->toPlainText(), QStringLiteral("$ORIGIN 한글.kr.\n"));
+    EXPECT_EQ(copy->textBuffer()->toPlainText(), QStringLiteral("$ORIGIN 한글.kr.\n"));
     CQuorelDoc *third = app->OpenDocumentFile(zone);
     ASSERT_NE(third, nullptr);
     EXPECT_TRUE(third->isReadOnly());

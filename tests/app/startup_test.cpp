@@ -26,7 +26,7 @@ TEST_F(AppTest, StartsWithOneEmptyGeneralDocumentMaximised)
     CQuorelDoc *doc = app->documents().front();
     EXPECT_EQ(doc->kind(), ids::templ::kGeneral);
     EXPECT_EQ(doc->GetTitle(), QStringLiteral("파일1"));
-    EXPECT_TRUE(doc->textDocument()->isEmpty());
+    EXPECT_EQ(doc->textBuffer()->length(), 0);
     EXPECT_TRUE(frame()->windowState() & Qt::WindowMaximized);
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("린드바트 - [파일1]"));
     EXPECT_EQ(menuTitles(frame()),
@@ -89,7 +89,7 @@ TEST_F(AppTest, FiveNewFileCommandsAndTheChooser)
         if (k.sample) {
             // With no machine-wide value, the bundled Hangul sample is the template.
             const DecodedText expected = decodeFileBytes(readBytes(samples + QString::fromUtf8(k.sample)));
-            EXPECT_EQ(doc->textDocument()->toPlainText(), expected.text);
+            EXPECT_EQ(doc->textBuffer()->toPlainText(), expected.text);
             EXPECT_TRUE(expected.text.contains(QStringLiteral("한글도메인")));
         }
     }

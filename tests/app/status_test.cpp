@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTest>
-#include <QTextBlock>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -27,9 +26,8 @@ QString paneText(CMainFrame *frame, const char *name)
 
 void putCaret(CQuorelView *view, int line, int column)
 {
-    QTextCursor cursor(view->document()->findBlockByNumber(line - 1));
-    cursor.setPosition(cursor.position() + column - 1);
-    view->setTextCursor(cursor);
+    const int position = view->buffer()->lineStart(line - 1) + column - 1;
+    view->setTextCursor(TextSelection {position, position});
 }
 } // namespace
 
@@ -65,7 +63,7 @@ TEST_F(AppTest, StatusPanesShowCaretEncodingAndLineEndingOfTheActiveDocument)
     EXPECT_EQ(paneText(frame(), "caretPane"), QStringLiteral("줄 2, 열 3"));
     QTest::keyClick(view, Qt::Key_Down);
     EXPECT_EQ(paneText(frame(), "caretPane"), QStringLiteral("줄 3, 열 3"));
-    view->insertPlainText(QStringLiteral("한글"));
+    view->insertText(QStringLiteral("한글"));
     EXPECT_EQ(paneText(frame(), "caretPane"), QStringLiteral("줄 3, 열 5"));
     QTest::keyClick(view, Qt::Key_End);
     EXPECT_EQ(paneText(frame(), "caretPane"), QStringLiteral("줄 3, 열 18"));

@@ -4,9 +4,6 @@
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +14,7 @@
 #include "document/documentconversion.h"
 #include "document/openfilelistnotifier.h"
 #include "document/quoreldoc.h"
+#include "document/textbuffer.h"
 #include "document/textfile.h"
 #include "document/workrunner.h"
 #include "platform/quorelids.h"
@@ -114,7 +112,7 @@ TEST_F(DocTest, NewDocumentsLoadTheirTemplateUnmodified)
     auto zone = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(zone->OnNewDocument());
     EXPECT_EQ(zone->GetTitle(), QStringLiteral("네임 존파일1"));
-    EXPECT_EQ(zone->textDocument()->toPlainText(), QStringLiteral("$ORIGIN 한글.kr.\n"));
+    EXPECT_EQ(zone->textBuffer()->toPlainText(), QStringLiteral("$ORIGIN 한글.kr.\n"));
     EXPECT_FALSE(zone->IsModified());
     EXPECT_TRUE(zone->GetPathName().isEmpty());
     ASSERT_FALSE(recorder.notices.empty());
@@ -123,7 +121,7 @@ TEST_F(DocTest, NewDocumentsLoadTheirTemplateUnmodified)
     auto general = makeDoc(ids::templ::kGeneral);
     ASSERT_TRUE(general->OnNewDocument());
     EXPECT_EQ(general->GetTitle(), QStringLiteral("파일1"));
-    EXPECT_TRUE(general->textDocument()->isEmpty());
+    EXPECT_EQ(general->textBuffer()->length(), 0);
     auto second = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(second->OnNewDocument());
     EXPECT_EQ(second->GetTitle(), QStringLiteral("네임 존파일2"));
@@ -196,7 +194,7 @@ TEST_F(DocTest, ReadOnlyCopyRefusesEverySaveAndWritesNothing)
     EXPECT_EQ(doc->GetTitle(), QStringLiteral("a.zone - [읽기전용]"));
     EXPECT_EQ(recorder.notices.back().text, QStringLiteral("a.zone - [읽기전용]"));
 
-    QTextCursor(doc->textDocument()).insertText(QStringLiteral("편집 "));
+    doc->textBuffer()->replace(0, 0, QStringLiteral("편집 "), TextSelection {});
     prompter.saveNames = {path("elsewhere.zone")};
     const DocumentOutcome refusals[]
         = {doc->DoFileSave(), doc->DoSave(QString()), doc->OnSaveDocument(path("a.zone"))};
@@ -252,7 +250,7 @@ TEST_F(DocTest, UntitledSaveAsksForANameAndTitledSaveWritesInPlace)
     writeBytes(path("t.zone"), cp949("템플릿\n"));
     machine->setValue(QStringLiteral("SampleZonePath"), path("t.zone"));
     ASSERT_TRUE(doc->OnNewDocument());
-    QTextCursor(doc->textDocument()).insertText(QStringLiteral("; 추가\n"));
+    doc->textBuffer()->replace(0, 0, QStringLiteral("; 추가\n"), TextSelection {});
 
     // Cancelled prompt: nothing written, still modified.
     EXPECT_FALSE(doc->DoFileSave());
@@ -267,7 +265,7 @@ TEST_F(DocTest, UntitledSaveAsksForANameAndTitledSaveWritesInPlace)
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(recorder.notices.back().text, path("saved.zone"));
 
-    QTextCursor(doc->textDocument()).insertText(QStringLiteral("x"));
+    doc->textBuffer()->replace(0, 0, QStringLiteral("x"), TextSelection {});
     ASSERT_TRUE(doc->DoFileSave());
     EXPECT_EQ(prompter.saveProposals.size(), 2); // the titled save asks nothing
     EXPECT_EQ(readBytes(path("saved.zone")), cp949("x; 추가\n템플릿\n"));
@@ -282,8 +280,8 @@ TEST_F(DocTest, UnencodableCharacterStopsTheSaveAndKeepsTheFile)
     writeBytes(path("k.zone"), original);
     auto doc = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(doc->OnOpenDocument(path("k.zone")));
-    QTextCursor cursor(doc->textDocument()->findBlockByNumber(1));
-    cursor.insertText(QStringLiteral("\U0001F600"));
+    TextBuffer &text = *doc->textBuffer();
+    text.replace(text.lineStart(1), text.lineStart(1), QStringLiteral("\U0001F600"), TextSelection {});
     const DocumentOutcome saved = doc->DoFileSave();
     EXPECT_FALSE(saved);
     EXPECT_TRUE(saved.message.contains(QStringLiteral("2번째 줄")));
@@ -303,9 +301,9 @@ TEST_F(DocTest, Utf8FileIsSavedAsUtf8)
     auto doc = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(doc->OnOpenDocument(path("u.zone")));
     EXPECT_EQ(doc->encoding(), namecodec::Encoding::Utf8);
-    QTextCursor cursor(doc->textDocument());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(QStringLiteral("€\n"));
+    TextBuffer &text = *doc->textBuffer();
+    const int end = text.length();
+    text.replace(end, end, QStringLiteral("€\n"), TextSelection {end, end});
     ASSERT_TRUE(doc->DoFileSave());
     EXPECT_EQ(readBytes(path("u.zone")), bytes + QByteArray("\xe2\x82\xac\r\n"));
 }
@@ -348,12 +346,12 @@ TEST_F(DocTest, ConvertsWithoutAWindowThroughTheRunnerItIsGiven)
     writeBytes(path("bad.zone"), cp949("ok.kr. IN A 192.0.2.1\n예제\u3164.한국. IN A 192.0.2.2\n"));
     auto bad = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(bad->OnOpenDocument(path("bad.zone")));
-    const QString before = documentText(*bad->textDocument());
+    const QString before = documentText(*bad->textBuffer());
     const DocumentOutcome refused
         = ConvertDocument(*bad, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
     EXPECT_EQ(refused.status, DocumentOutcome::Status::Failed);
     EXPECT_EQ(refused.line, 2);
-    EXPECT_EQ(documentText(*bad->textDocument()), before);
+    EXPECT_EQ(documentText(*bad->textBuffer()), before);
     EXPECT_FALSE(bad->IsModified());
     // The open, then the conversion, each named by its file.
     ASSERT_EQ(runner.labels.size(), 2);
@@ -366,7 +364,7 @@ TEST_F(DocTest, ConvertsWithoutAWindowThroughTheRunnerItIsGiven)
     const DocumentOutcome converted
         = ConvertDocument(*doc, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode);
     ASSERT_TRUE(converted) << converted.message.toStdString();
-    const QString text = documentText(*doc->textDocument());
+    const QString text = documentText(*doc->textBuffer());
     EXPECT_TRUE(text.startsWith(QStringLiteral("xn--"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("예제")));
     EXPECT_TRUE(doc->IsModified());
@@ -378,11 +376,11 @@ TEST_F(DocTest, ConvertsWithoutAWindowThroughTheRunnerItIsGiven)
     // converted one, modified.
     ASSERT_TRUE(doc->canUndoConversion());
     ASSERT_TRUE(doc->undoConversion());
-    EXPECT_EQ(documentText(*doc->textDocument()), QStringLiteral("예제.한국. IN A 192.0.2.1\n"));
+    EXPECT_EQ(documentText(*doc->textBuffer()), QStringLiteral("예제.한국. IN A 192.0.2.1\n"));
     EXPECT_FALSE(doc->IsModified());
     EXPECT_FALSE(doc->canUndoConversion());
     ASSERT_TRUE(doc->redoConversion());
-    EXPECT_EQ(documentText(*doc->textDocument()), text);
+    EXPECT_EQ(documentText(*doc->textBuffer()), text);
     EXPECT_TRUE(doc->IsModified());
 
     // A read-only copy is refused before any work, with its message.
@@ -404,29 +402,29 @@ TEST_F(DocTest, KeepsTheLatestConversionsForUndoAndNoMore)
     auto doc = makeDoc(ids::templ::kZone);
     ASSERT_TRUE(doc->OnOpenDocument(path("many.zone")));
 
-    QStringList texts {documentText(*doc->textDocument())};
+    QStringList texts {documentText(*doc->textBuffer())};
     for (int i = 0; i < 10; ++i) {
         const bool toPunycode = i % 2 == 0;
         ASSERT_TRUE(
             ConvertDocument(*doc, toPunycode ? namecodec::Encoding::Cp949 : namecodec::Encoding::Punycode,
                 toPunycode ? namecodec::Encoding::Punycode : namecodec::Encoding::Cp949));
         // An edit between conversions, so that every text differs.
-        QTextCursor(doc->textDocument()).insertText(QString::number(i));
-        texts << documentText(*doc->textDocument());
+        doc->textBuffer()->replace(0, 0, QString::number(i), TextSelection {});
+        texts << documentText(*doc->textBuffer());
     }
     // Each undo takes back the edit, then the conversion before it.
     int conversionsUndone = 0;
     while (true) {
-        while (doc->textDocument()->isUndoAvailable())
-            doc->textDocument()->undo();
+        while (doc->textBuffer()->isUndoAvailable())
+            doc->textBuffer()->undo();
         if (!doc->undoConversion())
             break;
         ++conversionsUndone;
-        EXPECT_EQ(documentText(*doc->textDocument()), texts[10 - conversionsUndone]);
+        EXPECT_EQ(documentText(*doc->textBuffer()), texts[10 - conversionsUndone]);
     }
     EXPECT_EQ(conversionsUndone, 8);
     // Redo first gives back the edit just undone, then the conversion.
     EXPECT_FALSE(doc->canRedoConversion());
-    doc->textDocument()->redo();
+    doc->textBuffer()->redo();
     EXPECT_TRUE(doc->canRedoConversion());
 }

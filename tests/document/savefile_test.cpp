@@ -4,8 +4,6 @@
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTextCursor>
-#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +23,7 @@
 #include "document/documentcontext.h"
 #include "document/quoreldoc.h"
 #include "document/savefile.h"
+#include "document/textbuffer.h"
 #include "platform/quorelids.h"
 #include "platform/settings.h"
 
@@ -48,7 +47,7 @@ protected:
         writeBytes(path(name), original);
         auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::templ::kZone), context);
         EXPECT_TRUE(doc->OnOpenDocument(path(name)));
-        QTextCursor(doc->textDocument()).insertText(QStringLiteral("; 추가\n"));
+        doc->textBuffer()->replace(0, 0, QStringLiteral("; 추가\n"), TextSelection {});
         return doc;
     }
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -151,7 +150,7 @@ TEST_F(SaveTest, LinkIsWrittenThroughAndFolderRefused)
     ASSERT_EQ(::symlink("real/z.zone", local(QStringLiteral("link.zone")).constData()), 0);
     auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::templ::kZone), context);
     ASSERT_TRUE(doc->OnOpenDocument(path(QStringLiteral("link.zone"))));
-    QTextCursor(doc->textDocument()).insertText(QStringLiteral("; 추가\n"));
+    doc->textBuffer()->replace(0, 0, QStringLiteral("; 추가\n"), TextSelection {});
     ASSERT_TRUE(doc->DoFileSave());
     EXPECT_TRUE(S_ISLNK(statOf(QStringLiteral("link.zone")).st_mode));
     EXPECT_EQ(readBytes(path(QStringLiteral("real/z.zone"))), kSaved);
@@ -268,7 +267,8 @@ TEST_F(SaveTest, FullDiskSaysSoAndKeepsTheFile)
     writeBytes(mountPoint + QStringLiteral("/other"), QByteArray(40 * 1024, 'x'));
     auto doc = std::make_unique<CQuorelDoc>(*templates.byId(ids::templ::kZone), context);
     ASSERT_TRUE(doc->OnOpenDocument(zone));
-    QTextCursor(doc->textDocument()).insertText(QString(60 * 1024, QLatin1Char(';')) + QLatin1Char('\n'));
+    doc->textBuffer()->replace(
+        0, 0, QString(60 * 1024, QLatin1Char(';')) + QLatin1Char('\n'), TextSelection {});
 
     const DocumentOutcome saved = doc->DoFileSave();
     EXPECT_EQ(saved.status, DocumentOutcome::Status::Failed);

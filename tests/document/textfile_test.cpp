@@ -1,13 +1,9 @@
 // Reading and writing files byte for byte: encodings, line endings, the
 // refusal to save characters the encoding cannot hold.
-#include <QPlainTextDocumentLayout>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-
 #include <gtest/gtest.h>
 
 #include "../support/files.h"
+#include "document/textbuffer.h"
 #include "document/textfile.h"
 
 namespace {
@@ -15,8 +11,7 @@ namespace {
 QByteArray roundTrip(const QByteArray &bytes)
 {
     const DecodedText decoded = decodeFileBytes(bytes);
-    QTextDocument doc;
-    doc.setDocumentLayout(new QPlainTextDocumentLayout(&doc));
+    TextBuffer doc;
     loadIntoDocument(doc, decoded);
     const EncodeResult encoded = encodeDocument(doc, decoded.encoding, decoded.ending, decoded.byteOrderMark);
     EXPECT_TRUE(encoded.ok()) << encoded.message.toStdString();
@@ -84,12 +79,10 @@ TEST(TextFile, MixedFileKeepsBreaksAroundAnEdit)
 {
     const QByteArray bytes = cp949("하나\r\n둘\n셋\r\n");
     const DecodedText decoded = decodeFileBytes(bytes);
-    QTextDocument doc;
-    doc.setDocumentLayout(new QPlainTextDocumentLayout(&doc));
+    TextBuffer doc;
     loadIntoDocument(doc, decoded);
-    QTextCursor cursor(doc.findBlockByNumber(1));
-    cursor.movePosition(QTextCursor::EndOfBlock);
-    cursor.insertText(QStringLiteral("!"));
+    const int endOfSecond = doc.lineStart(1) + doc.line(1).size();
+    doc.replace(endOfSecond, endOfSecond, QStringLiteral("!"), TextSelection {endOfSecond, endOfSecond});
     const EncodeResult encoded = encodeDocument(doc, decoded.encoding, decoded.ending);
     ASSERT_TRUE(encoded.ok());
     EXPECT_EQ(encoded.bytes, cp949("하나\r\n둘!\n셋\r\n"));
@@ -108,8 +101,7 @@ TEST(TextFile, UndecodableFileNamesItsFirstBadLine)
 
 TEST(TextFile, RefusesCharactersTheEncodingCannotHold)
 {
-    QTextDocument doc;
-    doc.setDocumentLayout(new QPlainTextDocumentLayout(&doc));
+    TextBuffer doc;
     doc.setPlainText(QStringLiteral("첫 줄\n둘째 줄 \U0001F600\n"));
     const EncodeResult cp = encodeDocument(doc, namecodec::Encoding::Cp949, LineEnding::LF);
     EXPECT_FALSE(cp.ok());

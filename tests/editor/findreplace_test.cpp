@@ -2,6 +2,7 @@
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
 #include "document/quoreldoc.h"
+#include "document/textbuffer.h"
 #include "editor/convfindreplacedialog.h"
 #include "editor/quorelview.h"
 #include "platform/quorelids.h"
@@ -13,8 +14,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -48,23 +47,12 @@ protected:
     }
     void setText(const QString &text)
     {
-        view->setPlainText(text);
-        doc->textDocument()->setModified(false);
+        doc->textBuffer()->setPlainText(text);
+        doc->textBuffer()->setModified(false);
     }
-    QString text() const { return doc->textDocument()->toPlainText(); }
-    void placeCaret(int position)
-    {
-        QTextCursor cursor = view->textCursor();
-        cursor.setPosition(position);
-        view->setTextCursor(cursor);
-    }
-    void select(int from, int to)
-    {
-        QTextCursor cursor = view->textCursor();
-        cursor.setPosition(from);
-        cursor.setPosition(to, QTextCursor::KeepAnchor);
-        view->setTextCursor(cursor);
-    }
+    QString text() const { return doc->textBuffer()->toPlainText(); }
+    void placeCaret(int position) { view->setTextCursor(TextSelection {position, position}); }
+    void select(int from, int to) { view->setTextCursor(TextSelection {from, to}); }
     CConvFindReplaceDialog *dialog() const { return view->findDialog(); }
     template <typename T> T *control(int id) const
     {
@@ -94,7 +82,7 @@ protected:
         click(ids::control::kOk);
         return view->GetSelText();
     }
-    int selectionStart() const { return view->textCursor().selectionStart(); }
+    int selectionStart() const { return view->textCursor().start(); }
 
     CDocTemplates templates;
     DocumentContext context;
@@ -216,7 +204,7 @@ TEST_F(FindReplace, ReplaceAllFromTheCaretIsOneUndoStepAndEndsWithTheBeep)
 
     view->OnEditUndo();
     EXPECT_EQ(text(), original);
-    EXPECT_FALSE(doc->textDocument()->isUndoAvailable());
+    EXPECT_FALSE(doc->textBuffer()->isUndoAvailable());
     view->OnEditRedo();
     EXPECT_EQ(text(), QStringLiteral("예제.한국 x 예제.한국 y 예제.한국 z 예제.한국"));
 
@@ -376,13 +364,15 @@ TEST_F(FindReplace, TheDialogMovesOffTheMatchItWouldCover)
     lines[12] = QStringLiteral("target");
     setText(lines.join(QLatin1Char('\n')));
     view->move(0, 0);
+    // Where the match starts on screen: the caret's place at the start of its
+    // line, which shows without scrolling.
+    const QPoint match = [this] {
+        placeCaret(doc->textBuffer()->lineStart(12));
+        return view->viewport()->mapToGlobal(view->cursorRect().topLeft());
+    }();
     placeCaret(0);
     view->OnEditFind();
     setField(findField(), QStringLiteral("target"));
-    const QPoint match = [this] {
-        QTextCursor at(doc->textDocument()->findBlockByNumber(12));
-        return view->viewport()->mapToGlobal(view->cursorRect(at).topLeft());
-    }();
     dialog()->move(match.x() - 10, match.y() - 30);
     QCoreApplication::processEvents();
     ASSERT_TRUE(dialog()->frameGeometry().contains(match));

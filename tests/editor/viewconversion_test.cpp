@@ -1,13 +1,14 @@
+#include "../support/viewtext.h"
+#include "document/textbuffer.h"
 #include "editor/convresultdialog.h"
+#include "editor/textview.h"
 #include "editor/viewconversion.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <QTextBlock>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -28,19 +29,17 @@ class ShownView : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        view.setLineWrapMode(QPlainTextEdit::NoWrap);
+        view.setBuffer(&text);
         view.resize(500, 300);
         view.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     }
-    int firstVisibleLine() { return view.cursorForPosition(QPoint(2, 2)).blockNumber(); }
-    int lastVisibleLine()
-    {
-        return view.cursorForPosition(QPoint(2, view.viewport()->height() - 2)).blockNumber();
-    }
-    int visibleLines() { return view.viewport()->height() / viewLineHeight(view); }
+    int firstVisibleLine() { return topLine(view); }
+    int lastVisibleLine() { return bottomLine(view); }
+    int visibleLines() { return view.viewport()->height() / view.lineHeight(); }
 
-    QPlainTextEdit view;
+    TextBuffer text; // outlives the view that shows it
+    TextView view;
 };
 
 // Answers the result dialog once it is shown modally.
@@ -62,17 +61,16 @@ void answerResultDialog(bool checkApply, QString *shown = nullptr)
 
 TEST_F(ShownView, AFailingLineComesToTheTopWithItsFirstTwoCharactersSelected)
 {
-    view.setPlainText(numberedLines(400));
+    text.setPlainText(numberedLines(400));
     showFailingLine(view, 120);
     EXPECT_EQ(firstVisibleLine(), 119);
-    const QTextCursor cursor = view.textCursor();
-    EXPECT_EQ(cursor.selectedText(), QStringLiteral("줄1"));
-    EXPECT_EQ(view.document()->findBlock(cursor.selectionStart()).blockNumber(), 119);
+    EXPECT_EQ(view.selectedText(), QStringLiteral("줄1"));
+    EXPECT_EQ(text.lineOf(view.textCursor().start()), 119);
 }
 
 TEST_F(ShownView, AFailureOnTheLastScreenfulFillsTheViewWithTheLastLines)
 {
-    view.setPlainText(numberedLines(400));
+    text.setPlainText(numberedLines(400));
     ASSERT_GT(visibleLines(), 3);
     for (int line : {400, 399, 400 - visibleLines() + 1}) {
         SCOPED_TRACE(line);
@@ -80,45 +78,42 @@ TEST_F(ShownView, AFailureOnTheLastScreenfulFillsTheViewWithTheLastLines)
         showFailingLine(view, line);
         EXPECT_EQ(lastVisibleLine(), 399);
         EXPECT_EQ(firstVisibleLine(), 400 - visibleLines());
-        EXPECT_EQ(view.textCursor().selectedText(), QStringLiteral("줄%1").arg(line).left(2));
-        EXPECT_EQ(view.document()->findBlock(view.textCursor().selectionStart()).blockNumber(), line - 1);
+        EXPECT_EQ(view.selectedText(), QStringLiteral("줄%1").arg(line).left(2));
+        EXPECT_EQ(text.lineOf(view.textCursor().start()), line - 1);
     }
 }
 
 TEST_F(ShownView, TheLastScreenfulIsMeasuredWithTheTextsOwnLineHeight)
 {
-    // The text's font, not the widget's, decides how many lines fit.
+    // The view's own font, not the application's, decides how many lines fit.
     QFont large = view.font();
     large.setPixelSize(40);
-    view.document()->setDefaultFont(large);
-    view.setPlainText(numberedLines(400));
-    ASSERT_GT(viewLineHeight(view), view.fontMetrics().lineSpacing());
+    view.setFont(large);
+    text.setPlainText(numberedLines(400));
+    ASSERT_GT(view.lineHeight(), QFontMetrics(QApplication::font()).lineSpacing());
     showFailingLine(view, 398);
     EXPECT_EQ(lastVisibleLine(), 399);
-    EXPECT_EQ(view.document()->findBlock(view.textCursor().selectionStart()).blockNumber(), 397);
+    EXPECT_EQ(text.lineOf(view.textCursor().start()), 397);
 }
 
 TEST_F(ShownView, AShortTextOrAShortLineStaysInside)
 {
-    view.setPlainText(QStringLiteral("a\n\nxyz"));
+    text.setPlainText(QStringLiteral("a\n\nxyz"));
     showFailingLine(view, 1);
-    EXPECT_EQ(view.textCursor().selectedText(), QStringLiteral("a"));
+    EXPECT_EQ(view.selectedText(), QStringLiteral("a"));
     showFailingLine(view, 2);
-    EXPECT_EQ(view.textCursor().selectedText(), QString());
-    EXPECT_EQ(view.textCursor().blockNumber(), 1);
+    EXPECT_EQ(view.selectedText(), QString());
+    EXPECT_EQ(caretLine(view), 1);
     showFailingLine(view, 3);
-    EXPECT_EQ(view.textCursor().selectedText(), QStringLiteral("xy"));
+    EXPECT_EQ(view.selectedText(), QStringLiteral("xy"));
     EXPECT_EQ(firstVisibleLine(), 0);
 }
 
 TEST_F(ShownView, AppliedSelectionConversionIsOneUndoStep)
 {
-    view.setPlainText(QStringLiteral("www\tIN\tCNAME\t웹.한국.kr.\nnext"));
-    QTextCursor cursor(view.document());
-    const int start = view.toPlainText().indexOf(QStringLiteral("웹"));
-    cursor.setPosition(start);
-    cursor.setPosition(start + QStringLiteral("웹.한국.kr.").size(), QTextCursor::KeepAnchor);
-    view.setTextCursor(cursor);
+    text.setPlainText(QStringLiteral("www\tIN\tCNAME\t웹.한국.kr.\nnext"));
+    const int start = viewText(view).indexOf(QStringLiteral("웹"));
+    view.setTextCursor(TextSelection {start, start + static_cast<int>(QStringLiteral("웹.한국.kr.").size())});
 
     QString shown;
     answerResultDialog(true, &shown);
@@ -126,49 +121,48 @@ TEST_F(ShownView, AppliedSelectionConversionIsOneUndoStep)
         convertSelectionThroughDialog(view, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode));
     EXPECT_EQ(shown,
         QStringLiteral("입력 코드 -EucKr : 웹.한국.kr.\n출력 코드 -PUNY : xn--yq5b.xn--3e0b707e.kr.\n"));
-    EXPECT_EQ(view.toPlainText(), QStringLiteral("www\tIN\tCNAME\txn--yq5b.xn--3e0b707e.kr.\nnext"));
+    EXPECT_EQ(viewText(view), QStringLiteral("www\tIN\tCNAME\txn--yq5b.xn--3e0b707e.kr.\nnext"));
 
     view.undo();
-    EXPECT_EQ(view.toPlainText(), QStringLiteral("www\tIN\tCNAME\t웹.한국.kr.\nnext"));
+    EXPECT_EQ(viewText(view), QStringLiteral("www\tIN\tCNAME\t웹.한국.kr.\nnext"));
 }
 
 TEST_F(ShownView, ARefusedOrUnappliedConversionLeavesTheSelectionAlone)
 {
-    const QString text = QStringLiteral("한글_.kr 한국.kr");
-    view.setPlainText(text);
+    const QString refused = QStringLiteral("한글_.kr 한국.kr");
+    text.setPlainText(refused);
     view.selectAll();
 
     answerResultDialog(true); // the box is disabled: the library refused
     EXPECT_FALSE(
         convertSelectionThroughDialog(view, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode));
-    EXPECT_EQ(view.toPlainText(), text);
-    EXPECT_EQ(view.textCursor().selectedText(), text);
+    EXPECT_EQ(viewText(view), refused);
+    EXPECT_EQ(view.selectedText(), refused);
 
-    view.setPlainText(QStringLiteral("한국.kr"));
+    text.setPlainText(QStringLiteral("한국.kr"));
     view.selectAll();
     answerResultDialog(false);
     EXPECT_FALSE(
         convertSelectionThroughDialog(view, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode));
-    EXPECT_EQ(view.toPlainText(), QStringLiteral("한국.kr"));
+    EXPECT_EQ(viewText(view), QStringLiteral("한국.kr"));
 
     // Nothing selected: the dialog says so and nothing is inserted.
-    QTextCursor cursor = view.textCursor();
-    cursor.clearSelection();
-    view.setTextCursor(cursor);
+    const int caret = view.textCursor().position;
+    view.setTextCursor(TextSelection {caret, caret});
     QString shown;
     answerResultDialog(true, &shown);
     EXPECT_FALSE(
         convertSelectionThroughDialog(view, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode));
     EXPECT_EQ(shown, QStringLiteral("선택한 문자가 없습니다."));
-    EXPECT_EQ(view.toPlainText(), QStringLiteral("한국.kr"));
+    EXPECT_EQ(viewText(view), QStringLiteral("한국.kr"));
 }
 
 TEST_F(ShownView, AMultiLineSelectionKeepsItsLineBreaks)
 {
-    view.setPlainText(QStringLiteral("a.한국.kr\nb.한국.kr\n"));
+    text.setPlainText(QStringLiteral("a.한국.kr\nb.한국.kr\n"));
     view.selectAll();
     answerResultDialog(true);
     EXPECT_TRUE(
         convertSelectionThroughDialog(view, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode));
-    EXPECT_EQ(view.toPlainText(), QStringLiteral("a.xn--3e0b707e.kr\nb.xn--3e0b707e.kr\n"));
+    EXPECT_EQ(viewText(view), QStringLiteral("a.xn--3e0b707e.kr\nb.xn--3e0b707e.kr\n"));
 }

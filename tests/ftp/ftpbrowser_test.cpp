@@ -13,6 +13,7 @@
 #include "document/documentcontext.h"
 #include "document/openfilelistnotifier.h"
 #include "document/quoreldoc.h"
+#include "document/textbuffer.h"
 #include "platform/quorelids.h"
 
 #include <QApplication>
@@ -22,7 +23,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -291,7 +291,7 @@ TEST_F(BrowserTest, AnUntitledDocumentGoesUpThroughATemporaryCopyThatIsRemoved)
     documentContext.openFileList = &notifier;
     CQuorelDoc doc(*templates.byId(ids::templ::kGeneral), documentContext);
     ASSERT_TRUE(doc.OnNewDocument());
-    doc.textDocument()->setPlainText(QStringLiteral("메일.한국 IN A 10.0.0.1"));
+    doc.textBuffer()->setPlainText(QStringLiteral("메일.한국 IN A 10.0.0.1"));
     doc.SetModifiedFlag(true);
     server.mkdir(QStringLiteral("incoming"));
 

@@ -1,5 +1,6 @@
 #include "../support/files.h"
 #include "../support/scriptedprompter.h"
+#include "../support/viewtext.h"
 #include "namecodec/namecodec.h"
 #include "platform/quorelids.h"
 #include "platform/settings.h"
@@ -15,13 +16,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -118,7 +117,7 @@ protected:
         click(QWizard::NextButton);
         ASSERT_EQ(sheet->currentId(), CConvWizardSheet::kConvertPage);
     }
-    QPlainTextEdit *preview() const { return sheet->convertPage()->preview(); }
+    TextView *preview() const { return sheet->convertPage()->preview(); }
     bool visibleAndEnabled(QWizard::WizardButton which) const
     {
         return button(which)->isVisible() && button(which)->isEnabled();
@@ -168,7 +167,7 @@ TEST_F(Wizard, PagesFollowEachOtherWithTheirButtonsAndATemplateBecomesAPunycodeF
     ASSERT_EQ(sheet->currentId(), CConvWizardSheet::kConvertPage);
     EXPECT_EQ(sheet->sourcePath(), sample);
     EXPECT_EQ(sheet->sourceTemplateId(), ids::templ::kZone);
-    EXPECT_TRUE(preview()->toPlainText().startsWith(QStringLiteral("$ORIGIN 한국.kr.\n호스트2")));
+    EXPECT_TRUE(viewText(*preview()).startsWith(QStringLiteral("$ORIGIN 한국.kr.\n호스트2")));
     EXPECT_EQ(tempFiles().size(), 1); // the working copy
     EXPECT_TRUE(visibleAndEnabled(QWizard::BackButton));
     EXPECT_TRUE(visibleAndEnabled(QWizard::NextButton));
@@ -266,7 +265,7 @@ TEST_F(Wizard, AnEditedShorterPreviewLeavesNothingOfTheOldText)
     const QString edited
         = QStringLiteral("짧은\tIN\tA\t10.0.0.1\n가") + QChar(0x3164) + QStringLiteral("\tIN\tA\t10.0.0.2\n");
     preview()->selectAll();
-    preview()->insertPlainText(edited); // as typed: setPlainText would not mark it edited
+    preview()->insertText(edited); // as typed: setPlainText would not mark it edited
     const QString workingCopy = sheet->convertPage()->workingCopy().path();
     prompter.saveNames = {dir.filePath(QStringLiteral("short.zone"))};
     click(QWizard::NextButton);
@@ -277,7 +276,7 @@ TEST_F(Wizard, AnEditedShorterPreviewLeavesNothingOfTheOldText)
 
     // Mended in the preview, the next try converts exactly the edited text.
     preview()->selectAll();
-    preview()->insertPlainText(QStringLiteral("짧은\tIN\tA\t10.0.0.1\n"));
+    preview()->insertText(QStringLiteral("짧은\tIN\tA\t10.0.0.1\n"));
     prompter.saveNames = {dir.filePath(QStringLiteral("short.zone"))};
     comment = 0;
     click(QWizard::NextButton);
@@ -315,14 +314,13 @@ TEST_F(Wizard, AFailingLineOnTheLastScreenfulIsShownWithItsReasonAndTheTargetIsU
     EXPECT_EQ(readBytes(target), QByteArray("old text\n"));
     EXPECT_TRUE(opened.isEmpty());
 
-    const QTextCursor selection = preview()->textCursor();
-    EXPECT_EQ(selection.block().blockNumber(), 197);
-    EXPECT_EQ(selection.selectionEnd() - selection.selectionStart(), 2);
+    const TextSelection selection = preview()->textCursor();
+    EXPECT_EQ(caretLine(*preview()), 197);
+    EXPECT_EQ(selection.end() - selection.start(), 2);
     // The last lines fill the preview rather than the failing line at its top.
-    const int lines = preview()->document()->blockCount();
-    const int last
-        = preview()->cursorForPosition(QPoint(2, preview()->viewport()->height() - 2)).blockNumber();
-    const int first = preview()->cursorForPosition(QPoint(2, 2)).blockNumber();
+    const int lines = preview()->buffer()->lineCount();
+    const int last = bottomLine(*preview());
+    const int first = topLine(*preview());
     EXPECT_EQ(last, lines - 1);
     EXPECT_LT(first, 197);
     EXPECT_GT(first, 150);
@@ -348,7 +346,7 @@ TEST_F(Wizard, BackFromTheLastPageAndNextAgainConvertsAFreshCopy)
     writeBytes(source, zoneWithNames(7)); // the source changed meanwhile
     click(QWizard::BackButton);
     ASSERT_EQ(sheet->currentId(), CConvWizardSheet::kConvertPage);
-    EXPECT_TRUE(preview()->toPlainText().contains(QStringLiteral("호스트7")));
+    EXPECT_TRUE(viewText(*preview()).contains(QStringLiteral("호스트7")));
     EXPECT_EQ(tempFiles().size(), 1);
     prompter.saveNames = {target};
     click(QWizard::NextButton);
@@ -361,9 +359,9 @@ TEST_F(Wizard, AMissingSourceIsNamedAndNothingIsConverted)
 {
     machine->setValue(QStringLiteral("SampleReverseZonePath"), dir.filePath(QStringLiteral("gone.zone")));
     toPreview(QString(), 1);
-    EXPECT_TRUE(preview()->toPlainText().isEmpty());
+    EXPECT_TRUE(viewText(*preview()).isEmpty());
     EXPECT_TRUE(sheet->convertPage()->failureText().contains(QStringLiteral("원본 파일을 열 수 없습니다")));
-    preview()->setPlainText(QStringLiteral("typed\n"));
+    preview()->insertText(QStringLiteral("typed\n"));
     click(QWizard::NextButton);
     EXPECT_EQ(sheet->currentId(), CConvWizardSheet::kConvertPage);
     EXPECT_TRUE(prompter.saveProposals.isEmpty()); // no save prompt for nothing
@@ -375,18 +373,18 @@ TEST_F(Wizard, BytesThatAreNoEucKrAreNeverConvertedNorRewrittenSilently)
     const QString source = file(QStringLiteral("broken.zone"), bytes);
     toPreview(source);
     EXPECT_TRUE(sheet->convertPage()->failureText().contains(QStringLiteral("2번째 줄")))
-        << sheet->convertPage()->failureText().toStdString() << preview()->toPlainText().toStdString();
+        << sheet->convertPage()->failureText().toStdString() << viewText(*preview()).toStdString();
     const QString target = dir.filePath(QStringLiteral("broken-out.zone"));
     prompter.saveNames = {target};
     click(QWizard::NextButton);
     EXPECT_EQ(sheet->currentId(), CConvWizardSheet::kConvertPage);
     EXPECT_FALSE(QFileInfo::exists(target));
-    EXPECT_EQ(preview()->textCursor().block().blockNumber(), 1);
+    EXPECT_EQ(caretLine(*preview()), 1);
 
     // An edit the encoding cannot hold is refused before anything is written.
     const QString workingCopy = sheet->convertPage()->workingCopy().path();
-    preview()->moveCursor(QTextCursor::Start);
-    preview()->insertPlainText(QStringLiteral("\U0001F600 "));
+    preview()->setTextCursor(TextSelection {});
+    preview()->insertText(QStringLiteral("\U0001F600 "));
     prompter.saveNames = {target};
     click(QWizard::NextButton);
     EXPECT_EQ(sheet->currentId(), CConvWizardSheet::kConvertPage);
