@@ -928,7 +928,11 @@ bool TextView::event(QEvent *event)
         if (!m_readOnly) {
             for (QKeySequence::StandardKey edit : kEditKeys)
                 ours = ours || key->matches(edit);
-            ours = ours || typesText(key) || key->key() == Qt::Key_Backspace;
+            // Text typed with Ctrl+Alt (AltGr on some platforms) still types
+            // when no shortcut wants it; the override would hide commands
+            // such as Ctrl+Alt+P from the menus, so only plain typing claims it.
+            const bool plain = (key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier;
+            ours = ours || (plain && typesText(key)) || key->key() == Qt::Key_Backspace;
         }
         if (ours && m_buffer) {
             event->accept();
