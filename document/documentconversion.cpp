@@ -86,7 +86,7 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
     // The copy holds exactly the bytes a save would write. Only taking the
     // text happens here; encoding it, converting and reading the result
     // run on the worker, and the window keeps painting.
-    const TextSnapshot snapshot = snapshotText(*doc.textBuffer(), doc.lineEnding());
+    TextSnapshot snapshot = snapshotText(*doc.textBuffer(), doc.lineEnding());
     const int templateId = doc.openedFromPath() ? 0 : doc.kind();
     const QString path = doc.GetPathName();
     const QPointer<CQuorelDoc> alive(&doc);
@@ -98,6 +98,8 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
     const auto work = [&outcome, &encoded, &snapshot, &path, owner, from, to, keepComment, tempDirectory,
                           encoding, ending = doc.lineEnding(), templateId] {
         encoded = encodeSnapshot(snapshot, encoding, ending);
+        // Letting go of a million shared lines is work too: here, not on the GUI thread.
+        snapshot = TextSnapshot();
         if (!encoded.ok())
             return;
         const namecodec::FileKind kind = conversionKind(templateId, path, encoded.bytes);

@@ -284,12 +284,13 @@ DocumentOutcome CQuorelDoc::OnSaveDocument(const QString &path)
 
     // Encoding and writing may be slow (a large file, a slow disk): off the
     // GUI thread, from a copy of the text taken here.
-    const TextSnapshot snapshot = snapshotText(*m_text, m_lineEnding);
+    TextSnapshot snapshot = snapshotText(*m_text, m_lineEnding);
     EncodeResult encoded;
     QString failure;
     runDocumentWork(m_context, QStringLiteral("%1\n저장하고 있습니다...").arg(QFileInfo(path).fileName()),
         [&, encoding = m_encoding, ending = m_lineEnding, bom = m_byteOrderMark] {
             encoded = encodeSnapshot(snapshot, encoding, ending, bom);
+            snapshot = TextSnapshot(); // its million shared lines let go off the GUI thread
             if (encoded.ok())
                 failure = saveFileBytes(path, encoded.bytes);
         });

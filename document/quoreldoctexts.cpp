@@ -4,12 +4,32 @@
 
 #include "document/textbuffer.h"
 
+#include <QThreadPool>
+
 namespace {
 // Each kept text may be a whole large file, a hundred megabytes and more:
 // the oldest are let go beyond this many conversions or this many
 // characters, though the latest conversion can always be undone.
 constexpr std::size_t kKeptConversions = 8;
 constexpr qint64 kKeptCharacters = 64LL * 1024 * 1024;
+
+// Freeing a text of a million lines takes tens of milliseconds: a pool
+// thread does it, so that the window goes on painting.
+void letGo(std::unique_ptr<TextBuffer> text)
+{
+    if (!text)
+        return;
+    text->moveToThread(nullptr);
+    QThreadPool::globalInstance()->start(
+        [text = std::shared_ptr<TextBuffer>(std::move(text))]() mutable { text.reset(); });
+}
+
+void letGo(std::vector<std::unique_ptr<TextBuffer>> &texts)
+{
+    for (auto &text : texts)
+        letGo(std::move(text));
+    texts.clear();
+}
 } // namespace
 
 void CQuorelDoc::swapText(std::unique_ptr<TextBuffer> next, std::vector<std::unique_ptr<TextBuffer>> *keep)
@@ -21,7 +41,7 @@ void CQuorelDoc::swapText(std::unique_ptr<TextBuffer> next, std::vector<std::uni
     m_text->setParent(this);
     // A new edit on the current text makes the conversions undone from it
     // unreachable, as any new edit ends what redo can reach.
-    connect(m_text, &TextBuffer::undoCommandAdded, this, [this] { m_laterTexts.clear(); });
+    connect(m_text, &TextBuffer::undoCommandAdded, this, [this] { letGo(m_laterTexts); });
     connect(m_text, &TextBuffer::modificationChanged, this, &CQuorelDoc::modifiedChanged);
     old->setParent(nullptr);
     std::unique_ptr<TextBuffer> replaced(old);
@@ -29,14 +49,15 @@ void CQuorelDoc::swapText(std::unique_ptr<TextBuffer> next, std::vector<std::uni
     if (keep)
         keep->push_back(std::move(replaced));
     emit textBufferReplaced(old, m_text);
+    letGo(std::move(replaced));
     if (m_text->isModified() != wasModified)
         emit modifiedChanged(m_text->isModified());
 }
 
 void CQuorelDoc::replaceText(std::unique_ptr<TextBuffer> fresh)
 {
-    m_earlierTexts.clear();
-    m_laterTexts.clear();
+    letGo(m_earlierTexts);
+    letGo(m_laterTexts);
     swapText(std::move(fresh), nullptr);
 }
 
@@ -44,7 +65,7 @@ void CQuorelDoc::replaceTextForConversion(std::unique_ptr<TextBuffer> converted)
 {
     // Edits undone before the conversion are out of reach after it.
     m_text->clearUndoRedoStacks(TextBuffer::RedoStack);
-    m_laterTexts.clear();
+    letGo(m_laterTexts);
     swapText(std::move(converted), &m_earlierTexts);
     qint64 characters = 0;
     for (const auto &text : m_earlierTexts)
@@ -52,6 +73,7 @@ void CQuorelDoc::replaceTextForConversion(std::unique_ptr<TextBuffer> converted)
     while (m_earlierTexts.size() > 1
         && (m_earlierTexts.size() > kKeptConversions || characters > kKeptCharacters)) {
         characters -= m_earlierTexts.front()->length();
+        letGo(std::move(m_earlierTexts.front()));
         m_earlierTexts.erase(m_earlierTexts.begin());
     }
 }

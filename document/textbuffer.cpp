@@ -153,6 +153,15 @@ QString TextBuffer::toPlainText() const
     return out;
 }
 
+QStringList TextBuffer::lineList() const
+{
+    QStringList lines;
+    lines.reserve(static_cast<qsizetype>(m_lines.size()));
+    for (const Line &line : m_lines)
+        lines.append(line.text);
+    return lines;
+}
+
 int TextBuffer::length() const
 {
     return m_length;

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -54,6 +55,10 @@ public:
     void setPlainText(const QString &text);
     // The whole text, lines joined with '\n'.
     QString toPlainText() const;
+    // Every line, sharing its characters with the buffer: a quick copy on the
+    // buffer's thread (no character is copied) that any thread may then read,
+    // as later edits copy a line before they change it.
+    QStringList lineList() const;
 
     // Characters in the text, each line break counting one.
     int length() const;

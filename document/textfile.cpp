@@ -207,7 +207,7 @@ QString documentText(const TextBuffer &doc)
 TextSnapshot snapshotText(const TextBuffer &doc, LineEnding ending)
 {
     TextSnapshot snapshot;
-    snapshot.text = doc.toPlainText();
+    snapshot.lines = doc.lineList();
     if (ending == LineEnding::Mixed) {
         snapshot.lineStates.reserve(static_cast<std::size_t>(doc.lineCount()));
         for (int i = 0; i < doc.lineCount(); ++i)
@@ -220,7 +220,7 @@ EncodeResult encodeSnapshot(
     const TextSnapshot &snapshot, namecodec::Encoding encoding, LineEnding ending, bool byteOrderMark)
 {
     EncodeResult result;
-    QString text = snapshot.text;
+    QString text = snapshot.lines.join(QLatin1Char('\n'));
     const std::u16string_view units(
         reinterpret_cast<const char16_t *>(text.constData()), static_cast<std::size_t>(text.size()));
     auto encoded = namecodec::encodeText(units, encoding);

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -46,7 +47,7 @@ struct EncodeResult {
 // document's own thread; encoding it, the slow part for a large file, may
 // then run on a worker while the window keeps painting.
 struct TextSnapshot {
-    QString text; // lines joined with '\n'
+    QStringList lines; // sharing their characters with the document
     std::vector<int> lineStates; // one per line, only for mixed line endings
 };
 TextSnapshot snapshotText(const TextBuffer &doc, LineEnding ending);
