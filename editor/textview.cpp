@@ -2,10 +2,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -369,6 +372,39 @@ void TextView::setTabStopDistance(qreal distance)
         measureLongestLines(0, m_buffer->lineCount());
     updateScrollBars();
     viewport()->update();
+}
+
+QMenu *TextView::createStandardContextMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("textContextMenu"));
+    // Qt's own text fields use these words, so its translation has them.
+    auto tr = [](const char *text) { return QCoreApplication::translate("QWidgetTextControl", text); };
+    const bool editable = m_buffer && !m_readOnly;
+    const bool selected = m_cursor.hasSelection();
+    const QMimeData *clip = QGuiApplication::clipboard()->mimeData();
+    menu->addAction(tr("&Undo"), QKeySequence::Undo, this, &TextView::undo)
+        ->setEnabled(editable && m_buffer->isUndoAvailable());
+    menu->addAction(tr("&Redo"), QKeySequence::Redo, this, &TextView::redo)
+        ->setEnabled(editable && m_buffer->isRedoAvailable());
+    menu->addSeparator();
+    menu->addAction(tr("Cu&t"), QKeySequence::Cut, this, &TextView::cut)->setEnabled(editable && selected);
+    menu->addAction(tr("&Copy"), QKeySequence::Copy, this, &TextView::copy)->setEnabled(selected);
+    menu->addAction(tr("&Paste"), QKeySequence::Paste, this, &TextView::paste)
+        ->setEnabled(editable && clip && clip->hasText());
+    menu->addAction(tr("Delete"), this, [this] { insertText(QString()); })->setEnabled(editable && selected);
+    menu->addSeparator();
+    menu->addAction(tr("Select All"), QKeySequence::SelectAll, this, &TextView::selectAll)
+        ->setEnabled(m_buffer && m_buffer->length() > 0);
+    return menu;
+}
+
+void TextView::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+    event->accept();
 }
 
 void TextView::selectAll()
@@ -931,7 +967,8 @@ bool TextView::event(QEvent *event)
             // Text typed with Ctrl+Alt (AltGr on some platforms) still types
             // when no shortcut wants it; the override would hide commands
             // such as Ctrl+Alt+P from the menus, so only plain typing claims it.
-            const bool plain = (key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier;
+            const bool plain
+                = (key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier;
             ours = ours || (plain && typesText(key)) || key->key() == Qt::Key_Backspace;
         }
         if (ours && m_buffer) {

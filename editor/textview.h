@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+class QMenu;
 class QTextLayout;
 
 // A plain-text editor over a TextBuffer that lays out only the lines it
@@ -61,6 +62,10 @@ public:
     // The position nearest to a point of the viewport.
     int positionAt(const QPoint &point) const;
     qreal tabStopDistance() const { return m_tabStop; }
+    // The editing menu every text field has (undo, redo, cut, copy, paste,
+    // delete, select all), in the language of Qt's translations; the caller
+    // owns it.
+    QMenu *createStandardContextMenu();
     void setTabStopDistance(qreal distance);
 
 public slots:
@@ -93,6 +98,7 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
     void inputMethodEvent(QInputMethodEvent *event) override;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -13,6 +14,8 @@
 #include <QTextLayout>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 // The view's layout cache, which no caller needs to see.
 struct TextViewProbe {
@@ -379,6 +382,42 @@ TEST_F(TextViewTest, ReadOnlyRefusesEditsButMovesAndCopies)
     // The program may still edit, as with Qt's editors.
     view.insertText(QStringLiteral("that"));
     EXPECT_EQ(buffer.toPlainText(), QStringLiteral("keep\nthat"));
+}
+
+TEST_F(TextViewTest, TheEditingMenuActsOnTheSelectionAndFollowsReadOnly)
+{
+    setText(QStringLiteral("zone one"), 0);
+    view.setTextCursor({5, 8});
+    auto item = [](QMenu *menu, QKeySequence::StandardKey key, const char *name = nullptr) -> QAction * {
+        for (QAction *action : menu->actions()) {
+            if (name ? action->text() == QCoreApplication::translate("QWidgetTextControl", name)
+                     : action->shortcut() == QKeySequence(key))
+                return action;
+        }
+        return nullptr;
+    };
+    std::unique_ptr<QMenu> menu(view.createStandardContextMenu());
+    ASSERT_NE(item(menu.get(), QKeySequence::Copy), nullptr);
+    EXPECT_TRUE(item(menu.get(), QKeySequence::Cut)->isEnabled());
+    EXPECT_FALSE(item(menu.get(), QKeySequence::Undo)->isEnabled());
+    QAction *remove = item(menu.get(), {}, "Delete");
+    ASSERT_NE(remove, nullptr);
+    remove->trigger();
+    EXPECT_EQ(buffer.toPlainText(), QStringLiteral("zone "));
+
+    menu.reset(view.createStandardContextMenu());
+    EXPECT_TRUE(item(menu.get(), QKeySequence::Undo)->isEnabled());
+    EXPECT_FALSE(item(menu.get(), QKeySequence::Copy)->isEnabled()); // nothing selected now
+    item(menu.get(), QKeySequence::Undo)->trigger();
+    EXPECT_EQ(buffer.toPlainText(), QStringLiteral("zone one"));
+
+    view.setReadOnly(true);
+    view.setTextCursor({0, 4});
+    menu.reset(view.createStandardContextMenu());
+    EXPECT_TRUE(item(menu.get(), QKeySequence::Copy)->isEnabled());
+    EXPECT_FALSE(item(menu.get(), QKeySequence::Cut)->isEnabled());
+    EXPECT_FALSE(item(menu.get(), QKeySequence::Paste)->isEnabled());
+    EXPECT_FALSE(item(menu.get(), {}, "Delete")->isEnabled());
 }
 
 TEST_F(TextViewTest, StandardEditingKeysAreNotTakenByShortcuts)
