@@ -21,6 +21,7 @@
 #include "app/qttranslation.h"
 #include "app/quorelapp.h"
 #include "document/namebytes.h"
+#include "document/quoreldoc.h"
 #include "editor/convfindreplacedialog.h"
 #include "editor/mainframe.h"
 #include "editor/quorelview.h"
@@ -298,6 +299,9 @@ int main(int argc, char **argv)
             frame->action(ids::command::kConvertToPunycode)->trigger();
             QTimer::singleShot(1500, [&] {
                 status = grabScreen(out) ? 0 : 1;
+                // The converted text is not saved: no question on the way out.
+                if (CQuorelView *view = frame->activeView())
+                    view->GetDocument()->SetModifiedFlag(false);
                 QTimer::singleShot(200, &application, &QApplication::quit);
             });
             return;
