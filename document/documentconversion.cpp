@@ -110,6 +110,10 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
         if (outcome.decodedOk) {
             outcome.conversion.text.clear();
             outcome.text = buildTextBuffer(outcome.decoded, owner);
+            // The lines are in the buffer now; tens of megabytes are freed
+            // here rather than on the GUI thread.
+            outcome.decoded.text = QString();
+            outcome.decoded.breaks = {};
         }
     };
     const QString shownName = doc.GetPathName().isEmpty() ? doc.GetTitle() : QFileInfo(name).fileName();

@@ -154,6 +154,8 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
                 return;
             decoded = decodeFileBytes(bytes);
             built = buildTextBuffer(decoded, owner);
+            decoded.text = QString(); // in the buffer now; freed here, not on the GUI thread
+            decoded.breaks = {};
         });
     if (!readOk)
         return DocumentOutcome::failed(

@@ -4,6 +4,9 @@
 
 #include "document/textbuffer.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThread>
 #include <QThreadPool>
 
 namespace {
@@ -13,15 +16,27 @@ namespace {
 constexpr std::size_t kKeptConversions = 8;
 constexpr qint64 kKeptCharacters = 64LL * 1024 * 1024;
 
-// Freeing a text of a million lines takes tens of milliseconds: a pool
-// thread does it, so that the window goes on painting.
+// Freeing a text of a million lines takes tens of milliseconds: a thread of
+// the lowest priority does it, so that it takes no time from the window's
+// painting nor from a conversion under way.
+QThreadPool *releasePool()
+{
+    static QPointer<QThreadPool> pool;
+    if (!pool && QCoreApplication::instance()) {
+        pool = new QThreadPool(QCoreApplication::instance()); // waits for its work when the application ends
+        pool->setMaxThreadCount(1);
+        pool->setThreadPriority(QThread::IdlePriority);
+    }
+    return pool;
+}
+
 void letGo(std::unique_ptr<TextBuffer> text)
 {
-    if (!text)
+    QThreadPool *pool = releasePool();
+    if (!text || !pool)
         return;
     text->moveToThread(nullptr);
-    QThreadPool::globalInstance()->start(
-        [text = std::shared_ptr<TextBuffer>(std::move(text))]() mutable { text.reset(); });
+    pool->start([text = std::shared_ptr<TextBuffer>(std::move(text))]() mutable { text.reset(); });
 }
 
 void letGo(std::vector<std::unique_ptr<TextBuffer>> &texts)
