@@ -107,8 +107,8 @@ DocumentOutcome CQuorelDoc::loadTemplateText()
         return DocumentOutcome::failed(
             QStringLiteral("%1 서식 파일을 읽을 수 없습니다.\n%2").arg(m_template.newName, path));
     const DecodedText decoded = decodeFileBytes(bytes);
-    if (decoded.badLine != 0 || decoded.unheldLine != 0) {
-        const int line = decoded.badLine != 0 ? decoded.badLine : decoded.unheldLine;
+    if (decoded.badLine != 0) {
+        const int line = decoded.badLine;
         return DocumentOutcome::failed(
             QStringLiteral("%1 서식 파일의 %2번째 줄을 EUC-KR이나 UTF-8로 읽을 수 없습니다.\n%3")
                 .arg(m_template.newName)
@@ -179,15 +179,6 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
                 .arg(path),
             decoded.badLine);
     }
-    if (decoded.unheldLine != 0) {
-        makeReadOnlyCopy();
-        return DocumentOutcome::done(
-            QStringLiteral("%1번째 줄에 편집기가 그대로 담을 수 없는 문자(U+2029 문단 구분자 등)가 있습니다. "
-                           "파일을 바꾸지 않도록 읽기전용으로 엽니다.\n%2")
-                .arg(decoded.unheldLine)
-                .arg(path),
-            decoded.unheldLine);
-    }
     return DocumentOutcome::done();
 }
 
@@ -200,7 +191,7 @@ bool CQuorelDoc::loadTextFromFile(const QString &path)
     if (file.error() != QFileDevice::NoError)
         return false;
     const DecodedText decoded = decodeFileBytes(bytes);
-    if (decoded.badLine != 0 || decoded.unheldLine != 0)
+    if (decoded.badLine != 0)
         return false;
     applyDecoded(decoded);
     return true;

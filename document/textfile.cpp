@@ -95,20 +95,6 @@ QString decodeCharacters(const QByteArray &bytes, DecodedText &result)
     return decodeCp949WithBadLines(bytes, result.badLine);
 }
 
-// First line (from 1) holding a character the editor cannot keep as it is:
-// U+2029 would become a line break, U+FDD0/U+FDD1 are its frame marks.
-int firstUnheldLine(const QString &text)
-{
-    int line = 1;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n'))
-            ++line;
-        else if (c.unicode() == 0x2029 || c.unicode() == 0xFDD0 || c.unicode() == 0xFDD1)
-            return line;
-    }
-    return 0;
-}
-
 struct BreakCounts {
     qsizetype crlf = 0;
     qsizetype lf = 0;
@@ -172,7 +158,6 @@ DecodedText decodeFileBytes(const QByteArray &bytes)
 {
     DecodedText result;
     QString text = decodeCharacters(bytes, result);
-    result.unheldLine = firstUnheldLine(text);
 
     const BreakCounts counts = countBreaks(text);
     if (counts.cr == 0 && counts.crlf == 0) {

@@ -27,10 +27,6 @@ struct DecodedText {
     // 0 when the whole file decodes. Such text is shown with U+FFFD in place
     // of the bad bytes and must never be written back.
     int badLine = 0;
-    // First line holding a character the editor cannot keep as it is (U+2029
-    // would become a line break, U+FDD0/U+FDD1 are its frame marks); 0 when
-    // there is none. Such a file, too, must never be written back.
-    int unheldLine = 0;
 };
 
 // Reads bytes as code page 949, unless they are valid UTF-8 that needs it.

@@ -229,19 +229,24 @@ TEST_F(DocTest, UndecodableFileOpensAsReadOnlyCopyNamingTheLine)
     EXPECT_EQ(readBytes(path("broken.zone")), bytes);
 }
 
-TEST_F(DocTest, CharactersTheEditorWouldTurnIntoBreaksOpenReadOnly)
+TEST_F(DocTest, SeparatorsAndNoncharactersAreTextNotLineBreaks)
 {
-    // U+2029 (a paragraph separator) on line 2 of a UTF-8 file.
-    const QByteArray bytes("first \xed\x95\x9c\nsecond\xe2\x80\xa9same line\n");
+    // U+2029 (a paragraph separator) and U+FDD0 on line 2 of a UTF-8 file:
+    // characters of their line, kept as they are through an edit and a save.
+    const QByteArray bytes("first \xed\x95\x9c\nsecond\xe2\x80\xa9same\xef\xb7\x90line\n");
     writeBytes(path("para.conf"), bytes);
     auto doc = makeDoc(ids::templ::kNamedConf);
     const DocumentOutcome opened = doc->OnOpenDocument(path("para.conf"));
     ASSERT_TRUE(opened);
-    EXPECT_TRUE(doc->isReadOnly());
-    EXPECT_TRUE(opened.message.contains(QStringLiteral("2번째 줄")));
-    EXPECT_EQ(opened.line, 2);
-    EXPECT_FALSE(doc->DoFileSave());
-    EXPECT_EQ(readBytes(path("para.conf")), bytes);
+    EXPECT_TRUE(opened.message.isEmpty()) << opened.message.toStdString();
+    EXPECT_FALSE(doc->isReadOnly());
+    TextBuffer &text = *doc->textBuffer();
+    ASSERT_EQ(text.lineCount(), 3);
+    EXPECT_EQ(text.line(1), QStringLiteral("second\u2029same\uFDD0line"));
+    text.replace(0, 5, QStringLiteral("1st"), TextSelection {});
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_EQ(readBytes(path("para.conf")),
+        QByteArray("1st \xed\x95\x9c\nsecond\xe2\x80\xa9same\xef\xb7\x90line\n"));
 }
 
 TEST_F(DocTest, UntitledSaveAsksForANameAndTitledSaveWritesInPlace)
