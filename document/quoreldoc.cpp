@@ -35,6 +35,7 @@ CQuorelDoc::CQuorelDoc(CDocTemplate &docTemplate, DocumentContext &context, QObj
 
 CQuorelDoc::~CQuorelDoc()
 {
+    releaseTexts();
     m_template.removeDocument(this);
 }
 

@@ -115,6 +115,7 @@ signals:
     void titleChanged(const QString &title);
     // The document now holds `current` in place of `old`; `old` is still
     // alive while the signal is delivered (kept for undo, or freed after).
+    // `current` is nullptr when the document is being destroyed.
     void textBufferReplaced(TextBuffer *old, TextBuffer *current);
     // The modified flag changed, by an edit, a save, or a text put in place.
     // Follow this rather than the text's own signal, whose sender changes.
@@ -138,6 +139,8 @@ private:
     void swapText(std::unique_ptr<TextBuffer> next, std::vector<std::unique_ptr<TextBuffer>> *keep);
     // After a save the disk holds the current text, so every kept one differs from it.
     void markKeptTextsModified();
+    // On closing: every text, the current one too, freed off the GUI thread.
+    void releaseTexts();
 
     CDocTemplate &m_template;
     DocumentContext &m_context;

@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <utility>
+
 namespace {
 // Each kept text may be a whole large file, a hundred megabytes and more:
 // the oldest are let go beyond this many conversions or this many
@@ -129,4 +131,18 @@ void CQuorelDoc::markKeptTextsModified()
         for (const auto &text : *texts)
             text->setModified(true);
     }
+}
+
+void CQuorelDoc::releaseTexts()
+{
+    letGo(m_earlierTexts);
+    letGo(m_laterTexts);
+    if (!m_text)
+        return;
+    disconnect(m_text, nullptr, this, nullptr);
+    m_text->setParent(nullptr);
+    TextBuffer *last = std::exchange(m_text, nullptr);
+    // A view still showing it lets go now, before another thread frees it.
+    emit textBufferReplaced(last, nullptr);
+    letGo(std::unique_ptr<TextBuffer>(last));
 }

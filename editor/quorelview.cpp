@@ -111,6 +111,10 @@ const char *const kScrollProperty = "quorelScroll";
 
 void CQuorelView::showReplacedText(TextBuffer *old, TextBuffer *current)
 {
+    if (!current) {
+        setBuffer(nullptr);
+        return;
+    }
     if (buffer() == old) {
         const TextSelection caret = textCursor();
         old->setProperty(kCaretProperty, QPoint(caret.anchor, caret.position));

@@ -1,5 +1,7 @@
 #include "editor/textview.h"
+#include "editor/textviewaccessible.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -149,6 +151,24 @@ bool typesText(const QKeyEvent *event)
 TextView::TextView(QWidget *parent)
     : QAbstractScrollArea(parent)
 {
+    // Assistive technology reads the view through an interface of its own.
+    static const bool accessible = [] {
+        QAccessible::installFactory(&TextViewAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(accessible);
+    connect(this, &TextView::cursorPositionChanged, this, [this] {
+        if (QAccessible::isActive()) {
+            QAccessibleTextCursorEvent event(this, m_cursor.position);
+            QAccessible::updateAccessibility(&event);
+        }
+    });
+    connect(this, &TextView::selectionChanged, this, [this] {
+        if (QAccessible::isActive()) {
+            QAccessibleTextSelectionEvent event(this, m_cursor.start(), m_cursor.end());
+            QAccessible::updateAccessibility(&event);
+        }
+    });
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     setInputMethodHints(Qt::ImhMultiLine);
@@ -589,6 +609,17 @@ void TextView::measureLongestLines(int firstLine, int lineCount)
 
 void TextView::onContentsChange(int position, int charsRemoved, int charsAdded)
 {
+    if (QAccessible::isActive()) {
+        // The removed characters are gone by now; a screen reader hears of
+        // the place and of what was added.
+        if (charsAdded > 0) {
+            QAccessibleTextInsertEvent event(this, position, m_buffer->text(position, position + charsAdded));
+            QAccessible::updateAccessibility(&event);
+        } else if (charsRemoved > 0) {
+            QAccessibleTextRemoveEvent event(this, position, QString());
+            QAccessible::updateAccessibility(&event);
+        }
+    }
     // As a QTextCursor does: after the change moves with it, inside the
     // removed part falls back to its start.
     const auto adjust = [&](int p) {

@@ -1,6 +1,7 @@
 #include "document/textbuffer.h"
 #include "editor/textview.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
@@ -418,6 +419,52 @@ TEST_F(TextViewTest, TheEditingMenuActsOnTheSelectionAndFollowsReadOnly)
     EXPECT_FALSE(item(menu.get(), QKeySequence::Cut)->isEnabled());
     EXPECT_FALSE(item(menu.get(), QKeySequence::Paste)->isEnabled());
     EXPECT_FALSE(item(menu.get(), {}, "Delete")->isEnabled());
+}
+
+TEST_F(TextViewTest, AssistiveTechnologyReadsLinesWordsAndTheCaretAndEdits)
+{
+    setText(QStringLiteral("zone 한국.kr\nsecond line\n"), 3);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::EditableText);
+    QAccessibleTextInterface *text = accessible->textInterface();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->characterCount(), buffer.length());
+    EXPECT_EQ(text->cursorPosition(), 3);
+
+    int start = 0;
+    int end = 0;
+    EXPECT_EQ(
+        text->textAtOffset(14, QAccessible::LineBoundary, &start, &end), QStringLiteral("second line\n"));
+    EXPECT_EQ(start, 11);
+    EXPECT_EQ(end, 23);
+    EXPECT_EQ(text->textBeforeOffset(14, QAccessible::LineBoundary, &start, &end),
+        QStringLiteral("zone 한국.kr\n"));
+    EXPECT_EQ(
+        text->textAfterOffset(3, QAccessible::LineBoundary, &start, &end), QStringLiteral("second line\n"));
+    EXPECT_EQ(text->textAtOffset(6, QAccessible::WordBoundary, &start, &end), QStringLiteral("한국"));
+    EXPECT_EQ(start, 5);
+    EXPECT_EQ(text->textAtOffset(10, QAccessible::CharBoundary, &start, &end), QStringLiteral("\n"));
+    // Past the last line there is nothing after.
+    EXPECT_TRUE(text->textAfterOffset(14, QAccessible::LineBoundary, &start, &end).isEmpty());
+    EXPECT_EQ(start, -1);
+
+    const QRect first = text->characterRect(0);
+    ASSERT_FALSE(first.isEmpty());
+    EXPECT_EQ(text->offsetAtPoint(first.center()), 0);
+    EXPECT_EQ(text->offsetAtPoint(text->characterRect(12).center()), 12);
+
+    text->setSelection(0, 0, 4);
+    EXPECT_EQ(view.selectedText(), QStringLiteral("zone"));
+    EXPECT_EQ(text->selectionCount(), 1);
+    QAccessibleEditableTextInterface *edit = accessible->editableTextInterface();
+    ASSERT_NE(edit, nullptr);
+    edit->replaceText(0, 4, QStringLiteral("name"));
+    EXPECT_EQ(buffer.line(0), QStringLiteral("name 한국.kr"));
+
+    view.setReadOnly(true);
+    EXPECT_TRUE(accessible->state().readOnly);
+    EXPECT_EQ(accessible->editableTextInterface(), nullptr);
 }
 
 TEST_F(TextViewTest, StandardEditingKeysAreNotTakenByShortcuts)
