@@ -8,6 +8,7 @@
 #include "generate.h"
 #include "namecodec/namecodec.h"
 #include "paintgap.h"
+#include "widgetbenchmain.h"
 
 #include <QApplication>
 #include <QDir>
@@ -129,12 +130,5 @@ BENCHMARK(BM_EditorToEucKr)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    editor().app.reset();
-    return 0;
+    return runWidgetBenchmarks(argc, argv, [] { editor().app.reset(); });
 }

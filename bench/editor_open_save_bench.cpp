@@ -19,6 +19,7 @@
 #include "memory.h"
 #include "namecodec/codec.h"
 #include "paintgap.h"
+#include "widgetbenchmain.h"
 
 namespace {
 
@@ -145,11 +146,5 @@ BENCHMARK(Save)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -10,6 +10,7 @@
 #include "platform/quorelids.h"
 
 #include "document/textbuffer.h"
+#include "widgetbenchmain.h"
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QLineEdit>
@@ -123,11 +124,5 @@ BENCHMARK(BM_ReplaceAll)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillise
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

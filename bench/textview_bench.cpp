@@ -3,6 +3,7 @@
 // takes with the repaint of a screenful of lines never laid out before.
 #include "document/textbuffer.h"
 #include "editor/textview.h"
+#include "widgetbenchmain.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -110,11 +111,5 @@ BENCHMARK(BM_PageDownRepaint)->Iterations(100)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }
