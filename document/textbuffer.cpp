@@ -12,8 +12,8 @@ struct TextBuffer::Step {
         int position = 0;
         QString removed;
         QString inserted;
-        // States of the lines after each break in `removed`, so that undo
-        // gives joined lines back their own.
+        // States of the breaks in `removed`, in order, so that undo gives
+        // joined lines back their own endings.
         std::vector<int> removedStates;
     };
     std::vector<Part> parts;
@@ -342,11 +342,18 @@ QString TextBuffer::apply(int from, int to, const QString &text, std::vector<int
     const qsizetype firstColumn = from - lineStart(first);
     const qsizetype lastColumn = to - lineStart(last);
     QString removed = this->text(from, to);
+    // A state belongs to the break that ends its line. The breaks inside
+    // the replaced range go (undo keeps their states); the break after `to`
+    // stays with the text after it, wherever that lands.
     if (removedStates) {
         removedStates->clear();
-        for (int line = first + 1; line <= last; ++line)
+        for (int line = first; line < last; ++line)
             removedStates->push_back(m_lines[line].state);
     }
+    const int tailState = m_lines[last].state;
+    const auto addedState = [addedStates](std::size_t breakIndex) {
+        return addedStates && breakIndex < addedStates->size() ? (*addedStates)[breakIndex] : -1;
+    };
 
     const qsizetype firstBreak = text.indexOf(u'\n');
     int addedLines = 1;
@@ -358,6 +365,7 @@ QString TextBuffer::apply(int from, int to, const QString &text, std::vector<int
             head.truncate(firstColumn);
             head.append(text);
             head.append(QStringView(m_lines[last].text).mid(lastColumn));
+            m_lines[first].state = tailState;
             m_lines.erase(m_lines.begin() + first + 1, m_lines.begin() + last + 1);
         }
     } else {
@@ -365,6 +373,7 @@ QString TextBuffer::apply(int from, int to, const QString &text, std::vector<int
         QString &head = m_lines[first].text;
         head.truncate(firstColumn);
         head.append(QStringView(text).left(firstBreak));
+        m_lines[first].state = addedState(0);
 
         std::vector<Line> added;
         qsizetype start = firstBreak + 1;
@@ -375,10 +384,10 @@ QString TextBuffer::apply(int from, int to, const QString &text, std::vector<int
                 lastLine.reserve(text.size() - start + tail.size());
                 lastLine.append(QStringView(text).mid(start));
                 lastLine.append(tail);
-                added.push_back(Line {std::move(lastLine), -1});
+                added.push_back(Line {std::move(lastLine), tailState});
                 break;
             }
-            added.push_back(Line {text.mid(start, lineBreak - start), -1});
+            added.push_back(Line {text.mid(start, lineBreak - start), addedState(added.size() + 1)});
             start = lineBreak + 1;
         }
         addedLines += static_cast<int>(added.size());
@@ -395,10 +404,6 @@ QString TextBuffer::apply(int from, int to, const QString &text, std::vector<int
         else
             m_lines.insert(at + common, std::make_move_iterator(added.begin() + common),
                 std::make_move_iterator(added.end()));
-        if (addedStates && addedStates->size() == added.size()) {
-            for (std::size_t i = 0; i < added.size(); ++i)
-                m_lines[first + 1 + i].state = (*addedStates)[i];
-        }
     }
 
     m_length += static_cast<int>(text.size()) - (to - from);

@@ -66,8 +66,10 @@ public:
     int lineCount() const;
     const QString &line(int number) const;
     // A number a loader keeps with each line (the break that ended it in a
-    // file that mixes line endings); -1 when none was set. A line split by
-    // an edit keeps its state on its first part; the new lines get -1.
+    // file that mixes line endings); -1 when none was set. The state goes
+    // with the break: lines joined by an edit keep the last one's, a line
+    // split by an edit keeps it on its last part, and breaks an edit adds
+    // get -1.
     int lineState(int number) const;
     void setLineState(int number, int state);
 

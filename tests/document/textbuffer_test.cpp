@@ -195,7 +195,7 @@ TEST(TextBufferEdit, TakesItsOwnLinesAsTheNewText)
     expectMapsLike(buffer, QStringLiteral("efgh"));
 }
 
-TEST(TextBufferEdit, LineStatesStayWithTheFirstPartAndComeBackOnUndo)
+TEST(TextBufferEdit, LineStatesGoWithTheirBreaksAndComeBackOnUndo)
 {
     TextBuffer buffer;
     buffer.setPlainText(QStringLiteral("aa\nbb\ncc\ndd"));
@@ -209,17 +209,17 @@ TEST(TextBufferEdit, LineStatesStayWithTheFirstPartAndComeBackOnUndo)
     };
 
     buffer.replace(4, 4, QStringLiteral("\n"), caret(4)); // split "bb"
-    EXPECT_EQ(states(), (std::vector<int> {10, 11, -1, 12, 13}));
+    EXPECT_EQ(states(), (std::vector<int> {10, -1, 11, 12, 13}));
     buffer.undo();
     EXPECT_EQ(states(), (std::vector<int> {10, 11, 12, 13}));
 
     buffer.replace(1, 7, QString(), caret(1)); // join aa, bb and cc
     EXPECT_EQ(buffer.toPlainText(), QStringLiteral("ac\ndd"));
-    EXPECT_EQ(states(), (std::vector<int> {10, 13}));
+    EXPECT_EQ(states(), (std::vector<int> {12, 13}));
     buffer.undo();
     EXPECT_EQ(states(), (std::vector<int> {10, 11, 12, 13}));
     buffer.redo();
-    EXPECT_EQ(states(), (std::vector<int> {10, 13}));
+    EXPECT_EQ(states(), (std::vector<int> {12, 13}));
     buffer.undo();
 
     // Joining by backspaces that merge into one step gives every state back.
@@ -228,7 +228,7 @@ TEST(TextBufferEdit, LineStatesStayWithTheFirstPartAndComeBackOnUndo)
     buffer.replace(3, 4, QString(), caret(4), true);
     buffer.replace(2, 3, QString(), caret(3), true); // "\n" after aa
     EXPECT_EQ(buffer.toPlainText(), QStringLiteral("aacc\ndd"));
-    EXPECT_EQ(states(), (std::vector<int> {10, 13}));
+    EXPECT_EQ(states(), (std::vector<int> {12, 13}));
     EXPECT_EQ(buffer.undo(), caret(6));
     EXPECT_EQ(states(), (std::vector<int> {10, 11, 12, 13}));
     EXPECT_FALSE(buffer.isModified());

@@ -77,15 +77,36 @@ TEST(TextFile, WritesBackTheSameBytes)
 
 TEST(TextFile, MixedFileKeepsBreaksAroundAnEdit)
 {
-    const QByteArray bytes = cp949("하나\r\n둘\n셋\r\n");
-    const DecodedText decoded = decodeFileBytes(bytes);
-    TextBuffer doc;
-    loadIntoDocument(doc, decoded);
-    const int endOfSecond = doc.lineStart(1) + doc.line(1).size();
-    doc.replace(endOfSecond, endOfSecond, QStringLiteral("!"), TextSelection {endOfSecond, endOfSecond});
-    const EncodeResult encoded = encodeDocument(doc, decoded.encoding, decoded.ending);
-    ASSERT_TRUE(encoded.ok());
-    EXPECT_EQ(encoded.bytes, cp949("하나\r\n둘!\n셋\r\n"));
+    // Each ending stays with the text it ended, whatever an edit joins or
+    // splits; a break the edit adds takes LF.
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        int line; // the edit is at the end of this line
+        QString inserted;
+        int removed;
+        QByteArray expected;
+    } cases[] = {
+        {"type", cp949("하나\r\n둘\n셋\r\n"), 1, QStringLiteral("!"), 0, cp949("하나\r\n둘!\n셋\r\n")},
+        {"join", QByteArray("a\r\nb\nc\r\nd\n"), 0, QString(), 1, QByteArray("ab\nc\r\nd\n")},
+        {"join two", QByteArray("a\r\nb\nc\r\nd\n"), 0, QString(), 3, QByteArray("ac\r\nd\n")},
+        {"split", QByteArray("a\r\nb\nc\r\nd\r\n"), 1, QStringLiteral("\n"), 0,
+            QByteArray("a\r\nb\n\nc\r\nd\r\n")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const DecodedText decoded = decodeFileBytes(c.bytes);
+        TextBuffer doc;
+        loadIntoDocument(doc, decoded);
+        const int at = doc.lineStart(c.line) + static_cast<int>(doc.line(c.line).size());
+        doc.replace(at, at + c.removed, c.inserted, TextSelection {at, at});
+        const EncodeResult encoded = encodeDocument(doc, decoded.encoding, decoded.ending);
+        ASSERT_TRUE(encoded.ok());
+        EXPECT_EQ(encoded.bytes, c.expected);
+        // Undo gives back every ending as it was.
+        doc.undo();
+        EXPECT_EQ(encodeDocument(doc, decoded.encoding, decoded.ending).bytes, c.bytes);
+    }
 }
 
 TEST(TextFile, UndecodableFileNamesItsFirstBadLine)
