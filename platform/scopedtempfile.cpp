@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
 ScopedTempFile::~ScopedTempFile()
 {
     remove();
@@ -24,14 +26,13 @@ bool ScopedTempFile::create(
     constexpr int kAttempts = 100;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const QString candidate = nextName();
-        QFile file(candidate);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (createPrivateFile(candidate)) {
             m_path = candidate;
             return true;
         }
         // Only a name that is taken is worth another try; a missing or
         // unwritable directory fails the same way every time.
-        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
+        if (errno != EEXIST)
             break;
     }
     if (error)

@@ -5,9 +5,9 @@
 #include <functional>
 
 // A file named by makeTempFileName() in the temporary directory, created
-// exclusively (an existing name is never opened: another name is tried) and
-// deleted when the object goes, so a command leaves none behind whichever
-// way it ends.
+// exclusively and for its owner's eyes only (an existing name or a link is
+// never opened: another name is tried) and deleted when the object goes, so
+// a command leaves none behind whichever way it ends.
 class ScopedTempFile {
 public:
     ScopedTempFile() = default;

@@ -1,5 +1,6 @@
 #include "platform/settings.h"
 #include "platform/quorelids.h"
+#include "platform/tempfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -56,7 +57,7 @@ QString QuorelSettings::installDirectory() const
 
 QString QuorelSettings::tempDirectory() const
 {
-    return installDirectory() + QStringLiteral("/temp");
+    return privateTempDirectory(installDirectory() + QStringLiteral("/temp"));
 }
 
 namespace {

@@ -24,7 +24,9 @@ public:
     // Where the installation writes ProPathName in Quorel's profile; the
     // setup finisher reads the same value.
     static QString installDirectoryKey();
-    QString tempDirectory() const; // installDirectory() + "/temp"
+    // installDirectory() + "/temp", or this user's private folder where
+    // that one is shared (see privateTempDirectory()).
+    QString tempDirectory() const;
 
     // The template file of a new document of template `templateId` (131,
     // 132, 133, 149): the machine-wide value, else the bundled sample in the
