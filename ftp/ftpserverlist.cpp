@@ -3,6 +3,17 @@
 FtpServerList::FtpServerList(const QString &path)
     : m_file(path)
 {
+    m_file.setSecretKey(QStringLiteral("Pass"));
+}
+
+bool FtpServerList::write(const QString &section, const QString &key, const QString &value)
+{
+    const bool ok = m_file.writeString(section, key, value);
+    // The first thing a run of writes had to say is the one that matters:
+    // the mode is tightened once, and a refusal repeats itself.
+    if (m_note.isEmpty())
+        m_note = m_file.writeNote();
+    return ok;
 }
 
 QString FtpServerList::readText(const QString &section, const QString &key)
@@ -10,7 +21,7 @@ QString FtpServerList::readText(const QString &section, const QString &key)
     const QString value = m_file.readString(section, key, QStringLiteral("Error"));
     if (value != QLatin1String("Error"))
         return value;
-    m_file.writeString(section, key, QString());
+    write(section, key, QString());
     return QString();
 }
 
@@ -19,7 +30,7 @@ int FtpServerList::readNumber(const QString &section, const QString &key, int fa
     const int value = m_file.readInt(section, key, 0);
     if (value != 0)
         return value;
-    m_file.writeString(section, key, QString::number(fallback));
+    write(section, key, QString::number(fallback));
     return fallback;
 }
 
@@ -41,12 +52,13 @@ FtpServerEntry FtpServerList::read(const QString &name)
 
 bool FtpServerList::save(const QString &name, const FtpServerEntry &entry)
 {
-    bool ok = m_file.writeString(name, QStringLiteral("Add"), entry.address);
-    ok = m_file.writeString(name, QStringLiteral("ID"), entry.user) && ok;
-    ok = m_file.writeString(name, QStringLiteral("Pass"), entry.password) && ok;
-    ok = m_file.writeString(name, QStringLiteral("PORT"), QString::number(entry.port)) && ok;
-    ok = m_file.writeString(name, QStringLiteral("PASSIVE"), QString::number(entry.passive ? 1 : 0)) && ok;
-    ok = m_file.writeString(name, QStringLiteral("PROTOCOL"), protocolKey(entry.protocol)) && ok;
+    m_note.clear();
+    bool ok = write(name, QStringLiteral("Add"), entry.address);
+    ok = write(name, QStringLiteral("ID"), entry.user) && ok;
+    ok = write(name, QStringLiteral("Pass"), entry.password) && ok;
+    ok = write(name, QStringLiteral("PORT"), QString::number(entry.port)) && ok;
+    ok = write(name, QStringLiteral("PASSIVE"), QString::number(entry.passive ? 1 : 0)) && ok;
+    ok = write(name, QStringLiteral("PROTOCOL"), protocolKey(entry.protocol)) && ok;
     return ok;
 }
 

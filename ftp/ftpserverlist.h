@@ -24,6 +24,9 @@ public:
     QStringList names() const { return m_file.sectionNames(); }
     FtpServerEntry read(const QString &name);
     bool save(const QString &name, const FtpServerEntry &entry);
+    // What the last save had to tell the user (the file's mode tightened
+    // because it holds a password, or why it was not written); else empty.
+    const QString &lastNote() const { return m_note; }
     bool remove(const QString &name) { return m_file.deleteSection(name); }
 
     // Shown when no server can be loaded.
@@ -37,5 +40,8 @@ private:
     QString readText(const QString &section, const QString &key);
     int readNumber(const QString &section, const QString &key, int fallback);
 
+    bool write(const QString &section, const QString &key, const QString &value);
+
     ProfileFile m_file;
+    QString m_note;
 };

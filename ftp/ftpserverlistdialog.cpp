@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -92,8 +93,15 @@ CFtpServerListDialog::CFtpServerListDialog(
     connect(buttons, &QDialogButtonBox::accepted, this, &CFtpServerListDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    // The dialog's status line: what a save did to the list file.
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("serverListStatus"));
+    m_status->setWordWrap(true);
+    m_status->setVisible(false);
+
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(m_status);
     layout->addWidget(buttons);
 
     connect(newButton, &QPushButton::clicked, this, &CFtpServerListDialog::OnNew);
@@ -205,7 +213,12 @@ void CFtpServerListDialog::save()
             FtpPrompter::Icon::Information);
         return;
     }
-    m_list.save(m_names->currentText(), m_entry);
+    const bool saved = m_list.save(m_names->currentText(), m_entry);
+    m_status->setText(m_list.lastNote());
+    m_status->setVisible(!m_list.lastNote().isEmpty());
+    if (!saved)
+        m_prompter.message(QStringLiteral("서버 목록을 저장하지 못했습니다.\n%1").arg(m_list.lastNote()),
+            m_appName, FtpPrompter::Icon::Error);
     showEntry(m_entry);
 }
 

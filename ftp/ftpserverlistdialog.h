@@ -8,6 +8,7 @@
 class FtpPrompter;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -51,5 +52,6 @@ private:
     QLineEdit *m_port;
     QCheckBox *m_passive;
     QComboBox *m_protocol;
+    QLabel *m_status = nullptr;
     FtpServerEntry::Protocol m_protocolShown = FtpServerEntry::Protocol::Ftp;
 };

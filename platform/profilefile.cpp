@@ -8,6 +8,7 @@
 #include "namecodec/codec.h"
 
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -135,10 +136,36 @@ ProfileFile::Contents ProfileFile::load() const
     return c;
 }
 
+bool ProfileFile::holdsSecret(const QStringList &lines) const
+{
+    if (m_secretKey.isEmpty())
+        return false;
+    for (const QString &line : lines) {
+        const std::optional<QString> key = keyOf(line);
+        if (key && sameName(*key, m_secretKey) && !valueOf(line).isEmpty())
+            return true;
+    }
+    return false;
+}
+
 bool ProfileFile::store(const Contents &c) const
 {
-    if (m_path.isEmpty() || c.unwritable)
+    m_writeNote.clear();
+    if (m_path.isEmpty())
         return false;
+    if (c.unwritable) {
+        m_writeNote = QStringLiteral("파일을 읽을 수 없어 쓰지 않았습니다: %1").arg(m_path);
+        return false;
+    }
+    const QFileInfo info(m_path);
+    const bool existed = info.exists();
+    // Writing would hand another user's file to us, or leave our password
+    // in a file its owner can read.
+    if (existed && info.ownerId() != ::geteuid()) {
+        m_writeNote
+            = QStringLiteral("다른 사용자(%1)의 파일이라 쓰지 않았습니다: %2").arg(info.owner(), m_path);
+        return false;
+    }
     const QString eol = c.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
     QString text = c.lines.join(eol);
     if (c.finalNewline)
@@ -155,17 +182,27 @@ bool ProfileFile::store(const Contents &c) const
     } else {
         bytes = text.toUtf8();
     }
-    const QFileInfo info(m_path);
-    const bool existed = info.exists();
-    const QFileDevice::Permissions keep = existed ? info.permissions() : QFileDevice::Permissions();
+    constexpr QFileDevice::Permissions ownerOnly
+        = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser;
+    constexpr QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+        | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QFileDevice::Permissions permissions = existed ? info.permissions() : ownerOnly;
+    // Passwords live here: a new file, and any file that holds one, is for
+    // its owner's eyes only.
+    const bool tighten = existed && permissions.testAnyFlags(others) && holdsSecret(c.lines);
+    if (tighten)
+        permissions &= ~others;
     QSaveFile out(m_path);
-    if (!out.open(QIODevice::WriteOnly))
+    if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(permissions)
+        || out.write(bytes) != bytes.size() || !out.commit()) {
+        m_writeNote = QStringLiteral("파일을 쓸 수 없습니다: %1 (%2)").arg(m_path, out.errorString());
         return false;
-    // Passwords live here: a new file is for its owner's eyes only.
-    out.setPermissions(existed ? keep : QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (out.write(bytes) != bytes.size())
-        return false;
-    return out.commit();
+    }
+    if (tighten)
+        m_writeNote
+            = QStringLiteral("비밀번호가 들어 있어 %1 파일을 소유자만 읽고 쓸 수 있게(0600) 바꾸었습니다.")
+                  .arg(info.fileName());
+    return true;
 }
 
 bool ProfileFile::createIfMissing(const QString &firstLine)

@@ -16,9 +16,10 @@
 //   inside quotes, so what is written is what is read back.
 // Each call reads the file afresh, so two programs sharing it see each
 // other's writes. A write replaces the file atomically; a new file is made
-// readable by its owner only. The file keeps its encoding: UTF-8, or code
+// readable by its owner only, and so is any file that holds a value of the
+// secret key after a write. The file keeps its encoding: UTF-8, or code
 // page 949 when its bytes are not UTF-8. A file that is there but cannot be
-// read, or is neither, is never written over.
+// read, or is neither, or belongs to another user, is never written over.
 class ProfileFile {
 public:
     explicit ProfileFile(QString path);
@@ -41,6 +42,13 @@ public:
     bool writeString(const QString &section, const QString &key, const QString &value);
     bool deleteSection(const QString &section);
 
+    // A key (any section, any case) whose values are secrets, such as a
+    // password: a file holding a non-empty one is kept at 0600.
+    void setSecretKey(const QString &key) { m_secretKey = key; }
+    // What the last write has to tell the user, in Korean: that the file's
+    // mode was tightened, or why it was not written. Empty when nothing.
+    const QString &writeNote() const { return m_writeNote; }
+
 private:
     struct Contents {
         QStringList lines;
@@ -55,5 +63,9 @@ private:
     Contents load() const;
     bool store(const Contents &contents) const;
 
+    bool holdsSecret(const QStringList &lines) const;
+
     QString m_path;
+    QString m_secretKey;
+    mutable QString m_writeNote;
 };

@@ -9,12 +9,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -137,6 +141,57 @@ TEST_F(ServerListTest, TheDialogAddsSavesAndDeletesServers)
     EXPECT_TRUE(FtpServerList(ini).names().isEmpty());
     EXPECT_EQ(child<QComboBox>(third, "serverCombo")->count(), 0);
     EXPECT_EQ(child<QLineEdit>(third, "userEdit")->text(), QStringLiteral("anonymous"));
+}
+
+TEST_F(ServerListTest, AListHoldingAPasswordIsForItsOwnerOnlyAndAnotherUsersIsNeverWritten)
+{
+    const QByteArray before
+        = ";ini config file of FtpOpenDialog\n[web]\nAdd=ftp.example.kr\nID=admin\nPORT=21\n"
+          "PASS=\nPASSIVE=0\n";
+    writeAll(ini, before);
+    ASSERT_EQ(::chmod(QFile::encodeName(ini).constData(), 0644), 0);
+    const auto mode = [this] {
+        struct stat info { };
+        return ::stat(QFile::encodeName(ini).constData(), &info) == 0 ? (info.st_mode & 0777) : 0u;
+    };
+    {
+        CFtpServerListDialog dialog(ini, prompter, QStringLiteral("Quorel"));
+        auto *status = child<QLabel>(dialog, "serverListStatus");
+        // Saved without a password, the list keeps the mode its owner gave it.
+        QTest::mouseClick(child<QPushButton>(dialog, "saveButton"), Qt::LeftButton);
+        EXPECT_EQ(mode(), 0644u);
+        EXPECT_TRUE(status->text().isEmpty());
+
+        QLineEdit *password = child<QLineEdit>(dialog, "passwordEdit");
+        password->clear();
+        QTest::keyClicks(password, QStringLiteral("s3cret"));
+        QTest::mouseClick(child<QPushButton>(dialog, "saveButton"), Qt::LeftButton);
+        EXPECT_EQ(mode(), 0600u);
+        EXPECT_EQ(FtpServerList(ini).read(QStringLiteral("web")).password, QStringLiteral("s3cret"));
+        EXPECT_TRUE(status->text().contains(QStringLiteral("0600"))) << status->text().toStdString();
+
+        // Made readable again by hand: the next write tightens it again.
+        ASSERT_EQ(::chmod(QFile::encodeName(ini).constData(), 0664), 0);
+        QTest::mouseClick(child<QPushButton>(dialog, "saveButton"), Qt::LeftButton);
+        EXPECT_EQ(mode(), 0600u);
+        EXPECT_TRUE(prompter.boxes.empty());
+    }
+
+    if (::geteuid() != 0)
+        return; // only root can give the file to another user
+    ASSERT_EQ(::chown(QFile::encodeName(ini).constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(ini).constData(), 0644), 0);
+    const QByteArray theirs = readAll(ini);
+    CFtpServerListDialog dialog(ini, prompter, QStringLiteral("Quorel"));
+    QLineEdit *password = child<QLineEdit>(dialog, "passwordEdit");
+    password->clear();
+    QTest::keyClicks(password, QStringLiteral("mine"));
+    QTest::mouseClick(child<QPushButton>(dialog, "saveButton"), Qt::LeftButton);
+    EXPECT_EQ(readAll(ini), theirs);
+    EXPECT_EQ(mode(), 0644u);
+    ASSERT_EQ(prompter.boxes.size(), 1u);
+    EXPECT_TRUE(prompter.boxes[0].text.contains(QStringLiteral("다른 사용자")))
+        << prompter.boxes[0].text.toStdString();
 }
 
 TEST_F(ServerListTest, TheProtocolChoiceCarriesItsDefaultPortButNotATypedOne)
