@@ -136,6 +136,37 @@ void CConvWizardPage3::activate()
                 .arg(m_decoded.badLine));
 }
 
+QString CConvWizardPage3::chooseTarget()
+{
+    if (!m_services.prompter)
+        return {};
+    const QString extension = QStringLiteral("zone");
+    QString proposal = proposedTargetPath(m_copy.source(), extension);
+    // The prompt comes back, on the name given, until the name is one the
+    // result may take: never the source itself, and an existing file only
+    // when the user says so.
+    for (;;) {
+        const QString chosen = m_services.prompter->saveFileNameReplacing(proposal, saveFilter(), extension);
+        if (chosen.isEmpty())
+            return {};
+        const QString target = targetPathWithExtension(chosen, extension);
+        proposal = chosen;
+        if (isSameFile(target, m_copy.source())) {
+            m_services.prompter->information(
+                QStringLiteral("변환할 원본 파일에는 결과를 저장할 수 없습니다. 다른 이름을 고르십시오.\n%1")
+                    .arg(QDir::toNativeSeparators(target)),
+                m_services.appName);
+            continue;
+        }
+        if (QFileInfo::exists(target)
+            && !m_services.prompter->question(QStringLiteral("%1 파일이 이미 있습니다.\n바꾸시겠습니까?")
+                                                  .arg(QDir::toNativeSeparators(target)),
+                m_services.appName))
+            continue;
+        return target;
+    }
+}
+
 bool CConvWizardPage3::validatePage()
 {
     if (!m_copy.exists()) {
@@ -161,13 +192,9 @@ bool CConvWizardPage3::validatePage()
         }
     }
 
-    const QString proposal = proposedOutputName(m_copy.source());
-    const QString chosen = m_services.prompter
-        ? m_services.prompter->saveFileNameReplacing(proposal, saveFilter(), QStringLiteral("zone"))
-        : QString();
-    if (chosen.isEmpty())
+    const QString target = chooseTarget();
+    if (target.isEmpty())
         return false;
-    const QString target = targetPathWithExtension(chosen, QStringLiteral("zone"));
 
     auto *sheet = qobject_cast<CConvWizardSheet *>(wizard());
     // The kind of the chosen template, else what the name and text tell,

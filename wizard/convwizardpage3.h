@@ -34,6 +34,9 @@ public:
     static QString saveFilter();
 
 private:
+    // The result's path from the save prompt, asked until it is usable;
+    // empty when the user cancels.
+    QString chooseTarget();
     void showFailure(const QString &text);
     // The preview shows `text` from its start; the text it showed before goes.
     void showText(std::unique_ptr<TextBuffer> text);

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 QString proposedOutputName(const QString &copySource)
 {
     if (copySource.isEmpty())
@@ -18,6 +20,30 @@ QString proposedOutputName(const QString &copySource)
     name = name.mid(slash + 1);
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
     return dot >= 0 ? name.left(dot) : QString();
+}
+
+QString proposedTargetPath(const QString &copySource, const QString &extension)
+{
+    const QString name = proposedOutputName(copySource);
+    if (name.isEmpty())
+        return {};
+    const QFileInfo source(copySource);
+    // "hosting.zone" would give "hosting.zone" again: the result never
+    // takes its source's name.
+    const QString own = name + QLatin1Char('.') + extension;
+    const QString proposal = source.fileName() == own ? name + QStringLiteral(".puny.") + extension : name;
+    return source.absoluteDir().filePath(proposal);
+}
+
+bool isSameFile(const QString &a, const QString &b)
+{
+    struct stat first { };
+    struct stat second { };
+    // stat() follows links: a link to the source is the source.
+    if (::stat(QFile::encodeName(a).constData(), &first) != 0
+        || ::stat(QFile::encodeName(b).constData(), &second) != 0)
+        return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 QString targetPathWithExtension(const QString &chosen, const QString &extension)

@@ -13,6 +13,14 @@
 // first dot ("a.b.zone" gives "a"); empty for an empty source.
 QString proposedOutputName(const QString &copySource);
 
+// The result proposed in the save prompt: that name in the source's folder,
+// or "<name>.puny.<extension>" where the name alone would be the source's
+// own ("hosting.zone"); empty when the name is.
+QString proposedTargetPath(const QString &copySource, const QString &extension);
+
+// Whether two paths name the same file (device and inode, through links).
+bool isSameFile(const QString &a, const QString &b);
+
 // The path the user chose, with ".<extension>" added when its file name
 // has no extension (a dot in a folder name does not count).
 QString targetPathWithExtension(const QString &chosen, const QString &extension);

@@ -1,6 +1,8 @@
 #include "../support/files.h"
+#include "../support/modalscript.h"
 #include "../support/scriptedprompter.h"
 #include "../support/viewtext.h"
+#include "editor/widgetprompter.h"
 #include "namecodec/namecodec.h"
 #include "platform/quorelids.h"
 #include "platform/settings.h"
@@ -78,7 +80,7 @@ protected:
     void open()
     {
         ConvWizardServices services;
-        services.prompter = &prompter;
+        services.prompter = activePrompter ? activePrompter : &prompter;
         services.settings = settings.get();
         services.commentOption = [this] { return comment; };
         services.openFilter = QStringLiteral("모든 파일 (*)");
@@ -128,6 +130,7 @@ protected:
     std::unique_ptr<QSettings> user, machine;
     std::unique_ptr<QuorelSettings> settings;
     ScriptedPrompter prompter;
+    Prompter *activePrompter = nullptr; // the scripted one when null
     QStringList opened;
     int comment = 1;
     std::unique_ptr<CConvWizardSheet> sheet;
@@ -176,7 +179,7 @@ TEST_F(Wizard, PagesFollowEachOtherWithTheirButtonsAndATemplateBecomesAPunycodeF
     prompter.saveNames = {target};
     click(QWizard::NextButton);
     ASSERT_EQ(sheet->currentId(), CConvWizardSheet::kSavePage);
-    EXPECT_EQ(prompter.saveProposals, QStringList {QStringLiteral("my-sample")});
+    EXPECT_EQ(prompter.saveProposals, QStringList {dir.filePath(QStringLiteral("my-sample.puny.zone"))});
     EXPECT_EQ(readBytes(target), libraryOutput(sample, dir.path()));
     EXPECT_EQ(opened, QStringList {target});
     EXPECT_EQ(sheet->savePage()->resultMessage(), target + QStringLiteral("파일이 생성 되었습니다."));
@@ -229,12 +232,17 @@ TEST_F(Wizard, ALocalSourceProposesItsNameBeforeTheFirstDotAndCancelStays)
         const char *name;
         const char *proposal;
     };
-    for (const Case &c : {Case {"a.b.zone", "a"}, Case {"nodot", ""}}) {
+    // Beside the source; a result that would take the source's own name
+    // is proposed under another.
+    for (const Case &c :
+        {Case {"a.b.zone", "a"}, Case {"nodot", ""}, Case {"hosting.zone", "hosting.puny.zone"}}) {
         SCOPED_TRACE(c.name);
         prompter = ScriptedPrompter();
         toPreview(file(QString::fromUtf8(c.name), "www IN A 10.0.0.1\n"));
         click(QWizard::NextButton); // no name given: the save prompt was cancelled
-        EXPECT_EQ(prompter.saveProposals, QStringList {QString::fromUtf8(c.proposal)});
+        const QString proposal = QString::fromUtf8(c.proposal);
+        EXPECT_EQ(
+            prompter.saveProposals, QStringList {proposal.isEmpty() ? proposal : dir.filePath(proposal)});
         EXPECT_EQ(sheet->currentId(), CConvWizardSheet::kConvertPage);
         sheet.reset();
     }
@@ -285,22 +293,128 @@ TEST_F(Wizard, AnEditedShorterPreviewLeavesNothingOfTheOldText)
         readBytes(dir.filePath(QStringLiteral("short.zone"))), QByteArray("xn--zs5bn2c\tIN\tA\t10.0.0.1\n"));
 }
 
-TEST_F(Wizard, AnExistingTargetIsReplacedWithoutAsking)
+TEST_F(Wizard, AnExistingTargetIsReplacedOnlyAfterAYes)
 {
     const QString source = file(QStringLiteral("hosts.zone"), zoneWithNames(5));
     const QString target = file(QStringLiteral("existing.zone"), QByteArray(5000, 'x'));
     QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     toPreview(source);
+    // "No" brings the name prompt back; cancelling it stays on the page.
+    prompter.questionAnswer = false;
+    prompter.saveNames = {target};
+    click(QWizard::NextButton);
+    EXPECT_EQ(sheet->currentId(), CConvWizardSheet::kConvertPage);
+    ASSERT_EQ(prompter.questions.size(), 1);
+    EXPECT_TRUE(prompter.questions[0].contains(QStringLiteral("이미 있습니다")))
+        << prompter.questions[0].toStdString();
+    EXPECT_EQ(prompter.saveProposals.size(), 2);
+    EXPECT_EQ(prompter.saveProposals.back(), target);
+    EXPECT_EQ(readBytes(target), QByteArray(5000, 'x'));
+
+    prompter.questionAnswer = true;
     prompter.saveNames = {target};
     click(QWizard::NextButton);
     ASSERT_EQ(sheet->currentId(), CConvWizardSheet::kSavePage);
-    EXPECT_TRUE(prompter.questions.isEmpty());
     EXPECT_EQ(readBytes(target), libraryOutput(source, dir.path()));
     const QFileDevice::Permissions modeBits(0x7077); // owner, group, others
     EXPECT_EQ(QFileInfo(target).permissions() & modeBits, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     // No partial file is left beside it.
     EXPECT_EQ(
         QDir(dir.path()).entryList({QStringLiteral(".*OUTPUT*")}, QDir::Files | QDir::Hidden), QStringList());
+}
+
+namespace {
+// Opens what the script says, and asks for the result's name through the
+// real save dialog and message boxes.
+class RealSavePrompter : public ScriptedPrompter {
+public:
+    WidgetPrompter real;
+    QString saveFileNameReplacing(
+        const QString &proposal, const QString &filter, const QString &suffix) override
+    {
+        return real.saveFileNameReplacing(proposal, filter, suffix);
+    }
+    void information(const QString &text, const QString &title) override { real.information(text, title); }
+    bool question(const QString &text, const QString &title) override { return real.question(text, title); }
+};
+} // namespace
+
+TEST_F(Wizard, TheResultNeverReplacesItsSourceThroughTheRealSaveDialog)
+{
+    const QByteArray original = zoneWithNames(6);
+    const QString source = file(QStringLiteral("hosting.zone"), original);
+    const QString link = dir.filePath(QStringLiteral("link.zone"));
+    ASSERT_TRUE(QFile::link(source, link));
+    const QString other = file(QStringLiteral("other.zone"), "other file\n");
+    RealSavePrompter real;
+    real.openName = source;
+    activePrompter = &real;
+    open();
+    real.real.setParent(sheet.get());
+    click(QWizard::NextButton);
+    sheet->openPage()->findChild<QRadioButton *>(QStringLiteral("localRadio"))->setChecked(true);
+    click(QWizard::NextButton);
+    ASSERT_EQ(sheet->currentId(), CConvWizardSheet::kConvertPage);
+
+    ModalScript script;
+    QString proposedFolder;
+    QString proposedName;
+    QList<QByteArray> sourceSeen;
+    const auto sourceNow = [&] { sourceSeen << readBytes(source); };
+    script.then([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog)
+            return false;
+        proposedFolder = dialog->directory().absolutePath();
+        proposedName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+        // Enter on the source's own name, as a user hurrying would.
+        return ModalScript::typeFileName(QStringLiteral("hosting"))(modal);
+    });
+    script.then(script.clickBoxButton(QMessageBox::Ok));
+    script.then([&](QWidget *modal) {
+        sourceNow();
+        return ModalScript::typeFileName(QStringLiteral("link.zone"))(modal); // a link to the source
+    });
+    script.then(script.clickBoxButton(QMessageBox::Ok));
+    script.then([&](QWidget *modal) {
+        sourceNow();
+        return ModalScript::typeFileName(QStringLiteral("other"))(modal);
+    });
+    script.then(script.clickBoxButton(QMessageBox::No));
+    script.then([&](QWidget *modal) {
+        sourceNow();
+        sourceSeen << readBytes(other);
+        return ModalScript::typeFileName(QStringLiteral("other.zone"))(modal);
+    });
+    script.then(script.clickBoxButton(QMessageBox::Yes));
+    click(QWizard::NextButton);
+
+    EXPECT_FALSE(script.timedOut());
+    EXPECT_TRUE(script.finished());
+    EXPECT_EQ(QDir(proposedFolder), QDir(dir.path()));
+    EXPECT_EQ(proposedName, QStringLiteral("hosting.puny.zone"));
+    ASSERT_EQ(script.boxTexts.size(), 4);
+    EXPECT_TRUE(script.boxTexts[0].contains(QStringLiteral("원본 파일에는 결과를 저장할 수 없습니다")))
+        << script.boxTexts[0].toStdString();
+    EXPECT_TRUE(script.boxTexts[1].contains(QStringLiteral("원본 파일에는")));
+    EXPECT_TRUE(script.boxTexts[2].contains(QStringLiteral("이미 있습니다")));
+    EXPECT_EQ(script.boxTexts[3], script.boxTexts[2]);
+    EXPECT_EQ(sourceSeen, (QList<QByteArray> {original, original, original, QByteArray("other file\n")}));
+    ASSERT_EQ(sheet->currentId(), CConvWizardSheet::kSavePage);
+    EXPECT_EQ(readBytes(source), original);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readBytes(other), libraryOutput(source, dir.path()));
+    EXPECT_EQ(opened, QStringList {other});
+}
+
+TEST_F(Wizard, ThePreviewsWorkingCopyIsForItsOwnerOnly)
+{
+    toPreview(file(QStringLiteral("secret.zone"), zoneWithNames(3)));
+    const QStringList copies = tempFiles();
+    ASSERT_EQ(copies.size(), 1);
+    const QFileInfo copy(install + QStringLiteral("/temp/") + copies.front());
+    EXPECT_EQ(copy.permissions() & QFileDevice::Permissions(0x7077),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 TEST_F(Wizard, AFailingLineOnTheLastScreenfulIsShownWithItsReasonAndTheTargetIsUntouched)
