@@ -2,6 +2,7 @@
 // the installed programs started from there, scripts/uninstall; and the
 // Debian package scripts/package builds, unpacked into a temporary root.
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -58,6 +59,17 @@ QByteArray readAll(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile f(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && f.open(mode) && f.write(bytes) == bytes.size();
+}
+
+QByteArray sha256(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
 class InstallTest : public ::testing::Test {
@@ -246,6 +258,168 @@ TEST_F(InstallTest, RefusesFoldersThatAreNoInstallation)
     EXPECT_EQ(script("uninstall", {other}).status, 1);
     EXPECT_TRUE(QFileInfo::exists(other + QStringLiteral("/lib")));
     EXPECT_TRUE(tree(home).isEmpty());
+}
+
+// The user's own folder and files, and a manifest anyone can edit: nothing
+// the installation did not write, or that changed since, is replaced or
+// removed, and each file kept is named.
+TEST_F(InstallTest, LeavesTheUsersOwnFilesInTheFolderAlone)
+{
+    const QString dir = tmp.filePath(QStringLiteral("my folder"));
+    const QString readme = dir + QStringLiteral("/readme.txt");
+    const QString zone = dir + QStringLiteral("/samples/sample.zone");
+    const QByteArray myReadme = "my own notes\n";
+    const QByteArray myZone = "$ORIGIN example.kr.\n@ IN A 192.0.2.1\n";
+    ASSERT_TRUE(writeFile(readme, myReadme) && writeFile(zone, myZone));
+
+    Outcome refused = script("install", {dir});
+    EXPECT_EQ(refused.status, 2) << refused.out.toStdString();
+    EXPECT_TRUE(refused.out.contains(QStringLiteral("--force"))) << refused.out.toStdString();
+    EXPECT_EQ(readAll(readme), myReadme);
+    EXPECT_EQ(readAll(zone), myZone);
+    EXPECT_EQ(tree(dir),
+        QStringList({QStringLiteral("readme.txt"), QStringLiteral("samples"),
+            QStringLiteral("samples/sample.zone")}));
+    EXPECT_TRUE(tree(home).isEmpty()) << tree(home).join(u' ').toStdString();
+
+    // Options in any order.
+    Outcome forced = script("install", {dir, QStringLiteral("--force"), QStringLiteral("--no-finish")});
+    ASSERT_EQ(forced.status, 0) << forced.out.toStdString();
+    EXPECT_EQ(readAll(readme), myReadme);
+    EXPECT_EQ(readAll(zone), myZone);
+    EXPECT_TRUE(forced.out.contains(QStringLiteral("kept ") + readme)) << forced.out.toStdString();
+    EXPECT_TRUE(forced.out.contains(QStringLiteral("kept ") + zone)) << forced.out.toStdString();
+    EXPECT_TRUE(QFileInfo(dir + QStringLiteral("/Quorel")).isExecutable());
+    EXPECT_EQ(readAll(dir + QStringLiteral("/samples/named.conf")),
+        readAll(kSource + QStringLiteral("/resources/samples/named.conf")));
+
+    Outcome removed = script("uninstall", {dir});
+    ASSERT_EQ(removed.status, 0) << removed.out.toStdString();
+    EXPECT_EQ(readAll(readme), myReadme);
+    EXPECT_EQ(readAll(zone), myZone);
+    EXPECT_TRUE(removed.out.contains(QStringLiteral("readme.txt"))) << removed.out.toStdString();
+    EXPECT_TRUE(removed.out.contains(QStringLiteral("samples/sample.zone"))) << removed.out.toStdString();
+    EXPECT_EQ(tree(dir),
+        QStringList({QStringLiteral("readme.txt"), QStringLiteral("samples"),
+            QStringLiteral("samples/sample.zone")}));
+}
+
+TEST_F(InstallTest, UninstallKeepsFilesChangedSinceTheyWereInstalled)
+{
+    const QString dir = tmp.filePath(QStringLiteral("Quorel"));
+    Outcome installed = script("install", {dir});
+    ASSERT_EQ(installed.status, 0) << installed.out.toStdString();
+    const QString zone = dir + QStringLiteral("/samples/sample.zone");
+    const QString entry = home + QStringLiteral("/.local/share/applications/quorel.desktop");
+    ASSERT_TRUE(writeFile(zone, "; my record\n", QIODevice::Append));
+    ASSERT_TRUE(writeFile(entry, "NoDisplay=true\n", QIODevice::Append));
+    const QByteArray editedZone = readAll(zone);
+    const QByteArray editedEntry = readAll(entry);
+
+    Outcome removed = script("uninstall", {dir});
+    ASSERT_EQ(removed.status, 0) << removed.out.toStdString();
+    EXPECT_EQ(readAll(zone), editedZone);
+    EXPECT_EQ(readAll(entry), editedEntry);
+    EXPECT_TRUE(removed.out.contains(QStringLiteral("kept ") + zone + QStringLiteral(": changed")))
+        << removed.out.toStdString();
+    EXPECT_TRUE(removed.out.contains(QStringLiteral("kept ") + entry + QStringLiteral(": changed")))
+        << removed.out.toStdString();
+    EXPECT_EQ(tree(dir), QStringList({QStringLiteral("samples"), QStringLiteral("samples/sample.zone")}));
+}
+
+TEST_F(InstallTest, ManifestEntriesOutsideTheInstallationAreNeitherKeptNorActedOn)
+{
+    const QString dir = tmp.filePath(QStringLiteral("Quorel"));
+    Outcome installed = script("install", {dir});
+    ASSERT_EQ(installed.status, 0) << installed.out.toStdString();
+    const QString manifest = dir + QStringLiteral("/lib/quorel-install.manifest");
+
+    // The user's things, each named in the manifest in a way that once
+    // reached it: directly, through "..", through a link out of the folder.
+    const QString important = home + QStringLiteral("/important.txt");
+    const QByteArray content = "do not lose me\n";
+    ASSERT_TRUE(writeFile(important, content));
+    const QString empty = home + QStringLiteral("/empty");
+    ASSERT_TRUE(QDir().mkpath(empty));
+    ASSERT_TRUE(QFile::link(home, dir + QStringLiteral("/escape")));
+    const QString config = home + QStringLiteral("/.config/VANTO/Quorel.conf");
+    {
+        QSettings profile(config, QSettings::IniFormat);
+        profile.setValue(QStringLiteral("EnvOption/Other"), dir);
+        QSettings machine(etc + QStringLiteral("/VANTO/idn.conf"), QSettings::IniFormat);
+        machine.setValue(QStringLiteral("OtherKey"), dir + QStringLiteral("/x"));
+    }
+    const QByteArray sum = sha256(content);
+    const QList<QByteArray> planted {"file\t" + important.toUtf8() + '\t' + sum,
+        "file\t" + dir.toUtf8() + "/../home/important.txt\t" + sum,
+        "file\t" + dir.toUtf8() + "/escape/important.txt\t" + sum, "generated\t" + important.toUtf8(),
+        "dir\t" + empty.toUtf8(), "profile\tQuorel\tEnvOption/Other",
+        "system\tOtherKey\t" + dir.toUtf8() + "/x"};
+    const QByteArray plantedLines = planted.join('\n') + '\n';
+
+    // Installing again does not take them into the new manifest.
+    ASSERT_TRUE(writeFile(manifest, plantedLines, QIODevice::Append));
+    Outcome again = script("install", {dir});
+    ASSERT_EQ(again.status, 0) << again.out.toStdString();
+    const QByteArray renewed = readAll(manifest);
+    for (const QByteArray &line : planted) {
+        SCOPED_TRACE(line.constData());
+        EXPECT_FALSE(renewed.contains(line));
+    }
+    EXPECT_FALSE(renewed.contains("important.txt"));
+
+    // Uninstalling does not act on them.
+    ASSERT_TRUE(writeFile(manifest, plantedLines, QIODevice::Append));
+    Outcome removed = script("uninstall", {dir});
+    ASSERT_EQ(removed.status, 0) << removed.out.toStdString();
+    EXPECT_EQ(readAll(important), content);
+    EXPECT_TRUE(QFileInfo(empty).isDir());
+    QSettings profile(config, QSettings::IniFormat);
+    EXPECT_EQ(profile.value(QStringLiteral("EnvOption/Other")).toString(), dir);
+    EXPECT_FALSE(profile.contains(QStringLiteral("EnvOption/ProPathName")));
+    QSettings machine(etc + QStringLiteral("/VANTO/idn.conf"), QSettings::IniFormat);
+    EXPECT_EQ(machine.value(QStringLiteral("OtherKey")).toString(), dir + QStringLiteral("/x"));
+    EXPECT_FALSE(machine.contains(QStringLiteral("SampleZonePath")));
+    EXPECT_TRUE(removed.out.contains(QStringLiteral("important.txt"))) << removed.out.toStdString();
+    EXPECT_TRUE(removed.out.contains(QStringLiteral("EnvOption/Other"))) << removed.out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/Quorel")));
+}
+
+// Installations made before the manifest held checksums are still ours:
+// installing over one records them, and only then does uninstalling remove
+// files.
+TEST_F(InstallTest, AnOlderManifestIsUpgradedByInstallingAgain)
+{
+    const QString dir = tmp.filePath(QStringLiteral("Quorel"));
+    ASSERT_EQ(script("install", {dir}).status, 0);
+    const QString manifest = dir + QStringLiteral("/lib/quorel-install.manifest");
+    // The older format: no first line, no checksums, links listed as files.
+    QByteArray older;
+    for (const QByteArray &line : readAll(manifest).split('\n')) {
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields[0] == "file" || fields[0] == "link")
+            older += "file\t" + fields[1] + '\n';
+        else
+            older += line + '\n';
+    }
+    ASSERT_TRUE(writeFile(manifest, older));
+    const QStringList installed = tree(tmp.path());
+
+    Outcome refused = script("uninstall", {dir});
+    EXPECT_EQ(refused.status, 1) << refused.out.toStdString();
+    EXPECT_TRUE(refused.out.contains(QStringLiteral("scripts/install"))) << refused.out.toStdString();
+    EXPECT_EQ(tree(tmp.path()), installed);
+
+    Outcome again = script("install", {dir});
+    ASSERT_EQ(again.status, 0) << again.out.toStdString();
+    EXPECT_EQ(tree(tmp.path()), installed);
+    Outcome purged = script("uninstall", {QStringLiteral("--purge"), dir});
+    ASSERT_EQ(purged.status, 0) << purged.out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir));
+    EXPECT_TRUE(tree(home).isEmpty()) << tree(home).join(u' ').toStdString();
+    EXPECT_TRUE(tree(etc).isEmpty()) << tree(etc).join(u' ').toStdString();
 }
 
 // The package: file list and control fields, and a root it unpacks into.
