@@ -66,12 +66,14 @@ bool CQuorelApp::InitInstance(const QStringList &args)
     if (!m_options.instanceName.isEmpty()) {
         m_instance = std::make_unique<SingleInstance>(m_options.instanceName);
         connect(m_instance.get(), &SingleInstance::pathsReceived, this, [this](const QStringList &paths) {
-            for (const QString &path : paths)
-                openReported(path);
-            m_mainFrame->showNormal();
-            m_mainFrame->showMaximized();
-            m_mainFrame->raise();
-            m_mainFrame->activateWindow();
+            WorkGate::runWhenIdle(this, [this, paths] {
+                for (const QString &path : paths)
+                    openReported(path);
+                m_mainFrame->showNormal();
+                m_mainFrame->showMaximized();
+                m_mainFrame->raise();
+                m_mainFrame->activateWindow();
+            });
         });
         m_instance->listen();
     }

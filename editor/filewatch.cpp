@@ -1,4 +1,5 @@
 #include "editor/filewatch.h"
+#include "editor/workgate.h"
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -82,6 +83,18 @@ void FileWatch::rewatch()
 
 void FileWatch::checkNow()
 {
+    // Work on a document is running: its text and file are not to be
+    // looked at, let alone read again, until it is over.
+    if (WorkGate::busy()) {
+        if (!m_waitingForWork) {
+            m_waitingForWork = true;
+            WorkGate::runWhenIdle(this, [this] {
+                m_waitingForWork = false;
+                checkNow();
+            });
+        }
+        return;
+    }
     // A question is open (its dialog runs an event loop): look again when
     // it has been answered, not in the middle of it.
     if (m_checking) {

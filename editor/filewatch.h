@@ -33,4 +33,5 @@ private:
     QList<QPointer<CQuorelDoc>> m_docs;
     bool m_checking = false;
     bool m_again = false;
+    bool m_waitingForWork = false;
 };

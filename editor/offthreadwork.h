@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/workrunner.h"
+#include "editor/workgate.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -68,6 +69,8 @@ template <typename Work> auto runOffGuiThread(QWidget *parent, const QString &la
     showTimer.start(kBusyDialogDelayMs);
 
     CloseRequestBlocker blocker;
+    // Handed-over files and changes on disk wait for this work to end.
+    WorkGate::Hold hold;
     thread->start();
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     thread->wait();

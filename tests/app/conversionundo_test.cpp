@@ -8,6 +8,7 @@
 #include "editor/offthreadwork.h"
 #include "editor/quorelview.h"
 #include "platform/quorelids.h"
+#include "slowrunner.h"
 
 #include <QAction>
 #include <QDir>
@@ -195,27 +196,6 @@ TEST_F(ConversionUndoTest, AnEditAfterUndoingAConversionEndsItsRedo)
 }
 
 namespace {
-
-// The real busy runner, with work that takes longer than the dialog's delay.
-class SlowRunner : public WorkRunner {
-public:
-    SlowRunner(QWidget *window, std::chrono::milliseconds delay)
-        : m_inner(window)
-        , m_delay(delay)
-    {
-    }
-    void run(const QString &label, const std::function<void()> &work) override
-    {
-        m_inner.run(label, [this, &work] {
-            std::this_thread::sleep_for(m_delay);
-            work();
-        });
-    }
-
-private:
-    BusyWorkRunner m_inner;
-    std::chrono::milliseconds m_delay;
-};
 
 // The label of the busy dialog whenever one was seen showing, polled while
 // the work runs.

@@ -3,11 +3,15 @@
 // 저장" and "모두 닫기") writes over a file that changed since.
 #include <QLabel>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdio>
 
+#include "app/singleinstance.h"
 #include "apptestfixture.h"
+#include "document/documentcontext.h"
 #include "platform/quorelids.h"
+#include "slowrunner.h"
 
 namespace {
 // How a script that bumps a serial replaces a zone: a new file renamed
@@ -195,4 +199,70 @@ TEST_F(AppTest, ReadingAgainShowsTheFilesNewEncodingAndLineEnding)
     EXPECT_EQ(textOf(frame()->activeDocument()), QStringLiteral("메일 IN A 10.0.0.1\n"));
     EXPECT_EQ(pane("encodingPane"), QStringLiteral("UTF-8 BOM"));
     EXPECT_EQ(pane("lineEndingPane"), QStringLiteral("CRLF"));
+}
+
+// A file handed over by a second start of Quorel and a change on disk, both
+// arriving while a long conversion runs, wait for it to end and are then
+// dealt with in the order they came; every document ends with its own bytes.
+TEST_F(AppTest, RequestsArrivingDuringAConversionWaitForItAndRunInOrder)
+{
+    const QByteArray watchedBefore("a IN A 10.0.0.1\n");
+    const QByteArray watchedAfter("a IN A 10.0.0.2\n");
+    const QByteArray handedBytes = cp949("b IN CNAME 예제.한국.\n");
+    const QString watched = file("watched.zone", watchedBefore);
+    const QString handed = file("handed.zone", handedBytes);
+    const QString converting = file("converting.zone", cp949("www IN CNAME 메일.예제.한국.\n"));
+
+    AppOptions options;
+    options.showSplash = false;
+    options.instanceName = QStringLiteral("quorel-test-gate-%1").arg(QCoreApplication::applicationPid());
+    app = std::make_unique<CQuorelApp>(*user, *machine, prompter, options);
+    ASSERT_TRUE(app->InitInstance({watched}));
+    settle();
+    CQuorelDoc *watchedDoc = frame()->activeDocument();
+    CQuorelDoc *doc = app->OpenDocumentFile(converting);
+    ASSERT_NE(doc, nullptr);
+    settle();
+
+    // What had happened to the conversion when each request was acted on.
+    QStringList seen;
+    const auto converted
+        = [doc] { return doc->textBuffer()->toPlainText().contains(QStringLiteral("xn--")); };
+    QObject::connect(frame(), &CMainFrame::viewCreated, frame(), [&](CQuorelView *view) {
+        (void)view;
+        seen << QStringLiteral("open after conversion: %1").arg(converted());
+    });
+    prompter.questionAnswer = true; // read the changed file again
+    prompter.onQuestion
+        = [&](const QString &) { seen << QStringLiteral("question after conversion: %1").arg(converted()); };
+
+    DocumentContext &context = app->documentContext();
+    WorkRunner *const normal = context.workRunner;
+    SlowRunner slow(frame(), std::chrono::milliseconds(1500));
+    context.workRunner = &slow;
+    // Both arrive while the conversion's worker runs.
+    QTimer::singleShot(300, frame(), [&] {
+        ASSERT_TRUE(SingleInstance::sendToRunning(options.instanceName, {handed}));
+        writeBytes(watched, watchedAfter);
+    });
+    trigger(ids::command::kConvertToPunycode);
+    context.workRunner = normal;
+    EXPECT_TRUE(converted());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return seen.size() >= 2; }, 10000)) << seen.join(u'\n').toStdString();
+    settle();
+
+    // Which of the two the event loop delivers first is not ours to say.
+    seen.sort();
+    EXPECT_EQ(seen,
+        (QStringList {
+            QStringLiteral("open after conversion: 1"), QStringLiteral("question after conversion: 1")}));
+    EXPECT_EQ(textOf(watchedDoc), QString::fromLatin1(watchedAfter));
+    EXPECT_FALSE(watchedDoc->IsModified());
+    CQuorelDoc *handedDoc = frame()->activeDocument();
+    ASSERT_NE(handedDoc, nullptr);
+    EXPECT_EQ(handedDoc->GetPathName(), handed);
+    EXPECT_EQ(textOf(handedDoc), QStringLiteral("b IN CNAME 예제.한국.\n"));
+    EXPECT_EQ(readBytes(handed), handedBytes);
+    EXPECT_EQ(readBytes(converting), cp949("www IN CNAME 메일.예제.한국.\n")); // converted, not saved
+    EXPECT_TRUE(doc->IsModified());
 }

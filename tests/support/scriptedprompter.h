@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 
 #include "document/prompter.h"
 
@@ -20,9 +21,14 @@ public:
     int choice = -1;
 
     void information(const QString &text, const QString &) override { messages << text; }
+    // Called as each yes/no question is asked, before it is answered.
+    std::function<void(const QString &)> onQuestion;
+
     bool question(const QString &text, const QString &) override
     {
         questions << text;
+        if (onQuestion)
+            onQuestion(text);
         return questionAnswer;
     }
     Answer questionYesNoCancel(const QString &text, const QString &) override
