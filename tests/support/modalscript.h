@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -47,11 +51,38 @@ public:
             if (!dialog)
                 return false;
             auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            if (!edit)
+            auto *model = dialog->findChild<QFileSystemModel *>();
+            if (!edit || !model)
+                return false;
+            // A user types once the folder is listed; typing before, the
+            // listing's late selection would join the typed name.
+            if (model->rowCount(model->index(dialog->directory().absolutePath())) == 0)
+                return false;
+            // Where a user types: the dialog active, its name field focused
+            // (the dialog writes a name chosen in its list only into a field
+            // without focus).
+            dialog->activateWindow();
+            edit->setFocus();
+            if (!edit->hasFocus())
                 return false;
             edit->selectAll();
             QTest::keyClicks(edit, name);
+            if (edit->text() != name)
+                return false;
+            // The completer's list, when the folder's listing came in time,
+            // would take the Return for itself.
+            if (edit->completer() && edit->completer()->popup())
+                edit->completer()->popup()->hide();
             QTest::keyClick(edit, Qt::Key_Return);
+            if (dialog->isVisible()) {
+                auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+                for (QAbstractButton *button : buttons ? buttons->buttons() : QList<QAbstractButton *>()) {
+                    if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole) {
+                        QTest::mouseClick(button, Qt::LeftButton);
+                        break;
+                    }
+                }
+            }
             return true;
         };
     }

@@ -365,26 +365,36 @@ TEST_F(Wizard, TheResultNeverReplacesItsSourceThroughTheRealSaveDialog)
         auto *dialog = qobject_cast<QFileDialog *>(modal);
         if (!dialog)
             return false;
-        proposedFolder = dialog->directory().absolutePath();
-        proposedName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+        if (proposedFolder.isEmpty()) {
+            proposedFolder = dialog->directory().absolutePath();
+            proposedName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+        }
         // Enter on the source's own name, as a user hurrying would.
         return ModalScript::typeFileName(QStringLiteral("hosting"))(modal);
     });
     script.then(script.clickBoxButton(QMessageBox::Ok));
     script.then([&](QWidget *modal) {
+        // Asked again (the source is as it was), a link to the source.
+        if (!ModalScript::typeFileName(QStringLiteral("link.zone"))(modal))
+            return false;
         sourceNow();
-        return ModalScript::typeFileName(QStringLiteral("link.zone"))(modal); // a link to the source
+        return true;
     });
     script.then(script.clickBoxButton(QMessageBox::Ok));
     script.then([&](QWidget *modal) {
+        // Asked again: the source is as it was.
+        if (!ModalScript::typeFileName(QStringLiteral("other"))(modal))
+            return false;
         sourceNow();
-        return ModalScript::typeFileName(QStringLiteral("other"))(modal);
+        return true;
     });
     script.then(script.clickBoxButton(QMessageBox::No));
     script.then([&](QWidget *modal) {
+        if (!ModalScript::typeFileName(QStringLiteral("other.zone"))(modal))
+            return false;
         sourceNow();
         sourceSeen << readBytes(other);
-        return ModalScript::typeFileName(QStringLiteral("other.zone"))(modal);
+        return true;
     });
     script.then(script.clickBoxButton(QMessageBox::Yes));
     click(QWizard::NextButton);
