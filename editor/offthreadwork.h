@@ -3,6 +3,7 @@
 #include "document/workrunner.h"
 #include "editor/workgate.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -14,13 +15,22 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 // Holds back requests to close a window while work on a document runs: the
 // window manager's close is no user input to the event loop, and closing
-// would pull the document from under the work.
+// would pull the document from under the work. Only the windows that were
+// there when the work began are held: a question the work itself asks (an
+// SFTP host key, say) closes through a close event of its own, and a box
+// that cannot close can never be answered.
 class CloseRequestBlocker : public QObject {
 public:
-    CloseRequestBlocker() { QCoreApplication::instance()->installEventFilter(this); }
+    CloseRequestBlocker()
+    {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            m_held.push_back(window);
+        QCoreApplication::instance()->installEventFilter(this);
+    }
     ~CloseRequestBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
 
 protected:
@@ -30,12 +40,20 @@ protected:
             return false;
         // Top-level windows and the editor windows inside the main window.
         const auto *widget = static_cast<QWidget *>(watched);
-        if (widget->isWindow() || widget->windowType() == Qt::SubWindow) {
-            event->ignore();
-            return true;
+        if (!widget->isWindow() && widget->windowType() != Qt::SubWindow)
+            return false;
+        const QWidget *window = widget->isWindow() ? widget : widget->window();
+        for (const QPointer<QWidget> &held : m_held) {
+            if (held == window) {
+                event->ignore();
+                return true;
+            }
         }
         return false;
     }
+
+private:
+    std::vector<QPointer<QWidget>> m_held;
 };
 
 // Work that ends sooner shows no busy dialog.

@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include <initializer_list>
+#include <utility>
 
 #include "ftp/textinputdialog.h"
 
@@ -14,28 +18,43 @@ QWidget *owner()
 }
 } // namespace
 
-void WidgetFtpPrompter::message(const QString &text, const QString &title, Icon icon)
+namespace {
+// Our own Korean words on the buttons, whether or not Qt's translation
+// could be loaded.
+int runBox(QMessageBox::Icon icon, const QString &title, const QString &text,
+    std::initializer_list<std::pair<QMessageBox::StandardButton, const char *>> buttons,
+    QMessageBox::StandardButton defaultButton)
 {
     QMessageBox box(owner());
     box.setWindowTitle(title);
     box.setText(text);
-    box.setIcon(icon == Icon::Error     ? QMessageBox::Critical
+    box.setIcon(icon);
+    for (const auto &[which, label] : buttons)
+        box.addButton(which)->setText(QString::fromUtf8(label));
+    box.setDefaultButton(defaultButton);
+    return box.exec();
+}
+} // namespace
+
+void WidgetFtpPrompter::message(const QString &text, const QString &title, Icon icon)
+{
+    runBox(icon == Icon::Error          ? QMessageBox::Critical
             : icon == Icon::Information ? QMessageBox::Information
-                                        : QMessageBox::NoIcon);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+                                        : QMessageBox::NoIcon,
+        title, text, {{QMessageBox::Ok, "확인"}}, QMessageBox::Ok);
 }
 
 bool WidgetFtpPrompter::question(const QString &text, const QString &title)
 {
-    return QMessageBox::question(owner(), title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+    return runBox(QMessageBox::Question, title, text, {{QMessageBox::Yes, "예"}, {QMessageBox::No, "아니요"}},
+               QMessageBox::No)
         == QMessageBox::Yes;
 }
 
 bool WidgetFtpPrompter::okCancel(const QString &text, const QString &title)
 {
-    return QMessageBox::warning(
-               owner(), title, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
+    return runBox(QMessageBox::Warning, title, text,
+               {{QMessageBox::Ok, "확인"}, {QMessageBox::Cancel, "취소"}}, QMessageBox::Cancel)
         == QMessageBox::Ok;
 }
 

@@ -1,17 +1,20 @@
 // SFTP through the FTP session and browser, against a real OpenSSH server
 // that each test starts on 127.0.0.1 and stops at its end.
+#include "../support/modalscript.h"
 #include "browserharness.h"
 #include "scriptedftpprompter.h"
 #include "sftptestserver.h"
 
 #include "ftp/ftpcontext.h"
 #include "ftp/ftpopendialog.h"
+#include "ftp/ftpprompter.h"
 #include "ftp/ftpserverlist.h"
 #include "ftp/ftpsession.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -382,6 +385,53 @@ TEST_F(SftpBrowserTest, ARefusedHostKeyIsAskedOnceAndShown)
     EXPECT_TRUE(prompter.boxes.back().text.startsWith(
         QStringLiteral("SFTP 서버의 호스트 키를 받아들이지 않았으므로 연결하지 않았습니다.")));
     EXPECT_FALSE(QFileInfo::exists(server->knownHosts()));
+}
+
+} // namespace
+
+namespace {
+
+// The host-key question as a user meets it: the real box over the browser,
+// shown while the connection waits on its worker, answered by a click on
+// its button. The script's watchdog hides a box that cannot be answered,
+// so a hang fails the test instead of stalling it.
+TEST_F(SftpBrowserTest, TheRealHostKeyBoxIsAnsweredByClicks)
+{
+    WidgetFtpPrompter real;
+    context.prompter = &real;
+    server->write(QStringLiteral("a.zone"), "a");
+
+    // "아니요": no connection, nothing recorded; the refusal is told.
+    {
+        auto d = browser();
+        ModalScript script;
+        script.then(script.clickBoxButtonLabelled(QStringLiteral("아니요")));
+        script.then(script.clickBoxButtonLabelled(QStringLiteral("확인")));
+        QTest::mouseClick(child<QPushButton>(*d, "connectButton"), Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return script.finished() || script.timedOut(); }, 30000));
+        EXPECT_FALSE(script.timedOut()) << "a box could not be answered";
+        ASSERT_EQ(script.boxTexts.size(), 2);
+        EXPECT_TRUE(script.boxTexts[0].contains(server->hostKeyFingerprint()))
+            << script.boxTexts[0].toStdString();
+        EXPECT_TRUE(script.boxTexts[1].startsWith(
+            QStringLiteral("SFTP 서버의 호스트 키를 받아들이지 않았으므로 연결하지 않았습니다.")))
+            << script.boxTexts[1].toStdString();
+        EXPECT_FALSE(QFileInfo::exists(server->knownHosts()));
+        EXPECT_FALSE(rows(*d).contains(QStringLiteral("a.zone|1")));
+    }
+    // "예": the key is recorded and the folder listed.
+    {
+        auto d = browser();
+        ModalScript script;
+        script.then(script.clickBoxButtonLabelled(QStringLiteral("예")));
+        QTest::mouseClick(child<QPushButton>(*d, "connectButton"), Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return row(*d, QStringLiteral("a.zone")) != nullptr; }, 30000));
+        EXPECT_FALSE(script.timedOut()) << "a box could not be answered";
+        EXPECT_TRUE(script.finished());
+        ASSERT_EQ(script.boxTexts.size(), 1);
+        EXPECT_TRUE(script.boxTexts[0].contains(server->hostKeyFingerprint()));
+        EXPECT_FALSE(SftpTestServer::readFile(server->knownHosts()).trimmed().isEmpty());
+    }
 }
 
 } // namespace

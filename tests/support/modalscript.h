@@ -86,6 +86,23 @@ public:
             return true;
         };
     }
+    // Clicks the message box's button that reads `label`.
+    Step clickBoxButtonLabelled(const QString &label)
+    {
+        return [this, label](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            if (!box)
+                return false;
+            for (QAbstractButton *button : box->buttons()) {
+                if (button->text() == label) {
+                    boxTexts << box->text();
+                    QTest::mouseClick(button, Qt::LeftButton);
+                    return true;
+                }
+            }
+            return false;
+        };
+    }
     Step clickBoxButton(QMessageBox::StandardButton which)
     {
         return [this, which](QWidget *modal) {
@@ -105,10 +122,11 @@ private:
         if (m_clock.elapsed() > m_timeoutMs) {
             if (modal) {
                 m_timedOut = true;
+                // Hidden, not closed: a window whose close is refused must
+                // still let the test end.
                 if (auto *dialog = qobject_cast<QDialog *>(modal))
-                    dialog->reject();
-                else
-                    modal->close();
+                    dialog->setResult(QDialog::Rejected);
+                modal->hide();
             }
             return;
         }
