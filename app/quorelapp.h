@@ -91,6 +91,9 @@ public:
     QString OnFtpOpenForWizard();
 
 private:
+    // The editable document open on `path` (not a read-only copy), if any.
+    CQuorelDoc *openDocumentAt(const QString &path) const;
+    void activateDocument(CQuorelDoc *doc);
     CQuorelDoc *openWithTemplate(CDocTemplate &docTemplate, const QString &path);
     CQuorelDoc *openReported(const QString &path);
     void discardFrame(CChildFrame *frame);

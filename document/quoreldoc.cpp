@@ -52,8 +52,20 @@ void CQuorelDoc::SetTitle(const QString &title)
 
 void CQuorelDoc::SetPathName(const QString &path)
 {
+    // Saved under another name, the text is no longer the server's file.
+    if (!m_pathName.isEmpty() && path != m_pathName) {
+        m_remoteOrigin = {};
+        m_uploadWithoutAsking = false;
+    }
     m_pathName = path;
     SetTitle(QFileInfo(path).fileName());
+}
+
+void CQuorelDoc::setRemoteOrigin(const RemoteOrigin &origin)
+{
+    m_remoteOrigin = origin;
+    m_uploadWithoutAsking = false;
+    emit titleChanged(m_title);
 }
 
 bool CQuorelDoc::IsModified() const

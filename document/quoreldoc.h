@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "document/remoteorigin.h"
+
 #include "document/documentoutcome.h"
 #include "document/filestamp.h"
 #include "document/textfile.h"
@@ -47,6 +49,14 @@ public:
     QString GetTitle() const { return m_title; }
     void SetTitle(const QString &title);
     QString GetPathName() const { return m_pathName; }
+    // Where on which server a downloaded document came from; invalid for a
+    // document of the local disk. Saving keeps it; "Save As" elsewhere ends it.
+    const RemoteOrigin &remoteOrigin() const { return m_remoteOrigin; }
+    void setRemoteOrigin(const RemoteOrigin &origin);
+    // What Ctrl+S does about the server: asks each time, or uploads without
+    // asking ("always", chosen once for this document).
+    bool uploadsWithoutAsking() const { return m_uploadWithoutAsking; }
+    void setUploadsWithoutAsking(bool always) { m_uploadWithoutAsking = always; }
     // Sets the path and makes its file name the title.
     void SetPathName(const QString &path);
 
@@ -149,6 +159,8 @@ private:
     quint64 m_id;
     QString m_title;
     QString m_pathName;
+    RemoteOrigin m_remoteOrigin;
+    bool m_uploadWithoutAsking = false;
     bool m_readOnly = false; // set once, when the document becomes a read-only copy
     namecodec::Encoding m_encoding = namecodec::Encoding::Cp949;
     bool m_byteOrderMark = false;

@@ -46,7 +46,11 @@ void CChildFrame::updateTitle()
 {
     // Only the window says the text has changes; the open-files entry keeps
     // its text, which is what finds an open file.
-    setWindowTitle(m_doc->IsModified() ? m_doc->GetTitle() + QLatin1Char('*') : m_doc->GetTitle());
+    QString title = m_doc->IsModified() ? m_doc->GetTitle() + QLatin1Char('*') : m_doc->GetTitle();
+    // A file from a server says which one, as a remote editor's tab does.
+    if (m_doc->remoteOrigin().isValid())
+        title += QStringLiteral(" — ") + m_doc->remoteOrigin().url;
+    setWindowTitle(title);
 }
 
 void CChildFrame::closeWithoutAsking()

@@ -36,6 +36,9 @@ void OnFtpSave(CQuorelDoc &doc, FtpContext &context)
     const QString proposal = path.isEmpty() ? QString() : QFileInfo(path).fileName();
     // Kept until the upload is done: the session lives in the dialog.
     CFtpOpenDialog dialog(CFtpOpenDialog::Save, proposal, context);
+    // A file from a server goes back there unless the user goes elsewhere.
+    if (doc.remoteOrigin().isValid())
+        dialog.setStartPlace(doc.remoteOrigin());
     if (run(context, dialog) != QDialog::Accepted)
         return;
     // A double-click downloads and opens a file, even in save mode: no
@@ -69,4 +72,29 @@ void OnFtpSave(CQuorelDoc &doc, FtpContext &context)
     if (!reportOutcome(doc, saved))
         return;
     dialog.upload(copy.path());
+}
+
+bool OnSaveBackToServer(CQuorelDoc &doc, FtpContext &context)
+{
+    const RemoteOrigin origin = doc.remoteOrigin();
+    if (!origin.isValid() || doc.GetPathName().isEmpty() || doc.IsModified())
+        return false;
+    if (!doc.uploadsWithoutAsking()) {
+        const int choice = context.prompter->choose(
+            QStringLiteral("서버 %1의 %2에도 올리시겠습니까?").arg(origin.server, origin.remotePath()),
+            context.appName,
+            {QStringLiteral("예"), QStringLiteral("아니요"), QStringLiteral("이 문서는 항상 올리기")});
+        if (choice == 2)
+            doc.setUploadsWithoutAsking(true);
+        else if (choice != 0)
+            return false;
+    }
+    CFtpOpenDialog dialog(CFtpOpenDialog::Save, origin.fileName, context);
+    if (!dialog.presetUpload(origin)) {
+        context.prompter->message(
+            QStringLiteral("서버 목록에 '%1' 서버가 없어 올리지 못했습니다.").arg(origin.server),
+            context.appName, FtpPrompter::Icon::Error);
+        return false;
+    }
+    return dialog.upload(doc.GetPathName());
 }

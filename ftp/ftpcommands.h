@@ -21,3 +21,8 @@ QString downloadFileFromFtp(FtpContext &context);
 // afterwards; its modified flag stays as it was, since no file of the
 // user's holds its text.
 void OnFtpSave(CQuorelDoc &doc, FtpContext &context);
+
+// After a save (Ctrl+S) of a document downloaded from a server: asks
+// "서버 X의 /zones/a.zone에도 올리시겠습니까?" (yes, no, or always for this
+// document) and uploads the saved file there. True when it went up.
+bool OnSaveBackToServer(CQuorelDoc &doc, FtpContext &context);

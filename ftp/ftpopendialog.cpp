@@ -17,6 +17,8 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
@@ -28,6 +30,10 @@
 #include "ftp/ftpserverlist.h"
 #include "ftp/ftpserverlistdialog.h"
 #include "platform/quorelids.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -60,6 +66,12 @@ QIcon iconForFile(const QString &name)
     const QMimeType mime = QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension);
     return QIcon::fromTheme(
         mime.iconName(), QIcon::fromTheme(mime.genericIconName(), provider.icon(QFileIconProvider::File)));
+}
+
+// `name` inside the remote folder `dir`, with one slash between them.
+QString childPath(const QString &dir, const QString &name)
+{
+    return dir.endsWith(QLatin1Char('/')) ? dir + name : dir + QLatin1Char('/') + name;
 }
 
 QIcon folderIcon()
@@ -215,6 +227,12 @@ void CFtpOpenDialog::buildControls()
     connect(m_cancelTransfer, &QPushButton::clicked, this, &CFtpOpenDialog::OnCancelTransfer);
     connect(m_servers, &QComboBox::currentIndexChanged, this, [this](int index) { loadServer(index); });
     connect(m_list, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) { onItemClicked(item); });
+    // The keys a file manager has: Delete as "폴더/파일 삭제" (which asks
+    // first); F2, the platform's edit key, renames in place.
+    auto *deleteKey = new QShortcut(QKeySequence::Delete, m_list, nullptr, nullptr, Qt::WidgetShortcut);
+    deleteKey->setObjectName(QStringLiteral("deleteKey"));
+    // A widget shortcut: while a name is being edited, Delete is the editor's.
+    connect(deleteKey, &QShortcut::activated, this, &CFtpOpenDialog::OnDelete);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] { onSelectionChanged(); });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this,
         [this](QTreeWidgetItem *item) { OnDoubleClick(item); });
@@ -249,6 +267,18 @@ void CFtpOpenDialog::OnInitDialog()
     }
     m_list->setFocus();
     setStatus(QStringLiteral("대기중"));
+    // Saving a file back where it came from: that server and folder, at once.
+    if (m_startPlace.isValid()) {
+        const int index = m_servers->findText(m_startPlace.server, Qt::MatchFixedString);
+        if (index >= 0) {
+            m_servers->setCurrentIndex(index);
+            loadServer(index);
+            QTimer::singleShot(0, this, [this] {
+                if (OnConnect())
+                    listDirectory(m_startPlace.directory);
+            });
+        }
+    }
 }
 
 void CFtpOpenDialog::refillServers()
@@ -396,6 +426,8 @@ bool CFtpOpenDialog::OnConnect()
         return false;
     if (m_servers->currentIndex() < 0)
         return false;
+    if (!acceptPlainFtp())
+        return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_session.close();
     setStatus(QStringLiteral("접속중입니다."));
@@ -425,6 +457,52 @@ bool CFtpOpenDialog::OnConnect()
     m_entry.remoteDirectory = m_session.currentDirectory();
     listDirectory(m_session.currentDirectory());
     return true;
+}
+
+bool CFtpOpenDialog::acceptPlainFtp()
+{
+    const QString server = m_servers->currentText();
+    if (m_entry.protocol != FtpServerEntry::Protocol::Ftp || !m_context.warnPlainFtpOnce
+        || !m_context.warnPlainFtpOnce(server))
+        return true;
+    const int choice = m_context.prompter->choose(
+        QStringLiteral("'%1' 서버에는 암호화하지 않은 FTP로 접속합니다. 비밀번호와 파일 내용이 네트워크에 "
+                       "그대로 드러납니다.\n서버가 지원하면 FTP over TLS나 SFTP로 바꾸십시오. 이 안내는 "
+                       "서버마다 한 번만 합니다.")
+            .arg(server),
+        QStringLiteral("FTP 보안 안내"),
+        {QStringLiteral("FTP로 접속"), QStringLiteral("FTP over TLS로 바꾸기"),
+            QStringLiteral("SFTP로 바꾸기")});
+    if (choice <= 0)
+        return choice == 0;
+    const bool defaultPort = m_entry.port == m_entry.defaultPort();
+    m_entry.protocol = choice == 1 ? FtpServerEntry::Protocol::Ftps : FtpServerEntry::Protocol::Sftp;
+    if (defaultPort)
+        m_entry.port = m_entry.defaultPort();
+    FtpServerEntry stored = FtpServerList(m_context.iniPath).read(server);
+    stored.protocol = m_entry.protocol;
+    stored.port = m_entry.port;
+    FtpServerList(m_context.iniPath).save(server, stored);
+    return true;
+}
+
+void CFtpOpenDialog::setStartPlace(const RemoteOrigin &origin)
+{
+    m_startPlace = origin;
+}
+
+bool CFtpOpenDialog::presetUpload(const RemoteOrigin &origin)
+{
+    FtpServerList list(m_context.iniPath);
+    for (const QString &name : list.names()) {
+        if (name.compare(origin.server, Qt::CaseInsensitive) != 0)
+            continue;
+        m_entry = list.read(name);
+        m_entry.remoteDirectory = origin.directory;
+        m_entry.remoteFileName = origin.fileName;
+        return true;
+    }
+    return false;
 }
 
 void CFtpOpenDialog::OnServerList()
@@ -587,12 +665,122 @@ void CFtpOpenDialog::OnDoubleClick(QTreeWidgetItem *item)
     m_currentDir->setText(m_session.currentDirectory());
 }
 
+RemoteOrigin CFtpOpenDialog::originOf(const QString &name) const
+{
+    RemoteOrigin origin;
+    origin.server = m_servers->currentText();
+    origin.directory = m_session.currentDirectory();
+    origin.fileName = name;
+    const QString scheme = m_entry.protocol == FtpServerEntry::Protocol::Sftp ? QStringLiteral("sftp")
+        : m_entry.protocol == FtpServerEntry::Protocol::Ftps                  ? QStringLiteral("ftpes")
+                                                                              : QStringLiteral("ftp");
+    const QString user = m_entry.user.isEmpty() ? QString() : m_entry.user + u'@';
+    origin.url = QStringLiteral("%1://%2%3:%4%5")
+                     .arg(scheme, user, m_entry.address)
+                     .arg(m_entry.port)
+                     .arg(origin.remotePath());
+    return origin;
+}
+
+CFtpOpenDialog::LocalPlace CFtpOpenDialog::localPlaceFor(const QString &name)
+{
+    LocalPlace place;
+    const QDir folder(m_context.localFolder);
+    place.path = folder.filePath(name);
+    const QFileInfo existing(place.path);
+    if (!existing.exists() && !existing.isSymLink())
+        return place;
+
+    const RemoteOrigin origin = originOf(name);
+    const FtpContext::OpenCopy open
+        = m_context.openCopy ? m_context.openCopy(place.path) : FtpContext::OpenCopy {};
+    if (open.open && open.origin == origin) {
+        // The very file is open already, perhaps with edits: that window is
+        // the answer, not a second copy.
+        place.action = LocalPlace::ShowOpen;
+        return place;
+    }
+    int choice = -1;
+    if (open.open) {
+        choice = m_context.prompter->choose(
+            QStringLiteral("'%1' 파일이 이미 Quorel에 열려 있습니다%2.\n열려 있는 파일은 그대로 두고, 서버의 "
+                           "파일을 다른 이름으로 받을까요?")
+                .arg(QDir::toNativeSeparators(place.path),
+                    open.origin.isValid() ? QStringLiteral(" (%1에서 받은 파일)").arg(open.origin.url)
+                                          : QString()),
+            QStringLiteral("FTP 파일 받기"), {QStringLiteral("다른 이름으로 받기"), QStringLiteral("취소")});
+        choice = choice == 0 ? 1 : -1;
+    } else {
+        choice = m_context.prompter->choose(
+            QStringLiteral("로컬 FTP 폴더에 '%1' 파일이 이미 있습니다.\n서버의 파일로 바꾸시겠습니까?")
+                .arg(QDir::toNativeSeparators(place.path)),
+            QStringLiteral("FTP 파일 받기"),
+            {QStringLiteral("바꾸기"), QStringLiteral("둘 다 보관"), QStringLiteral("취소")});
+    }
+    if (choice == 0) {
+        place.action = LocalPlace::Replace;
+    } else if (choice == 1) {
+        // "a.zone" -> "a (2).zone", "a (3).zone", ...: the first name free.
+        const QFileInfo info(name);
+        const QString base = info.completeBaseName().isEmpty() ? name : info.completeBaseName();
+        const QString suffix
+            = info.completeBaseName().isEmpty() || info.suffix().isEmpty() ? QString() : u'.' + info.suffix();
+        for (int n = 2;; ++n) {
+            place.path = folder.filePath(QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(suffix));
+            if (!QFileInfo::exists(place.path) && !QFileInfo(place.path).isSymLink())
+                break;
+        }
+        place.action = LocalPlace::Beside;
+    } else {
+        place.action = LocalPlace::Cancel;
+    }
+    return place;
+}
+
 bool CFtpOpenDialog::download(const QString &name, qint64 size)
 {
-    const QString folder = m_context.localFolder;
+    const LocalPlace place = localPlaceFor(name);
+    m_lastCancelled = place.action == LocalPlace::Cancel;
+    if (place.action == LocalPlace::Cancel) {
+        setStatus(QStringLiteral("'%1' 파일을 받지 않았습니다.").arg(name));
+        return false;
+    }
+    if (place.action == LocalPlace::ShowOpen) {
+        if (m_context.showDocument)
+            m_context.showDocument(place.path);
+        m_downloadedPath = place.path;
+        m_context.prompter->message(
+            QStringLiteral("'%1' 파일은 이미 Quorel에 열려 있어 그 창을 보여 드립니다.\n서버의 파일을 다시 "
+                           "받으려면 먼저 그 창을 닫으십시오.")
+                .arg(name),
+            m_context.appName, FtpPrompter::Icon::Information);
+        return true;
+    }
+    // A file that is there already is replaced, or kept beside, only once
+    // the new one has arrived whole: it comes down into a folder of its
+    // own first.
+    std::unique_ptr<QTemporaryDir> staging;
+    QString folder = m_context.localFolder;
+    if (place.action != LocalPlace::Fresh) {
+        staging = std::make_unique<QTemporaryDir>(QDir(folder).filePath(QStringLiteral(".download-XXXXXX")));
+        if (!staging->isValid()) {
+            m_context.prompter->message(QStringLiteral("%1\n%2").arg(folder, staging->errorString()),
+                QStringLiteral("FTP 로컬 파일열기 에러"), FtpPrompter::Icon::Error);
+            return false;
+        }
+        folder = staging->path();
+    }
     FtpStatus result = transfer(QStringLiteral("'%1' 파일을 받는 중입니다...").arg(name),
         [this, &name, &folder, size] { return m_session.download(name, folder, size); });
     m_lastCancelled = !result && result.error().kind == FtpError::Kind::Cancelled;
+    if (result && staging
+        && std::rename(QFile::encodeName(m_session.localPath()).constData(),
+               QFile::encodeName(place.path).constData())
+            != 0) {
+        const int err = errno;
+        result = FtpFailure(FtpError {FtpError::Kind::LocalFile, 0,
+            QStringLiteral("%1\n%2").arg(place.path, QString::fromLocal8Bit(std::strerror(err)))});
+    }
     if (!result) {
         const FtpError &e = result.error();
         switch (e.kind) {
@@ -615,10 +803,12 @@ bool CFtpOpenDialog::download(const QString &name, qint64 size)
         }
         return false;
     }
-    setStatus(QStringLiteral("'%1' 파일을 받았습니다.").arg(name));
-    m_downloadedPath = m_session.localPath();
+    setStatus(place.action == LocalPlace::Beside
+            ? QStringLiteral("'%1' 파일을 '%2'(으)로 받았습니다.").arg(name, QFileInfo(place.path).fileName())
+            : QStringLiteral("'%1' 파일을 받았습니다.").arg(name));
+    m_downloadedPath = place.path;
     if (m_context.openDocument)
-        m_context.openDocument(m_session.localPath());
+        m_context.openDocument(place.path, originOf(name));
     return true;
 }
 
@@ -782,8 +972,9 @@ void CFtpOpenDialog::onItemRenamed(QTreeWidgetItem *item, int column)
         return;
     }
     const QString dir = m_session.currentDirectory();
-    if (newName.isEmpty() || hasForbiddenCharacter(newName) || dir == QLatin1String("/")
-        || kindOf(item) == RowKind::Parent) {
+    // The root ("/", where a chrooted log-in starts) is a folder like any
+    // other: its entries are renamed too, as "/name".
+    if (newName.isEmpty() || hasForbiddenCharacter(newName) || kindOf(item) == RowKind::Parent) {
         restore();
         return;
     }
@@ -793,7 +984,7 @@ void CFtpOpenDialog::onItemRenamed(QTreeWidgetItem *item, int column)
         return;
     }
     FtpStatus renamed = call([this, &dir, &oldName, &newName] {
-        return m_session.rename(dir + QLatin1Char('/') + oldName, dir + QLatin1Char('/') + newName);
+        return m_session.rename(childPath(dir, oldName), childPath(dir, newName));
     });
     if (renamed) {
         // Queued: the label editor that reported the new name is still closing.

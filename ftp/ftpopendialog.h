@@ -41,6 +41,13 @@ public:
     // (a double-click closes the dialog with OK even after a failed download).
     QString downloadedPath() const { return m_downloadedPath; }
 
+    // Opens on the server and folder a document came from, connecting on
+    // its own once shown.
+    void setStartPlace(const RemoteOrigin &origin);
+    // Makes the next upload() go to `origin` without the window; false when
+    // its server is no longer in the list.
+    bool presetUpload(const RemoteOrigin &origin);
+
     // Filled when the dialog first shows: the server list and the first entry.
     void OnInitDialog();
 
@@ -73,6 +80,18 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Where a download goes in the local FTP folder, and what becomes of a
+    // file of the same name that is there already.
+    struct LocalPlace {
+        enum Action { Fresh, Replace, Beside, ShowOpen, Cancel } action = Fresh;
+        QString path;
+    };
+    LocalPlace localPlaceFor(const QString &name);
+    // The current server and folder's file `name`, as a document remembers it.
+    RemoteOrigin originOf(const QString &name) const;
+    // Plain FTP, the first time for a server: tells what it exposes and
+    // offers TLS or SFTP. False when the user backed out.
+    bool acceptPlainFtp();
     void buildControls();
     void loadServer(int index);
     void refillServers();
@@ -100,6 +119,7 @@ private:
     bool m_doubleClicked = false;
     bool m_transferring = false;
     QString m_downloadedPath;
+    RemoteOrigin m_startPlace;
     bool m_lastCancelled = false; // the last download was stopped by the user
     bool m_filling = false; // rows being put in: no rename
     QComboBox *m_servers = nullptr;

@@ -58,6 +58,23 @@ bool WidgetFtpPrompter::okCancel(const QString &text, const QString &title)
         == QMessageBox::Ok;
 }
 
+int WidgetFtpPrompter::choose(const QString &text, const QString &title, const QStringList &buttons)
+{
+    QMessageBox box(owner());
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setIcon(QMessageBox::Question);
+    QList<QPushButton *> added;
+    for (const QString &label : buttons)
+        added << box.addButton(label, added.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
+    // Esc closes the box as the last button would, when that one cancels.
+    if (!added.isEmpty())
+        box.setDefaultButton(added.front());
+    box.setEscapeButton(QMessageBox::NoButton);
+    box.exec();
+    return static_cast<int>(added.indexOf(static_cast<QPushButton *>(box.clickedButton())));
+}
+
 std::optional<QString> WidgetFtpPrompter::askText(
     const QString &prompt, const QString &initial, const QString &title)
 {

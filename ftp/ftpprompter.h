@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -16,6 +17,9 @@ public:
     virtual bool question(const QString &text, const QString &title) = 0;
     // OK and Cancel, with the exclamation icon.
     virtual bool okCancel(const QString &text, const QString &title) = 0;
+    // A question with buttons of its own, the first one the default; the
+    // index of the one clicked, -1 when the box was closed with Esc.
+    virtual int choose(const QString &text, const QString &title, const QStringList &buttons) = 0;
     // The text input dialog (135): the trimmed text, or nothing when cancelled.
     virtual std::optional<QString> askText(
         const QString &prompt, const QString &initial, const QString &title)
@@ -29,6 +33,7 @@ public:
     void message(const QString &text, const QString &title, Icon icon) override;
     bool question(const QString &text, const QString &title) override;
     bool okCancel(const QString &text, const QString &title) override;
+    int choose(const QString &text, const QString &title, const QStringList &buttons) override;
     std::optional<QString> askText(
         const QString &prompt, const QString &initial, const QString &title) override;
 };

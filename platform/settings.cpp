@@ -115,6 +115,20 @@ QString QuorelSettings::ftpServerListPath() const
     return QFileInfo(m_user.fileName()).absolutePath() + QStringLiteral("/QuorelFtpServers.ini");
 }
 
+bool QuorelSettings::takePlainFtpNotice(const QString &server)
+{
+    const QString key = QStringLiteral("FtpNotices/PlainFtpTold");
+    QStringList told = m_user.value(key).toStringList();
+    for (const QString &name : told) {
+        if (name.compare(server, Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    told << server;
+    m_user.setValue(key, told);
+    m_user.sync();
+    return true;
+}
+
 QString QuorelSettings::localFtpFolder()
 {
     return QDir::homePath() + QStringLiteral("/Quindale");

@@ -40,6 +40,10 @@ public:
     // Where files downloaded from FTP servers are kept: ~/Quindale.
     static QString localFtpFolder();
 
+    // True the first time for `server` (the FTP server list's name), and
+    // remembers it: the plain-FTP notice is given once per server.
+    bool takePlainFtpNotice(const QString &server);
+
     static constexpr int kRecentFileCount = 4;
     QStringList recentFiles() const;
     void setRecentFiles(const QStringList &files);

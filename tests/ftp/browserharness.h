@@ -29,8 +29,9 @@ protected:
         context.iniPath = list.path();
         context.localFolder = local.filePath(QStringLiteral("Quindale"));
         context.tempDirectory = local.path();
-        context.openDocument = [this](const QString &path) {
+        context.openDocument = [this](const QString &path, const RemoteOrigin &origin) {
             opened << path;
+            origins << origin;
             return true;
         };
     }
@@ -72,4 +73,5 @@ protected:
     ScriptedFtpPrompter prompter;
     FtpContext context;
     QStringList opened;
+    QList<RemoteOrigin> origins;
 };

@@ -8,6 +8,7 @@
 #include "ftp/ftpserverlist.h"
 
 #include "../support/files.h"
+
 #include "../support/scriptedprompter.h"
 #include "document/doctemplate.h"
 #include "document/documentcontext.h"
@@ -15,6 +16,7 @@
 #include "document/quoreldoc.h"
 #include "document/textbuffer.h"
 #include "platform/quorelids.h"
+#include <deque>
 
 #include <QApplication>
 #include <QComboBox>
@@ -108,16 +110,34 @@ TEST_F(BrowserTest, DownloadsIntoTheLocalFolderAndOpensTheFile)
     EXPECT_EQ(got.readAll(), QByteArray("top\n"));
     got.close();
 
-    // The same name from another directory replaces the earlier download.
-    auto again = browser();
-    ASSERT_TRUE(again->OnConnect());
-    again->OnDoubleClick(row(*again, QStringLiteral("pub")));
-    again->OnDoubleClick(row(*again, QStringLiteral("zone.txt")));
-    EXPECT_EQ(again->result(), QDialog::Accepted);
-    ASSERT_TRUE(got.open(QIODevice::ReadOnly));
-    EXPECT_EQ(got.readAll(), QByteArray("old\n"));
-    EXPECT_EQ(QDir(context.localFolder).entryList(QDir::Files | QDir::Hidden),
-        QStringList {QStringLiteral("zone.txt")});
+    // The same name from another directory: the local copy is never
+    // replaced silently. Cancel keeps it, "둘 다 보관" puts the new one
+    // beside it, "바꾸기" replaces it.
+    const auto fetchPubCopy = [this](int choice) {
+        prompter.choices = {choice};
+        auto again = browser();
+        EXPECT_TRUE(again->OnConnect());
+        again->OnDoubleClick(row(*again, QStringLiteral("pub")));
+        again->OnDoubleClick(row(*again, QStringLiteral("zone.txt")));
+    };
+    const auto localFiles = [this] {
+        return QDir(context.localFolder)
+            .entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot);
+    };
+    fetchPubCopy(2);
+    EXPECT_TRUE(prompter.questions.back().contains(QStringLiteral("이미 있습니다")))
+        << prompter.questions.back().toStdString();
+    EXPECT_EQ(readBytes(path), QByteArray("top\n"));
+    EXPECT_EQ(localFiles(), QStringList {QStringLiteral("zone.txt")});
+    fetchPubCopy(1);
+    EXPECT_EQ(readBytes(path), QByteArray("top\n"));
+    EXPECT_EQ(readBytes(context.localFolder + QStringLiteral("/zone (2).txt")), QByteArray("old\n"));
+    EXPECT_EQ(opened.back(), context.localFolder + QStringLiteral("/zone (2).txt"));
+    fetchPubCopy(0);
+    EXPECT_EQ(readBytes(path), QByteArray("old\n"));
+    // No staging folder or partial file is left behind.
+    EXPECT_EQ(localFiles(), (QStringList {QStringLiteral("zone (2).txt"), QStringLiteral("zone.txt")}));
+    QFile::remove(context.localFolder + QStringLiteral("/zone (2).txt"));
 
     // The wizard's entry point: the downloaded path, or nothing when the
     // browser closed without one or its download failed.
@@ -131,6 +151,7 @@ TEST_F(BrowserTest, DownloadsIntoTheLocalFolderAndOpensTheFile)
         b.OnDoubleClick(row(b, QStringLiteral("zone.txt")));
         return b.result();
     };
+    prompter.choices = {0}; // the local copy is there: replace it
     EXPECT_EQ(downloadFileFromFtp(context), path);
     // The file goes from the server after the listing: the double-click
     // still closes with OK, but no path is handed on (the earlier copy in
@@ -144,8 +165,64 @@ TEST_F(BrowserTest, DownloadsIntoTheLocalFolderAndOpensTheFile)
         b.OnDoubleClick(row(b, QStringLiteral("zone.txt")));
         return b.result();
     };
+    prompter.choices = {0};
     EXPECT_EQ(downloadFileFromFtp(context), QString());
+    EXPECT_EQ(readBytes(path), QByteArray("top\n")) << "a failed download replaces nothing";
     EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("에러 났습니다"));
+}
+
+// A local copy open in the editor is never replaced under its edits: the
+// same remote file shows that window; another file of the same name is only
+// stored beside it.
+TEST_F(BrowserTest, ADownloadNeverReplacesACopyOpenInTheEditor)
+{
+    server.write(QStringLiteral("zones/한국호스팅.kr.zone"), "first\n");
+    server.write(QStringLiteral("other/zones/한국호스팅.kr.zone"), "second\n");
+    const QString local = context.localFolder + QStringLiteral("/한국호스팅.kr.zone");
+    {
+        auto d = browser();
+        ASSERT_TRUE(d->OnConnect());
+        ASSERT_TRUE(d->listDirectory(QStringLiteral("/zones")));
+        d->OnDoubleClick(row(*d, QStringLiteral("한국호스팅.kr.zone")));
+    }
+    ASSERT_EQ(origins.size(), 1);
+    EXPECT_EQ(origins[0].directory, QStringLiteral("/zones"));
+    EXPECT_EQ(origins[0].url,
+        QStringLiteral("ftp://quorel@127.0.0.1:%1/zones/한국호스팅.kr.zone").arg(server.port()));
+    // Open in the editor with edits not yet saved.
+    QStringList shown;
+    context.openCopy = [&](const QString &path) {
+        FtpContext::OpenCopy copy;
+        copy.open = path == local;
+        copy.origin = origins[0];
+        return copy;
+    };
+    context.showDocument = [&](const QString &path) { shown << path; };
+
+    const auto fetch = [this](const QString &folder, std::deque<int> choices) {
+        prompter.choices = std::move(choices);
+        auto d = browser();
+        EXPECT_TRUE(d->OnConnect());
+        EXPECT_TRUE(d->listDirectory(folder));
+        d->OnDoubleClick(row(*d, QStringLiteral("한국호스팅.kr.zone")));
+        return d->downloadedPath();
+    };
+    EXPECT_EQ(fetch(QStringLiteral("/zones"), {}), local);
+    EXPECT_EQ(shown, QStringList {local});
+    EXPECT_TRUE(prompter.boxes.back().text.contains(QStringLiteral("이미 Quorel에 열려 있어")));
+    EXPECT_EQ(opened.size(), 1) << "nothing downloaded, nothing opened again";
+
+    // The same name elsewhere: asked, and only ever stored beside it.
+    EXPECT_EQ(fetch(QStringLiteral("/other/zones"), {1}), QString());
+    EXPECT_TRUE(prompter.questions.back().contains(QStringLiteral("이미 Quorel에 열려 있습니다")))
+        << prompter.questions.back().toStdString();
+    EXPECT_EQ(readBytes(local), QByteArray("first\n"));
+    const QString beside = context.localFolder + QStringLiteral("/한국호스팅.kr (2).zone");
+    EXPECT_EQ(fetch(QStringLiteral("/other/zones"), {0}), beside);
+    EXPECT_EQ(readBytes(local), QByteArray("first\n"));
+    EXPECT_EQ(readBytes(beside), QByteArray("second\n"));
+    EXPECT_EQ(opened.back(), beside);
+    EXPECT_EQ(origins.back().directory, QStringLiteral("/other/zones"));
 }
 
 TEST_F(BrowserTest, ARefusedLogInIsTriedThreeTimesAndToldInKorean)
@@ -242,16 +319,27 @@ TEST_F(BrowserTest, NewFolderTakesTheNextFreeNumberAndStartsItsLabelEdit)
     EXPECT_EQ(editor->text(), QStringLiteral("NewFolder[2]"));
 }
 
-TEST_F(BrowserTest, RenameInPlaceRefusesBadNamesAndTheRoot)
+TEST_F(BrowserTest, RenameInPlaceWorksInTheLogInFolderAndRefusesBadNames)
 {
     server.write(QStringLiteral("site/old.conf"), "x");
     server.write(QStringLiteral("top.conf"), "y");
     auto d = browser();
     ASSERT_TRUE(d->OnConnect());
-    // In the root directory every rename is refused and the old name stays.
-    row(*d, QStringLiteral("top.conf"))->setText(0, QStringLiteral("moved.conf"));
-    EXPECT_EQ(row(*d, QStringLiteral("top.conf"))->text(0), QStringLiteral("top.conf"));
-    EXPECT_TRUE(server.exists(QStringLiteral("top.conf")));
+    // The log-in folder is the server's root here ("/"): its files are
+    // renamed like any other, with F2 as in a file manager.
+    QTreeWidgetItem *top = row(*d, QStringLiteral("top.conf"));
+    d->fileList()->setFocus();
+    d->fileList()->setCurrentItem(top);
+    QTest::keyClick(d->fileList(), Qt::Key_F2);
+    auto *rootEditor = d->fileList()->findChild<QLineEdit *>();
+    ASSERT_NE(rootEditor, nullptr);
+    rootEditor->selectAll();
+    QTest::keyClicks(rootEditor, QStringLiteral("moved.conf"));
+    QTest::keyClick(rootEditor, Qt::Key_Return);
+    ASSERT_TRUE(server.exists(QStringLiteral("moved.conf")));
+    QApplication::processEvents(); // the list is read again once the editor has gone
+    EXPECT_NE(row(*d, QStringLiteral("moved.conf")), nullptr);
+    EXPECT_FALSE(server.exists(QStringLiteral("top.conf")));
 
     ASSERT_TRUE(d->listDirectory(QStringLiteral("site")));
     for (const char *bad : {"a/b.conf", "c:d.conf", ""}) {
@@ -393,14 +481,21 @@ TEST_F(DeleteTest, DeletesFilesAndTreesAndStopsAtARefusedFile)
     d->OnDelete();
     EXPECT_TRUE(server.exists(QStringLiteral("home")));
 
+    // The Delete key in the list does what the button does, asking first.
+    const auto pressDelete = [&d] {
+        d->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(d.get()));
+        d->fileList()->setFocus();
+        QTest::keyClick(d->fileList(), Qt::Key_Delete);
+    };
     select(*d, QStringLiteral("single.txt"));
     prompter.questionAnswer = false;
-    d->OnDelete();
+    pressDelete();
     EXPECT_EQ(prompter.questions.back(),
         QStringLiteral("FTP 파일 삭제 확인: 이 파일 'single.txt'을 삭제 하시겠습니까?"));
     EXPECT_TRUE(server.exists(QStringLiteral("home/single.txt")));
     prompter.questionAnswer = true;
-    d->OnDelete();
+    pressDelete();
     EXPECT_FALSE(server.exists(QStringLiteral("home/single.txt")));
     EXPECT_EQ(row(*d, QStringLiteral("single.txt")), nullptr);
     EXPECT_EQ(d->statusText(), QStringLiteral("\"single.txt\"개의 파일이 잘 지워졌습니다."));

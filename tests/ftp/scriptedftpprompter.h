@@ -37,6 +37,17 @@ public:
             askedOffGuiThread = true;
         return questionAnswer;
     }
+    std::deque<int> choices; // answers of choose(); none left answers -1
+    int choose(const QString &text, const QString &title, const QStringList &buttons) override
+    {
+        questions << title + QStringLiteral(": ") + text + QStringLiteral(" [") + buttons.join(u'|')
+                + QStringLiteral("]");
+        if (choices.empty())
+            return -1;
+        const int answer = choices.front();
+        choices.pop_front();
+        return answer;
+    }
     bool okCancel(const QString &text, const QString &title) override
     {
         questions << title + QStringLiteral(": ") + text;
