@@ -18,6 +18,10 @@
 //   ftp-sftp: the server list (134) showing a server reached over SFTP
 //   ftp-browser: the FTP browser (131) connected to a local FTP server
 //            (pyftpdlib on 127.0.0.1, started and stopped here)
+//   ftp-overwrite: the same browser asked for a file whose name the local
+//            FTP folder holds already
+//   ftp-saveback: Ctrl+S on a file opened from that server, asking to send
+//            it back
 #include "app/qttranslation.h"
 #include "app/quorelapp.h"
 #include "document/namebytes.h"
@@ -108,6 +112,16 @@ int startFtpServer(QProcess &server, const QString &root)
     return line.startsWith("PORT ") ? line.mid(5).trimmed().toInt() : 0;
 }
 
+// Closes the modal windows one over the other, the top one first, each
+// once its own loop has let go of the one above it.
+void closeModals()
+{
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->close();
+        QTimer::singleShot(100, [] { closeModals(); });
+    }
+}
+
 bool grabScreen(const QString &out)
 {
     QScreen *screen = QGuiApplication::primaryScreen();
@@ -126,7 +140,8 @@ int main(int argc, char **argv)
         QStringLiteral("preview"), QStringLiteral("find"), QStringLiteral("replace"),
         QStringLiteral("wizard-start"), QStringLiteral("wizard-open"), QStringLiteral("wizard-convert"),
         QStringLiteral("wizard-save"), QStringLiteral("ftp-servers"), QStringLiteral("ftp-input"),
-        QStringLiteral("ftp-browser"), QStringLiteral("ftp-sftp"), QStringLiteral("about")};
+        QStringLiteral("ftp-browser"), QStringLiteral("ftp-sftp"), QStringLiteral("ftp-overwrite"),
+        QStringLiteral("ftp-saveback"), QStringLiteral("about")};
     if (args.size() != 2 || !scenes.contains(args[0])) {
         std::fprintf(stderr,
             "usage: quorel-scenes converted|failure|preview|find|replace|wizard-start|wizard-open|"
@@ -150,9 +165,9 @@ int main(int argc, char **argv)
     // The FTP scenes: a server list with a local server and one elsewhere.
     QProcess ftpServer;
     if (scene.startsWith(QStringLiteral("ftp-"))) {
-        const int port = scene == QStringLiteral("ftp-browser")
-            ? startFtpServer(ftpServer, dir.filePath(QStringLiteral("site")))
-            : 21;
+        const bool serves = scene == QStringLiteral("ftp-browser") || scene == QStringLiteral("ftp-overwrite")
+            || scene == QStringLiteral("ftp-saveback");
+        const int port = serves ? startFtpServer(ftpServer, dir.filePath(QStringLiteral("site"))) : 21;
         if (port == 0)
             return 1;
         FtpServerList list(dir.filePath(QStringLiteral("QuorelFtpServers.ini")));
@@ -199,8 +214,7 @@ int main(int argc, char **argv)
                     QGuiApplication::primaryScreen()->availableGeometry().adjusted(60, 40, -60, -40));
             QTimer::singleShot(800, [&] {
                 status = grabScreen(out) ? 0 : 1;
-                if (QWidget *modal = QApplication::activeModalWidget())
-                    modal->close();
+                closeModals();
                 QTimer::singleShot(200, &application, &QApplication::quit);
             });
         });
@@ -212,6 +226,8 @@ int main(int argc, char **argv)
         });
     };
     app.ftpContext().localFolder = dir.filePath(QStringLiteral("Quindale"));
+    // The plain-FTP notice has its own moment; the pictures show the server.
+    app.settings().takePlainFtpNotice(QStringLiteral("시험 서버 (로컬)"));
     QTimer::singleShot(1500, [&] {
         if (scene == QStringLiteral("find") || scene == QStringLiteral("replace")) {
             CQuorelView *view = frame->activeView();
@@ -278,7 +294,36 @@ int main(int argc, char **argv)
             });
             return;
         }
-        if (scene == QStringLiteral("ftp-browser")) {
+        if (scene == QStringLiteral("ftp-browser") || scene == QStringLiteral("ftp-overwrite")) {
+            if (scene == QStringLiteral("ftp-overwrite")) {
+                // Downloaded once before, from another server.
+                QDir().mkpath(app.ftpContext().localFolder);
+                QFile earlier(app.ftpContext().localFolder + QStringLiteral("/예제.한국.zone"));
+                if (earlier.open(QIODevice::WriteOnly))
+                    earlier.write(";\n");
+            }
+            QTimer::singleShot(800, [&] {
+                auto *browser = qobject_cast<CFtpOpenDialog *>(QApplication::activeModalWidget());
+                if (!browser)
+                    return;
+                browser->OnConnect();
+                browser->listDirectory(QStringLiteral("zones"));
+                QTreeWidgetItem *zone = nullptr;
+                for (int i = 0; i < browser->fileList()->topLevelItemCount(); ++i) {
+                    QTreeWidgetItem *item = browser->fileList()->topLevelItem(i);
+                    if (item->text(0).endsWith(QStringLiteral(".zone")))
+                        zone = item;
+                }
+                if (zone)
+                    browser->fileList()->setCurrentItem(zone);
+                shootModal();
+                if (zone && scene == QStringLiteral("ftp-overwrite"))
+                    browser->OnDoubleClick(zone);
+            });
+            frame->action(ids::command::kFtpOpen)->trigger();
+            return;
+        }
+        if (scene == QStringLiteral("ftp-saveback")) {
             QTimer::singleShot(800, [&] {
                 auto *browser = qobject_cast<CFtpOpenDialog *>(QApplication::activeModalWidget());
                 if (!browser)
@@ -286,11 +331,20 @@ int main(int argc, char **argv)
                 browser->OnConnect();
                 browser->listDirectory(QStringLiteral("zones"));
                 for (int i = 0; i < browser->fileList()->topLevelItemCount(); ++i) {
-                    QTreeWidgetItem *item = browser->fileList()->topLevelItem(i);
-                    if (item->text(0).endsWith(QStringLiteral(".zone")))
-                        browser->fileList()->setCurrentItem(item);
+                    if (browser->fileList()->topLevelItem(i)->text(0) == QStringLiteral("named.conf"))
+                        browser->OnDoubleClick(browser->fileList()->topLevelItem(i));
                 }
-                shootModal();
+                QTimer::singleShot(800, [&] {
+                    CQuorelView *view = frame->activeView();
+                    if (!view)
+                        return;
+                    const int end = view->buffer()->length();
+                    view->setTextCursor(TextSelection {end, end});
+                    view->insertText(
+                        QStringLiteral("zone \"새도메인.한국\" { type master; file \"new.zone\"; };\n"));
+                    shootModal();
+                    frame->action(ids::command::kFileSave)->trigger();
+                });
             });
             frame->action(ids::command::kFtpOpen)->trigger();
             return;

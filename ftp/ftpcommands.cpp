@@ -83,8 +83,8 @@ bool OnSaveBackToServer(CQuorelDoc &doc, FtpContext &context)
         const int choice = context.prompter->choose(
             QStringLiteral("서버 %1의 %2에도 올리시겠습니까?").arg(origin.server, origin.remotePath()),
             context.appName,
-            {QStringLiteral("예"), QStringLiteral("아니요"), QStringLiteral("이 문서는 항상 올리기")});
-        if (choice == 2)
+            {QStringLiteral("예"), QStringLiteral("이 문서는 항상 올리기"), QStringLiteral("아니요")});
+        if (choice == 1)
             doc.setUploadsWithoutAsking(true);
         else if (choice != 0)
             return false;

@@ -472,8 +472,8 @@ bool CFtpOpenDialog::acceptPlainFtp()
             .arg(server),
         QStringLiteral("FTP 보안 안내"),
         {QStringLiteral("FTP로 접속"), QStringLiteral("FTP over TLS로 바꾸기"),
-            QStringLiteral("SFTP로 바꾸기")});
-    if (choice <= 0)
+            QStringLiteral("SFTP로 바꾸기"), QStringLiteral("취소")});
+    if (choice != 1 && choice != 2)
         return choice == 0;
     const bool defaultPort = m_entry.port == m_entry.defaultPort();
     m_entry.protocol = choice == 1 ? FtpServerEntry::Protocol::Ftps : FtpServerEntry::Protocol::Sftp;

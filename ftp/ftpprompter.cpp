@@ -67,12 +67,14 @@ int WidgetFtpPrompter::choose(const QString &text, const QString &title, const Q
     QList<QPushButton *> added;
     for (const QString &label : buttons)
         added << box.addButton(label, added.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
-    // Esc closes the box as the last button would, when that one cancels.
-    if (!added.isEmpty())
+    if (!added.isEmpty()) {
         box.setDefaultButton(added.front());
-    box.setEscapeButton(QMessageBox::NoButton);
+        // Esc, and closing the box, answer as the last button does.
+        box.setEscapeButton(added.back());
+    }
     box.exec();
-    return static_cast<int>(added.indexOf(static_cast<QPushButton *>(box.clickedButton())));
+    const qsizetype index = added.indexOf(static_cast<QPushButton *>(box.clickedButton()));
+    return static_cast<int>(index >= 0 ? index : added.size() - 1);
 }
 
 std::optional<QString> WidgetFtpPrompter::askText(

@@ -17,8 +17,9 @@ public:
     virtual bool question(const QString &text, const QString &title) = 0;
     // OK and Cancel, with the exclamation icon.
     virtual bool okCancel(const QString &text, const QString &title) = 0;
-    // A question with buttons of its own, the first one the default; the
-    // index of the one clicked, -1 when the box was closed with Esc.
+    // A question with buttons of its own, the first one the default and the
+    // last one what Esc or closing the box means; the index of the answer
+    // (-1 only where no box could be shown).
     virtual int choose(const QString &text, const QString &title, const QStringList &buttons) = 0;
     // The text input dialog (135): the trimmed text, or nothing when cancelled.
     virtual std::optional<QString> askText(

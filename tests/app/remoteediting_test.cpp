@@ -73,13 +73,13 @@ TEST_F(RemoteEditingTest, AFileFromAServerRemembersItsOriginAndGoesBackThereOnCt
     EXPECT_EQ(frame()->activeChildFrame()->windowTitle(), QStringLiteral("a.zone — ") + url);
     const QStringList told = questionsTitled(QStringLiteral("FTP 보안 안내"));
     ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told[0].contains(QStringLiteral("FTP over TLS로 바꾸기|SFTP로 바꾸기")))
+    EXPECT_TRUE(told[0].contains(QStringLiteral("FTP over TLS로 바꾸기|SFTP로 바꾸기|취소")))
         << told[0].toStdString();
 
     // Ctrl+S saves the local copy, then asks about the server: "아니요"
     // leaves it, "예" sends it, "이 문서는 항상 올리기" stops asking.
     type(doc, QStringLiteral("b IN A 10.0.0.2\n"));
-    ftpPrompter.choices = {1};
+    ftpPrompter.choices = {2};
     trigger(ids::command::kFileSave);
     EXPECT_EQ(readBytes(doc->GetPathName()), QByteArray("a IN A 10.0.0.1\nb IN A 10.0.0.2\n"));
     EXPECT_TRUE(ftpPrompter.questions.back().contains(
@@ -90,7 +90,7 @@ TEST_F(RemoteEditingTest, AFileFromAServerRemembersItsOriginAndGoesBackThereOnCt
     trigger(ids::command::kFileSave);
     EXPECT_EQ(server.read(QStringLiteral("zones/a.zone")), QByteArray("a IN A 10.0.0.1\nb IN A 10.0.0.2\n"));
     type(doc, QStringLiteral("c IN A 10.0.0.3\n"));
-    ftpPrompter.choices = {2};
+    ftpPrompter.choices = {1};
     trigger(ids::command::kFileSave);
     EXPECT_TRUE(server.read(QStringLiteral("zones/a.zone")).endsWith("c IN A 10.0.0.3\n"));
     const qsizetype asked = ftpPrompter.questions.size();
