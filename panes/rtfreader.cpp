@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "namecodec/codec.h"
@@ -34,6 +36,30 @@ namespace {
 constexpr qsizetype kMaxDepth = 256;
 constexpr int kMaxWordLength = 32;
 constexpr int kMaxFallbackSkip = 16;
+// Font numbers given a code page of their own; a font table longer than any
+// word processor writes is not allowed to grow the table further, and the
+// fonts past it read in the document's page.
+constexpr qsizetype kMaxFonts = 1024;
+constexpr qsizetype kUnlimited = std::numeric_limits<qsizetype>::max();
+
+// Every code page here gives at least one UTF-16 unit for each four bytes
+// (UTF-8's longest character; invalid bytes give one U+FFFD or more), so
+// this many undecoded bytes always hold more than `room` characters.
+qsizetype bytesHolding(qsizetype room)
+{
+    return room < (kUnlimited - 8) / 4 ? 4 * room + 8 : kUnlimited;
+}
+
+// At most `room` units of `text`, never half of a surrogate pair.
+QString firstUnits(const QString &text, qsizetype room)
+{
+    if (text.size() <= room)
+        return text;
+    qsizetype length = std::max<qsizetype>(room, 0);
+    if (length > 0 && text.at(length - 1).isHighSurrogate())
+        --length;
+    return text.first(length);
+}
 
 enum class CodePage { Cp949, Cp1252, Utf8 };
 
@@ -62,7 +88,10 @@ QString fromUtf16(const std::u16string &text)
 }
 
 // Code page 949 through the project's codec; a byte that starts no valid
-// character becomes U+FFFD and the rest is still read.
+// character becomes U+FFFD and the rest is still read. The bytes around a
+// bad one decode as the codec decodes them in a good text (the few bytes
+// that are characters on their own too), so the start of any text decodes
+// to the start of what the whole text decodes to.
 QString decodeCp949(const QByteArray &bytes)
 {
     const std::string_view all(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -83,6 +112,11 @@ QString decodeCp949(const QByteArray &bytes)
                 i += 2;
                 continue;
             }
+        }
+        if (auto single = namecodec::decodeText(all.substr(i, 1), namecodec::Encoding::Cp949)) {
+            out += fromUtf16(*single);
+            ++i;
+            continue;
         }
         out += QChar(0xFFFD);
         ++i;
@@ -126,16 +160,75 @@ bool isLetter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// Destinations whose text is never shown.
-bool isHiddenDestination(const QByteArray &word)
+// The control words the reader acts on. Looked up once per word in one
+// table, as a file can hold millions of them.
+enum class Keyword {
+    Unknown,
+    Binary,
+    FontTable,
+    Font,
+    Charset,
+    HiddenDestination, // one whose text is never shown
+    AnsiCodePage,
+    FallbackLength,
+    Unicode,
+    ParagraphEnd,
+    LineBreak,
+    Tab,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineStyle, // \uldb, \ulw and the other kinds of underline
+    UnderlineNone,
+    Plain,
+    FontSize,
+    ParagraphDefaults,
+    AlignLeft,
+    AlignCenter,
+    AlignRight,
+    AlignJustify,
+    Symbol,
+};
+
+struct Known {
+    Keyword keyword = Keyword::Unknown;
+    char16_t symbol = 0; // for Keyword::Symbol
+};
+
+Known lookUp(std::string_view word)
 {
-    static const QList<QByteArray> kHidden = {"colortbl", "stylesheet", "info", "pict", "object", "header",
-        "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "fldinst", "listtable",
-        "listoverridetable", "revtbl", "rsidtbl", "filetbl", "themedata", "colorschememapping",
-        "latentstyles", "datastore", "xmlnstbl", "generator", "footnote", "annotation", "bkmkstart",
-        "bkmkend", "nonshppict", "xe", "tc", "template", "docvar", "userprops", "pgdsctbl", "fchars",
-        "lchars", "protusertbl", "author", "operator", "title", "subject", "keywords", "comment"};
-    return kHidden.contains(word);
+    static const std::unordered_map<std::string_view, Known> kWords = [] {
+        std::unordered_map<std::string_view, Known> words;
+        for (const char *hidden : {"colortbl", "stylesheet", "info", "pict", "object", "header", "headerl",
+                 "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "fldinst", "listtable",
+                 "listoverridetable", "revtbl", "rsidtbl", "filetbl", "themedata", "colorschememapping",
+                 "latentstyles", "datastore", "xmlnstbl", "generator", "footnote", "annotation", "bkmkstart",
+                 "bkmkend", "nonshppict", "xe", "tc", "template", "docvar", "userprops", "pgdsctbl", "fchars",
+                 "lchars", "protusertbl", "author", "operator", "title", "subject", "keywords", "comment"})
+            words.emplace(hidden, Known {Keyword::HiddenDestination});
+        const std::pair<const char *, Keyword> kActions[] = {{"bin", Keyword::Binary},
+            {"fonttbl", Keyword::FontTable}, {"f", Keyword::Font}, {"fcharset", Keyword::Charset},
+            {"ansicpg", Keyword::AnsiCodePage}, {"uc", Keyword::FallbackLength}, {"u", Keyword::Unicode},
+            {"par", Keyword::ParagraphEnd}, {"sect", Keyword::ParagraphEnd}, {"page", Keyword::ParagraphEnd},
+            {"row", Keyword::ParagraphEnd}, {"line", Keyword::LineBreak}, {"tab", Keyword::Tab},
+            {"cell", Keyword::Tab}, {"b", Keyword::Bold}, {"i", Keyword::Italic}, {"ul", Keyword::Underline},
+            {"ulnone", Keyword::UnderlineNone}, {"ulc", Keyword::Unknown}, {"plain", Keyword::Plain},
+            {"fs", Keyword::FontSize}, {"pard", Keyword::ParagraphDefaults}, {"ql", Keyword::AlignLeft},
+            {"qc", Keyword::AlignCenter}, {"qr", Keyword::AlignRight}, {"qj", Keyword::AlignJustify}};
+        for (const auto &[name, keyword] : kActions)
+            words.emplace(name, Known {keyword});
+        const std::pair<const char *, char16_t> kSymbols[] = {{"emdash", 0x2014}, {"endash", 0x2013},
+            {"bullet", 0x2022}, {"lquote", 0x2018}, {"rquote", 0x2019}, {"ldblquote", 0x201C},
+            {"rdblquote", 0x201D}, {"emspace", 0x2003}, {"enspace", 0x2002}, {"qmspace", 0x2005}};
+        for (const auto &[name, unit] : kSymbols)
+            words.emplace(name, Known {Keyword::Symbol, unit});
+        return words;
+    }();
+    if (const auto found = kWords.find(word); found != kWords.end())
+        return found->second;
+    if (word.starts_with("ul"))
+        return {Keyword::UnderlineStyle};
+    return {};
 }
 
 struct State {
@@ -151,14 +244,15 @@ struct State {
 
 class Reader {
 public:
-    explicit Reader(QByteArrayView in)
+    Reader(QByteArrayView in, const Limits &limits)
         : m_in(in)
+        , m_limits(limits)
     {
     }
 
     Document run()
     {
-        while (m_pos < m_in.size()) {
+        while (m_pos < m_in.size() && !m_full) {
             const char c = m_in[m_pos++];
             switch (c) {
             case '{':
@@ -228,6 +322,10 @@ private:
             flush();
         m_pendingPage = page;
         m_pending += c;
+        // Bytes beyond what the character limit can still take are never
+        // gathered: a paragraph of megabytes is decoded only as far as kept.
+        if (m_pending.size() >= bytesHolding(m_limits.characters - m_characters))
+            flush();
     }
 
     CodePage currentPage() const
@@ -244,28 +342,80 @@ private:
         append(decode(bytes, m_pendingPage));
     }
 
-    void append(const QString &text)
+    void append(const QString &whole)
     {
-        if (text.isEmpty() || m_state.hidden)
+        if (whole.isEmpty() || m_state.hidden || m_full)
             return;
+        if (m_document.paragraphs.size() >= m_limits.paragraphs) {
+            cut(); // text for a paragraph past the limit
+            return;
+        }
         Run run;
         run.bold = m_state.bold;
         run.italic = m_state.italic;
         run.underline = m_state.underline;
         run.halfPoints = m_state.halfPoints;
-        if (!m_paragraph.runs.isEmpty() && m_paragraph.runs.last().sameFormat(run)) {
-            m_paragraph.runs.last().text += text;
+        const bool joins = !m_paragraph.runs.isEmpty() && m_paragraph.runs.last().sameFormat(run);
+        if (!joins && (m_runs >= m_limits.runs || m_paragraph.runs.size() >= m_limits.runsPerParagraph)) {
+            cut();
             return;
         }
-        run.text = text;
-        m_paragraph.runs.push_back(std::move(run));
+        const QString text = firstUnits(whole, m_limits.characters - m_characters);
+        if (!text.isEmpty()) {
+            m_characters += text.size();
+            if (joins) {
+                m_paragraph.runs.last().text += text;
+            } else {
+                run.text = text;
+                m_paragraph.runs.push_back(std::move(run));
+                ++m_runs;
+            }
+        }
+        if (text.size() < whole.size()) {
+            // A pair of surrogates written as two \u escapes is not split
+            // either.
+            if (text.isEmpty() && whole.front().isLowSurrogate())
+                dropHighSurrogate();
+            cut();
+        }
+    }
+
+    void dropHighSurrogate()
+    {
+        if (m_paragraph.runs.isEmpty() || !m_paragraph.runs.last().text.back().isHighSurrogate())
+            return;
+        m_paragraph.runs.last().text.chop(1);
+        if (m_paragraph.runs.last().text.isEmpty())
+            m_paragraph.runs.removeLast();
     }
 
     void endParagraph()
     {
         flush();
+        if (m_full)
+            return;
+        if (m_document.paragraphs.size() >= m_limits.paragraphs) {
+            cut();
+            return;
+        }
+        keepParagraph();
+    }
+
+    void keepParagraph()
+    {
         m_paragraph.alignment = m_alignment;
         m_document.paragraphs.push_back(std::exchange(m_paragraph, {}));
+    }
+
+    // Something past the limits was found: what is kept so far is the
+    // document, and nothing more is read.
+    void cut()
+    {
+        m_document.truncated = true;
+        m_full = true;
+        m_pending.clear();
+        if (!m_paragraph.runs.isEmpty())
+            keepParagraph();
     }
 
     void escape()
@@ -330,12 +480,13 @@ private:
 
     void controlWord()
     {
-        QByteArray word;
-        while (m_pos < m_in.size() && isLetter(m_in[m_pos])) {
-            if (word.size() < kMaxWordLength)
-                word += m_in[m_pos];
+        const qsizetype start = m_pos;
+        while (m_pos < m_in.size() && isLetter(m_in[m_pos]))
             ++m_pos;
-        }
+        // A word longer than any the reader knows is looked up by its start,
+        // which matches nothing but a kind of underline.
+        const std::string_view word(m_in.data() + start,
+            static_cast<std::size_t>(std::min<qsizetype>(m_pos - start, kMaxWordLength)));
         bool hasParam = false;
         bool negative = false;
         qint64 param = 0;
@@ -355,13 +506,13 @@ private:
         const int value = static_cast<int>(negative ? -param : param);
         if (skipsFallback())
             return;
-        if (!word.isEmpty())
-            apply(word, hasParam, value);
+        if (!word.empty())
+            apply(lookUp(word), hasParam, value);
     }
 
-    void apply(const QByteArray &word, bool hasParam, int value)
+    void apply(Known known, bool hasParam, int value)
     {
-        if (word == "bin") {
+        if (known.keyword == Keyword::Binary) {
             // Raw binary data follows (a picture's); braces in it are data.
             const qsizetype length = hasParam && value > 0 ? value : 0;
             m_pos += std::min(length, m_in.size() - m_pos);
@@ -373,91 +524,97 @@ private:
             m_state.hidden = true;
             return;
         }
-        if (word == "fonttbl") {
+        if (known.keyword == Keyword::FontTable) {
             m_state.hidden = true;
             m_state.fontTable = true;
             return;
         }
         if (m_state.fontTable) {
-            if (word == "f")
+            if (known.keyword == Keyword::Font)
                 m_tableFont = value;
-            else if (word == "fcharset")
+            else if (known.keyword == Keyword::Charset)
                 charset(value);
             return;
         }
-        if (isHiddenDestination(word)) {
+        switch (known.keyword) {
+        case Keyword::HiddenDestination:
             m_state.hidden = true;
             return;
-        }
-        if (word == "ansicpg" && hasParam) {
-            m_defaultPage = codePageOf(value);
+        case Keyword::AnsiCodePage:
+            if (hasParam)
+                m_defaultPage = codePageOf(value);
             return;
-        }
-        if (word == "f") {
+        case Keyword::Font:
             m_state.font = value;
             return;
-        }
-        if (word == "uc") {
+        case Keyword::FallbackLength:
             m_state.fallbackLength = std::clamp(value, 0, kMaxFallbackSkip);
             return;
+        default:
+            break;
         }
         if (m_state.hidden)
             return;
         const bool on = !hasParam || value != 0;
-        if (word == "u" && hasParam) {
-            // A signed 16-bit number; its fallback characters follow.
-            const int unit = value < 0 ? value + 65536 : value;
-            if (unit > 0 && unit <= 0xFFFF)
-                append(QString(QChar(static_cast<char16_t>(unit))));
-            m_fallback = m_state.fallbackLength;
-        } else if (word == "par" || word == "sect" || word == "page" || word == "row") {
+        switch (known.keyword) {
+        case Keyword::Unicode:
+            if (hasParam) {
+                // A signed 16-bit number; its fallback characters follow.
+                const int unit = value < 0 ? value + 65536 : value;
+                if (unit > 0 && unit <= 0xFFFF)
+                    append(QString(QChar(static_cast<char16_t>(unit))));
+                m_fallback = m_state.fallbackLength;
+            }
+            break;
+        case Keyword::ParagraphEnd:
             endParagraph();
-        } else if (word == "line") {
+            break;
+        case Keyword::LineBreak:
             append(QString(QChar(QChar::LineSeparator)));
-        } else if (word == "tab" || word == "cell") {
+            break;
+        case Keyword::Tab:
             append(QStringLiteral("\t"));
-        } else if (word == "b") {
+            break;
+        case Keyword::Bold:
             m_state.bold = on;
-        } else if (word == "i") {
+            break;
+        case Keyword::Italic:
             m_state.italic = on;
-        } else if (word == "ulnone") {
+            break;
+        case Keyword::Underline:
+            m_state.underline = on;
+            break;
+        case Keyword::UnderlineStyle:
+            m_state.underline = true;
+            break;
+        case Keyword::UnderlineNone:
             m_state.underline = false;
-        } else if (word.startsWith("ul") && word != "ulc") {
-            m_state.underline = word != "ul" || on;
-        } else if (word == "plain") {
+            break;
+        case Keyword::Plain:
             m_state.bold = m_state.italic = m_state.underline = false;
             m_state.halfPoints = 0;
-        } else if (word == "fs") {
+            break;
+        case Keyword::FontSize:
             m_state.halfPoints = hasParam ? std::clamp(value, 0, 400) : 24;
-        } else if (word == "pard") {
+            break;
+        case Keyword::ParagraphDefaults:
+        case Keyword::AlignLeft:
             m_alignment = Alignment::Left;
-        } else if (word == "ql") {
-            m_alignment = Alignment::Left;
-        } else if (word == "qc") {
+            break;
+        case Keyword::AlignCenter:
             m_alignment = Alignment::Center;
-        } else if (word == "qr") {
+            break;
+        case Keyword::AlignRight:
             m_alignment = Alignment::Right;
-        } else if (word == "qj") {
+            break;
+        case Keyword::AlignJustify:
             m_alignment = Alignment::Justify;
-        } else {
-            symbol(word);
-        }
-    }
-
-    void symbol(const QByteArray &word)
-    {
-        struct Named {
-            const char *word;
-            char16_t unit;
-        };
-        static constexpr Named kNamed[] = {{"emdash", 0x2014}, {"endash", 0x2013}, {"bullet", 0x2022},
-            {"lquote", 0x2018}, {"rquote", 0x2019}, {"ldblquote", 0x201C}, {"rdblquote", 0x201D},
-            {"emspace", 0x2003}, {"enspace", 0x2002}, {"qmspace", 0x2005}};
-        for (const Named &n : kNamed) {
-            if (word == n.word) {
-                append(QString(QChar(n.unit)));
-                return;
-            }
+            break;
+        case Keyword::Symbol:
+            append(QString(QChar(known.symbol)));
+            break;
+        default:
+            break;
         }
     }
 
@@ -465,18 +622,28 @@ private:
     {
         switch (value) {
         case 129: // Hangul
-            m_fontPages.insert(m_tableFont, CodePage::Cp949);
+            setFontPage(CodePage::Cp949);
             break;
         case 0: // ANSI: the document's own page decides
         case 1:
             break;
         default:
-            m_fontPages.insert(m_tableFont, CodePage::Cp1252);
+            setFontPage(CodePage::Cp1252);
             break;
         }
     }
 
+    void setFontPage(CodePage page)
+    {
+        if (m_fontPages.size() < kMaxFonts || m_fontPages.contains(m_tableFont))
+            m_fontPages.insert(m_tableFont, page);
+    }
+
     QByteArrayView m_in;
+    Limits m_limits;
+    qsizetype m_characters = 0; // kept so far, in all paragraphs
+    qsizetype m_runs = 0;
+    bool m_full = false; // the limits were reached; reading has stopped
     qsizetype m_pos = 0;
     State m_state;
     QList<State> m_stack;
@@ -493,35 +660,71 @@ private:
     Document m_document;
 };
 
-Document readPlain(QByteArrayView bytes)
+// Line by line, each decoded only as far as the limits can still take it.
+// '\n' and '\r' are never part of a code page 949 or UTF-8 character, so a
+// line decodes alone as it would in the whole text, and its '\r's can go
+// before it is decoded.
+Document readPlain(QByteArrayView bytes, const Limits &limits)
 {
-    const QByteArray data = bytes.toByteArray();
-    const std::string_view view(data.constData(), static_cast<std::size_t>(data.size()));
-    QString text = namecodec::isValidUtf8(view) ? QString::fromUtf8(data) : decodeCp949(data);
-    text.remove(u'\r');
+    const bool utf8
+        = namecodec::isValidUtf8(std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size())));
     Document doc;
-    const QStringList lines = text.split(u'\n');
-    for (const QString &line : lines) {
+    qsizetype characters = 0;
+    qsizetype runs = 0;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', at);
+        const bool broken = end >= 0;
+        if (!broken)
+            end = bytes.size();
+        const qsizetype room = limits.characters - characters;
+        const qsizetype most = bytesHolding(room);
+        QByteArray line;
+        for (; at < end && line.size() < most; ++at) {
+            if (bytes[at] != '\r')
+                line += bytes[at];
+        }
+        at = end + 1;
+        // The text after the last line break is a line only if it holds
+        // something.
+        if (!broken && line.isEmpty())
+            break;
+        if (doc.paragraphs.size() >= limits.paragraphs
+            || (!line.isEmpty() && (runs >= limits.runs || limits.runsPerParagraph < 1))) {
+            doc.truncated = true;
+            break;
+        }
+        const QString text = utf8 ? QString::fromUtf8(line) : decodeCp949(line);
+        const QString kept = firstUnits(text, room);
+        if (kept.isEmpty() && !text.isEmpty()) {
+            doc.truncated = true;
+            break;
+        }
         Paragraph p;
-        if (!line.isEmpty())
-            p.runs.push_back(Run {line});
+        if (!kept.isEmpty()) {
+            p.runs.push_back(Run {kept});
+            ++runs;
+        }
         doc.paragraphs.push_back(std::move(p));
+        characters += kept.size();
+        if (kept.size() < text.size()) {
+            doc.truncated = true;
+            break;
+        }
     }
-    if (!doc.paragraphs.isEmpty() && doc.paragraphs.last().runs.isEmpty())
-        doc.paragraphs.removeLast();
     return doc;
 }
 
 } // namespace
 
-Document read(QByteArrayView bytes)
+Document read(QByteArrayView bytes, const Limits &limits)
 {
     QByteArrayView start = bytes;
     while (!start.isEmpty() && (start.front() == ' ' || start.front() == '\r' || start.front() == '\n'))
         start = start.sliced(1);
     if (!start.startsWith("{\\rtf"))
-        return readPlain(bytes);
-    return Reader(bytes).run();
+        return readPlain(bytes, limits);
+    return Reader(bytes, limits).run();
 }
 
 } // namespace rtf

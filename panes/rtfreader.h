@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <limits>
+
 // A small reader for the rich text a word processor writes, enough for the
 // update notes: paragraphs, bold, italic, underline, font size and
 // alignment. Bytes are read in the document's code page (\ansicpgN, or the
@@ -13,6 +15,11 @@
 // skipped. Any input gives a result: unbalanced groups, truncated escapes
 // and stray bytes are read as far as they make sense. A text that does not
 // start like RTF is taken as plain text.
+//
+// What is kept can be limited: reading stops at the first paragraph, run or
+// character beyond the limits, and what was kept is the start of what an
+// unlimited read gives, so a file of a million paragraphs, or of one
+// endless one, costs what the limits allow and no more.
 namespace rtf {
 
 struct Run {
@@ -40,10 +47,24 @@ struct Paragraph {
 
 struct Document {
     QList<Paragraph> paragraphs;
+    // The input went on past the limits; what it held up to them is kept.
+    bool truncated = false;
 
     QString plainText() const; // paragraphs joined by '\n'
 };
 
-Document read(QByteArrayView bytes);
+struct Limits {
+    qsizetype paragraphs = std::numeric_limits<qsizetype>::max();
+    // UTF-16 units of text in all paragraphs together; breaks between
+    // paragraphs are not counted.
+    qsizetype characters = std::numeric_limits<qsizetype>::max();
+    // Runs in all paragraphs together, and in any one paragraph: a rich
+    // text box pays for every change of format, and more than linearly
+    // for many of them in one paragraph.
+    qsizetype runs = std::numeric_limits<qsizetype>::max();
+    qsizetype runsPerParagraph = std::numeric_limits<qsizetype>::max();
+};
+
+Document read(QByteArrayView bytes, const Limits &limits = {});
 
 } // namespace rtf

@@ -20,6 +20,7 @@
 
 const QString CUpdateInfoDialog::kNotesFileName = QStringLiteral("updateinfo.rtf");
 const QString CUpdateInfoDialog::kNoNotes = QStringLiteral("업데이트 정보가 없습니다");
+const QString CUpdateInfoDialog::kNotesCut = QStringLiteral("업데이트 정보가 길어 앞부분만 보여 줍니다.");
 const QString CUpdateInfoDialog::kNotice = QStringLiteral("VANTO · 한글 도메인 관리 도구 린드바트");
 
 namespace {
@@ -159,7 +160,19 @@ void CUpdateInfoDialog::loadNotes(const QString &installDirectory)
         return;
     }
     const QByteArray bytes = file.read(kMaxNotesBytes);
-    fillDocument(*m_notes->document(), rtf::read(bytes));
+    const rtf::Document notes = rtf::read(bytes, kNotesLimits);
+    fillDocument(*m_notes->document(), notes);
+    if (notes.truncated) {
+        // Where the shown notes stop, the reader is told why.
+        QTextCursor cursor(m_notes->document());
+        cursor.movePosition(QTextCursor::End);
+        if (!notes.paragraphs.isEmpty())
+            cursor.insertBlock(QTextBlockFormat());
+        cursor.setBlockFormat(QTextBlockFormat());
+        QTextCharFormat format;
+        format.setFontItalic(true);
+        cursor.insertText(kNotesCut, format);
+    }
     // The box's caret was pushed along by the text put in before it; the
     // notes are read from the top.
     m_notes->moveCursor(QTextCursor::Start);
@@ -169,6 +182,9 @@ void CUpdateInfoDialog::fillDocument(QTextDocument &target, const rtf::Document 
 {
     target.clear();
     QTextCursor cursor(&target);
+    // One edit: the layout runs once over the whole text, not after every
+    // run put in.
+    cursor.beginEditBlock();
     const QFont base = target.defaultFont();
     bool first = true;
     for (const rtf::Paragraph &paragraph : notes.paragraphs) {
@@ -188,6 +204,7 @@ void CUpdateInfoDialog::fillDocument(QTextDocument &target, const rtf::Document 
             cursor.insertText(run.text, format);
         }
     }
+    cursor.endEditBlock();
 }
 
 void CUpdateInfoDialog::showEvent(QShowEvent *event)

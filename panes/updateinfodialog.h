@@ -20,8 +20,13 @@ public:
     static constexpr int kAutoScrollMilliseconds = 1000;
     // Notes larger than this are not read: update notes are a few pages.
     static constexpr qint64 kMaxNotesBytes = 8 * 1024 * 1024;
+    // What of the notes is shown: a few pages are far below this, and a
+    // file of a million paragraphs is read and laid out no further.
+    static constexpr rtf::Limits kNotesLimits {2000, 100000, 5000, 500};
     static const QString kNotesFileName;
     static const QString kNoNotes;
+    // The last line of notes that went on past kNotesLimits.
+    static const QString kNotesCut;
     static const QString kNotice;
 
     explicit CUpdateInfoDialog(const QString &installDirectory, QWidget *parent = nullptr);

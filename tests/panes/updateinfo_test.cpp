@@ -1,9 +1,11 @@
 // The RTF reader on what word processors write and on broken input, and the
 // update-information window over real notes files.
+#include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -156,6 +158,173 @@ TEST(RtfReader, DamagedCopiesOfARealFileNeverCrashAndShowWhole)
     }
 }
 
+// Whether `whole` holds more than `limits` let through anywhere.
+bool exceeds(const rtf::Document &whole, const rtf::Limits &limits)
+{
+    qsizetype characters = 0;
+    qsizetype runs = 0;
+    for (const rtf::Paragraph &p : whole.paragraphs) {
+        if (p.runs.size() > limits.runsPerParagraph)
+            return true;
+        runs += p.runs.size();
+        for (const rtf::Run &r : p.runs)
+            characters += r.text.size();
+    }
+    return whole.paragraphs.size() > limits.paragraphs || characters > limits.characters
+        || runs > limits.runs;
+}
+
+// A read with `limits` is the start of the unlimited read: every paragraph
+// and run as there, the last kept run possibly shorter; it is cut exactly
+// when the whole document goes past the limits, and never splits a
+// surrogate pair.
+void expectStartOf(const QByteArray &input, const rtf::Limits &limits)
+{
+    const rtf::Document whole = rtf::read(input);
+    const rtf::Document cut = rtf::read(input, limits);
+    ASSERT_FALSE(whole.truncated);
+    EXPECT_EQ(cut.truncated, exceeds(whole, limits));
+    EXPECT_FALSE(exceeds(cut, limits));
+    if (!cut.truncated) {
+        EXPECT_EQ(cut.plainText(), whole.plainText());
+        EXPECT_EQ(cut.paragraphs.size(), whole.paragraphs.size());
+    }
+    ASSERT_LE(cut.paragraphs.size(), whole.paragraphs.size());
+    for (qsizetype i = 0; i < cut.paragraphs.size(); ++i) {
+        const rtf::Paragraph &kept = cut.paragraphs[i];
+        const rtf::Paragraph &full = whole.paragraphs[i];
+        const bool lastParagraph = i + 1 == cut.paragraphs.size();
+        // The last kept paragraph's alignment may still have changed after
+        // the point where reading stopped.
+        if (!lastParagraph || !cut.truncated) {
+            EXPECT_EQ(kept.alignment, full.alignment) << i;
+        }
+        ASSERT_LE(kept.runs.size(), full.runs.size()) << i;
+        for (qsizetype r = 0; r < kept.runs.size(); ++r) {
+            EXPECT_TRUE(kept.runs[r].sameFormat(full.runs[r])) << i << ',' << r;
+            EXPECT_FALSE(kept.runs[r].text.isEmpty()) << i << ',' << r;
+            if (lastParagraph && r + 1 == kept.runs.size() && cut.truncated) {
+                const QString &text = kept.runs[r].text;
+                ASSERT_TRUE(full.runs[r].text.startsWith(text)) << i;
+                if (text.size() < full.runs[r].text.size()) {
+                    EXPECT_FALSE(
+                        text.back().isHighSurrogate() && full.runs[r].text[text.size()].isLowSurrogate())
+                        << i;
+                }
+            } else {
+                EXPECT_EQ(kept.runs[r].text, full.runs[r].text) << i << ',' << r;
+            }
+        }
+        if (!lastParagraph || !cut.truncated) {
+            EXPECT_EQ(kept.runs.size(), full.runs.size()) << i;
+        }
+    }
+}
+
+TEST(RtfReader, LimitsKeepTheStartOfTheSameDocument)
+{
+    QByteArray hangul = "{\\rtf1\\ansi\\ansicpg949 ";
+    for (int i = 0; i < 3000; ++i)
+        hangul += "\\'c7\\'d1\\'b1\\'db ";
+    QByteArray utf8 = "{\\rtf1\\ansicpg65001 ";
+    utf8 += QString::fromUtf8("글😀").repeated(500).toUtf8() + "}";
+    QByteArray cp949Lines;
+    for (int i = 0; i < 300; ++i)
+        cp949Lines += "\xc7\xd1\xb1\xdb \r\n" + QByteArray::number(i) + "\n\n";
+    const struct {
+        const char *name;
+        QByteArray input;
+    } inputs[] = {
+        {"word processor notes", sample()},
+        {"many paragraphs", "{\\rtf1 " + QByteArray("x\\par ").repeated(400) + "}"},
+        {"empty paragraphs", "{\\rtf1 " + QByteArray("\\par\r\n").repeated(400) + "}"},
+        {"one long paragraph of code page 949 bytes, never closed", hangul},
+        {"UTF-8 bytes with pairs of surrogates", utf8},
+        {"pairs of surrogates from \\u", "{\\rtf1 " + QByteArray("a\\u-10179?\\u-8704?").repeated(300) + "}"},
+        {"a change of format every character",
+            "{\\rtf1 " + QByteArray("\\b a\\b0 b\\i c\\i0 ").repeated(300)},
+        {"alignment set after the text",
+            "{\\rtf1 " + QByteArray("abc\\qc def\\par\\ql ").repeated(100) + "}"},
+        {"not RTF: UTF-8 lines", QString::fromUtf8("첫 줄 😀\r\n\n").repeated(300).toUtf8()},
+        {"not RTF: code page 949 lines", cp949Lines},
+        {"not RTF: one line", QByteArray(20000, 'z')},
+        {"not RTF: bytes of no code page",
+            QByteArray::fromBase64("gMjIyMjIyMjIyMjIyMjIyMjIyDJcdTU0NjIwXCdjNydjN1wnZDF9XCdjOGMAcGFyfQ==")},
+    };
+    const rtf::Limits limits[] = {
+        {},
+        {0, 1000, 1000, 1000},
+        {1, 1000, 1000, 1000},
+        {7, 1000000, 1000000, 1000000},
+        {1000, 0, 1000, 1000},
+        {1000, 1, 1000, 1000},
+        {1000, 2, 1000, 1000},
+        {1000, 3, 1000, 1000},
+        {1000, 333, 1000, 1000},
+        {1000, 1000, 5, 1000},
+        {1000, 1000, 1000, 2},
+        {1000, 1000, 1000, 0},
+        {1000000, 1000000, 1000000, 1000000},
+    };
+    for (const auto &input : inputs) {
+        for (const rtf::Limits &limit : limits) {
+            SCOPED_TRACE(testing::Message()
+                << input.name << ": " << limit.paragraphs << " paragraphs, " << limit.characters
+                << " characters, " << limit.runs << " runs, " << limit.runsPerParagraph << " a paragraph");
+            expectStartOf(input.input, limit);
+        }
+    }
+}
+
+TEST(RtfReader, LimitsOnDamagedCopiesKeepTheStartOfTheSameDocument)
+{
+    const QByteArray original = sample();
+    QRandomGenerator random(20261209);
+    for (int round = 0; round < 1000; ++round) {
+        QByteArray damaged = original;
+        for (int e = 1 + random.bounded(6); e > 0 && !damaged.isEmpty(); --e)
+            damaged.remove(random.bounded(damaged.size()), 1 + random.bounded(20));
+        const rtf::Limits limits {
+            random.bounded(8), random.bounded(120), random.bounded(14), random.bounded(5)};
+        SCOPED_TRACE(round);
+        expectStartOf(damaged, limits);
+    }
+}
+
+TEST(RtfReader, ReadingStopsWhereTheLimitsAre)
+{
+    struct Case {
+        const char *name;
+        QByteArray input;
+        rtf::Limits limits;
+        const char *text;
+        bool truncated;
+    };
+    const Case cases[] = {
+        {"paragraphs up to the limit", "{\\rtf1 a\\par b\\par c\\par}", {3, 100, 100, 100}, "a\nb\nc", false},
+        {"one paragraph more", "{\\rtf1 a\\par b\\par c\\par}", {2, 100, 100, 100}, "a\nb", true},
+        {"an empty paragraph more", "{\\rtf1 a\\par b\\par\\par}", {2, 100, 100, 100}, "a\nb", true},
+        {"hidden text past the limit is nothing more", "{\\rtf1 a\\par{\\*\\x b\\par}}", {1, 100, 100, 100},
+            "a", false},
+        {"characters up to the limit", "{\\rtf1\\ansicpg949 \\'c7\\'d1\\'b1\\'db}", {10, 2, 10, 10}, "한글",
+            false},
+        {"one character more", "{\\rtf1\\ansicpg949 \\'c7\\'d1\\'b1\\'db}", {10, 1, 10, 10}, "한", true},
+        {"never half a surrogate pair", "{\\rtf1 a\\u-10179?\\u-8704?}", {10, 2, 10, 10}, "a", true},
+        {"runs up to the limit", "{\\rtf1 a\\b b\\b0 c\\par}", {10, 100, 3, 10}, "abc", false},
+        {"a run more", "{\\rtf1 a\\b b\\b0 c\\par d}", {10, 100, 3, 10}, "abc", true},
+        {"a run more in one paragraph", "{\\rtf1 a\\par b\\b c}", {10, 100, 10, 1}, "a\nb", true},
+        {"plain lines up to the limit", "a\nb\n", {2, 100, 100, 100}, "a\nb", false},
+        {"a plain line more", "a\nb\nc", {2, 100, 100, 100}, "a\nb", true},
+        {"a plain line cut", "abcdef\n", {2, 3, 100, 100}, "abc", true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const rtf::Document doc = rtf::read(c.input, c.limits);
+        EXPECT_EQ(doc.plainText(), q(c.text));
+        EXPECT_EQ(doc.truncated, c.truncated);
+    }
+}
+
 class UpdateInfoTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
@@ -285,6 +454,111 @@ TEST_F(UpdateInfoTest, FiveLinesNeverGoBack)
         EXPECT_EQ(
             dialog.notes()->verticalScrollBar()->value(), dialog.notes()->verticalScrollBar()->maximum());
     }
+}
+
+// `head`, then `unit` as often as fits under the window's size limit.
+QByteArray nearTheSizeLimit(const QByteArray &head, const QByteArray &unit, const QByteArray &tail = "}")
+{
+    const qsizetype room = CUpdateInfoDialog::kMaxNotesBytes - head.size() - tail.size();
+    return head + unit.repeated(room / unit.size()) + tail;
+}
+
+// The text the box shows, paragraph breaks left out.
+qsizetype shownCharacters(QTextDocument *doc)
+{
+    qsizetype characters = 0;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        characters += block.text().size();
+    return characters;
+}
+
+TEST_F(UpdateInfoTest, NotesPastTheLimitsShowTheirStartAndSaySo)
+{
+    const QByteArray head = "{\\rtf1\\ansi\\ansicpg949 ";
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        const char *firstLine;
+    } cases[] = {
+        {"1.4 million empty paragraphs", nearTheSizeLimit(head + "\\'c1\\'d9 1\\par\r\n", "\\par\r\n"),
+            "줄 1"},
+        {"one paragraph never ended", nearTheSizeLimit(head, "\\'c7\\'d1\\'b1\\'db "), "한글 한글 한글"},
+        {"a change of format every character", nearTheSizeLimit(head, "\\b a\\b0 b"), "abab"},
+        {"lines of plain text", nearTheSizeLimit({}, QString::fromUtf8("변경 사항\n").toUtf8(), {}),
+            "변경 사항"},
+    };
+    const rtf::Limits limits = CUpdateInfoDialog::kNotesLimits;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_LE(c.bytes.size(), CUpdateInfoDialog::kMaxNotesBytes);
+        writeNotes(c.bytes);
+        CUpdateInfoDialog dialog(dir.path());
+        dialog.show();
+        // The box learns the notes' height from its layout through events.
+        QCoreApplication::processEvents();
+        QTextDocument *doc = dialog.notes()->document();
+        EXPECT_TRUE(doc->firstBlock().text().startsWith(q(c.firstLine)))
+            << doc->firstBlock().text().left(40).toStdString();
+        EXPECT_EQ(doc->lastBlock().text(), CUpdateInfoDialog::kNotesCut);
+        EXPECT_TRUE(doc->lastBlock().begin().fragment().charFormat().fontItalic());
+        EXPECT_LE(doc->blockCount(), limits.paragraphs + 1);
+        EXPECT_LE(shownCharacters(doc), limits.characters + CUpdateInfoDialog::kNotesCut.size());
+        EXPECT_GT(dialog.lineCount(), 0);
+
+        // The reader finds the note where the notes stop.
+        QTest::keyClick(dialog.notes(), Qt::Key_End);
+        QScrollBar *bar = dialog.notes()->verticalScrollBar();
+        EXPECT_EQ(bar->value(), bar->maximum());
+        const QRectF note = doc->documentLayout()->blockBoundingRect(doc->lastBlock());
+        EXPECT_GE(note.top(), bar->value());
+        EXPECT_LE(note.bottom(), bar->value() + dialog.notes()->viewport()->height());
+
+        // The window works as with any notes: it scrolls by itself and
+        // closes with its button.
+        QTest::keyClick(dialog.notes(), Qt::Key_Home);
+        QTest::mouseClick(dialog.autoScrollBox(), Qt::LeftButton);
+        EXPECT_TRUE(dialog.autoScrollTimer().isActive());
+        if (bar->maximum() > 0) {
+            for (int tick = 1; tick <= 3; ++tick)
+                dialog.OnTimer(CUpdateInfoDialog::kAutoScrollTimer);
+            EXPECT_EQ(dialog.firstVisibleLine(), 3);
+        }
+        QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("updateInfoOk")), Qt::LeftButton);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_FALSE(dialog.isVisible());
+    }
+}
+
+TEST_F(UpdateInfoTest, NotesWithinTheLimitsShowWholeWithoutANote)
+{
+    writeNotes(sample());
+    {
+        CUpdateInfoDialog dialog(dir.path());
+        dialog.show();
+        EXPECT_EQ(dialog.notes()->document()->blockCount(), 6);
+        EXPECT_FALSE(dialog.notes()->toPlainText().contains(CUpdateInfoDialog::kNotesCut));
+    }
+    // As many paragraphs as the window keeps, and not one more.
+    const int most = static_cast<int>(CUpdateInfoDialog::kNotesLimits.paragraphs);
+    writeLines(most);
+    CUpdateInfoDialog dialog(dir.path());
+    dialog.show();
+    QTextDocument *doc = dialog.notes()->document();
+    EXPECT_EQ(doc->blockCount(), most);
+    EXPECT_EQ(doc->lastBlock().text(), q("줄 ") + QString::number(most));
+    EXPECT_FALSE(dialog.notes()->toPlainText().contains(CUpdateInfoDialog::kNotesCut));
+    EXPECT_EQ(dialog.lineCount(), most);
+}
+
+TEST_F(UpdateInfoTest, NotesOverTheSizeLimitAreNotRead)
+{
+    writeNotes(QByteArray(CUpdateInfoDialog::kMaxNotesBytes + 1, 'a'));
+    CUpdateInfoDialog dialog(dir.path());
+    dialog.show();
+    const QString shown = dialog.notes()->toPlainText();
+    EXPECT_TRUE(shown.contains(CUpdateInfoDialog::kNotesFileName)) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(q("8 MiB보다 커서 읽지 않았습니다."))) << shown.toStdString();
+    EXPECT_EQ(dialog.notes()->document()->blockCount(), 1);
 }
 
 TEST_F(UpdateInfoTest, TheTimerTicksOnItsOwn)
