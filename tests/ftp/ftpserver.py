@@ -19,12 +19,18 @@ def main():
     p.add_argument("--cert", help="PEM certificate and key: FTP over TLS, required before log-in")
     p.add_argument("--refuse-delete", action="append", default=[],
                    help="a file name whose DELE the server refuses")
+    p.add_argument("--grow", action="append", default=[], metavar="NAME:BYTES",
+                   help="a file that grows by BYTES as its download starts, after its size was asked")
     a = p.parse_args()
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(a.user, a.password, a.root, perm="elradfmwMT")
 
     refused = set(a.refuse_delete)
+    growing = {}
+    for g in a.grow:
+        name, _, count = g.rpartition(":")
+        growing[name] = int(count)
 
     base = FTPHandler
     if a.cert:
@@ -40,6 +46,14 @@ def main():
                 self.respond("550 Permission denied.")
                 return None
             return base.ftp_DELE(self, path)
+
+        def ftp_RETR(self, file):
+            # As a log file that a program appends to while it is fetched.
+            extra = growing.get(os.path.basename(file), 0)
+            if extra:
+                with open(file, "ab") as f:
+                    f.write(b"+" * extra)
+            return base.ftp_RETR(self, file)
 
     Handler.authorizer = authorizer
     Handler.auth_failed_timeout = 0  # answer a refused log-in at once

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPair>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -10,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "ftp/ftpserverentry.h"
+
+#include <csignal>
+#include <sys/prctl.h>
 
 // A real FTP server (pyftpdlib under Debian's Python) on 127.0.0.1 at a free
 // port, serving a temporary folder; stopped when the object goes.
@@ -20,6 +24,9 @@ public:
         int throttle = 0; // bytes per second of each transfer; 0: no limit
         QStringList refuseDelete; // file names whose DELE the server refuses
         QString certificate; // PEM with its key: the server speaks FTP over TLS only
+        // Files that grow by the given bytes when their download starts,
+        // after the client asked their size.
+        QList<QPair<QString, int>> growOnDownload;
     };
 
     explicit FtpTestServer(const Options &options) { start(options); }
@@ -83,8 +90,13 @@ private:
             args << QStringLiteral("--cert") << options.certificate;
         for (const QString &name : options.refuseDelete)
             args << QStringLiteral("--refuse-delete") << name;
+        for (const auto &[name, bytes] : options.growOnDownload)
+            args << QStringLiteral("--grow") << name + QLatin1Char(':') + QString::number(bytes);
         // The log goes to a file: a pipe nobody drains would stall the server.
         m_process.setStandardErrorFile(m_logDir.filePath(QStringLiteral("server.log")));
+        // A test that dies must not leave its server behind: it would serve
+        // on, and hold whatever the test had open (a build lock among them).
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         // Debian's interpreter: the first python3 on PATH may not see pyftpdlib.
         m_process.start(QStringLiteral("/usr/bin/python3"), args);
         ASSERT_TRUE(m_process.waitForStarted(10000));
