@@ -42,9 +42,119 @@ FtpError fromReply(long reply, const QString &replyText)
         withReply(QStringLiteral("FTP 서버가 요청을 거절했습니다 (응답 코드 %1).").arg(reply), replyText));
 }
 
+// Failures of libcurl's that neither the server's reply nor a class above
+// explains; `protocol` is "FTP" or "SFTP". libcurl's own message is English
+// and never shown: the last resort names the code instead.
+FtpError fromCode(int code, const QString &protocol)
+{
+    switch (static_cast<CURLcode>(code)) {
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+        return make(FtpError::Kind::Other, 0,
+            QStringLiteral("서버 주소나 경로에 쓸 수 없는 문자가 있어 %1 서버에 보낼 수 없습니다.")
+                .arg(protocol));
+    case CURLE_OUT_OF_MEMORY:
+        return make(FtpError::Kind::Other, 0,
+            QStringLiteral("메모리가 모자라 %1 작업을 마치지 못했습니다.").arg(protocol));
+    case CURLE_FTP_WEIRD_SERVER_REPLY:
+    case CURLE_FTP_WEIRD_PASV_REPLY:
+    case CURLE_FTP_WEIRD_227_FORMAT:
+    case CURLE_FTP_COULDNT_SET_TYPE:
+    case CURLE_FTP_COULDNT_USE_REST:
+    case CURLE_FTP_PRET_FAILED:
+        return make(FtpError::Kind::Other, 0,
+            QStringLiteral("%1 서버가 알아들을 수 없는 응답을 보냈습니다.").arg(protocol));
+    case CURLE_FTP_ACCEPT_FAILED:
+    case CURLE_FTP_CANT_GET_HOST:
+    case CURLE_FTP_PORT_FAILED:
+        return make(FtpError::Kind::Other, 0,
+            // The box's own label, as the server list shows it.
+            QStringLiteral("%1 서버와 데이터 연결을 맺을 수 없습니다. 서버 목록의 'PASSVIE 모드'를 바꾸어 "
+                           "보십시오.")
+                .arg(protocol));
+    case CURLE_FTP_BAD_FILE_LIST:
+    case CURLE_CHUNK_FAILED:
+        return make(FtpError::Kind::Other, 0,
+            QStringLiteral("%1 서버가 보낸 파일 목록을 읽을 수 없습니다.").arg(protocol));
+    case CURLE_FTP_COULDNT_RETR_FILE:
+    case CURLE_BAD_DOWNLOAD_RESUME:
+    case CURLE_RANGE_ERROR:
+        return make(
+            FtpError::Kind::Other, 0, QStringLiteral("%1 서버에서 파일을 받을 수 없습니다.").arg(protocol));
+    case CURLE_UPLOAD_FAILED:
+        return make(FtpError::Kind::Other, 0,
+            QStringLiteral("%1 서버가 파일을 받아들이지 않았습니다.").arg(protocol));
+    case CURLE_QUOTE_ERROR:
+        return make(FtpError::Kind::Other, 0, QStringLiteral("%1 서버가 명령을 거절했습니다.").arg(protocol));
+    case CURLE_REMOTE_DISK_FULL:
+        return make(
+            FtpError::Kind::Other, 0, QStringLiteral("%1 서버의 저장 공간이 모자랍니다.").arg(protocol));
+    case CURLE_REMOTE_FILE_EXISTS:
+        return make(
+            FtpError::Kind::Other, 0, QStringLiteral("%1 서버에 같은 이름이 이미 있습니다.").arg(protocol));
+    case CURLE_FILESIZE_EXCEEDED:
+        return make(FtpError::Kind::Other, 0, QStringLiteral("%1 서버의 파일이 너무 큽니다.").arg(protocol));
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+        return make(FtpError::Kind::Other, 0,
+            QStringLiteral("%1 서버와 TLS 암호화 연결을 맺을 수 없습니다.").arg(protocol));
+    case CURLE_SSH:
+        return make(FtpError::Kind::Other, 0, QStringLiteral("SSH 연결에서 오류가 났습니다."));
+    default:
+        break;
+    }
+    return make(FtpError::Kind::Other, 0,
+        QStringLiteral("%1 작업 중에 알 수 없는 오류가 났습니다 (libcurl 오류 %2).").arg(protocol).arg(code));
+}
+
+// An SFTP status as libcurl names it at the end of its message ("...
+// failed: Permission denied"), in Korean; empty for one we do not know.
+QString sftpStatusText(const QString &curlMessage)
+{
+    const QString status = curlMessage.section(QStringLiteral(": "), -1).trimmed().toLower();
+    static const struct {
+        const char *english;
+        const char *korean;
+    } kStatuses[] = {
+        {"no such file or directory", "그런 파일이나 디렉토리가 없음"},
+        {"permission denied", "권한 없음"},
+        {"operation failed", "작업 실패"},
+        {"file already exists", "같은 이름이 이미 있음"},
+        {"directory not empty", "디렉토리가 비어 있지 않음"},
+        {"not a directory", "디렉토리가 아님"},
+        {"invalid filename", "쓸 수 없는 이름"},
+        {"file is write protected", "쓰기 금지된 파일"},
+        {"disk full", "저장 공간 모자람"},
+        {"user quota exceeded", "사용자 할당량 초과"},
+        {"operation not supported by sftp server", "서버가 지원하지 않는 작업"},
+        {"file lock conflict", "잠금 충돌"},
+        {"connection to sftp server lost", "연결 끊김"},
+        {"link points to itself", "자기 자신을 가리키는 링크"},
+    };
+    for (const auto &s : kStatuses) {
+        if (status == QLatin1String(s.english))
+            return QString::fromUtf8(s.korean);
+    }
+    return {};
+}
+
 } // namespace
 
-FtpError ftpErrorFor(int code, long reply, const QString &replyText, const QString &curlMessage)
+FtpError oversizedDownloadError()
+{
+    return make(FtpError::Kind::Oversized, 0,
+        QStringLiteral("서버의 파일이 알려 준 크기보다 커서 받기를 멈추었습니다. 받은 부분은 저장하지 "
+                       "않았습니다."));
+}
+
+FtpError ftpErrorFor(int code, long reply, const QString &replyText)
 {
     switch (static_cast<CURLcode>(code)) {
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -89,10 +199,7 @@ FtpError ftpErrorFor(int code, long reply, const QString &replyText, const QStri
     if (code == CURLE_GOT_NOTHING || code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR
         || code == CURLE_PARTIAL_FILE)
         return make(FtpError::Kind::Other, 0, QStringLiteral("FTP 서버와의 연결이 끊어졌습니다."));
-    const QString curlText = curlMessage.isEmpty()
-        ? QString::fromUtf8(curl_easy_strerror(static_cast<CURLcode>(code)))
-        : curlMessage;
-    return make(FtpError::Kind::Other, reply, QStringLiteral("FTP 오류: ") + curlText);
+    return fromCode(code, QStringLiteral("FTP"));
 }
 
 FtpError sftpErrorFor(
@@ -114,6 +221,7 @@ FtpError sftpErrorFor(
     const QString lower = curlMessage.toLower();
     const bool notFound = lower.contains(QLatin1String("no such file"));
     const bool denied = lower.contains(QLatin1String("permission denied"));
+    const QString status = sftpStatusText(curlMessage);
     switch (static_cast<CURLcode>(code)) {
     case CURLE_COULDNT_RESOLVE_HOST:
         return make(FtpError::Kind::HostNotFound, 0,
@@ -148,13 +256,13 @@ FtpError sftpErrorFor(
         // browser that is an error reply, as 550 is over FTP.
         if (notFound)
             return make(FtpError::Kind::NotFound, 550,
-                withReply(QStringLiteral("서버에 그런 파일이나 디렉토리가 없습니다."), curlMessage));
+                withReply(QStringLiteral("서버에 그런 파일이나 디렉토리가 없습니다."), status));
         if (denied)
             return make(FtpError::Kind::PermissionDenied, 550,
                 withReply(QStringLiteral("서버가 이 파일이나 디렉토리에 대한 권한을 허락하지 않았습니다."),
-                    curlMessage));
+                    status));
         return make(FtpError::Kind::ServerReply, 550,
-            withReply(QStringLiteral("SFTP 서버가 요청을 거절했습니다."), curlMessage));
+            withReply(QStringLiteral("SFTP 서버가 요청을 거절했습니다."), status));
     case CURLE_GOT_NOTHING:
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
@@ -168,8 +276,5 @@ FtpError sftpErrorFor(
     if (denied)
         return make(FtpError::Kind::PermissionDenied, 0,
             QStringLiteral("서버가 이 파일이나 디렉토리에 대한 권한을 허락하지 않았습니다."));
-    const QString curlText = curlMessage.isEmpty()
-        ? QString::fromUtf8(curl_easy_strerror(static_cast<CURLcode>(code)))
-        : curlMessage;
-    return make(FtpError::Kind::Other, 0, QStringLiteral("SFTP 오류: ") + curlText);
+    return fromCode(code, QStringLiteral("SFTP"));
 }

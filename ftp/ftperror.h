@@ -19,6 +19,7 @@ struct FtpError {
         LocalFile, // the file on this computer could not be read or written
         Refused, // refused before anything was sent (an unsafe name)
         HostKey, // the SSH host key was changed, or the user did not accept it: no retry
+        Oversized, // the server sent more than the size it announced: stopped, nothing kept
         Other,
     };
 
@@ -37,14 +38,20 @@ using FtpFailure = tl::unexpected<FtpError>;
 
 // The Korean text for a failed libcurl call: `code` is its CURLcode,
 // `reply` the last reply code and `replyText` the server's last reply line.
-// libcurl's own message is the fallback where no text of ours applies.
-FtpError ftpErrorFor(int code, long reply, const QString &replyText, const QString &curlMessage);
+// libcurl's own (English) message never reaches the text; where no class
+// of ours applies, the text names the CURLcode.
+FtpError ftpErrorFor(int code, long reply, const QString &replyText);
+
+// A download the session stopped because the server sent more bytes than
+// it said the file had.
+FtpError oversizedDownloadError();
 
 // Why an SFTP host key was not taken.
 enum class SshHostKeyProblem { None, Changed, Declined };
 
 // The Korean text for a failed libcurl call over SFTP: `curlMessage` is
-// libcurl's error text (it carries the SFTP status of a refused command),
-// `fingerprint` the server's key as "SHA256:..." when a host key failed.
+// libcurl's error text (it carries the SFTP status of a refused command, and
+// is shown only as that status), `fingerprint` the server's key as
+// "SHA256:..." when a host key failed.
 FtpError sftpErrorFor(
     int code, const QString &curlMessage, SshHostKeyProblem hostKey, const QString &fingerprint);

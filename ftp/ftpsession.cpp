@@ -334,7 +334,7 @@ FtpStatus CFtpSession::perform(Reply &reply, bool keepAsLastError)
     const QString replyText = decodeName(reply.lastReply);
     FtpError error = isSftp()
         ? sftpErrorFor(code, QString::fromUtf8(reply.errorBuffer), m_hostKeyProblem, m_hostKeyFingerprint)
-        : ftpErrorFor(code, replyCode, replyText, QString::fromUtf8(reply.errorBuffer));
+        : ftpErrorFor(code, replyCode, replyText);
     if (keepAsLastError)
         m_lastErrorText = error.text;
     return FtpFailure(error);
@@ -497,8 +497,7 @@ FtpResult<std::vector<FtpFileInfo>> CFtpSession::list()
     // An empty directory: the listing worked, nothing matched.
     if (code == CURLE_OK || (code == CURLE_REMOTE_FILE_NOT_FOUND && replyCode < 400))
         return std::move(reply.entries);
-    return FtpFailure(
-        ftpErrorFor(code, replyCode, decodeName(reply.lastReply), QString::fromUtf8(reply.errorBuffer)));
+    return FtpFailure(ftpErrorFor(code, replyCode, decodeName(reply.lastReply)));
 }
 
 FtpStatus CFtpSession::createDirectory(const QString &name)

@@ -6,8 +6,11 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QThread>
+
+#include <curl/curl.h>
 
 #include <thread>
 
@@ -314,6 +317,37 @@ TEST(FtpSessionTls, ExplicitTlsChecksTheCertificateBeforeTheLogIn)
     // Plain FTP to a server that asks for TLS gets no further than its refusal.
     CFtpSession plain;
     EXPECT_FALSE(plain.connect(server.entry()));
+}
+
+} // namespace
+
+namespace {
+
+// libcurl's messages are English; none of them may reach a user, whatever
+// the failure, over either protocol.
+TEST(FtpErrorTexts, NoCurlMessageReachesTheText)
+{
+    const QRegularExpression hangul(QStringLiteral("[\\x{AC00}-\\x{D7A3}]"));
+    for (int code = 1; code < CURL_LAST; ++code) {
+        SCOPED_TRACE(code);
+        const QString english = QString::fromUtf8(curl_easy_strerror(static_cast<CURLcode>(code)));
+        const FtpError ftp = ftpErrorFor(code, 226, QStringLiteral("226 Transfer complete."));
+        EXPECT_FALSE(ftp.text.contains(english)) << ftp.text.toStdString();
+        EXPECT_TRUE(ftp.text.contains(hangul)) << ftp.text.toStdString();
+        const QString curlMessage = QStringLiteral("libcurl says: ") + english;
+        const FtpError sftp = sftpErrorFor(code, curlMessage, SshHostKeyProblem::None, {});
+        EXPECT_FALSE(sftp.text.contains(curlMessage)) << sftp.text.toStdString();
+        EXPECT_TRUE(sftp.text.contains(hangul)) << sftp.text.toStdString();
+    }
+    // A listing libcurl cannot parse.
+    EXPECT_EQ(ftpErrorFor(CURLE_FTP_BAD_FILE_LIST, 226, {}).text,
+        QStringLiteral("FTP 서버가 보낸 파일 목록을 읽을 수 없습니다."));
+    // The SFTP status of a refused command, in Korean.
+    const FtpError refused = sftpErrorFor(CURLE_QUOTE_ERROR,
+        QStringLiteral("rename command failed: File already exists"), SshHostKeyProblem::None, {});
+    EXPECT_TRUE(refused.isServerReply());
+    EXPECT_EQ(
+        refused.text, QStringLiteral("SFTP 서버가 요청을 거절했습니다.\n(서버 응답: 같은 이름이 이미 있음)"));
 }
 
 } // namespace
