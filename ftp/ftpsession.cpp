@@ -12,8 +12,10 @@
 
 #include "namecodec/codec.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
@@ -112,6 +114,61 @@ QDateTime parseListTime(const QString &raw)
     return {};
 }
 
+bool hasLineBreak(const QString &text)
+{
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+}
+
+FtpError lineBreakRefusal()
+{
+    return FtpError {
+        FtpError::Kind::Refused, 0, QStringLiteral("이름에 줄바꿈 문자가 있어 서버에 보낼 수 없습니다.")};
+}
+
+// An absolute path without doubled slashes, "." or "..": "//a" and
+// "/b/../a" both become "/a", which every server reads alike.
+QString cleanRemotePath(const QString &path)
+{
+    QStringList parts;
+    for (const QString &part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts << part;
+    }
+    return QLatin1Char('/') + parts.join(QLatin1Char('/'));
+}
+
+// The words of a listing line split at runs of spaces: the first `count`
+// of them, and where the text after them begins (after one space).
+QList<QByteArray> leadingFields(const QByteArray &line, int count, qsizetype &rest)
+{
+    QList<QByteArray> fields;
+    qsizetype pos = 0;
+    while (fields.size() < count) {
+        while (pos < line.size() && line[pos] == ' ')
+            ++pos;
+        const qsizetype start = pos;
+        while (pos < line.size() && line[pos] != ' ')
+            ++pos;
+        if (start == pos)
+            break;
+        fields << line.mid(start, pos - start);
+    }
+    rest = pos + 1;
+    return fields;
+}
+
+bool isNumber(const QByteArray &field)
+{
+    return !field.isEmpty()
+        && std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 } // namespace
 
 // What one call of the handle heard and carried.
@@ -119,11 +176,13 @@ struct CFtpSession::Reply {
     CFtpSession *session = nullptr;
     QByteArray lastReply; // the last complete reply line
     QByteArray lastPwd; // the last 257 reply
-    std::vector<FtpFileInfo> entries;
     QSaveFile *download = nullptr;
     QFile *upload = nullptr;
-    QByteArray body; // an SFTP directory listing
+    QByteArray body; // a directory listing
     qint64 expected = -1;
+    qint64 announced = -1; // the size the FTP server gave for the file it sends
+    qint64 received = 0;
+    bool oversized = false; // more came than announced: the download was stopped
     char errorBuffer[CURL_ERROR_SIZE] = {};
 };
 
@@ -297,6 +356,22 @@ void CFtpSession::setCommonOptions(Reply &reply)
                 r->lastReply = line;
                 if (line.startsWith("257 "))
                     r->lastPwd = line;
+                // The answer to our SIZE, or else the size some servers put
+                // in their "150 ... (1234 bytes)".
+                bool ok = false;
+                if (line.startsWith("213 ")) {
+                    const qint64 size = line.mid(4).trimmed().toLongLong(&ok);
+                    if (ok)
+                        r->announced = size;
+                } else if (line.startsWith("150 ") && r->announced < 0) {
+                    const qsizetype open = line.lastIndexOf('(');
+                    const qsizetype bytes = line.indexOf(" bytes", open);
+                    const qint64 size = open >= 0 && bytes > open
+                        ? line.mid(open + 1, bytes - open - 1).toLongLong(&ok)
+                        : -1;
+                    if (ok)
+                        r->announced = size;
+                }
             }
             return size * count;
         });
@@ -316,7 +391,7 @@ void CFtpSession::setCommonOptions(Reply &reply)
                 s->m_total = ulTotal;
             } else {
                 s->m_done = dlNow;
-                s->m_total = dlTotal > 0 ? dlTotal : r->expected;
+                s->m_total = dlTotal > 0 ? dlTotal : r->announced >= 0 ? r->announced : r->expected;
             }
             return s->m_cancel ? 1 : 0;
         });
@@ -332,7 +407,8 @@ FtpStatus CFtpSession::perform(Reply &reply, bool keepAsLastError)
     long replyCode = 0;
     curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &replyCode);
     const QString replyText = decodeName(reply.lastReply);
-    FtpError error = isSftp()
+    FtpError error = reply.oversized ? oversizedDownloadError()
+        : isSftp()
         ? sftpErrorFor(code, QString::fromUtf8(reply.errorBuffer), m_hostKeyProblem, m_hostKeyFingerprint)
         : ftpErrorFor(code, replyCode, replyText);
     if (keepAsLastError)
@@ -344,9 +420,8 @@ FtpStatus CFtpSession::quote(const QStringList &commands, Reply &reply, const QB
 {
     for (const QString &c : commands) {
         // A line break would let a name smuggle in a command of its own.
-        if (c.contains(QLatin1Char('\r')) || c.contains(QLatin1Char('\n')))
-            return FtpFailure(FtpError {FtpError::Kind::Refused, 0,
-                QStringLiteral("이름에 줄바꿈 문자가 있어 서버에 보낼 수 없습니다.")});
+        if (hasLineBreak(c))
+            return FtpFailure(lineBreakRefusal());
     }
     setCommonOptions(reply);
     std::vector<QByteArray> bytes;
@@ -427,11 +502,11 @@ FtpStatus CFtpSession::setCurrentDirectory(const QString &path)
         if (!dir.startsWith(QLatin1Char('/')))
             return FtpFailure(FtpError {
                 FtpError::Kind::NotFound, 0, QStringLiteral("서버에 그런 파일이나 디렉토리가 없습니다.")});
-        FtpResult<std::vector<FtpFileInfo>> entries = listSftp(dir);
-        if (!entries)
-            return FtpFailure(entries.error());
+        FtpResult<Listing> listing = listSftp(dir);
+        if (!listing)
+            return FtpFailure(listing.error());
         m_currentDir = dir;
-        m_pendingListing = std::move(*entries);
+        m_pendingListing = std::move(*listing);
         return {};
     }
     QStringList commands;
@@ -450,54 +525,50 @@ FtpStatus CFtpSession::setCurrentDirectory(const QString &path)
 
 FtpResult<std::vector<FtpFileInfo>> CFtpSession::list()
 {
-    if (isSftp()) {
-        if (m_pendingListing) {
-            std::vector<FtpFileInfo> entries = std::move(*m_pendingListing);
-            m_pendingListing.reset();
-            return entries;
-        }
-        return listSftp(m_currentDir);
+    m_skipped = 0;
+    std::optional<Listing> listing = std::move(m_pendingListing);
+    m_pendingListing.reset();
+    if (!listing && isSftp()) {
+        FtpResult<Listing> read = listSftp(m_currentDir);
+        if (!read)
+            return FtpFailure(read.error());
+        listing = std::move(*read);
     }
-    Reply reply;
-    setCommonOptions(reply);
-    // "<dir>/*": the pattern is what follows the last slash, and the root
-    // needs a slash of its own after the "%2F" that stands for it.
-    QString dir = m_currentDir;
-    while (dir.endsWith(QLatin1Char('/')))
-        dir.chop(1);
-    const QByteArray url = urlFor(dir) + "/*";
-    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
-    // libcurl's own list parser reads the LIST output; every entry is
-    // skipped, so nothing but the listing is transferred.
-    curl_easy_setopt(m_curl, CURLOPT_WILDCARDMATCH, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_CHUNK_DATA, &reply);
-    curl_easy_setopt(
-        m_curl, CURLOPT_CHUNK_BGN_FUNCTION, +[](const void *info, void *userdata, int) -> long {
-            const auto *fi = static_cast<const curl_fileinfo *>(info);
-            auto *r = static_cast<Reply *>(userdata);
-            FtpFileInfo e;
-            e.name = r->session->decodeName(QByteArray(fi->filename));
-            if (e.name == QLatin1String(".") || e.name == QLatin1String(".."))
-                return CURL_CHUNK_BGN_FUNC_SKIP;
-            e.isFolder = fi->filetype == CURLFILETYPE_DIRECTORY;
-            e.isLink = fi->filetype == CURLFILETYPE_SYMLINK;
-            e.size = (fi->flags & CURLFINFOFLAG_KNOWN_SIZE) ? static_cast<qint64>(fi->size) : 0;
-            if (fi->strings.time)
-                e.modified = parseListTime(QString::fromLatin1(fi->strings.time));
-            r->entries.push_back(std::move(e));
-            return CURL_CHUNK_BGN_FUNC_SKIP;
-        });
-    curl_easy_setopt(
-        m_curl, CURLOPT_WRITEFUNCTION,
-        +[](char *, size_t size, size_t count, void *) -> size_t { return size * count; });
-    const CURLcode code = curl_easy_perform(m_curl);
-    long replyCode = 0;
-    curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &replyCode);
-    curl_easy_setopt(m_curl, CURLOPT_WILDCARDMATCH, 0L);
-    // An empty directory: the listing worked, nothing matched.
-    if (code == CURLE_OK || (code == CURLE_REMOTE_FILE_NOT_FOUND && replyCode < 400))
-        return std::move(reply.entries);
-    return FtpFailure(ftpErrorFor(code, replyCode, decodeName(reply.lastReply)));
+    if (!listing) {
+        Reply reply;
+        setCommonOptions(reply);
+        // A URL that ends in a slash is a LIST of the directory. The lines
+        // are read here rather than by libcurl's list parser, which gives
+        // up the whole directory over a single line it cannot read (a name
+        // with a carriage return in it). And they are read as they came:
+        // libcurl turns every CR of a listing into a line end before its
+        // write callback, which would cut such a name into two entries that
+        // do not exist. Its debug callback still sees the bytes unchanged.
+        QByteArray url = urlFor(m_currentDir);
+        if (!url.endsWith('/'))
+            url += '/';
+        curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+        curl_easy_setopt(
+            m_curl, CURLOPT_WRITEFUNCTION,
+            +[](char *, size_t size, size_t count, void *) -> size_t { return size * count; });
+        curl_easy_setopt(m_curl, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(m_curl, CURLOPT_DEBUGDATA, &reply);
+        curl_easy_setopt(
+            m_curl, CURLOPT_DEBUGFUNCTION,
+            +[](CURL *, curl_infotype type, char *data, size_t size, void *userdata) -> int {
+                if (type == CURLINFO_DATA_IN)
+                    static_cast<Reply *>(userdata)->body.append(data, static_cast<qsizetype>(size));
+                else if (type == CURLINFO_TEXT && qEnvironmentVariableIsSet("QUOREL_FTP_DEBUG"))
+                    std::fwrite(data, 1, size, stderr);
+                return 0;
+            });
+        FtpStatus status = perform(reply);
+        if (!status)
+            return FtpFailure(status.error());
+        listing = readFtpListing(reply.body);
+    }
+    m_skipped = listing->skipped;
+    return std::move(listing->entries);
 }
 
 FtpStatus CFtpSession::createDirectory(const QString &name)
@@ -521,8 +592,13 @@ FtpStatus CFtpSession::deleteFile(const QString &name)
     return quote({QStringLiteral("DELE ") + absolutePath(name)});
 }
 
-FtpStatus CFtpSession::rename(const QString &fromPath, const QString &toPath)
+FtpStatus CFtpSession::rename(const QString &from, const QString &to)
 {
+    const QString fromPath = cleanRemotePath(absolutePath(from));
+    const QString toPath = cleanRemotePath(absolutePath(to));
+    if (fromPath == QLatin1String("/") || toPath == QLatin1String("/"))
+        return FtpFailure(FtpError {
+            FtpError::Kind::Refused, 0, QStringLiteral("최상위 디렉토리(/)는 이름을 바꿀 수 없습니다.")});
     if (isSftp())
         return quote(
             {QStringLiteral("rename ") + sftpArgument(fromPath) + QLatin1Char(' ') + sftpArgument(toPath)});
@@ -535,6 +611,9 @@ FtpStatus CFtpSession::download(const QString &name, const QString &localFolder,
         return FtpFailure(FtpError {FtpError::Kind::Refused, 0,
             QStringLiteral("서버의 파일 이름 '%1'은(는) 로컬 FTP 폴더 밖을 가리키므로 받지 않습니다.")
                 .arg(name)});
+    const QString remote = absolutePath(name);
+    if (hasLineBreak(remote))
+        return FtpFailure(lineBreakRefusal());
     if (!QDir().mkpath(localFolder)) {
         const int err = errno;
         return FtpFailure(FtpError {FtpError::Kind::LocalFolder, 0,
@@ -553,16 +632,37 @@ FtpStatus CFtpSession::download(const QString &name, const QString &localFolder,
     reply.download = &out;
     reply.expected = expectedSize;
     m_total = expectedSize;
-    const QByteArray url = urlFor(absolutePath(name));
+    const QByteArray url = urlFor(remote);
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_slist *beforeTransfer = nullptr;
+    if (!isSftp()) {
+        // libcurl would stop quietly at the size the server announced, and
+        // a file that grew meanwhile would be kept cut short as if whole.
+        // The size is asked here instead ("*": a server without SIZE still
+        // sends the file), and the write below holds the server to it.
+        curl_easy_setopt(m_curl, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+        beforeTransfer = curl_slist_append(nullptr, QByteArray("*SIZE " + encodeName(remote)).constData());
+        curl_easy_setopt(m_curl, CURLOPT_PREQUOTE, beforeTransfer);
+    }
     curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &reply);
     curl_easy_setopt(
         m_curl, CURLOPT_WRITEFUNCTION, +[](char *data, size_t size, size_t count, void *userdata) -> size_t {
             auto *r = static_cast<Reply *>(userdata);
             const qint64 n = static_cast<qint64>(size * count);
+            if (r->announced >= 0 && r->received + n > r->announced) {
+                r->oversized = true;
+                return 0;
+            }
+            r->received += n;
             return r->download->write(data, n) == n ? size * count : 0;
         });
     FtpStatus status = perform(reply);
+    curl_easy_setopt(m_curl, CURLOPT_PREQUOTE, nullptr);
+    curl_slist_free_all(beforeTransfer);
+    // Less than announced, and the server content with it: the file was
+    // cut short on the way, as libcurl itself would have found.
+    if (status && reply.announced >= 0 && reply.received < reply.announced)
+        status = FtpFailure(ftpErrorFor(CURLE_PARTIAL_FILE, 0, {}));
     if (!status) {
         out.cancelWriting();
         return status;
@@ -627,49 +727,100 @@ QString CFtpSession::sftpArgument(const QString &path)
     return out + QLatin1Char('"');
 }
 
-std::optional<FtpFileInfo> CFtpSession::parseSftpLine(const QByteArray &line)
+CFtpSession::LineKind CFtpSession::readLongLine(const QByteArray &line, bool strict, FtpFileInfo &e)
 {
-    // The server's long name, as "ls -l" writes it:
     // "drwxr-xr-x    3 user     group        4096 Dec  8 03:21 name".
-    QList<QByteArray> fields;
-    qsizetype pos = 0;
-    while (fields.size() < 8) {
-        while (pos < line.size() && line[pos] == ' ')
-            ++pos;
-        const qsizetype start = pos;
-        while (pos < line.size() && line[pos] != ' ')
-            ++pos;
-        if (start == pos)
-            break;
-        fields << line.mid(start, pos - start);
+    qsizetype rest = 0;
+    const QList<QByteArray> fields = leadingFields(line, 8, rest);
+    if (fields.size() < 8 || rest >= line.size() || fields[0].size() < 10)
+        return LineKind::Unreadable;
+    if (strict && (!QByteArrayView("-dlpscbD").contains(fields[0][0]) || !isNumber(fields[4])))
+        return LineKind::Unreadable;
+    QByteArray name = line.mid(rest);
+    const char type = fields[0][0];
+    e.isFolder = type == 'd';
+    e.isLink = type == 'l';
+    if (e.isLink) {
+        // The listing adds the link's target.
+        const qsizetype arrow = name.indexOf(" -> ");
+        if (arrow > 0)
+            name.truncate(arrow);
     }
-    FtpFileInfo e;
-    if (fields.size() < 8 || pos + 1 >= line.size() || fields[0].size() < 10) {
-        // Not the usual form: the line as a plain name, the best we know.
-        if (line.isEmpty())
-            return std::nullopt;
-        e.name = decodeName(line);
-    } else {
-        QByteArray name = line.mid(pos + 1);
-        const char type = fields[0][0];
-        e.isFolder = type == 'd';
-        e.isLink = type == 'l';
-        if (e.isLink) {
-            // libcurl adds the link's target.
-            const qsizetype arrow = name.indexOf(" -> ");
-            if (arrow > 0)
-                name.truncate(arrow);
-        }
-        e.name = decodeName(name);
-        e.size = fields[4].toLongLong();
-        e.modified = parseListTime(QString::fromLatin1(fields[5] + ' ' + fields[6] + ' ' + fields[7]));
-    }
+    e.name = decodeName(name);
+    e.size = fields[4].toLongLong();
+    e.modified = parseListTime(QString::fromLatin1(fields[5] + ' ' + fields[6] + ' ' + fields[7]));
     if (e.name == QLatin1String(".") || e.name == QLatin1String(".."))
-        return std::nullopt;
-    return e;
+        return LineKind::NotAnEntry;
+    return LineKind::Entry;
 }
 
-FtpResult<std::vector<FtpFileInfo>> CFtpSession::listSftp(const QString &dir)
+CFtpSession::LineKind CFtpSession::readDosLine(const QByteArray &line, FtpFileInfo &e)
+{
+    // "12-08-25  02:00PM       <DIR>          name" or
+    // "12-08-25  02:00PM                1234 name".
+    qsizetype rest = 0;
+    const QList<QByteArray> fields = leadingFields(line, 3, rest);
+    if (fields.size() < 3 || rest >= line.size())
+        return LineKind::Unreadable;
+    const QList<QByteArray> date = fields[0].split('-');
+    if (date.size() != 3 || !std::all_of(date.begin(), date.end(), isNumber) || !fields[1].contains(':'))
+        return LineKind::Unreadable;
+    const bool folder = fields[2].compare("<DIR>", Qt::CaseInsensitive) == 0;
+    if (!folder && !isNumber(fields[2]))
+        return LineKind::Unreadable;
+    // The name starts after the run of spaces that follows the size.
+    qsizetype start = rest;
+    while (start < line.size() && line[start] == ' ')
+        ++start;
+    if (start >= line.size())
+        return LineKind::Unreadable;
+    e.name = decodeName(line.mid(start));
+    e.isFolder = folder;
+    e.size = folder ? 0 : fields[2].toLongLong();
+    e.modified = parseListTime(QString::fromLatin1(fields[0] + ' ' + fields[1]));
+    if (e.name == QLatin1String(".") || e.name == QLatin1String(".."))
+        return LineKind::NotAnEntry;
+    return LineKind::Entry;
+}
+
+CFtpSession::Listing CFtpSession::readFtpListing(const QByteArray &body)
+{
+    Listing listing;
+    auto take = [this, &listing](const QByteArray &line) {
+        if (line.isEmpty())
+            return;
+        // "total 24" heads the long form.
+        if (line.startsWith("total ") && isNumber(line.mid(6).trimmed()))
+            return;
+        // A name with a line break can be neither shown as it is nor sent
+        // back in a command.
+        if (line.contains('\r') || line.contains('\n')) {
+            ++listing.skipped;
+            return;
+        }
+        FtpFileInfo e;
+        LineKind kind = readLongLine(line, true, e);
+        if (kind == LineKind::Unreadable)
+            kind = readDosLine(line, e);
+        if (kind == LineKind::Entry)
+            listing.entries.push_back(std::move(e));
+        else if (kind == LineKind::Unreadable)
+            ++listing.skipped;
+    };
+    // Lines end in CR LF as the protocol asks, or in LF alone on some
+    // servers. Where most end in CR LF, a lone CR or LF belongs to a name.
+    const QByteArrayView lineEnd = body.count("\r\n") * 2 > body.count('\n') ? "\r\n" : "\n";
+    for (qsizetype from = 0; from < body.size();) {
+        qsizetype end = body.indexOf(lineEnd, from);
+        if (end < 0)
+            end = body.size();
+        take(body.mid(from, end - from));
+        from = end + lineEnd.size();
+    }
+    return listing;
+}
+
+FtpResult<CFtpSession::Listing> CFtpSession::listSftp(const QString &dir)
 {
     Reply reply;
     setCommonOptions(reply);
@@ -687,14 +838,28 @@ FtpResult<std::vector<FtpFileInfo>> CFtpSession::listSftp(const QString &dir)
     FtpStatus status = perform(reply);
     if (!status)
         return FtpFailure(status.error());
-    std::vector<FtpFileInfo> entries;
-    for (QByteArray line : reply.body.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (std::optional<FtpFileInfo> e = parseSftpLine(line))
-            entries.push_back(std::move(*e));
+    // libcurl ends each entry with LF; a CR is part of the name.
+    Listing listing;
+    for (const QByteArray &line : reply.body.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        if (line.contains('\r')) {
+            ++listing.skipped;
+            continue;
+        }
+        FtpFileInfo e;
+        const LineKind kind = readLongLine(line, false, e);
+        if (kind == LineKind::Unreadable) {
+            // Not the usual form: the line as a plain name, the best we know.
+            e = FtpFileInfo {};
+            e.name = decodeName(line);
+            if (e.name != QLatin1String(".") && e.name != QLatin1String(".."))
+                listing.entries.push_back(std::move(e));
+        } else if (kind == LineKind::Entry) {
+            listing.entries.push_back(std::move(e));
+        }
     }
-    return entries;
+    return listing;
 }
 
 QString CFtpSession::knownHostsPath()

@@ -60,19 +60,27 @@ public:
     // PWD: the current directory becomes what the server says it is.
     FtpStatus setCurrentDirectory(const QString &path);
     // Every entry of the current directory but "." and "..", in server order.
+    // A line of the server's listing that names no entry we can show (a
+    // name with a line break in it, a form we cannot read) is left out and
+    // counted, and the rest is listed all the same.
     FtpResult<std::vector<FtpFileInfo>> list();
+    // How many entries the last list() left out; 0 after a failed one.
+    int skippedEntries() const { return m_skipped; }
 
     // Names are relative to the current directory.
     FtpStatus createDirectory(const QString &name);
     FtpStatus removeDirectory(const QString &name);
     FtpStatus deleteFile(const QString &name);
-    // Full paths on both sides.
-    FtpStatus rename(const QString &fromPath, const QString &toPath);
+    // Names relative to the current directory, or absolute paths; either
+    // goes to the server as a clean absolute path ("//a" as "/a").
+    FtpStatus rename(const QString &from, const QString &to);
 
     // Fetches `name` of the current directory into `localFolder`, through a
     // temporary file renamed into place once complete. A name that would
     // leave the folder is refused. `expectedSize` (from the listing) feeds
-    // the progress; -1 when unknown.
+    // the progress; -1 when unknown. Over FTP the server is asked for the
+    // file's size first, and a server that sends more than that is stopped
+    // (FtpError::Kind::Oversized) and nothing is kept.
     FtpStatus download(const QString &name, const QString &localFolder, qint64 expectedSize = -1);
     // Stores the local file as remoteDirectory/remoteFileName of `entry`,
     // logging in again first when the connection is gone.
@@ -110,8 +118,18 @@ private:
     QByteArray urlFor(const QString &absolutePath) const;
     // A path as one argument of an SFTP quote command.
     static QString sftpArgument(const QString &path);
-    FtpResult<std::vector<FtpFileInfo>> listSftp(const QString &dir);
-    std::optional<FtpFileInfo> parseSftpLine(const QByteArray &line);
+    struct Listing {
+        std::vector<FtpFileInfo> entries;
+        int skipped = 0;
+    };
+    FtpResult<Listing> listSftp(const QString &dir);
+    Listing readFtpListing(const QByteArray &body);
+    enum class LineKind { Entry, NotAnEntry, Unreadable };
+    // One line in the long form ("ls -l"); `strict` also wants a number for
+    // the size, as a line of an FTP listing in that form always has.
+    LineKind readLongLine(const QByteArray &line, bool strict, FtpFileInfo &entry);
+    // One line in the form of DOS-style servers ("12-08-25  02:00PM <DIR> name").
+    LineKind readDosLine(const QByteArray &line, FtpFileInfo &entry);
     // libcurl's host key callback: answers by the known_hosts match.
     int checkHostKey(const QByteArray &blob, int match);
     bool addKnownHost(const QByteArray &blob) const;
@@ -135,7 +153,8 @@ private:
     QString m_hostKeyFingerprint;
     // The listing an SFTP change of directory read to check the directory,
     // handed to the list() that follows it; any other call drops it.
-    std::optional<std::vector<FtpFileInfo>> m_pendingListing;
+    std::optional<Listing> m_pendingListing;
+    int m_skipped = 0;
     std::atomic<bool> m_cancel {false};
     std::atomic<qint64> m_done {0};
     std::atomic<qint64> m_total {0};

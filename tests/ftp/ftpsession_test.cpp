@@ -323,6 +323,100 @@ TEST(FtpSessionTls, ExplicitTlsChecksTheCertificateBeforeTheLogIn)
 
 namespace {
 
+// A chrooted log-in (and pyftpdlib's) starts in "/", where the browser's
+// "<folder>/<name>" is "//name".
+TEST_F(FtpSessionTest, RenamesAFileInTheLogInFolder)
+{
+    server.write(QStringLiteral("top.conf"), "top");
+    server.write(QStringLiteral("second.conf"), "second");
+    server.write(QStringLiteral("third.conf"), "third");
+    connect();
+    ASSERT_EQ(session.currentDirectory(), QStringLiteral("/"));
+    const struct {
+        const char *from;
+        const char *to;
+        const char *renamed;
+    } cases[] = {
+        {"top.conf", "top-renamed.conf", "top-renamed.conf"},
+        {"/second.conf", "/second-renamed.conf", "second-renamed.conf"},
+        {"//third.conf", "//third-renamed.conf", "third-renamed.conf"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.from);
+        auto renamed = session.rename(QString::fromUtf8(c.from), QString::fromUtf8(c.to));
+        ASSERT_TRUE(renamed) << renamed.error().text.toStdString();
+        EXPECT_TRUE(server.exists(QString::fromUtf8(c.renamed)));
+        EXPECT_FALSE(server.exists(QString::fromUtf8(c.from)));
+    }
+    const QString log = server.log();
+    EXPECT_TRUE(log.contains(QLatin1String("<- RNFR /top.conf")));
+    EXPECT_TRUE(log.contains(QLatin1String("<- RNTO /third-renamed.conf")));
+    EXPECT_FALSE(log.contains(QLatin1String("RNFR //"))) << "a doubled slash reads as another path elsewhere";
+
+    // The folder itself is no entry of it.
+    auto root = session.rename(QStringLiteral("/"), QStringLiteral("/elsewhere"));
+    ASSERT_FALSE(root);
+    EXPECT_EQ(root.error().kind, FtpError::Kind::Refused);
+    EXPECT_FALSE(server.log().contains(QLatin1String("RNFR /\n")));
+}
+
+// A transfer broken off ends libcurl's connection with it, and the next
+// command logs in again, in the log-in folder: a bare name must still mean
+// the folder the browser shows.
+TEST(FtpSessionRename, ANameMeansTheCurrentDirectoryEvenAfterALogInAgain)
+{
+    FtpTestServer::Options options;
+    options.growOnDownload << qMakePair(QStringLiteral("grows.log"), 8 * 1024 * 1024);
+    FtpTestServer server(options);
+    server.write(QStringLiteral("inner.conf"), "in the log-in folder");
+    server.write(QStringLiteral("site/inner.conf"), "in site");
+    server.write(QStringLiteral("site/grows.log"), QByteArray(64 * 1024, 'g'));
+    CFtpSession session;
+    ASSERT_TRUE(session.connect(server.entry()));
+    ASSERT_TRUE(session.setCurrentDirectory(QStringLiteral("site")));
+    QTemporaryDir local;
+    ASSERT_FALSE(session.download(QStringLiteral("grows.log"), local.path()));
+    auto renamed = session.rename(QStringLiteral("inner.conf"), QStringLiteral("moved.conf"));
+    ASSERT_TRUE(renamed) << renamed.error().text.toStdString();
+    EXPECT_EQ(server.read(QStringLiteral("site/moved.conf")), QByteArray("in site"));
+    EXPECT_EQ(server.read(QStringLiteral("inner.conf")), QByteArray("in the log-in folder"));
+    EXPECT_EQ(server.log().count(QLatin1String("<- USER quorel")), 2) << "the rename logged in anew";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FtpSessionTest, NamesWithALineBreakAreLeftOutOfTheListingAndCounted)
+{
+    server.write(QStringLiteral("good.zone"), "ok");
+    server.mkdir(QStringLiteral("folder"));
+    server.write(QStringLiteral("folder/plain.txt"), "p");
+    // Linux allows any byte but "/" in a name; pyftpdlib lists such names
+    // as they are.
+    for (const char *bad : {"carriage\rreturn.txt", "ends in cr\r", "line\nfeed.txt"})
+        server.write(QString::fromUtf8(bad), "x");
+    connect();
+    auto entries = session.list();
+    ASSERT_TRUE(entries) << entries.error().text.toStdString();
+    QStringList names = namesOf(*entries);
+    names.sort();
+    EXPECT_EQ(names, (QStringList {QStringLiteral("D:folder"), QStringLiteral("F:good.zone")}));
+    EXPECT_EQ(session.skippedEntries(), 3);
+    for (const FtpFileInfo &e : *entries) {
+        if (e.name == QLatin1String("good.zone")) {
+            EXPECT_EQ(e.size, 2);
+            EXPECT_TRUE(e.modified.isValid());
+        }
+    }
+    // The count is the last listing's.
+    ASSERT_TRUE(session.setCurrentDirectory(QStringLiteral("folder")));
+    entries = session.list();
+    ASSERT_TRUE(entries);
+    EXPECT_EQ(namesOf(*entries), QStringList {QStringLiteral("F:plain.txt")});
+    EXPECT_EQ(session.skippedEntries(), 0);
+}
+
 // libcurl's messages are English; none of them may reach a user, whatever
 // the failure, over either protocol.
 TEST(FtpErrorTexts, NoCurlMessageReachesTheText)
@@ -348,6 +442,47 @@ TEST(FtpErrorTexts, NoCurlMessageReachesTheText)
     EXPECT_TRUE(refused.isServerReply());
     EXPECT_EQ(
         refused.text, QStringLiteral("SFTP 서버가 요청을 거절했습니다.\n(서버 응답: 같은 이름이 이미 있음)"));
+}
+
+// A file that grows between the size the server gave and the data it sends
+// (a log being written to): whatever the growth, the download stops and
+// keeps nothing, and the text says so instead of blaming the server.
+TEST(FtpSessionOversized, AFileLargerThanAnnouncedIsStoppedAndNotKept)
+{
+    const struct {
+        const char *name;
+        int size;
+        int growth;
+    } cases[] = {
+        {"small.log", 1000, 1}, // all of it in the socket before libcurl stopped
+        {"medium.log", 64 * 1024, 100 * 1000},
+        {"big.log", 1024 * 1024, 8 * 1024 * 1024}, // the server still sending
+    };
+    FtpTestServer::Options options;
+    for (const auto &c : cases)
+        options.growOnDownload << qMakePair(QString::fromUtf8(c.name), c.growth);
+    FtpTestServer server(options);
+    server.write(QStringLiteral("steady.txt"), QByteArray(5000, 's'));
+    CFtpSession session;
+    ASSERT_TRUE(session.connect(server.entry()));
+    QTemporaryDir local;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        server.write(QString::fromUtf8(c.name), QByteArray(c.size, 'a'));
+        auto result = session.download(QString::fromUtf8(c.name), local.path(), c.size);
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.error().kind, FtpError::Kind::Oversized);
+        EXPECT_EQ(result.error().text,
+            QStringLiteral("서버의 파일이 알려 준 크기보다 커서 받기를 멈추었습니다. 받은 부분은 저장하지 "
+                           "않았습니다."));
+        EXPECT_TRUE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden).isEmpty()) << "nothing kept";
+    }
+    // The session goes on; the size it checks is the server's, not the
+    // listing's (the file may have changed since it was listed).
+    auto steady = session.download(QStringLiteral("steady.txt"), local.path(), 10);
+    ASSERT_TRUE(steady) << steady.error().text.toStdString();
+    EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("steady.txt"))).size(), 5000);
+    EXPECT_TRUE(server.log().contains(QLatin1String("<- SIZE /steady.txt")));
 }
 
 } // namespace

@@ -435,3 +435,61 @@ TEST_F(SftpBrowserTest, TheRealHostKeyBoxIsAnsweredByClicks)
 }
 
 } // namespace
+
+namespace {
+
+// SFTP has no directory of the session's on the server: a name must be
+// made absolute against the browser's directory, or it lands in the
+// log-in folder whatever folder the browser shows.
+TEST_F(SftpTest, RenamesAFileInTheLogInFolderAndANameInTheCurrentDirectory)
+{
+    server->write(QStringLiteral("top.conf"), "top");
+    server->write(QStringLiteral("inner.conf"), "in the log-in folder");
+    server->write(QStringLiteral("site/inner.conf"), "in site");
+    auto s = session(true);
+    ASSERT_TRUE(s->connect(server->entry())) << s->lastErrorText().toStdString();
+    const QString home = s->currentDirectory();
+    ASSERT_EQ(home, QDir(server->root()).canonicalPath());
+
+    auto renamed = s->rename(QStringLiteral("top.conf"), QStringLiteral("renamed.conf"));
+    ASSERT_TRUE(renamed) << renamed.error().text.toStdString();
+    EXPECT_EQ(server->read(QStringLiteral("renamed.conf")), QByteArray("top"));
+    renamed = s->rename(home + QStringLiteral("//renamed.conf"), home + QStringLiteral("/./again.conf"));
+    ASSERT_TRUE(renamed) << renamed.error().text.toStdString();
+    EXPECT_EQ(server->read(QStringLiteral("again.conf")), QByteArray("top"));
+    EXPECT_FALSE(server->exists(QStringLiteral("renamed.conf")));
+
+    ASSERT_TRUE(s->setCurrentDirectory(QStringLiteral("site")));
+    renamed = s->rename(QStringLiteral("inner.conf"), QStringLiteral("moved.conf"));
+    ASSERT_TRUE(renamed) << renamed.error().text.toStdString();
+    EXPECT_EQ(server->read(QStringLiteral("site/moved.conf")), QByteArray("in site"));
+    EXPECT_EQ(server->read(QStringLiteral("inner.conf")), QByteArray("in the log-in folder"));
+}
+
+TEST_F(SftpTest, NamesWithACarriageReturnAreLeftOutOfTheListingAndCounted)
+{
+    server->write(QStringLiteral("good.zone"), "ok");
+    server->mkdir(QStringLiteral("folder"));
+    server->write(QStringLiteral("carriage\rreturn.txt"), "x");
+    server->write(QStringLiteral("ends in cr\r"), "x");
+    auto s = session(true);
+    ASSERT_TRUE(s->connect(server->entry())) << s->lastErrorText().toStdString();
+    // Through the listing a change of directory reads, and through a list of its own.
+    ASSERT_TRUE(s->setCurrentDirectory(s->currentDirectory()));
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass);
+        auto entries = s->list();
+        ASSERT_TRUE(entries) << entries.error().text.toStdString();
+        QStringList names;
+        for (const FtpFileInfo &e : *entries)
+            names << e.name;
+        names.sort();
+        EXPECT_EQ(names, (QStringList {QStringLiteral("folder"), QStringLiteral("good.zone")}));
+        EXPECT_EQ(s->skippedEntries(), 2);
+    }
+    ASSERT_TRUE(s->setCurrentDirectory(QStringLiteral("folder")));
+    ASSERT_TRUE(s->list());
+    EXPECT_EQ(s->skippedEntries(), 0);
+}
+
+} // namespace
