@@ -571,6 +571,10 @@ bool CFtpOpenDialog::listDirectory(const QString &path)
     }
     m_filling = false;
     QApplication::restoreOverrideCursor();
+    // A name the list cannot show (a line break in it) costs its own row,
+    // not the whole folder; the status line says how many went.
+    if (const int skipped = m_session.skippedEntries(); skipped > 0)
+        setStatus(QStringLiteral("목록에 보일 수 없는 이름의 항목 %1개는 빼고 보여 줍니다.").arg(skipped));
     return true;
 }
 

@@ -225,6 +225,20 @@ TEST_F(BrowserTest, ADownloadNeverReplacesACopyOpenInTheEditor)
     EXPECT_EQ(origins.back().directory, QStringLiteral("/other/zones"));
 }
 
+TEST_F(BrowserTest, ANameWithACarriageReturnCostsOnlyItsOwnRow)
+{
+    server.write(QStringLiteral("zones/good.zone"), "g");
+    server.write(QStringLiteral("zones/bad\rname.zone"), "b");
+    server.write(QStringLiteral("zones/also-good.conf"), "a");
+    auto d = browser();
+    ASSERT_TRUE(d->OnConnect());
+    ASSERT_TRUE(d->listDirectory(QStringLiteral("/zones")));
+    EXPECT_NE(row(*d, QStringLiteral("good.zone")), nullptr);
+    EXPECT_NE(row(*d, QStringLiteral("also-good.conf")), nullptr);
+    EXPECT_EQ(d->fileList()->topLevelItemCount(), 3); // "..", and the two good files
+    EXPECT_EQ(d->statusText(), QStringLiteral("목록에 보일 수 없는 이름의 항목 1개는 빼고 보여 줍니다."));
+}
+
 TEST_F(BrowserTest, ARefusedLogInIsTriedThreeTimesAndToldInKorean)
 {
     FtpServerList list(context.iniPath);
