@@ -423,7 +423,13 @@ TEST_F(SftpBrowserTest, TheRealHostKeyBoxIsAnsweredByClicks)
     {
         auto d = browser();
         ModalScript script;
-        script.then(script.clickBoxButtonLabelled(QStringLiteral("예")));
+        const ModalScript::Step yes = script.clickBoxButtonLabelled(QStringLiteral("예"));
+        script.then([yes](QWidget *modal) {
+            // QUOREL_SHOT=FILE.png keeps a picture of the box for the README.
+            if (qEnvironmentVariableIsSet("QUOREL_SHOT"))
+                modal->grab().save(qEnvironmentVariable("QUOREL_SHOT"), "PNG");
+            return yes(modal);
+        });
         QTest::mouseClick(child<QPushButton>(*d, "connectButton"), Qt::LeftButton);
         EXPECT_TRUE(QTest::qWaitFor([&] { return row(*d, QStringLiteral("a.zone")) != nullptr; }, 30000));
         EXPECT_FALSE(script.timedOut()) << "a box could not be answered";
