@@ -18,8 +18,8 @@
 # icon, MIME types and autostart entry, the two ProPathName values and the
 # four machine-wide sample paths.
 
-# Relative XDG values are invalid and ignored, as the specification of those
-# variables asks.
+# Relative XDG values are invalid and ignored, as the XDG base-directory
+# rules for those variables ask.
 data_home=$HOME/.local/share
 case "${XDG_DATA_HOME:-}" in /*) data_home=$XDG_DATA_HOME ;; esac
 config_home=$HOME/.config
