@@ -225,6 +225,15 @@ int main(int argc, char **argv)
             QTimer::singleShot(200, &application, &QApplication::quit);
         });
     };
+    // The FTP browser the scene opened, connected and in the site's zones.
+    auto browserInZones = [] {
+        auto *browser = qobject_cast<CFtpOpenDialog *>(QApplication::activeModalWidget());
+        if (browser) {
+            browser->OnConnect();
+            browser->listDirectory(QStringLiteral("zones"));
+        }
+        return browser;
+    };
     app.ftpContext().localFolder = dir.filePath(QStringLiteral("Quindale"));
     // The plain-FTP notice has its own moment; the pictures show the server.
     app.settings().takePlainFtpNotice(QStringLiteral("시험 서버 (로컬)"));
@@ -303,11 +312,9 @@ int main(int argc, char **argv)
                     earlier.write(";\n");
             }
             QTimer::singleShot(800, [&] {
-                auto *browser = qobject_cast<CFtpOpenDialog *>(QApplication::activeModalWidget());
+                CFtpOpenDialog *browser = browserInZones();
                 if (!browser)
                     return;
-                browser->OnConnect();
-                browser->listDirectory(QStringLiteral("zones"));
                 QTreeWidgetItem *zone = nullptr;
                 for (int i = 0; i < browser->fileList()->topLevelItemCount(); ++i) {
                     QTreeWidgetItem *item = browser->fileList()->topLevelItem(i);
@@ -325,11 +332,9 @@ int main(int argc, char **argv)
         }
         if (scene == QStringLiteral("ftp-saveback")) {
             QTimer::singleShot(800, [&] {
-                auto *browser = qobject_cast<CFtpOpenDialog *>(QApplication::activeModalWidget());
+                CFtpOpenDialog *browser = browserInZones();
                 if (!browser)
                     return;
-                browser->OnConnect();
-                browser->listDirectory(QStringLiteral("zones"));
                 for (int i = 0; i < browser->fileList()->topLevelItemCount(); ++i) {
                     if (browser->fileList()->topLevelItem(i)->text(0) == QStringLiteral("named.conf"))
                         browser->OnDoubleClick(browser->fileList()->topLevelItem(i));
