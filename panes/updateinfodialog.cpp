@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -13,14 +14,17 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QThread>
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/quorelids.h"
 
 const QString CUpdateInfoDialog::kNotesFileName = QStringLiteral("updateinfo.rtf");
 const QString CUpdateInfoDialog::kNoNotes = QStringLiteral("업데이트 정보가 없습니다");
 const QString CUpdateInfoDialog::kNotesCut = QStringLiteral("업데이트 정보가 길어 앞부분만 보여 줍니다.");
+const QString CUpdateInfoDialog::kReadingNotes = QStringLiteral("업데이트 정보를 읽고 있습니다...");
 const QString CUpdateInfoDialog::kNotice = QStringLiteral("VANTO · 한글 도메인 관리 도구 린드바트");
 
 namespace {
@@ -41,6 +45,22 @@ QLabel *text(const QString &value, int controlId, QWidget *parent)
     label->setProperty("controlId", controlId);
     label->setTextFormat(Qt::PlainText);
     return label;
+}
+
+// The longest stretch of a paragraph without a space, tab or line break.
+qsizetype longestWord(const rtf::Document &notes)
+{
+    qsizetype longest = 0;
+    for (const rtf::Paragraph &paragraph : notes.paragraphs) {
+        qsizetype current = 0;
+        for (const rtf::Run &run : paragraph.runs) {
+            for (const QChar c : run.text) {
+                current = c.isSpace() ? 0 : current + 1;
+                longest = std::max(longest, current);
+            }
+        }
+    }
+    return longest;
 }
 
 Qt::Alignment alignmentOf(rtf::Alignment alignment)
@@ -146,36 +166,99 @@ CUpdateInfoDialog::CUpdateInfoDialog(const QString &installDirectory, QWidget *p
     ok->setFocus();
 }
 
+struct CUpdateInfoDialog::NotesFile {
+    enum class State { Missing, TooLarge, Read };
+    State state = State::Missing;
+    QString fileName;
+    rtf::Document notes;
+};
+
+// Touches no widget: it runs on the reader's thread for large notes.
+CUpdateInfoDialog::NotesFile CUpdateInfoDialog::readNotesFile(const QString &path)
+{
+    NotesFile result;
+    QFile file(path);
+    result.fileName = file.fileName();
+    if (!file.open(QIODevice::ReadOnly))
+        return result;
+    if (file.size() > kMaxNotesBytes) {
+        result.state = NotesFile::State::TooLarge;
+        return result;
+    }
+    result.notes = rtf::read(file.read(kMaxNotesBytes), kNotesLimits);
+    result.state = NotesFile::State::Read;
+    return result;
+}
+
+CUpdateInfoDialog::~CUpdateInfoDialog()
+{
+    // The reader holds nothing of the window, but must not outlive its
+    // QThread; it is at most a few tens of milliseconds from its end.
+    if (m_reader)
+        m_reader->wait();
+}
+
 void CUpdateInfoDialog::loadNotes(const QString &installDirectory)
 {
-    QFile file(installDirectory + u'/' + kNotesFileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const QString path = installDirectory + u'/' + kNotesFileName;
+    const QFileInfo info(path);
+    if (info.size() <= kReadHereBytes || info.size() > kMaxNotesBytes) {
+        showNotes(readNotesFile(path));
+        return;
+    }
+    // Fresh memory for megabytes of notes costs tens of milliseconds before
+    // a byte is read, and the reader as much again: neither on the GUI thread.
+    m_notes->setPlainText(kReadingNotes);
+    auto file = std::make_shared<NotesFile>();
+    m_reader = QThread::create([path, file] { *file = readNotesFile(path); });
+    m_reader->setParent(this);
+    m_reader->setObjectName(QStringLiteral("updateNotesReader"));
+    connect(m_reader, &QThread::finished, this, [this, file] { showNotes(*file); });
+    m_reader->start();
+}
+
+void CUpdateInfoDialog::showNotes(const NotesFile &file)
+{
+    switch (file.state) {
+    case NotesFile::State::Missing:
         m_notes->setPlainText(kNoNotes);
-        return;
-    }
-    if (file.size() > kMaxNotesBytes) {
+        break;
+    case NotesFile::State::TooLarge:
         m_notes->setPlainText(QStringLiteral("업데이트 정보 파일(%1)이 %2 MiB보다 커서 읽지 않았습니다.")
-                                  .arg(file.fileName())
+                                  .arg(file.fileName)
                                   .arg(kMaxNotesBytes / (1024 * 1024)));
-        return;
+        break;
+    case NotesFile::State::Read:
+        // Qt's wrap at word boundaries takes time with the square of the
+        // length of a word wider than the box (20,000 characters without a
+        // space: about 70 ms). Such a word is broken at the box's edge either
+        // way; with one in the notes, every line breaks anywhere.
+        m_notes->setWordWrapMode(longestWord(file.notes) > kLongestWrappedWord
+                ? QTextOption::WrapAnywhere
+                : QTextOption::WrapAtWordBoundaryOrAnywhere);
+        fillDocument(*m_notes->document(), file.notes);
+        if (file.notes.truncated) {
+            // Where the shown notes stop, the reader is told why.
+            QTextCursor cursor(m_notes->document());
+            cursor.movePosition(QTextCursor::End);
+            if (!file.notes.paragraphs.isEmpty())
+                cursor.insertBlock(QTextBlockFormat());
+            cursor.setBlockFormat(QTextBlockFormat());
+            QTextCharFormat format;
+            format.setFontItalic(true);
+            cursor.insertText(kNotesCut, format);
+        }
+        // The box's caret was pushed along by the text put in before it;
+        // the notes are read from the top.
+        m_notes->moveCursor(QTextCursor::Start);
+        break;
     }
-    const QByteArray bytes = file.read(kMaxNotesBytes);
-    const rtf::Document notes = rtf::read(bytes, kNotesLimits);
-    fillDocument(*m_notes->document(), notes);
-    if (notes.truncated) {
-        // Where the shown notes stop, the reader is told why.
-        QTextCursor cursor(m_notes->document());
-        cursor.movePosition(QTextCursor::End);
-        if (!notes.paragraphs.isEmpty())
-            cursor.insertBlock(QTextBlockFormat());
-        cursor.setBlockFormat(QTextBlockFormat());
-        QTextCharFormat format;
-        format.setFontItalic(true);
-        cursor.insertText(kNotesCut, format);
+    // Notes that came after the window showed replace the line counted
+    // while they were read; auto scrolling starts again at their top.
+    if (m_counted) {
+        m_nScrollCount = 0;
+        countLines();
     }
-    // The box's caret was pushed along by the text put in before it; the
-    // notes are read from the top.
-    m_notes->moveCursor(QTextCursor::Start);
 }
 
 void CUpdateInfoDialog::fillDocument(QTextDocument &target, const rtf::Document &notes)

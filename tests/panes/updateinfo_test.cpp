@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "panes/rtfreader.h"
 #include "panes/updateinfodialog.h"
 #include "platform/quorelids.h"
@@ -463,6 +465,14 @@ QByteArray nearTheSizeLimit(const QByteArray &head, const QByteArray &unit, cons
     return head + unit.repeated(room / unit.size()) + tail;
 }
 
+// Waits, the event loop running, until large notes read off the GUI thread
+// are in the box.
+bool notesRead(CUpdateInfoDialog &dialog)
+{
+    return QTest::qWaitFor(
+        [&] { return dialog.notes()->toPlainText() != CUpdateInfoDialog::kReadingNotes; }, 20000);
+}
+
 // The text the box shows, paragraph breaks left out.
 qsizetype shownCharacters(QTextDocument *doc)
 {
@@ -484,6 +494,7 @@ TEST_F(UpdateInfoTest, NotesPastTheLimitsShowTheirStartAndSaySo)
             "줄 1"},
         {"one paragraph never ended", nearTheSizeLimit(head, "\\'c7\\'d1\\'b1\\'db "), "한글 한글 한글"},
         {"a change of format every character", nearTheSizeLimit(head, "\\b a\\b0 b"), "abab"},
+        {"Hangul never broken by a space", nearTheSizeLimit(head, "\\'c7\\'d1"), "한한한"},
         {"lines of plain text", nearTheSizeLimit({}, QString::fromUtf8("변경 사항\n").toUtf8(), {}),
             "변경 사항"},
     };
@@ -494,9 +505,12 @@ TEST_F(UpdateInfoTest, NotesPastTheLimitsShowTheirStartAndSaySo)
         writeNotes(c.bytes);
         CUpdateInfoDialog dialog(dir.path());
         dialog.show();
+        // Megabytes of notes are read while the window is up and says so.
+        QTextDocument *doc = dialog.notes()->document();
+        EXPECT_EQ(doc->toPlainText(), CUpdateInfoDialog::kReadingNotes);
+        ASSERT_TRUE(notesRead(dialog));
         // The box learns the notes' height from its layout through events.
         QCoreApplication::processEvents();
-        QTextDocument *doc = dialog.notes()->document();
         EXPECT_TRUE(doc->firstBlock().text().startsWith(q(c.firstLine)))
             << doc->firstBlock().text().left(40).toStdString();
         EXPECT_EQ(doc->lastBlock().text(), CUpdateInfoDialog::kNotesCut);
@@ -504,6 +518,8 @@ TEST_F(UpdateInfoTest, NotesPastTheLimitsShowTheirStartAndSaySo)
         EXPECT_LE(doc->blockCount(), limits.paragraphs + 1);
         EXPECT_LE(shownCharacters(doc), limits.characters + CUpdateInfoDialog::kNotesCut.size());
         EXPECT_GT(dialog.lineCount(), 0);
+        // However long its words, every line fits the box.
+        EXPECT_LE(doc->idealWidth(), dialog.notes()->viewport()->width());
 
         // The reader finds the note where the notes stop.
         QTest::keyClick(dialog.notes(), Qt::Key_End);
@@ -526,6 +542,44 @@ TEST_F(UpdateInfoTest, NotesPastTheLimitsShowTheirStartAndSaySo)
         QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("updateInfoOk")), Qt::LeftButton);
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_FALSE(dialog.isVisible());
+    }
+}
+
+TEST_F(UpdateInfoTest, LargeNotesReadWhileTheWindowIsUpAreCountedAndScrolled)
+{
+    writeNotes(nearTheSizeLimit("{\\rtf1\\ansi\\ansicpg949 ", "\\'c1\\'d9\\par\r\n"));
+    CUpdateInfoDialog dialog(dir.path());
+    dialog.show();
+    EXPECT_EQ(dialog.lineCount(), 1); // the line saying the notes are being read
+    // Auto scrolling checked and ticking before the notes are there.
+    QTest::mouseClick(dialog.autoScrollBox(), Qt::LeftButton);
+    dialog.OnTimer(CUpdateInfoDialog::kAutoScrollTimer);
+    ASSERT_TRUE(notesRead(dialog));
+    QCoreApplication::processEvents();
+    const int kept = static_cast<int>(CUpdateInfoDialog::kNotesLimits.paragraphs);
+    EXPECT_EQ(dialog.lineCount(), kept + 1);
+    EXPECT_EQ(dialog.scrollCounter(), 0);
+    EXPECT_EQ(dialog.firstVisibleLine(), 0);
+    EXPECT_TRUE(dialog.autoScrollTimer().isActive());
+    dialog.OnTimer(CUpdateInfoDialog::kAutoScrollTimer);
+    dialog.OnTimer(CUpdateInfoDialog::kAutoScrollTimer);
+    EXPECT_EQ(dialog.scrollCounter(), 2);
+    EXPECT_EQ(dialog.firstVisibleLine(), 2);
+}
+
+TEST_F(UpdateInfoTest, TheWindowClosesWhileLargeNotesAreRead)
+{
+    writeNotes(nearTheSizeLimit("{\\rtf1 ", "\\b\\i\\b0\\i0 "));
+    for (int round = 0; round < 3; ++round) {
+        auto dialog = std::make_unique<CUpdateInfoDialog>(dir.path());
+        dialog->show();
+        EXPECT_EQ(dialog->notes()->toPlainText(), CUpdateInfoDialog::kReadingNotes);
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        EXPECT_FALSE(dialog->isVisible());
+        EXPECT_EQ(dialog->result(), QDialog::Rejected);
+        dialog.reset();
+        // Nothing of the closed window is left to be told of the notes.
+        QCoreApplication::processEvents();
     }
 }
 
