@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QUrl>
 
@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
@@ -169,6 +170,90 @@ bool isNumber(const QByteArray &field)
         && std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// A download's file, written beside its target under a name of its own and
+// renamed into place once complete, so that a broken transfer never leaves
+// half a file under the real name; removed when it is not. Unlike QSaveFile
+// it is not synced to disk first: that sync (and the journal commit it
+// forces) cost as much again as the transfer itself, and a copy of a file
+// on a server can be fetched again. The rename replaces a link in the
+// folder rather than the file it points to.
+class PartFile {
+public:
+    explicit PartFile(const QString &target)
+        : m_target(target)
+    {
+    }
+    ~PartFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_part.isEmpty())
+            ::unlink(m_part.constData());
+    }
+    PartFile(const PartFile &) = delete;
+    PartFile &operator=(const PartFile &) = delete;
+
+    bool open()
+    {
+        const QByteArray target = QFile::encodeName(m_target);
+        const QByteArray folder = QFile::encodeName(QFileInfo(m_target).absolutePath());
+        const QByteArray base = QFile::encodeName(QFileInfo(m_target).fileName());
+        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            const QByteArray part = folder + "/." + base + '.'
+                + QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".part";
+            // 0666 less the umask, as a new file of the user's gets.
+            m_fd = ::open(part.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (m_fd >= 0)
+                m_part = part;
+            else if (errno != EEXIST)
+                return fail();
+        }
+        if (m_fd < 0)
+            return fail();
+        // A file replaced keeps its mode.
+        struct stat st { };
+        if (::stat(target.constData(), &st) == 0 && S_ISREG(st.st_mode))
+            ::fchmod(m_fd, st.st_mode & 07777);
+        return true;
+    }
+    bool write(const char *data, qint64 size)
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(m_fd, data, static_cast<size_t>(size));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return fail();
+            data += n;
+            size -= n;
+        }
+        return true;
+    }
+    bool commit()
+    {
+        const int fd = std::exchange(m_fd, -1);
+        if (::close(fd) != 0)
+            return fail();
+        if (::rename(m_part.constData(), QFile::encodeName(m_target).constData()) != 0)
+            return fail();
+        m_part.clear();
+        return true;
+    }
+    QString errorString() const { return m_error; }
+
+private:
+    bool fail()
+    {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+
+    QString m_target;
+    QByteArray m_part;
+    int m_fd = -1;
+    QString m_error;
+};
+
 } // namespace
 
 // What one call of the handle heard and carried.
@@ -176,7 +261,7 @@ struct CFtpSession::Reply {
     CFtpSession *session = nullptr;
     QByteArray lastReply; // the last complete reply line
     QByteArray lastPwd; // the last 257 reply
-    QSaveFile *download = nullptr;
+    PartFile *download = nullptr;
     QFile *upload = nullptr;
     QByteArray body; // a directory listing
     qint64 expected = -1;
@@ -620,11 +705,8 @@ FtpStatus CFtpSession::download(const QString &name, const QString &localFolder,
             QStringLiteral("%1\n%2").arg(localFolder, QString::fromLocal8Bit(std::strerror(err)))});
     }
     const QString target = QDir(localFolder).filePath(name);
-    // Written beside the target and renamed into place when complete: a
-    // broken transfer never leaves half a file under the real name.
-    QSaveFile out(target);
-    // libcurl hands over large blocks; Qt's own buffer would only copy them again.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    PartFile out(target);
+    if (!out.open())
         return FtpFailure(
             FtpError {FtpError::Kind::LocalFile, 0, QStringLiteral("%1\n%2").arg(target, out.errorString())});
     Reply reply;
@@ -654,7 +736,7 @@ FtpStatus CFtpSession::download(const QString &name, const QString &localFolder,
                 return 0;
             }
             r->received += n;
-            return r->download->write(data, n) == n ? size * count : 0;
+            return r->download->write(data, n) ? size * count : 0;
         });
     FtpStatus status = perform(reply);
     curl_easy_setopt(m_curl, CURLOPT_PREQUOTE, nullptr);
@@ -663,10 +745,8 @@ FtpStatus CFtpSession::download(const QString &name, const QString &localFolder,
     // cut short on the way, as libcurl itself would have found.
     if (status && reply.announced >= 0 && reply.received < reply.announced)
         status = FtpFailure(ftpErrorFor(CURLE_PARTIAL_FILE, 0, {}));
-    if (!status) {
-        out.cancelWriting();
+    if (!status)
         return status;
-    }
     if (!out.commit())
         return FtpFailure(
             FtpError {FtpError::Kind::LocalFile, 0, QStringLiteral("%1\n%2").arg(target, out.errorString())});

@@ -486,3 +486,48 @@ TEST(FtpSessionOversized, AFileLargerThanAnnouncedIsStoppedAndNotKept)
 }
 
 } // namespace
+
+namespace {
+
+// A download lands whole or not at all, and only inside the local folder.
+TEST_F(FtpSessionTest, ADownloadReplacesTheLocalCopyInPlaceAndNeverWritesThroughALink)
+{
+    server.write(QStringLiteral("zone.conf"), "from the server\n");
+    server.write(QStringLiteral("linked.conf"), "also from the server\n");
+    QTemporaryDir outside;
+    const QString elsewhere = outside.filePath(QStringLiteral("elsewhere.conf"));
+    {
+        QFile f(elsewhere);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not to be touched\n");
+    }
+    {
+        QFile f(local.filePath(QStringLiteral("zone.conf")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("an older copy\n");
+    }
+    ASSERT_TRUE(QFile::setPermissions(
+        local.filePath(QStringLiteral("zone.conf")), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    ASSERT_TRUE(QFile::link(elsewhere, local.filePath(QStringLiteral("linked.conf"))));
+    connect();
+    for (const char *name : {"zone.conf", "linked.conf"}) {
+        SCOPED_TRACE(name);
+        auto result = session.download(QString::fromUtf8(name), local.path());
+        ASSERT_TRUE(result) << result.error().text.toStdString();
+        QFile got(local.filePath(QString::fromUtf8(name)));
+        ASSERT_TRUE(got.open(QIODevice::ReadOnly));
+        EXPECT_EQ(got.readAll(), server.read(QString::fromUtf8(name)));
+    }
+    // The replaced copy keeps its mode; the link is replaced, not followed.
+    EXPECT_EQ(QFile::permissions(local.filePath(QStringLiteral("zone.conf")))
+            & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+        QFileDevice::Permissions());
+    EXPECT_FALSE(QFileInfo(local.filePath(QStringLiteral("linked.conf"))).isSymLink());
+    QFile untouched(elsewhere);
+    ASSERT_TRUE(untouched.open(QIODevice::ReadOnly));
+    EXPECT_EQ(untouched.readAll(), QByteArray("not to be touched\n"));
+    EXPECT_EQ(QDir(local.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name),
+        (QStringList {QStringLiteral("linked.conf"), QStringLiteral("zone.conf")}));
+}
+
+} // namespace
