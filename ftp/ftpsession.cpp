@@ -445,17 +445,17 @@ void CFtpSession::setCommonOptions(Reply &reply)
                 // in their "150 ... (1234 bytes)".
                 bool ok = false;
                 if (line.startsWith("213 ")) {
-                    const qint64 size = line.mid(4).trimmed().toLongLong(&ok);
+                    const qint64 stated = line.mid(4).trimmed().toLongLong(&ok);
                     if (ok)
-                        r->announced = size;
+                        r->announced = stated;
                 } else if (line.startsWith("150 ") && r->announced < 0) {
                     const qsizetype open = line.lastIndexOf('(');
                     const qsizetype bytes = line.indexOf(" bytes", open);
-                    const qint64 size = open >= 0 && bytes > open
+                    const qint64 stated = open >= 0 && bytes > open
                         ? line.mid(open + 1, bytes - open - 1).toLongLong(&ok)
                         : -1;
                     if (ok)
-                        r->announced = size;
+                        r->announced = stated;
                 }
             }
             return size * count;
