@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -107,7 +108,8 @@ TEST_F(RemoteEditingTest, AFileFromAServerRemembersItsOriginAndGoesBackThereOnCt
         auto &b = static_cast<CFtpOpenDialog &>(dialog);
         b.show();
         b.OnInitDialog();
-        QTest::qWaitFor([&] { return b.session().currentDirectory() == QStringLiteral("/zones"); }, 10000);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return b.session().currentDirectory() == QStringLiteral("/zones"); }, 10000));
         shownFolder = b.session().currentDirectory();
         shownName = b.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
         return int(QDialog::Rejected);
@@ -116,6 +118,36 @@ TEST_F(RemoteEditingTest, AFileFromAServerRemembersItsOriginAndGoesBackThereOnCt
     EXPECT_EQ(shownFolder, QStringLiteral("/zones"));
     EXPECT_EQ(shownName, QStringLiteral("a.zone"));
     EXPECT_EQ(questionsTitled(QStringLiteral("FTP 보안 안내")).size(), 1);
+
+    // The same name from another folder of the server, while the copy is
+    // open with edits: only ever stored beside it, the edits untouched.
+    server.write(QStringLiteral("backup/zones/a.zone"), "old IN A 10.0.0.9\n");
+    type(doc, QStringLiteral("e IN A 10.0.0.5\n"));
+    const QByteArray savedBefore = readBytes(doc->GetPathName());
+    ftpPrompter.choices = {0}; // "다른 이름으로 받기"
+    app->ftpContext().execDialog = [](QDialog &dialog) {
+        auto &b = static_cast<CFtpOpenDialog &>(dialog);
+        b.show();
+        b.OnInitDialog();
+        EXPECT_TRUE(b.OnConnect());
+        EXPECT_TRUE(b.listDirectory(QStringLiteral("/backup/zones")));
+        b.OnDoubleClick(row(b, QStringLiteral("a.zone")));
+        return b.result();
+    };
+    trigger(ids::command::kFtpOpen);
+    EXPECT_TRUE(ftpPrompter.questions.back().contains(QStringLiteral("이미 Quorel에 열려 있습니다")))
+        << ftpPrompter.questions.back().toStdString();
+    EXPECT_EQ(readBytes(doc->GetPathName()), savedBefore);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_TRUE(doc->textBuffer()->toPlainText().endsWith(QStringLiteral("e IN A 10.0.0.5\n")));
+    CQuorelDoc *beside = frame()->activeDocument();
+    ASSERT_NE(beside, doc);
+    EXPECT_EQ(beside->GetPathName(), app->ftpContext().localFolder + QStringLiteral("/a (2).zone"));
+    EXPECT_EQ(readBytes(beside->GetPathName()), QByteArray("old IN A 10.0.0.9\n"));
+    EXPECT_EQ(beside->remoteOrigin().directory, QStringLiteral("/backup/zones"));
+    beside->SetModifiedFlag(false);
+    app->mainFrame()->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(doc->frame()));
+    settle();
 
     // Saved under another name, the document is no longer the server's file.
     prompter.saveNames = {dir.filePath(QStringLiteral("local-copy.zone"))};

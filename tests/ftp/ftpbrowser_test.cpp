@@ -178,7 +178,7 @@ TEST_F(BrowserTest, ADownloadNeverReplacesACopyOpenInTheEditor)
 {
     server.write(QStringLiteral("zones/한국호스팅.kr.zone"), "first\n");
     server.write(QStringLiteral("other/zones/한국호스팅.kr.zone"), "second\n");
-    const QString local = context.localFolder + QStringLiteral("/한국호스팅.kr.zone");
+    const QString localCopy = context.localFolder + QStringLiteral("/한국호스팅.kr.zone");
     {
         auto d = browser();
         ASSERT_TRUE(d->OnConnect());
@@ -192,10 +192,10 @@ TEST_F(BrowserTest, ADownloadNeverReplacesACopyOpenInTheEditor)
     // Open in the editor with edits not yet saved.
     QStringList shown;
     context.openCopy = [&](const QString &path) {
-        FtpContext::OpenCopy copy;
-        copy.open = path == local;
-        copy.origin = origins[0];
-        return copy;
+        FtpContext::OpenCopy open;
+        open.open = path == localCopy;
+        open.origin = origins[0];
+        return open;
     };
     context.showDocument = [&](const QString &path) { shown << path; };
 
@@ -207,8 +207,8 @@ TEST_F(BrowserTest, ADownloadNeverReplacesACopyOpenInTheEditor)
         d->OnDoubleClick(row(*d, QStringLiteral("한국호스팅.kr.zone")));
         return d->downloadedPath();
     };
-    EXPECT_EQ(fetch(QStringLiteral("/zones"), {}), local);
-    EXPECT_EQ(shown, QStringList {local});
+    EXPECT_EQ(fetch(QStringLiteral("/zones"), {}), localCopy);
+    EXPECT_EQ(shown, QStringList {localCopy});
     EXPECT_TRUE(prompter.boxes.back().text.contains(QStringLiteral("이미 Quorel에 열려 있어")));
     EXPECT_EQ(opened.size(), 1) << "nothing downloaded, nothing opened again";
 
@@ -216,10 +216,10 @@ TEST_F(BrowserTest, ADownloadNeverReplacesACopyOpenInTheEditor)
     EXPECT_EQ(fetch(QStringLiteral("/other/zones"), {1}), QString());
     EXPECT_TRUE(prompter.questions.back().contains(QStringLiteral("이미 Quorel에 열려 있습니다")))
         << prompter.questions.back().toStdString();
-    EXPECT_EQ(readBytes(local), QByteArray("first\n"));
+    EXPECT_EQ(readBytes(localCopy), QByteArray("first\n"));
     const QString beside = context.localFolder + QStringLiteral("/한국호스팅.kr (2).zone");
     EXPECT_EQ(fetch(QStringLiteral("/other/zones"), {0}), beside);
-    EXPECT_EQ(readBytes(local), QByteArray("first\n"));
+    EXPECT_EQ(readBytes(localCopy), QByteArray("first\n"));
     EXPECT_EQ(readBytes(beside), QByteArray("second\n"));
     EXPECT_EQ(opened.back(), beside);
     EXPECT_EQ(origins.back().directory, QStringLiteral("/other/zones"));
