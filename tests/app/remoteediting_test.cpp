@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <functional>
+
 namespace {
 
 class RemoteEditingTest : public AppTest {
@@ -37,6 +39,19 @@ protected:
         }
         return nullptr;
     }
+    // The browser as the user drives it to open `name` in `folder`.
+    static std::function<int(QDialog &)> openingFrom(const QString &folder, const QString &name)
+    {
+        return [folder, name](QDialog &dialog) {
+            auto &b = static_cast<CFtpOpenDialog &>(dialog);
+            b.show();
+            b.OnInitDialog();
+            EXPECT_TRUE(b.OnConnect());
+            EXPECT_TRUE(b.listDirectory(folder));
+            b.OnDoubleClick(row(b, name));
+            return b.result();
+        };
+    }
     QStringList questionsTitled(const QString &title) const
     {
         QStringList out;
@@ -56,15 +71,7 @@ TEST_F(RemoteEditingTest, AFileFromAServerRemembersItsOriginAndGoesBackThereOnCt
     server.write(QStringLiteral("zones/a.zone"), "a IN A 10.0.0.1\n");
     // The first connection to a plain-FTP server explains it once.
     ftpPrompter.choices = {0};
-    app->ftpContext().execDialog = [](QDialog &dialog) {
-        auto &b = static_cast<CFtpOpenDialog &>(dialog);
-        b.show();
-        b.OnInitDialog();
-        EXPECT_TRUE(b.OnConnect());
-        EXPECT_TRUE(b.listDirectory(QStringLiteral("/zones")));
-        b.OnDoubleClick(row(b, QStringLiteral("a.zone")));
-        return b.result();
-    };
+    app->ftpContext().execDialog = openingFrom(QStringLiteral("/zones"), QStringLiteral("a.zone"));
     trigger(ids::command::kFtpOpen);
     CQuorelDoc *doc = frame()->activeDocument();
     ASSERT_NE(doc, nullptr);
@@ -125,15 +132,7 @@ TEST_F(RemoteEditingTest, AFileFromAServerRemembersItsOriginAndGoesBackThereOnCt
     type(doc, QStringLiteral("e IN A 10.0.0.5\n"));
     const QByteArray savedBefore = readBytes(doc->GetPathName());
     ftpPrompter.choices = {0}; // "다른 이름으로 받기"
-    app->ftpContext().execDialog = [](QDialog &dialog) {
-        auto &b = static_cast<CFtpOpenDialog &>(dialog);
-        b.show();
-        b.OnInitDialog();
-        EXPECT_TRUE(b.OnConnect());
-        EXPECT_TRUE(b.listDirectory(QStringLiteral("/backup/zones")));
-        b.OnDoubleClick(row(b, QStringLiteral("a.zone")));
-        return b.result();
-    };
+    app->ftpContext().execDialog = openingFrom(QStringLiteral("/backup/zones"), QStringLiteral("a.zone"));
     trigger(ids::command::kFtpOpen);
     EXPECT_TRUE(ftpPrompter.questions.back().contains(QStringLiteral("이미 Quorel에 열려 있습니다")))
         << ftpPrompter.questions.back().toStdString();
