@@ -1,10 +1,10 @@
 // The application's FTP commands: opening from and saving to the servers of
 // the FTP server list.
+#include "app/ftpcommands.h"
 #include "app/quorelapp.h"
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
 #include "editor/mainframe.h"
-#include "ftp/ftpcommands.h"
 #include "ftp/ftpprompter.h"
 #include "platform/quorelids.h"
 

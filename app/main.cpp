@@ -2,11 +2,11 @@
 #include <QFileInfo>
 #include <QSettings>
 
-#include "app/qttranslation.h"
 #include "app/quorelapp.h"
 #include "app/singleinstance.h"
 #include "editor/mainframe.h"
 #include "editor/widgetprompter.h"
+#include "platform/qttranslation.h"
 
 int main(int argc, char **argv)
 {

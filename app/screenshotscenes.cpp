@@ -22,7 +22,6 @@
 //            FTP folder holds already
 //   ftp-saveback: Ctrl+S on a file opened from that server, asking to send
 //            it back
-#include "app/qttranslation.h"
 #include "app/quorelapp.h"
 #include "document/namebytes.h"
 #include "document/quoreldoc.h"
@@ -33,6 +32,7 @@
 #include "ftp/ftpopendialog.h"
 #include "ftp/ftpserverlist.h"
 #include "ftp/ftpserverlistdialog.h"
+#include "platform/qttranslation.h"
 #include "platform/quorelids.h"
 #include "wizard/convwizardsheet.h"
 

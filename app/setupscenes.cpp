@@ -5,10 +5,10 @@
 //   updateinfo: "Update정보(&U)..." over the notes of the installation
 //            (the build tree, which holds updateinfo.rtf)
 //   corvale: the setup finisher's dialog (nothing is started)
-#include "app/qttranslation.h"
 #include "app/quorelapp.h"
 #include "editor/mainframe.h"
 #include "editor/widgetprompter.h"
+#include "platform/qttranslation.h"
 #include "platform/quorelids.h"
 #include "setupfinish/corvaledlg.h"
 #include "setupfinish/setupfinisher.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "panes/rtfreader.h"
+#include "rtf/rtfreader.h"
 
 namespace {
 

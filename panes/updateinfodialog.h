@@ -4,7 +4,7 @@
 #include <QList>
 #include <QTimer>
 
-#include "panes/rtfreader.h"
+#include "rtf/rtfreader.h"
 
 class QCheckBox;
 class QThread;

@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QSettings>
 
-#include "app/qttranslation.h"
+#include "platform/qttranslation.h"
 #include "setupfinish/corvaleapp.h"
 #include "setupfinish/setupshell.h"
 

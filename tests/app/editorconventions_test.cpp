@@ -1,11 +1,11 @@
 // What a Korean administrator expects of the editor beyond its first build:
 // why a conversion failed, readable printing, Korean standard dialogs and
 // the usual keys. Driven through the real application and its widgets.
-#include "app/qttranslation.h"
 #include "apptestfixture.h"
 #include "document/namebytes.h"
 #include "editor/outcomereport.h"
 #include "editor/textprinter.h"
+#include "platform/qttranslation.h"
 #include "platform/quorelids.h"
 
 #include <QAbstractButton>

@@ -3,7 +3,7 @@
 #include "browserharness.h"
 #include "ftptestserver.h"
 
-#include "ftp/ftpcommands.h"
+#include "app/ftpcommands.h"
 #include "ftp/ftpopendialog.h"
 #include "ftp/ftpserverlist.h"
 

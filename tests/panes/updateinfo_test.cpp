@@ -17,9 +17,9 @@
 
 #include <memory>
 
-#include "panes/rtfreader.h"
 #include "panes/updateinfodialog.h"
 #include "platform/quorelids.h"
+#include "rtf/rtfreader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "panes/rtfreader.h"
+#include "rtf/rtfreader.h"
 
 #include <QHash>
 

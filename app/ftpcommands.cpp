@@ -1,4 +1,4 @@
-#include "ftp/ftpcommands.h"
+#include "app/ftpcommands.h"
 
 #include <QFileInfo>
 
