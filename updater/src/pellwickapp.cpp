@@ -1,14 +1,11 @@
 #include "updater/pellwickapp.h"
 
-#include <cerrno>
-
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
 
-#include <unistd.h>
-
+#include "updater/packagedownloadsink.h"
 #include "updater/packageinstaller.h"
 #include "updater/packagesignature.h"
 #include "updater/updatepackage.h"
@@ -236,78 +233,19 @@ Status CPellwickApp::DownloadPackage()
     pellwick::Result<int> created = root.createFresh(pellwick::kPartialFileName);
     if (!created)
         return tl::unexpected(created.error());
-    const int fd = *created;
-    // Hashed as it arrives, so the file is never read back; SHA-256 only
-    // when a signature will ask for it.
-    QCryptographicHash md5(QCryptographicHash::Md5);
-    QCryptographicHash sha256(QCryptographicHash::Sha256);
-    const bool signedUpdates = !m_settings.updateKey().isEmpty();
-    unsigned char header[8] = {};
-    qint64 total = 0;
-    qint64 limit = kMaxPackageBytes; // until the header is in, the hard cap alone
-    quint32 declared = 0;
-    bool tooLarge = false;
-    bool overLong = false;
-    int writeError = 0;
+    pellwick::PackageDownloadSink sink(
+        *created, pellwick::kPartialFileName, kMaxPackageBytes, !m_settings.updateKey().isEmpty());
     const pellwick::Result<pellwick::HttpTransport::Fetched> fetched
-        = m_transport.fetch(m_strPackageUrl.toStdString(), [&](const char *data, std::size_t size) {
-              for (std::size_t i = 0; i < size && total + qint64(i) < 8; ++i)
-                  header[total + qint64(i)] = static_cast<unsigned char>(data[i]);
-              if (total < 8 && total + qint64(size) >= 8) {
-                  declared = quint32(header[0]) | quint32(header[1]) << 8 | quint32(header[2]) << 16
-                      | quint32(header[3]) << 24;
-                  if (8 + qint64(declared) > kMaxPackageBytes) {
-                      tooLarge = true;
-                      return false;
-                  }
-                  limit = 8 + qint64(declared);
-              }
-              if (total + qint64(size) > limit) {
-                  overLong = true; // never store, nor wait for, more than the header promised
-                  return false;
-              }
-              for (std::size_t done = 0; done < size;) {
-                  const ssize_t wrote = ::write(fd, data + done, size - done);
-                  if (wrote < 0 && errno == EINTR)
-                      continue;
-                  if (wrote <= 0) {
-                      writeError = wrote < 0 ? errno : ENOSPC;
-                      return false;
-                  }
-                  done += static_cast<std::size_t>(wrote);
-              }
-              md5.addData(QByteArrayView(data, qsizetype(size)));
-              if (signedUpdates)
-                  sha256.addData(QByteArrayView(data, qsizetype(size)));
-              total += qint64(size);
-              return true;
-          });
-    // Not synced: a package torn by a power cut fails its zlib check at
-    // install time and is fetched again, like any failed install.
-    if (::close(fd) != 0 && !writeError)
-        writeError = errno;
-
-    Status result;
+        = m_transport.fetch(m_strPackageUrl.toStdString(),
+            [&sink](const char *data, std::size_t size) { return sink.write(data, size); });
+    // The file is closed whatever happened; a broken transfer is the reason given before any other.
+    Status result = sink.finish();
     if (!fetched)
         result = tl::unexpected(fetched.error());
-    else if (tooLarge)
-        result = pellwick::fail(FailureKind::TooLarge,
-            "패키지가 너무 큽니다: 헤더가 본문 " + number(declared) + "바이트를 알립니다 (최대 512 MiB).");
-    else if (overLong)
-        result = pellwick::fail(FailureKind::TooLarge,
-            "패키지 본문이 헤더가 알린 " + number(declared) + "바이트보다 길어 받기를 멈추었습니다.");
-    else if (writeError)
-        result = pellwick::fail(FailureKind::Disk,
-            std::string("받은 패키지를 쓸 수 없습니다: ") + pellwick::kPartialFileName + " ("
-                + pellwick::describeErrno(writeError) + ")");
-    else if (total < 8 || total - 8 != qint64(declared))
-        result = pellwick::fail(FailureKind::BadDownload,
-            "패키지 길이가 헤더와 다릅니다: 헤더 " + number(declared) + "바이트, 받은 본문 "
-                + number(total < 8 ? 0 : total - 8) + "바이트.");
     if (result) {
-        m_md5Hex = md5.result().toHex();
-        m_sha256Hex = signedUpdates ? sha256.result().toHex() : QByteArray();
-        m_packageLength = total;
+        m_md5Hex = sink.md5Hex();
+        m_sha256Hex = sink.sha256Hex();
+        m_packageLength = sink.received();
         result = VerifyPackageChecksum();
     }
     if (result)
