@@ -442,6 +442,17 @@ private:
         const Planned *op = nullptr;
     };
 
+    // The steps of run(), in order. Each one from runDirectoryCommands() on
+    // rolls back everything logged so far when it fails.
+    Result<std::vector<Planned>> makePlan(const PackageImage &image) const;
+    Status openJournal();
+    Status runDirectoryCommands(const std::vector<Planned> &plan);
+    Status stageAll(
+        const std::vector<Planned> &plan, const std::vector<char> &payload, std::vector<Staged> &files);
+    Status putAll(const std::vector<Staged> &files);
+    Status commit();
+
+    Status put(const Staged &file);
     Status check(const std::vector<Planned> &plan) const;
     Status log(const std::vector<Entry> &entries);
     Status runDirectoryCommand(const Planned &op);
@@ -679,7 +690,7 @@ Status Transaction::finish(const std::vector<Entry> &entries, std::uint32_t vers
     return {};
 }
 
-Status Transaction::run(const PackageImage &image)
+Result<std::vector<Transaction::Planned>> Transaction::makePlan(const PackageImage &image) const
 {
     // Nothing runs until the whole script has been read and found sound.
     if (image.plan.end == ScriptEnd::TooManyWrites)
@@ -714,8 +725,12 @@ Status Transaction::run(const PackageImage &image)
         plan.push_back(std::move(planned));
     }
     if (Status checked = check(plan); !checked)
-        return checked;
+        return tl::unexpected(checked.error());
+    return plan;
+}
 
+Status Transaction::openJournal()
+{
     step();
     m_journal.reset(::openat(m_root.fd(), kJournalFileName,
         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_APPEND, 0644));
@@ -725,7 +740,11 @@ Status Transaction::run(const PackageImage &image)
                 + ")");
     // The header goes out with the first change's line, in the same sync.
     m_pendingHeader = std::string(kJournalHeader) + "\nversion " + std::to_string(m_options.version) + "\n";
+    return {};
+}
 
+Status Transaction::runDirectoryCommands(const std::vector<Planned> &plan)
+{
     // Deletions and directory commands first, in script order, as the package format has it.
     for (const Planned &op : plan) {
         if (op.kind == ScriptOpKind::Write)
@@ -733,9 +752,13 @@ Status Transaction::run(const PackageImage &image)
         if (Status done = runDirectoryCommand(op); !done)
             return abort(done.error());
     }
+    return {};
+}
 
+Status Transaction::stageAll(
+    const std::vector<Planned> &plan, const std::vector<char> &payload, std::vector<Staged> &files)
+{
     // Every new file under a hidden name beside its target.
-    std::vector<Staged> files;
     std::vector<Entry> news;
     for (const Planned &op : plan) {
         if (op.kind != ScriptOpKind::Write || op.superseded)
@@ -753,10 +776,35 @@ Status Transaction::run(const PackageImage &image)
             return abort(logged.error());
     }
     for (Staged &file : files) {
-        if (Status staged = stage(file, image.payload); !staged)
+        if (Status staged = stage(file, payload); !staged)
             return abort(staged.error());
     }
+    return {};
+}
 
+Status Transaction::put(const Staged &file)
+{
+    const int dir = file.folder.get();
+    if (!file.backup.empty()) {
+        step();
+        if (::linkat(dir, file.name.c_str(), dir, file.backup.c_str(), 0) != 0) {
+            // Without hard links the old file moves aside for a moment; the journal covers that too.
+            step();
+            if (const int error = renameKeeping(dir, file.name, file.backup))
+                return fail(FailureKind::Disk,
+                    "이전 파일을 보관할 수 없습니다: " + file.op->place.shown + " (" + describeErrno(error)
+                        + ")");
+        }
+    }
+    step();
+    if (::renameat(dir, file.temp.c_str(), dir, file.name.c_str()) != 0)
+        return fail(FailureKind::Disk,
+            "파일을 제자리에 놓을 수 없습니다: " + file.op->place.shown + " (" + describeErrno(errno) + ")");
+    return {};
+}
+
+Status Transaction::putAll(const std::vector<Staged> &files)
+{
     // All of them into place, the replaced files kept under their hidden names.
     std::vector<Entry> puts;
     for (const Staged &file : files)
@@ -766,24 +814,14 @@ Status Transaction::run(const PackageImage &image)
             return abort(logged.error());
     }
     for (const Staged &file : files) {
-        const int dir = file.folder.get();
-        if (!file.backup.empty()) {
-            step();
-            if (::linkat(dir, file.name.c_str(), dir, file.backup.c_str(), 0) != 0) {
-                // Without hard links the old file moves aside for a moment; the journal covers that too.
-                step();
-                if (const int error = renameKeeping(dir, file.name, file.backup))
-                    return abort(Failure {FailureKind::Disk,
-                        "이전 파일을 보관할 수 없습니다: " + file.op->place.shown + " ("
-                            + describeErrno(error) + ")"});
-            }
-        }
-        step();
-        if (::renameat(dir, file.temp.c_str(), dir, file.name.c_str()) != 0)
-            return abort(Failure {FailureKind::Disk,
-                "파일을 제자리에 놓을 수 없습니다: " + file.op->place.shown + " (" + describeErrno(errno)
-                    + ")"});
+        if (Status placed = put(file); !placed)
+            return abort(placed.error());
     }
+    return {};
+}
+
+Status Transaction::commit()
+{
     // The renames reach the disk before the journal says "done"; each folder once.
     std::set<std::string> changedFolders;
     for (const Entry &e : m_logged)
@@ -796,6 +834,25 @@ Status Transaction::run(const PackageImage &image)
     m_journal.reset();
     step();
     return finish(m_logged, m_options.version);
+}
+
+Status Transaction::run(const PackageImage &image)
+{
+    const Result<std::vector<Planned>> plan = makePlan(image);
+    if (!plan)
+        return tl::unexpected(plan.error());
+    // From the journal's first line on, a failing step rolls back what the earlier ones changed.
+    std::vector<Staged> files;
+    Status result = openJournal();
+    if (result)
+        result = runDirectoryCommands(*plan);
+    if (result)
+        result = stageAll(*plan, image.payload, files);
+    if (result)
+        result = putAll(files);
+    if (result)
+        result = commit();
+    return result;
 }
 
 } // namespace
