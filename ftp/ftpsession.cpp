@@ -367,6 +367,22 @@ void CFtpSession::setCommonOptions(Reply &reply)
     curl_easy_setopt(m_curl, CURLOPT_USERAGENT, "Quorel");
     curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, isSftp() ? "sftp" : "ftp");
     m_pendingListing.reset();
+    setTimeoutOptions();
+    setLoginOptions();
+    if (isSftp())
+        setSshOptions();
+    if (m_entry.protocol == FtpServerEntry::Protocol::Ftps)
+        setTlsOptions();
+    setTransferModeOptions();
+    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, reply.errorBuffer);
+    setReplyCallback(reply);
+    setProgressCallback(reply);
+    // Our handle carries the password; libcurl must not print it.
+    curl_easy_setopt(m_curl, CURLOPT_VERBOSE, qEnvironmentVariableIsSet("QUOREL_FTP_DEBUG") ? 1L : 0L);
+}
+
+void CFtpSession::setTimeoutOptions()
+{
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, kTimeoutMs);
     curl_easy_setopt(m_curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, kTimeoutMs / 1000);
@@ -374,64 +390,78 @@ void CFtpSession::setCommonOptions(Reply &reply)
     // A transfer that stalls for the time-out ends; a slow one goes on.
     curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, kTimeoutMs / 1000);
+}
+
+void CFtpSession::setLoginOptions()
+{
     const QByteArray user = m_entry.user.toUtf8();
     const QByteArray password = m_entry.password.toUtf8();
     curl_easy_setopt(m_curl, CURLOPT_USERNAME, user.constData());
     curl_easy_setopt(m_curl, CURLOPT_PASSWORD, password.constData());
+}
+
+void CFtpSession::setSshOptions()
+{
+    // The password types only with a password: an empty one means the
+    // agent and the user's keys alone, and an empty password is never
+    // sent (each refused try counts against the server's limit).
+    long auth = CURLSSH_AUTH_AGENT | CURLSSH_AUTH_PUBLICKEY;
+    if (!m_entry.password.isEmpty())
+        auth |= CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD;
+    curl_easy_setopt(m_curl, CURLOPT_SSH_AUTH_TYPES, auth);
+    // libcurl's own default key is id_rsa alone; the newer kinds first.
+    const QDir ssh(QDir::homePath() + QStringLiteral("/.ssh"));
+    for (const char *name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
+        const QString key = ssh.filePath(QLatin1String(name));
+        if (QFileInfo::exists(key)) {
+            const QByteArray file = QFile::encodeName(key);
+            curl_easy_setopt(m_curl, CURLOPT_SSH_PRIVATE_KEYFILE, file.constData());
+            break;
+        }
+    }
+    const QByteArray knownHosts = QFile::encodeName(knownHostsPath());
+    curl_easy_setopt(m_curl, CURLOPT_SSH_KNOWNHOSTS, knownHosts.constData());
+    curl_easy_setopt(m_curl, CURLOPT_SSH_KEYDATA, this);
+    curl_easy_setopt(
+        m_curl, CURLOPT_SSH_KEYFUNCTION,
+        +[](CURL *, const curl_khkey *, const curl_khkey *found, curl_khmatch match, void *clientp) -> int {
+            QByteArray blob;
+            if (found && found->key) {
+                blob = found->len > 0 ? QByteArray(found->key, static_cast<qsizetype>(found->len))
+                                      : QByteArray::fromBase64(QByteArray(found->key));
+            }
+            return static_cast<CFtpSession *>(clientp)->checkHostKey(blob, static_cast<int>(match));
+        });
+}
+
+void CFtpSession::setTlsOptions()
+{
+    // Explicit TLS for the commands and the data alike; the password
+    // never crosses in clear, and a server without AUTH TLS is refused.
+    curl_easy_setopt(m_curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+    curl_easy_setopt(m_curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!m_caFile.isEmpty()) {
+        const QByteArray ca = QFile::encodeName(m_caFile);
+        curl_easy_setopt(m_curl, CURLOPT_CAINFO, ca.constData());
+    }
+}
+
+void CFtpSession::setTransferModeOptions()
+{
     // Active mode: the server connects back to the address of our control
     // connection.
     curl_easy_setopt(m_curl, CURLOPT_FTPPORT, m_entry.passive ? nullptr : "-");
-    if (isSftp()) {
-        // The password types only with a password: an empty one means the
-        // agent and the user's keys alone, and an empty password is never
-        // sent (each refused try counts against the server's limit).
-        long auth = CURLSSH_AUTH_AGENT | CURLSSH_AUTH_PUBLICKEY;
-        if (!m_entry.password.isEmpty())
-            auth |= CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD;
-        curl_easy_setopt(m_curl, CURLOPT_SSH_AUTH_TYPES, auth);
-        // libcurl's own default key is id_rsa alone; the newer kinds first.
-        const QDir ssh(QDir::homePath() + QStringLiteral("/.ssh"));
-        for (const char *name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
-            const QString key = ssh.filePath(QLatin1String(name));
-            if (QFileInfo::exists(key)) {
-                const QByteArray file = QFile::encodeName(key);
-                curl_easy_setopt(m_curl, CURLOPT_SSH_PRIVATE_KEYFILE, file.constData());
-                break;
-            }
-        }
-        const QByteArray knownHosts = QFile::encodeName(knownHostsPath());
-        curl_easy_setopt(m_curl, CURLOPT_SSH_KNOWNHOSTS, knownHosts.constData());
-        curl_easy_setopt(m_curl, CURLOPT_SSH_KEYDATA, this);
-        curl_easy_setopt(
-            m_curl, CURLOPT_SSH_KEYFUNCTION,
-            +[](CURL *, const curl_khkey *, const curl_khkey *found, curl_khmatch match,
-                 void *clientp) -> int {
-                QByteArray blob;
-                if (found && found->key) {
-                    blob = found->len > 0 ? QByteArray(found->key, static_cast<qsizetype>(found->len))
-                                          : QByteArray::fromBase64(QByteArray(found->key));
-                }
-                return static_cast<CFtpSession *>(clientp)->checkHostKey(blob, static_cast<int>(match));
-            });
-    }
-    if (m_entry.protocol == FtpServerEntry::Protocol::Ftps) {
-        // Explicit TLS for the commands and the data alike; the password
-        // never crosses in clear, and a server without AUTH TLS is refused.
-        curl_easy_setopt(m_curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
-        curl_easy_setopt(m_curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
-        curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 2L);
-        if (!m_caFile.isEmpty()) {
-            const QByteArray ca = QFile::encodeName(m_caFile);
-            curl_easy_setopt(m_curl, CURLOPT_CAINFO, ca.constData());
-        }
-    }
     // Full paths with every command, no CWD of libcurl's own: the current
     // directory is ours, and a cached one of libcurl's could go stale.
     curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
     // Larger blocks than libcurl's default 16 KiB, as the curl tool uses.
     curl_easy_setopt(m_curl, CURLOPT_BUFFERSIZE, 100L * 1024);
-    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, reply.errorBuffer);
+}
+
+void CFtpSession::setReplyCallback(Reply &reply)
+{
     curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, &reply);
     curl_easy_setopt(
         m_curl, CURLOPT_HEADERFUNCTION, +[](char *data, size_t size, size_t count, void *userdata) -> size_t {
@@ -460,6 +490,10 @@ void CFtpSession::setCommonOptions(Reply &reply)
             }
             return size * count;
         });
+}
+
+void CFtpSession::setProgressCallback(Reply &reply)
+{
     m_cancel = false;
     m_done = 0;
     m_total = 0;
@@ -480,8 +514,6 @@ void CFtpSession::setCommonOptions(Reply &reply)
             }
             return s->m_cancel ? 1 : 0;
         });
-    // Our handle carries the password; libcurl must not print it.
-    curl_easy_setopt(m_curl, CURLOPT_VERBOSE, qEnvironmentVariableIsSet("QUOREL_FTP_DEBUG") ? 1L : 0L);
 }
 
 FtpStatus CFtpSession::perform(Reply &reply, bool keepAsLastError)

@@ -114,6 +114,14 @@ public:
 private:
     struct Reply;
     void setCommonOptions(Reply &reply);
+    // The parts of setCommonOptions, one concern each.
+    void setTimeoutOptions();
+    void setLoginOptions();
+    void setSshOptions(); // host key check and authentication
+    void setTlsOptions();
+    void setTransferModeOptions();
+    void setReplyCallback(Reply &reply);
+    void setProgressCallback(Reply &reply);
     bool isSftp() const { return m_entry.protocol == FtpServerEntry::Protocol::Sftp; }
     QByteArray urlFor(const QString &absolutePath) const;
     // A path as one argument of an SFTP quote command.
