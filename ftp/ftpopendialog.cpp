@@ -34,6 +34,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -48,6 +49,20 @@ constexpr int kMaxNewFolderTries = 100;
 QString notConnectedText()
 {
     return QStringLiteral("FTP 연결이 되지않은 상태입니다.");
+}
+
+// Looks the row up again rather than keeping a pointer across the server's
+// answer: the list may be filled anew while the answer is awaited, and the
+// row seen before goes with it.
+void removeRow(QTreeWidget &list, const QString &name, int kind)
+{
+    for (int i = 0; i < list.topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *row = list.topLevelItem(i);
+        if (row->text(0) == name && row->data(0, kKindRole).toInt() == kind) {
+            const std::unique_ptr<QTreeWidgetItem> taken(list.takeTopLevelItem(i));
+            return;
+        }
+    }
 }
 
 bool hasForbiddenCharacter(const QString &name)
@@ -1035,7 +1050,7 @@ void CFtpOpenDialog::OnDelete()
     if (kind == RowKind::File) {
         FtpStatus deleted = call([this, &name] { return m_session.deleteFile(name); });
         if (deleted) {
-            delete item;
+            removeRow(*m_list, name, static_cast<int>(kind));
             setStatus(ftpstatus::fileDeleted(name));
         } else {
             setStatus(ftpstatus::fileDeleteFailed(name));
@@ -1050,6 +1065,6 @@ void CFtpOpenDialog::OnDelete()
     FtpStatus deleted = call([this, &name, &status] { return deleteFolderTree(m_session, name, status); });
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     if (deleted)
-        delete item;
+        removeRow(*m_list, name, static_cast<int>(kind));
     m_currentDir->setText(m_session.currentDirectory());
 }
