@@ -133,8 +133,7 @@ void TextBuffer::setPlainText(const QString &text)
     m_cleanAt = 0;
     m_openBlockAdded = false;
 
-    emit contentsChange(0, oldLength, m_length);
-    emit linesChanged(0, oldLines, lineCount());
+    emit changed(TextChange {0, oldLength, m_length, 0, oldLines, lineCount()});
     emit contentsChanged();
     emitStackSignals(hadUndo, hadRedo, wasModified);
 }
@@ -409,8 +408,8 @@ QString TextBuffer::apply(int from, int to, const QString &text, std::vector<int
     m_length += static_cast<int>(text.size()) - (to - from);
     m_validStarts = std::min(m_validStarts, first + 1);
 
-    emit contentsChange(from, to - from, static_cast<int>(text.size()));
-    emit linesChanged(first, last - first + 1, addedLines);
+    emit changed(
+        TextChange {from, to - from, static_cast<int>(text.size()), first, last - first + 1, addedLines});
     return removed;
 }
 

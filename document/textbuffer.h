@@ -19,6 +19,23 @@ struct TextSelection {
     bool operator==(const TextSelection &) const = default;
 };
 
+// One change of a TextBuffer, in characters and in lines at once, so that
+// whoever follows the text never sees one half of a change without the other.
+struct TextChange {
+    // Characters from `position`: `charsRemoved` gave way to `charsAdded`
+    // (line breaks counting one each).
+    int position = 0;
+    int charsRemoved = 0;
+    int charsAdded = 0;
+    // Lines from `firstLine`: `linesRemoved` gave way to `linesAdded` (a
+    // change within one line is 1 and 1; setPlainText() reports the whole text).
+    int firstLine = 0;
+    int linesRemoved = 0;
+    int linesAdded = 0;
+
+    bool operator==(const TextChange &) const = default;
+};
+
 // The text of one document as a list of lines, with its own undo history.
 //
 // A zone file of 20 MB has a million lines; holding each as one string in a
@@ -114,13 +131,10 @@ public:
     void setModified(bool modified = true);
 
 signals:
-    // After every change: the position, the characters removed and added
-    // (line breaks counting one each).
-    void contentsChange(int position, int charsRemoved, int charsAdded);
-    // After every change, in lines: from `firstLine`, `removedLines` lines
-    // were replaced by `addedLines` (a change within one line is 1 and 1;
-    // setPlainText() reports the whole text).
-    void linesChanged(int firstLine, int removedLines, int addedLines);
+    // After every change, as it happens (an undo step of several parts
+    // gives one per part).
+    void changed(const TextChange &change);
+    // Once per edit, undo, redo or setPlainText(), after its changes.
     void contentsChanged();
     void modificationChanged(bool modified);
     void undoAvailable(bool available);
@@ -135,7 +149,7 @@ private:
     };
     struct Step;
 
-    // Replaces without recording and emits contentsChange and linesChanged;
+    // Replaces without recording and emits changed();
     // returns the text removed. `from` <= `to`, both valid. The states of the
     // lines that lose their break go to `removedStates`; `addedStates`, when
     // it holds one per break in `text`, gives the new lines theirs (undo).

@@ -1,19 +1,22 @@
 #pragma once
 
 #include "document/textbuffer.h"
+#include "editor/caretmovement.h"
+#include "editor/mouseselection.h"
+#include "editor/preeditstate.h"
+#include "editor/textlayoutcache.h"
+#include "editor/textviewmargin.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <QHash>
-#include <QInputMethodEvent>
-#include <QPointer>
 
 #include <memory>
-#include <utility>
 #include <vector>
 
 class QMenu;
 class QTextLayout;
+class TextHighlighter;
+class TextViewMarginArea;
 
 // A plain-text editor over a TextBuffer that lays out only the lines it
 // shows, so a million-line file costs no more to show than a short one.
@@ -61,12 +64,24 @@ public:
     QRect cursorRectAt(int position) const;
     // The position nearest to a point of the viewport.
     int positionAt(const QPoint &point) const;
-    qreal tabStopDistance() const { return m_tabStop; }
+    qreal tabStopDistance() const { return m_layouts.tabStopDistance(); }
     // The editing menu every text field has (undo, redo, cut, copy, paste,
     // delete, select all), in the language of Qt's translations; the caller
     // owns it.
     QMenu *createStandardContextMenu();
     void setTabStopDistance(qreal distance);
+
+    // Installs `margin` (not owned; nullptr removes it) at the left of the
+    // text, replacing any other.
+    void setMargin(TextViewMargin *margin);
+    TextViewMargin *margin() const;
+    // Asks the margin for its width again (its own settings changed).
+    void updateMargin();
+    // Installs `highlighter` (not owned; nullptr removes it).
+    void setHighlighter(TextHighlighter *highlighter);
+    TextHighlighter *highlighter() const { return m_layouts.highlighter(); }
+    // The lines on screen with the top of each row, in viewport coordinates.
+    std::vector<TextViewMargin::VisibleLine> linesOnScreen() const;
 
 public slots:
     void selectAll();
@@ -104,71 +119,45 @@ protected:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
-    QRect caretRect(int line, int column) const;
-    friend struct TextViewProbe; // tests count the cached layouts
+    friend struct TextViewProbe; // tests look into the layout cache
 
-    // Laid out once per line on screen, dropped when the line changes.
-    QTextLayout *layoutFor(int line) const;
-    // The caret's line shows the input method's composition inside it.
-    QTextLayout *paintLayoutFor(int line) const;
-    std::unique_ptr<QTextLayout> makeLayout(const QString &text) const;
-    void dropLayouts();
-    void pruneLayouts();
-    void measureLongestLines(int firstLine, int lineCount);
-    void onContentsChange(int position, int charsRemoved, int charsAdded);
-    void onLinesChanged(int firstLine, int removedLines, int addedLines);
+    QRect caretRect(int line, int column) const;
+    // The layout shown for a line: the caret's line with the composition in it.
+    QTextLayout *shownLayout(int line) const;
+    void onBufferChange(const TextChange &change);
+    void connectBuffer();
+    void emitBufferSwitchSignals(bool hadSelection, bool hadUndo, bool hadRedo);
+    void relayout();
     void updateScrollBars();
+    void updateMarginGeometry();
     void setCursorInternal(TextSelection cursor, bool keepColumn = false);
     bool handleMoveKey(QKeyEvent *event);
     bool handleEditKey(QKeyEvent *event);
+    bool isOurShortcut(QKeyEvent *key) const;
     void replaceRange(int from, int to, const QString &text, bool typing);
     void deleteChar(bool forward);
+    void commitInput(const QInputMethodEvent &event);
     void restartBlink();
     bool caretVisible() const;
     int visibleLines() const;
     int lineTop(int line) const;
     qreal textLeft() const;
-    qreal caretX(int position) const;
-    int positionForX(int line, qreal x) const;
-    int nextCharPosition(int position) const;
-    int previousCharPosition(int position) const;
-    int nextWordPosition(int position) const;
-    int previousWordPosition(int position) const;
-    std::pair<int, int> wordAt(int position) const;
     void extendDragSelection(const QPoint &point);
+    void dragScrollTick();
     void copySelectionToX11();
 
     TextBuffer *m_buffer = nullptr;
-    QMetaObject::Connection m_bufferConnections[8];
+    std::vector<QMetaObject::Connection> m_bufferConnections;
     TextSelection m_cursor;
     bool m_readOnly = false;
-    qreal m_tabStop = 80;
-    // Column in pixels that up and down keep while they pass shorter lines.
-    qreal m_wantedX = -1;
-    mutable qreal m_maxWidth = 0;
-    mutable QHash<int, QTextLayout *> m_layouts;
-    // Between the buffer's contentsChange and linesChanged the cache's line
-    // numbers are stale: layouts asked for then are made afresh and kept
-    // here, and the caret's signals wait for the cache to be right.
-    bool m_linesPending = false;
-    mutable std::vector<std::unique_ptr<QTextLayout>> m_pendingLayouts;
-    bool m_cursorPending = false;
-    TextSelection m_cursorBeforeChange;
-    mutable std::unique_ptr<QTextLayout> m_preeditLayout;
-    mutable int m_preeditLine = -1;
-    QString m_preedit;
-    int m_preeditCursor = 0;
-    bool m_preeditCursorShown = true;
-    QList<QInputMethodEvent::Attribute> m_preeditAttributes;
+    // Laid out on demand from the painting, the caret and the mouse alike.
+    mutable TextLayoutCache m_layouts;
+    CaretMovement m_caret {m_layouts};
+    MouseSelection m_mouse {m_caret};
+    mutable PreeditState m_preedit;
     bool m_caretShown = true;
     QBasicTimer m_blinkTimer;
-    QBasicTimer m_dragScrollTimer;
-    QBasicTimer m_tripleClickTimer;
-    QPoint m_tripleClickPoint;
-    QPoint m_lastDragPoint;
-    bool m_dragging = false;
-    int m_wordAnchorStart = -1; // while a double-click drag selects by words
-    int m_wordAnchorEnd = -1;
-    bool m_lineDrag = false; // while a triple-click drag selects by lines
-    int m_lineAnchor = -1;
+    // A child widget that shows the installed margin; gone before the view
+    // takes its other children down.
+    std::unique_ptr<TextViewMarginArea> m_marginArea;
 };

@@ -22,11 +22,9 @@ class SignalLog {
 public:
     explicit SignalLog(TextBuffer &buffer)
     {
-        QObject::connect(&buffer, &TextBuffer::contentsChange, [this](int position, int removed, int added) {
-            events << QStringLiteral("change %1 %2 %3").arg(position).arg(removed).arg(added);
-        });
-        QObject::connect(&buffer, &TextBuffer::linesChanged, [this](int first, int removed, int added) {
-            events << QStringLiteral("lines %1 %2 %3").arg(first).arg(removed).arg(added);
+        QObject::connect(&buffer, &TextBuffer::changed, [this](const TextChange &c) {
+            events << QStringLiteral("change %1 %2 %3").arg(c.position).arg(c.charsRemoved).arg(c.charsAdded);
+            events << QStringLiteral("lines %1 %2 %3").arg(c.firstLine).arg(c.linesRemoved).arg(c.linesAdded);
         });
         QObject::connect(
             &buffer, &TextBuffer::contentsChanged, [this] { events << QStringLiteral("contents"); });

@@ -20,16 +20,21 @@
 
 // The view's layout cache, which no caller needs to see.
 struct TextViewProbe {
-    static int cachedLayouts(const TextView &view) { return static_cast<int>(view.m_layouts.size()); }
+    static int cachedLayouts(const TextView &view) { return view.m_layouts.size(); }
     // Lines whose cached layout holds other text than the buffer's line.
     static QList<int> staleLayouts(const TextView &view)
     {
         QList<int> stale;
-        for (auto it = view.m_layouts.cbegin(); it != view.m_layouts.cend(); ++it) {
-            if (it.key() >= view.buffer()->lineCount() || it.value()->text() != view.buffer()->line(it.key()))
-                stale.append(it.key());
+        for (int line : view.m_layouts.cachedLines()) {
+            if (line >= view.buffer()->lineCount()
+                || view.m_layouts.cached(line)->text() != view.buffer()->line(line))
+                stale.append(line);
         }
         return stale;
+    }
+    static const QTextLayout *cachedLayout(const TextView &view, int line)
+    {
+        return view.m_layouts.cached(line);
     }
 };
 
@@ -524,7 +529,7 @@ TEST_F(TextViewTest, LayoutsFollowLinesInsertedAndRemovedAbove)
     setText(lines.join(QLatin1Char('\n')), 0);
     // Someone listening to the change asks for the caret's place before the
     // view has heard which lines moved.
-    QObject::connect(&buffer, &TextBuffer::contentsChange, &view, [&] {
+    QObject::connect(&buffer, &TextBuffer::changed, &view, [&] {
         view.cursorRect();
         view.positionAt(QPoint(10, 40));
     });

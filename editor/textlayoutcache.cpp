@@ -1,0 +1,216 @@
+#include "editor/textlayoutcache.h"
+#include "document/textbuffer.h"
+#include "editor/texthighlighter.h"
+
+#include <QFontMetricsF>
+#include <QTextOption>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <utility>
+
+namespace {
+
+// Lines laid out to guess the horizontal extent, the longest by characters;
+// wider ones grow the extent when they come into view.
+constexpr int kMeasuredLines = 4;
+// A line longer than this is not laid out to be measured: its width is
+// estimated until it is shown.
+constexpr int kMeasureCharLimit = 20000;
+// Layouts kept beyond the screenful before the far ones are dropped.
+constexpr int kLayoutSlack = 256;
+// A change adding more lines than this may bring a wider line than any seen.
+constexpr int kMeasureAddedLines = 64;
+
+// The layout was made for this very string: the buffer's line shares its
+// characters with the layout until either changes, and an edit of the line
+// gives it characters of its own.
+bool madeFor(const QTextLayout &layout, const QString &text)
+{
+    const QString laidOut = layout.text();
+    return laidOut.constData() == text.constData() && laidOut.size() == text.size();
+}
+
+} // namespace
+
+TextLayoutCache::TextLayoutCache() = default;
+TextLayoutCache::~TextLayoutCache() = default;
+
+void TextLayoutCache::setBuffer(const TextBuffer *buffer)
+{
+    m_buffer = buffer;
+    clear();
+    remeasure();
+}
+
+void TextLayoutCache::setFont(const QFont &font)
+{
+    m_font = font;
+    clear();
+    remeasure();
+}
+
+void TextLayoutCache::setTabStopDistance(qreal distance)
+{
+    m_tabStop = distance;
+    clear();
+    remeasure();
+}
+
+void TextLayoutCache::setPaintDevice(const QPaintDevice *device)
+{
+    m_device = device;
+    clear();
+}
+
+void TextLayoutCache::setHighlighter(TextHighlighter *highlighter)
+{
+    m_highlighter = highlighter;
+    clear();
+}
+
+std::unique_ptr<QTextLayout> TextLayoutCache::makeLayout(const QString &text) const
+{
+    auto layout = std::make_unique<QTextLayout>(text, m_font, m_device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTabStopDistance(m_tabStop);
+    option.setTextDirection(Qt::LeftToRight);
+    layout->setTextOption(option);
+    layout->setCacheEnabled(true);
+    return layout;
+}
+
+void TextLayoutCache::layOutRow(QTextLayout &layout) const
+{
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) {
+        line.setNumColumns(std::numeric_limits<int>::max());
+        line.setPosition(QPointF(0, QFontMetricsF(m_font).ascent() - line.ascent()));
+    }
+    layout.endLayout();
+}
+
+QList<QTextLayout::FormatRange> TextLayoutCache::formatsFor(int line) const
+{
+    if (!m_highlighter || !m_buffer)
+        return {};
+    return m_highlighter->formats(line, m_buffer->line(line));
+}
+
+QTextLayout *TextLayoutCache::layout(int line)
+{
+    const QString &text = m_buffer->line(line);
+    std::unique_ptr<QTextLayout> &slot = m_layouts[line];
+    if (slot && madeFor(*slot, text))
+        return slot.get();
+    slot = makeLayout(text);
+    if (m_highlighter)
+        slot->setFormats(m_highlighter->formats(line, text));
+    layOutRow(*slot);
+    m_maxWidth = std::max(m_maxWidth, slot->lineAt(0).naturalTextWidth());
+    return slot.get();
+}
+
+void TextLayoutCache::applyChange(const TextChange &change)
+{
+    const bool wholeText = change.firstLine == 0 && change.linesAdded == m_buffer->lineCount();
+    if (wholeText) {
+        clear();
+        m_maxWidth = 0;
+    } else {
+        const int end = change.firstLine + change.linesRemoved;
+        const int shift = change.linesAdded - change.linesRemoved;
+        std::unordered_map<int, std::unique_ptr<QTextLayout>> kept;
+        kept.reserve(m_layouts.size());
+        for (auto &[line, layout] : m_layouts) {
+            if (line < change.firstLine)
+                kept.emplace(line, std::move(layout));
+            else if (line >= end)
+                kept.emplace(line + shift, std::move(layout));
+        }
+        m_layouts.swap(kept);
+    }
+    if (wholeText || change.linesAdded > kMeasureAddedLines)
+        measureLongestLines(change.firstLine, change.linesAdded);
+}
+
+void TextLayoutCache::invalidate(int first, int last)
+{
+    if (last - first + 1 > static_cast<int>(m_layouts.size())) {
+        std::erase_if(
+            m_layouts, [&](const auto &entry) { return entry.first >= first && entry.first <= last; });
+        return;
+    }
+    for (int line = first; line <= last; ++line)
+        m_layouts.erase(line);
+}
+
+void TextLayoutCache::clear()
+{
+    m_layouts.clear();
+}
+
+void TextLayoutCache::prune(int firstLine, int shownLines)
+{
+    if (static_cast<int>(m_layouts.size()) <= 2 * shownLines + kLayoutSlack)
+        return;
+    std::erase_if(m_layouts, [&](const auto &entry) {
+        return entry.first < firstLine - shownLines || entry.first > firstLine + 2 * shownLines;
+    });
+}
+
+void TextLayoutCache::remeasure()
+{
+    m_maxWidth = 0;
+    if (m_buffer)
+        measureLongestLines(0, m_buffer->lineCount());
+}
+
+void TextLayoutCache::measureLongestLines(int firstLine, int lineCount)
+{
+    // One pass over the lengths only: laying out a million lines would take
+    // seconds, and the longest lines by characters are nearly always the
+    // widest. The extent grows if a wider one shows up on screen.
+    std::array<std::pair<int, int>, kMeasuredLines> longest; // length, line
+    longest.fill({-1, -1});
+    const int end = std::min(firstLine + lineCount, m_buffer->lineCount());
+    for (int i = firstLine; i < end; ++i) {
+        const int length = static_cast<int>(m_buffer->line(i).size());
+        if (length <= longest.back().first)
+            continue;
+        longest.back() = {length, i};
+        for (int k = kMeasuredLines - 1; k > 0 && longest[k].first > longest[k - 1].first; --k)
+            std::swap(longest[k], longest[k - 1]);
+    }
+    const QFontMetricsF metrics(m_font);
+    for (const auto &[length, line] : longest) {
+        if (line < 0 || length == 0)
+            continue;
+        if (length > kMeasureCharLimit) {
+            m_maxWidth = std::max(m_maxWidth, length * metrics.averageCharWidth());
+            continue;
+        }
+        std::unique_ptr<QTextLayout> layout = makeLayout(m_buffer->line(line));
+        layOutRow(*layout);
+        m_maxWidth = std::max(m_maxWidth, layout->lineAt(0).naturalTextWidth());
+    }
+}
+
+const QTextLayout *TextLayoutCache::cached(int line) const
+{
+    const auto it = m_layouts.find(line);
+    return it == m_layouts.end() ? nullptr : it->second.get();
+}
+
+std::vector<int> TextLayoutCache::cachedLines() const
+{
+    std::vector<int> lines;
+    lines.reserve(m_layouts.size());
+    for (const auto &entry : m_layouts)
+        lines.push_back(entry.first);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
