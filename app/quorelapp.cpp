@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QScreen>
-#include <QTimer>
 
 #include "app/aboutdialog.h"
 #include "app/singleinstance.h"
@@ -111,7 +110,7 @@ void CQuorelApp::showSplash()
     auto *splash = new CSplashDialog(m_mainFrame.get());
     splash->setAttribute(Qt::WA_DeleteOnClose);
     splash->show();
-    QTimer::singleShot(m_options.splashMilliseconds, splash, &QWidget::close);
+    splash->closeAfter(m_options.splashMilliseconds);
 }
 
 void CQuorelApp::watchFiles()

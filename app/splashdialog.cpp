@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "platform/quorelids.h"
@@ -25,6 +26,15 @@ CSplashDialog::CSplashDialog(QWidget *parent)
     // The owner is not visible yet, so centre on the screen.
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
+}
+
+void CSplashDialog::closeAfter(int milliseconds)
+{
+    auto *timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("splashTimer"));
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this, &QWidget::close);
+    timer->start(milliseconds);
 }
 
 QPixmap CSplashDialog::picture()

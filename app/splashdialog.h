@@ -9,5 +9,9 @@ class CSplashDialog : public QDialog {
 public:
     explicit CSplashDialog(QWidget *parent = nullptr);
 
+    // Closes the picture after `milliseconds`, by a timer of its own
+    // ("splashTimer") that a test can find and fire instead of waiting.
+    void closeAfter(int milliseconds);
+
     static QPixmap picture();
 };

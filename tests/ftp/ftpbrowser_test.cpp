@@ -458,7 +458,8 @@ TEST_F(DropTest, ACommandAfterTheServerDroppedTheConnectionIsToldSo)
 {
     auto d = browser();
     ASSERT_TRUE(d->OnConnect());
-    QTest::qWait(2500); // the server's idle time-out ends the connection
+    ASSERT_TRUE(server.waitForIdleDrops()) << "the server never dropped the idle connection\n"
+                                           << server.log().toStdString();
     d->OnRefresh();
     ASSERT_FALSE(prompter.boxes.empty());
     EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("FTP 연결이 되지않은 상태입니다."));

@@ -1,6 +1,7 @@
 """A real FTP server for the FTP tests: pyftpdlib on 127.0.0.1 serving a
 folder. Prints "PORT <n>" once it listens and runs until it is killed."""
 import argparse
+import logging
 import os
 import sys
 
@@ -47,6 +48,16 @@ def main():
                 return None
             return base.ftp_DELE(self, path)
 
+        def handle_timeout(self):
+            self._idle_dropped = True
+            return base.handle_timeout(self)
+
+        def on_disconnect(self):
+            # Called once the socket is closed, so a test that reads this
+            # line knows the client can see the end of its connection.
+            if getattr(self, "_idle_dropped", False):
+                logging.getLogger("quorel").info("IDLE-DROP %s:%s", self.remote_ip, self.remote_port)
+
         def ftp_RETR(self, file):
             # As a log file that a program appends to while it is fetched.
             extra = growing.get(os.path.basename(file), 0)
@@ -73,6 +84,5 @@ def main():
 
 
 if __name__ == "__main__":
-    import logging
     logging.basicConfig(level=logging.DEBUG, stream=sys.stderr)  # every command, for the tests to read
     main()

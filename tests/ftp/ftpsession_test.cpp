@@ -4,14 +4,15 @@
 #include "ftp/ftpfoldertree.h"
 #include "ftp/ftpsession.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
-#include <QThread>
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <thread>
 
 int closedLoopbackPort()
@@ -222,7 +223,8 @@ TEST(FtpSessionDrop, TheStateCheckFindsAConnectionTheServerDropped)
     CFtpSession session;
     ASSERT_TRUE(session.connect(server.entry()));
     EXPECT_TRUE(session.checkConnection());
-    QThread::msleep(2500); // the server's idle time-out drops the connection
+    ASSERT_TRUE(server.waitForIdleDrops()) << "the server never dropped the idle connection\n"
+                                           << server.log().toStdString();
     EXPECT_FALSE(session.checkConnection());
     EXPECT_FALSE(session.isConnected());
 }
@@ -236,15 +238,24 @@ TEST(FtpSessionCancel, ACancelledDownloadLeavesNoFile)
     CFtpSession session;
     ASSERT_TRUE(session.connect(server.entry()));
     QTemporaryDir local;
-    std::thread canceller([&session] {
-        while (session.transferredBytes() == 0)
+    // Cancel once the first bytes are in. A transfer that never starts must
+    // not keep this thread (and the test) waiting: it cancels anyway at the
+    // deadline, and the test fails saying why.
+    std::atomic<bool> sawBytes {false};
+    std::atomic<bool> returned {false};
+    std::thread canceller([&session, &sawBytes, &returned] {
+        const QDeadlineTimer deadline(20000);
+        while (session.transferredBytes() == 0 && !returned && !deadline.hasExpired())
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        sawBytes = session.transferredBytes() > 0;
         session.requestCancel();
     });
     QElapsedTimer timer;
     timer.start();
     auto result = session.download(QStringLiteral("big.bin"), local.path(), 2 * 1024 * 1024);
+    returned = true;
     canceller.join();
+    ASSERT_TRUE(sawBytes) << "no byte of the download arrived within 20 s";
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error().kind, FtpError::Kind::Cancelled);
     EXPECT_LT(timer.elapsed(), 10000);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,15 @@ public:
     {
         QFile in(m_logDir.filePath(QStringLiteral("server.log")));
         return in.open(QIODevice::ReadOnly) ? QString::fromUtf8(in.readAll()) : QString();
+    }
+
+    // How many connections the server has closed for their idle time-out.
+    int idleDrops() const { return int(log().count(QLatin1String("IDLE-DROP "))); }
+    // Waits, handling events, until the server has dropped `count` idle
+    // connections; false if that did not happen within `timeoutMs`.
+    bool waitForIdleDrops(int count = 1, int timeoutMs = 15000) const
+    {
+        return QTest::qWaitFor([&] { return idleDrops() >= count; }, timeoutMs);
     }
 
 private:

@@ -221,23 +221,19 @@ TEST_F(SftpTest, TheStateCheckTellsAKeepAliveFromADroppedConnection)
     auto s = session(true);
     ASSERT_TRUE(s->connect(server->entry())) << s->lastErrorText().toStdString();
     ASSERT_TRUE(s->list());
-    // The server asks every second whether we are still there; what it sent
-    // meanwhile is no goodbye.
-    QTest::qWait(1500);
+    // The server asks whether we are still there once we have been quiet for
+    // its interval (a second, which sshd rounds up to about two); what it
+    // sent meanwhile is no goodbye.
+    ASSERT_TRUE(server->waitForKeepAlive()) << "no keep-alive reached the client";
     EXPECT_TRUE(s->checkConnection());
     EXPECT_TRUE(s->isConnected());
     ASSERT_TRUE(s->list()) << s->lastErrorText().toStdString();
 
     // Dropped with a keep-alive still unread before the end of the stream.
-    QTest::qWait(1200);
+    ASSERT_TRUE(server->waitForKeepAlive()) << "no keep-alive reached the client";
     EXPECT_TRUE(s->checkConnection());
     ASSERT_GT(server->dropConnections(), 0);
-    bool dropped = false;
-    for (int i = 0; i < 100 && !dropped; ++i) {
-        QTest::qWait(20);
-        dropped = !s->checkConnection();
-    }
-    EXPECT_TRUE(dropped);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !s->checkConnection(); }, 5000));
     EXPECT_FALSE(s->isConnected());
 }
 

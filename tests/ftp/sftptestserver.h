@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include "ftp/ftpserverentry.h"
@@ -86,6 +87,27 @@ public:
                 ++ended;
         }
         return ended;
+    }
+
+    // Bytes the server sent that sit unread in the clients' sockets, as the
+    // kernel counts them: between commands that is a keep-alive.
+    int unreadAtClients() const
+    {
+        const QByteArray server
+            = QStringLiteral("0100007F:%1").arg(m_port, 4, 16, QLatin1Char('0')).toUpper().toLatin1();
+        int unread = 0;
+        for (const QByteArray &line : readFile(QStringLiteral("/proc/net/tcp")).split('\n')) {
+            const QList<QByteArray> f = line.simplified().split(' ');
+            // sl, local, remote, state, tx_queue:rx_queue; 01 is established.
+            if (f.size() > 4 && f[2] == server && f[3] == "01")
+                unread += f[4].mid(f[4].indexOf(':') + 1).toInt(nullptr, 16);
+        }
+        return unread;
+    }
+    // Waits, handling events, until a keep-alive has reached a client.
+    bool waitForKeepAlive(int timeoutMs = 15000) const
+    {
+        return QTest::qWaitFor([this] { return unreadAtClients() > 0; }, timeoutMs);
     }
 
     // The host key's fingerprint as OpenSSH's own tool prints it.
