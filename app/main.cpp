@@ -6,10 +6,15 @@
 #include "app/singleinstance.h"
 #include "editor/mainframe.h"
 #include "editor/widgetprompter.h"
+#include "platform/logfile.h"
+#include "platform/logging.h"
 #include "platform/qttranslation.h"
 
 int main(int argc, char **argv)
 {
+    // First of all, so that what Qt warns about while starting is kept too.
+    LogFile log(LogFile::defaultPath());
+    log.install();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorel"));
     QApplication::setOrganizationName(QStringLiteral("VANTO"));
@@ -17,6 +22,12 @@ int main(int argc, char **argv)
     installQtTranslation(application);
 
     QStringList args = QApplication::arguments().mid(1);
+    // A switch, never the name of a file to open.
+    if (args.removeAll(QStringLiteral("--verbose")) > 0)
+        enableVerboseLogging();
+    if (!log.isOpen())
+        qCWarning(lcApp) << "the log file cannot be written:" << LogFile::defaultPath();
+    qCDebug(lcApp) << "started with" << args << "- log file" << LogFile::defaultPath();
     if (args.size() > 1)
         args = args.mid(0, 1);
     // A file given while Quorel already runs goes to the running one.

@@ -8,6 +8,7 @@
 #include "document/textfileconversion.h"
 #include "document/workrunner.h"
 #include "namecodec/codec.h"
+#include "platform/logging.h"
 #include "platform/settings.h"
 
 #include <QDir>
@@ -121,19 +122,24 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
 
     if (!alive) // cannot happen while closing is held back; never touch a freed document
         return DocumentOutcome::failed();
-    if (!encoded.ok())
+    if (!encoded.ok()) {
+        qCWarning(lcConversion) << "not converted" << name << "- line" << encoded.errorLine
+                                << "cannot be written in the document's encoding";
         return fail(encoded.errorLine,
             QStringLiteral("%1번째 줄에 %2(으)로 쓸 수 없는 문자가 있어 변환하지 않았습니다.")
                 .arg(encoded.errorLine)
                 .arg(encoding == namecodec::Encoding::Utf8 ? QStringLiteral("UTF-8")
                                                            : QStringLiteral("EUC-KR")));
+    }
     if (!outcome.conversion.ok) {
         DocumentOutcome failed = fail(outcome.conversion.errorLine, outcome.conversion.error);
         failed.faults = outcome.conversion.faults;
         return failed;
     }
-    if (!outcome.decodedOk)
+    if (!outcome.decodedOk) {
+        qCWarning(lcConversion) << "the converted text of" << name << "does not decode in its encoding";
         return fail(0, QStringLiteral("변환한 결과를 읽을 수 없습니다. 문서는 바뀌지 않았습니다."));
+    }
 
     // Modified before it is in place, so the flag does not blink clean.
     outcome.text->setModified(true);

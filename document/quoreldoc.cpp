@@ -1,5 +1,6 @@
 #include "document/quoreldoc.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -11,6 +12,7 @@
 #include "document/prompter.h"
 #include "document/savefile.h"
 #include "document/textbuffer.h"
+#include "platform/logging.h"
 #include "platform/quorelids.h"
 #include "platform/settings.h"
 
@@ -112,13 +114,18 @@ DocumentOutcome CQuorelDoc::loadTemplateText()
         return DocumentOutcome::done();
     const QString path = m_context.settings->samplePath(m_template.id);
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcDocument) << "cannot open the template" << path << "-"
+                              << (path.isEmpty() ? QStringLiteral("no path set") : file.errorString());
         return DocumentOutcome::failed(
             QStringLiteral("%1 서식 파일을 열 수 없습니다.\n%2").arg(m_template.newName, path));
+    }
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError) {
+        qCWarning(lcDocument) << "cannot read the template" << path << "-" << file.errorString();
         return DocumentOutcome::failed(
             QStringLiteral("%1 서식 파일을 읽을 수 없습니다.\n%2").arg(m_template.newName, path));
+    }
     const DecodedText decoded = decodeFileBytes(bytes);
     if (decoded.badLine != 0) {
         const int line = decoded.badLine;
@@ -137,11 +144,19 @@ DocumentOutcome CQuorelDoc::loadTemplateText()
 DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
 {
     // Folders and devices (a FIFO, /dev/zero) are not text files to load.
-    if (!QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        qCWarning(lcDocument) << "cannot open" << path << "-"
+                              << (!info.exists()        ? "no such file"
+                                         : info.isDir() ? "a folder"
+                                                        : "not a regular file");
         return DocumentOutcome::failed();
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcDocument) << "cannot open" << path << "-" << file.errorString();
         return DocumentOutcome::failed();
+    }
     if (file.size() > CQuorelDoc::kLargeFileBytes) {
         const bool yes = m_context.prompter->question(
             QStringLiteral(
@@ -159,6 +174,8 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
     std::unique_ptr<TextBuffer> built;
     bool readOk = false;
     QThread *owner = thread();
+    QElapsedTimer took;
+    took.start();
     runDocumentWork(
         m_context, QStringLiteral("%1\n파일을 열고 있습니다...").arg(QFileInfo(path).fileName()), [&] {
             const QByteArray bytes = file.readAll();
@@ -170,9 +187,14 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
             decoded.text = QString(); // in the buffer now; freed here, not on the GUI thread
             decoded.breaks = {};
         });
-    if (!readOk)
+    if (!readOk) {
+        qCWarning(lcDocument) << "cannot read" << path << "-" << file.errorString();
         return DocumentOutcome::failed(
             QStringLiteral("파일을 읽을 수 없습니다.\n%1\n%2").arg(path, file.errorString()));
+    }
+    qCDebug(lcDocument) << "opened" << path << file.size() << "bytes,"
+                        << (decoded.encoding == namecodec::Encoding::Utf8 ? "UTF-8" : "CP949") << "in"
+                        << took.elapsed() << "ms";
     file.close();
     applyDecoded(decoded, std::move(built));
     SetPathName(path);
@@ -181,6 +203,8 @@ DocumentOutcome CQuorelDoc::OnOpenDocument(const QString &path)
     SetModifiedFlag(false);
     sendOpenFileList(path);
     if (decoded.badLine != 0) {
+        qCWarning(lcDocument) << "line" << decoded.badLine << "of" << path
+                              << "decodes neither as CP949 nor as UTF-8; opened read-only";
         // Showing the text is safe; writing it back would replace the bytes
         // that did not decode, so the document can only be a read-only copy.
         makeReadOnlyCopy();
@@ -301,6 +325,7 @@ DocumentOutcome CQuorelDoc::OnSaveDocument(const QString &path)
                 failure = saveFileBytes(path, encoded.bytes);
         });
     if (!encoded.ok()) {
+        qCWarning(lcDocument).noquote() << "not saved" << path << "-" << oneLine(encoded.message);
         restoreName();
         return DocumentOutcome::failed(encoded.message, encoded.errorLine);
     }

@@ -1,5 +1,6 @@
 #include "document/savefile.h"
 #include "fileio/replacefile.h"
+#include "platform/logging.h"
 
 #include <QFile>
 
@@ -84,7 +85,9 @@ bool isReadOnlyFile(const QString &path)
     return statTarget(path, st) && readOnly(QFile::encodeName(path), st);
 }
 
-QString saveFileBytes(const QString &path, const QByteArray &bytes)
+namespace {
+
+QString writeFileBytes(const QString &path, const QByteArray &bytes)
 {
     struct stat st { };
     const bool exists = statTarget(path, st);
@@ -119,4 +122,17 @@ QString saveFileBytes(const QString &path, const QByteArray &bytes)
     if (const int error = file.commit())
         return cannotSave(path, error);
     return {};
+}
+
+} // namespace
+
+QString saveFileBytes(const QString &path, const QByteArray &bytes)
+{
+    // The message names the path and the system's reason: the cause, on one line.
+    QString error = writeFileBytes(path, bytes);
+    if (error.isEmpty())
+        qCDebug(lcDocument) << "saved" << path << bytes.size() << "bytes";
+    else
+        qCWarning(lcDocument).noquote() << "save failed:" << oneLine(error);
+    return error;
 }

@@ -2,9 +2,11 @@
 
 #include "document/namebytes.h"
 #include "namecodec/namecodec.h"
+#include "platform/logging.h"
 #include "platform/quorelids.h"
 #include "platform/scopedtempfile.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -70,13 +72,23 @@ bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::E
     options.kind = kind;
     options.keepComment = keepComment == 1;
     options.maxErrors = faults ? kMaxReportedFaults : 1;
+    qCDebug(lcConversion) << "converting" << inPath << "from encoding" << int(from) << "to" << int(to)
+                          << "kind" << int(kind);
+    QElapsedTimer took;
+    took.start();
     const namecodec::ConvertReport report = namecodec::convertFile(
         QFile::encodeName(inPath).toStdString(), QFile::encodeName(outPath).toStdString(), options);
     if (report.ok()) {
+        qCDebug(lcConversion) << "converted" << report.lines << "lines," << report.changedLines
+                              << "changed, in" << took.elapsed() << "ms";
         if (errorLine)
             *errorLine = 0;
         return true;
     }
+    const namecodec::Error &first = report.errors.front();
+    qCWarning(lcConversion).noquote()
+        << "conversion of" << inPath << "refused:" << report.errors.size() << "failing lines; first at line"
+        << first.line << "column" << first.column << "-" << QString::fromStdString(first.message);
     if (errorLine)
         *errorLine = report.errors.front().line > 0 ? report.errors.front().line : 1;
     if (faults) {
@@ -102,6 +114,8 @@ TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding
     if (!copy.open(QIODevice::WriteOnly | QIODevice::Truncate) || copy.write(bytes) != bytes.size()
         || !copy.flush()) {
         result.error = QStringLiteral("임시 파일에 쓸 수 없습니다: %1").arg(copy.errorString());
+        qCWarning(lcConversion) << "cannot write the copy to convert" << source.path() << "-"
+                                << copy.errorString();
         return result;
     }
     copy.close();
@@ -116,6 +130,8 @@ TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding
     QFile converted(target.path());
     if (!converted.open(QIODevice::ReadOnly)) {
         result.error = QStringLiteral("변환 결과를 읽을 수 없습니다: %1").arg(converted.errorString());
+        qCWarning(lcConversion) << "cannot read the converted copy" << target.path() << "-"
+                                << converted.errorString();
         return result;
     }
     result.text = converted.readAll();

@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "platform/logging.h"
+
 namespace {
 
 QString controlName(int id)
@@ -116,6 +118,7 @@ CStringConvertDialog::CStringConvertDialog(QWidget *parent)
     connect(m_wantPunycode, &QCheckBox::clicked, this, &CStringConvertDialog::outputChoiceClicked);
 
     m_message = [this](const QString &text) {
+        qCWarning(lcPrompt).noquote() << "shown:" << oneLine(text);
         QMessageBox::information(this, QApplication::applicationName(), text);
     };
 }
@@ -198,6 +201,8 @@ void CStringConvertDialog::convert()
 
 void CStringConvertDialog::showReason(const QString &reason)
 {
+    if (!reason.isEmpty())
+        qCWarning(lcConversion).noquote() << "string not converted:" << oneLine(reason);
     m_reason->setText(reason);
     m_reason->setVisible(!reason.isEmpty());
 }

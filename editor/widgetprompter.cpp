@@ -1,5 +1,7 @@
 #include "editor/widgetprompter.h"
 
+#include "platform/logging.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -9,19 +11,24 @@
 #include <QRegularExpression>
 #include <QVBoxLayout>
 
+// Most boxes Quorel shows tell why something did not happen; they go into
+// the log too, so a report of "it said it could not" can be traced.
 void WidgetPrompter::information(const QString &text, const QString &title)
 {
+    qCWarning(lcPrompt).noquote() << "shown:" << oneLine(text);
     QMessageBox::information(m_parent, title, text, QMessageBox::Ok);
 }
 
 bool WidgetPrompter::question(const QString &text, const QString &title)
 {
+    qCDebug(lcPrompt).noquote() << "asked:" << oneLine(text);
     return QMessageBox::question(m_parent, title, text, QMessageBox::Yes | QMessageBox::No)
         == QMessageBox::Yes;
 }
 
 Prompter::Answer WidgetPrompter::questionYesNoCancel(const QString &text, const QString &title)
 {
+    qCDebug(lcPrompt).noquote() << "asked:" << oneLine(text);
     switch (QMessageBox::question(
         m_parent, title, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:

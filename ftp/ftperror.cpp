@@ -1,5 +1,7 @@
 #include "ftp/ftperror.h"
 
+#include "platform/logging.h"
+
 #include <curl/curl.h>
 
 namespace {
@@ -154,7 +156,8 @@ FtpError oversizedDownloadError()
                        "않았습니다."));
 }
 
-FtpError ftpErrorFor(int code, long reply, const QString &replyText)
+namespace {
+FtpError describeFtpError(int code, long reply, const QString &replyText)
 {
     switch (static_cast<CURLcode>(code)) {
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -202,7 +205,7 @@ FtpError ftpErrorFor(int code, long reply, const QString &replyText)
     return fromCode(code, QStringLiteral("FTP"));
 }
 
-FtpError sftpErrorFor(
+FtpError describeSftpError(
     int code, const QString &curlMessage, SshHostKeyProblem hostKey, const QString &fingerprint)
 {
     if (hostKey == SshHostKeyProblem::Changed)
@@ -277,4 +280,37 @@ FtpError sftpErrorFor(
         return make(FtpError::Kind::PermissionDenied, 0,
             QStringLiteral("서버가 이 파일이나 디렉토리에 대한 권한을 허락하지 않았습니다."));
     return fromCode(code, QStringLiteral("SFTP"));
+}
+
+// The cause as libcurl and the server gave it, which the Korean text shown
+// leaves out; a stop the user asked for is no fault.
+void logCause(const FtpError &error, int code, const QString &detail)
+{
+    if (error.kind == FtpError::Kind::Cancelled)
+        qCDebug(lcFtp) << "transfer stopped by the user";
+    else
+        qCWarning(lcFtp).noquote() << "curl" << code << curl_easy_strerror(static_cast<CURLcode>(code)) << "-"
+                                   << detail;
+}
+} // namespace
+
+FtpError ftpErrorFor(int code, long reply, const QString &replyText)
+{
+    FtpError error = describeFtpError(code, reply, replyText);
+    logCause(error, code, QStringLiteral("server reply %1 %2").arg(reply).arg(replyText.trimmed()));
+    return error;
+}
+
+FtpError sftpErrorFor(
+    int code, const QString &curlMessage, SshHostKeyProblem hostKey, const QString &fingerprint)
+{
+    FtpError error = describeSftpError(code, curlMessage, hostKey, fingerprint);
+    logCause(error, code,
+        hostKey == SshHostKeyProblem::None
+            ? curlMessage
+            : QStringLiteral("host key %1 not taken (%2)")
+                  .arg(fingerprint,
+                      hostKey == SshHostKeyProblem::Changed ? QStringLiteral("changed")
+                                                            : QStringLiteral("declined")));
+    return error;
 }

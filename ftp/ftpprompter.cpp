@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "ftp/textinputdialog.h"
+#include "platform/logging.h"
 
 namespace {
 QWidget *owner()
@@ -38,6 +39,11 @@ int runBox(QMessageBox::Icon icon, const QString &title, const QString &text,
 
 void WidgetFtpPrompter::message(const QString &text, const QString &title, Icon icon)
 {
+    // An error box also goes into the log, so a failed transfer can be traced.
+    if (icon == Icon::Error)
+        qCWarning(lcPrompt).noquote() << "shown:" << oneLine(text);
+    else
+        qCDebug(lcPrompt).noquote() << "shown:" << oneLine(text);
     runBox(icon == Icon::Error          ? QMessageBox::Critical
             : icon == Icon::Information ? QMessageBox::Information
                                         : QMessageBox::NoIcon,
@@ -60,6 +66,7 @@ bool WidgetFtpPrompter::okCancel(const QString &text, const QString &title)
 
 int WidgetFtpPrompter::choose(const QString &text, const QString &title, const QStringList &buttons)
 {
+    qCDebug(lcPrompt).noquote() << "asked:" << oneLine(text);
     QMessageBox box(owner());
     box.setWindowTitle(title);
     box.setText(text);

@@ -11,6 +11,7 @@
 #include <curl/curl.h>
 
 #include "namecodec/codec.h"
+#include "platform/logging.h"
 
 #include <algorithm>
 #include <cctype>
@@ -585,6 +586,7 @@ FtpStatus CFtpSession::connect(const FtpServerEntry &entry)
         dir = QDir::cleanPath(dir);
     m_currentDir = dir.startsWith(QLatin1Char('/')) ? dir : QStringLiteral("/");
     m_connected = true;
+    qCDebug(lcFtp) << "connected to" << entry.address << "port" << entry.port << "in" << m_currentDir;
     return {};
 }
 
@@ -685,6 +687,8 @@ FtpResult<std::vector<FtpFileInfo>> CFtpSession::list()
         listing = readFtpListing(reply.body);
     }
     m_skipped = listing->skipped;
+    qCDebug(lcFtp) << "listed" << m_currentDir << listing->entries.size() << "entries," << m_skipped
+                   << "lines skipped";
     return std::move(listing->entries);
 }
 
@@ -733,14 +737,17 @@ FtpStatus CFtpSession::download(const QString &name, const QString &localFolder,
         return FtpFailure(lineBreakRefusal());
     if (!QDir().mkpath(localFolder)) {
         const int err = errno;
+        qCWarning(lcFtp) << "cannot make the local folder" << localFolder << "-" << std::strerror(err);
         return FtpFailure(FtpError {FtpError::Kind::LocalFolder, 0,
             QStringLiteral("%1\n%2").arg(localFolder, QString::fromLocal8Bit(std::strerror(err)))});
     }
     const QString target = QDir(localFolder).filePath(name);
     PartFile out(target);
-    if (!out.open())
+    if (!out.open()) {
+        qCWarning(lcFtp) << "cannot write" << target << "-" << out.errorString();
         return FtpFailure(
             FtpError {FtpError::Kind::LocalFile, 0, QStringLiteral("%1\n%2").arg(target, out.errorString())});
+    }
     Reply reply;
     setCommonOptions(reply);
     reply.download = &out;
@@ -779,10 +786,13 @@ FtpStatus CFtpSession::download(const QString &name, const QString &localFolder,
         status = FtpFailure(ftpErrorFor(CURLE_PARTIAL_FILE, 0, {}));
     if (!status)
         return status;
-    if (!out.commit())
+    if (!out.commit()) {
+        qCWarning(lcFtp) << "cannot keep" << target << "-" << out.errorString();
         return FtpFailure(
             FtpError {FtpError::Kind::LocalFile, 0, QStringLiteral("%1\n%2").arg(target, out.errorString())});
+    }
     // Only a complete file counts as downloaded.
+    qCDebug(lcFtp) << "downloaded" << remote << reply.received << "bytes";
     m_localPath = target;
     return {};
 }
@@ -799,9 +809,11 @@ FtpStatus CFtpSession::upload(const FtpServerEntry &entry, const QString &localF
             return connected;
     }
     QFile in(localFile);
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        qCWarning(lcFtp) << "cannot read" << localFile << "to upload -" << in.errorString();
         return FtpFailure(FtpError {
             FtpError::Kind::LocalFile, 0, QStringLiteral("%1\n%2").arg(localFile, in.errorString())});
+    }
     QString dir = entry.remoteDirectory.isEmpty() ? m_currentDir : entry.remoteDirectory;
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
@@ -809,6 +821,7 @@ FtpStatus CFtpSession::upload(const FtpServerEntry &entry, const QString &localF
     setCommonOptions(reply);
     reply.upload = &in;
     m_total = in.size();
+    qCDebug(lcFtp) << "uploading" << localFile << in.size() << "bytes to" << dir + entry.remoteFileName;
     const QByteArray url = urlFor(dir + entry.remoteFileName);
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);

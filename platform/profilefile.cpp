@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 
 #include "namecodec/codec.h"
+#include "platform/logging.h"
 
 #include <optional>
 #include <unistd.h>
@@ -155,6 +156,7 @@ bool ProfileFile::store(const Contents &c) const
         return false;
     if (c.unwritable) {
         m_writeNote = QStringLiteral("파일을 읽을 수 없어 쓰지 않았습니다: %1").arg(m_path);
+        qCWarning(lcSettings) << "not written" << m_path << "- it could not be read first";
         return false;
     }
     const QFileInfo info(m_path);
@@ -164,6 +166,7 @@ bool ProfileFile::store(const Contents &c) const
     if (existed && info.ownerId() != ::geteuid()) {
         m_writeNote
             = QStringLiteral("다른 사용자(%1)의 파일이라 쓰지 않았습니다: %2").arg(info.owner(), m_path);
+        qCWarning(lcSettings) << "not written" << m_path << "- owned by" << info.owner();
         return false;
     }
     const QString eol = c.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
@@ -176,8 +179,10 @@ bool ProfileFile::store(const Contents &c) const
             = namecodec::encodeText(std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()),
                                         static_cast<std::size_t>(text.size())),
                 namecodec::Encoding::Cp949);
-        if (!encoded)
-            return false; // a character the file's encoding cannot hold
+        if (!encoded) {
+            qCWarning(lcSettings) << "not written" << m_path << "- a character code page 949 cannot hold";
+            return false;
+        }
         bytes = QByteArray::fromStdString(*encoded);
     } else {
         bytes = text.toUtf8();
@@ -196,6 +201,7 @@ bool ProfileFile::store(const Contents &c) const
     if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(permissions)
         || out.write(bytes) != bytes.size() || !out.commit()) {
         m_writeNote = QStringLiteral("파일을 쓸 수 없습니다: %1 (%2)").arg(m_path, out.errorString());
+        qCWarning(lcSettings) << "cannot write" << m_path << "-" << out.errorString();
         return false;
     }
     if (tighten)

@@ -1,5 +1,6 @@
 #include "scopedtempfile.h"
 
+#include "platform/logging.h"
 #include "platform/tempfile.h"
 
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 
 ScopedTempFile::~ScopedTempFile()
 {
@@ -35,6 +37,7 @@ bool ScopedTempFile::create(
         if (errno != EEXIST)
             break;
     }
+    qCWarning(lcDocument) << "cannot make a temporary file in" << directory << "-" << std::strerror(errno);
     if (error)
         *error = QStringLiteral("임시 파일을 만들 수 없습니다: %1").arg(QDir::toNativeSeparators(directory));
     return false;

@@ -1,4 +1,5 @@
 #include "platform/settings.h"
+#include "platform/logging.h"
 #include "platform/quorelids.h"
 #include "platform/tempfile.h"
 
@@ -8,7 +9,16 @@
 
 namespace {
 constexpr int kRegistryBufferBytes = 260;
+
+// QSettings keeps a failed write to itself; the log is where it shows.
+void syncLogged(QSettings &store)
+{
+    store.sync();
+    if (store.status() != QSettings::NoError)
+        qCWarning(lcSettings) << "cannot write the settings" << store.fileName() << "- status"
+                              << store.status();
 }
+} // namespace
 
 bool readMachineString(const QSettings &store, const QString &key, QString &value)
 {
@@ -39,7 +49,7 @@ int QuorelSettings::commentOption() const
 void QuorelSettings::setCommentOption(int value)
 {
     m_user.setValue(QStringLiteral("EnvOption/IsComment"), value);
-    m_user.sync();
+    syncLogged(m_user);
 }
 
 QString QuorelSettings::installDirectoryKey()
@@ -125,7 +135,7 @@ bool QuorelSettings::takePlainFtpNotice(const QString &server)
     }
     told << server;
     m_user.setValue(key, told);
-    m_user.sync();
+    syncLogged(m_user);
     return true;
 }
 
@@ -154,5 +164,5 @@ void QuorelSettings::setRecentFiles(const QStringList &files)
         else
             m_user.remove(key);
     }
-    m_user.sync();
+    syncLogged(m_user);
 }

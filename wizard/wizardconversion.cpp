@@ -2,6 +2,7 @@
 
 #include "document/savefile.h"
 #include "document/textfileconversion.h"
+#include "platform/logging.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,6 +68,8 @@ bool WorkingCopy::make(const QString &source, const QString &tempDirectory, QStr
         if (error)
             *error = QStringLiteral("원본 파일을 열 수 없습니다.\n%1\n%2")
                          .arg(QDir::toNativeSeparators(source), in.errorString());
+        qCWarning(lcWizard) << "cannot open the source" << source << "-"
+                            << (QFileInfo(source).isFile() ? in.errorString() : QStringLiteral("not a file"));
         return false;
     }
     QByteArray bytes = in.readAll();
@@ -74,6 +77,7 @@ bool WorkingCopy::make(const QString &source, const QString &tempDirectory, QStr
         if (error)
             *error = QStringLiteral("원본 파일을 읽을 수 없습니다.\n%1\n%2")
                          .arg(QDir::toNativeSeparators(source), in.errorString());
+        qCWarning(lcWizard) << "cannot read the source" << source << "-" << in.errorString();
         return false;
     }
     if (!m_file.create(tempDirectory, error))
@@ -83,6 +87,7 @@ bool WorkingCopy::make(const QString &source, const QString &tempDirectory, QStr
         || !out.flush()) {
         if (error)
             *error = QStringLiteral("임시 파일에 쓸 수 없습니다: %1").arg(out.errorString());
+        qCWarning(lcWizard) << "cannot write the working copy" << m_file.path() << "-" << out.errorString();
         m_file.remove();
         return false;
     }
@@ -98,8 +103,10 @@ QString WorkingCopy::writeBack(const QByteArray &bytes)
     QFile out(m_file.path());
     // Truncated, so a shorter text leaves nothing of the longer one.
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::ExistingOnly)
-        || out.write(bytes) != bytes.size() || !out.flush())
+        || out.write(bytes) != bytes.size() || !out.flush()) {
+        qCWarning(lcWizard) << "cannot write the working copy" << m_file.path() << "-" << out.errorString();
         return QStringLiteral("작업 파일에 쓸 수 없습니다: %1").arg(out.errorString());
+    }
     m_bytes = bytes;
     return {};
 }
@@ -128,6 +135,8 @@ WizardConversion convertWorkingCopy(const QString &workingCopy, const QString &t
     QFile in(converted.path());
     if (!in.open(QIODevice::ReadOnly)) {
         result.error = QStringLiteral("변환 결과를 읽을 수 없습니다: %1").arg(in.errorString());
+        qCWarning(lcWizard) << "cannot read the converted copy" << converted.path() << "-"
+                            << in.errorString();
         return result;
     }
     const QByteArray bytes = in.readAll();
