@@ -49,6 +49,13 @@ protected:
 // on the way back.
 std::unique_ptr<LineScanner> makeScanner(FileKind kind, Encoding enc, bool backToUnicode);
 
+// One scanner per file kind, each in a file of its own; makeScanner picks
+// among them.
+std::unique_ptr<LineScanner> makeZoneScanner(Encoding enc);
+std::unique_ptr<LineScanner> makeNamedConfScanner(Encoding enc);
+std::unique_ptr<LineScanner> makeWebServerScanner(Encoding enc);
+std::unique_ptr<LineScanner> makeGeneralScanner(Encoding enc, bool backToUnicode);
+
 // A list of names given on their own (ConvertString): every run of name
 // characters is a name, one label or more.
 std::unique_ptr<LineScanner> makeNameListScanner(Encoding enc);
