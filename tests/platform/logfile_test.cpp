@@ -1,7 +1,6 @@
 #include "platform/logfile.h"
 #include "platform/logging.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -159,15 +158,4 @@ TEST(LogFile, IsPrivateAndNeverFollowsALink)
         log.append(QtWarningMsg, "quorel.app", QStringLiteral("lost"));
     }
     EXPECT_FALSE(QFile::exists(target));
-}
-
-TEST(LogFile, LivesInTheStateFolder)
-{
-    const QByteArray saved = qgetenv("XDG_STATE_HOME");
-    qputenv("XDG_STATE_HOME", "/srv/state");
-    EXPECT_EQ(LogFile::defaultPath(), QStringLiteral("/srv/state/quorel/quorel.log"));
-    // A relative value is to be ignored.
-    qputenv("XDG_STATE_HOME", "relative/state");
-    EXPECT_EQ(LogFile::defaultPath(), QDir::homePath() + QStringLiteral("/.local/state/quorel/quorel.log"));
-    qputenv("XDG_STATE_HOME", saved);
 }
