@@ -34,6 +34,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 
 namespace {
@@ -63,6 +64,70 @@ void removeRow(QTreeWidget &list, const QString &name, int kind)
             return;
         }
     }
+}
+
+QTreeWidget *makeFileList(QWidget *parent)
+{
+    auto *list = new QTreeWidget(parent);
+    list->setObjectName(QStringLiteral("fileList"));
+    list->setProperty("controlId", ids::control::ftpOpen::kFileList);
+    list->setHeaderLabels(
+        {QStringLiteral("파일 이름"), QStringLiteral("크기(byte)"), QStringLiteral("날짜")});
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    list->header()->setSectionsClickable(false);
+    list->header()->setSectionsMovable(false);
+    list->setColumnWidth(0, 200);
+    list->setColumnWidth(1, 100);
+    list->setColumnWidth(2, 150);
+    list->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    list->setMinimumSize(480, 260);
+    return list;
+}
+
+QLabel *makeStatusLine(QWidget *parent)
+{
+    auto *status = new QLabel(parent);
+    status->setObjectName(QStringLiteral("statusText"));
+    status->setProperty("controlId", ids::control::ftpOpen::kStatusText);
+    status->setFrameShape(QFrame::StyledPanel);
+    status->setFrameShadow(QFrame::Sunken);
+    status->setMinimumHeight(status->fontMetrics().height() + 8);
+    return status;
+}
+
+QProgressBar *makeProgressBar(QWidget *parent)
+{
+    auto *progress = new QProgressBar(parent);
+    progress->setObjectName(QStringLiteral("progressBar"));
+    progress->setProperty("controlId", ids::control::ftpOpen::kProgress);
+    progress->setRange(0, 100);
+    progress->setValue(0);
+    progress->setTextVisible(false);
+    return progress;
+}
+
+QPushButton *boxButton(
+    QDialogButtonBox &box, const QString &text, QDialogButtonBox::ButtonRole role, const char *name, int id)
+{
+    QPushButton *button = box.addButton(text, role);
+    button->setObjectName(QLatin1String(name));
+    button->setProperty("controlId", id);
+    return button;
+}
+
+// A caption, the widget that takes the row's spare width, and its buttons.
+QHBoxLayout *labelledRow(
+    const QString &caption, QWidget *wide, std::initializer_list<QWidget *> after, QWidget *parent)
+{
+    auto *row = new QHBoxLayout;
+    row->addWidget(new QLabel(caption, parent));
+    row->addWidget(wide, 1);
+    for (QWidget *widget : after)
+        row->addWidget(widget);
+    return row;
 }
 
 bool hasForbiddenCharacter(const QString &name)
@@ -156,68 +221,28 @@ void CFtpOpenDialog::buildControls()
     QPushButton *refresh
         = ftpButton(QStringLiteral("새로 고침 (Refresh)"), "refreshButton", c::kRefreshButton, this);
 
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("fileList"));
-    m_list->setProperty("controlId", c::kFileList);
-    m_list->setHeaderLabels(
-        {QStringLiteral("파일 이름"), QStringLiteral("크기(byte)"), QStringLiteral("날짜")});
-    m_list->setRootIsDecorated(false);
-    m_list->setUniformRowHeights(true);
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
-    m_list->header()->setSectionsClickable(false);
-    m_list->header()->setSectionsMovable(false);
-    m_list->setColumnWidth(0, 200);
-    m_list->setColumnWidth(1, 100);
-    m_list->setColumnWidth(2, 150);
-    m_list->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    m_list->setMinimumSize(480, 260);
-
+    m_list = makeFileList(this);
     m_fileName = new QLineEdit(this);
     m_fileName->setObjectName(QStringLiteral("fileNameEdit"));
     m_fileName->setProperty("controlId", c::kFileNameEdit);
-    m_status = new QLabel(this);
-    m_status->setObjectName(QStringLiteral("statusText"));
-    m_status->setProperty("controlId", c::kStatusText);
-    m_status->setFrameShape(QFrame::StyledPanel);
-    m_status->setFrameShadow(QFrame::Sunken);
-    m_status->setMinimumHeight(m_status->fontMetrics().height() + 8);
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName(QStringLiteral("progressBar"));
-    m_progress->setProperty("controlId", c::kProgress);
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
-    m_progress->setTextVisible(false);
+    m_status = makeStatusLine(this);
+    m_progress = makeProgressBar(this);
     m_cancelTransfer = ftpButton(QStringLiteral("전송 취소"), "cancelTransferButton", 0, this);
     m_cancelTransfer->setEnabled(false);
 
     auto *buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QStringLiteral("파일 열기(&O)"), QDialogButtonBox::AcceptRole);
-    m_ok->setObjectName(QStringLiteral("okButton"));
-    m_ok->setProperty("controlId", ids::control::kOk);
-    QPushButton *close = buttons->addButton(QStringLiteral("파일 닫기(&C)"), QDialogButtonBox::RejectRole);
-    close->setObjectName(QStringLiteral("closeButton"));
-    close->setProperty("controlId", c::kCancel);
+    m_ok = boxButton(*buttons, QStringLiteral("파일 열기(&O)"), QDialogButtonBox::AcceptRole, "okButton",
+        ids::control::kOk);
+    boxButton(
+        *buttons, QStringLiteral("파일 닫기(&C)"), QDialogButtonBox::RejectRole, "closeButton", c::kCancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &CFtpOpenDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CFtpOpenDialog::reject);
 
-    auto *serverRow = new QHBoxLayout;
-    serverRow->addWidget(new QLabel(QStringLiteral("FTP 서버"), this));
-    serverRow->addWidget(m_servers, 1);
-    serverRow->addWidget(connectButton);
-    serverRow->addWidget(listButton);
-
-    auto *dirRow = new QHBoxLayout;
-    dirRow->addWidget(new QLabel(QStringLiteral("현재 디렉토리 :"), this));
-    dirRow->addWidget(m_currentDir, 1);
-    dirRow->addWidget(changeDir);
-    dirRow->addWidget(newFolder);
-    dirRow->addWidget(remove);
-    dirRow->addWidget(refresh);
-
-    auto *nameRow = new QHBoxLayout;
-    nameRow->addWidget(new QLabel(QStringLiteral("파일이름 :"), this));
-    nameRow->addWidget(m_fileName, 1);
+    QHBoxLayout *serverRow
+        = labelledRow(QStringLiteral("FTP 서버"), m_servers, {connectButton, listButton}, this);
+    QHBoxLayout *dirRow = labelledRow(
+        QStringLiteral("현재 디렉토리 :"), m_currentDir, {changeDir, newFolder, remove, refresh}, this);
+    QHBoxLayout *nameRow = labelledRow(QStringLiteral("파일이름 :"), m_fileName, {}, this);
 
     auto *progressRow = new QHBoxLayout;
     progressRow->addWidget(m_progress, 1);
