@@ -16,13 +16,16 @@
 
 #include <benchmark/benchmark.h>
 
+#include "benchmain.h"
+#include "benchsize.h"
 #include "updater/packagesignature.h"
 #include "updater/updatepackage.h"
 
 namespace {
 
 constexpr int kFiles = 25;
-constexpr int kFileSize = 2 * 1024 * 1024; // 25 x 2 MiB = 50 MiB of random, incompressible data
+// 25 x 2 MiB = 50 MiB of random, incompressible data
+const int kFileSize = benchsize::pick(2 * 1024 * 1024, 64 * 1024);
 
 struct Stage {
     QTemporaryDir dir;
@@ -31,6 +34,11 @@ struct Stage {
     QString publicKey;
     qint64 packageSize = 0;
 
+    ~Stage()
+    {
+        server.kill();
+        server.waitForFinished();
+    }
     QString path(const QString &relative) const { return dir.filePath(relative); }
 };
 
@@ -42,52 +50,58 @@ void writeFile(const QString &path, const QByteArray &data)
         qFatal("cannot write %s", qPrintable(path));
 }
 
+std::unique_ptr<Stage> makeStage()
+{
+    auto st = std::make_unique<Stage>();
+    st->server.start(QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral(QUOREL_SOURCE_DIR "/tests/updater/testserver.py"), QStringLiteral("--root"),
+            st->path(QStringLiteral("www"))});
+    QByteArray line;
+    while (!line.contains('\n') && st->server.waitForReadyRead(10000))
+        line += st->server.readAllStandardOutput();
+    st->baseUrl = QStringLiteral("http://127.0.0.1:") + QString::fromLatin1(line.mid(5).trimmed());
+
+    QByteArray script;
+    QByteArray data;
+    QRandomGenerator generator(7);
+    script += "md ae:\\payload\n";
+    for (int i = 0; i < kFiles; ++i) {
+        QByteArray file(kFileSize, '\0');
+        generator.fillRange(reinterpret_cast<quint32 *>(file.data()), kFileSize / 4);
+        data += file;
+        script += "write ae:\\payload\\file" + QByteArray::number(i) + ".bin " + QByteArray::number(kFileSize)
+            + "\n";
+    }
+    script += "en";
+    const QByteArray package
+        = QByteArray::fromStdString(pellwick::buildPackage(script.toStdString(), data.toStdString()));
+    st->packageSize = package.size();
+    const QString conv = st->path(QStringLiteral("www/autoupdate/conv/"));
+    writeFile(st->path(QStringLiteral("www/pkg/update.pak")), package);
+    writeFile(conv + QStringLiteral("checksum.html"),
+        QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex() + "\n");
+    writeFile(
+        conv + QStringLiteral("verinfo.html"), "130 86400 " + st->baseUrl.toUtf8() + "/pkg/update.pak\n");
+
+    const QString key = st->path(QStringLiteral("sign.pem"));
+    QProcess::execute(QStringLiteral("openssl"),
+        {QStringLiteral("genpkey"), QStringLiteral("-algorithm"), QStringLiteral("ed25519"),
+            QStringLiteral("-out"), key});
+    const QByteArray sha256 = QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex();
+    const std::string signature = pellwick::signWithKeyFile(
+        key.toStdString(), pellwick::signedMessage(130, std::uint64_t(package.size()), sha256.toStdString()));
+    writeFile(conv + QStringLiteral("checksum.sig"), QByteArray::fromStdString(signature + "\n"));
+    st->publicKey = QString::fromStdString(pellwick::publicKeyOfKeyFile(key.toStdString()));
+    return st;
+}
+
+struct SharedStage {
+    std::unique_ptr<Stage> stage = makeStage();
+};
+
 Stage &stage()
 {
-    static std::unique_ptr<Stage> s = [] {
-        auto st = std::make_unique<Stage>();
-        st->server.start(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral(QUOREL_SOURCE_DIR "/tests/updater/testserver.py"), QStringLiteral("--root"),
-                st->path(QStringLiteral("www"))});
-        QByteArray line;
-        while (!line.contains('\n') && st->server.waitForReadyRead(10000))
-            line += st->server.readAllStandardOutput();
-        st->baseUrl = QStringLiteral("http://127.0.0.1:") + QString::fromLatin1(line.mid(5).trimmed());
-
-        QByteArray script;
-        QByteArray data;
-        QRandomGenerator generator(7);
-        script += "md ae:\\payload\n";
-        for (int i = 0; i < kFiles; ++i) {
-            QByteArray file(kFileSize, '\0');
-            generator.fillRange(reinterpret_cast<quint32 *>(file.data()), kFileSize / 4);
-            data += file;
-            script += "write ae:\\payload\\file" + QByteArray::number(i) + ".bin "
-                + QByteArray::number(kFileSize) + "\n";
-        }
-        script += "en";
-        const QByteArray package
-            = QByteArray::fromStdString(pellwick::buildPackage(script.toStdString(), data.toStdString()));
-        st->packageSize = package.size();
-        const QString conv = st->path(QStringLiteral("www/autoupdate/conv/"));
-        writeFile(st->path(QStringLiteral("www/pkg/update.pak")), package);
-        writeFile(conv + QStringLiteral("checksum.html"),
-            QCryptographicHash::hash(package, QCryptographicHash::Md5).toHex() + "\n");
-        writeFile(
-            conv + QStringLiteral("verinfo.html"), "130 86400 " + st->baseUrl.toUtf8() + "/pkg/update.pak\n");
-
-        const QString key = st->path(QStringLiteral("sign.pem"));
-        QProcess::execute(QStringLiteral("openssl"),
-            {QStringLiteral("genpkey"), QStringLiteral("-algorithm"), QStringLiteral("ed25519"),
-                QStringLiteral("-out"), key});
-        const QByteArray sha256 = QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex();
-        const std::string signature = pellwick::signWithKeyFile(key.toStdString(),
-            pellwick::signedMessage(130, std::uint64_t(package.size()), sha256.toStdString()));
-        writeFile(conv + QStringLiteral("checksum.sig"), QByteArray::fromStdString(signature + "\n"));
-        st->publicKey = QString::fromStdString(pellwick::publicKeyOfKeyFile(key.toStdString()));
-        return st;
-    }();
-    return *s;
+    return *benchfixture::shared<SharedStage>().stage;
 }
 
 double runPellwick(const Stage &s)
@@ -123,7 +137,8 @@ void BM_UpdateCycle50MB(benchmark::State &state)
         }
         const double check = runPellwick(s);
         const double install = runPellwick(s);
-        if (QFileInfo(s.path(QStringLiteral("install/payload/file24.bin"))).size() != kFileSize) {
+        if (QFileInfo(s.path(QStringLiteral("install/payload/file%1.bin").arg(kFiles - 1))).size()
+            != kFileSize) {
             state.SkipWithError("the update did not install");
             break;
         }
@@ -141,7 +156,7 @@ BENCHMARK(BM_UpdateCycle50MB)
     ->Arg(0)
     ->Arg(1)
     ->UseManualTime()
-    ->Iterations(3)
+    ->Iterations(benchsize::pick(3, 1))
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
@@ -149,10 +164,5 @@ BENCHMARK(BM_UpdateCycle50MB)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    stage().server.kill();
-    stage().server.waitForFinished();
-    return 0;
+    return benchmain::run(argc, argv);
 }

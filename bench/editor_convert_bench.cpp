@@ -3,6 +3,7 @@
 // libnamecodec and loaded back into the window (commands 32802 and 32805).
 #include "../tests/support/scriptedprompter.h"
 #include "app/quorelapp.h"
+#include "benchsize.h"
 #include "document/quoreldoc.h"
 #include "document/textbuffer.h"
 #include "generate.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-constexpr std::int64_t kZoneBytes = 20 * 1024 * 1024;
+const std::int64_t kZoneBytes = benchsize::pick<std::int64_t>(20 * 1024 * 1024, 256 * 1024);
 
 struct Editor {
     QTemporaryDir dir;
@@ -67,8 +68,7 @@ struct Editor {
 
 Editor &editor()
 {
-    static Editor instance;
-    return instance;
+    return benchfixture::shared<Editor>();
 }
 
 void setComment(int keep)
@@ -116,13 +116,13 @@ BENCHMARK(BM_EditorToPunycode)
     ->ArgName("keep_comment")
     ->Arg(1)
     ->Arg(0)
-    ->Iterations(3)
+    ->Iterations(benchsize::pick(3, 1))
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EditorToEucKr)
     ->ArgName("keep_comment")
     ->Arg(0)
-    ->Iterations(3)
+    ->Iterations(benchsize::pick(3, 1))
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
@@ -130,5 +130,5 @@ BENCHMARK(BM_EditorToEucKr)
 
 int main(int argc, char **argv)
 {
-    return runWidgetBenchmarks(argc, argv, [] { editor().app.reset(); });
+    return runWidgetBenchmarks(argc, argv);
 }

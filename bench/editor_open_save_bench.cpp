@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/quorelapp.h"
+#include "benchsize.h"
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
 #include "editor/mainframe.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-constexpr qint64 kTargetBytes = 20'000'000;
+const qint64 kTargetBytes = benchsize::pick<qint64>(20'000'000, 200'000);
 
 // A zone file of realistic lines: Hangul owners, comments and data.
 QByteArray makeZone()
@@ -83,8 +84,7 @@ struct Fixture {
 
 Fixture &fixture()
 {
-    static Fixture f;
-    return f;
+    return benchfixture::shared<Fixture>();
 }
 
 void OpenUntilShown(benchmark::State &state)
@@ -141,8 +141,8 @@ void Save(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(OpenUntilShown)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
-BENCHMARK(Save)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(OpenUntilShown)->Unit(benchmark::kMillisecond)->Iterations(benchsize::pick(5, 1))->UseRealTime();
+BENCHMARK(Save)->Unit(benchmark::kMillisecond)->Iterations(benchsize::pick(5, 1))->UseRealTime();
 
 int main(int argc, char **argv)
 {

@@ -1,3 +1,5 @@
+#include "benchmain.h"
+#include "benchsize.h"
 #include "generate.h"
 #include "namecodec/namecodec.h"
 
@@ -9,8 +11,8 @@
 
 namespace {
 
-constexpr std::int64_t kZoneBytes = 20 * 1024 * 1024;
-constexpr int kNames = 100000;
+const std::int64_t kZoneBytes = benchsize::pick<std::int64_t>(20 * 1024 * 1024, 256 * 1024);
+const int kNames = benchsize::pick(100000, 2000);
 
 struct Inputs {
     std::filesystem::path dir;
@@ -67,13 +69,17 @@ void BM_ZoneToPunycode20MB(benchmark::State &state)
 {
     convertZone(state, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, inputs().zone);
 }
-BENCHMARK(BM_ZoneToPunycode20MB)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ZoneToPunycode20MB)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(benchsize::pick(3, 1));
 
 void BM_ZoneFromPunycode20MB(benchmark::State &state)
 {
     convertZone(state, namecodec::Encoding::Punycode, namecodec::Encoding::Cp949, inputs().puny);
 }
-BENCHMARK(BM_ZoneFromPunycode20MB)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ZoneFromPunycode20MB)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(benchsize::pick(3, 1));
 
 void BM_ToAscii100kNames(benchmark::State &state)
 {
@@ -100,4 +106,7 @@ BENCHMARK(BM_ConvertString);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    return benchmain::run(argc, argv);
+}

@@ -1,6 +1,8 @@
 // The line-list text model on a converted 20 MB zone file: 1.13 million
 // lines, about 45 MB as UTF-16. Filling it is what opening and converting
 // wait for; mapping positions after an edit is what every keystroke pays.
+#include "benchmain.h"
+#include "benchsize.h"
 #include "document/textbuffer.h"
 
 #include <QFile>
@@ -13,7 +15,7 @@
 
 namespace {
 
-constexpr int kLines = 1'130'000;
+const int kLines = benchsize::pick(1'130'000, 20'000);
 
 // Zone records of about 19 characters, a Hangul owner on every seventh
 // line, an empty line now and then.
@@ -90,7 +92,7 @@ void BM_SetPlainText(benchmark::State &state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_SetPlainText)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SetPlainText)->Iterations(benchsize::pick(5, 1))->Unit(benchmark::kMillisecond);
 
 void BM_ToPlainText(benchmark::State &state)
 {
@@ -102,7 +104,7 @@ void BM_ToPlainText(benchmark::State &state)
     }
     addTextCounters(state, buffer);
 }
-BENCHMARK(BM_ToPlainText)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ToPlainText)->Iterations(benchsize::pick(5, 1))->Unit(benchmark::kMillisecond);
 
 // A keystroke near the top, then the view maps the lines on screen around
 // it: only the starts up to there are recomputed.
@@ -143,7 +145,7 @@ void BM_SplitLineNearTop(benchmark::State &state)
         buffer.replace(at, at, QStringLiteral("\n"), {at, at}, true);
     state.counters["lines"] = buffer.lineCount();
 }
-BENCHMARK(BM_SplitLineNearTop)->Iterations(50)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SplitLineNearTop)->Iterations(benchsize::pick(50, 1))->Unit(benchmark::kMillisecond);
 
 // "모두 바꾸기" of 100,000 matches as one edit block, found one after the
 // other, then taken back with one undo.
@@ -171,7 +173,7 @@ void BM_ReplaceAllInBlockThenUndo(benchmark::State &state)
     }
     state.counters["undo_ms"] = benchmark::Counter(undoSeconds * 1000.0, benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_ReplaceAllInBlockThenUndo)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReplaceAllInBlockThenUndo)->Iterations(benchsize::pick(3, 1))->Unit(benchmark::kMillisecond);
 
 // Searching the whole text for a name that is not there.
 void BM_FindAbsent(benchmark::State &state)
@@ -187,9 +189,12 @@ BENCHMARK(BM_FindAbsent)
     ->Arg(0)
     ->Arg(TextBuffer::FindCaseSensitively)
     ->Arg(TextBuffer::FindBackward)
-    ->Iterations(3)
+    ->Iterations(benchsize::pick(3, 1))
     ->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    return benchmain::run(argc, argv);
+}

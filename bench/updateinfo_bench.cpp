@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "benchsize.h"
 #include "memory.h"
 #include "panes/updateinfodialog.h"
 #include "widgetbenchmain.h"
@@ -25,7 +26,7 @@
 namespace {
 
 // Just under CUpdateInfoDialog::kMaxNotesBytes, so the window reads it.
-constexpr qsizetype kNotesBytes = CUpdateInfoDialog::kMaxNotesBytes - 64;
+const qsizetype kNotesBytes = benchsize::pick<qsizetype>(CUpdateInfoDialog::kMaxNotesBytes - 64, 64 * 1024);
 
 QByteArray repeated(const QByteArray &head, const QByteArray &unit)
 {
@@ -232,9 +233,18 @@ void BM_AutoScrollTick(benchmark::State &state)
     state.counters["lines"] = dialog.lineCount();
 }
 
-BENCHMARK(BM_OpenNotes)->DenseRange(0, kShapes - 1)->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadNotes)->DenseRange(0, kShapes - 1)->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_AutoScrollTick)->DenseRange(0, kShapes - 1)->Iterations(50)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenNotes)
+    ->DenseRange(0, kShapes - 1)
+    ->Iterations(benchsize::pick(5, 1))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadNotes)
+    ->DenseRange(0, kShapes - 1)
+    ->Iterations(benchsize::pick(5, 1))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AutoScrollTick)
+    ->DenseRange(0, kShapes - 1)
+    ->Iterations(benchsize::pick(50, 2))
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 
