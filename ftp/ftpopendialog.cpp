@@ -1055,10 +1055,12 @@ void CFtpOpenDialog::OnDelete()
     QTreeWidgetItem *item = m_list->currentItem();
     if (!item || !item->isSelected())
         return;
-    if (!connectionReady())
-        return;
+    // Read the row before the connection check: its event loop may run a
+    // queued listing (after a rename) that replaces every row.
     const QString name = item->text(0);
     const RowKind kind = kindOf(item);
+    if (!connectionReady())
+        return;
     if (kind == RowKind::Parent) {
         m_context.prompter->message(QStringLiteral("상위 디렉토리(..)는 지울 수 없습니다."),
             m_context.appName, FtpPrompter::Icon::Information);
