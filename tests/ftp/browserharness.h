@@ -53,6 +53,10 @@ protected:
         }
         return out;
     }
+    template <typename T> static T *child(QWidget &w, const char *name)
+    {
+        return w.findChild<T *>(QString::fromLatin1(name));
+    }
     static QTreeWidgetItem *row(const CFtpOpenDialog &d, const QString &name)
     {
         for (int i = 0; i < d.fileList()->topLevelItemCount(); ++i) {

@@ -40,55 +40,8 @@ protected:
     {
         ASSERT_NO_FATAL_FAILURE(setUpBrowser(QStringLiteral("테스트 서버"), server.entry()));
     }
-    template <typename T> static T *child(QWidget &w, const char *name)
-    {
-        return w.findChild<T *>(QString::fromLatin1(name));
-    }
-
     FtpTestServer server;
 };
-
-TEST_F(BrowserTest, ListsFoldersFirstWithTheParentEntryAndMovesBetweenDirectories)
-{
-    server.write(QStringLiteral("b.zone"), "b");
-    server.write(QStringLiteral("a.conf"), "aa");
-    server.mkdir(QStringLiteral("zeta"));
-    server.write(QStringLiteral("alpha/inner.txt"), "x");
-    auto d = browser();
-    EXPECT_EQ(d->statusText(), QStringLiteral("대기중"));
-    ASSERT_TRUE(d->OnConnect());
-    EXPECT_EQ(d->statusText(), QStringLiteral("127.0.0.1 접속성공"));
-    // No parent entry at the root; folders, then files, each in the
-    // server's order (the session's listing is that order).
-    std::vector<FtpFileInfo> listed = *d->session().list();
-    QStringList folders, files;
-    for (const FtpFileInfo &e : listed)
-        (e.isFolder ? folders : files) << e.name + QLatin1Char('|')
-                + (e.isFolder ? QStringLiteral("파일폴더") : QString::number(e.size));
-    EXPECT_EQ(rows(*d), folders + files);
-    EXPECT_EQ(folders.size(), 2);
-
-    d->OnDoubleClick(row(*d, QStringLiteral("alpha")));
-    EXPECT_EQ(child<QLabel>(*d, "currentDirText")->text(), QStringLiteral("/alpha"));
-    EXPECT_EQ(rows(*d), (QStringList {QStringLiteral("..|위로"), QStringLiteral("inner.txt|1")}));
-    // Clicking a file puts its name in the file name box.
-    select(*d, QStringLiteral("inner.txt"));
-    EXPECT_EQ(child<QLineEdit>(*d, "fileNameEdit")->text(), QStringLiteral("inner.txt"));
-    d->OnDoubleClick(row(*d, QStringLiteral("..")));
-    EXPECT_EQ(child<QLabel>(*d, "currentDirText")->text(), QStringLiteral("/"));
-
-    // "디렉토리 이동" to a path that is not there: the list stays.
-    prompter.texts = {QStringLiteral("/nowhere")};
-    d->OnChangeDirectory();
-    EXPECT_EQ(prompter.prompts.back(), QStringLiteral("이동할 디렉토리명을 넣어주세요|/|FTP 디렉토리 이동"));
-    ASSERT_FALSE(prompter.boxes.empty());
-    EXPECT_EQ(prompter.boxes.back().title, QStringLiteral("FTP 디렉토리 설정 에러"));
-    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("FTP 디렉토리에 접근할 수 없습니다."));
-    EXPECT_EQ(rows(*d), folders + files);
-    prompter.texts = {QStringLiteral("/zeta")};
-    d->OnChangeDirectory();
-    EXPECT_EQ(rows(*d), QStringList {QStringLiteral("..|위로")});
-}
 
 TEST_F(BrowserTest, DownloadsIntoTheLocalFolderAndOpensTheFile)
 {
@@ -262,75 +215,6 @@ TEST_F(BrowserTest, ARefusedLogInIsTriedThreeTimesAndToldInKorean)
     EXPECT_FALSE(e->OnConnect());
     EXPECT_TRUE(prompter.boxes.back().text.startsWith(QStringLiteral("FTP 서버에 연결할 수 없습니다.")));
     EXPECT_EQ(prompter.boxes.back().title, QStringLiteral("FTP 접속"));
-}
-
-TEST_F(BrowserTest, SaveModeChecksTheNameAndAsksBeforeOverwriting)
-{
-    server.write(QStringLiteral("docs/Taken.conf"), "server copy");
-    server.mkdir(QStringLiteral("docs/folder"));
-    auto d = browser(CFtpOpenDialog::Save, QStringLiteral("vhost.conf"));
-    EXPECT_EQ(d->windowTitle(), QStringLiteral("FTP 저장하기"));
-    EXPECT_EQ(child<QPushButton>(*d, "okButton")->text(), QStringLiteral("파일 저장(&S)"));
-    ASSERT_TRUE(d->OnConnect());
-    ASSERT_TRUE(d->listDirectory(QStringLiteral("docs")));
-    auto *name = child<QLineEdit>(*d, "fileNameEdit");
-    EXPECT_EQ(name->text(), QStringLiteral("vhost.conf"));
-    struct {
-        const char *name;
-        const char *message;
-    } refused[] = {{"   ", "파일 이름을 넣어주세요."}, {"a/b.conf", "허용되지 않는 문자가 있습니다."},
-        {"c:d.conf", "허용되지 않는 문자가 있습니다."}, {"what?", "허용되지 않는 문자가 있습니다."}};
-    for (const auto &r : refused) {
-        SCOPED_TRACE(r.name);
-        name->setText(QString::fromUtf8(r.name));
-        d->accept();
-        EXPECT_EQ(prompter.boxes.back().text, QString::fromUtf8(r.message));
-        EXPECT_TRUE(d->isVisible());
-    }
-    // Another case of an existing name, and a folder's name, ask first.
-    prompter.questionAnswer = false;
-    for (const char *taken : {"taken.CONF", "folder"}) {
-        name->setText(QString::fromUtf8(taken));
-        d->accept();
-        EXPECT_EQ(prompter.questions.back(),
-            QStringLiteral("FTP 업로드 덮어쓰기 확인: 이미 같은 이름의 파일이 존재합니다."));
-        EXPECT_TRUE(d->isVisible());
-    }
-    prompter.questionAnswer = true;
-    name->setText(QStringLiteral("  Taken.conf "));
-    d->accept();
-    EXPECT_EQ(d->result(), QDialog::Accepted);
-    EXPECT_EQ(d->entry().remoteFileName, QStringLiteral("Taken.conf"));
-    EXPECT_EQ(d->entry().remoteDirectory, QStringLiteral("/docs"));
-
-    // The caller's upload, after the window has gone.
-    const QString file = local.filePath(QStringLiteral("upload.conf"));
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("new content\n");
-    out.close();
-    ASSERT_TRUE(d->upload(file));
-    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("FTP에 파일저장이 끝났습니다."));
-    EXPECT_EQ(server.read(QStringLiteral("docs/Taken.conf")), QByteArray("new content\n"));
-}
-
-TEST_F(BrowserTest, NewFolderTakesTheNextFreeNumberAndStartsItsLabelEdit)
-{
-    server.mkdir(QStringLiteral("work/NewFolder"));
-    server.mkdir(QStringLiteral("work/NewFolder[1]"));
-    auto d = browser();
-    ASSERT_TRUE(d->OnConnect());
-    ASSERT_TRUE(d->listDirectory(QStringLiteral("/work")));
-    QTest::mouseClick(child<QPushButton>(*d, "newFolderButton"), Qt::LeftButton);
-    EXPECT_TRUE(server.exists(QStringLiteral("work/NewFolder[2]")));
-    EXPECT_TRUE(prompter.boxes.empty());
-    ASSERT_NE(row(*d, QStringLiteral("NewFolder[2]")), nullptr);
-    EXPECT_EQ(d->fileList()->currentItem(), row(*d, QStringLiteral("NewFolder[2]")));
-    // Its label editor is open with the new name, ready to be typed over.
-    auto *editor = d->fileList()->findChild<QLineEdit *>();
-    ASSERT_NE(editor, nullptr);
-    EXPECT_TRUE(editor->isVisible());
-    EXPECT_EQ(editor->text(), QStringLiteral("NewFolder[2]"));
 }
 
 TEST_F(BrowserTest, RenameInPlaceWorksInTheLogInFolderAndRefusesBadNames)

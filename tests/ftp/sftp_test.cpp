@@ -56,11 +56,6 @@ protected:
                                                                      : -1;
     }
 
-    template <typename T> static T *child(QWidget &w, const char *name)
-    {
-        return w.findChild<T *>(QString::fromLatin1(name));
-    }
-
     std::unique_ptr<SftpTestServer> server;
     QStringList asked;
 };
@@ -276,100 +271,6 @@ protected:
         ASSERT_NO_FATAL_FAILURE(setUpBrowser(QStringLiteral("SSH 서버"), server->entry()));
     }
 };
-
-TEST_F(SftpBrowserTest, BrowsesDownloadsAndChangesTheServerLikeFtp)
-{
-    server->write(QStringLiteral("b.zone"), "b");
-    server->write(QStringLiteral("a.conf"), "aa");
-    server->mkdir(QStringLiteral("zeta/deep/deeper"));
-    server->write(QStringLiteral("zeta/deep/x.txt"), "x");
-    server->write(QStringLiteral("alpha/inner.txt"), "i");
-    auto d = browser();
-    ASSERT_TRUE(d->OnConnect()) << prompter.texts_().join(QLatin1Char('\n')).toStdString();
-    // The host key was asked about once, from the GUI thread, though the
-    // connection runs on a worker.
-    ASSERT_EQ(prompter.questions.size(), 1);
-    EXPECT_TRUE(prompter.questions[0].startsWith(QStringLiteral("SFTP 호스트 키 확인: ")));
-    EXPECT_TRUE(prompter.questions[0].contains(server->hostKeyFingerprint()));
-    EXPECT_FALSE(prompter.askedOffGuiThread);
-    const QString home = QDir(server->root()).canonicalPath();
-    EXPECT_EQ(child<QLabel>(*d, "currentDirText")->text(), home);
-
-    // The parent entry, then folders, then files, each in the server's order.
-    std::vector<FtpFileInfo> listed = *d->session().list();
-    QStringList folders, files;
-    for (const FtpFileInfo &e : listed) {
-        (e.isFolder ? folders : files) << e.name + QLatin1Char('|')
-                + (e.isFolder ? QStringLiteral("파일폴더") : QString::number(e.size));
-        EXPECT_TRUE(e.modified.isValid()) << e.name.toStdString();
-        EXPECT_LE(qAbs(e.modified.secsTo(QDateTime::currentDateTime())), 120) << e.name.toStdString();
-    }
-    EXPECT_EQ(rows(*d), QStringList {QStringLiteral("..|위로")} + folders + files);
-    EXPECT_EQ(folders.size(), 2);
-    EXPECT_EQ(files.size(), 2);
-
-    d->OnDoubleClick(row(*d, QStringLiteral("alpha")));
-    EXPECT_EQ(child<QLabel>(*d, "currentDirText")->text(), home + QStringLiteral("/alpha"));
-    EXPECT_EQ(rows(*d), (QStringList {QStringLiteral("..|위로"), QStringLiteral("inner.txt|1")}));
-    d->OnDoubleClick(row(*d, QStringLiteral("..")));
-    EXPECT_EQ(child<QLabel>(*d, "currentDirText")->text(), home);
-
-    // New folders take the next free number.
-    d->OnNewFolder();
-    d->OnNewFolder();
-    EXPECT_TRUE(server->exists(QStringLiteral("NewFolder")));
-    EXPECT_TRUE(server->exists(QStringLiteral("NewFolder[1]")));
-    EXPECT_TRUE(prompter.boxes.empty()) << prompter.texts_().join(QLatin1Char('\n')).toStdString();
-
-    // Rename in place.
-    ASSERT_NE(row(*d, QStringLiteral("NewFolder")), nullptr);
-    row(*d, QStringLiteral("NewFolder"))->setText(0, QStringLiteral("새 폴더 이름"));
-    QTest::qWait(50);
-    EXPECT_TRUE(server->exists(QStringLiteral("새 폴더 이름")));
-    EXPECT_FALSE(server->exists(QStringLiteral("NewFolder")));
-    EXPECT_NE(row(*d, QStringLiteral("새 폴더 이름")), nullptr);
-
-    // A folder is deleted with everything inside it.
-    prompter.questionAnswer = true;
-    select(*d, QStringLiteral("zeta"));
-    d->OnDelete();
-    EXPECT_FALSE(server->exists(QStringLiteral("zeta")));
-    EXPECT_EQ(row(*d, QStringLiteral("zeta")), nullptr);
-    EXPECT_TRUE(prompter.boxes.empty()) << prompter.texts_().join(QLatin1Char('\n')).toStdString();
-
-    // A double-click on a file downloads it, opens it and closes the browser.
-    d->OnDoubleClick(row(*d, QStringLiteral("a.conf")));
-    ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(opened[0], QDir(context.localFolder).filePath(QStringLiteral("a.conf")));
-    EXPECT_EQ(SftpTestServer::readFile(opened[0]), QByteArray("aa"));
-    EXPECT_EQ(d->result(), QDialog::Accepted);
-}
-
-TEST_F(SftpBrowserTest, UploadAsksBeforeOverwriting)
-{
-    server->write(QStringLiteral("docs/vhost.conf"), "old");
-    auto d = browser(CFtpOpenDialog::Save, QStringLiteral("vhost.conf"));
-    ASSERT_TRUE(d->OnConnect());
-    ASSERT_TRUE(d->listDirectory(QStringLiteral("docs")));
-    prompter.questionAnswer = false;
-    d->accept();
-    EXPECT_EQ(prompter.questions.back(),
-        QStringLiteral("FTP 업로드 덮어쓰기 확인: 이미 같은 이름의 파일이 존재합니다."));
-    EXPECT_TRUE(d->isVisible());
-    prompter.questionAnswer = true;
-    d->accept();
-    ASSERT_EQ(d->result(), QDialog::Accepted);
-    EXPECT_EQ(d->entry().remoteDirectory, QDir(server->root()).canonicalPath() + QStringLiteral("/docs"));
-
-    const QString file = local.filePath(QStringLiteral("upload.conf"));
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("new content\n");
-    out.close();
-    ASSERT_TRUE(d->upload(file));
-    EXPECT_EQ(prompter.boxes.back().text, QStringLiteral("FTP에 파일저장이 끝났습니다."));
-    EXPECT_EQ(server->read(QStringLiteral("docs/vhost.conf")), QByteArray("new content\n"));
-}
 
 TEST_F(SftpBrowserTest, ARefusedHostKeyIsAskedOnceAndShown)
 {
