@@ -50,7 +50,7 @@ quorel_layer(document TARGETS quorel_document FOLDERS document
 quorel_layer(panes TARGETS quorel_panes FOLDERS panes
     USES rtf platform ids QT Widgets)
 quorel_layer(editor TARGETS quorel_editor FOLDERS editor
-    USES document panes platform ids namecodec QT Widgets PrintSupport EXTERNAL x11)
+    USES document panes platform ids namecodec QT Widgets PrintSupport EXTERNAL x11 expected)
 quorel_layer(wizard TARGETS quorel_wizard FOLDERS wizard
     USES editor document platform ids namecodec QT Widgets)
 # The FTP session and the server list's rules run without widgets.
