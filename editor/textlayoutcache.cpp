@@ -2,6 +2,7 @@
 #include "document/textbuffer.h"
 #include "editor/texthighlighter.h"
 
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QTextOption>
 
@@ -47,6 +48,8 @@ void TextLayoutCache::setBuffer(const TextBuffer *buffer)
 void TextLayoutCache::setFont(const QFont &font)
 {
     m_font = font;
+    // Whole pixels, as the rows are laid out in whole pixels.
+    m_ascent = QFontMetrics(m_font).ascent();
     clear();
     remeasure();
 }
@@ -88,7 +91,7 @@ void TextLayoutCache::layOutRow(QTextLayout &layout) const
     QTextLine line = layout.createLine();
     if (line.isValid()) {
         line.setNumColumns(std::numeric_limits<int>::max());
-        line.setPosition(QPointF(0, QFontMetricsF(m_font).ascent() - line.ascent()));
+        line.setPosition(QPointF(0, m_ascent - line.ascent()));
     }
     layout.endLayout();
 }

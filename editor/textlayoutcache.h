@@ -78,6 +78,7 @@ private:
     TextHighlighter *m_highlighter = nullptr;
     const QPaintDevice *m_device = nullptr;
     QFont m_font;
+    int m_ascent = 0;
     qreal m_tabStop = 80;
     qreal m_maxWidth = 0;
     std::unordered_map<int, std::unique_ptr<QTextLayout>> m_layouts;

@@ -1,5 +1,7 @@
 #include "document/textbuffer.h"
+#include "editor/texthighlighter.h"
 #include "editor/textview.h"
+#include "editor/textviewmargin.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -670,6 +672,189 @@ TEST_F(TextViewTest, PaintsTheVisibleLinesAndNothingBelowTheLast)
     EXPECT_NE(image.pixelColor(5, firstMiddle), highlight);
     // The ink ends where the text does: nothing far right of the break.
     EXPECT_LT(afterText, image.width() / 2);
+}
+
+// A strip as wide as the line count's digits, filled with one colour; it
+// keeps the lines it was last asked to paint.
+class StripeMargin : public TextViewMargin {
+public:
+    int width(int lineCount, const QFontMetrics &metrics) const override
+    {
+        return 6
+            + metrics.horizontalAdvance(QLatin1Char('9'))
+            * static_cast<int>(QString::number(lineCount).size());
+    }
+    void paint(QPainter &painter, const QRect &area, const std::vector<VisibleLine> &lines, int) override
+    {
+        painter.fillRect(area, colour);
+        painted = lines;
+    }
+    QColor colour = QColor(0, 128, 0);
+    std::vector<VisibleLine> painted;
+};
+
+TEST_F(TextViewTest, AMarginKeepsItsStripBesideTheLinesAndClicksLandOnTheColumnShown)
+{
+    QStringList lines;
+    for (int i = 0; i < 50; ++i)
+        lines << QStringLiteral("abcdefghij %1").arg(i);
+    setText(lines.join(QLatin1Char('\n')), 0);
+    const int textLeftBefore = view.viewport()->geometry().left();
+    StripeMargin margin;
+    view.setMargin(&margin);
+    const int strip = margin.width(50, view.fontMetrics());
+    EXPECT_EQ(view.viewport()->geometry().left(), textLeftBefore + strip);
+
+    // The strip is painted beside the rows, told which lines are on screen.
+    view.verticalScrollBar()->setValue(10);
+    const QImage image = view.grab().toImage();
+    const int middle = view.viewport()->geometry().top() + 4 + view.lineHeight() / 2;
+    EXPECT_EQ(image.pixelColor(textLeftBefore + strip / 2, middle), margin.colour);
+    ASSERT_FALSE(margin.painted.empty());
+    EXPECT_EQ(margin.painted.front().line, 10);
+    EXPECT_EQ(margin.painted.front().top, 4);
+    EXPECT_EQ(margin.painted[1].top, 4 + view.lineHeight());
+    EXPECT_EQ(margin.painted.size(), view.linesOnScreen().size());
+
+    // A click on the sixth letter as painted puts the caret before it.
+    const QColor base = view.palette().color(QPalette::Active, QPalette::Base);
+    const int rowTop = view.viewport()->geometry().top() + 4;
+    int ink = image.width();
+    for (int y = rowTop; y < rowTop + view.lineHeight(); ++y) {
+        for (int x = textLeftBefore + strip; x < ink; ++x) {
+            if (image.pixelColor(x, y) != base)
+                ink = x;
+        }
+    }
+    const QFontMetricsF metrics(view.font());
+    const qreal f = metrics.horizontalAdvance(QStringLiteral("abcde")) - metrics.leftBearing(QLatin1Char('a'))
+        + 0.3 * metrics.horizontalAdvance(QLatin1Char('f'));
+    const QPoint onF(static_cast<int>(ink + f), middle);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.viewport()->mapFrom(&view, onF));
+    EXPECT_EQ(caret(), buffer.lineStart(10) + 5);
+    // A click in the strip is not a click in the text.
+    QTest::mouseClick(
+        view.findChild<QWidget *>(QStringLiteral("textViewMargin")), Qt::LeftButton, {}, QPoint(2, 10));
+    EXPECT_EQ(caret(), buffer.lineStart(10) + 5);
+
+    // More digits make room for themselves; without a margin the room goes.
+    buffer.setPlainText(lines.join(QLatin1Char('\n')).repeated(3));
+    EXPECT_EQ(view.viewport()->geometry().left(), textLeftBefore + margin.width(148, view.fontMetrics()));
+    view.setMargin(nullptr);
+    EXPECT_EQ(view.viewport()->geometry().left(), textLeftBefore);
+    EXPECT_EQ(view.findChild<QWidget *>(QStringLiteral("textViewMargin")), nullptr);
+}
+
+// Puts a background behind every digit; keeps the lines it was asked for.
+class DigitHighlighter : public TextHighlighter {
+public:
+    QList<QTextLayout::FormatRange> formats(int line, const QString &text) override
+    {
+        asked.append(line);
+        QList<QTextLayout::FormatRange> ranges;
+        QTextCharFormat format;
+        format.setBackground(colour);
+        for (int i = 0; i < text.size(); ++i) {
+            if (text[i].isDigit())
+                ranges.append({i, 1, format});
+        }
+        return ranges;
+    }
+    void recolour(QColor to, int first, int last)
+    {
+        colour = to;
+        rehighlight(first, last);
+    }
+    QColor colour = QColor(255, 255, 0);
+    QList<int> asked;
+};
+
+TEST_F(TextViewTest, AHighlighterColoursOnlyTheLinesLaidOutAndIsAskedAgainWhenItSays)
+{
+    QStringList lines;
+    for (int i = 0; i < 1000; ++i)
+        lines << QStringLiteral("host IN A 10.0.0.%1").arg(i % 250);
+    lines[1] = QStringLiteral("no digits here");
+    setText(lines.join(QLatin1Char('\n')), 0);
+    DigitHighlighter highlighter;
+    view.setHighlighter(&highlighter);
+    const int height = view.lineHeight();
+    const auto colouredInRow = [&](const QImage &image, int line, QColor colour) {
+        int count = 0;
+        const int y = 4 + (line - view.firstVisibleLine()) * height + height / 2;
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y) == colour ? 1 : 0;
+        return count;
+    };
+    QImage image = view.viewport()->grab().toImage();
+    const int page = view.verticalScrollBar()->pageStep();
+    ASSERT_FALSE(highlighter.asked.isEmpty());
+    EXPECT_LE(*std::max_element(highlighter.asked.begin(), highlighter.asked.end()), page + 1);
+    EXPECT_GT(colouredInRow(image, 0, highlighter.colour), 0);
+    EXPECT_EQ(colouredInRow(image, 1, highlighter.colour), 0);
+    const QList<QTextLayout::FormatRange> formats = TextViewProbe::cachedLayout(view, 0)->formats();
+    ASSERT_EQ(formats.size(), 5); // "10.0.0.0"
+    EXPECT_EQ(formats.front().start, 10);
+
+    // Asked again for the lines it names, and only for those.
+    highlighter.asked.clear();
+    const QColor cyan(0, 255, 255);
+    highlighter.recolour(cyan, 2, 3);
+    image = view.viewport()->grab().toImage();
+    EXPECT_EQ(highlighter.asked, QList<int>({2, 3}));
+    EXPECT_GT(colouredInRow(image, 2, cyan), 0);
+    EXPECT_GT(colouredInRow(image, 3, cyan), 0);
+    EXPECT_EQ(colouredInRow(image, 4, cyan), 0);
+
+    // An edited line is asked again; a composition keeps the line's colours
+    // beside it.
+    highlighter.asked.clear();
+    view.setTextCursor({buffer.lineStart(4), buffer.lineStart(4)});
+    QTest::keyClicks(&view, QStringLiteral("7"));
+    QInputMethodEvent compose(QStringLiteral("한"), {});
+    QCoreApplication::sendEvent(&view, &compose);
+    image = view.viewport()->grab().toImage();
+    EXPECT_TRUE(highlighter.asked.contains(4));
+    EXPECT_GT(colouredInRow(image, 4, cyan), 0);
+
+    view.setHighlighter(nullptr);
+    image = view.viewport()->grab().toImage();
+    EXPECT_EQ(colouredInRow(image, 0, QColor(255, 255, 0)), 0);
+}
+
+TEST_F(TextViewTest, ALayoutAskedForInTheMiddleOfAChangeIsTheLinesOwn)
+{
+    // Lines of different widths, so a layout of the wrong line shows.
+    QStringList lines;
+    for (int i = 0; i < 40; ++i)
+        lines << QString(1 + i % 9, QLatin1Char('m'));
+    TextBuffer other;
+    other.setPlainText(lines.join(QLatin1Char('\n')));
+    // Connected before the view, this hears of each change first.
+    QList<QRect> heard;
+    QObject::connect(&other, &TextBuffer::changed, &view, [&] {
+        const int line = std::min(5, other.lineCount() - 1);
+        heard.append(view.cursorRectAt(other.lineStart(line) + static_cast<int>(other.line(line).size())));
+    });
+    view.setBuffer(&other);
+    const auto ends = [&] {
+        const int line = std::min(5, other.lineCount() - 1);
+        return view.cursorRectAt(other.lineStart(line) + static_cast<int>(other.line(line).size()));
+    };
+    const struct {
+        int line, removed;
+        QString text;
+    } edits[] = {{0, 0, QStringLiteral("m\n")}, {1, 3, QString()}, {2, 0, QStringLiteral("\n\n\n")}};
+    for (const auto &edit : edits) {
+        SCOPED_TRACE(edit.line);
+        view.viewport()->grab(); // the lines below are cached as they were
+        heard.clear();
+        const int from = other.lineStart(edit.line);
+        other.replace(from, from + edit.removed, edit.text, TextSelection {from, from});
+        ASSERT_EQ(heard.size(), 1);
+        EXPECT_EQ(heard.front(), ends());
+    }
+    view.setBuffer(&buffer);
 }
 
 } // namespace
