@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <string_view>
@@ -26,6 +27,16 @@ std::atomic<QtMessageHandler> g_previous {nullptr};
 // A warning raised while a line is written (by Qt inside the handler) must
 // not come back in and wait on the lock its own thread holds.
 thread_local bool t_writing = false;
+
+// Our own warnings and anything critical. Qt's own warnings about the
+// session (no XDG_RUNTIME_DIR, a platform plugin's shortcomings) would fill
+// the user's log on every start and say nothing about their files.
+bool belongsInLog(QtMsgType type, const char *category)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        return true;
+    return type == QtWarningMsg && category && std::strncmp(category, "quorel.", 7) == 0;
+}
 
 const char *levelName(QtMsgType type)
 {
@@ -99,12 +110,12 @@ LogFile::LogFile(const QString &path, qint64 capBytes)
     : m_path(QFile::encodeName(path))
     , m_cap(capBytes)
 {
-    // The state folder may not exist on a fresh account; our own folder in
-    // it is for this user alone, like the file.
-    const QString folder = QFileInfo(path).absolutePath();
-    QDir().mkpath(QFileInfo(folder).absolutePath());
-    ::mkdir(QFile::encodeName(folder).constData(), 0700);
-    openFile();
+    // A log that already exists is checked (and tightened) at once; a new
+    // one is made only when there is something to say, so a run without
+    // trouble leaves nothing behind in the user's state folder.
+    struct stat info { };
+    if (::lstat(m_path.constData(), &info) == 0)
+        ensureOpen();
 }
 
 LogFile::~LogFile()
@@ -128,7 +139,22 @@ QString LogFile::defaultPath()
 
 bool LogFile::isOpen() const
 {
-    return m_fd >= 0;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_failed;
+}
+
+// The state folder may not exist on a fresh account; our own folder in it
+// is for this user alone, like the file. One failed attempt is final: a
+// warning storm must not retry the file system at every line.
+void LogFile::ensureOpen()
+{
+    if (m_fd >= 0 || m_failed)
+        return;
+    const QString folder = QFileInfo(QFile::decodeName(m_path)).absolutePath();
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    openFile();
+    m_failed = m_fd < 0;
 }
 
 // Created 0600 and never through a link planted under the name; a file left
@@ -182,6 +208,7 @@ void LogFile::trimToFit(qint64 incoming)
 void LogFile::writeOut(const QByteArray &line)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    ensureOpen();
     trimToFit(line.size());
     if (m_fd >= 0)
         (void)writeAll(m_fd, std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
@@ -189,8 +216,6 @@ void LogFile::writeOut(const QByteArray &line)
 
 void LogFile::append(QtMsgType type, const char *category, const QString &message) noexcept
 {
-    if (m_fd < 0)
-        return;
     try {
         QByteArray text = message.toUtf8();
         text.replace("\r\n", " / ").replace('\n', " / ").replace('\r', " ");
@@ -217,7 +242,7 @@ void LogFile::install()
 void LogFile::handleMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     LogFile *file = g_current.load();
-    if (file && type != QtDebugMsg && type != QtInfoMsg && !t_writing) {
+    if (file && belongsInLog(type, context.category) && !t_writing) {
         t_writing = true;
         file->append(type, context.category, message);
         t_writing = false;

@@ -6,9 +6,9 @@
 
 #include <mutex>
 
-// The record of what went wrong while Quorel ran: every warning and worse,
-// one line each ("2024-05-01T10:00:00.123+0900 warning quorel.document:
-// ..."), in a file of this user's alone (0600). It never grows past the cap:
+// The record of what went wrong while Quorel ran: every warning of ours and
+// anything critical, one line each ("2024-05-01T10:00:00.123+0900 warning
+// quorel.document: ..."), in a file of this user's alone (0600). It never grows past the cap:
 // when the next line would not fit, the oldest lines go, cut at a line
 // start, so the newest part of the record is always there.
 class LogFile {
@@ -24,7 +24,8 @@ public:
     // $XDG_STATE_HOME/quorel/quorel.log, else ~/.local/state/quorel/quorel.log.
     static QString defaultPath();
 
-    // False when the file could not be made (the program runs on without it).
+    // False once the file could not be made (the program runs on without
+    // it). The file itself appears with its first line.
     bool isOpen() const;
 
     // Appends one line; any thread may call it. A full disk or a vanished
@@ -37,6 +38,7 @@ public:
 
 private:
     static void handleMessage(QtMsgType type, const QMessageLogContext &context, const QString &message);
+    void ensureOpen();
     void openFile();
     void trimToFit(qint64 incoming);
     void writeOut(const QByteArray &line);
@@ -46,5 +48,6 @@ private:
     int m_fd = -1;
     bool m_installed = false;
     QtMessageHandler m_previous = nullptr;
-    std::mutex m_mutex;
+    bool m_failed = false;
+    mutable std::mutex m_mutex;
 };

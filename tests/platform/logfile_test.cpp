@@ -2,6 +2,7 @@
 #include "platform/logging.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -136,10 +137,16 @@ TEST(LogFile, IsPrivateAndNeverFollowsALink)
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("quorel/quorel.log"));
     {
+        // Nothing said, nothing made: a quiet run leaves no trace.
         LogFile log(path);
         ASSERT_TRUE(log.isOpen());
+        log.install();
+        qWarning("a warning of Qt's own about the session");
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("quorel"))));
+        qCWarning(lcDocument, "the first line");
     }
     EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_FALSE(fileLines(path).join(u'\n').contains(QStringLiteral("Qt's own")));
     EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("quorel"))), 0700u);
 
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
