@@ -512,49 +512,61 @@ private:
 
     void apply(Known known, bool hasParam, int value)
     {
+        if (applyDestination(known, hasParam, value) || m_state.hidden)
+            return;
+        applyText(known, hasParam, value);
+    }
+
+    // Binary data, destinations, the font table and the state that holds in
+    // hidden text too; true when the word was taken here.
+    bool applyDestination(Known known, bool hasParam, int value)
+    {
         if (known.keyword == Keyword::Binary) {
             // Raw binary data follows (a picture's); braces in it are data.
             const qsizetype length = hasParam && value > 0 ? value : 0;
             m_pos += std::min(length, m_in.size() - m_pos);
             m_starred = false;
-            return;
+            return true;
         }
         if (std::exchange(m_starred, false)) {
             // Every destination marked ignorable is one we do not show.
             m_state.hidden = true;
-            return;
+            return true;
         }
         if (known.keyword == Keyword::FontTable) {
             m_state.hidden = true;
             m_state.fontTable = true;
-            return;
+            return true;
         }
         if (m_state.fontTable) {
             if (known.keyword == Keyword::Font)
                 m_tableFont = value;
             else if (known.keyword == Keyword::Charset)
                 charset(value);
-            return;
+            return true;
         }
         switch (known.keyword) {
         case Keyword::HiddenDestination:
             m_state.hidden = true;
-            return;
+            return true;
         case Keyword::AnsiCodePage:
             if (hasParam)
                 m_defaultPage = codePageOf(value);
-            return;
+            return true;
         case Keyword::Font:
             m_state.font = value;
-            return;
+            return true;
         case Keyword::FallbackLength:
             m_state.fallbackLength = std::clamp(value, 0, kMaxFallbackSkip);
-            return;
+            return true;
         default:
-            break;
+            return false;
         }
-        if (m_state.hidden)
-            return;
+    }
+
+    // What shows: characters, breaks and the character and paragraph format.
+    void applyText(Known known, bool hasParam, int value)
+    {
         const bool on = !hasParam || value != 0;
         switch (known.keyword) {
         case Keyword::Unicode:
