@@ -76,6 +76,7 @@ const CommandText kCommands[] = {
     { ids::command::kEditReplace, "바꾸기(&E)\tCtrl+H", "지정한 문자열을 다른 문자열로 바꿉니다\n바꾸기" },
     { ids::command::kEditRepeat, "다음 찾기(&N)\tF3", "마지막으로 찾은 문자열을 다시 찾습니다\n다음 찾기" },
     { ids::command::kEditFindPrevious, "이전 찾기(&V)\tShift+F3", "마지막으로 찾은 문자열을 앞쪽으로 찾습니다\n이전 찾기" },
+    { ids::command::kEditGoToLine, "줄 이동(&G)...\tCtrl+G", "지정한 줄로 캐럿을 옮깁니다\n줄 이동" },
     { ids::command::kConvertToPunycode, "EUC-KR▷ Punycode", "현재 활성화된 Euc-Kr로 된 파일을 Punycode 파일로 변환합니다.\nPunycode 파일변환" },
     { ids::command::kConvertToEucKr, "Punycode▷  EUC-KR", "현재 활성화된 Punycode 파일을 Euc-Kr 파일로 변환합니다.\nEuc-Kr 파일변환" },
     { ids::command::kComment, "주석 추가", "파일 변환시 기존의 문자열을 주석으로 놔둘지 결정합니다." },
@@ -91,12 +92,13 @@ const int kNotYetHandled[] = {ids::command::kConvWizard, ids::command::kFtpOpen,
     ids::command::kStringConvert, ids::command::kUpdateInfo, ids::command::kConvertToPunycode,
     ids::command::kConvertToEucKr};
 
-const int kDocumentCommands[] = {ids::command::kFileSave, ids::command::kFileSaveAs, ids::command::kSaveAll,
-    ids::command::kFilePrint, ids::command::kFilePrintPreview, ids::command::kFileClose,
-    ids::command::kCloseAll, ids::command::kEditUndo, ids::command::kEditCut, ids::command::kEditCopy,
-    ids::command::kEditPaste, ids::command::kEditSelectAll, ids::command::kEditFind,
-    ids::command::kEditReplace, ids::command::kEditRepeat, ids::command::kEditFindPrevious,
-    ids::command::kWindowCascade, ids::command::kWindowTile, ids::command::kWindowArrange};
+const int kDocumentCommands[]
+    = {ids::command::kFileSave, ids::command::kFileSaveAs, ids::command::kSaveAll, ids::command::kFilePrint,
+        ids::command::kFilePrintPreview, ids::command::kFileClose, ids::command::kCloseAll,
+        ids::command::kEditUndo, ids::command::kEditCut, ids::command::kEditCopy, ids::command::kEditPaste,
+        ids::command::kEditSelectAll, ids::command::kEditFind, ids::command::kEditReplace,
+        ids::command::kEditRepeat, ids::command::kEditFindPrevious, ids::command::kEditGoToLine,
+        ids::command::kWindowCascade, ids::command::kWindowTile, ids::command::kWindowArrange};
 
 QString iconFor(int id)
 {
@@ -200,6 +202,7 @@ void CMainFrame::createActions()
     keys(ids::command::kEditReplace, {QKeySequence(Qt::CTRL | Qt::Key_H)});
     keys(ids::command::kEditRepeat, {QKeySequence(Qt::Key_F3)});
     keys(ids::command::kEditFindPrevious, {QKeySequence(Qt::SHIFT | Qt::Key_F3)});
+    keys(ids::command::kEditGoToLine, {QKeySequence(Qt::CTRL | Qt::Key_G)});
     keys(ids::command::kFileNew, {QKeySequence(Qt::CTRL | Qt::Key_N)});
     keys(ids::command::kFileOpen, {QKeySequence(Qt::CTRL | Qt::Key_O)});
     keys(ids::command::kFileSave, {QKeySequence(Qt::CTRL | Qt::Key_S)});
@@ -222,8 +225,20 @@ void CMainFrame::createActions()
         m_actions[id]->setCheckable(true);
     m_actions[ids::command::kViewFileTree]->setChecked(true);
 
+    connectCommands();
+}
+
+void CMainFrame::connectCommands()
+{
     // Commands of the frame and of the active view or document.
     auto on = [this](int id, auto handler) { connect(m_actions[id], &QAction::triggered, this, handler); };
+    // Commands that go to the active view alone; with none they do nothing.
+    auto onView = [this](int id, void (CQuorelView::*command)()) {
+        connect(m_actions[id], &QAction::triggered, this, [this, command] {
+            if (CQuorelView *view = activeView())
+                (view->*command)();
+        });
+    };
     on(ids::command::kViewFileTree, [this] { OnViewFileTree(); });
     on(ids::command::kViewToolBar, [this](bool shown) { m_toolBar->setVisible(shown); });
     on(ids::command::kViewStatusBar, [this](bool shown) { statusBar()->setVisible(shown); });
@@ -231,22 +246,11 @@ void CMainFrame::createActions()
         if (CQuorelView *view = activeView())
             view->OnFileSave();
     });
-    on(ids::command::kEditFind, [this] {
-        if (CQuorelView *view = activeView())
-            view->OnEditFind();
-    });
-    on(ids::command::kEditReplace, [this] {
-        if (CQuorelView *view = activeView())
-            view->OnEditReplace();
-    });
-    on(ids::command::kEditRepeat, [this] {
-        if (CQuorelView *view = activeView())
-            view->OnEditRepeat();
-    });
-    on(ids::command::kEditFindPrevious, [this] {
-        if (CQuorelView *view = activeView())
-            view->OnEditFindPrevious();
-    });
+    onView(ids::command::kEditFind, &CQuorelView::OnEditFind);
+    onView(ids::command::kEditReplace, &CQuorelView::OnEditReplace);
+    onView(ids::command::kEditRepeat, &CQuorelView::OnEditRepeat);
+    onView(ids::command::kEditFindPrevious, &CQuorelView::OnEditFindPrevious);
+    onView(ids::command::kEditGoToLine, &CQuorelView::OnEditGoToLine);
     on(ids::command::kFileSaveAs, [this] {
         if (CQuorelDoc *doc = activeDocument())
             reportOutcome(*doc, doc->DoSave(QString()));
@@ -255,30 +259,12 @@ void CMainFrame::createActions()
         if (CChildFrame *frame = activeChildFrame())
             frame->close();
     });
-    on(ids::command::kEditUndo, [this] {
-        if (CQuorelView *view = activeView())
-            view->OnEditUndo();
-    });
-    on(ids::command::kEditRedo, [this] {
-        if (CQuorelView *view = activeView())
-            view->OnEditRedo();
-    });
-    on(ids::command::kEditCut, [this] {
-        if (CQuorelView *view = activeView())
-            view->cut();
-    });
-    on(ids::command::kEditCopy, [this] {
-        if (CQuorelView *view = activeView())
-            view->copy();
-    });
-    on(ids::command::kEditPaste, [this] {
-        if (CQuorelView *view = activeView())
-            view->OnEditPaste();
-    });
-    on(ids::command::kEditSelectAll, [this] {
-        if (CQuorelView *view = activeView())
-            view->OnEditSelectAll();
-    });
+    onView(ids::command::kEditUndo, &CQuorelView::OnEditUndo);
+    onView(ids::command::kEditRedo, &CQuorelView::OnEditRedo);
+    onView(ids::command::kEditCut, &CQuorelView::cut);
+    onView(ids::command::kEditCopy, &CQuorelView::copy);
+    onView(ids::command::kEditPaste, &CQuorelView::OnEditPaste);
+    onView(ids::command::kEditSelectAll, &CQuorelView::OnEditSelectAll);
     on(ids::command::kFilePrint, [this] { OnFilePrint(); });
     on(ids::command::kFilePrintPreview, [this] { OnFilePrintPreview(); });
     on(ids::command::kFilePrintSetup, [this] { OnFilePrintSetup(); });
@@ -412,6 +398,8 @@ void CMainFrame::createMenus()
     for (int id : {ids::command::kEditCut, ids::command::kEditCopy, ids::command::kEditPaste,
              ids::command::kEditSelectAll})
         edit->addAction(m_actions[id]);
+    edit->addSeparator();
+    edit->addAction(m_actions[ids::command::kEditGoToLine]);
     connect(edit, &QMenu::aboutToShow, this, [this] {
         updateEditCommands();
         if (CQuorelView *view = activeView())
@@ -604,6 +592,12 @@ CChildFrame *CMainFrame::createChildFrame(std::unique_ptr<CQuorelDoc> doc)
     connect(view, &TextView::copyAvailable, this, &CMainFrame::updateEditCommands);
     connect(view, &TextView::undoAvailable, this, &CMainFrame::updateEditCommands);
     connect(view, &TextView::redoAvailable, this, &CMainFrame::updateEditCommands);
+    connect(view, &CQuorelView::searchReported, this, [this](const QString &text) {
+        if (text.isEmpty())
+            restoreIdleStatus();
+        else
+            SetStatusText(text);
+    });
     emit viewCreated(view);
     connect(frame, &QObject::destroyed, this, [this] {
         if (m_mdiArea->subWindowList().isEmpty())

@@ -88,6 +88,7 @@ protected:
 
 private:
     void createActions();
+    void connectCommands();
     void addConventionalShortcuts();
     void leaveCloseKeyToFileMenu(QMdiSubWindow *window);
     QMenu *createFileMenu(bool withDocument);

@@ -1,5 +1,6 @@
 #include "editor/quorelview.h"
 #include "editor/convfindreplacedialog.h"
+#include "editor/gotolinedialog.h"
 #include "editor/outcomereport.h"
 #include "editor/textprinter.h"
 
@@ -17,8 +18,12 @@
 #include <QScrollBar>
 #include <QTextDocument>
 
+#include "document/documentcontext.h"
 #include "document/quoreldoc.h"
 #include "platform/quorelids.h"
+#include "platform/settings.h"
+
+#include <algorithm>
 
 CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     : TextView(parent)
@@ -210,15 +215,26 @@ void CQuorelView::rememberSearch()
 void CQuorelView::onFindNext()
 {
     rememberSearch();
-    if (m_search.findNext(m_lastFindText, m_lastFindOptions))
+    const bool found = m_search.findNext(m_lastFindText, m_lastFindOptions);
+    reportSearch(found);
+    if (found)
         moveDialogOutOfTheWay();
 }
 
 void CQuorelView::onFindPrevious()
 {
     rememberSearch();
-    if (m_search.findPrevious(m_lastFindText, m_lastFindOptions))
+    const bool found = m_search.findPrevious(m_lastFindText, m_lastFindOptions);
+    reportSearch(found);
+    if (found)
         moveDialogOutOfTheWay();
+}
+
+void CQuorelView::reportSearch(bool found)
+{
+    // Beside the beep, which is easily missed with the sound off, the status
+    // line says what was sought, so a typo in it shows.
+    emit searchReported(found ? QString() : QStringLiteral("찾는 문자열이 없습니다: %1").arg(m_lastFindText));
 }
 
 void CQuorelView::onReplace()
@@ -226,7 +242,9 @@ void CQuorelView::onReplace()
     if (!m_pFindDialog)
         return;
     rememberSearch();
-    if (m_search.replace(m_lastFindText, m_pFindDialog->replaceText(), m_lastFindOptions))
+    const bool found = m_search.replace(m_lastFindText, m_pFindDialog->replaceText(), m_lastFindOptions);
+    reportSearch(found);
+    if (found)
         moveDialogOutOfTheWay();
 }
 
@@ -235,7 +253,11 @@ void CQuorelView::onReplaceAll()
     if (!m_pFindDialog)
         return;
     rememberSearch();
-    m_search.replaceAll(m_lastFindText, m_pFindDialog->replaceText(), m_lastFindOptions);
+    const int count = m_search.replaceAll(m_lastFindText, m_pFindDialog->replaceText(), m_lastFindOptions);
+    if (count == 0)
+        reportSearch(false);
+    else
+        emit searchReported(QStringLiteral("%1개를 바꾸었습니다").arg(count));
 }
 
 void CQuorelView::OnEditRepeat()
@@ -245,7 +267,9 @@ void CQuorelView::OnEditRepeat()
         OnEditFind();
         return;
     }
-    if (m_search.findNext(m_lastFindText, m_lastFindOptions))
+    const bool found = m_search.findNext(m_lastFindText, m_lastFindOptions);
+    reportSearch(found);
+    if (found)
         moveDialogOutOfTheWay();
 }
 
@@ -256,8 +280,36 @@ void CQuorelView::OnEditFindPrevious()
         OnEditFind();
         return;
     }
-    if (m_search.findPrevious(m_lastFindText, m_lastFindOptions))
+    const bool found = m_search.findPrevious(m_lastFindText, m_lastFindOptions);
+    reportSearch(found);
+    if (found)
         moveDialogOutOfTheWay();
+}
+
+bool CQuorelView::goToLine(int line, int column)
+{
+    const TextBuffer *text = buffer();
+    if (!text || line < 1 || line > text->lineCount())
+        return false;
+    const int index = line - 1;
+    int offset = std::clamp(column, 1, static_cast<int>(text->line(index).size()) + 1) - 1;
+    // Never between the halves of a character outside the BMP.
+    const int start = text->lineStart(index);
+    if (offset > 0 && text->characterAt(start + offset).isLowSurrogate())
+        --offset;
+    setTextCursor(TextSelection {start + offset, start + offset});
+    centerCursor();
+    return true;
+}
+
+void CQuorelView::OnEditGoToLine()
+{
+    if (!buffer())
+        return;
+    GoToLineDialog dialog(buffer()->lineCount(), buffer()->lineOf(textCursor().position) + 1, this);
+    if (dialog.exec() == QDialog::Accepted)
+        goToLine(dialog.target().line, dialog.target().column);
+    setFocus();
 }
 
 void CQuorelView::moveDialogOutOfTheWay()
@@ -417,6 +469,15 @@ void CQuorelView::printTo(QPrinter *printer)
     QTextDocument copy;
     copy.setPlainText(selectionOnly ? GetSelText() : buffer()->toPlainText());
     const bool pageRange = printer->printRange() == QPrinter::PageRange;
+    const QuorelSettings *settings = m_doc->context().settings;
+    PageDecoration decoration;
+    if (!settings || settings->printPageHeader()) {
+        decoration.header = m_doc->GetPathName().isEmpty() ? m_doc->GetTitle() : m_doc->GetPathName();
+        decoration.pageNumbers = true;
+    }
+    decoration.lineNumbers = !settings || settings->showLineNumbers();
+    // A printed selection keeps the numbers its lines have in the file.
+    decoration.firstLineNumber = selectionOnly ? buffer()->lineOf(textCursor().start()) + 1 : 1;
     printTextDocument(copy, printFontFor(editorFont()), printer, pageRange ? printer->fromPage() : 0,
-        pageRange ? printer->toPage() : 0);
+        pageRange ? printer->toPage() : 0, decoration);
 }

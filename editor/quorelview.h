@@ -84,6 +84,17 @@ public:
     CConvFindReplaceDialog *findDialog() const;
     ViewSearch &search() { return m_search; }
 
+    // Puts the caret on `line` at `column` (both from 1) and brings that line
+    // to the middle of the view. A column past the line's end lands at the
+    // end; false, with the caret left alone, for a line the text lacks.
+    bool goToLine(int line, int column = 1);
+    // "줄 이동": asks for the place, then goes there.
+    void OnEditGoToLine();
+
+signals:
+    // What a search found, for the status line; empty once one succeeds.
+    void searchReported(const QString &text);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -100,6 +111,8 @@ private:
     void onReplaceAll();
     void onFindPrevious();
     void rememberSearch();
+    // Tells the status line whether the last search found `m_lastFindText`.
+    void reportSearch(bool found);
     // Moves the find dialog off the start of the match it would cover.
     void moveDialogOutOfTheWay();
 

@@ -45,6 +45,7 @@ constexpr int kConvResult = 138; // "변환 결과"
 constexpr int kUpdateInfo = 144; // "린드바트 정보" with the update notes
 constexpr int kSplash = 142;
 constexpr int kOpenFileList = 148;
+constexpr int kGoToLine = 150; // "줄 이동"
 constexpr int kConvFind = 1542; // "변환+찾기"
 constexpr int kConvReplace = 1541; // "변환+바꾸기"
 // The conversion wizard's four pages
@@ -206,6 +207,7 @@ constexpr int kEditPaste = 57637;
 constexpr int kEditRepeat = 57640; // "다음 찾기", F3: the last search again
 constexpr int kEditReplace = 57641;
 constexpr int kEditFindPrevious = 32840; // "이전 찾기", Shift+F3
+constexpr int kEditGoToLine = 32841; // "줄 이동", Ctrl+G
 constexpr int kEditSelectAll = 57642;
 constexpr int kEditUndo = 57643;
 constexpr int kEditRedo = 57644; // "다시 실행", after "실행취소"

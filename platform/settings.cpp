@@ -52,6 +52,28 @@ void QuorelSettings::setCommentOption(int value)
     syncLogged(m_user);
 }
 
+bool QuorelSettings::showLineNumbers() const
+{
+    return m_user.value(QStringLiteral("EditorOption/ShowLineNumbers"), true).toBool();
+}
+
+void QuorelSettings::setShowLineNumbers(bool show)
+{
+    m_user.setValue(QStringLiteral("EditorOption/ShowLineNumbers"), show);
+    syncLogged(m_user);
+}
+
+bool QuorelSettings::printPageHeader() const
+{
+    return m_user.value(QStringLiteral("PrintOption/PageHeader"), true).toBool();
+}
+
+void QuorelSettings::setPrintPageHeader(bool print)
+{
+    m_user.setValue(QStringLiteral("PrintOption/PageHeader"), print);
+    syncLogged(m_user);
+}
+
 QString QuorelSettings::installDirectoryKey()
 {
     return QStringLiteral("EnvOption/ProPathName");

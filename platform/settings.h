@@ -44,6 +44,13 @@ public:
     // remembers it: the plain-FTP notice is given once per server.
     bool takePlainFtpNotice(const QString &server);
 
+    // Line numbers beside the text, on screen and on paper; default on.
+    bool showLineNumbers() const;
+    void setShowLineNumbers(bool show);
+    // The file's name above and "쪽 n / m" under every printed page; default on.
+    bool printPageHeader() const;
+    void setPrintPageHeader(bool print);
+
     static constexpr int kRecentFileCount = 4;
     QStringList recentFiles() const;
     void setRecentFiles(const QStringList &files);
