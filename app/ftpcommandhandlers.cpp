@@ -23,8 +23,10 @@ void CQuorelApp::connectFtpCommands()
     m_ftpContext.appName = m_context.appName;
     m_ftpContext.openDocument = [this](const QString &path, const RemoteOrigin &origin) {
         CQuorelDoc *doc = openReported(path);
-        if (doc)
+        if (doc) {
             doc->setRemoteOrigin(origin);
+            showEntryPlace(doc->id());
+        }
         return doc != nullptr;
     };
     m_ftpContext.openCopy = [this](const QString &path) {

@@ -130,6 +130,20 @@ void CQuorelApp::showEntryToolTip(quint64 documentId, const QString &text)
             path = doc->GetPathName();
     }
     m_mainFrame->openFileList()->setEntryToolTip(documentId, path.isEmpty() ? text : path);
+    showEntryPlace(documentId);
+}
+
+void CQuorelApp::showEntryPlace(quint64 documentId)
+{
+    // A copy from a server is told apart from its namesakes by where it
+    // came from, not by the local folder every download shares.
+    for (CQuorelDoc *doc : documents()) {
+        if (doc->id() != documentId)
+            continue;
+        const RemoteOrigin origin = doc->remoteOrigin();
+        m_mainFrame->openFileList()->setEntryPlace(documentId,
+            origin.isValid() ? origin.server + QLatin1Char(':') + origin.remotePath() : doc->GetPathName());
+    }
 }
 
 void CQuorelApp::openRecentFile(const QString &path)

@@ -106,6 +106,7 @@ private:
     void removeRecentFile(const QString &path);
     void watchFiles();
     void showEntryToolTip(quint64 documentId, const QString &text);
+    void showEntryPlace(quint64 documentId);
 
     QuorelSettings m_settings;
     Prompter &m_prompter;

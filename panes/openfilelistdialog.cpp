@@ -1,17 +1,52 @@
 #include "panes/openfilelistdialog.h"
 
+#include <QDir>
+#include <QHash>
 #include <QHeaderView>
 #include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/quorelids.h"
 
 namespace {
 constexpr int kKeyRole = Qt::UserRole;
+constexpr int kTextRole = Qt::UserRole + 1; // the text as given
+constexpr int kPlaceRole = Qt::UserRole + 2;
 constexpr int kMargin = 5;
+
+QStringList foldersOf(const QString &place)
+{
+    QStringList parts = place.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (!parts.isEmpty())
+        parts.removeLast();
+    return parts;
+}
+
+// The fewest trailing folders of `place` that no other place in `others`
+// (all of the same file name) ends with; empty when none tells it apart.
+QString distinguishingFolders(const QString &place, const QStringList &others)
+{
+    const QStringList folders = foldersOf(place);
+    for (qsizetype count = 1; count <= folders.size(); ++count) {
+        const QStringList tail = folders.mid(folders.size() - count);
+        const bool unique = std::none_of(others.cbegin(), others.cend(), [&](const QString &other) {
+            const QStringList otherFolders = foldersOf(other);
+            return otherFolders.size() >= count && otherFolders.mid(otherFolders.size() - count) == tail;
+        });
+        if (unique)
+            return tail.join(QLatin1Char('/'));
+    }
+    return QString();
+}
+
+QString nameOf(const QString &place)
+{
+    return place.section(QLatin1Char('/'), -1);
+}
 } // namespace
 
 COpenFileListDialog::COpenFileListDialog(QWidget *parent)
@@ -60,13 +95,16 @@ void COpenFileListDialog::setEntryToolTip(quint64 documentId, const QString &too
 void COpenFileListDialog::AddOrRenameEntry(const QString &text, quint64 documentId)
 {
     if (QTreeWidgetItem *item = findByKey(documentId)) {
-        item->setText(0, text);
+        item->setData(0, kTextRole, text);
         item->setToolTip(0, text);
+        showDistinctNames();
         return;
     }
     auto *item = new QTreeWidgetItem(m_root, QStringList(text));
     item->setData(0, kKeyRole, QVariant::fromValue<qulonglong>(documentId));
+    item->setData(0, kTextRole, text);
     item->setToolTip(0, text);
+    showDistinctNames();
     m_root->setExpanded(true);
     m_tree->setCurrentItem(item);
     m_tree->scrollToItem(item);
@@ -77,12 +115,49 @@ void COpenFileListDialog::RemoveEntry(quint64 documentId)
     // Taken out of the tree, the item is ours to free.
     if (QTreeWidgetItem *item = findByKey(documentId))
         const std::unique_ptr<QTreeWidgetItem> removed(m_root->takeChild(m_root->indexOfChild(item)));
+    showDistinctNames();
+}
+
+void COpenFileListDialog::setEntryPlace(quint64 documentId, const QString &place)
+{
+    if (QTreeWidgetItem *item = findByKey(documentId)) {
+        item->setData(0, kPlaceRole, place);
+        showDistinctNames();
+    }
+}
+
+void COpenFileListDialog::showDistinctNames()
+{
+    // Grouped by file name; a place listed twice (a read-only copy beside
+    // its file) is one file and needs nothing to tell it from itself.
+    QHash<QString, QStringList> placesByName;
+    for (int i = 0; i < m_root->childCount(); ++i) {
+        const QString place = m_root->child(i)->data(0, kPlaceRole).toString();
+        if (!place.isEmpty() && !placesByName[nameOf(place)].contains(place))
+            placesByName[nameOf(place)] << place;
+    }
+    for (int i = 0; i < m_root->childCount(); ++i) {
+        QTreeWidgetItem *item = m_root->child(i);
+        const QString text = item->data(0, kTextRole).toString();
+        const QString place = item->data(0, kPlaceRole).toString();
+        QStringList others = placesByName.value(nameOf(place));
+        others.removeAll(place);
+        const QString folders
+            = place.isEmpty() || others.isEmpty() ? QString() : distinguishingFolders(place, others);
+        if (folders.isEmpty()) {
+            item->setText(0, text);
+            continue;
+        }
+        // A path gives way to its name; a title (a read-only copy) is kept.
+        const QString shown = QDir::isAbsolutePath(text) ? nameOf(place) : text;
+        item->setText(0, QStringLiteral("%1 — %2").arg(shown, folders));
+    }
 }
 
 bool COpenFileListDialog::ContainsText(const QString &text) const
 {
     for (int i = 0; i < m_root->childCount(); ++i) {
-        if (m_root->child(i)->text(0) == text)
+        if (m_root->child(i)->data(0, kTextRole).toString() == text)
             return true;
     }
     return false;
@@ -102,7 +177,7 @@ QStringList COpenFileListDialog::entryTexts() const
 {
     QStringList texts;
     for (int i = 0; i < m_root->childCount(); ++i)
-        texts << m_root->child(i)->text(0);
+        texts << m_root->child(i)->data(0, kTextRole).toString();
     return texts;
 }
 

@@ -19,13 +19,19 @@ public:
     // text is left as it is.
     void setEntryToolTip(quint64 documentId, const QString &toolTip);
     bool ContainsText(const QString &text) const;
+    // Where the entry's file lives, folders divided by '/' and its name last
+    // ("/srv/a/zones/db.zone", "server:/zones/db.zone"). Entries of the same
+    // name from different places show their name with the trailing folders
+    // that tell them apart ("db.zone — a/zones"); the entry's text stays as
+    // it was given.
+    void setEntryPlace(quint64 documentId, const QString &place);
     // Marks the entry of `documentId` as the selected one without asking for its
     // window (it is already the active one).
     void showActiveEntry(quint64 documentId);
 
     QTreeWidget *tree() const { return m_tree; }
     QTreeWidgetItem *rootItem() const { return m_root; }
-    // Texts of the entries in list order.
+    // Texts of the entries in list order, as given (see setEntryPlace).
     QStringList entryTexts() const;
 
 signals:
@@ -33,6 +39,8 @@ signals:
 
 private:
     QTreeWidgetItem *findByKey(quint64 documentId) const;
+    // Shows every entry's text again, telling same-name places apart.
+    void showDistinctNames();
     void onSelectionChanged();
 
     QTreeWidget *m_tree;

@@ -8,6 +8,7 @@
 #include "platform/quorelids.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -17,6 +18,7 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
+#include <QTreeWidgetItem>
 
 namespace {
 
@@ -220,6 +222,45 @@ TEST_F(EditorJumpsTest, PrintedPagesCarryTheFileNameThePageNumberAndLineNumbers)
     EXPECT_TRUE(plain.first().contains(QStringLiteral("lines.zone")));
     EXPECT_TRUE(plain.first().contains(QRegularExpression(QStringLiteral("\\n\\s*host1\\s+IN"))));
     EXPECT_FALSE(plain.first().contains(QRegularExpression(QStringLiteral("\\n\\s*1\\s+host1\\s"))));
+}
+
+TEST_F(EditorJumpsTest, SameNameFilesInTheOpenFilesPaneShowTheFoldersThatTellThemApart)
+{
+    for (const char *folder : {"a/zones", "b/zones", "c"})
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QString::fromLatin1(folder)));
+    const QString first = file("a/zones/db.zone", QByteArray("a IN A 192.0.2.1\n"));
+    const QString second = file("b/zones/db.zone", QByteArray("b IN A 192.0.2.2\n"));
+    const QString unique = file("c/other.zone", QByteArray("c IN A 192.0.2.3\n"));
+    ASSERT_TRUE(start({first}));
+    QTreeWidgetItem *root = frame()->openFileList()->rootItem();
+    auto shown = [root] {
+        QStringList texts;
+        for (int i = 0; i < root->childCount(); ++i)
+            texts << root->child(i)->text(0);
+        return texts;
+    };
+    EXPECT_EQ(shown(), QStringList {first}); // alone, as it always was
+
+    ASSERT_NE(app->OpenDocumentFile(second), nullptr);
+    ASSERT_NE(app->OpenDocumentFile(unique), nullptr);
+    ASSERT_NE(app->OpenDocumentFile(first), nullptr); // a read-only copy beside it
+    settle();
+    const QString dash = QStringLiteral(" — ");
+    EXPECT_EQ(shown(),
+        (QStringList {QStringLiteral("db.zone") + dash + QStringLiteral("a/zones"),
+            QStringLiteral("db.zone") + dash + QStringLiteral("b/zones"), unique,
+            QStringLiteral("db.zone - [읽기전용]") + dash + QStringLiteral("a/zones")}));
+    // The entries keep the paths they were given: an open file is still found.
+    EXPECT_TRUE(frame()->openFileList()->ContainsText(second));
+    EXPECT_EQ(root->child(1)->toolTip(0), second);
+
+    // With its namesake closed, the other shows as it did before.
+    for (CChildFrame *child : frame()->childFrames()) {
+        if (child->document()->GetPathName() == second)
+            child->closeWithoutAsking();
+    }
+    settle();
+    EXPECT_EQ(shown(), (QStringList {first, unique, QStringLiteral("db.zone - [읽기전용]")}));
 }
 
 } // namespace
