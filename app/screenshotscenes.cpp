@@ -22,6 +22,7 @@
 //            FTP folder holds already
 //   ftp-saveback: Ctrl+S on a file opened from that server, asking to send
 //            it back
+//   goto: the go-to-line box (Ctrl+G) with a line and column typed in
 #include "app/quorelapp.h"
 #include "document/namebytes.h"
 #include "document/quoreldoc.h"
@@ -53,6 +54,8 @@
 #include <QTreeWidget>
 
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -128,6 +131,280 @@ bool grabScreen(const QString &out)
     return screen && screen->grabWindow(0).save(out, "PNG");
 }
 
+// The server list of the FTP scenes: a local server and two elsewhere.
+void writeServerList(const QString &path, int port)
+{
+    FtpServerList list(path);
+    list.create();
+    FtpServerEntry local;
+    local.address = QStringLiteral("127.0.0.1");
+    local.user = QStringLiteral("quorel");
+    local.password = QStringLiteral("secret");
+    local.port = port;
+    local.passive = 1;
+    list.save(QStringLiteral("시험 서버 (로컬)"), local);
+    FtpServerEntry office;
+    office.address = QStringLiteral("ftp.예제.한국");
+    office.user = QStringLiteral("dnsadmin");
+    office.password = QStringLiteral("********");
+    list.save(QStringLiteral("회사 DNS 서버"), office);
+    FtpServerEntry web;
+    web.address = QStringLiteral("www.예제.한국");
+    web.user = QStringLiteral("webadmin");
+    web.port = FtpServerEntry::kSftpDefaultPort;
+    web.protocol = FtpServerEntry::Protocol::Sftp;
+    list.save(QStringLiteral("웹 서버 (SFTP)"), web);
+}
+
+// One scene being played: the running Quorel, where the picture goes, and
+// what came of it.
+struct Scene {
+    QApplication &application;
+    CQuorelApp &app;
+    CMainFrame *frame;
+    QString name;
+    QString out;
+    int status = 1;
+
+    void finish(int delay) { QTimer::singleShot(delay, &application, &QApplication::quit); }
+
+    // Once the scene's modal window is up, take the picture and close it.
+    void shootModal()
+    {
+        QTimer::singleShot(1500, [this] {
+            // Without a window manager the preview opens small: give it the
+            // screen, so the page can be read.
+            if (auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget()))
+                preview->setGeometry(
+                    QGuiApplication::primaryScreen()->availableGeometry().adjusted(60, 40, -60, -40));
+            QTimer::singleShot(800, [this] {
+                status = grabScreen(out) ? 0 : 1;
+                closeModals();
+                finish(200);
+            });
+        });
+    }
+
+    void shootNow(int delay = 1200)
+    {
+        QTimer::singleShot(delay, [this] {
+            status = grabScreen(out) ? 0 : 1;
+            finish(200);
+        });
+    }
+
+    // The FTP browser the scene opened, connected and in the site's zones.
+    static CFtpOpenDialog *browserInZones()
+    {
+        auto *browser = qobject_cast<CFtpOpenDialog *>(QApplication::activeModalWidget());
+        if (browser) {
+            browser->OnConnect();
+            browser->listDirectory(QStringLiteral("zones"));
+        }
+        return browser;
+    }
+
+    void trigger(int command) { frame->action(command)->trigger(); }
+
+    void playFind()
+    {
+        CQuorelView *view = frame->activeView();
+        // The name of the zone's origin selected, as a user would before Ctrl+F.
+        const QString origin = QStringLiteral("한글도메인.kr");
+        const int at = view->buffer()->find(origin, 0);
+        view->setTextCursor(TextSelection {at, at + static_cast<int>(origin.size())});
+        trigger(name == QStringLiteral("find") ? ids::command::kEditFind : ids::command::kEditReplace);
+        CConvFindReplaceDialog *dialog = view->findDialog();
+        if (dialog && name == QStringLiteral("replace")) {
+            dialog->findChild<QLineEdit *>(QStringLiteral("replaceWithEdit"))
+                ->setText(QStringLiteral("한글도메인.kr"));
+            dialog->findChild<QPushButton *>(QStringLiteral("button1019"))->click();
+        }
+        if (dialog)
+            dialog->move(frame->geometry().center() - QPoint(dialog->width() / 2, 0));
+        shootNow();
+    }
+
+    void playGoToLine()
+    {
+        QTimer::singleShot(800, [] {
+            if (auto *edit = QApplication::activeModalWidget()
+                    ? QApplication::activeModalWidget()->findChild<QLineEdit *>()
+                    : nullptr)
+                edit->setText(QStringLiteral("42:9"));
+        });
+        shootModal();
+        trigger(ids::command::kEditGoToLine);
+    }
+
+    void playWizard()
+    {
+        const int nexts = name == QStringLiteral("wizard-start") ? 0
+            : name == QStringLiteral("wizard-open")              ? 1
+            : name == QStringLiteral("wizard-convert")           ? 2
+                                                                 : 3;
+        QTimer::singleShot(1200, [this, nexts] {
+            auto *sheet = qobject_cast<CConvWizardSheet *>(QApplication::activeModalWidget());
+            if (!sheet) {
+                QApplication::quit();
+                return;
+            }
+            sheet->move(frame->geometry().center() - sheet->rect().center());
+            for (int i = 0; i < nexts; ++i)
+                sheet->button(QWizard::NextButton)->click();
+            QTimer::singleShot(1000, [this] {
+                status = grabScreen(out) ? 0 : 1;
+                if (QWidget *modal = QApplication::activeModalWidget())
+                    modal->close();
+                finish(200);
+            });
+        });
+        trigger(ids::command::kConvWizard);
+    }
+
+    void playServerList()
+    {
+        auto *servers = new CFtpServerListDialog(
+            app.ftpContext().iniPath, *app.ftpContext().prompter, QStringLiteral("Quorel"), frame);
+        if (name == QStringLiteral("ftp-sftp"))
+            servers->findChild<QComboBox *>(QStringLiteral("serverCombo"))->setCurrentIndex(2);
+        servers->setAttribute(Qt::WA_DeleteOnClose);
+        servers->open();
+        QTimer::singleShot(600, [this, servers] {
+            if (name == QStringLiteral("ftp-input"))
+                QTimer::singleShot(600, [] {
+                    if (auto *edit = QApplication::activeModalWidget()->findChild<QLineEdit *>())
+                        edit->setText(QStringLiteral("웹 서버"));
+                });
+            shootModal();
+            if (name == QStringLiteral("ftp-input"))
+                servers->findChild<QPushButton *>(QStringLiteral("newButton"))->click();
+        });
+    }
+
+    void playBrowser()
+    {
+        if (name == QStringLiteral("ftp-overwrite")) {
+            // Downloaded once before, from another server.
+            QDir().mkpath(app.ftpContext().localFolder);
+            QFile earlier(app.ftpContext().localFolder + QStringLiteral("/예제.한국.zone"));
+            if (earlier.open(QIODevice::WriteOnly))
+                earlier.write(";\n");
+        }
+        QTimer::singleShot(800, [this] {
+            CFtpOpenDialog *browser = browserInZones();
+            if (!browser)
+                return;
+            QTreeWidgetItem *zone = nullptr;
+            for (int i = 0; i < browser->fileList()->topLevelItemCount(); ++i) {
+                QTreeWidgetItem *item = browser->fileList()->topLevelItem(i);
+                if (item->text(0).endsWith(QStringLiteral(".zone")))
+                    zone = item;
+            }
+            if (zone)
+                browser->fileList()->setCurrentItem(zone);
+            shootModal();
+            if (zone && name == QStringLiteral("ftp-overwrite"))
+                browser->OnDoubleClick(zone);
+        });
+        trigger(ids::command::kFtpOpen);
+    }
+
+    void playSaveBack()
+    {
+        QTimer::singleShot(800, [this] {
+            CFtpOpenDialog *browser = browserInZones();
+            if (!browser)
+                return;
+            for (int i = 0; i < browser->fileList()->topLevelItemCount(); ++i) {
+                if (browser->fileList()->topLevelItem(i)->text(0) == QStringLiteral("named.conf"))
+                    browser->OnDoubleClick(browser->fileList()->topLevelItem(i));
+            }
+            QTimer::singleShot(800, [this] {
+                CQuorelView *view = frame->activeView();
+                if (!view)
+                    return;
+                const int end = view->buffer()->length();
+                view->setTextCursor(TextSelection {end, end});
+                view->insertText(
+                    QStringLiteral("zone \"새도메인.한국\" { type master; file \"new.zone\"; };\n"));
+                shootModal();
+                trigger(ids::command::kFileSave);
+            });
+        });
+        trigger(ids::command::kFtpOpen);
+    }
+
+    void playConverted()
+    {
+        trigger(ids::command::kConvertToPunycode);
+        QTimer::singleShot(1500, [this] {
+            status = grabScreen(out) ? 0 : 1;
+            // The converted text is not saved: no question on the way out.
+            if (CQuorelView *view = frame->activeView())
+                view->GetDocument()->SetModifiedFlag(false);
+            finish(200);
+        });
+    }
+
+    // A modal window that one command opens, pictured as it comes up.
+    void playCommand(int command)
+    {
+        shootModal();
+        trigger(command);
+    }
+};
+
+using Play = std::function<void(Scene &)>;
+
+// Every scene by name, in the order the usage lists them.
+const QList<std::pair<QString, Play>> &sceneTable()
+{
+    static const QList<std::pair<QString, Play>> scenes {
+        {QStringLiteral("converted"), &Scene::playConverted},
+        {QStringLiteral("failure"), [](Scene &s) { s.playCommand(ids::command::kConvertToPunycode); }},
+        {QStringLiteral("preview"), [](Scene &s) { s.playCommand(ids::command::kFilePrintPreview); }},
+        {QStringLiteral("find"), &Scene::playFind},
+        {QStringLiteral("replace"), &Scene::playFind},
+        {QStringLiteral("goto"), &Scene::playGoToLine},
+        {QStringLiteral("wizard-start"), &Scene::playWizard},
+        {QStringLiteral("wizard-open"), &Scene::playWizard},
+        {QStringLiteral("wizard-convert"), &Scene::playWizard},
+        {QStringLiteral("wizard-save"), &Scene::playWizard},
+        {QStringLiteral("ftp-servers"), &Scene::playServerList},
+        {QStringLiteral("ftp-input"), &Scene::playServerList},
+        {QStringLiteral("ftp-sftp"), &Scene::playServerList},
+        {QStringLiteral("ftp-browser"), &Scene::playBrowser},
+        {QStringLiteral("ftp-overwrite"), &Scene::playBrowser},
+        {QStringLiteral("ftp-saveback"), &Scene::playSaveBack},
+        {QStringLiteral("about"), [](Scene &s) { s.playCommand(ids::command::kAppAbout); }},
+    };
+    return scenes;
+}
+
+Play findScene(const QString &name)
+{
+    for (const auto &[known, play] : sceneTable()) {
+        if (known == name)
+            return play;
+    }
+    return {};
+}
+
+// The FTP scenes' server list, with a site on a local server where the
+// scene shows the browser; false when that server would not start.
+bool prepareFtp(const QString &scene, const QTemporaryDir &dir, QProcess &server)
+{
+    const bool serves = scene == QStringLiteral("ftp-browser") || scene == QStringLiteral("ftp-overwrite")
+        || scene == QStringLiteral("ftp-saveback");
+    const int port = serves ? startFtpServer(server, dir.filePath(QStringLiteral("site"))) : 21;
+    if (port == 0)
+        return false;
+    writeServerList(dir.filePath(QStringLiteral("QuorelFtpServers.ini")), port);
+    QDir().mkpath(dir.filePath(QStringLiteral("site")));
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -136,62 +413,28 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quorel"));
     installQtTranslation(application);
     const QStringList args = QApplication::arguments().mid(1);
-    const QStringList scenes {QStringLiteral("converted"), QStringLiteral("failure"),
-        QStringLiteral("preview"), QStringLiteral("find"), QStringLiteral("replace"),
-        QStringLiteral("wizard-start"), QStringLiteral("wizard-open"), QStringLiteral("wizard-convert"),
-        QStringLiteral("wizard-save"), QStringLiteral("ftp-servers"), QStringLiteral("ftp-input"),
-        QStringLiteral("ftp-browser"), QStringLiteral("ftp-sftp"), QStringLiteral("ftp-overwrite"),
-        QStringLiteral("ftp-saveback"), QStringLiteral("about")};
-    if (args.size() != 2 || !scenes.contains(args[0])) {
-        std::fprintf(stderr,
-            "usage: quorel-scenes converted|failure|preview|find|replace|wizard-start|wizard-open|"
-            "wizard-convert|wizard-save|ftp-servers|ftp-input|ftp-browser|ftp-sftp|about OUTPUT.png\n");
+    const Play play = args.size() == 2 ? findScene(args[0]) : Play();
+    if (!play) {
+        QStringList names;
+        for (const auto &entry : sceneTable())
+            names << entry.first;
+        std::fprintf(stderr, "usage: quorel-scenes %s OUTPUT.png\n", qPrintable(names.join(u'|')));
         return 2;
     }
-    const QString scene = args[0];
-    const QString out = args[1];
 
     QTemporaryDir dir;
     QSettings user(dir.filePath(QStringLiteral("user.ini")), QSettings::IniFormat);
     const QSettings machine(dir.filePath(QStringLiteral("machine.ini")), QSettings::IniFormat);
     QString file = QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("samples/sample.zone"));
-    if (scene == QStringLiteral("failure")) {
+    if (args[0] == QStringLiteral("failure")) {
         file = dir.filePath(QStringLiteral("hosts.zone"));
         QFile zone(file);
         if (!zone.open(QIODevice::WriteOnly) || zone.write(failingZone()) <= 0)
             return 1;
     }
-
-    // The FTP scenes: a server list with a local server and one elsewhere.
     QProcess ftpServer;
-    if (scene.startsWith(QStringLiteral("ftp-"))) {
-        const bool serves = scene == QStringLiteral("ftp-browser") || scene == QStringLiteral("ftp-overwrite")
-            || scene == QStringLiteral("ftp-saveback");
-        const int port = serves ? startFtpServer(ftpServer, dir.filePath(QStringLiteral("site"))) : 21;
-        if (port == 0)
-            return 1;
-        FtpServerList list(dir.filePath(QStringLiteral("QuorelFtpServers.ini")));
-        list.create();
-        FtpServerEntry local;
-        local.address = QStringLiteral("127.0.0.1");
-        local.user = QStringLiteral("quorel");
-        local.password = QStringLiteral("secret");
-        local.port = port;
-        local.passive = 1;
-        list.save(QStringLiteral("시험 서버 (로컬)"), local);
-        FtpServerEntry office;
-        office.address = QStringLiteral("ftp.예제.한국");
-        office.user = QStringLiteral("dnsadmin");
-        office.password = QStringLiteral("********");
-        list.save(QStringLiteral("회사 DNS 서버"), office);
-        FtpServerEntry web;
-        web.address = QStringLiteral("www.예제.한국");
-        web.user = QStringLiteral("webadmin");
-        web.port = FtpServerEntry::kSftpDefaultPort;
-        web.protocol = FtpServerEntry::Protocol::Sftp;
-        list.save(QStringLiteral("웹 서버 (SFTP)"), web);
-        QDir().mkpath(dir.filePath(QStringLiteral("site")));
-    }
+    if (args[0].startsWith(QStringLiteral("ftp-")) && !prepareFtp(args[0], dir, ftpServer))
+        return 1;
 
     ScenePrompter prompter;
     prompter.savePath = dir.filePath(QStringLiteral("sample-out.zone"));
@@ -200,183 +443,17 @@ int main(int argc, char **argv)
     CQuorelApp app(user, machine, prompter, options);
     if (!app.InitInstance({file}))
         return 1;
-    CMainFrame *frame = app.mainFrame();
-    prompter.setParent(frame);
-
-    int status = 1;
-    // Once the scene's modal window is up, take the picture and close it.
-    auto shootModal = [&] {
-        QTimer::singleShot(1500, [&] {
-            // Without a window manager the preview opens small: give it the
-            // screen, so the page can be read.
-            if (auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget()))
-                preview->setGeometry(
-                    QGuiApplication::primaryScreen()->availableGeometry().adjusted(60, 40, -60, -40));
-            QTimer::singleShot(800, [&] {
-                status = grabScreen(out) ? 0 : 1;
-                closeModals();
-                QTimer::singleShot(200, &application, &QApplication::quit);
-            });
-        });
-    };
-    auto shootNow = [&] {
-        QTimer::singleShot(1200, [&] {
-            status = grabScreen(out) ? 0 : 1;
-            QTimer::singleShot(200, &application, &QApplication::quit);
-        });
-    };
-    // The FTP browser the scene opened, connected and in the site's zones.
-    auto browserInZones = [] {
-        auto *browser = qobject_cast<CFtpOpenDialog *>(QApplication::activeModalWidget());
-        if (browser) {
-            browser->OnConnect();
-            browser->listDirectory(QStringLiteral("zones"));
-        }
-        return browser;
-    };
+    prompter.setParent(app.mainFrame());
     app.ftpContext().localFolder = dir.filePath(QStringLiteral("Quindale"));
     // The plain-FTP notice has its own moment; the pictures show the server.
     app.settings().takePlainFtpNotice(QStringLiteral("시험 서버 (로컬)"));
-    QTimer::singleShot(1500, [&] {
-        if (scene == QStringLiteral("find") || scene == QStringLiteral("replace")) {
-            CQuorelView *view = frame->activeView();
-            // The name of the zone's origin selected, as a user would before Ctrl+F.
-            const QString origin = QStringLiteral("한글도메인.kr");
-            const int at = view->buffer()->find(origin, 0);
-            view->setTextCursor(TextSelection {at, at + static_cast<int>(origin.size())});
-            frame
-                ->action(
-                    scene == QStringLiteral("find") ? ids::command::kEditFind : ids::command::kEditReplace)
-                ->trigger();
-            CConvFindReplaceDialog *dialog = view->findDialog();
-            if (dialog && scene == QStringLiteral("replace")) {
-                dialog->findChild<QLineEdit *>(QStringLiteral("replaceWithEdit"))
-                    ->setText(QStringLiteral("한글도메인.kr"));
-                dialog->findChild<QPushButton *>(QStringLiteral("button1019"))->click();
-            }
-            if (dialog)
-                dialog->move(frame->geometry().center() - QPoint(dialog->width() / 2, 0));
-            shootNow();
-            return;
-        }
-        if (scene.startsWith(QStringLiteral("wizard"))) {
-            const int nexts = scene == QStringLiteral("wizard-start") ? 0
-                : scene == QStringLiteral("wizard-open")              ? 1
-                : scene == QStringLiteral("wizard-convert")           ? 2
-                                                                      : 3;
-            QTimer::singleShot(1200, [&, nexts] {
-                auto *sheet = qobject_cast<CConvWizardSheet *>(QApplication::activeModalWidget());
-                if (!sheet) {
-                    QApplication::quit();
-                    return;
-                }
-                sheet->move(frame->geometry().center() - sheet->rect().center());
-                for (int i = 0; i < nexts; ++i)
-                    sheet->button(QWizard::NextButton)->click();
-                QTimer::singleShot(1000, [&] {
-                    status = grabScreen(out) ? 0 : 1;
-                    if (QWidget *modal = QApplication::activeModalWidget())
-                        modal->close();
-                    QTimer::singleShot(200, &application, &QApplication::quit);
-                });
-            });
-            frame->action(ids::command::kConvWizard)->trigger();
-            return;
-        }
-        if (scene == QStringLiteral("ftp-servers") || scene == QStringLiteral("ftp-input")
-            || scene == QStringLiteral("ftp-sftp")) {
-            auto *servers = new CFtpServerListDialog(
-                app.ftpContext().iniPath, *app.ftpContext().prompter, QStringLiteral("Quorel"), frame);
-            if (scene == QStringLiteral("ftp-sftp"))
-                servers->findChild<QComboBox *>(QStringLiteral("serverCombo"))->setCurrentIndex(2);
-            servers->setAttribute(Qt::WA_DeleteOnClose);
-            servers->open();
-            QTimer::singleShot(600, [&, servers] {
-                if (scene == QStringLiteral("ftp-input"))
-                    QTimer::singleShot(600, [] {
-                        if (auto *edit = QApplication::activeModalWidget()->findChild<QLineEdit *>())
-                            edit->setText(QStringLiteral("웹 서버"));
-                    });
-                shootModal();
-                if (scene == QStringLiteral("ftp-input"))
-                    servers->findChild<QPushButton *>(QStringLiteral("newButton"))->click();
-            });
-            return;
-        }
-        if (scene == QStringLiteral("ftp-browser") || scene == QStringLiteral("ftp-overwrite")) {
-            if (scene == QStringLiteral("ftp-overwrite")) {
-                // Downloaded once before, from another server.
-                QDir().mkpath(app.ftpContext().localFolder);
-                QFile earlier(app.ftpContext().localFolder + QStringLiteral("/예제.한국.zone"));
-                if (earlier.open(QIODevice::WriteOnly))
-                    earlier.write(";\n");
-            }
-            QTimer::singleShot(800, [&] {
-                CFtpOpenDialog *browser = browserInZones();
-                if (!browser)
-                    return;
-                QTreeWidgetItem *zone = nullptr;
-                for (int i = 0; i < browser->fileList()->topLevelItemCount(); ++i) {
-                    QTreeWidgetItem *item = browser->fileList()->topLevelItem(i);
-                    if (item->text(0).endsWith(QStringLiteral(".zone")))
-                        zone = item;
-                }
-                if (zone)
-                    browser->fileList()->setCurrentItem(zone);
-                shootModal();
-                if (zone && scene == QStringLiteral("ftp-overwrite"))
-                    browser->OnDoubleClick(zone);
-            });
-            frame->action(ids::command::kFtpOpen)->trigger();
-            return;
-        }
-        if (scene == QStringLiteral("ftp-saveback")) {
-            QTimer::singleShot(800, [&] {
-                CFtpOpenDialog *browser = browserInZones();
-                if (!browser)
-                    return;
-                for (int i = 0; i < browser->fileList()->topLevelItemCount(); ++i) {
-                    if (browser->fileList()->topLevelItem(i)->text(0) == QStringLiteral("named.conf"))
-                        browser->OnDoubleClick(browser->fileList()->topLevelItem(i));
-                }
-                QTimer::singleShot(800, [&] {
-                    CQuorelView *view = frame->activeView();
-                    if (!view)
-                        return;
-                    const int end = view->buffer()->length();
-                    view->setTextCursor(TextSelection {end, end});
-                    view->insertText(
-                        QStringLiteral("zone \"새도메인.한국\" { type master; file \"new.zone\"; };\n"));
-                    shootModal();
-                    frame->action(ids::command::kFileSave)->trigger();
-                });
-            });
-            frame->action(ids::command::kFtpOpen)->trigger();
-            return;
-        }
-        if (scene == QStringLiteral("converted")) {
-            frame->action(ids::command::kConvertToPunycode)->trigger();
-            QTimer::singleShot(1500, [&] {
-                status = grabScreen(out) ? 0 : 1;
-                // The converted text is not saved: no question on the way out.
-                if (CQuorelView *view = frame->activeView())
-                    view->GetDocument()->SetModifiedFlag(false);
-                QTimer::singleShot(200, &application, &QApplication::quit);
-            });
-            return;
-        }
-        shootModal();
-        if (scene == QStringLiteral("failure"))
-            frame->action(ids::command::kConvertToPunycode)->trigger();
-        else if (scene == QStringLiteral("about"))
-            frame->action(ids::command::kAppAbout)->trigger();
-        else
-            frame->action(ids::command::kFilePrintPreview)->trigger();
-    });
+
+    Scene scene {application, app, app.mainFrame(), args[0], args[1]};
+    QTimer::singleShot(1500, [&] { play(scene); });
     application.exec();
     ftpServer.kill();
     ftpServer.waitForFinished(5000);
-    if (status == 0)
-        std::printf("%s\n", qPrintable(out));
-    return status;
+    if (scene.status == 0)
+        std::printf("%s\n", qPrintable(scene.out));
+    return scene.status;
 }
