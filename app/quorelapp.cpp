@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "app/aboutdialog.h"
+#include "app/editorpreferences.h"
 #include "app/singleinstance.h"
 #include "app/splashdialog.h"
 #include "document/prompter.h"
@@ -61,6 +62,7 @@ bool CQuorelApp::InitInstance(const QStringList &args)
     m_mainFrame->canClose = [this] { return SaveAllModified(); };
     connectCommands();
     watchFiles();
+    m_editorPreferences = std::make_unique<EditorPreferences>(m_settings, *m_mainFrame);
 
     if (!m_options.instanceName.isEmpty()) {
         m_instance = std::make_unique<SingleInstance>(m_options.instanceName);

@@ -18,6 +18,7 @@ class CMainFrame;
 class CQuorelDoc;
 class BusyWorkRunner;
 class CStringConvertDialog;
+class EditorPreferences;
 class FileWatch;
 class FtpPrompter;
 class Prompter;
@@ -118,6 +119,7 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<BusyWorkRunner> m_workRunner;
     std::unique_ptr<FileWatch> m_fileWatch;
+    std::unique_ptr<EditorPreferences> m_editorPreferences;
     int m_commentOption = 1;
     QPointer<CStringConvertDialog> m_stringConverter;
     std::unique_ptr<FtpPrompter> m_ftpPrompter;

@@ -55,6 +55,11 @@ const CommandText kCommands[] = {
     { ids::command::kViewToolBar, "도구 모음(&T)", "도구 모음을 보이거나 감춥니다\n도구 모음 전환" },
     { ids::command::kViewStatusBar, "상태 표시줄(&S)", "상태 표시줄을 표시하거나 감춥니다\n상태 표시줄 전환" },
     { ids::command::kViewFileTree, "파일트리(&O)", "파일 트리창을 표시하거나 감춥니다\n파일트리창 전환" },
+    { ids::command::kViewLineNumbers, "줄 번호 보기(&L)", "문서 왼쪽에 줄 번호를 표시하거나 감춥니다\n줄 번호 보기" },
+    { ids::command::kViewZoomIn, "확대(&I)\tCtrl++", "글자를 크게 표시합니다\n확대" },
+    { ids::command::kViewZoomOut, "축소(&U)\tCtrl+-", "글자를 작게 표시합니다\n축소" },
+    { ids::command::kViewZoomReset, "원래 크기(&Z)\tCtrl+0", "글자를 설정한 크기로 되돌립니다\n원래 크기" },
+    { ids::command::kViewPreferences, "환경 설정(&P)...", "글꼴, 글꼴 크기, 탭 간격과 줄 번호 표시를 정합니다\n환경 설정" },
     { ids::command::kAppAbout, "Quorel 정보(&A)...", "프로그램 정보와 버전 정보, 저작권 정보를 표시합니다\n컨버터 정보" },
     { ids::command::kUpdateInfo, "Update정보(&U)...", "" },
     { ids::command::kFileSave, "저장(&S)\tCtrl+S", "현재 열린 문서를 저장합니다\n저장" },
@@ -204,6 +209,10 @@ void CMainFrame::createActions()
     keys(ids::command::kEditFindPrevious, {QKeySequence(Qt::SHIFT | Qt::Key_F3)});
     keys(ids::command::kEditGoToLine, {QKeySequence(Qt::CTRL | Qt::Key_G)});
     keys(ids::command::kFileNew, {QKeySequence(Qt::CTRL | Qt::Key_N)});
+    keys(ids::command::kViewZoomIn,
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    keys(ids::command::kViewZoomOut, {QKeySequence(Qt::CTRL | Qt::Key_Minus)});
+    keys(ids::command::kViewZoomReset, {QKeySequence(Qt::CTRL | Qt::Key_0)});
     keys(ids::command::kFileOpen, {QKeySequence(Qt::CTRL | Qt::Key_O)});
     keys(ids::command::kFileSave, {QKeySequence(Qt::CTRL | Qt::Key_S)});
     keys(ids::command::kEditPaste,
@@ -221,9 +230,10 @@ void CMainFrame::createActions()
         m_documentCommands.insert(id);
 
     for (int id : {ids::command::kViewToolBar, ids::command::kViewStatusBar, ids::command::kViewFileTree,
-             ids::command::kComment})
+             ids::command::kComment, ids::command::kViewLineNumbers})
         m_actions[id]->setCheckable(true);
     m_actions[ids::command::kViewFileTree]->setChecked(true);
+    m_actions[ids::command::kViewLineNumbers]->setChecked(true);
 
     connectCommands();
 }
@@ -369,6 +379,12 @@ QMenu *CMainFrame::createViewMenu()
     auto *menu = new QMenu(QStringLiteral("보기(&V)"), this);
     for (int id : {ids::command::kViewToolBar, ids::command::kViewStatusBar, ids::command::kViewFileTree})
         menu->addAction(m_actions[id]);
+    menu->addSeparator();
+    for (int id : {ids::command::kViewLineNumbers, ids::command::kViewZoomIn, ids::command::kViewZoomOut,
+             ids::command::kViewZoomReset})
+        menu->addAction(m_actions[id]);
+    menu->addSeparator();
+    menu->addAction(m_actions[ids::command::kViewPreferences]);
     return menu;
 }
 

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTextDocument>
+#include <QWheelEvent>
 
 #include "document/documentcontext.h"
 #include "document/quoreldoc.h"
@@ -30,7 +31,8 @@ CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     , m_doc(doc)
 {
     setObjectName(QStringLiteral("quorelView"));
-    setFont(editorFont());
+    setHighlightCurrentLine(true);
+    applyLook(m_look);
     setBuffer(doc->textBuffer());
     connect(doc, &CQuorelDoc::textBufferReplaced, this, &CQuorelView::showReplacedText);
     // A user who moves the selection after a select-all means the next one.
@@ -57,9 +59,33 @@ QFont CQuorelView::editorFont()
     return font;
 }
 
+void CQuorelView::applyLook(const EditorLook &look)
+{
+    m_look = look;
+    setFont(look.font());
+    setTabWidth(look.tabWidth);
+    setMargin(look.lineNumbers ? &m_lineNumbers : nullptr);
+    updateMargin();
+}
+
+void CQuorelView::wheelEvent(QWheelEvent *event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        TextView::wheelEvent(event);
+        return;
+    }
+    constexpr int kNotch = 120;
+    m_zoomWheelAngle += event->angleDelta().y();
+    const int steps = m_zoomWheelAngle / kNotch;
+    m_zoomWheelAngle -= steps * kNotch;
+    if (steps != 0)
+        emit zoomRequested(steps);
+    event->accept();
+}
+
 void CQuorelView::OnInitialUpdate()
 {
-    setFont(editorFont());
+    setFont(m_look.font());
     buffer()->setModified(false);
     // A file opens at its first line.
     setTextCursor(TextSelection {});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/editorlook.h"
+#include "editor/linenumbermargin.h"
 #include "editor/textview.h"
 #include "editor/viewsearch.h"
 #include "namecodec/codec.h"
@@ -67,6 +69,10 @@ public:
 
     // The font of every view: 바탕체, else a Hangul font that is present.
     static QFont editorFont();
+    // Font, zoom, tab width and line numbers, as chosen for every view.
+    void applyLook(const EditorLook &look);
+    const EditorLook &look() const { return m_look; }
+    LineNumberMargin &lineNumberMargin() { return m_lineNumbers; }
 
     // The selected text, and replacing it as one undoable edit.
     QString GetSelText() const;
@@ -94,11 +100,14 @@ public:
 signals:
     // What a search found, for the status line; empty once one succeeds.
     void searchReported(const QString &text);
+    // Ctrl+wheel asks every view to zoom by `steps` (in: positive).
+    void zoomRequested(int steps);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     // Shows the document's new text, keeping the caret and scroll position of
@@ -126,4 +135,7 @@ private:
     ViewSearch m_search {*this};
     QString m_lastFindText; // for F3 once the dialog is gone
     FindOptions m_lastFindOptions;
+    EditorLook m_look;
+    LineNumberMargin m_lineNumbers {*this};
+    int m_zoomWheelAngle = 0; // a touchpad's small steps add up to a notch
 };

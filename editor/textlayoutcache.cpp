@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -48,8 +49,7 @@ void TextLayoutCache::setBuffer(const TextBuffer *buffer)
 void TextLayoutCache::setFont(const QFont &font)
 {
     m_font = font;
-    // Whole pixels, as the rows are laid out in whole pixels.
-    m_ascent = QFontMetrics(m_font).ascent();
+    measureRow();
     clear();
     remeasure();
 }
@@ -64,7 +64,30 @@ void TextLayoutCache::setTabStopDistance(qreal distance)
 void TextLayoutCache::setPaintDevice(const QPaintDevice *device)
 {
     m_device = device;
+    measureRow();
     clear();
+}
+
+void TextLayoutCache::measureRow()
+{
+    // A font's own metrics say nothing of the fallback fonts its text pulls
+    // in: a Hangul font under a Latin one often reaches higher and lower, and
+    // rows sized by the Latin font alone cut off its syllables and the tails
+    // of g, p and y. Whole pixels, as the rows are laid out in whole pixels.
+    const QFontMetrics metrics(m_font);
+    int ascent = metrics.ascent();
+    int descent = metrics.descent();
+    std::unique_ptr<QTextLayout> sample = makeLayout(QStringLiteral("gpyQ|Å똠햏뷁"));
+    sample->beginLayout();
+    QTextLine line = sample->createLine();
+    if (line.isValid()) {
+        line.setNumColumns(std::numeric_limits<int>::max());
+        ascent = std::max(ascent, static_cast<int>(std::ceil(line.ascent())));
+        descent = std::max(descent, static_cast<int>(std::ceil(line.descent())));
+    }
+    sample->endLayout();
+    m_ascent = ascent;
+    m_lineHeight = std::max({1, metrics.lineSpacing(), ascent + descent + std::max(0, metrics.leading())});
 }
 
 void TextLayoutCache::setHighlighter(TextHighlighter *highlighter)

@@ -39,6 +39,9 @@ public:
     TextHighlighter *highlighter() const { return m_highlighter; }
     const QFont &font() const { return m_font; }
     qreal tabStopDistance() const { return m_tabStop; }
+    // The height of every row: room for the tallest ascent and the deepest
+    // descent of the font and the fallback fonts Hangul and Latin text bring.
+    int lineHeight() const { return m_lineHeight; }
 
     // The layout of line `line` (valid while the line is unchanged and the
     // cache not pruned), with the highlighter's formats.
@@ -73,12 +76,14 @@ public:
 
 private:
     void measureLongestLines(int firstLine, int lineCount);
+    void measureRow();
 
     const TextBuffer *m_buffer = nullptr;
     TextHighlighter *m_highlighter = nullptr;
     const QPaintDevice *m_device = nullptr;
     QFont m_font;
     int m_ascent = 0;
+    int m_lineHeight = 1;
     qreal m_tabStop = 80;
     qreal m_maxWidth = 0;
     std::unordered_map<int, std::unique_ptr<QTextLayout>> m_layouts;

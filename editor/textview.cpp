@@ -1,4 +1,5 @@
 #include "editor/textview.h"
+#include "editor/lineindent.h"
 #include "editor/texthighlighter.h"
 #include "editor/textviewaccessible.h"
 #include "editor/textviewmarginarea.h"
@@ -258,7 +259,7 @@ int TextView::firstVisibleLine() const
 
 int TextView::lineHeight() const
 {
-    return std::max(1, fontMetrics().lineSpacing());
+    return m_layouts.lineHeight();
 }
 
 int TextView::lineTop(int line) const
@@ -373,6 +374,19 @@ void TextView::setTabStopDistance(qreal distance)
     m_layouts.setTabStopDistance(distance);
     m_preedit.invalidate();
     updateScrollBars();
+    viewport()->update();
+}
+
+void TextView::setTabWidth(int columns)
+{
+    m_tabColumns = std::max(0, columns);
+    if (m_tabColumns > 0)
+        setTabStopDistance(m_tabColumns * QFontMetricsF(font()).horizontalAdvance(QLatin1Char(' ')));
+}
+
+void TextView::setHighlightCurrentLine(bool highlight)
+{
+    m_highlightCurrentLine = highlight;
     viewport()->update();
 }
 
@@ -548,6 +562,7 @@ void TextView::onBufferChange(const TextChange &change)
 void TextView::relayout()
 {
     m_layouts.setFont(font());
+    setTabWidth(m_tabColumns);
     m_preedit.invalidate();
     updateMargin();
     updateScrollBars();
@@ -584,6 +599,8 @@ void TextView::setCursorInternal(TextSelection cursor, bool keepColumn)
         m_preedit.invalidate();
     restartBlink();
     viewport()->update();
+    if (m_marginArea && old.position != cursor.position)
+        m_marginArea->update(); // the caret's line number stands out
     if (old == cursor)
         return;
     if (old.position != cursor.position)
@@ -715,15 +732,29 @@ bool TextView::handleEditKey(QKeyEvent *event)
     } else if (event->matches(QKeySequence::InsertParagraphSeparator)
         || event->matches(QKeySequence::InsertLineSeparator)) {
         replaceRange(m_cursor.start(), m_cursor.end(), QStringLiteral("\n"), false);
+    } else if (event->key() == Qt::Key_Backtab
+        && !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
+        shiftLines(true);
     } else if (event->key() == Qt::Key_Tab
         && !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
-        replaceRange(m_cursor.start(), m_cursor.end(), QStringLiteral("\t"), !m_cursor.hasSelection());
+        if (lineindent::spansLines(*m_buffer, m_cursor))
+            shiftLines(false);
+        else
+            replaceRange(m_cursor.start(), m_cursor.end(), QStringLiteral("\t"), !m_cursor.hasSelection());
     } else if (typesText(event)) {
         replaceRange(m_cursor.start(), m_cursor.end(), printable(event->text()), !m_cursor.hasSelection());
     } else {
         return false;
     }
     return true;
+}
+
+void TextView::shiftLines(bool outdent)
+{
+    const int columns = m_tabColumns > 0 ? m_tabColumns : 8;
+    setCursorInternal(outdent ? lineindent::outdent(*m_buffer, m_cursor, columns)
+                              : lineindent::indent(*m_buffer, m_cursor));
+    ensureCursorVisible();
 }
 
 // ---- events ----
@@ -753,10 +784,10 @@ bool TextView::event(QEvent *event)
             return true;
         }
     } else if (event->type() == QEvent::KeyPress) {
-        // Tab types a tab here instead of moving the focus on.
+        // Tab types a tab (Shift+Tab outdents) here instead of moving the focus.
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
-            && !m_readOnly) {
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && !m_readOnly) {
             keyPressEvent(key);
             return true;
         }
@@ -809,6 +840,12 @@ void TextView::paintEvent(QPaintEvent *event)
     if (!m_preedit.isEmpty())
         frame.caretShift = m_preedit.cursorShown() ? m_preedit.cursor() : -1;
     frame.caretWidth = kCaretWidth;
+    if (m_highlightCurrentLine) {
+        // Faint enough that a selection over the line reads as before.
+        QColor band = palette().color(frame.group, QPalette::Highlight);
+        band.setAlphaF(0.12f);
+        frame.currentLine = band;
+    }
     TextViewPainter::paint(painter, frame);
     if (m_layouts.maxWidth() > maxWidthBefore)
         updateScrollBars();

@@ -70,6 +70,12 @@ public:
     // owns it.
     QMenu *createStandardContextMenu();
     void setTabStopDistance(qreal distance);
+    // Tab stops every `columns` widths of a space in the view's font, kept
+    // so as the font or zoom changes; 0 leaves the distance as set above.
+    void setTabWidth(int columns);
+    int tabWidth() const { return m_tabColumns; }
+    // A faint band behind the caret's line, under any selection.
+    void setHighlightCurrentLine(bool highlight);
 
     // Installs `margin` (not owned; nullptr removes it) at the left of the
     // text, replacing any other.
@@ -133,6 +139,7 @@ private:
     void setCursorInternal(TextSelection cursor, bool keepColumn = false);
     bool handleMoveKey(QKeyEvent *event);
     bool handleEditKey(QKeyEvent *event);
+    void shiftLines(bool outdent);
     bool isOurShortcut(QKeyEvent *key) const;
     void replaceRange(int from, int to, const QString &text, bool typing);
     void deleteChar(bool forward);
@@ -150,6 +157,8 @@ private:
     std::vector<QMetaObject::Connection> m_bufferConnections;
     TextSelection m_cursor;
     bool m_readOnly = false;
+    int m_tabColumns = 0;
+    bool m_highlightCurrentLine = false;
     // Laid out on demand from the painting, the caret and the mouse alike.
     mutable TextLayoutCache m_layouts;
     CaretMovement m_caret {m_layouts};

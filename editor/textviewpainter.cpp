@@ -22,6 +22,10 @@ void TextViewPainter::paintLine(QPainter &painter, const Frame &frame, int line,
     const TextSelection &cursor = frame.cursor;
     const int lineStart = frame.buffer->lineStart(line);
     const int lineLength = static_cast<int>(frame.buffer->line(line).size());
+    const bool caretHere = cursor.position >= lineStart && cursor.position <= lineStart + lineLength;
+    if (caretHere && frame.currentLine.style() != Qt::NoBrush)
+        painter.fillRect(
+            QRectF(frame.clip.left(), origin.y(), frame.clip.width(), frame.lineHeight), frame.currentLine);
     QList<QTextLayout::FormatRange> selections;
     bool breakSelected = false;
     if (cursor.hasSelection() && cursor.start() <= lineStart + lineLength && cursor.end() >= lineStart) {
@@ -41,7 +45,6 @@ void TextViewPainter::paintLine(QPainter &painter, const Frame &frame, int line,
         painter.fillRect(QRectF(x, origin.y(), frame.breakWidth, frame.lineHeight),
             frame.palette.brush(frame.group, QPalette::Highlight));
     }
-    const bool caretHere = cursor.position >= lineStart && cursor.position <= lineStart + lineLength;
     if (frame.caretShown && caretHere && frame.caretShift >= 0)
         layout->drawCursor(
             &painter, origin, cursor.position - lineStart + frame.caretShift, frame.caretWidth);

@@ -34,6 +34,8 @@ public:
         // or -1 where the composition hides it.
         int caretShift = 0;
         int caretWidth = 1;
+        // Behind the caret's line; Qt::NoBrush for none.
+        QBrush currentLine;
     };
 
     static void paint(QPainter &painter, const Frame &frame);

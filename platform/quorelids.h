@@ -46,6 +46,7 @@ constexpr int kUpdateInfo = 144; // "린드바트 정보" with the update notes
 constexpr int kSplash = 142;
 constexpr int kOpenFileList = 148;
 constexpr int kGoToLine = 150; // "줄 이동"
+constexpr int kPreferences = 152; // "환경 설정"
 constexpr int kConvFind = 1542; // "변환+찾기"
 constexpr int kConvReplace = 1541; // "변환+바꾸기"
 // The conversion wizard's four pages
@@ -226,6 +227,11 @@ constexpr int kWindowTile = 57651;
 constexpr int kViewToolBar = 59392;
 constexpr int kViewStatusBar = 59393;
 constexpr int kViewFileTree = 32808;
+constexpr int kViewLineNumbers = 32850; // "줄 번호 보기"
+constexpr int kViewZoomIn = 32851; // Ctrl++ and Ctrl+=
+constexpr int kViewZoomOut = 32852; // Ctrl+-
+constexpr int kViewZoomReset = 32853; // Ctrl+0: back to the chosen size
+constexpr int kViewPreferences = 32854; // "환경 설정..."
 } // namespace command
 
 } // namespace ids

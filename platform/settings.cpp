@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 constexpr int kRegistryBufferBytes = 260;
 
@@ -71,6 +73,58 @@ bool QuorelSettings::printPageHeader() const
 void QuorelSettings::setPrintPageHeader(bool print)
 {
     m_user.setValue(QStringLiteral("PrintOption/PageHeader"), print);
+    syncLogged(m_user);
+}
+
+QString QuorelSettings::editorFontFamily() const
+{
+    return m_user.value(QStringLiteral("EditorOption/FontFamily")).toString();
+}
+
+void QuorelSettings::setEditorFontFamily(const QString &family)
+{
+    m_user.setValue(QStringLiteral("EditorOption/FontFamily"), family);
+    syncLogged(m_user);
+}
+
+int QuorelSettings::editorFontPixels() const
+{
+    bool ok = false;
+    const int pixels = m_user.value(QStringLiteral("EditorOption/FontPixels"), 13).toInt(&ok);
+    return ok ? std::clamp(pixels, kMinFontPixels, kMaxFontPixels) : 13;
+}
+
+void QuorelSettings::setEditorFontPixels(int pixels)
+{
+    m_user.setValue(
+        QStringLiteral("EditorOption/FontPixels"), std::clamp(pixels, kMinFontPixels, kMaxFontPixels));
+    syncLogged(m_user);
+}
+
+int QuorelSettings::editorZoom() const
+{
+    const int zoom = m_user.value(QStringLiteral("EditorOption/Zoom"), 0).toInt();
+    // A size changed by hand since the zoom was saved must not carry it out of range.
+    const int pixels = editorFontPixels();
+    return std::clamp(pixels + zoom, kMinFontPixels, kMaxFontPixels) - pixels;
+}
+
+void QuorelSettings::setEditorZoom(int zoom)
+{
+    m_user.setValue(QStringLiteral("EditorOption/Zoom"), zoom);
+    syncLogged(m_user);
+}
+
+int QuorelSettings::tabWidth() const
+{
+    bool ok = false;
+    const int columns = m_user.value(QStringLiteral("EditorOption/TabWidth"), 8).toInt(&ok);
+    return ok ? std::clamp(columns, 1, 16) : 8;
+}
+
+void QuorelSettings::setTabWidth(int columns)
+{
+    m_user.setValue(QStringLiteral("EditorOption/TabWidth"), std::clamp(columns, 1, 16));
     syncLogged(m_user);
 }
 

@@ -50,6 +50,21 @@ public:
     // The file's name above and "쪽 n / m" under every printed page; default on.
     bool printPageHeader() const;
     void setPrintPageHeader(bool print);
+    // The editor's font family; empty for the built-in choice of a Hangul
+    // fixed-pitch font.
+    QString editorFontFamily() const;
+    void setEditorFontFamily(const QString &family);
+    // The editor's font size in pixels, kMinFontPixels to kMaxFontPixels; default 13.
+    static constexpr int kMinFontPixels = 6;
+    static constexpr int kMaxFontPixels = 72;
+    int editorFontPixels() const;
+    void setEditorFontPixels(int pixels);
+    // Pixels the zoom keys added to the size; the zoomed size stays in range.
+    int editorZoom() const;
+    void setEditorZoom(int zoom);
+    // Columns between tab stops, 1 to 16; default 8, as zone files expect.
+    int tabWidth() const;
+    void setTabWidth(int columns);
 
     static constexpr int kRecentFileCount = 4;
     QStringList recentFiles() const;
