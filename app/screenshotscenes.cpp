@@ -23,6 +23,7 @@
 //   ftp-saveback: Ctrl+S on a file opened from that server, asking to send
 //            it back
 //   goto: the go-to-line box (Ctrl+G) with a line and column typed in
+//   settings: the 환경 설정 dialog over the zone sample
 #include "app/quorelapp.h"
 #include "document/namebytes.h"
 #include "document/quoreldoc.h"
@@ -367,6 +368,7 @@ const QList<std::pair<QString, Play>> &sceneTable()
         {QStringLiteral("find"), &Scene::playFind},
         {QStringLiteral("replace"), &Scene::playFind},
         {QStringLiteral("goto"), &Scene::playGoToLine},
+        {QStringLiteral("settings"), [](Scene &s) { s.playCommand(ids::command::kViewPreferences); }},
         {QStringLiteral("wizard-start"), &Scene::playWizard},
         {QStringLiteral("wizard-open"), &Scene::playWizard},
         {QStringLiteral("wizard-convert"), &Scene::playWizard},
