@@ -149,6 +149,8 @@ private:
     void swapText(std::unique_ptr<TextBuffer> next, std::vector<std::unique_ptr<TextBuffer>> *keep);
     // After a save the disk holds the current text, so every kept one differs from it.
     void markKeptTextsModified();
+    // A kept text back in full before it is swapped in, the wait labelled `label`.
+    void unpackForSwap(TextBuffer &text, const QString &label);
     // On closing: every text, the current one too, freed off the GUI thread.
     void releaseTexts();
 

@@ -2,6 +2,8 @@
 // conversions replaced, for undo and redo.
 #include "document/quoreldoc.h"
 
+#include "document/buildtext.h"
+#include "document/documentcontext.h"
 #include "document/textbuffer.h"
 
 #include <QCoreApplication>
@@ -10,6 +12,10 @@
 #include <QThreadPool>
 
 #include <utility>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 // Each kept text may be a whole large file, a hundred megabytes and more:
@@ -32,13 +38,27 @@ QThreadPool *releasePool()
     return pool;
 }
 
+// A text of a million lines is a million small blocks, freed among others
+// still in use: the allocator keeps those pages for itself unless asked, and
+// after a few conversions the process would hold several texts' worth of
+// memory it no longer uses.
+void giveBackFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 void letGo(std::unique_ptr<TextBuffer> text)
 {
     QThreadPool *pool = releasePool();
     if (!text || !pool)
         return;
     text->moveToThread(nullptr);
-    pool->start([text = std::shared_ptr<TextBuffer>(std::move(text))]() mutable { text.reset(); });
+    pool->start([text = std::shared_ptr<TextBuffer>(std::move(text))]() mutable {
+        text.reset();
+        giveBackFreedMemory();
+    });
 }
 
 void letGo(std::vector<std::unique_ptr<TextBuffer>> &texts)
@@ -51,6 +71,7 @@ void letGo(std::vector<std::unique_ptr<TextBuffer>> &texts)
 
 void CQuorelDoc::swapText(std::unique_ptr<TextBuffer> next, std::vector<std::unique_ptr<TextBuffer>> *keep)
 {
+    next->unpack(); // at once if undo or redo has not unpacked it on a worker already
     TextBuffer *old = m_text;
     const bool wasModified = old->isModified();
     disconnect(old, nullptr, this, nullptr);
@@ -66,6 +87,9 @@ void CQuorelDoc::swapText(std::unique_ptr<TextBuffer> next, std::vector<std::uni
     if (keep)
         keep->push_back(std::move(replaced));
     emit textBufferReplaced(old, m_text);
+    // Nobody shows the kept text any more: it waits for undo or redo compressed.
+    if (keep)
+        old->pack();
     letGo(std::move(replaced));
     if (m_text->isModified() != wasModified)
         emit modifiedChanged(m_text->isModified());
@@ -105,12 +129,21 @@ bool CQuorelDoc::canRedoConversion() const
     return !m_laterTexts.empty() && !m_text->isRedoAvailable();
 }
 
+void CQuorelDoc::unpackForSwap(TextBuffer &text, const QString &label)
+{
+    // Taken out of the kept list, the text is no one else's: a worker may
+    // rebuild its million lines while the window keeps painting.
+    if (text.isPacked())
+        runDocumentWork(context(), label, [&text] { text.unpack(); });
+}
+
 bool CQuorelDoc::undoConversion()
 {
     if (!canUndoConversion())
         return false;
     std::unique_ptr<TextBuffer> earlier = std::move(m_earlierTexts.back());
     m_earlierTexts.pop_back();
+    unpackForSwap(*earlier, QStringLiteral("변환하기 전의 내용으로 되돌리고 있습니다..."));
     swapText(std::move(earlier), &m_laterTexts);
     return true;
 }
@@ -121,6 +154,7 @@ bool CQuorelDoc::redoConversion()
         return false;
     std::unique_ptr<TextBuffer> later = std::move(m_laterTexts.back());
     m_laterTexts.pop_back();
+    unpackForSwap(*later, QStringLiteral("변환한 내용을 다시 불러오고 있습니다..."));
     swapText(std::move(later), &m_earlierTexts);
     return true;
 }

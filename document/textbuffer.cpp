@@ -1,9 +1,15 @@
 #include "document/textbuffer.h"
 
+#include <QByteArray>
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <utility>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 // One undo step: the edits it made in order. An edit block holds several
 // parts; a plain or merged edit holds one.
@@ -97,14 +103,8 @@ TextBuffer::TextBuffer(QObject *parent)
 
 TextBuffer::~TextBuffer() = default;
 
-void TextBuffer::setPlainText(const QString &text)
+void TextBuffer::splitLines(QStringView text)
 {
-    const int oldLength = m_length;
-    const int oldLines = lineCount();
-    const bool hadUndo = isUndoAvailable();
-    const bool hadRedo = isRedoAvailable();
-    const bool wasModified = isModified();
-
     // Counting the breaks first lets both arrays be allocated once; the
     // starts are known while splitting, so the GUI thread never computes them.
     const qsizetype lineTotal = text.count(u'\n') + 1;
@@ -128,6 +128,84 @@ void TextBuffer::setPlainText(const QString &text)
     m_starts.swap(starts);
     m_validStarts = static_cast<int>(m_lines.size());
     m_length = static_cast<int>(text.size());
+}
+
+void TextBuffer::pack()
+{
+    if (isPacked())
+        return;
+    std::vector<Line> lines;
+    lines.swap(m_lines);
+    m_starts = {};
+    m_validStarts = 0;
+    const int length = m_length;
+    m_packed = std::async(std::launch::async, [lines = std::move(lines), length]() mutable {
+        QString joined(length, Qt::Uninitialized);
+        QChar *to = joined.data();
+        std::vector<int> states(lines.size(), -1);
+        bool anyState = false;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                *to++ = u'\n';
+            const QString &text = lines[i].text;
+            std::memcpy(static_cast<void *>(to), text.constData(), sizeof(QChar) * text.size());
+            to += text.size();
+            states[i] = lines[i].state;
+            anyState = anyState || states[i] != -1;
+        }
+        // The lines are the bulk of the memory: gone before compressing.
+        lines = {};
+        PackedLines packed;
+        // The fastest level: a zone file still shrinks several times, and
+        // undoing a conversion should not wait on a better ratio.
+        packed.characters = qCompress(reinterpret_cast<const uchar *>(joined.constData()),
+            joined.size() * static_cast<qsizetype>(sizeof(QChar)), 1);
+        if (packed.characters.isEmpty()) // beyond what zlib takes in one piece: kept whole, never lost
+            packed.plain = std::move(joined);
+        if (anyState)
+            packed.states = qCompress(reinterpret_cast<const uchar *>(states.data()),
+                static_cast<qsizetype>(states.size() * sizeof(int)), 1);
+#ifdef __GLIBC__
+        // The freed lines are a million small blocks among live ones; unless
+        // asked, the allocator keeps their pages and packing saves nothing.
+        malloc_trim(0);
+#endif
+        return packed;
+    });
+}
+
+void TextBuffer::unpack()
+{
+    if (!isPacked())
+        return;
+    const PackedLines packed = m_packed.get();
+    if (packed.characters.isEmpty()) {
+        splitLines(packed.plain);
+    } else {
+        const QByteArray units = qUncompress(packed.characters);
+        splitLines(QStringView(reinterpret_cast<const QChar *>(units.constData()),
+            units.size() / static_cast<qsizetype>(sizeof(QChar))));
+    }
+    if (packed.states.isEmpty())
+        return;
+    const QByteArray states = qUncompress(packed.states);
+    const auto *state = reinterpret_cast<const int *>(states.constData());
+    const std::size_t count = std::min(m_lines.size(), static_cast<std::size_t>(states.size()) / sizeof(int));
+    for (std::size_t i = 0; i < count; ++i)
+        m_lines[i].state = state[i];
+}
+
+void TextBuffer::setPlainText(const QString &text)
+{
+    const int oldLength = m_length;
+    const int oldLines = lineCount();
+    const bool hadUndo = isUndoAvailable();
+    const bool hadRedo = isRedoAvailable();
+    const bool wasModified = isModified();
+
+    if (isPacked())
+        m_packed = {}; // waits for the compressing thread; its result is not needed
+    splitLines(text);
     m_steps.clear();
     m_done = 0;
     m_cleanAt = 0;

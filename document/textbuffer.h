@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -125,6 +126,18 @@ public:
     TextSelection redo();
     void clearUndoRedoStacks(Stacks which = UndoAndRedoStacks);
 
+    // Puts the lines away compressed, for a text kept only to be swapped
+    // back in (the text before a whole-text conversion): a million lines
+    // held as strings cost several times the file, their compressed
+    // characters a fraction of it. Compressing and freeing the lines run on
+    // a thread of their own, so this returns at once. While packed, only
+    // length(), the undo, redo and modified questions and their setters may
+    // be used; unpack() brings back the same lines, states and history.
+    void pack();
+    // Any thread may unpack a buffer no other thread is using.
+    void unpack();
+    bool isPacked() const { return m_packed.valid(); }
+
     // Modified unless the undo history stands where it stood when the text
     // was last marked unmodified.
     bool isModified() const;
@@ -148,7 +161,14 @@ private:
         int state = -1;
     };
     struct Step;
+    struct PackedLines {
+        QByteArray characters; // the lines' UTF-16 units joined by '\n', compressed
+        QByteArray states; // one int a line, compressed; empty when every state is -1
+        QString plain; // the joined lines as they are, when they could not be compressed
+    };
 
+    // The lines and their starts from a text, every state -1.
+    void splitLines(QStringView text);
     // Replaces without recording and emits changed();
     // returns the text removed. `from` <= `to`, both valid. The states of the
     // lines that lose their break go to `removedStates`; `addedStates`, when
@@ -166,6 +186,7 @@ private:
     mutable std::vector<int> m_starts;
     mutable int m_validStarts = 0;
     int m_length = 0;
+    std::future<PackedLines> m_packed; // valid while the lines are put away
 
     std::vector<std::unique_ptr<Step>> m_steps; // undo history; below m_done are done
     int m_done = 0;

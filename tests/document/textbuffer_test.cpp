@@ -235,6 +235,61 @@ TEST(TextBufferEdit, LineStatesGoWithTheirBreaksAndComeBackOnUndo)
     EXPECT_EQ(buffer.lineState(0), -1);
 }
 
+// A text kept for a conversion's undo is put away compressed and must come
+// back exactly: characters, line states, its own undo history and clean point.
+TEST(TextBufferPack, LinesStatesAndHistoryComeBackWhole)
+{
+    TextBuffer buffer;
+    // A lone surrogate too: the characters are kept as they are, not as UTF-8.
+    QString text = QStringLiteral("a\u00e9\uac00\n\n\r") + QChar(0xd800) + QStringLiteral(" tail\n");
+    for (int i = 0; i < 5000; ++i)
+        text += QStringLiteral("www%1 IN A 10.0.0.%2\n").arg(i).arg(i % 250);
+    buffer.setPlainText(text);
+    for (int line = 0; line < buffer.lineCount(); line += 3)
+        buffer.setLineState(line, line % 3 + 1);
+    std::vector<int> states;
+    for (int line = 0; line < buffer.lineCount(); ++line)
+        states.push_back(buffer.lineState(line));
+    buffer.replace(0, 1, QStringLiteral("A\nB"), caret(0));
+    const QString edited = buffer.toPlainText();
+    SignalLog log(buffer);
+
+    buffer.pack();
+    EXPECT_TRUE(buffer.isPacked());
+    EXPECT_EQ(buffer.length(), edited.size());
+    EXPECT_TRUE(buffer.isUndoAvailable());
+    EXPECT_TRUE(buffer.isModified());
+    buffer.setModified(false);
+    buffer.pack(); // twice is once
+    buffer.unpack();
+    EXPECT_FALSE(buffer.isPacked());
+    EXPECT_EQ(buffer.toPlainText(), edited);
+    expectMapsLike(buffer, edited);
+    EXPECT_FALSE(buffer.isModified());
+    EXPECT_EQ(log.take(), QStringList {QStringLiteral("modified 0")}); // only the setter spoke
+
+    buffer.undo();
+    EXPECT_EQ(buffer.toPlainText(), text);
+    std::vector<int> back;
+    for (int line = 0; line < buffer.lineCount(); ++line)
+        back.push_back(buffer.lineState(line));
+    EXPECT_EQ(back, states);
+    buffer.redo();
+    EXPECT_EQ(buffer.toPlainText(), edited);
+    EXPECT_FALSE(buffer.isModified());
+
+    // An empty text, and one given a new text while packed.
+    TextBuffer empty;
+    empty.pack();
+    empty.unpack();
+    EXPECT_EQ(empty.lineCount(), 1);
+    EXPECT_EQ(empty.toPlainText(), QString());
+    empty.pack();
+    empty.setPlainText(QStringLiteral("x\ny"));
+    EXPECT_FALSE(empty.isPacked());
+    EXPECT_EQ(empty.lineCount(), 2);
+}
+
 TEST(TextBufferUndo, TypingMergesIntoOneStepWithinItsLimits)
 {
     TextBuffer buffer;
@@ -681,6 +736,11 @@ TEST(TextBufferDifferential, RandomEditsUndoAndRedoMatchAPlainModel)
                 caretAt = 0;
             }
 
+            if (op % 97 == 0) { // put away and back, as a kept text is, mid-history
+                buffer.pack();
+                ASSERT_EQ(buffer.length(), text.size());
+                buffer.unpack();
+            }
             ASSERT_EQ(buffer.toPlainText(), text);
             ASSERT_EQ(buffer.isModified(), cleanAt != static_cast<int>(done));
             // Mapping checks in a random order, so the lazily kept line
