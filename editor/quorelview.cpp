@@ -45,10 +45,13 @@ QFont CQuorelView::editorFont()
     QStringList families {QStringLiteral("바탕체"), QStringLiteral("BatangChe")};
     // Where 바탕체 is missing, a fixed-pitch Hangul font keeps columns of zone
     // files aligned; fall back to any installed Hangul font after that.
-    for (const char *name : {"NanumGothicCoding", "D2Coding", "Noto Sans Mono CJK KR", "NanumMyeongjo",
-             "NanumGothic", "UnDotum", "Baekmuk Gulim"}) {
+    for (const char *name : {"NanumGothicCoding", "D2Coding", "Noto Sans Mono CJK KR"})
         families << QString::fromLatin1(name);
-    }
+    // Without a fixed-pitch Hangul font, the system's fixed font still keeps
+    // the columns, its Hangul coming from the fonts after it.
+    families << QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    for (const char *name : {"NanumMyeongjo", "NanumGothic", "UnDotum", "Baekmuk Gulim"})
+        families << QString::fromLatin1(name);
     font.setFamilies(families);
     font.setStyleHint(QFont::TypeWriter);
     font.setPixelSize(13);
