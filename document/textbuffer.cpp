@@ -195,7 +195,7 @@ void TextBuffer::unpack()
         m_lines[i].state = state[i];
 }
 
-void TextBuffer::setPlainText(const QString &text)
+void TextBuffer::setPlainText(QStringView text)
 {
     const int oldLength = m_length;
     const int oldLines = lineCount();

@@ -70,7 +70,7 @@ public:
     // Replaces the whole text ('\n' separates lines; a '\r' is kept as a
     // character). Clears the undo history and every line's state, and leaves
     // the buffer unmodified.
-    void setPlainText(const QString &text);
+    void setPlainText(QStringView text);
     // The whole text, lines joined with '\n'.
     QString toPlainText() const;
     // Every line, sharing its characters with the buffer: a quick copy on the
