@@ -51,6 +51,15 @@ bool decodeAs(const QByteArray &bytes, namecodec::Encoding encoding, DecodedText
     return decoded.badLine == 0;
 }
 
+bool hasNonAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return true;
+    }
+    return false;
+}
+
 // The converted bytes of a code page 949 document whose lines all end in
 // LF, the usual case, go straight into the lines: without the guessing, the
 // whole-text copy and the break counting of the general reader, which for a
@@ -60,14 +69,32 @@ std::unique_ptr<TextBuffer> buildPlainCp949(const QByteArray &bytes, namecodec::
 {
     if (encoding != namecodec::Encoding::Cp949 || bytes.contains('\r'))
         return nullptr;
-    const auto units
-        = namecodec::decodeText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-            namecodec::Encoding::Cp949);
-    if (!units)
-        return nullptr;
+    // Line by line: most lines of a converted zone file are plain ASCII and
+    // become strings at once; only those with Hangul go through the table.
+    std::vector<QString> lines;
+    lines.reserve(static_cast<std::size_t>(bytes.count('\n')) + 1);
+    const QByteArrayView all(bytes);
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype lineBreak = all.indexOf('\n', start);
+        const QByteArrayView line = all.sliced(start, (lineBreak < 0 ? all.size() : lineBreak) - start);
+        if (!hasNonAscii(line)) {
+            lines.push_back(QString::fromLatin1(line));
+        } else {
+            const auto units
+                = namecodec::decodeText(std::string_view(line.data(), static_cast<std::size_t>(line.size())),
+                    namecodec::Encoding::Cp949);
+            if (!units)
+                return nullptr;
+            lines.emplace_back(
+                reinterpret_cast<const QChar *>(units->data()), static_cast<qsizetype>(units->size()));
+        }
+        if (lineBreak < 0)
+            break;
+        start = lineBreak + 1;
+    }
     auto text = std::make_unique<TextBuffer>();
-    text->setPlainText(
-        QStringView(reinterpret_cast<const QChar *>(units->data()), static_cast<qsizetype>(units->size())));
+    text->setLines(std::move(lines));
     return text;
 }
 

@@ -195,6 +195,43 @@ void TextBuffer::unpack()
         m_lines[i].state = state[i];
 }
 
+void TextBuffer::setLines(std::vector<QString> &&lines)
+{
+    if (lines.empty())
+        lines.emplace_back();
+    const int oldLength = m_length;
+    const int oldLines = lineCount();
+    const bool hadUndo = isUndoAvailable();
+    const bool hadRedo = isRedoAvailable();
+    const bool wasModified = isModified();
+    if (isPacked())
+        m_packed = {};
+
+    std::vector<Line> made;
+    made.reserve(lines.size());
+    std::vector<int> starts;
+    starts.reserve(lines.size());
+    qsizetype start = 0;
+    for (QString &line : lines) {
+        starts.push_back(static_cast<int>(start));
+        start += line.size() + 1;
+        made.push_back(Line {std::move(line), -1});
+    }
+    lines = {};
+    m_lines.swap(made);
+    m_starts.swap(starts);
+    m_validStarts = static_cast<int>(m_lines.size());
+    m_length = static_cast<int>(start - 1);
+    m_steps.clear();
+    m_done = 0;
+    m_cleanAt = 0;
+    m_openBlockAdded = false;
+
+    emit changed(TextChange {0, oldLength, m_length, 0, oldLines, lineCount()});
+    emit contentsChanged();
+    emitStackSignals(hadUndo, hadRedo, wasModified);
+}
+
 void TextBuffer::setPlainText(QStringView text)
 {
     const int oldLength = m_length;

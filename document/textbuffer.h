@@ -71,6 +71,9 @@ public:
     // character). Clears the undo history and every line's state, and leaves
     // the buffer unmodified.
     void setPlainText(QStringView text);
+    // The same for a text already split into lines (none holding '\n'), at
+    // least one.
+    void setLines(std::vector<QString> &&lines);
     // The whole text, lines joined with '\n'.
     QString toPlainText() const;
     // Every line, sharing its characters with the buffer: a quick copy on the

@@ -235,6 +235,26 @@ TEST(TextBufferEdit, LineStatesGoWithTheirBreaksAndComeBackOnUndo)
     EXPECT_EQ(buffer.lineState(0), -1);
 }
 
+// A converted text arrives already split: it must map exactly as the same
+// text given whole, with the history and the modified flag cleared.
+TEST(TextBufferEdit, LinesGivenSplitMapLikeTheJoinedText)
+{
+    TextBuffer buffer;
+    buffer.replace(0, 0, QStringLiteral("old"), caret(0));
+    SignalLog log(buffer);
+    buffer.setLines({QStringLiteral("ab"), QString(), QStringLiteral("\uac00 c")});
+    EXPECT_EQ(buffer.toPlainText(), QStringLiteral("ab\n\n\uac00 c"));
+    expectMapsLike(buffer, QStringLiteral("ab\n\n\uac00 c"));
+    EXPECT_FALSE(buffer.isUndoAvailable());
+    EXPECT_FALSE(buffer.isModified());
+    EXPECT_EQ(log.take(),
+        (QStringList {QStringLiteral("change 0 3 7"), QStringLiteral("lines 0 1 3"),
+            QStringLiteral("contents"), QStringLiteral("undo 0"), QStringLiteral("modified 0")}));
+    buffer.setLines({});
+    EXPECT_EQ(buffer.lineCount(), 1);
+    EXPECT_EQ(buffer.length(), 0);
+}
+
 // A text kept for a conversion's undo is put away compressed and must come
 // back exactly: characters, line states, its own undo history and clean point.
 TEST(TextBufferPack, LinesStatesAndHistoryComeBackWhole)
