@@ -18,6 +18,7 @@
 #include <QThread>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -113,6 +114,44 @@ struct WorkerJob {
     QElapsedTimer clock; // for the debug log of where the time goes
 };
 
+// The copy of a code page 949 document with LF breaks, line by line: ASCII
+// lines are their own bytes, only lines with Hangul go through the table,
+// and no joined copy of the whole text is made. False, with nothing
+// written, when the general encoder must say what went wrong or the breaks
+// are not all LF.
+bool encodePlainCp949(const WorkerJob &job, EncodeResult &encoded)
+{
+    if (job.encoding != namecodec::Encoding::Cp949 || job.ending != LineEnding::LF)
+        return false;
+    QByteArray bytes;
+    qsizetype size = 0;
+    for (const QString &line : job.snapshot.lines)
+        size += line.size() + 1;
+    bytes.reserve(size);
+    bool first = true;
+    for (const QString &line : job.snapshot.lines) {
+        if (!std::exchange(first, false))
+            bytes.append('\n');
+        if (QtPrivate::isAscii(QStringView(line))) {
+            const qsizetype at = bytes.size();
+            bytes.resize(at + line.size());
+            char *to = bytes.data() + at;
+            for (const QChar c : line)
+                *to++ = static_cast<char>(c.unicode());
+            continue;
+        }
+        const auto units
+            = namecodec::encodeText(std::u16string_view(reinterpret_cast<const char16_t *>(line.constData()),
+                                        static_cast<std::size_t>(line.size())),
+                namecodec::Encoding::Cp949);
+        if (!units)
+            return false;
+        bytes.append(units->data(), static_cast<qsizetype>(units->size()));
+    }
+    encoded.bytes = std::move(bytes);
+    return true;
+}
+
 // Everything between taking the text and putting the result in place: the
 // encoding, the library's conversion and reading the result back.
 void convertOnWorker(WorkerJob &job, EncodeResult &encoded, Outcome &outcome)
@@ -122,7 +161,8 @@ void convertOnWorker(WorkerJob &job, EncodeResult &encoded, Outcome &outcome)
     // user input, and other document work waits for it (WorkGate).
     job.snapshot = snapshotText(*job.text, job.ending);
     qCDebug(lcConversion) << "text taken at" << job.clock.elapsed() << "ms";
-    encoded = encodeSnapshot(job.snapshot, job.encoding, job.ending);
+    if (!encodePlainCp949(job, encoded))
+        encoded = encodeSnapshot(job.snapshot, job.encoding, job.ending);
     // Letting go of a million shared lines is work too: here, not on the GUI thread.
     job.snapshot = TextSnapshot();
     if (!encoded.ok())
