@@ -179,7 +179,7 @@ void BM_EditorMemoryThreeConversions(benchmark::State &state)
         for (QThreadPool *pool : qApp->findChildren<QThreadPool *>())
             pool->waitForDone();
         // Kept texts are compressed by threads of their own: give them time.
-        QThread::sleep(2);
+        QThread::sleep(benchsize::pick(2, 0));
         after = residentMegabytes();
     }
     state.counters["open_MB"] = e.openMegabytes;
