@@ -23,6 +23,8 @@ namespace {
 // characters, though the latest conversion can always be undone.
 constexpr std::size_t kKeptConversions = 8;
 constexpr qint64 kKeptCharacters = 64LL * 1024 * 1024;
+// Below this, unpacking a kept text takes a few milliseconds.
+constexpr int kUnpackOnWorkerCharacters = 1024 * 1024;
 
 // Freeing a text of a million lines takes tens of milliseconds: a thread of
 // the lowest priority does it, so that it takes no time from the window's
@@ -132,9 +134,11 @@ bool CQuorelDoc::canRedoConversion() const
 void CQuorelDoc::unpackForSwap(TextBuffer &text, const QString &label)
 {
     // Taken out of the kept list, the text is no one else's: a worker may
-    // rebuild its million lines while the window keeps painting.
-    if (text.isPacked())
+    // rebuild its million lines while the window keeps painting. A small
+    // text is back in a blink, with no busy dialog to flash.
+    if (text.isPacked() && text.length() >= kUnpackOnWorkerCharacters)
         runDocumentWork(context(), label, [&text] { text.unpack(); });
+    text.unpack();
 }
 
 bool CQuorelDoc::undoConversion()
