@@ -507,6 +507,10 @@ void CQuorelView::printTo(QPrinter *printer)
     decoration.lineNumbers = !settings || settings->showLineNumbers();
     // A printed selection keeps the numbers its lines have in the file.
     decoration.firstLineNumber = selectionOnly ? buffer()->lineOf(textCursor().start()) + 1 : 1;
-    printTextDocument(copy, printFontFor(editorFont()), printer, pageRange ? printer->fromPage() : 0,
+    // Paper takes the family and size the user chose; the zoom is for the
+    // screen only, so a zoomed view prints the same pages as any other.
+    EditorLook paper = m_look;
+    paper.zoom = 0;
+    printTextDocument(copy, printFontFor(paper.font()), printer, pageRange ? printer->fromPage() : 0,
         pageRange ? printer->toPage() : 0, decoration);
 }

@@ -222,6 +222,20 @@ TEST_F(EditorJumpsTest, PrintedPagesCarryTheFileNameThePageNumberAndLineNumbers)
     EXPECT_TRUE(plain.first().contains(QStringLiteral("lines.zone")));
     EXPECT_TRUE(plain.first().contains(QRegularExpression(QStringLiteral("\\n\\s*host1\\s+IN"))));
     EXPECT_FALSE(plain.first().contains(QRegularExpression(QStringLiteral("\\n\\s*1\\s+host1\\s"))));
+
+    // The font chosen in the settings goes to paper; the screen's zoom does
+    // not, so the pages stay the same.
+    EditorLook look = view->look();
+    look.fontFamily = QStringLiteral("NanumMyeongjo");
+    view->applyLook(look);
+    const QStringList chosen = print();
+    QProcess fonts;
+    fonts.start(QStringLiteral("pdffonts"), {pdf});
+    ASSERT_TRUE(fonts.waitForFinished(30000));
+    EXPECT_TRUE(fonts.readAllStandardOutput().contains("NanumMyeongjo"));
+    look.zoom = 20;
+    view->applyLook(look);
+    EXPECT_EQ(print(), chosen);
 }
 
 TEST_F(EditorJumpsTest, SameNameFilesInTheOpenFilesPaneShowTheFoldersThatTellThemApart)
