@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <utility>
 
@@ -195,33 +196,19 @@ void TextBuffer::unpack()
         m_lines[i].state = state[i];
 }
 
-void TextBuffer::setLines(std::vector<QString> &&lines)
+// Every way of putting a whole new text in: the history goes, and one
+// change covers everything.
+void TextBuffer::resetText(const std::function<void()> &fill)
 {
-    if (lines.empty())
-        lines.emplace_back();
     const int oldLength = m_length;
     const int oldLines = lineCount();
     const bool hadUndo = isUndoAvailable();
     const bool hadRedo = isRedoAvailable();
     const bool wasModified = isModified();
-    if (isPacked())
-        m_packed = {};
 
-    std::vector<Line> made;
-    made.reserve(lines.size());
-    std::vector<int> starts;
-    starts.reserve(lines.size());
-    qsizetype start = 0;
-    for (QString &line : lines) {
-        starts.push_back(static_cast<int>(start));
-        start += line.size() + 1;
-        made.push_back(Line {std::move(line), -1});
-    }
-    lines = {};
-    m_lines.swap(made);
-    m_starts.swap(starts);
-    m_validStarts = static_cast<int>(m_lines.size());
-    m_length = static_cast<int>(start - 1);
+    if (isPacked())
+        m_packed = {}; // waits for the compressing thread; its result is not needed
+    fill();
     m_steps.clear();
     m_done = 0;
     m_cleanAt = 0;
@@ -232,25 +219,32 @@ void TextBuffer::setLines(std::vector<QString> &&lines)
     emitStackSignals(hadUndo, hadRedo, wasModified);
 }
 
+void TextBuffer::setLines(std::vector<QString> &&lines)
+{
+    if (lines.empty())
+        lines.emplace_back();
+    resetText([&] {
+        std::vector<Line> made;
+        made.reserve(lines.size());
+        std::vector<int> starts;
+        starts.reserve(lines.size());
+        qsizetype start = 0;
+        for (QString &line : lines) {
+            starts.push_back(static_cast<int>(start));
+            start += line.size() + 1;
+            made.push_back(Line {std::move(line), -1});
+        }
+        lines = {};
+        m_lines.swap(made);
+        m_starts.swap(starts);
+        m_validStarts = static_cast<int>(m_lines.size());
+        m_length = static_cast<int>(start - 1);
+    });
+}
+
 void TextBuffer::setPlainText(QStringView text)
 {
-    const int oldLength = m_length;
-    const int oldLines = lineCount();
-    const bool hadUndo = isUndoAvailable();
-    const bool hadRedo = isRedoAvailable();
-    const bool wasModified = isModified();
-
-    if (isPacked())
-        m_packed = {}; // waits for the compressing thread; its result is not needed
-    splitLines(text);
-    m_steps.clear();
-    m_done = 0;
-    m_cleanAt = 0;
-    m_openBlockAdded = false;
-
-    emit changed(TextChange {0, oldLength, m_length, 0, oldLines, lineCount()});
-    emit contentsChanged();
-    emitStackSignals(hadUndo, hadRedo, wasModified);
+    resetText([&] { splitLines(text); });
 }
 
 QString TextBuffer::toPlainText() const

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <future>
 #include <memory>
 #include <vector>
@@ -172,6 +173,7 @@ private:
 
     // The lines and their starts from a text, every state -1.
     void splitLines(QStringView text);
+    void resetText(const std::function<void()> &fill);
     // Replaces without recording and emits changed();
     // returns the text removed. `from` <= `to`, both valid. The states of the
     // lines that lose their break go to `removedStates`; `addedStates`, when

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QMdiArea>
@@ -74,6 +75,17 @@ protected:
         settle();
     }
     QStringList entries() const { return frame()->openFileList()->entryTexts(); }
+    // Quorel started on `bytes` saved as `name`, its view focused in the
+    // active window, ready for keys; nullptr when it would not start.
+    CQuorelView *startFocused(const char *name, const QByteArray &bytes)
+    {
+        if (!start({file(name, bytes)}))
+            return nullptr;
+        CQuorelView *view = frame()->activeView();
+        QApplication::setActiveWindow(frame());
+        view->setFocus();
+        return view;
+    }
     QString file(const char *name, const QByteArray &bytes)
     {
         const QString path = dir.filePath(QString::fromUtf8(name));

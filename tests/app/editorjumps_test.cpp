@@ -30,13 +30,7 @@ protected:
         QByteArray text;
         for (int i = 1; i <= count; ++i)
             text += QStringLiteral("host%1\tIN\tA\t192.0.2.%2\n").arg(i).arg(i % 250).toLatin1();
-        const QString zone = file("lines.zone", text);
-        if (!start({zone}))
-            return nullptr;
-        CQuorelView *view = frame()->activeView();
-        QApplication::setActiveWindow(frame());
-        view->setFocus();
-        return view;
+        return startFocused("lines.zone", text);
     }
     // Ctrl+G on the view, `typed` and Return in the box. Returns the reason
     // the box showed when it stayed open (it is then cancelled with Escape).

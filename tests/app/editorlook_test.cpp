@@ -21,16 +21,7 @@ namespace {
 
 class EditorLookTest : public AppTest {
 protected:
-    CQuorelView *open(const QByteArray &text)
-    {
-        const QString zone = file("look.zone", text);
-        if (!start({zone}))
-            return nullptr;
-        CQuorelView *view = frame()->activeView();
-        QApplication::setActiveWindow(frame());
-        view->setFocus();
-        return view;
-    }
+    CQuorelView *open(const QByteArray &text) { return startFocused("look.zone", text); }
     QWidget *marginOf(CQuorelView *view) const
     {
         auto *margin = view->findChild<QWidget *>(QStringLiteral("textViewMargin"));
