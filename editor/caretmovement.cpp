@@ -1,7 +1,7 @@
 #include "editor/caretmovement.h"
 #include "editor/textlayoutcache.h"
 
-#include <QTextLayout>
+#include "editor/linelayout.h"
 
 #include <algorithm>
 
@@ -84,12 +84,12 @@ int CaretMovement::lineEnd(int line) const
 qreal CaretMovement::xOf(int position) const
 {
     const int line = buffer().lineOf(position);
-    return m_layouts.layout(line)->lineAt(0).cursorToX(position - buffer().lineStart(line));
+    return m_layouts.layout(line)->cursorToX(position - buffer().lineStart(line));
 }
 
 int CaretMovement::positionForX(int line, qreal x) const
 {
-    return buffer().lineStart(line) + m_layouts.layout(line)->lineAt(0).xToCursor(x);
+    return buffer().lineStart(line) + m_layouts.layout(line)->xToCursor(x);
 }
 
 int CaretMovement::nextCharPosition(int position) const

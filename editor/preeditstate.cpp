@@ -1,5 +1,6 @@
 #include "editor/preeditstate.h"
 #include "document/textbuffer.h"
+#include "editor/linelayout.h"
 #include "editor/textlayoutcache.h"
 
 #include <QTextCharFormat>
@@ -32,13 +33,12 @@ void PreeditState::clear()
     m_layout.reset();
 }
 
-QTextLayout *PreeditState::layout(int line, int column, TextLayoutCache &cache)
+LineLayout *PreeditState::layout(int line, int column, TextLayoutCache &cache)
 {
     if (m_layout && m_line == line && m_column == column)
         return m_layout.get();
     const QString &text = cache.buffer()->line(line);
     const int size = static_cast<int>(m_text.size());
-    m_layout = cache.makeLayout(text.left(column) + m_text + text.mid(column));
     // The line's own colours move aside for the composition.
     QList<QTextLayout::FormatRange> formats;
     for (QTextLayout::FormatRange range : cache.formatsFor(line)) {
@@ -65,8 +65,8 @@ QTextLayout *PreeditState::layout(int line, int column, TextLayoutCache &cache)
         const int length = std::clamp(attribute.length, 0, size - start);
         formats.append({column + start, length, format});
     }
-    m_layout->setFormats(formats);
-    cache.layOutRow(*m_layout);
+    m_layout
+        = std::make_unique<LineLayout>(text.left(column) + m_text + text.mid(column), cache.style(), formats);
     m_line = line;
     m_column = column;
     return m_layout.get();

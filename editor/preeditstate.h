@@ -6,7 +6,7 @@
 
 #include <memory>
 
-class QTextLayout;
+class LineLayout;
 class TextLayoutCache;
 
 // What an input method is composing (a Hangul syllable being typed, say):
@@ -30,14 +30,14 @@ public:
 
     // Line `line` of `cache`'s buffer with the composition at `column`,
     // underlined and in the method's formats over the highlighter's.
-    QTextLayout *layout(int line, int column, TextLayoutCache &cache);
+    LineLayout *layout(int line, int column, TextLayoutCache &cache);
 
 private:
     QString m_text;
     int m_cursor = 0;
     bool m_cursorShown = true;
     QList<QInputMethodEvent::Attribute> m_attributes;
-    std::unique_ptr<QTextLayout> m_layout;
+    std::unique_ptr<LineLayout> m_layout;
     int m_line = -1;
     int m_column = -1;
 };

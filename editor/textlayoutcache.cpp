@@ -3,7 +3,6 @@
 #include "editor/texthighlighter.h"
 
 #include <QFontMetrics>
-#include <QFontMetricsF>
 #include <QTextOption>
 
 #include <algorithm>
@@ -17,9 +16,6 @@ namespace {
 // Lines laid out to guess the horizontal extent, the longest by characters;
 // wider ones grow the extent when they come into view.
 constexpr int kMeasuredLines = 4;
-// A line longer than this is not laid out to be measured: its width is
-// estimated until it is shown.
-constexpr int kMeasureCharLimit = 20000;
 // Layouts kept beyond the screenful before the far ones are dropped.
 constexpr int kLayoutSlack = 256;
 // A change adding more lines than this may bring a wider line than any seen.
@@ -28,7 +24,7 @@ constexpr int kMeasureAddedLines = 64;
 // The layout was made for this very string: the buffer's line shares its
 // characters with the layout until either changes, and an edit of the line
 // gives it characters of its own.
-bool madeFor(const QTextLayout &layout, const QString &text)
+bool madeFor(const LineLayout &layout, const QString &text)
 {
     const QString laidOut = layout.text();
     return laidOut.constData() == text.constData() && laidOut.size() == text.size();
@@ -77,15 +73,15 @@ void TextLayoutCache::measureRow()
     const QFontMetrics metrics(m_font);
     int ascent = metrics.ascent();
     int descent = metrics.descent();
-    std::unique_ptr<QTextLayout> sample = makeLayout(QStringLiteral("gpyQ|Å똠햏뷁"));
-    sample->beginLayout();
-    QTextLine line = sample->createLine();
+    QTextLayout sample(QStringLiteral("gpyQ|Å똠햏뷁"), m_font, m_device);
+    sample.beginLayout();
+    QTextLine line = sample.createLine();
     if (line.isValid()) {
         line.setNumColumns(std::numeric_limits<int>::max());
         ascent = std::max(ascent, static_cast<int>(std::ceil(line.ascent())));
         descent = std::max(descent, static_cast<int>(std::ceil(line.descent())));
     }
-    sample->endLayout();
+    sample.endLayout();
     m_ascent = ascent;
     m_lineHeight = std::max({1, metrics.lineSpacing(), ascent + descent + std::max(0, metrics.leading())});
 }
@@ -96,27 +92,9 @@ void TextLayoutCache::setHighlighter(TextHighlighter *highlighter)
     clear();
 }
 
-std::unique_ptr<QTextLayout> TextLayoutCache::makeLayout(const QString &text) const
+LineLayout::Style TextLayoutCache::style() const
 {
-    auto layout = std::make_unique<QTextLayout>(text, m_font, m_device);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    option.setTabStopDistance(m_tabStop);
-    option.setTextDirection(Qt::LeftToRight);
-    layout->setTextOption(option);
-    layout->setCacheEnabled(true);
-    return layout;
-}
-
-void TextLayoutCache::layOutRow(QTextLayout &layout) const
-{
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    if (line.isValid()) {
-        line.setNumColumns(std::numeric_limits<int>::max());
-        line.setPosition(QPointF(0, m_ascent - line.ascent()));
-    }
-    layout.endLayout();
+    return {m_font, m_device, m_tabStop, m_ascent};
 }
 
 QList<QTextLayout::FormatRange> TextLayoutCache::formatsFor(int line) const
@@ -126,17 +104,14 @@ QList<QTextLayout::FormatRange> TextLayoutCache::formatsFor(int line) const
     return m_highlighter->formats(line, m_buffer->line(line));
 }
 
-QTextLayout *TextLayoutCache::layout(int line)
+LineLayout *TextLayoutCache::layout(int line)
 {
     const QString &text = m_buffer->line(line);
-    std::unique_ptr<QTextLayout> &slot = m_layouts[line];
+    std::unique_ptr<LineLayout> &slot = m_layouts[line];
     if (slot && madeFor(*slot, text))
         return slot.get();
-    slot = makeLayout(text);
-    if (m_highlighter)
-        slot->setFormats(m_highlighter->formats(line, text));
-    layOutRow(*slot);
-    m_maxWidth = std::max(m_maxWidth, slot->lineAt(0).naturalTextWidth());
+    slot = std::make_unique<LineLayout>(text, style(), formatsFor(line));
+    m_maxWidth = std::max(m_maxWidth, slot->width());
     return slot.get();
 }
 
@@ -149,7 +124,7 @@ void TextLayoutCache::applyChange(const TextChange &change)
     } else {
         const int end = change.firstLine + change.linesRemoved;
         const int shift = change.linesAdded - change.linesRemoved;
-        std::unordered_map<int, std::unique_ptr<QTextLayout>> kept;
+        std::unordered_map<int, std::unique_ptr<LineLayout>> kept;
         kept.reserve(m_layouts.size());
         for (auto &[line, layout] : m_layouts) {
             if (line < change.firstLine)
@@ -211,21 +186,21 @@ void TextLayoutCache::measureLongestLines(int firstLine, int lineCount)
         for (int k = kMeasuredLines - 1; k > 0 && longest[k].first > longest[k - 1].first; --k)
             std::swap(longest[k], longest[k - 1]);
     }
-    const QFontMetricsF metrics(m_font);
     for (const auto &[length, line] : longest) {
         if (line < 0 || length == 0)
             continue;
-        if (length > kMeasureCharLimit) {
-            m_maxWidth = std::max(m_maxWidth, length * metrics.averageCharWidth());
+        // A long line is measured without being laid out, and kept: it is
+        // likely to be shown next.
+        if (length > LineLayout::kPiecedLength) {
+            m_maxWidth = std::max(m_maxWidth, layout(line)->width());
             continue;
         }
-        std::unique_ptr<QTextLayout> layout = makeLayout(m_buffer->line(line));
-        layOutRow(*layout);
-        m_maxWidth = std::max(m_maxWidth, layout->lineAt(0).naturalTextWidth());
+        const LineLayout measured(m_buffer->line(line), style());
+        m_maxWidth = std::max(m_maxWidth, measured.width());
     }
 }
 
-const QTextLayout *TextLayoutCache::cached(int line) const
+const LineLayout *TextLayoutCache::cached(int line) const
 {
     const auto it = m_layouts.find(line);
     return it == m_layouts.end() ? nullptr : it->second.get();

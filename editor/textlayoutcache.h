@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/linelayout.h"
+
 #include <QFont>
 #include <QList>
 #include <QTextLayout>
@@ -15,8 +17,8 @@ struct TextChange;
 
 // The laid-out lines of a TextBuffer, each made the first time it is asked
 // for and kept until its line changes or goes far off screen. Every line is
-// one QTextLayout on one row, its baseline at the font's ascent whatever
-// fallback fonts its text needs, so all lines share one height.
+// one row, its baseline at the font's ascent whatever fallback fonts its
+// text needs, so all lines share one height.
 //
 // A layout is only handed out for the very text its line holds now: one
 // made for an earlier text of the line is made afresh, so a caller asking
@@ -45,11 +47,9 @@ public:
 
     // The layout of line `line` (valid while the line is unchanged and the
     // cache not pruned), with the highlighter's formats.
-    QTextLayout *layout(int line);
-    // A layout of `text` in the cache's font and tabs, not laid out yet.
-    std::unique_ptr<QTextLayout> makeLayout(const QString &text) const;
-    // Lays out `layout` as one row on the common baseline.
-    void layOutRow(QTextLayout &layout) const;
+    LineLayout *layout(int line);
+    // What a layout of a line in this cache's font, tabs and baseline takes.
+    LineLayout::Style style() const;
     // The highlighter's formats for line `line`; none without a highlighter.
     QList<QTextLayout::FormatRange> formatsFor(int line) const;
 
@@ -71,7 +71,7 @@ public:
 
     int size() const { return static_cast<int>(m_layouts.size()); }
     // The cached layout of `line` as it is, or nullptr; for tests.
-    const QTextLayout *cached(int line) const;
+    const LineLayout *cached(int line) const;
     std::vector<int> cachedLines() const;
 
 private:
@@ -86,5 +86,5 @@ private:
     int m_lineHeight = 1;
     qreal m_tabStop = 80;
     qreal m_maxWidth = 0;
-    std::unordered_map<int, std::unique_ptr<QTextLayout>> m_layouts;
+    std::unordered_map<int, std::unique_ptr<LineLayout>> m_layouts;
 };

@@ -29,6 +29,8 @@ namespace {
 // The blank kept around the text, as QPlainTextEdit's document margin.
 constexpr int kMargin = 4;
 constexpr int kCaretWidth = 1;
+// Characters on each side of the caret an input method is shown of a long line.
+constexpr int kImeContext = 1024;
 
 // What a paste or an input method hands over may carry any platform's line
 // breaks; the buffer breaks lines at '\n' only.
@@ -299,8 +301,7 @@ void TextView::ensureCursorVisible()
 
     qreal x = m_caret.xOf(m_cursor.position);
     if (!m_preedit.isEmpty())
-        x = shownLayout(line)->lineAt(0).cursorToX(
-            m_buffer->columnOf(m_cursor.position) + m_preedit.cursor());
+        x = shownLayout(line)->cursorToX(m_buffer->columnOf(m_cursor.position) + m_preedit.cursor());
     updateScrollBars(); // the caret's line may be the widest seen yet
     QScrollBar *h = horizontalScrollBar();
     const int width = viewport()->width() - 2 * kMargin - kCaretWidth;
@@ -342,11 +343,11 @@ QRect TextView::cursorRectAt(int position) const
 
 QRect TextView::caretRect(int line, int column) const
 {
-    const qreal x = shownLayout(line)->lineAt(0).cursorToX(column);
+    const qreal x = shownLayout(line)->cursorToX(column);
     return QRect(static_cast<int>(std::floor(textLeft() + x)), lineTop(line), kCaretWidth, lineHeight());
 }
 
-QTextLayout *TextView::shownLayout(int line) const
+LineLayout *TextView::shownLayout(int line) const
 {
     if (m_preedit.isEmpty() || line != m_buffer->lineOf(m_cursor.position))
         return m_layouts.layout(line);
@@ -1031,8 +1032,16 @@ QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const
     if (!m_buffer)
         return QAbstractScrollArea::inputMethodQuery(query);
     const int line = m_buffer->lineOf(m_cursor.position);
-    const int lineStart = m_buffer->lineStart(line);
-    const QString &text = m_buffer->line(line);
+    int lineStart = m_buffer->lineStart(line);
+    QString text = m_buffer->line(line);
+    // Input methods ask for the text around the caret on every keystroke;
+    // of a line of millions of characters they get the part near the caret.
+    if (text.size() > kImeContext * 2) {
+        const int caret = m_cursor.position - lineStart;
+        const int from = std::clamp(caret - kImeContext, 0, static_cast<int>(text.size()) - 2 * kImeContext);
+        text = text.mid(from, 2 * kImeContext);
+        lineStart += from;
+    }
     switch (query) {
     case Qt::ImEnabled:
         return !m_readOnly;
@@ -1041,7 +1050,7 @@ QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImFont:
         return font();
     case Qt::ImCursorPosition:
-        return m_cursor.position - lineStart;
+        return std::clamp(m_cursor.position - lineStart, 0, static_cast<int>(text.size()));
     case Qt::ImAnchorPosition:
         return std::clamp(m_cursor.anchor - lineStart, 0, static_cast<int>(text.size()));
     case Qt::ImAbsolutePosition:

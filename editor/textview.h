@@ -129,7 +129,7 @@ private:
 
     QRect caretRect(int line, int column) const;
     // The layout shown for a line: the caret's line with the composition in it.
-    QTextLayout *shownLayout(int line) const;
+    LineLayout *shownLayout(int line) const;
     void onBufferChange(const TextChange &change);
     void connectBuffer();
     void emitBufferSwitchSignals(bool hadSelection, bool hadUndo, bool hadRedo);

@@ -1,4 +1,5 @@
 #include "editor/textviewpainter.h"
+#include "editor/linelayout.h"
 
 #include <QPainter>
 #include <QTextLayout>
@@ -18,7 +19,7 @@ void TextViewPainter::paint(QPainter &painter, const Frame &frame)
 
 void TextViewPainter::paintLine(QPainter &painter, const Frame &frame, int line, const QPointF &origin)
 {
-    QTextLayout *layout = frame.layoutOf(line);
+    LineLayout *layout = frame.layoutOf(line);
     const TextSelection &cursor = frame.cursor;
     const int lineStart = frame.buffer->lineStart(line);
     const int lineLength = static_cast<int>(frame.buffer->line(line).size());
@@ -41,7 +42,7 @@ void TextViewPainter::paintLine(QPainter &painter, const Frame &frame, int line,
     }
     layout->draw(&painter, origin, selections, frame.clip);
     if (breakSelected) {
-        const qreal x = origin.x() + layout->lineAt(0).naturalTextWidth();
+        const qreal x = origin.x() + layout->width();
         painter.fillRect(QRectF(x, origin.y(), frame.breakWidth, frame.lineHeight),
             frame.palette.brush(frame.group, QPalette::Highlight));
     }

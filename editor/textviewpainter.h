@@ -8,7 +8,7 @@
 #include <functional>
 
 class QPainter;
-class QTextLayout;
+class LineLayout;
 
 // Paints the lines of a TextView's viewport: the text in the palette's
 // colours, the selection (a selected line break as a highlighted blank after
@@ -18,7 +18,7 @@ public:
     struct Frame {
         const TextBuffer *buffer = nullptr;
         // The layout to show for a line (the caret's line with a composition in it).
-        std::function<QTextLayout *(int)> layoutOf;
+        std::function<LineLayout *(int)> layoutOf;
         QPalette palette;
         QPalette::ColorGroup group = QPalette::Active;
         qreal breakWidth = 0; // of a selected line break

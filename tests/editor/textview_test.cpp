@@ -34,7 +34,7 @@ struct TextViewProbe {
         }
         return stale;
     }
-    static const QTextLayout *cachedLayout(const TextView &view, int line)
+    static const LineLayout *cachedLayout(const TextView &view, int line)
     {
         return view.m_layouts.cached(line);
     }
