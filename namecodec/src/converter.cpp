@@ -2,6 +2,7 @@
 #include "outputfile.h"
 #include "scanners.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -59,6 +60,8 @@ public:
         }
         m_scanner = nameList ? makeNameListScanner(m_textIn)
                              : makeScanner(kind, m_textIn, m_mode == Mode::ToUnicode);
+        if (m_mode == Mode::ToAscii && options.warnings)
+            m_scanner->setRuleHosts(&m_ruleHosts);
         m_marker = commentMarker(kind);
         m_report.kind = kind;
         // The mark belongs to the file, not to its first name. Code page 949
@@ -98,6 +101,7 @@ public:
         if (!ending.empty() && m_defaultEnding.empty())
             m_defaultEnding = ending;
         m_names.clear();
+        m_ruleHosts.clear();
         m_scanner->scan(content, m_names);
 
         const bool high = hasHighByte(content);
@@ -157,10 +161,69 @@ public:
         if (!ok)
             return;
         m_converted.append(content.substr(copied));
+        if (!m_ruleHosts.empty())
+            noteLeftHosts(content);
         emit(content, m_converted, ending, out);
     }
 
 private:
+    // The hosts inside rules that no name of the line covered: they keep
+    // their Hangul, and the user is told where.
+    void noteLeftHosts(std::string_view content)
+    {
+        std::sort(m_ruleHosts.begin(), m_ruleHosts.end(),
+            [](const Span &a, const Span &b) { return a.begin < b.begin; });
+        std::size_t last = 0;
+        for (const Span &rule : m_ruleHosts) {
+            const bool converted = std::any_of(m_names.begin(), m_names.end(),
+                [&](const Span &name) { return name.begin < rule.end && rule.begin < name.end; });
+            if (converted || rule.begin < last)
+                continue;
+            last = rule.end;
+            if (static_cast<int>(m_report.warnings.size()) >= std::max(0, m_options.maxWarnings)) {
+                ++m_report.omittedWarnings;
+                continue;
+            }
+            const std::string_view host = content.substr(rule.begin, rule.end - rule.begin);
+            ConvertWarning warning;
+            warning.line = static_cast<int>(std::min<std::int64_t>(m_lineNo, INT32_MAX));
+            warning.column = static_cast<int>(countChars(content.substr(0, rule.begin), m_textIn)) + 1;
+            warning.host = displayText(host, m_textIn);
+            warning.ace = aceForm(host);
+            warning.message = std::to_string(warning.line) + "번째 줄: 규칙 안의 한글 호스트 '" + warning.host
+                + "'는 바뀌지 않았습니다";
+            m_report.warnings.push_back(std::move(warning));
+        }
+    }
+
+    // The host with each non-ASCII label in ACE form; the dots, escaped or
+    // not, stay as written so the result drops into the same pattern.
+    std::string aceForm(std::string_view host)
+    {
+        std::string ace;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t dot = host.find('.', start);
+            const std::size_t end = dot == std::string_view::npos ? host.size() : dot;
+            std::size_t labelEnd = end;
+            if (labelEnd > start && host[labelEnd - 1] == '\\')
+                --labelEnd;
+            const std::string_view label = host.substr(start, labelEnd - start);
+            if (hasHighByte(label)) {
+                auto converted = m_labels.nameToAscii(label, m_textIn);
+                if (!converted)
+                    return {};
+                ace += *converted;
+            } else {
+                ace += label;
+            }
+            if (dot == std::string_view::npos)
+                return ace;
+            ace += host.substr(labelEnd, dot + 1 - labelEnd);
+            start = dot + 1;
+        }
+    }
+
     void refuseLongLine()
     {
         const std::string number = std::to_string(m_lineNo);
@@ -219,6 +282,7 @@ private:
     LabelConverter m_labels;
     const char *m_marker = "#";
     std::vector<Span> m_names;
+    std::vector<Span> m_ruleHosts;
     std::string m_converted;
     std::string m_defaultEnding;
     std::int64_t m_lineNo = 0;

@@ -33,7 +33,24 @@ public:
     // without changing what the file means.
     bool commentAllowed() const { return m_commentAllowed; }
 
+    // Where scan() puts the hosts it sees inside rules that the conversion
+    // leaves alone (regular expressions, conditions on the host, redirect
+    // URLs, SPF, DMARC and CAA data): clients send the ACE form once the
+    // names change, so a rule still spelled in Hangul stops matching. Null
+    // (the default) when nobody asks.
+    void setRuleHosts(std::vector<Span> *hosts) { m_ruleHosts = hosts; }
+
 protected:
+    // Notes every run of host characters in [b, e) of `line` that holds a
+    // non-ASCII character. An escaped dot (\.) joins labels as in a
+    // regular expression; everything else that is no name character ends a
+    // run, so the pattern around a host never becomes part of it.
+    void noteRuleHosts(std::string_view line, std::size_t b, std::size_t e) const;
+
+    // Notes the host of every URL in [b, e), whatever its scheme and after
+    // any user information.
+    void noteUrlHosts(std::string_view line, std::size_t b, std::size_t e) const;
+
     std::size_t step(std::string_view line, std::size_t i) const
     {
         return i
@@ -42,6 +59,7 @@ protected:
 
     Encoding m_enc;
     bool m_commentAllowed = true;
+    std::vector<Span> *m_ruleHosts = nullptr;
 };
 
 // `backToUnicode` tells the general scanner which names it looks for: runs

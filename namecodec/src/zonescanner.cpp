@@ -133,25 +133,32 @@ public:
                     --m_depth;
                 ++i;
             } else if (c == '"') {
-                i = quotedEnd(line, i);
+                const std::size_t end = quotedEnd(line, i);
                 if (m_phase == Phase::Data)
                     ++m_field;
+                else if (m_phase == Phase::Rule)
+                    ruleData(line, {i + 1, end > i + 1 && line[end - 1] == '"' ? end - 1 : end});
                 else
                     m_phase = Phase::Skip;
+                i = end;
             } else {
                 const std::size_t end = tokenEnd(line, i);
-                token(line.substr(i, end - i), {i, end}, names);
+                token(line, {i, end}, names);
                 i = end;
             }
         }
     }
 
 private:
-    enum class Phase { Type, Data, Skip };
+    // Rule: the data of a record that may name hosts in its own syntax
+    // (SPF, DMARC, CAA), which the conversion leaves alone.
+    enum class Phase { Type, Data, Rule, Skip };
+    enum class RuleData { None, Text, Policy, Caa };
 
     // TTL and class may stand in either order before the type.
-    void token(std::string_view text, Span span, std::vector<Span> &names)
+    void token(std::string_view line, Span span, std::vector<Span> &names)
     {
+        const std::string_view text = line.substr(span.begin, span.end - span.begin);
         switch (m_phase) {
         case Phase::Type:
             if (isTtl(text) || isClass(text))
@@ -159,6 +166,13 @@ private:
             if (const RecordType *t = findType(text); t && t->nameFields) {
                 m_nameFields = t->nameFields;
                 m_phase = Phase::Data;
+            } else if (t && m_ruleHosts && (t->name == "TXT" || t->name == "SPF" || t->name == "CAA")) {
+                m_phase = Phase::Rule;
+                // An SPF record is a policy whatever its text; a TXT record
+                // is one when its text starts like one.
+                m_rule = t->name == "TXT" ? RuleData::Text
+                    : t->name == "SPF"    ? RuleData::Policy
+                                          : RuleData::Caa;
             } else {
                 m_phase = Phase::Skip;
             }
@@ -169,8 +183,94 @@ private:
                 names.push_back(span);
             ++m_field;
             return;
+        case Phase::Rule:
+            ruleData(line, span);
+            return;
         case Phase::Skip:
             return;
+        }
+    }
+
+    // One field of a TXT, SPF or CAA record: a quoted string's inside or a
+    // bare word. `line` reaches at least to span.end.
+    void ruleData(std::string_view line, Span span)
+    {
+        const std::string_view text = line.substr(span.begin, span.end - span.begin);
+        const int field = m_field++;
+        if (m_rule == RuleData::Caa) {
+            if (field == 1)
+                m_caaTag = equalsNoCase(text, "issue") || equalsNoCase(text, "issuewild");
+            else if (field == 2)
+                caaValue(line, span);
+            return;
+        }
+        if (m_rule == RuleData::Text) {
+            const std::string_view start = trimLeft(text).substr(0, 8);
+            m_rule = equalsNoCase(start.substr(0, 6), "v=spf1") || equalsNoCase(start, "v=DMARC1")
+                ? RuleData::Policy
+                : RuleData::None;
+        }
+        if (m_rule == RuleData::Policy)
+            policyTerms(line, span);
+    }
+
+    // SPF mechanisms and modifiers that name a host (a:, mx:, ptr:,
+    // include:, exists:, redirect=, exp=) and the hosts of DMARC's report
+    // addresses.
+    void policyTerms(std::string_view line, Span span) const
+    {
+        static constexpr std::array<std::string_view, 7> kHostTerms
+            = {"a:", "mx:", "ptr:", "include:", "exists:", "redirect=", "exp="};
+        std::size_t i = span.begin;
+        while (i < span.end) {
+            while (i < span.end && (isBlank(line[i]) || line[i] == ';'))
+                ++i;
+            std::size_t end = i;
+            while (end < span.end && !isBlank(line[end]) && line[end] != ';')
+                end = step(line, end);
+            end = std::min(end, span.end);
+            std::size_t b = i;
+            if (b < end && std::strchr("+-~?", line[b]))
+                ++b;
+            const std::string_view term = line.substr(b, end - b);
+            for (const std::string_view head : kHostTerms) {
+                if (term.size() > head.size() && equalsNoCase(term.substr(0, head.size()), head)) {
+                    // A CIDR length after the host is no part of it.
+                    const std::size_t slash = term.find('/');
+                    noteRuleHosts(line, b + head.size(), slash == std::string_view::npos ? end : b + slash);
+                    break;
+                }
+            }
+            addressHosts(line, {b, end});
+            i = end;
+        }
+    }
+
+    // The host of every mail address (after '@', up to a size limit '!' or
+    // the next address).
+    void addressHosts(std::string_view line, Span span) const
+    {
+        for (std::size_t at = line.find('@', span.begin); at < span.end; at = line.find('@', at + 1)) {
+            std::size_t end = at + 1;
+            while (end < span.end && line[end] != '!' && line[end] != ',' && line[end] != '@')
+                end = step(line, end);
+            noteRuleHosts(line, at + 1, std::min(end, span.end));
+        }
+    }
+
+    // CAA: issue and issuewild name a CA's domain before any ';'; iodef and
+    // the contact tags hold a mail address or a URL.
+    void caaValue(std::string_view line, Span span) const
+    {
+        const std::string_view value = line.substr(span.begin, span.end - span.begin);
+        if (m_caaTag) {
+            const std::size_t semicolon = value.find(';');
+            noteRuleHosts(
+                line, span.begin, semicolon == std::string_view::npos ? span.end : span.begin + semicolon);
+        } else if (value.find("://") != std::string_view::npos) {
+            noteUrlHosts(line, span.begin, span.end);
+        } else {
+            addressHosts(line, span);
         }
     }
 
@@ -225,6 +325,8 @@ private:
 
     int m_depth = 0;
     Phase m_phase = Phase::Type;
+    RuleData m_rule = RuleData::None;
+    bool m_caaTag = false;
     unsigned m_nameFields = 0;
     int m_field = 0;
 };

@@ -70,7 +70,30 @@ struct ConvertOptions {
     // Stop after this many failing lines (the tool reports them all, the
     // C entry point needs only the first).
     int maxErrors = 1000;
+    // On the way to Punycode, look for Hangul hosts left inside rules the
+    // conversion does not touch (see ConvertWarning). Costs nothing on
+    // lines without a non-ASCII byte.
+    bool warnings = true;
+    // Keep at most this many warnings; the rest are only counted.
+    int maxWarnings = 1000;
     PartialFileHook partialFile;
+};
+
+// A Hangul host the conversion left as it was because it stands inside a
+// rule: a rewrite condition or `if` on the host, a map of hosts, a regular
+// expression server_name, a redirect URL whose host was not converted, the
+// hosts of an SPF or DMARC text, a CAA value. Once the names are ACE,
+// clients send ACE and such a rule stops matching; the text is the
+// administrator's to mend, so it is reported, never changed.
+struct ConvertWarning {
+    int line = 0; // 1-based
+    int column = 0; // 1-based, in characters of the line
+    std::string host; // the host as written, in UTF-8 (a pattern keeps its "\.")
+    // The host with every non-ASCII label in ACE form and everything else
+    // as written, ready to paste over it; empty when a label cannot be
+    // converted.
+    std::string ace;
+    std::string message; // Korean, ready to show (UTF-8)
 };
 
 struct ConvertReport {
@@ -78,6 +101,8 @@ struct ConvertReport {
     std::int64_t lines = 0;
     std::int64_t changedLines = 0;
     std::vector<Error> errors; // every failing line, in order; empty on success
+    std::vector<ConvertWarning> warnings; // in line order; a success may carry them
+    std::int64_t omittedWarnings = 0; // found past ConvertOptions::maxWarnings
     bool ok() const { return errors.empty(); }
 };
 
