@@ -27,7 +27,8 @@ const char kHelp[] = R"(사용법:
   namecodec to-ascii [--from {text}] [NAME...]
   namecodec to-unicode [--to {text}] [NAME...]
   namecodec convert --from {any} --to {any}
-                    [--keep-comment] [--kind {kinds}] INPUT OUTPUT
+                    [--keep-comment] [--kind {kinds}] [--warn|--no-warn]
+                    INPUT OUTPUT
 
 to-ascii    각 NAME(없으면 표준 입력의 각 줄)의 한글 레이블을 Punycode(xn--)로
             바꾸어 한 줄에 하나씩 출력합니다. 기본 --from utf-8.
@@ -37,8 +38,15 @@ convert     파일 전체를 변환합니다. INPUT이나 OUTPUT이 '-'이면 �
             --from 인코딩으로 읽습니다.
             --keep-comment  바뀐 줄마다 원래 줄을 주석(; // #)으로 남깁니다.
             --kind          파일 종류 (기본 auto: 내용으로 알아냅니다).
+            --warn          Punycode로 바꿀 때, 변환하지 않는 규칙(RewriteCond,
+                            nginx의 if와 map, 정규식 server_name, 리디렉트 URL,
+                            SPF/DMARC TXT, CAA) 안에 남은 한글 호스트를 표준
+                            오류에 경고로 알립니다 (기본). 종료 코드는 그대로
+                            0입니다.
+            --no-warn       그 경고를 알리지 않습니다.
 
-실패한 줄은 모두 표준 오류에 INPUT:LINE:COLUMN: message 형식으로 알리며,
+실패한 줄은 모두 표준 오류에 INPUT:LINE:COLUMN: message 형식으로, 경고는
+INPUT:LINE:COLUMN: 경고: message (ACE: 바꿔 쓸 형태) 형식으로 알리며,
 하나라도 실패하면 아무것도 쓰지 않습니다. OUTPUT 파일은 옆의 숨은 임시 파일
 (.OUTPUT.<pid>.XXXXXX)에 쓴 뒤 바꿔 넣으며 소유자, 그룹, 권한을 그대로 둡니다.
 심볼릭 링크이면 링크가 가리키는 파일을 바꾸고, FIFO나 장치이면 바로 쓰므로
@@ -240,6 +248,21 @@ std::optional<std::string> parseArguments(const std::vector<std::string> &args,
     return std::nullopt;
 }
 
+void warn(const std::string &input, const ConvertReport &result)
+{
+    std::string text;
+    for (const ConvertWarning &w : result.warnings) {
+        text
+            += input + ":" + std::to_string(w.line) + ":" + std::to_string(w.column) + ": 경고: " + w.message;
+        if (!w.ace.empty())
+            text += " (ACE: " + w.ace + ")";
+        text += '\n';
+    }
+    if (result.omittedWarnings > 0)
+        text += input + ": 경고: 그 밖에 " + std::to_string(result.omittedWarnings) + "곳이 더 있습니다\n";
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
 void report(const std::string &input, const Error &e)
 {
     // Written whole: a NUL that reached a message must not cut it short.
@@ -302,6 +325,7 @@ int convert(const std::vector<std::string> &args)
 {
     ConvertOptions options;
     options.maxErrors = 100000;
+    options.maxWarnings = 100000;
     bool haveFrom = false, haveTo = false;
     std::vector<std::string> files;
     const std::vector<Option> table {
@@ -321,6 +345,16 @@ int convert(const std::vector<std::string> &args)
                 return std::optional<std::string>();
             }},
         {"--kind", "파일 종류가", [&](const std::string &value) { return parseKind(value, options.kind); }},
+        {"--warn", nullptr,
+            [&](const std::string &) {
+                options.warnings = true;
+                return std::optional<std::string>();
+            }},
+        {"--no-warn", nullptr,
+            [&](const std::string &) {
+                options.warnings = false;
+                return std::optional<std::string>();
+            }},
     };
     if (auto message = parseArguments(args, table, true, files))
         return usage(*message);
@@ -333,6 +367,9 @@ int convert(const std::vector<std::string> &args)
     const ConvertReport result = convertFile(files[0], files[1], options);
     for (const Error &e : result.errors)
         report(files[0], e);
+    // Warnings are about a result that was written; they never fail the run.
+    if (result.ok())
+        warn(files[0], result);
     return result.ok() ? kOk : kFailed;
 }
 

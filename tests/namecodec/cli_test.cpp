@@ -1,5 +1,6 @@
 #include "testutil.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sys/wait.h>
 
@@ -145,4 +146,49 @@ TEST(Tool, DoubleDashEndsTheOptions)
 
     r = runTool(dir, "to-ascii -- --예제.한국");
     EXPECT_EQ(r.status, 1) << r.out;
+}
+
+TEST(Tool, HangulLeftInRulesIsAWarningThatKeepsStatusZero)
+{
+    TempDir dir;
+    const std::string in = dataFile("rules-nginx.conf").string();
+    const std::string out = (dir / "out.conf").string();
+    const std::string convert = "convert --from utf-8 --to punycode ";
+    const ToolRun warned = runTool(dir, convert + in + " " + out);
+    EXPECT_EQ(warned.status, 0) << warned.err;
+    const std::string converted = readFile(out);
+    EXPECT_FALSE(converted.empty());
+    EXPECT_EQ(warned.err.rfind(in
+                      + ":5:5: 경고: 5번째 줄: 규칙 안의 한글 호스트 '예제.한국'는 바뀌지 않았습니다 "
+                        "(ACE: xn--2j5b21b.xn--3e0b707e)\n",
+                  0),
+        0u)
+        << warned.err;
+    EXPECT_NE(warned.err.find(in
+                  + ":13:47: 경고: 13번째 줄: 규칙 안의 한글 호스트 '상점\\.한국'는 바뀌지 "
+                    "않았습니다 (ACE: xn--hg4bs7k\\.xn--3e0b707e)\n"),
+        std::string::npos)
+        << warned.err;
+    EXPECT_EQ(std::count(warned.err.begin(), warned.err.end(), '\n'), 5);
+
+    const ToolRun explicitWarn = runTool(dir, convert + "--warn " + in + " -");
+    EXPECT_EQ(explicitWarn.status, 0);
+    EXPECT_EQ(explicitWarn.err, warned.err);
+    EXPECT_EQ(explicitWarn.out, converted);
+
+    const ToolRun quiet = runTool(dir, convert + "--warn --no-warn " + in + " -");
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_EQ(quiet.out, converted);
+
+    // A failed run reports its failures only: no result, nothing to warn of.
+    writeFile(dir / "bad.conf", "server_name ~^한글\\.kr$ 가\u3164.kr;\n");
+    const ToolRun failed = runTool(dir, convert + (dir / "bad.conf").string() + " -");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.err.find("경고"), std::string::npos) << failed.err;
+
+    EXPECT_EQ(runTool(dir, convert + "--no-warn=yes " + in + " -").status, 2);
+    const ToolRun help = runTool(dir, "--help");
+    EXPECT_NE(help.out.find("[--warn|--no-warn]"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("--no-warn       "), std::string::npos) << help.out;
 }
