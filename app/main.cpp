@@ -6,12 +6,25 @@
 #include "app/singleinstance.h"
 #include "editor/mainframe.h"
 #include "editor/widgetprompter.h"
+#include "platform/commandline.h"
 #include "platform/logfile.h"
 #include "platform/logging.h"
 #include "platform/qttranslation.h"
 
 int main(int argc, char **argv)
 {
+    // Before the application object, which needs a screen: --help and
+    // --version answer in a terminal without one.
+    ProgramCommandLine commandLine(QStringLiteral("Quorel"), QStringLiteral(QUOREL_VERSION),
+        QStringLiteral("린드바트: 한글 도메인이 든 존 파일, named.conf, 가상호스트 설정 파일을 편집하고"
+                       "\n이름을 Punycode와 한글 사이에서 변환합니다."));
+    commandLine.acceptFile(
+        QStringLiteral("파일"), QStringLiteral("열 파일 (린드바트가 실행 중이면 그 창에서 엽니다)"));
+    commandLine.addSwitch(
+        QStringLiteral("verbose"), QStringLiteral("진단 기록을 표준 오류에도 자세히 남깁니다."));
+    if (const auto status = commandLine.read(ProgramCommandLine::arguments(argc, argv)))
+        return *status;
+
     // First of all, so that what Qt warns about while starting is kept too.
     LogFile log(LogFile::defaultPath());
     log.install();
@@ -21,9 +34,8 @@ int main(int argc, char **argv)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorel.png")));
     installQtTranslation(application);
 
-    QStringList args = QApplication::arguments().mid(1);
-    // A switch, never the name of a file to open.
-    if (args.removeAll(QStringLiteral("--verbose")) > 0)
+    QStringList args = commandLine.files();
+    if (commandLine.isSet(QStringLiteral("verbose")))
         enableVerboseLogging();
     if (!log.isOpen())
         qCWarning(lcApp) << "the log file cannot be written:" << LogFile::defaultPath();

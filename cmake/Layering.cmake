@@ -43,6 +43,8 @@ quorel_layer(namecodec_cli TARGETS namecodec_cli FOLDERS namecodec/cli USES name
 quorel_layer(ids TARGETS quorel_ids HEADERS platform/quorelids.h)
 quorel_layer(platform TARGETS quorel_platform FOLDERS platform
     USES ids namecodec QT Core)
+# Every program's --help and --version, the updater's among them.
+quorel_layer(commandline TARGETS quorel_commandline QT Core)
 quorel_layer(rtf TARGETS quorel_rtf FOLDERS rtf USES namecodec QT Core)
 # The document is below every window: QtCore only.
 quorel_layer(document TARGETS quorel_document FOLDERS document
@@ -60,7 +62,7 @@ quorel_layer(ftpcore TARGETS quorel_ftpcore
 quorel_layer(ftp TARGETS quorel_ftp FOLDERS ftp
     USES ftpcore editor document platform ids QT Widgets)
 quorel_layer(app TARGETS quorel_app Quorel FOLDERS app
-    USES ftp wizard editor panes document platform ids namecodec QT Widgets Network PrintSupport)
+    USES commandline ftp wizard editor panes document platform ids namecodec QT Widgets Network PrintSupport)
 # The programs that draw the README's pictures show the setup finisher too.
 quorel_layer(scenes TARGETS quorel-scenes quorel-setup-scenes
     USES app setupfinish QT Widgets Network PrintSupport)
@@ -68,12 +70,12 @@ quorel_layer(app_bench TARGETS editor_open_save_bench USES app QT Widgets EXTERN
 
 # ---- the setup finisher ----
 quorel_layer(setupfinish TARGETS quorel_setupfinish Corvale FOLDERS setupfinish
-    USES platform ids QT Widgets)
+    USES commandline platform ids QT Widgets)
 # Writes the installation's profile values through QSettings: QtCore only.
 quorel_layer(profiletool TARGETS quorel-profile QT Core)
 
 # ---- the updater: QtCore, libcurl, zlib and OpenSSL; never widgets ----
 quorel_layer(updater TARGETS quorel_updater FOLDERS updater/src updater/include
     QT Core EXTERNAL curl zlib openssl expected)
-quorel_layer(pellwick TARGETS Pellwick FOLDERS updater USES updater QT Core EXTERNAL curl)
+quorel_layer(pellwick TARGETS Pellwick FOLDERS updater USES updater commandline QT Core EXTERNAL curl)
 quorel_layer(pellwick_pack TARGETS pellwick-pack USES updater fileio QT Core EXTERNAL expected)

@@ -64,7 +64,7 @@ file(WRITE ${staged}/copyright
 # Debian wants the changelog compressed with no time stamp, so that the
 # package is the same from one build to the next.
 file(WRITE ${staged}/changelog
-    "quorel (${PROJECT_VERSION}) stable; urgency=medium\n\n"
+    "quorel (${QUOREL_VERSION}) stable; urgency=medium\n\n"
     "  * Installation and Debian package; setup finisher; update notes window.\n\n"
     " -- VANTO <support@quorel.example>  Tue, 08 Dec 2026 00:00:00 +0000\n")
 add_custom_command(OUTPUT ${staged}/changelog.gz
@@ -107,7 +107,7 @@ install(FILES ${staged}/temp DESTINATION ${QUOREL_PACKAGE_PREFIX} COMPONENT syst
 # ---- CPack: quorel_<version>_amd64.deb ----
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorel)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${QUOREL_VERSION})
 set(CPACK_PACKAGE_VENDOR VANTO)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${QUOREL_PACKAGE_PREFIX})
 # One package of the two components (the per-user ones stay out).

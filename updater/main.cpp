@@ -10,6 +10,7 @@
 
 #include <curl/curl.h>
 
+#include "platform/commandline.h"
 #include "updater/httptransport.h"
 #include "updater/pellwickapp.h"
 #include "updater/pellwicklog.h"
@@ -61,6 +62,12 @@ long secondsFromEnvironment(const char *name, long fallback)
 
 int main(int argc, char **argv)
 {
+    ProgramCommandLine commandLine(QStringLiteral("Pellwick"), QStringLiteral(QUOREL_VERSION),
+        QStringLiteral("린드바트 자동 업데이트: 받아 둔 업데이트를 설치하거나, 확인할 때가 되었으면"
+                       "\n새 버전을 확인하여 받아 둔 뒤 끝냅니다. 창을 띄우지 않습니다."));
+    if (const auto status = commandLine.read(ProgramCommandLine::arguments(argc, argv)))
+        return *status;
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Pellwick"));
 

@@ -29,6 +29,7 @@ const char kHelp[] = R"(사용법:
   namecodec convert --from {any} --to {any}
                     [--keep-comment] [--kind {kinds}] [--warn|--no-warn]
                     INPUT OUTPUT
+  namecodec --version
 
 to-ascii    각 NAME(없으면 표준 입력의 각 줄)의 한글 레이블을 Punycode(xn--)로
             바꾸어 한 줄에 하나씩 출력합니다. 기본 --from utf-8.
@@ -384,6 +385,10 @@ int main(int argc, char **argv)
     args.erase(args.begin());
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(helpText().c_str(), stdout);
+        return kOk;
+    }
+    if (command == "--version") {
+        std::puts("namecodec " QUOREL_VERSION);
         return kOk;
     }
     for (const auto &a : args) {

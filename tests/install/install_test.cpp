@@ -442,13 +442,13 @@ TEST(PackageTest, DebianPackageHoldsTheInstallation)
     Outcome built = run(kSource + QStringLiteral("/scripts/package"), {out.path()}, env, 600000);
     ASSERT_EQ(built.status, 0) << built.out.toStdString();
     const QString deb = built.out.trimmed().split(u'\n').last();
-    EXPECT_TRUE(deb.endsWith(QStringLiteral("/quorel_1.0.0_amd64.deb"))) << deb.toStdString();
+    EXPECT_TRUE(deb.endsWith(QStringLiteral("/quorel_" QUOREL_VERSION "_amd64.deb"))) << deb.toStdString();
     EXPECT_FALSE(built.out.contains(QStringLiteral("E: "))) << built.out.toStdString();
 
     Outcome fields = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb}, env);
     ASSERT_EQ(fields.status, 0) << fields.out.toStdString();
-    for (const char *field :
-        {"Package: quorel", "Version: 1.0.0", "Architecture: amd64", "Maintainer: VANTO", "Section: editors"})
+    for (const char *field : {"Package: quorel", "Version: " QUOREL_VERSION, "Architecture: amd64",
+             "Maintainer: VANTO", "Section: editors"})
         EXPECT_TRUE(fields.out.contains(QString::fromUtf8(field))) << field;
     const QRegularExpression depends(QStringLiteral("^Depends: (.*)$"), QRegularExpression::MultilineOption);
     const QString deps = depends.match(fields.out).captured(1);
