@@ -161,9 +161,14 @@ public:
         if (!ok)
             return;
         m_converted.append(content.substr(copied));
+        const std::size_t noted = m_report.warnings.size();
         if (!m_ruleHosts.empty())
             noteLeftHosts(content);
         emit(content, m_converted, ending, out);
+        // Kept copies move the line down in the result.
+        for (std::size_t i = noted; i < m_report.warnings.size(); ++i)
+            m_report.warnings[i].outputLine
+                = static_cast<int>(std::min<std::int64_t>(m_outputLines, INT32_MAX));
     }
 
 private:
@@ -250,9 +255,11 @@ private:
         if (!m_report.errors.empty())
             return;
         const bool changed = m_mode != Mode::Transcode && original != converted;
+        ++m_outputLines;
         if (changed) {
             ++m_report.changedLines;
             if (m_options.keepComment && m_scanner->commentAllowed()) {
+                ++m_outputLines;
                 out += m_marker;
                 out += ' ';
                 // A copy ending in a backslash would continue into the line
@@ -286,6 +293,7 @@ private:
     std::string m_converted;
     std::string m_defaultEnding;
     std::int64_t m_lineNo = 0;
+    std::int64_t m_outputLines = 0;
     bool m_bomAware = false;
     bool m_keepBom = false;
     bool m_stopped = false;

@@ -81,6 +81,7 @@ TEST(LeftHosts, EveryRuleOnAHostIsFoundWithItsAceForm)
             const Expected &e = c.expected[i];
             SCOPED_TRACE(e.host);
             EXPECT_EQ(w.line, e.line);
+            EXPECT_EQ(w.outputLine, e.line);
             EXPECT_EQ(w.column, e.column);
             EXPECT_EQ(w.host, e.host);
             EXPECT_EQ(w.message,
@@ -138,6 +139,24 @@ TEST(LeftHosts, OnlyOnTheWayToPunycodeAndAtMostAsManyAsAsked)
     (void)convertText(readFile(dataFile("rules-nginx.conf")), back, report);
     EXPECT_TRUE(report.ok());
     EXPECT_TRUE(report.warnings.empty());
+
+    // With kept copies the line moves down in the result, and the editor,
+    // which shows the result, needs that line.
+    ConvertOptions keep;
+    keep.from = Encoding::Utf8;
+    keep.keepComment = true;
+    report = ConvertReport();
+    const std::string kept = convertText(readFile(dataFile("rules-vhost.conf")), keep, report);
+    ASSERT_EQ(report.warnings.size(), 5u);
+    const ConvertWarning &last = report.warnings.back();
+    EXPECT_EQ(last.line, 16);
+    EXPECT_GT(last.outputLine, last.line);
+    std::size_t start = 0;
+    for (int line = 1; line < last.outputLine; ++line)
+        start = kept.find('\n', start) + 1;
+    EXPECT_EQ(kept.substr(start, kept.find('\n', start) - start),
+        "    Redirect /관리 https://관리자@관리.예제.한국/");
+    EXPECT_EQ(report.warnings.front().outputLine, report.warnings.front().line + 2);
 
     report = convertData("rules.zone", Encoding::Cp949, nullptr, true, 4);
     EXPECT_EQ(report.warnings.size(), 4u);

@@ -87,6 +87,7 @@ struct ConvertOptions {
 // administrator's to mend, so it is reported, never changed.
 struct ConvertWarning {
     int line = 0; // 1-based
+    int outputLine = 0; // the same line in the result, below any kept copies
     int column = 0; // 1-based, in characters of the line
     std::string host; // the host as written, in UTF-8 (a pattern keeps its "\.")
     // The host with every non-ASCII label in ACE form and everything else
