@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -111,6 +112,33 @@ TEST_F(EditorJumpsTest, CtrlGGoesToALineOrLineAndColumnAndRefusesPlacesOutsideTh
     auto *edit = frame()->findChild<QMenu *>(QStringLiteral("editMenu"));
     ASSERT_NE(edit, nullptr);
     EXPECT_TRUE(edit->actions().contains(frame()->action(ids::command::kEditGoToLine)));
+}
+
+TEST_F(EditorJumpsTest, ALineOfEightMillionCharactersIsEditedAtItsEndAndSavedByteForByte)
+{
+    constexpr int kLength = 8'000'000;
+    QByteArray line(kLength, 'q');
+    for (int i = 0; i < kLength; i += 64)
+        line.replace(i, 12, "v=DKIM1;k=a;");
+    const QByteArray original = "; one record\n" + line;
+    CQuorelView *view = startFocused("dump.txt", original);
+    ASSERT_NE(view, nullptr);
+    QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+    ASSERT_EQ(view->textCursor().position, view->buffer()->length());
+    const qreal advance = QFontMetricsF(view->font()).horizontalAdvance(QLatin1Char('q'));
+    const QRect caret = view->cursorRect();
+    ASSERT_TRUE(view->viewport()->rect().contains(caret));
+    // Three characters back from the end, as the user sees them.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+        QPoint(static_cast<int>(caret.left() - 3 * advance + advance / 4), caret.center().y()));
+    QTest::keyClicks(view, QStringLiteral("p=XY"));
+    QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
+    settle();
+    EXPECT_FALSE(frame()->activeDocument()->IsModified());
+    const QByteArray expected = original.left(original.size() - 3) + "p=XY" + original.right(3);
+    const QByteArray saved = readBytes(dir.filePath(QStringLiteral("dump.txt")));
+    ASSERT_EQ(saved.size(), expected.size());
+    EXPECT_TRUE(saved == expected) << saved.right(12).toHex().constData();
 }
 
 TEST_F(EditorJumpsTest, TheStatusLineSaysWhatWasNotFoundAndHowManyWereReplaced)
