@@ -46,8 +46,11 @@ file(READ ${PROJECT_SOURCE_DIR}/resources/quorel.desktop desktop_entry)
 string(REPLACE "Exec=Quorel %f" "TryExec=${QUOREL_PACKAGE_PREFIX}/Quorel\nExec=${QUOREL_PACKAGE_PREFIX}/Quorel %f"
     desktop_entry "${desktop_entry}")
 file(WRITE ${staged}/quorel.desktop "${desktop_entry}")
+# ProPathName tells the setup finisher where the programs are when no
+# per-user installation wrote it into the user's profile.
 file(WRITE ${staged}/idn.conf
     "[General]\n"
+    "ProPathName=${QUOREL_PACKAGE_PREFIX}\n"
     "SampleZonePath=${QUOREL_PACKAGE_PREFIX}/samples/sample.zone\n"
     "SampleReverseZonePath=${QUOREL_PACKAGE_PREFIX}/samples/sample-reverse.zone\n"
     "SampleNamedconfPath=${QUOREL_PACKAGE_PREFIX}/samples/named.conf\n"

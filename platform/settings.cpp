@@ -133,6 +133,11 @@ QString QuorelSettings::installDirectoryKey()
     return QStringLiteral("EnvOption/ProPathName");
 }
 
+QString QuorelSettings::machineInstallDirectoryKey()
+{
+    return QStringLiteral("ProPathName");
+}
+
 QString QuorelSettings::installDirectory() const
 {
     const QString stored = m_user.value(installDirectoryKey()).toString();

@@ -24,6 +24,9 @@ public:
     // Where the installation writes ProPathName in Quorel's profile; the
     // setup finisher reads the same value.
     static QString installDirectoryKey();
+    // Where a system-wide package writes its installation directory among
+    // the machine-wide values; the setup finisher falls back on it.
+    static QString machineInstallDirectoryKey();
     // installDirectory() + "/temp", or this user's private folder where
     // that one is shared (see privateTempDirectory()).
     QString tempDirectory() const;

@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -24,5 +25,10 @@ bool DesktopShell::openDocument(const QString &path)
 
 void DesktopShell::warning(const QString &text)
 {
-    QMessageBox::warning(QApplication::activeWindow(), QStringLiteral("린드바트"), text);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("린드바트"), text, QMessageBox::NoButton,
+        QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("corvaleWarning"));
+    // Our own word, whether or not Qt's Korean translation is installed.
+    box.addButton(QMessageBox::Ok)->setText(QStringLiteral("확인"));
+    box.exec();
 }

@@ -21,10 +21,13 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Corvale"));
     QApplication::setOrganizationName(QStringLiteral("VANTO"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/quorel.png")));
-    // Quorel's profile, where the installation wrote the installation directory.
+    installQtTranslation(application);
+    // Quorel's profile, where a per-user installation wrote the installation
+    // directory; a package writes it among the machine-wide values instead.
     const QSettings quorelProfile(QStringLiteral("VANTO"), QStringLiteral("Quorel"));
+    const QSettings machine(QSettings::SystemScope, QStringLiteral("VANTO"), QStringLiteral("idn"));
     DesktopShell shell;
-    CCorvaleApp app(quorelProfile, shell);
+    CCorvaleApp app(quorelProfile, shell, {&machine, QCoreApplication::applicationDirPath()});
     app.InitInstance();
     return 0;
 }

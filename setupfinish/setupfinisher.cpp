@@ -9,27 +9,16 @@
 
 namespace {
 const QString kReinstall = QStringLiteral(" 설치를 다시 실행해 주십시오.");
-}
 
-SetupFinisher::SetupFinisher(const QSettings &quorelProfile, SetupShell &shell)
-    : m_profile(quorelProfile)
-    , m_shell(shell)
-{
-}
-
-FinisherDirectory SetupFinisher::installDirectory() const
+// `stored` checked as a value of ProPathName, wherever it was read.
+FinisherDirectory checkedDirectory(const QString &stored)
 {
     FinisherDirectory dir;
-    const QString stored = m_profile.value(QuorelSettings::installDirectoryKey()).toString();
-    if (stored.isEmpty()) {
-        dir.problem = QStringLiteral("린드바트의 설치 폴더(ProPathName)가 설정에 없습니다.") + kReinstall;
-        return dir;
-    }
     // The terminator shares the buffer with the text; a longer value is
     // refused whole rather than cut to a different folder.
-    if (stored.toUtf8().size() + 1 > kPathBufferBytes) {
+    if (stored.toUtf8().size() + 1 > SetupFinisher::kPathBufferBytes) {
         dir.problem = QStringLiteral("린드바트의 설치 폴더(ProPathName)가 %1바이트를 넘어 읽을 수 없습니다.")
-                          .arg(kPathBufferBytes)
+                          .arg(SetupFinisher::kPathBufferBytes)
             + kReinstall;
         return dir;
     }
@@ -40,6 +29,40 @@ FinisherDirectory SetupFinisher::installDirectory() const
     }
     dir.path = QDir(stored).absolutePath();
     return dir;
+}
+} // namespace
+
+SetupFinisher::SetupFinisher(const QSettings &quorelProfile, SetupShell &shell, FinisherFallbacks fallbacks)
+    : m_profile(quorelProfile)
+    , m_shell(shell)
+    , m_fallbacks(std::move(fallbacks))
+{
+}
+
+FinisherDirectory SetupFinisher::installDirectory() const
+{
+    // The user's own value decides when there is one, even a stale one:
+    // starting a Quorel from another installation would be worse than asking
+    // for the installation to be run again.
+    const QString stored = m_profile.value(QuorelSettings::installDirectoryKey()).toString();
+    if (!stored.isEmpty())
+        return checkedDirectory(stored);
+    FinisherDirectory machine;
+    if (m_fallbacks.machine) {
+        const QString value
+            = m_fallbacks.machine->value(QuorelSettings::machineInstallDirectoryKey()).toString();
+        if (!value.isEmpty()) {
+            machine = checkedDirectory(value);
+            if (machine.usable())
+                return machine;
+        }
+    }
+    const QString own = m_fallbacks.ownFolder;
+    if (!own.isEmpty() && QFileInfo(QDir(own).filePath(programName())).isExecutable())
+        return checkedDirectory(own);
+    if (!machine.problem.isEmpty())
+        return machine;
+    return {QString(), QStringLiteral("ProPathName이 설정에 없습니다.") + kReinstall};
 }
 
 bool SetupFinisher::finish(bool runProgram, bool readMe)

@@ -5,9 +5,9 @@
 class QSettings;
 class SetupShell;
 
-// The installation directory as the setup finisher reads it from Quorel's
-// profile: the value must fit a buffer of 2,000 bytes with its terminator,
-// and name an existing folder. `problem` says in Korean why it is unusable.
+// The installation directory as the setup finisher finds it: the value must
+// fit a buffer of 2,000 bytes with its terminator, and name an existing
+// folder. `problem` says in Korean why it is unusable.
 struct FinisherDirectory {
     QString path;
     QString problem; // empty when `path` can be used
@@ -15,13 +15,21 @@ struct FinisherDirectory {
     bool usable() const { return problem.isEmpty(); }
 };
 
-// What "완료" does, without a window: read the installation directory, make
+// Where the installation directory is looked for when Quorel's profile has
+// none, as on a package installation that no per-user installer ran for:
+// the machine-wide values, then Corvale's own folder if Quorel is there.
+struct FinisherFallbacks {
+    const QSettings *machine = nullptr;
+    QString ownFolder;
+};
+
+// What "완료" does, without a window: find the installation directory, make
 // it the current directory, start Quorel first and open the ReadMe second.
 class SetupFinisher {
 public:
     static constexpr int kPathBufferBytes = 2000;
 
-    SetupFinisher(const QSettings &quorelProfile, SetupShell &shell);
+    SetupFinisher(const QSettings &quorelProfile, SetupShell &shell, FinisherFallbacks fallbacks = {});
 
     FinisherDirectory installDirectory() const;
 
@@ -36,4 +44,5 @@ public:
 private:
     const QSettings &m_profile;
     SetupShell &m_shell;
+    FinisherFallbacks m_fallbacks;
 };

@@ -1,14 +1,17 @@
 // Corvale's dialog and what "완료" starts, through a shell the test watches,
 // and once through the real desktop shell with stand-in programs.
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -64,9 +67,9 @@ protected:
 
     // Shows the dialog, sets the boxes as a user would, and ends it with
     // Enter on "완료" or with Esc.
-    int runDialog(bool runProgram, bool readMe, Qt::Key key)
+    int runDialog(bool runProgram, bool readMe, Qt::Key key, const FinisherFallbacks &fallbacks = {})
     {
-        SetupFinisher finisher(*profile, shell);
+        SetupFinisher finisher(*profile, shell, fallbacks);
         CCorvaleDlg dialog(finisher);
         dialog.show();
         auto *run = dialog.findChild<QCheckBox *>(QStringLiteral("runProgramCheck"));
@@ -200,6 +203,99 @@ TEST_F(CorvaleTest, UnusableInstallDirectoryStartsNothingAndSaysWhy)
     profile->setValue(QuorelSettings::installDirectoryKey(), deep);
     EXPECT_TRUE(finisher.installDirectory().problem.contains(QStringLiteral("찾을 수 없습니다")));
     EXPECT_TRUE(finisher.installDirectory().problem.contains(deep));
+}
+
+// A package installation: no folder in the user's profile, so the
+// machine-wide value is tried, then Corvale's own folder if Quorel is there.
+TEST_F(CorvaleTest, WithoutTheProfilesFolderTheMachineValueThenItsOwnFolderIsUsed)
+{
+    const QString own = QDir(tmp.filePath(QStringLiteral("opt"))).absolutePath();
+    const QString bare = QDir(tmp.filePath(QStringLiteral("bare"))).absolutePath();
+    ASSERT_TRUE(QDir().mkpath(own) && QDir().mkpath(bare));
+    QFile quorel(own + QStringLiteral("/Quorel"));
+    ASSERT_TRUE(quorel.open(QIODevice::WriteOnly));
+    quorel.close();
+    quorel.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QSettings machine(tmp.filePath(QStringLiteral("idn.conf")), QSettings::IniFormat);
+    const QString missing = install + QStringLiteral("/없는 폴더");
+    const QString reinstall = QStringLiteral("ProPathName이 설정에 없습니다. 설치를 다시 실행해 주십시오.");
+
+    struct Case {
+        const char *name;
+        QString user; // empty: absent
+        QString machineValue; // empty: absent
+        QString ownFolder;
+        QString startsIn; // empty: nothing starts
+        QString says; // the warning, when nothing starts
+    };
+    const Case cases[] = {
+        {"machine value", {}, install, own, install, {}},
+        {"own folder", {}, {}, own, own, {}},
+        {"machine value gone, own folder", {}, missing, own, own, {}},
+        {"machine value gone, no Quorel beside", {}, missing, bare, {}, QStringLiteral("찾을 수 없습니다")},
+        {"nothing anywhere", {}, {}, bare, {}, reinstall},
+        {"the user's stale value decides", missing, install, own, {}, QStringLiteral("찾을 수 없습니다")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        shell.calls.clear();
+        shell.warnings.clear();
+        QDir::setCurrent(startDir);
+        profile->remove(QuorelSettings::installDirectoryKey());
+        if (!c.user.isEmpty())
+            profile->setValue(QuorelSettings::installDirectoryKey(), c.user);
+        machine.remove(QuorelSettings::machineInstallDirectoryKey());
+        if (!c.machineValue.isEmpty())
+            machine.setValue(QuorelSettings::machineInstallDirectoryKey(), c.machineValue);
+
+        EXPECT_EQ(runDialog(true, false, Qt::Key_Return, {&machine, c.ownFolder}), QDialog::Accepted);
+        if (c.startsIn.isEmpty()) {
+            EXPECT_TRUE(shell.calls.isEmpty()) << shell.calls.join(u'\n').toStdString();
+            ASSERT_EQ(shell.warnings.size(), 1);
+            EXPECT_TRUE(shell.warnings[0].contains(c.says)) << shell.warnings[0].toStdString();
+        } else {
+            EXPECT_EQ(
+                shell.calls, QStringList {QStringLiteral("start %1/Quorel in %1 (cwd %1)").arg(c.startsIn)});
+            EXPECT_TRUE(shell.warnings.isEmpty()) << shell.warnings.join(u'\n').toStdString();
+        }
+    }
+    // Without a machine store at all, the message is the whole sentence.
+    profile->remove(QuorelSettings::installDirectoryKey());
+    SetupFinisher finisher(*profile, shell, {nullptr, bare});
+    EXPECT_EQ(finisher.installDirectory().problem, reinstall);
+}
+
+// The real desktop shell's box, as the user meets it: "완료" with nothing
+// to start from, and the box answered with its own Korean button.
+TEST_F(CorvaleTest, TheWarningBoxIsAnsweredWithItsKoreanButton)
+{
+    profile->remove(QuorelSettings::installDirectoryKey());
+    DesktopShell desktop;
+    SetupFinisher finisher(*profile, desktop);
+    CCorvaleDlg dialog(finisher);
+    dialog.show();
+    QString said;
+    QStringList buttons;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        watch.stop();
+        said = box->text();
+        for (QAbstractButton *b : box->buttons())
+            buttons << b->text();
+        if (box->buttons().isEmpty())
+            box->reject();
+        else
+            QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
+    });
+    watch.start(20);
+    QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("corvaleOk")), Qt::LeftButton);
+    EXPECT_EQ(said, QStringLiteral("ProPathName이 설정에 없습니다. 설치를 다시 실행해 주십시오."));
+    EXPECT_EQ(buttons, QStringList {QStringLiteral("확인")});
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
 TEST_F(CorvaleTest, FailedStartAndMissingReadMeAreToldButTheDialogCloses)
