@@ -20,6 +20,7 @@
 #include "editor/quorelview.h"
 #include "editor/stringconvertdialog.h"
 #include "ftp/ftpprompter.h"
+#include "ftp/networklibrary.h"
 #include "panes/openfilelistdialog.h"
 #include "panes/updateinfodialog.h"
 #include "platform/quorelids.h"
@@ -42,10 +43,18 @@ CQuorelApp::~CQuorelApp()
     // The windows go while the templates their documents are listed in
     // are still there; the string converter goes with its parent.
     m_mainFrame.reset();
+    if (m_networkStarted)
+        NetworkLibrary::stop();
 }
 
 bool CQuorelApp::InitInstance(const QStringList &args)
 {
+    // Before any window: the program ends with nothing made and nothing of
+    // the user's settings written.
+    if (!startNetwork()) {
+        m_prompter.information(QStringLiteral("Windows 소켓 초기화에 실패하였습니다."), m_context.appName);
+        return false;
+    }
     m_mainFrame = std::make_unique<CMainFrame>();
     if (COpenFileListDialog *list = m_mainFrame->openFileList()) {
         connect(&m_openFileListNotifier, &OpenFileListNotifier::entryChanged, list,
@@ -102,6 +111,14 @@ bool CQuorelApp::InitInstance(const QStringList &args)
     m_commentOption = m_settings.commentOption();
     updateCommentCommand();
     return true;
+}
+
+bool CQuorelApp::startNetwork()
+{
+    if (m_options.startNetwork)
+        return m_options.startNetwork();
+    m_networkStarted = NetworkLibrary::start();
+    return m_networkStarted;
 }
 
 void CQuorelApp::showSplash()

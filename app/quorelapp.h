@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 #include "document/doctemplate.h"
@@ -32,6 +33,9 @@ struct AppOptions {
     // turns the hand-over off.
     QString instanceName;
     bool showMaximized = true;
+    // Starts the network library; unset, the real one. A test puts in one
+    // that fails, to see start-up end as it does on a broken installation.
+    std::function<bool()> startNetwork;
 };
 
 // The application object of Quorel: the five document templates, the main
@@ -42,8 +46,9 @@ public:
     CQuorelApp(QSettings &user, const QSettings &machine, Prompter &prompter, AppOptions options = {});
     ~CQuorelApp() override;
 
-    // Start-up: main frame, command line (`args` without the program name),
-    // splash, maximised window, comment option. False ends the program.
+    // Start-up: network library, main frame, command line (`args` without
+    // the program name), splash, maximised window, comment option. False
+    // ends the program.
     bool InitInstance(const QStringList &args);
     // Writes the comment option back; runs once, at the latest on destruction.
     void ExitInstance();
@@ -103,6 +108,7 @@ private:
     void connectConversionCommands();
     void connectFtpCommands();
     void showSplash();
+    bool startNetwork();
     void openRecentFile(const QString &path);
     void removeRecentFile(const QString &path);
     void watchFiles();
@@ -125,5 +131,6 @@ private:
     std::unique_ptr<FtpPrompter> m_ftpPrompter;
     FtpContext m_ftpContext;
     bool m_exited = false;
+    bool m_networkStarted = false; // the real library, stopped with the application
     bool m_lastOpenDeclined = false;
 };

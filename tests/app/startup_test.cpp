@@ -4,8 +4,10 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "../support/modalscript.h"
 #include "../support/testmain.h"
 #include "apptestfixture.h"
+#include "editor/widgetprompter.h"
 #include "panes/dockingpanebar.h"
 #include "platform/quorelids.h"
 
@@ -163,6 +165,48 @@ TEST_F(AppTest, CommandLinePathOpensByItsExtension)
     ASSERT_EQ(app->documents().size(), 1);
     EXPECT_EQ(app->documents().front()->kind(), ids::templ::kNamedConf);
     EXPECT_EQ(entries(), QStringList {conf});
+}
+
+TEST_F(AppTest, ANetworkLibraryThatCannotStartEndsStartUpWithTheSocketMessage)
+{
+    user->setValue(QStringLiteral("EnvOption/IsComment"), 0);
+    user->sync();
+    const QString userFile = user->fileName();
+    const QByteArray storedBefore = readBytes(userFile);
+    const QString zone = file("a.zone", QByteArray("x\n"));
+
+    // The box a user sees, answered with a click on its button.
+    WidgetPrompter shown;
+    ModalScript script(10000);
+    QString caption;
+    script.then([&](QWidget *modal) {
+        caption = modal->windowTitle();
+        return script.clickBoxButton(QMessageBox::Ok)(modal);
+    });
+    AppOptions options;
+    options.showSplash = false;
+    int starts = 0;
+    options.startNetwork = [&starts] {
+        ++starts;
+        return false;
+    };
+    app = std::make_unique<CQuorelApp>(*user, *machine, shown, options);
+    EXPECT_FALSE(app->InitInstance({zone}));
+    EXPECT_TRUE(script.finished());
+    EXPECT_FALSE(script.timedOut());
+    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(script.boxTexts, QStringList {QStringLiteral("Windows 소켓 초기화에 실패하였습니다.")});
+    EXPECT_EQ(caption, QStringLiteral("Quorel"));
+
+    // Nothing was made: no window, no document for the path given.
+    EXPECT_EQ(app->mainFrame(), nullptr);
+    EXPECT_TRUE(app->documents().isEmpty());
+
+    // And the program's end writes nothing over the stored settings.
+    app.reset();
+    user->sync();
+    EXPECT_EQ(readBytes(userFile), storedBefore);
+    EXPECT_EQ(user->value(QStringLiteral("EnvOption/IsComment")).toInt(), 0);
 }
 
 int main(int argc, char **argv)
