@@ -1,5 +1,6 @@
 #include "document/doctemplate.h"
 
+#include "document/filenamekind.h"
 #include "document/quoreldoc.h"
 #include "platform/quorelids.h"
 
@@ -82,6 +83,10 @@ CDocTemplate *CDocTemplates::forPath(const QString &path) const
         if (t->matchesExtension(name))
             return t;
     }
+    if (FileNameKind::isNamedConfName(name))
+        return byId(ids::templ::kNamedConf);
+    if (FileNameKind::isZoneName(name))
+        return byId(ids::templ::kZone);
     return m_registered.front();
 }
 
@@ -89,9 +94,10 @@ QString CDocTemplates::openFilter() const
 {
     // The prompt opens on every kind of file the editor works with, so a
     // user looking for a .conf or .txt file does not first have to find
-    // the filter list.
-    QStringList patterns {
-        QStringLiteral("*.zone"), QStringLiteral("*.rev"), QStringLiteral("*.conf"), QStringLiteral("*.txt")};
+    // the filter list. BIND's packages name their files without those
+    // extensions: "db.example.com", "named.conf.local".
+    QStringList patterns {QStringLiteral("*.zone"), QStringLiteral("*.rev"), QStringLiteral("*.conf"),
+        QStringLiteral("*.txt"), QStringLiteral("db.*"), QStringLiteral("named.*")};
     for (CDocTemplate *t : m_registered) {
         const QString pattern = QLatin1Char('*') + t->extension;
         if (!t->extension.isEmpty() && !patterns.contains(pattern))
@@ -102,7 +108,10 @@ QString CDocTemplates::openFilter() const
     for (CDocTemplate *t : m_registered) {
         if (!t->extension.isEmpty())
             filters << t->filterName;
+        if (t->id == ids::templ::kReverseZone)
+            filters << QStringLiteral("BIND 존파일  (db.*)");
     }
-    filters << byId(ids::templ::kGeneral)->filterName;
+    // "*.*" passes over a name without a dot ("hosts", "Makefile").
+    filters << byId(ids::templ::kGeneral)->filterName << QStringLiteral("모든 파일 (*)");
     return filters.join(QStringLiteral(";;"));
 }

@@ -49,12 +49,14 @@ public:
 
     const std::vector<CDocTemplate *> &registered() const { return m_registered; }
     CDocTemplate *byId(int id) const;
-    // The first registered template whose extension matches, else the first
-    // registered one.
+    // The first registered template whose extension matches; else the
+    // domain conf template for "named.conf.*" and the zone template for
+    // "db.*"; else the first registered one.
     CDocTemplate *forPath(const QString &path) const;
     // Filters for the open prompt: every supported kind together first (the
     // one the prompt starts with), then each template in registration
-    // order, all files last.
+    // order with BIND's zone file names after the zone kinds, all files
+    // last.
     QString openFilter() const;
     static QString allSupportedFilterName() { return QStringLiteral("지원하는 모든 파일"); }
 

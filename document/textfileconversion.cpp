@@ -1,5 +1,6 @@
 #include "textfileconversion.h"
 
+#include "document/filenamekind.h"
 #include "document/namebytes.h"
 #include "namecodec/namecodec.h"
 #include "platform/logging.h"
@@ -47,9 +48,11 @@ namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArr
         break;
     }
     const QString name = QFileInfo(path).fileName();
-    if (name.endsWith(QStringLiteral(".zone"), Qt::CaseInsensitive))
+    const bool zoneExtension = name.endsWith(QStringLiteral(".zone"), Qt::CaseInsensitive);
+    const bool confExtension = name.endsWith(QStringLiteral(".conf"), Qt::CaseInsensitive);
+    if (zoneExtension || (!confExtension && FileNameKind::isZoneName(name)))
         return namecodec::FileKind::Zone;
-    if (name.endsWith(QStringLiteral(".conf"), Qt::CaseInsensitive)) {
+    if (confExtension || FileNameKind::isNamedConfName(name)) {
         const namecodec::FileKind seen = namecodec::detectFileKind(
             std::string_view(content.data(), static_cast<std::size_t>(content.size())));
         return seen == namecodec::FileKind::WebServer ? seen : namecodec::FileKind::NamedConf;

@@ -24,8 +24,9 @@ bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::E
 // the text came from `path` alone. Without such a template the path's
 // extension tells: ".zone" a zone file; ".conf" named.conf or a web-server
 // file, told apart by `content` and named.conf when the content cannot
-// tell, since that converts the fewest names. Anything else is recognised
-// from the content by the library.
+// tell, since that converts the fewest names. Without either extension,
+// "db.*" is a zone file and "named.conf.*" is read as ".conf" is. Anything
+// else is recognised from the content by the library.
 namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArrayView content);
 
 // A whole document's bytes converted through two temporary files in

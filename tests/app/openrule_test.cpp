@@ -1,12 +1,17 @@
 // Every way of opening a path, the read-only copies, save all and close all,
 // and the open-files list following them.
+#include <QComboBox>
 #include <QDropEvent>
+#include <QListView>
 #include <QMimeData>
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "../support/modalscript.h"
 #include "app/singleinstance.h"
 #include "apptestfixture.h"
+#include "document/documentconversion.h"
+#include "editor/widgetprompter.h"
 #include "panes/dockingpanebar.h"
 #include "platform/quorelids.h"
 
@@ -78,8 +83,9 @@ TEST_F(AppTest, EveryWayOfOpeningGoesThroughTheOpenRule)
     // registration order.
     prompter.openName = a;
     trigger(ids::command::kFileOpen);
-    EXPECT_TRUE(prompter.openFilter.startsWith(QStringLiteral(
-        "지원하는 모든 파일  (*.zone *.rev *.conf *.txt);;도메인 존파일  (*.zone);;리버스 존파일")));
+    EXPECT_TRUE(
+        prompter.openFilter.startsWith(QStringLiteral("지원하는 모든 파일  (*.zone *.rev *.conf *.txt db.* "
+                                                      "named.*);;도메인 존파일  (*.zone);;리버스 존파일")));
     EXPECT_EQ(frame()->activeDocument()->GetPathName(), a);
     EXPECT_EQ(frame()->activeDocument()->kind(), ids::templ::kNamedConf);
 
@@ -119,6 +125,112 @@ TEST_F(AppTest, EveryWayOfOpeningGoesThroughTheOpenRule)
     ASSERT_FALSE(prompter.questions.isEmpty());
     EXPECT_TRUE(prompter.questions.last().contains(d));
     EXPECT_FALSE(app->settings().recentFiles().contains(d));
+}
+
+namespace {
+// The enabled names the file dialog's list shows in its current folder.
+QStringList listedNames(QFileDialog *dialog)
+{
+    QStringList names;
+    auto *list = dialog->findChild<QListView *>(QStringLiteral("listView"));
+    if (!list || !list->model())
+        return names;
+    const QModelIndex folder = list->rootIndex();
+    for (int row = 0; row < list->model()->rowCount(folder); ++row) {
+        const QModelIndex item = list->model()->index(row, 0, folder);
+        if (item.flags() & Qt::ItemIsEnabled)
+            names << item.data().toString();
+    }
+    names.sort();
+    return names;
+}
+
+// True when the dialog shows `folder`; else types its path and Return, as
+// a user goes there, and the caller asks again.
+bool showsFolder(QFileDialog *dialog, QLineEdit *edit, const QString &folder)
+{
+    if (QDir(dialog->directory()) == QDir(folder))
+        return true;
+    dialog->activateWindow();
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, folder);
+    // The completer's list would take the Return for itself.
+    if (edit->completer() && edit->completer()->popup())
+        edit->completer()->popup()->hide();
+    QTest::keyClick(edit, Qt::Key_Return);
+    return false;
+}
+} // namespace
+
+TEST_F(AppTest, TheOpenDialogListsBindsFileNamesAndEveryFileOnRequest)
+{
+    const QString folder = dir.filePath(QStringLiteral("bind"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const char *name : {"db.example.com", "named.conf.local", "a.zone", "hosts", "notes.pdf"})
+        writeBytes(folder + u'/' + QString::fromUtf8(name), cp949("$ORIGIN 한글.kr.\n"));
+
+    WidgetPrompter shown;
+    AppOptions options;
+    options.showSplash = false;
+    app = std::make_unique<CQuorelApp>(*user, *machine, shown, options);
+    ASSERT_TRUE(app->InitInstance({}));
+    shown.setParent(frame());
+    settle();
+
+    // One step plays the whole visit: it answers "not yet" while the
+    // folder is still being listed, and acts when the names are there.
+    QStringList supported, everything;
+    bool everyFile = false;
+    ModalScript script(15000);
+    script.then([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        auto *edit = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
+        auto *types = dialog ? dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")) : nullptr;
+        if (!edit || !types || !showsFolder(dialog, edit, folder))
+            return false;
+        const QStringList names = listedNames(dialog);
+        if (!everyFile) {
+            if (!names.contains(QStringLiteral("a.zone")))
+                return false;
+            supported = names;
+            // The last filter, chosen from the keyboard.
+            types->setFocus();
+            QTest::keyClick(types, Qt::Key_End);
+            everyFile = true;
+            return false;
+        }
+        if (!names.contains(QStringLiteral("hosts")))
+            return false;
+        everything = names;
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("db.example.com"));
+        if (edit->completer() && edit->completer()->popup())
+            edit->completer()->popup()->hide();
+        QTest::keyClick(edit, Qt::Key_Return);
+        return true;
+    });
+    QApplication::setActiveWindow(frame());
+    QTest::keyClick(frame(), Qt::Key_O, Qt::ControlModifier);
+    settle();
+    EXPECT_TRUE(script.finished());
+    EXPECT_FALSE(script.timedOut());
+
+    // The filter the dialog opens on shows BIND's names beside the
+    // extensions; the last one shows every file.
+    EXPECT_EQ(supported,
+        (QStringList {
+            QStringLiteral("a.zone"), QStringLiteral("db.example.com"), QStringLiteral("named.conf.local")}));
+    EXPECT_EQ(everything,
+        (QStringList {QStringLiteral("a.zone"), QStringLiteral("db.example.com"), QStringLiteral("hosts"),
+            QStringLiteral("named.conf.local"), QStringLiteral("notes.pdf")}));
+
+    // The file chosen opens as a zone and is converted as one.
+    CQuorelDoc *doc = frame()->activeDocument();
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(QFileInfo(doc->GetPathName()).fileName(), QStringLiteral("db.example.com"));
+    EXPECT_EQ(doc->kind(), ids::templ::kZone);
+    EXPECT_EQ(documentConversionKind(*doc, QByteArrayView()), namecodec::FileKind::Zone);
 }
 
 TEST_F(AppTest, SecondInstanceHandsItsFileToTheRunningOne)

@@ -267,7 +267,7 @@ TEST(WidgetPrompterTest, OpenDialogStartsOnAllSupportedFiles)
     });
     EXPECT_EQ(prompter.openFileName(templates.openFilter()), QString());
     // The dialog shows the names with their blanks folded.
-    EXPECT_EQ(shownFilter, QStringLiteral("지원하는 모든 파일 (*.zone *.rev *.conf *.txt)"));
-    EXPECT_EQ(shownPatterns.size(), 6);
-    EXPECT_EQ(shownPatterns.back(), QStringLiteral("모든 파일 (*.*)"));
+    EXPECT_EQ(shownFilter, QStringLiteral("지원하는 모든 파일 (*.zone *.rev *.conf *.txt db.* named.*)"));
+    EXPECT_EQ(shownPatterns.size(), 8);
+    EXPECT_EQ(shownPatterns.back(), QStringLiteral("모든 파일 (*)"));
 }

@@ -93,15 +93,21 @@ TEST(DocTemplates, RegistrationOrderAndKindsByExtension)
         const char *path;
         int kind;
     } cases[] = {{"/etc/named.conf", 132}, {"/var/named/a.zone", 131}, {"/tmp/notes.txt", 131},
-        {"/tmp/NOEXT", 131}, {"/tmp/UPPER.ZONE", 131}, {"/tmp/a.zone.conf", 132}};
+        {"/tmp/NOEXT", 131}, {"/tmp/UPPER.ZONE", 131}, {"/tmp/a.zone.conf", 132},
+        // BIND's own names: the include files of named.conf are configuration,
+        // and "named.root" is not one of them.
+        {"/etc/bind/db.example.com", 131}, {"/etc/bind/named.conf.local", 132},
+        {"/etc/bind/NAMED.CONF.OPTIONS", 132}, {"/etc/bind/named.root", 131},
+        {"/etc/bind/named.conffile", 131}, {"/etc/bind/db.site.conf", 132}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
         EXPECT_EQ(t.forPath(QString::fromUtf8(c.path))->id, c.kind);
     }
     EXPECT_EQ(t.openFilter(),
-        QStringLiteral("지원하는 모든 파일  (*.zone *.rev *.conf *.txt);;"
-                       "도메인 존파일  (*.zone);;리버스 존파일  (*.zone);;도메인 conf 파일  "
-                       "(*.conf);;가상호스트 conf 파일  (*.conf);;모든 파일  (*.*)"));
+        QStringLiteral("지원하는 모든 파일  (*.zone *.rev *.conf *.txt db.* named.*);;"
+                       "도메인 존파일  (*.zone);;리버스 존파일  (*.zone);;BIND 존파일  (db.*);;"
+                       "도메인 conf 파일  (*.conf);;가상호스트 conf 파일  (*.conf);;모든 파일  (*.*);;"
+                       "모든 파일 (*)"));
 }
 
 TEST_F(DocTest, NewDocumentsLoadTheirTemplateUnmodified)

@@ -185,8 +185,15 @@ TEST(ConversionKind, TheTemplateTellsFirstThenTheExtensionThenTheContent)
         {0, "/etc/apache2/sites-available/예제.conf", vhost, FileKind::WebServer},
         {0, "/etc/bind/named.conf", named, FileKind::NamedConf},
         {0, "/etc/misc.conf", unclear, FileKind::NamedConf},
+        // BIND's names without those extensions: "db.*" is a zone, whatever
+        // it holds; "named.conf.*" is read as ".conf" is.
+        {0, "/var/named/db.example", named, FileKind::Zone},
+        {0, "/etc/bind/DB.192.168.1", unclear, FileKind::Zone},
+        {0, "/etc/bind/named.conf.local", named, FileKind::NamedConf},
+        {0, "/etc/bind/db.web.conf", vhost, FileKind::WebServer},
         // Anything else is recognised from the content by the library.
-        {0, "/var/named/db.example", named, FileKind::Auto},
+        {0, "/var/named/example.hosts", named, FileKind::Auto},
+        {0, "/var/named/named.root", unclear, FileKind::Auto},
         {ids::templ::kGeneral, "", vhost, FileKind::Auto},
     };
     for (const auto &c : cases) {
