@@ -422,6 +422,32 @@ TEST_F(InstallTest, AnOlderManifestIsUpgradedByInstallingAgain)
     EXPECT_TRUE(tree(etc).isEmpty()) << tree(etc).join(u' ').toStdString();
 }
 
+// What the desktop reads of the unpacked package: the menu entry, and the
+// description software centres show, whose release is the package's own
+// (`controlFields` as dpkg-deb -f prints them).
+void expectDesktopMetadataValid(
+    const QString &root, const QString &controlFields, const QProcessEnvironment &env)
+{
+    Outcome valid = run(QStringLiteral("desktop-file-validate"),
+        {root + QStringLiteral("/usr/share/applications/quorel.desktop")}, env);
+    EXPECT_EQ(valid.status, 0) << valid.out.toStdString();
+    const QString metainfo
+        = root + QStringLiteral("/usr/share/metainfo/io.github.quorel.Quorel.metainfo.xml");
+    Outcome described = run(QStringLiteral("appstreamcli"),
+        {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfo}, env);
+    EXPECT_EQ(described.status, 0) << described.out.toStdString();
+    const QString version
+        = QRegularExpression(QStringLiteral("^Version: (.*)$"), QRegularExpression::MultilineOption)
+              .match(controlFields)
+              .captured(1);
+    ASSERT_FALSE(version.isEmpty());
+    QFile description(metainfo);
+    ASSERT_TRUE(description.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(description.readAll())
+                    .contains(QStringLiteral("<release version=\"%1\"").arg(version)))
+        << version.toStdString();
+}
+
 // The package: file list and control fields, and a root it unpacks into.
 TEST(PackageTest, DebianPackageHoldsTheInstallation)
 {
@@ -472,8 +498,8 @@ TEST(PackageTest, DebianPackageHoldsTheInstallation)
         QStringLiteral("usr/share/icons/hicolor/48x48/apps/quorel.png"),
         QStringLiteral("usr/share/lintian/overrides/quorel"),
         QStringLiteral("usr/share/mime/packages/quorel.xml"),
-        QStringLiteral("usr/share/man/man1/quorel.1.gz"),
-        QStringLiteral("usr/share/man/man1/namecodec.1.gz")};
+        QStringLiteral("usr/share/man/man1/quorel.1.gz"), QStringLiteral("usr/share/man/man1/namecodec.1.gz"),
+        QStringLiteral("usr/share/metainfo/io.github.quorel.Quorel.metainfo.xml")};
     expected.sort();
     QStringList files = tree(root);
     files.removeIf([&](const QString &p) {
@@ -490,9 +516,7 @@ TEST(PackageTest, DebianPackageHoldsTheInstallation)
         QStringLiteral("/opt/quorel/samples/sample.zone"));
     EXPECT_EQ(machine.value(QStringLiteral("SampleVirtualHostConfPath")).toString(),
         QStringLiteral("/opt/quorel/samples/vhost.conf"));
-    Outcome valid = run(QStringLiteral("desktop-file-validate"),
-        {root + QStringLiteral("/usr/share/applications/quorel.desktop")}, env);
-    EXPECT_EQ(valid.status, 0) << valid.out.toStdString();
+    expectDesktopMetadataValid(root, fields.out, env);
     Outcome conffiles
         = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-I"), deb, QStringLiteral("conffiles")}, env);
     EXPECT_EQ(conffiles.out.trimmed(), QStringLiteral("/etc/xdg/VANTO/idn.conf"));
