@@ -73,6 +73,8 @@ bool CQuorelApp::OnConvertDocument(namecodec::Encoding from, namecodec::Encoding
     const QPointer<CQuorelDoc> doc = frame->document();
     const bool readOnly = doc->isReadOnly();
     const DocumentOutcome outcome = ConvertDocument(*doc, from, to);
+    if (outcome)
+        reportConversionWarnings(*m_mainFrame, view, outcome.warnings);
     if (outcome || !doc)
         return outcome.ok();
     // A refused read-only copy was not converted at all: only its message.

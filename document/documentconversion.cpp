@@ -275,5 +275,7 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
     doc.replaceTextForConversion(std::move(outcome.text));
     qCDebug(lcConversion) << "text in place at" << job.clock.elapsed() << "ms";
     doc.sendOpenFileList(name);
-    return DocumentOutcome::done();
+    DocumentOutcome done = DocumentOutcome::done();
+    done.warnings = std::move(outcome.conversion.warnings);
+    return done;
 }

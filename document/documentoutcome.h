@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/conversionfault.h"
+#include "document/conversionwarning.h"
 
 #include <QString>
 
@@ -21,16 +22,18 @@ struct DocumentOutcome {
     int line = 0; // counted from 1; 0 when no line is to blame
     // Every line a conversion refused, with its reason; empty otherwise.
     ConversionFaults faults;
+    // What a successful conversion left for the user to mend by hand.
+    ConversionWarnings warnings;
 
     static DocumentOutcome done(const QString &notice = QString(), int line = 0)
     {
-        return {Status::Done, notice, line, {}};
+        return {Status::Done, notice, line, {}, {}};
     }
     static DocumentOutcome failed(const QString &reason = QString(), int line = 0)
     {
-        return {Status::Failed, reason, line, {}};
+        return {Status::Failed, reason, line, {}, {}};
     }
-    static DocumentOutcome cancelled() { return {Status::Cancelled, QString(), 0, {}}; }
+    static DocumentOutcome cancelled() { return {Status::Cancelled, QString(), 0, {}, {}}; }
 
     bool ok() const { return status == Status::Done; }
     explicit operator bool() const { return ok(); }

@@ -32,6 +32,21 @@ ConversionFault faultFrom(const namecodec::Error &error, namecodec::Encoding tex
     return fault;
 }
 
+ConversionWarnings warningsFrom(const namecodec::ConvertReport &report)
+{
+    ConversionWarnings list;
+    list.reserve(static_cast<qsizetype>(report.warnings.size()));
+    for (const namecodec::ConvertWarning &warning : report.warnings) {
+        ConversionWarning item;
+        item.line = warning.outputLine > 0 ? warning.outputLine : warning.line;
+        item.column = warning.column;
+        item.host = QString::fromStdString(warning.host);
+        item.ace = QString::fromStdString(warning.ace);
+        list.append(item);
+    }
+    return list;
+}
+
 } // namespace
 
 namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArrayView content)
@@ -62,7 +77,7 @@ namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArr
 
 bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::Encoding from,
     namecodec::Encoding to, int keepComment, int *errorLine, namecodec::FileKind kind,
-    ConversionFaults *faults)
+    ConversionFaults *faults, ConversionWarnings *warnings)
 {
     if (outPath.isEmpty())
         return true;
@@ -75,6 +90,7 @@ bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::E
     options.kind = kind;
     options.keepComment = keepComment == 1;
     options.maxErrors = faults ? kMaxReportedFaults : 1;
+    options.warnings = warnings != nullptr;
     qCDebug(lcConversion) << "converting" << inPath << "from encoding" << int(from) << "to" << int(to)
                           << "kind" << int(kind);
     QElapsedTimer took;
@@ -86,6 +102,8 @@ bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::E
                               << "changed, in" << took.elapsed() << "ms";
         if (errorLine)
             *errorLine = 0;
+        if (warnings)
+            *warnings = warningsFrom(report);
         return true;
     }
     const namecodec::Error &first = report.errors.front();
@@ -124,7 +142,8 @@ TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding
     copy.close();
 
     int line = 0;
-    if (!ConvertTextFile(source.path(), target.path(), from, to, keepComment, &line, kind, &result.faults)) {
+    if (!ConvertTextFile(source.path(), target.path(), from, to, keepComment, &line, kind, &result.faults,
+            &result.warnings)) {
         result.errorLine = line > 0 ? line : 1;
         return result;
     }

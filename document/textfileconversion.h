@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/conversionfault.h"
+#include "document/conversionwarning.h"
 #include "namecodec/codec.h"
 
 #include <QByteArray>
@@ -13,10 +14,13 @@
 // conversionKind's answer. An empty output path succeeds at once without
 // converting. `errorLine` gets the first failing line; `faults`, when
 // given, every failing line with its column, label and reason, so a user
-// can mend a file in one pass.
+// can mend a file in one pass. `warnings`, when given, gets the Hangul
+// hosts a successful conversion to Punycode left inside rules, at their
+// lines in the result.
 bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::Encoding from,
     namecodec::Encoding to, int keepComment, int *errorLine,
-    namecodec::FileKind kind = namecodec::FileKind::Auto, ConversionFaults *faults = nullptr);
+    namecodec::FileKind kind = namecodec::FileKind::Auto, ConversionFaults *faults = nullptr,
+    ConversionWarnings *warnings = nullptr);
 
 // The kind a text is converted by, as the editor knows it. `templateId` is
 // the template the user made the text from (zone and reverse zone: a zone
@@ -37,6 +41,7 @@ struct TextConversion {
     QByteArray text; // the converted bytes, on success
     int errorLine = 0; // the first failing line, 0 when no line is to blame
     ConversionFaults faults; // every failing line the library named
+    ConversionWarnings warnings; // Hangul hosts left inside rules, on success
     QString error; // a Korean message when the temporary copy failed
 };
 TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to,

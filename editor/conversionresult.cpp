@@ -41,3 +41,13 @@ ConversionResult convertSelection(const QString &selection, namecodec::Encoding 
     result.applicable = cut.size() == bytes->size();
     return result;
 }
+
+QString conversionWarningsStatus(const ConversionWarnings &warnings)
+{
+    if (warnings.isEmpty())
+        return QString();
+    QString text = QStringLiteral("변환하였습니다. ") + warnings.front().text();
+    if (warnings.size() > 1)
+        text += QStringLiteral(" 외 %1곳").arg(warnings.size() - 1);
+    return text;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/conversionwarning.h"
 #include "namecodec/codec.h"
 
 #include <QString>
@@ -17,3 +18,7 @@ struct ConversionResult {
 // The side that is not Punycode is how the document's text is held in
 // bytes: code page 949, or UTF-8 for a UTF-8 document.
 ConversionResult convertSelection(const QString &selection, namecodec::Encoding from, namecodec::Encoding to);
+
+// The status line after a whole-document conversion that left Hangul hosts
+// inside rules: the first of them, then how many more.
+QString conversionWarningsStatus(const ConversionWarnings &warnings);

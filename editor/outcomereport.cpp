@@ -4,10 +4,13 @@
 #include "document/documentconversion.h"
 #include "document/prompter.h"
 #include "document/quoreldoc.h"
+#include "editor/conversionresult.h"
+#include "editor/convresultdialog.h"
 #include "editor/mainframe.h"
 #include "editor/quorelview.h"
 #include "editor/viewconversion.h"
 
+#include <QPointer>
 #include <QStringList>
 
 bool reportOutcome(const CQuorelDoc &doc, const DocumentOutcome &outcome)
@@ -50,4 +53,24 @@ void reportConversionFailure(
         context.prompter->information(
             conversionFailedText() + QStringLiteral("\n\n") + conversionFaultsText(outcome.faults),
             context.appName);
+}
+
+void reportConversionWarnings(CMainFrame &frame, CQuorelView *view, const ConversionWarnings &warnings)
+{
+    // Only the last conversion's list: an older one names lines that have
+    // moved since.
+    for (CConvResultDialog *old : frame.findChildren<CConvResultDialog *>(
+             CConvResultDialog::warningsName(), Qt::FindDirectChildrenOnly))
+        old->close();
+    if (warnings.isEmpty())
+        return;
+    frame.SetStatusText(conversionWarningsStatus(warnings));
+    auto *dialog = new CConvResultDialog(warnings, &frame);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    const QPointer<CQuorelView> target(view);
+    QObject::connect(dialog, &CConvResultDialog::lineRequested, dialog, [target](int line, int column) {
+        if (target)
+            target->goToLine(line, column);
+    });
+    dialog->show();
 }

@@ -27,3 +27,9 @@ QString conversionFailedStatus(const ConversionFaults &faults);
 // in `view`; then every refused line in a message the user must dismiss.
 void reportConversionFailure(
     CMainFrame &frame, CQuorelView *view, const CQuorelDoc &doc, const DocumentOutcome &outcome);
+
+// Shows the Hangul hosts a successful conversion left inside rules: the
+// first in the status line, all of them in the result dialog's list, whose
+// double-click takes `view` to the rule. The list of an earlier conversion
+// goes either way.
+void reportConversionWarnings(CMainFrame &frame, CQuorelView *view, const ConversionWarnings &warnings);
