@@ -53,6 +53,8 @@ public:
     {
     }
 
+    std::unique_ptr<LineScanner> clone() const override { return std::make_unique<GeneralScanner>(*this); }
+
     void scan(std::string_view line, std::vector<Span> &names) override
     {
         const auto *bytes = reinterpret_cast<const unsigned char *>(line.data());

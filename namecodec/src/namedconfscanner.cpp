@@ -9,6 +9,8 @@ class NamedConfScanner final : public LineScanner {
 public:
     using LineScanner::LineScanner;
 
+    std::unique_ptr<LineScanner> clone() const override { return std::make_unique<NamedConfScanner>(*this); }
+
     void scan(std::string_view line, std::vector<Span> &names) override
     {
         // A kept comment line inside a block comment could close it early.

@@ -9,6 +9,8 @@ class NameListScanner final : public LineScanner {
 public:
     using LineScanner::LineScanner;
 
+    std::unique_ptr<LineScanner> clone() const override { return std::make_unique<NameListScanner>(*this); }
+
     void scan(std::string_view line, std::vector<Span> &names) override
     {
         const std::size_t n = line.size();

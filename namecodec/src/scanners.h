@@ -26,6 +26,11 @@ public:
     }
     virtual ~LineScanner() = default;
 
+    // A scanner in this one's state, to go on from the same line; what
+    // shows a file's marks keeps one every so many lines, so that it can
+    // start anywhere without scanning from the top.
+    virtual std::unique_ptr<LineScanner> clone() const = 0;
+
     // `line` holds no line ending.
     virtual void scan(std::string_view line, std::vector<Span> &names) = 0;
 

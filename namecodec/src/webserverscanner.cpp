@@ -58,6 +58,8 @@ class WebServerScanner final : public LineScanner {
 public:
     using LineScanner::LineScanner;
 
+    std::unique_ptr<LineScanner> clone() const override { return std::make_unique<WebServerScanner>(*this); }
+
     void scan(std::string_view line, std::vector<Span> &names) override
     {
         // A comment line put inside a directive continued with '\' would

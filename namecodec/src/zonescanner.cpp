@@ -99,6 +99,8 @@ class ZoneScanner final : public LineScanner {
 public:
     using LineScanner::LineScanner;
 
+    std::unique_ptr<LineScanner> clone() const override { return std::make_unique<ZoneScanner>(*this); }
+
     void scan(std::string_view line, std::vector<Span> &names) override
     {
         m_commentAllowed = true;
