@@ -7,6 +7,8 @@
 //            line kept above it as a comment
 //   failure: a zone with three refused lines converted to Punycode, with
 //            the message that lists them
+//   warnings: a virtual host whose rewrite conditions keep Hangul hosts,
+//            converted to Punycode, with the list of those hosts
 //   preview: the print preview of the bundled zone sample
 //   about: the About dialog
 //   find, replace: the find dialog, and the replace dialog with its
@@ -364,6 +366,7 @@ const QList<std::pair<QString, Play>> &sceneTable()
     static const QList<std::pair<QString, Play>> scenes {
         {QStringLiteral("converted"), &Scene::playConverted},
         {QStringLiteral("failure"), [](Scene &s) { s.playCommand(ids::command::kConvertToPunycode); }},
+        {QStringLiteral("warnings"), &Scene::playConverted},
         {QStringLiteral("preview"), [](Scene &s) { s.playCommand(ids::command::kFilePrintPreview); }},
         {QStringLiteral("find"), &Scene::playFind},
         {QStringLiteral("replace"), &Scene::playFind},
@@ -432,6 +435,11 @@ int main(int argc, char **argv)
         file = dir.filePath(QStringLiteral("hosts.zone"));
         QFile zone(file);
         if (!zone.open(QIODevice::WriteOnly) || zone.write(failingZone()) <= 0)
+            return 1;
+    }
+    if (args[0] == QStringLiteral("warnings")) {
+        file = dir.filePath(QStringLiteral("site.conf"));
+        if (!QFile::copy(QStringLiteral(QUOREL_SOURCE_DIR "/tests/data/namecodec/rules-vhost.conf"), file))
             return 1;
     }
     QProcess ftpServer;
