@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "app/aboutdialog.h"
+#include "app/checkcommand.h"
 #include "app/editorpreferences.h"
 #include "app/singleinstance.h"
 #include "app/splashdialog.h"
@@ -215,6 +216,7 @@ void CQuorelApp::connectCommands()
     m_mainFrame->action(ids::command::kUpdateInfo)->setEnabled(true);
     connectConversionCommands();
     connectFtpCommands();
+    new CheckCommand(*m_mainFrame, m_settings, m_prompter, m_mainFrame.get());
     connect(m_mainFrame.get(), &CMainFrame::filesDropped, this, [this](const QStringList &paths) {
         for (const QString &path : paths)
             openReported(path);

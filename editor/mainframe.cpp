@@ -84,6 +84,7 @@ const CommandText kCommands[] = {
     { ids::command::kEditGoToLine, "줄 이동(&G)...\tCtrl+G", "지정한 줄로 캐럿을 옮깁니다\n줄 이동" },
     { ids::command::kConvertToPunycode, "EUC-KR▷ Punycode", "현재 활성화된 Euc-Kr로 된 파일을 Punycode 파일로 변환합니다.\nPunycode 파일변환" },
     { ids::command::kConvertToEucKr, "Punycode▷  EUC-KR", "현재 활성화된 Punycode 파일을 Euc-Kr 파일로 변환합니다.\nEuc-Kr 파일변환" },
+    { ids::command::kCheckDocument, "검사(&K)\tF7", "현재 문서를 그 서버의 검사 프로그램으로 검사합니다. 문서는 바뀌지 않습니다\n검사" },
     { ids::command::kComment, "주석 추가", "파일 변환시 기존의 문자열을 주석으로 놔둘지 결정합니다." },
     { ids::command::kWindowCascade, "계단식(&C)", "서로 겹쳐지도록 창을 정렬합니다\n계단식 창" },
     { ids::command::kWindowTile, "바둑판식(&T)", "서로 겹치지 않는 바둑판 모양으로 창을 정렬합니다\n바둑판식 창" },
@@ -97,13 +98,13 @@ const int kNotYetHandled[] = {ids::command::kConvWizard, ids::command::kFtpOpen,
     ids::command::kStringConvert, ids::command::kUpdateInfo, ids::command::kConvertToPunycode,
     ids::command::kConvertToEucKr};
 
-const int kDocumentCommands[]
-    = {ids::command::kFileSave, ids::command::kFileSaveAs, ids::command::kSaveAll, ids::command::kFilePrint,
-        ids::command::kFilePrintPreview, ids::command::kFileClose, ids::command::kCloseAll,
-        ids::command::kEditUndo, ids::command::kEditCut, ids::command::kEditCopy, ids::command::kEditPaste,
-        ids::command::kEditSelectAll, ids::command::kEditFind, ids::command::kEditReplace,
-        ids::command::kEditRepeat, ids::command::kEditFindPrevious, ids::command::kEditGoToLine,
-        ids::command::kWindowCascade, ids::command::kWindowTile, ids::command::kWindowArrange};
+const int kDocumentCommands[] = {ids::command::kFileSave, ids::command::kFileSaveAs, ids::command::kSaveAll,
+    ids::command::kFilePrint, ids::command::kFilePrintPreview, ids::command::kFileClose,
+    ids::command::kCloseAll, ids::command::kEditUndo, ids::command::kEditCut, ids::command::kEditCopy,
+    ids::command::kEditPaste, ids::command::kEditSelectAll, ids::command::kEditFind,
+    ids::command::kEditReplace, ids::command::kEditRepeat, ids::command::kEditFindPrevious,
+    ids::command::kEditGoToLine, ids::command::kCheckDocument, ids::command::kWindowCascade,
+    ids::command::kWindowTile, ids::command::kWindowArrange};
 
 QString iconFor(int id)
 {
@@ -208,6 +209,7 @@ void CMainFrame::createActions()
     keys(ids::command::kEditRepeat, {QKeySequence(Qt::Key_F3)});
     keys(ids::command::kEditFindPrevious, {QKeySequence(Qt::SHIFT | Qt::Key_F3)});
     keys(ids::command::kEditGoToLine, {QKeySequence(Qt::CTRL | Qt::Key_G)});
+    keys(ids::command::kCheckDocument, {QKeySequence(Qt::Key_F7)});
     keys(ids::command::kFileNew, {QKeySequence(Qt::CTRL | Qt::Key_N)});
     keys(ids::command::kViewZoomIn,
         {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
@@ -436,6 +438,7 @@ void CMainFrame::createMenus()
     auto *fileConvert = convert->addMenu(QStringLiteral("파일변환(&D)"));
     fileConvert->addAction(m_actions[ids::command::kConvertToPunycode]);
     fileConvert->addAction(m_actions[ids::command::kConvertToEucKr]);
+    convert->addAction(m_actions[ids::command::kCheckDocument]);
     convert->addSeparator();
     convert->addAction(m_actions[ids::command::kComment]);
     m_windowMenu = new QMenu(QStringLiteral("창(&W)"), this);

@@ -200,6 +200,7 @@ constexpr int kStringConvert = 32784;
 constexpr int kComment = 32804;
 constexpr int kConvertToPunycode = 32802;
 constexpr int kConvertToEucKr = 32805;
+constexpr int kCheckDocument = 32860; // "검사", F7: the server's own checker on the text
 // Editing
 constexpr int kEditCopy = 57634;
 constexpr int kEditCut = 57635;

@@ -206,6 +206,24 @@ QString QuorelSettings::ftpServerListPath() const
     return QFileInfo(m_user.fileName()).absolutePath() + QStringLiteral("/QuorelFtpServers.ini");
 }
 
+namespace {
+// One map under one key: file paths hold the separators QSettings reads as groups.
+const QString kCheckOriginsKey = QStringLiteral("CheckOption/ZoneOrigins");
+} // namespace
+
+QString QuorelSettings::checkOrigin(const QString &path) const
+{
+    return m_user.value(kCheckOriginsKey).toMap().value(path).toString();
+}
+
+void QuorelSettings::setCheckOrigin(const QString &path, const QString &origin)
+{
+    QVariantMap origins = m_user.value(kCheckOriginsKey).toMap();
+    origins.insert(path, origin);
+    m_user.setValue(kCheckOriginsKey, origins);
+    syncLogged(m_user);
+}
+
 bool QuorelSettings::takePlainFtpNotice(const QString &server)
 {
     const QString key = QStringLiteral("FtpNotices/PlainFtpTold");

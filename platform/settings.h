@@ -69,6 +69,11 @@ public:
     int tabWidth() const;
     void setTabWidth(int columns);
 
+    // The zone name the checker of the zone file at `path` was given last;
+    // empty when none was given yet.
+    QString checkOrigin(const QString &path) const;
+    void setCheckOrigin(const QString &path, const QString &origin);
+
     static constexpr int kRecentFileCount = 4;
     QStringList recentFiles() const;
     void setRecentFiles(const QStringList &files);
