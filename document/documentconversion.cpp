@@ -2,6 +2,7 @@
 
 #include "document/buildtext.h"
 #include "document/documentcontext.h"
+#include "document/lineblocks.h"
 #include "document/quoreldoc.h"
 #include "document/textbuffer.h"
 #include "document/textfile.h"
@@ -13,11 +14,16 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QThread>
 
+#include <algorithm>
+#include <future>
+#include <limits>
 #include <memory>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -52,56 +58,111 @@ bool decodeAs(const QByteArray &bytes, namecodec::Encoding encoding, DecodedText
     return decoded.badLine == 0;
 }
 
-bool hasNonAscii(QByteArrayView bytes)
+// A line of converted code page 949 bytes: plain ASCII, holding bytes
+// beyond it, or holding a CR, which only the general reader handles.
+enum class LineBytes { Ascii, Wide, CarriageReturn };
+
+LineBytes classify(QByteArrayView line)
 {
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return true;
+    unsigned char high = 0;
+    for (const char c : line) {
+        if (c == '\r')
+            return LineBytes::CarriageReturn;
+        high |= static_cast<unsigned char>(c);
     }
-    return false;
+    return high & 0x80 ? LineBytes::Wide : LineBytes::Ascii;
 }
 
-// The converted bytes of a code page 949 document whose lines all end in
-// LF, the usual case, go straight into the lines: without the guessing, the
-// whole-text copy and the break counting of the general reader, which for a
-// large zone file took as long as the conversion itself. Null when the bytes
-// need the general reader (a CR, or bytes that do not decode).
-std::unique_ptr<TextBuffer> buildPlainCp949(const QByteArray &bytes, namecodec::Encoding encoding)
+// The lines of converted code page 949 bytes whose breaks are all LF, added
+// to `lines`: most lines of a converted zone file are plain ASCII and become
+// strings at once; only those with Hangul go through the table. False when
+// the bytes need the general reader (a CR, or bytes that do not decode).
+bool appendPlainCp949Lines(QByteArrayView bytes, std::vector<QString> &lines)
 {
-    if (encoding != namecodec::Encoding::Cp949 || bytes.contains('\r'))
-        return nullptr;
-    // Line by line: most lines of a converted zone file are plain ASCII and
-    // become strings at once; only those with Hangul go through the table.
-    std::vector<QString> lines;
-    lines.reserve(static_cast<std::size_t>(bytes.count('\n')) + 1);
-    const QByteArrayView all(bytes);
+    lines.reserve(lines.size() + static_cast<std::size_t>(bytes.count('\n')) + 1);
+    LineBlocks blocks;
     qsizetype start = 0;
     for (;;) {
-        const qsizetype lineBreak = all.indexOf('\n', start);
-        const QByteArrayView line = all.sliced(start, (lineBreak < 0 ? all.size() : lineBreak) - start);
-        if (!hasNonAscii(line)) {
-            lines.push_back(QString::fromLatin1(line));
-        } else {
+        const qsizetype lineBreak = bytes.indexOf('\n', start);
+        const QByteArrayView line = bytes.sliced(start, (lineBreak < 0 ? bytes.size() : lineBreak) - start);
+        switch (classify(line)) {
+        case LineBytes::CarriageReturn:
+            return false;
+        case LineBytes::Ascii:
+            lines.push_back(blocks.make(line.size(), [&line](char16_t *to) {
+                for (const char c : line)
+                    *to++ = static_cast<unsigned char>(c);
+            }));
+            break;
+        case LineBytes::Wide: {
             const auto units
                 = namecodec::decodeText(std::string_view(line.data(), static_cast<std::size_t>(line.size())),
                     namecodec::Encoding::Cp949);
             if (!units)
-                return nullptr;
-            lines.emplace_back(
-                reinterpret_cast<const QChar *>(units->data()), static_cast<qsizetype>(units->size()));
+                return false;
+            lines.push_back(blocks.make(static_cast<qsizetype>(units->size()),
+                [&units](char16_t *to) { std::copy(units->begin(), units->end(), to); }));
+            break;
+        }
         }
         if (lineBreak < 0)
-            break;
+            return true;
         start = lineBreak + 1;
     }
+}
+
+} // namespace
+
+// A large result is read in two halves at once: the time goes mostly to the
+// first touch of the fresh memory of a million strings, which two threads
+// share, and the window needs little of either core while it only repaints.
+std::unique_ptr<TextBuffer> readPlainCp949Text(QByteArrayView bytes)
+{
+    constexpr qsizetype kSplitFrom = 1024 * 1024;
+    const qsizetype middle = bytes.size() >= kSplitFrom ? bytes.indexOf('\n', bytes.size() / 2) : -1;
+    std::vector<std::vector<QString>> pieces(middle < 0 ? 1 : 2);
+    if (middle < 0) {
+        if (!appendPlainCp949Lines(bytes, pieces[0]))
+            return nullptr;
+    } else {
+        const auto readSecond = [&later = pieces[1], rest = bytes.sliced(middle + 1)] {
+            return appendPlainCp949Lines(rest, later);
+        };
+        std::future<bool> second;
+        try {
+            second = std::async(std::launch::async, readSecond);
+        } catch (const std::system_error &) {
+            // No thread to be had: the second half after the first, here.
+            second = std::async(std::launch::deferred, readSecond);
+        }
+        const bool firstRead = appendPlainCp949Lines(bytes.first(middle), pieces[0]);
+        if (!second.get() || !firstRead)
+            return nullptr;
+    }
     auto text = std::make_unique<TextBuffer>();
-    text->setLines(std::move(lines));
+    text->setLinePieces(std::move(pieces));
     return text;
+}
+
+namespace {
+
+// The converted file of a code page 949 document, read through a mapping:
+// no copy of the whole result is made.
+bool readPlainCp949File(QFile &converted, std::unique_ptr<TextBuffer> &text)
+{
+    const qint64 size = converted.size();
+    if (size <= 0 || size > std::numeric_limits<qsizetype>::max())
+        return false;
+    const uchar *mapped = converted.map(0, size);
+    if (!mapped)
+        return false;
+    text = readPlainCp949Text(QByteArrayView(mapped, static_cast<qsizetype>(size)));
+    converted.unmap(const_cast<uchar *>(mapped));
+    return text != nullptr;
 }
 
 struct WorkerJob {
     const TextBuffer *text = nullptr;
-    TextSnapshot snapshot;
     QString path;
     int templateId = 0;
     namecodec::Encoding from = namecodec::Encoding::Cp949;
@@ -116,21 +177,22 @@ struct WorkerJob {
 
 // The copy of a code page 949 document with LF breaks, line by line: ASCII
 // lines are their own bytes, only lines with Hangul go through the table,
-// and no joined copy of the whole text is made. False, with nothing
-// written, when the general encoder must say what went wrong or the breaks
-// are not all LF.
+// and neither a joined copy nor a list of the lines is made. False, with
+// nothing written, when the general encoder must say what went wrong or the
+// breaks are not all LF.
 bool encodePlainCp949(const WorkerJob &job, EncodeResult &encoded)
 {
     if (job.encoding != namecodec::Encoding::Cp949 || job.ending != LineEnding::LF)
         return false;
+    const TextBuffer &text = *job.text;
+    const int lineCount = text.lineCount();
     QByteArray bytes;
-    qsizetype size = 0;
-    for (const QString &line : job.snapshot.lines)
-        size += line.size() + 1;
-    bytes.reserve(size);
-    bool first = true;
-    for (const QString &line : job.snapshot.lines) {
-        if (!std::exchange(first, false))
+    // Room for every character at two bytes: pages a shorter copy never
+    // reaches are never touched, and the copy never moves while it grows.
+    bytes.reserve(2 * static_cast<qsizetype>(text.length()) + 1);
+    for (int number = 0; number < lineCount; ++number) {
+        const QString &line = text.line(number);
+        if (number > 0)
             bytes.append('\n');
         if (QtPrivate::isAscii(QStringView(line))) {
             const qsizetype at = bytes.size();
@@ -152,30 +214,27 @@ bool encodePlainCp949(const WorkerJob &job, EncodeResult &encoded)
     return true;
 }
 
-// Everything between taking the text and putting the result in place: the
-// encoding, the library's conversion and reading the result back.
-void convertOnWorker(WorkerJob &job, EncodeResult &encoded, Outcome &outcome)
+// The copy to convert: straight from the document's lines where the fast
+// encoder applies, else through a snapshot and the general encoder, which
+// names the line a character cannot be written on.
+void encodeCopy(WorkerJob &job, EncodeResult &encoded)
 {
+    if (encodePlainCp949(job, encoded))
+        return;
     // Sharing a million lines took the window tens of milliseconds; here it
     // only reads them. The text cannot change meanwhile: the work holds back
     // user input, and other document work waits for it (WorkGate).
-    job.snapshot = snapshotText(*job.text, job.ending);
-    qCDebug(lcConversion) << "text taken at" << job.clock.elapsed() << "ms";
-    if (!encodePlainCp949(job, encoded))
-        encoded = encodeSnapshot(job.snapshot, job.encoding, job.ending);
+    TextSnapshot snapshot = snapshotText(*job.text, job.ending);
+    encoded = encodeSnapshot(snapshot, job.encoding, job.ending);
     // Letting go of a million shared lines is work too: here, not on the GUI thread.
-    job.snapshot = TextSnapshot();
-    if (!encoded.ok())
-        return;
-    const namecodec::FileKind kind = conversionKind(job.templateId, job.path, encoded.bytes);
-    qCDebug(lcConversion) << "encoded at" << job.clock.elapsed() << "ms";
-    outcome.conversion
-        = convertDocumentBytes(encoded.bytes, job.from, job.to, job.keepComment, job.tempDirectory, kind);
-    encoded.bytes.clear();
-    qCDebug(lcConversion) << "converted at" << job.clock.elapsed() << "ms";
-    if (!outcome.conversion.ok)
-        return;
-    outcome.text = buildPlainCp949(outcome.conversion.text, job.encoding);
+    snapshot = TextSnapshot();
+}
+
+// The result read back into lines: a code page 949 document's straight from
+// the converted file, anything else (or a result with CR breaks) through
+// the general reader.
+void readResult(const WorkerJob &job, Outcome &outcome)
+{
     if (!outcome.text && decodeAs(outcome.conversion.text, job.encoding, outcome.decoded)) {
         outcome.text = buildTextBuffer(outcome.decoded, nullptr);
         // The lines are in the buffer now; tens of megabytes are freed
@@ -189,6 +248,29 @@ void convertOnWorker(WorkerJob &job, EncodeResult &encoded, Outcome &outcome)
         outcome.text->setModified(false);
         outcome.text->moveToThread(job.owner);
     }
+}
+
+// Everything between taking the text and putting the result in place: the
+// encoding, the library's conversion and reading the result back. The text
+// is read where it lies: the work holds back user input, and other document
+// work waits for it (WorkGate), so nothing changes it meanwhile.
+void convertOnWorker(WorkerJob &job, EncodeResult &encoded, Outcome &outcome)
+{
+    encodeCopy(job, encoded);
+    if (!encoded.ok())
+        return;
+    const namecodec::FileKind kind = conversionKind(job.templateId, job.path, encoded.bytes);
+    qCDebug(lcConversion) << "encoded at" << job.clock.elapsed() << "ms";
+    ConvertedFileReader plainReader;
+    if (job.encoding == namecodec::Encoding::Cp949)
+        plainReader = [&outcome](QFile &converted) { return readPlainCp949File(converted, outcome.text); };
+    outcome.conversion = convertDocumentBytes(
+        encoded.bytes, job.from, job.to, job.keepComment, job.tempDirectory, kind, plainReader);
+    encoded.bytes.clear();
+    qCDebug(lcConversion) << "converted and read at" << job.clock.elapsed() << "ms";
+    if (!outcome.conversion.ok)
+        return;
+    readResult(job, outcome);
     qCDebug(lcConversion) << "lines built at" << job.clock.elapsed() << "ms";
 }
 

@@ -6,7 +6,10 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <memory>
+
 class CQuorelDoc;
+class TextBuffer;
 
 // Converts the whole text of `doc` (commands 32802: code page 949 ->
 // Punycode and 32805: back). The text goes to a temporary copy, through
@@ -30,6 +33,12 @@ DocumentOutcome ConvertDocument(CQuorelDoc &doc, namecodec::Encoding from, namec
 // template when the user made it from one, else what its path and `content`
 // tell.
 namecodec::FileKind documentConversionKind(const CQuorelDoc &doc, QByteArrayView content);
+
+// The text of converted code page 949 bytes whose line breaks are all LF,
+// as the general reader would give it, or null when that reader must take
+// it (a CR, or bytes that do not decode). A whole document's result is read
+// this way.
+std::unique_ptr<TextBuffer> readPlainCp949Text(QByteArrayView bytes);
 
 QString conversionFailedText();
 QString readOnlyConversionText();

@@ -221,20 +221,35 @@ void TextBuffer::resetText(const std::function<void()> &fill)
 
 void TextBuffer::setLines(std::vector<QString> &&lines)
 {
-    if (lines.empty())
-        lines.emplace_back();
+    std::vector<std::vector<QString>> pieces;
+    pieces.push_back(std::move(lines));
+    setLinePieces(std::move(pieces));
+}
+
+void TextBuffer::setLinePieces(std::vector<std::vector<QString>> &&pieces)
+{
+    std::size_t total = 0;
+    for (const auto &piece : pieces)
+        total += piece.size();
     resetText([&] {
         std::vector<Line> made;
-        made.reserve(lines.size());
+        made.reserve(std::max<std::size_t>(total, 1));
         std::vector<int> starts;
-        starts.reserve(lines.size());
+        starts.reserve(made.capacity());
         qsizetype start = 0;
-        for (QString &line : lines) {
-            starts.push_back(static_cast<int>(start));
-            start += line.size() + 1;
-            made.push_back(Line {std::move(line), -1});
+        for (auto &piece : pieces) {
+            for (QString &line : piece) {
+                starts.push_back(static_cast<int>(start));
+                start += line.size() + 1;
+                made.push_back(Line {std::move(line), -1});
+            }
+            piece = {};
         }
-        lines = {};
+        if (made.empty()) {
+            starts.push_back(0);
+            made.emplace_back();
+            start = 1;
+        }
         m_lines.swap(made);
         m_starts.swap(starts);
         m_validStarts = static_cast<int>(m_lines.size());

@@ -75,6 +75,9 @@ public:
     // The same for a text already split into lines (none holding '\n'), at
     // least one.
     void setLines(std::vector<QString> &&lines);
+    // The same for a text read in pieces, each piece's lines following the
+    // last piece's, so that pieces read apart need not be joined first.
+    void setLinePieces(std::vector<std::vector<QString>> &&pieces);
     // The whole text, lines joined with '\n'.
     QString toPlainText() const;
     // Every line, sharing its characters with the buffer: a quick copy on the

@@ -121,7 +121,8 @@ bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::E
 }
 
 TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to,
-    int keepComment, const QString &tempDirectory, namecodec::FileKind kind)
+    int keepComment, const QString &tempDirectory, namecodec::FileKind kind,
+    const ConvertedFileReader &readResult)
 {
     TextConversion result;
     // The result name is taken (exclusively) before the source copy is
@@ -156,7 +157,14 @@ TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding
                                 << converted.errorString();
         return result;
     }
-    result.text = converted.readAll();
     result.ok = true;
+    if (readResult && readResult(converted))
+        return result;
+    if (!converted.seek(0)) {
+        result.ok = false;
+        result.error = QStringLiteral("변환 결과를 읽을 수 없습니다: %1").arg(converted.errorString());
+        return result;
+    }
+    result.text = converted.readAll();
     return result;
 }

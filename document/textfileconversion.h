@@ -8,6 +8,10 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+
+class QFile;
+
 // The only way to the library's file conversion. `keepComment` is the
 // application's comment option, passed on unchanged; `kind` is the syntax
 // the file is scanned by (Auto: recognised from its content), normally
@@ -36,13 +40,20 @@ namecodec::FileKind conversionKind(int templateId, const QString &path, QByteArr
 // A whole document's bytes converted through two temporary files in
 // `tempDirectory`: the source copy and the result. Both are gone when this
 // returns, whatever happened.
+//
+// `readResult`, when given, is offered the converted file before anything
+// else reads it; when it takes the text (returns true) `text` stays empty,
+// which spares a copy of the whole result for a reader that maps the file.
+// When it declines, `text` holds the bytes as without it.
 struct TextConversion {
     bool ok = false;
-    QByteArray text; // the converted bytes, on success
+    QByteArray text; // the converted bytes, on success, unless readResult took them
     int errorLine = 0; // the first failing line, 0 when no line is to blame
     ConversionFaults faults; // every failing line the library named
     ConversionWarnings warnings; // Hangul hosts left inside rules, on success
     QString error; // a Korean message when the temporary copy failed
 };
+using ConvertedFileReader = std::function<bool(QFile &converted)>;
 TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to,
-    int keepComment, const QString &tempDirectory, namecodec::FileKind kind = namecodec::FileKind::Auto);
+    int keepComment, const QString &tempDirectory, namecodec::FileKind kind = namecodec::FileKind::Auto,
+    const ConvertedFileReader &readResult = {});

@@ -4,6 +4,7 @@
 #include "apptestfixture.h"
 #include "document/namebytes.h"
 #include "document/quoreldoc.h"
+#include "document/textbuffer.h"
 #include "editor/childframe.h"
 #include "editor/convresultdialog.h"
 #include "editor/mainframe.h"
@@ -153,6 +154,62 @@ TEST_F(ConversionAppTest, ConvertsBothWaysWithTheCommentOptionAndLeavesTheFileAl
         qobject_cast<CChildFrame *>(doc->frame())->closeWithoutAsking();
         settle();
     }
+}
+
+// A large file with LF breaks is read back by the quick reader, in two
+// halves and into shared blocks of characters: the text must still be the
+// library's to the character, take typing like any text, and undo and save
+// as before.
+TEST_F(ConversionAppTest, ALargeLfFileConvertsExactlyAndTakesEditsUndoAndSave)
+{
+    QByteArray original;
+    for (int i = 0; original.size() < 1300 * 1024; ++i)
+        original += cp949(QStringLiteral("웹%1\tIN\tCNAME\t똠햏.한국.kr.\nwww%1\tIN\tA\t10.0.0.1\n")
+                              .arg(i)
+                              .toUtf8()
+                              .constData());
+    if (app->commentOption() != 1)
+        trigger(ids::command::kComment);
+    const QString path = file(QStringLiteral("large.zone"), original);
+    CQuorelDoc *doc = open(path);
+    ASSERT_NE(doc, nullptr);
+    const QString opened = textOf(doc);
+
+    trigger(ids::command::kConvertToPunycode);
+    const QString punycode
+        = libraryResult(original, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 1);
+    ASSERT_EQ(textOf(doc), punycode);
+    EXPECT_TRUE(tempFiles().isEmpty());
+
+    // Typing into a line in the middle changes that line alone.
+    CQuorelView *view = viewOf(doc);
+    const TextBuffer *text = doc->textBuffer();
+    const int middle = text->lineCount() / 2;
+    const QString middleLine = text->line(middle);
+    view->setTextCursor(TextSelection {text->lineStart(middle) + 3, text->lineStart(middle) + 3});
+    view->setFocus();
+    QTest::keyClicks(view, QStringLiteral("zq"));
+    EXPECT_EQ(text->line(middle), middleLine.left(3) + QStringLiteral("zq") + middleLine.mid(3));
+    EXPECT_EQ(text->line(middle + 1), punycode.split(u'\n').at(middle + 1));
+    QTest::keySequence(view, QKeySequence::Undo);
+    settle();
+    EXPECT_EQ(textOf(doc), punycode);
+
+    // Undo gives back the opened text, redo the converted one, which
+    // converts back and saves as the library has it.
+    QTest::keySequence(view, QKeySequence::Undo);
+    settle();
+    EXPECT_EQ(textOf(doc), opened);
+    QTest::keySequence(view, QKeySequence::Redo);
+    settle();
+    EXPECT_EQ(textOf(doc), punycode);
+    trigger(ids::command::kComment);
+    trigger(ids::command::kConvertToEucKr);
+    const QString back = libraryResult(encodeNameText(punycode, namecodec::Encoding::Cp949).value(),
+        namecodec::Encoding::Punycode, namecodec::Encoding::Cp949, 0);
+    EXPECT_EQ(textOf(doc), back);
+    ASSERT_TRUE(doc->DoFileSave());
+    EXPECT_EQ(readBytes(path), encodeNameText(back, namecodec::Encoding::Cp949).value());
 }
 
 TEST_F(ConversionAppTest, AFailureSelectsTheLineAndChangesNothing)

@@ -253,6 +253,17 @@ TEST(TextBufferEdit, LinesGivenSplitMapLikeTheJoinedText)
     buffer.setLines({});
     EXPECT_EQ(buffer.lineCount(), 1);
     EXPECT_EQ(buffer.length(), 0);
+
+    // Read in pieces, empty ones among them, the lines follow on as one text.
+    std::vector<std::vector<QString>> pieces(4);
+    pieces[0] = {QStringLiteral("ab"), QString()};
+    pieces[2] = {QStringLiteral("\uac00 c")};
+    pieces[3] = {QStringLiteral("d")};
+    buffer.setLinePieces(std::move(pieces));
+    expectMapsLike(buffer, QStringLiteral("ab\n\n\uac00 c\nd"));
+    buffer.setLinePieces({});
+    EXPECT_EQ(buffer.lineCount(), 1);
+    EXPECT_EQ(buffer.length(), 0);
 }
 
 // A text kept for a conversion's undo is put away compressed and must come

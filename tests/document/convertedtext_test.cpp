@@ -1,0 +1,170 @@
+// Reading a whole document's converted bytes back into lines: the quick
+// reader for code page 949 results must give exactly what the general
+// reader gives, or step aside for it.
+#include "document/documentconversion.h"
+#include "document/lineblocks.h"
+#include "document/namebytes.h"
+#include "document/textbuffer.h"
+#include "document/textfile.h"
+#include "document/textfileconversion.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+QByteArray cp949(const QString &text)
+{
+    return encodeNameText(text, namecodec::Encoding::Cp949).value();
+}
+
+// Over a megabyte, so that it is read in two halves: ASCII lines, Hangul
+// lines and empty lines, in an order that moves with `seed` so the middle
+// falls on different kinds of line.
+QByteArray largeResult(int seed)
+{
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < 1100 * 1024 + seed * 7; ++i) {
+        switch ((i + seed) % 4) {
+        case 0:
+            bytes += "www" + QByteArray::number(i) + "\tIN\tCNAME\txn--3e0b707e.kr.\n";
+            break;
+        case 1:
+            bytes += cp949(QStringLiteral("; 웹%1\tIN\tCNAME\t똠햏.한국.kr.\n").arg(i));
+            break;
+        case 2:
+            bytes += "\n";
+            break;
+        default:
+            bytes
+                += cp949(QStringLiteral("한%1")).replace("%1", QByteArray::number(i)) + "\tIN\tA\t10.0.0.1\n";
+        }
+    }
+    return bytes;
+}
+
+void expectReadLikeTheGeneralReader(const QByteArray &bytes)
+{
+    const std::unique_ptr<TextBuffer> text = readPlainCp949Text(bytes);
+    ASSERT_NE(text, nullptr);
+    const DecodedText decoded = decodeFileBytes(bytes);
+    ASSERT_EQ(decoded.badLine, 0);
+    EXPECT_EQ(text->toPlainText(), decoded.text);
+    EXPECT_EQ(text->lineCount(), decoded.text.count(u'\n') + 1);
+    EXPECT_EQ(text->length(), decoded.text.size());
+    EXPECT_FALSE(text->isModified());
+    EXPECT_FALSE(text->isUndoAvailable());
+}
+
+} // namespace
+
+TEST(ConvertedText, ReadsExactlyWhatTheGeneralReaderReads)
+{
+    for (int seed = 0; seed < 4; ++seed) {
+        SCOPED_TRACE(seed);
+        QByteArray bytes = largeResult(seed);
+        expectReadLikeTheGeneralReader(bytes); // ends with a break: a last empty line
+        bytes.chop(1);
+        expectReadLikeTheGeneralReader(bytes);
+    }
+    expectReadLikeTheGeneralReader(cp949(QStringLiteral("a\n한국\n\nb")));
+    expectReadLikeTheGeneralReader(QByteArray());
+    expectReadLikeTheGeneralReader(QByteArray("\n"));
+    // One line of more than a megabyte has no break to split at.
+    expectReadLikeTheGeneralReader(QByteArray(1200 * 1024, 'x') + cp949(QStringLiteral("한")));
+}
+
+TEST(ConvertedText, LeavesCarriageReturnsAndBadBytesToTheGeneralReader)
+{
+    const QByteArray bad("\x81\x20", 2);
+    ASSERT_FALSE(namecodec::decodeText(std::string_view(bad.constData(), 2), namecodec::Encoding::Cp949));
+    const QByteArray bytes = largeResult(0);
+    for (const qsizetype at : {qsizetype(10), bytes.size() / 2 + 100, bytes.size() - 3}) {
+        SCOPED_TRACE(at);
+        QByteArray withReturn = bytes;
+        withReturn.insert(at, '\r');
+        EXPECT_EQ(readPlainCp949Text(withReturn), nullptr);
+        QByteArray withBadBytes = bytes;
+        withBadBytes.insert(at, bad);
+        EXPECT_EQ(readPlainCp949Text(withBadBytes), nullptr);
+    }
+    EXPECT_EQ(readPlainCp949Text(QByteArray("a\r\nb")), nullptr);
+}
+
+// Lines that share a block are strings of their own for everyone using them.
+TEST(LineBlocks, LinesSharingABlockChangeAlone)
+{
+    std::vector<QString> lines;
+    {
+        LineBlocks blocks;
+        for (const QString &text :
+            {QStringLiteral("first"), QStringLiteral("둘째"), QStringLiteral("third")}) {
+            lines.push_back(blocks.make(text.size(),
+                [&text](char16_t *to) { std::copy(text.utf16(), text.utf16() + text.size(), to); }));
+        }
+        // Longer than a block: a block of its own.
+        const QString longLine(300 * 1024, u'y');
+        lines.push_back(blocks.make(longLine.size(), [&longLine](char16_t *to) {
+            std::copy(longLine.utf16(), longLine.utf16() + longLine.size(), to);
+        }));
+    } // the lines outlive whoever made them
+    EXPECT_EQ(lines[0], QStringLiteral("first"));
+    EXPECT_EQ(lines[1], QStringLiteral("둘째"));
+    EXPECT_EQ(lines[3], QString(300 * 1024, u'y'));
+    for (const QString &line : lines)
+        EXPECT_EQ(line.utf16()[line.size()], u'\0');
+
+    lines[0].append(QStringLiteral(" grown"));
+    lines[1][0] = u'셋';
+    EXPECT_EQ(lines[0], QStringLiteral("first grown"));
+    EXPECT_EQ(lines[1], QStringLiteral("셋째"));
+    EXPECT_EQ(lines[2], QStringLiteral("third"));
+
+    // The last line left in its block grows over the dead ones after it.
+    QString last = lines[2];
+    std::thread([dropped = std::move(lines)]() mutable { dropped.clear(); }).join();
+    last.append(QStringLiteral(" and more"));
+    EXPECT_EQ(last, QStringLiteral("third and more"));
+    EXPECT_EQ(last.utf16()[last.size()], u'\0');
+}
+
+// A reader offered the converted file takes the text, or declines and the
+// bytes come as without it; either way no temporary file is left.
+TEST(ConvertDocumentBytes, AReaderOfTheResultTakesItOrLeavesIt)
+{
+    QTemporaryDir temp;
+    const QByteArray zone = cp949(QStringLiteral("$ORIGIN 한국.kr.\nwww\tIN\tCNAME\t웹.한국.kr.\n"));
+    const TextConversion plain = convertDocumentBytes(
+        zone, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 1, temp.path());
+    ASSERT_TRUE(plain.ok);
+    ASSERT_TRUE(plain.text.contains("xn--"));
+
+    QByteArray seen;
+    const auto take = [&seen](QFile &converted) {
+        seen = converted.readAll();
+        return true;
+    };
+    const TextConversion taken = convertDocumentBytes(
+        zone, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 1, temp.path(), {}, take);
+    EXPECT_TRUE(taken.ok);
+    EXPECT_TRUE(taken.text.isEmpty());
+    EXPECT_EQ(seen, plain.text);
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
+
+    // Declining after reading some of it still gives the whole result.
+    const auto decline = [](QFile &converted) {
+        converted.read(5);
+        return false;
+    };
+    const TextConversion declined = convertDocumentBytes(
+        zone, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 1, temp.path(), {}, decline);
+    EXPECT_TRUE(declined.ok);
+    EXPECT_EQ(declined.text, plain.text);
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
+}
