@@ -21,6 +21,7 @@
 
 #include "document/documentcontext.h"
 #include "document/quoreldoc.h"
+#include "document/textfileconversion.h"
 #include "platform/quorelids.h"
 #include "platform/settings.h"
 
@@ -34,9 +35,15 @@ CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     setHighlightCurrentLine(true);
     applyLook(m_look);
     setBuffer(doc->textBuffer());
+    installHighlighter();
     connect(doc, &CQuorelDoc::textBufferReplaced, this, &CQuorelView::showReplacedText);
     // A user who moves the selection after a select-all means the next one.
     connect(this, &TextView::selectionChanged, this, [this] { m_selectAllGuard = false; });
+}
+
+CQuorelView::~CQuorelView()
+{
+    setHighlighter(nullptr);
 }
 
 QFont CQuorelView::editorFont()
@@ -143,9 +150,40 @@ const char *const kCaretProperty = "quorelCaret";
 const char *const kScrollProperty = "quorelScroll";
 } // namespace
 
+void CQuorelView::installHighlighter()
+{
+    setHighlighter(nullptr);
+    m_highlighter.reset();
+    TextBuffer *text = buffer();
+    if (!text)
+        return;
+    // The kind is told by the document's template and name first, then by
+    // the first lines, as a conversion decides it.
+    QString head;
+    for (int line = 0; line < text->lineCount() && head.size() < 64 * 1024; ++line)
+        head += text->line(line) + QLatin1Char('\n');
+    const QByteArray bytes = head.toUtf8();
+    namecodec::FileKind kind = conversionKind(m_doc->kind(), m_doc->GetPathName(), bytes);
+    if (kind == namecodec::FileKind::Auto)
+        kind = namecodec::detectFileKind(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    m_highlighter = std::make_unique<NameHighlighter>(text, kind);
+    m_highlighter->setPalette(palette());
+    setHighlighter(m_highlighter.get());
+}
+
+void CQuorelView::changeEvent(QEvent *event)
+{
+    TextView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_highlighter)
+        m_highlighter->setPalette(palette());
+}
+
 void CQuorelView::showReplacedText(TextBuffer *old, TextBuffer *current)
 {
     if (!current) {
+        setHighlighter(nullptr);
+        m_highlighter.reset();
         setBuffer(nullptr);
         return;
     }
@@ -156,6 +194,7 @@ void CQuorelView::showReplacedText(TextBuffer *old, TextBuffer *current)
             kScrollProperty, QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()));
     }
     setBuffer(current);
+    installHighlighter();
     const QVariant caretAt = current->property(kCaretProperty);
     if (caretAt.isValid()) {
         const QPoint at = caretAt.toPoint();

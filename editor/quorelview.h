@@ -2,6 +2,7 @@
 
 #include "editor/editorlook.h"
 #include "editor/linenumbermargin.h"
+#include "editor/namehighlighter.h"
 #include "editor/textview.h"
 #include "editor/viewsearch.h"
 #include "namecodec/codec.h"
@@ -9,6 +10,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class CConvFindReplaceDialog;
 class CQuorelDoc;
@@ -27,6 +29,8 @@ public:
     static constexpr double kPrintMarginMm = 12.7;
 
     explicit CQuorelView(CQuorelDoc *doc, QWidget *parent = nullptr);
+    // The view lets go of its highlighter before the highlighter goes.
+    ~CQuorelView() override;
 
     CQuorelDoc *GetDocument() const { return m_doc; }
 
@@ -73,6 +77,8 @@ public:
     void applyLook(const EditorLook &look);
     const EditorLook &look() const { return m_look; }
     LineNumberMargin &lineNumberMargin() { return m_lineNumbers; }
+    // The colours and name marks of the text shown, for its kind.
+    NameHighlighter *nameHighlighter() const { return m_highlighter.get(); }
 
     // The selected text, and replacing it as one undoable edit.
     QString GetSelText() const;
@@ -108,8 +114,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    // Colours the text shown by the kind its document converts it as.
+    void installHighlighter();
     // Shows the document's new text, keeping the caret and scroll position of
     // the old one with it, and putting back those the new one had.
     void showReplacedText(TextBuffer *old, TextBuffer *current);
@@ -138,4 +147,5 @@ private:
     EditorLook m_look;
     LineNumberMargin m_lineNumbers {*this};
     int m_zoomWheelAngle = 0; // a touchpad's small steps add up to a notch
+    std::unique_ptr<NameHighlighter> m_highlighter;
 };

@@ -17,6 +17,14 @@ public:
 
     // The formats of line `line`, whose text is `text`, in columns of `text`.
     virtual QList<QTextLayout::FormatRange> formats(int line, const QString &text) = 0;
+    // What the pointer resting on `column` of line `line` is told; none by default.
+    virtual QString toolTip(int line, const QString &text, int column)
+    {
+        Q_UNUSED(line);
+        Q_UNUSED(text);
+        Q_UNUSED(column);
+        return {};
+    }
 
 protected:
     // Lines `first` to `last` (inclusive) look different now, for a reason

@@ -82,6 +82,9 @@ void TextLayoutCache::measureRow()
         descent = std::max(descent, static_cast<int>(std::ceil(line.descent())));
     }
     sample.endLayout();
+    // The marks under names (a line, a wave) hang below the underline's
+    // place; they too stay inside their row.
+    descent = std::max(descent, metrics.underlinePos() + 2 * metrics.lineWidth() + 1);
     m_ascent = ascent;
     m_lineHeight = std::max({1, metrics.lineSpacing(), ascent + descent + std::max(0, metrics.leading())});
 }

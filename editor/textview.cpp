@@ -11,6 +11,7 @@
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QInputMethod>
 #include <QKeyEvent>
 #include <QMenu>
@@ -20,6 +21,7 @@
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTextLayout>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -775,6 +777,42 @@ bool TextView::isOurShortcut(QKeyEvent *key) const
         ours = ours || (plain && typesText(key)) || key->key() == Qt::Key_Backspace;
     }
     return ours;
+}
+
+bool TextView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        // A highlighter may say what the text under the pointer means.
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QString tip = toolTipAt(help->pos());
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+QString TextView::toolTipAt(const QPoint &point) const
+{
+    TextHighlighter *highlighter = m_layouts.highlighter();
+    if (!m_buffer || !highlighter || point.y() < kMargin)
+        return {};
+    const int line = firstVisibleLine() + (point.y() - kMargin) / lineHeight();
+    if (line >= m_buffer->lineCount())
+        return {};
+    const qreal x = point.x() - textLeft();
+    const LineLayout *layout = m_layouts.layout(line);
+    if (x < 0 || x >= layout->width())
+        return {};
+    // The character under the pointer, not the caret position nearest it.
+    int column = layout->xToCursor(x);
+    if (column > 0 && layout->cursorToX(column) > x)
+        column = layout->previousCursorPosition(column);
+    return highlighter->toolTip(line, m_buffer->line(line), column);
 }
 
 bool TextView::event(QEvent *event)

@@ -86,6 +86,9 @@ public:
     // Installs `highlighter` (not owned; nullptr removes it).
     void setHighlighter(TextHighlighter *highlighter);
     TextHighlighter *highlighter() const { return m_layouts.highlighter(); }
+    // What the highlighter says of the character under a point of the
+    // viewport, shown as its tool tip; empty for none.
+    QString toolTipAt(const QPoint &point) const;
     // The lines on screen with the top of each row, in viewport coordinates.
     std::vector<TextViewMargin::VisibleLine> linesOnScreen() const;
 
@@ -108,6 +111,7 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
