@@ -26,6 +26,8 @@
 //            it back
 //   goto: the go-to-line box (Ctrl+G) with a line and column typed in
 //   settings: the 환경 설정 dialog over the zone sample
+//   check: "검사" (F7) on a zone with a mistyped record type, its findings
+//            in the "검사 결과" pane
 #include "app/quorelapp.h"
 #include "document/namebytes.h"
 #include "document/quoreldoc.h"
@@ -157,6 +159,22 @@ void writeServerList(const QString &path, int port)
     web.port = FtpServerEntry::kSftpDefaultPort;
     web.protocol = FtpServerEntry::Protocol::Sftp;
     list.save(QStringLiteral("웹 서버 (SFTP)"), web);
+}
+
+// A zone as an administrator might have typed it: line 9 names a record
+// type that does not exist.
+QByteArray checkedZone()
+{
+    return QByteArrayLiteral("$ORIGIN example.com.\n"
+                             "$TTL 3600\n"
+                             "@\tIN\tSOA\tns1.example.com. hostmaster.example.com. (\n"
+                             "\t\t2024050101 3600 900 604800 300 )\n"
+                             "\tIN\tNS\tns1.example.com.\n"
+                             "\tIN\tMX\t10 mail.example.com.\n"
+                             "ns1\tIN\tA\t192.0.2.53\n"
+                             "mail\tIN\tA\t192.0.2.25\n"
+                             "shop\tIN\tAAA\t2001:db8::80\n"
+                             "www\tIN\tCNAME\tshop.example.com.\n");
 }
 
 // One scene being played: the running Quorel, where the picture goes, and
@@ -338,6 +356,12 @@ struct Scene {
         trigger(ids::command::kFtpOpen);
     }
 
+    void playCheck()
+    {
+        trigger(ids::command::kCheckDocument);
+        shootNow(2500);
+    }
+
     void playConverted()
     {
         trigger(ids::command::kConvertToPunycode);
@@ -383,6 +407,7 @@ const QList<std::pair<QString, Play>> &sceneTable()
         {QStringLiteral("ftp-overwrite"), &Scene::playBrowser},
         {QStringLiteral("ftp-saveback"), &Scene::playSaveBack},
         {QStringLiteral("about"), [](Scene &s) { s.playCommand(ids::command::kAppAbout); }},
+        {QStringLiteral("check"), &Scene::playCheck},
     };
     return scenes;
 }
@@ -442,6 +467,12 @@ int main(int argc, char **argv)
         if (!QFile::copy(QStringLiteral(QUOREL_SOURCE_DIR "/tests/data/namecodec/rules-vhost.conf"), file))
             return 1;
     }
+    if (args[0] == QStringLiteral("check")) {
+        file = dir.filePath(QStringLiteral("example.com.zone"));
+        QFile zone(file);
+        if (!zone.open(QIODevice::WriteOnly) || zone.write(checkedZone()) <= 0)
+            return 1;
+    }
     QProcess ftpServer;
     if (args[0].startsWith(QStringLiteral("ftp-")) && !prepareFtp(args[0], dir, ftpServer))
         return 1;
@@ -457,6 +488,8 @@ int main(int argc, char **argv)
     app.ftpContext().localFolder = dir.filePath(QStringLiteral("Quindale"));
     // The plain-FTP notice has its own moment; the pictures show the server.
     app.settings().takePlainFtpNotice(QStringLiteral("시험 서버 (로컬)"));
+    // The zone's name was given at an earlier check: no question in the picture.
+    app.settings().setCheckOrigin(file, QStringLiteral("example.com"));
 
     Scene scene {application, app, app.mainFrame(), args[0], args[1]};
     QTimer::singleShot(1500, [&] { play(scene); });
