@@ -2,6 +2,7 @@
 // saving it, through the real application, main window and editor view.
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -139,8 +140,69 @@ void Save(benchmark::State &state)
     f.closeAll();
 }
 
+CQuorelView *openView(Fixture &f)
+{
+    CQuorelDoc *doc = f.app->OpenDocumentFile(f.zonePath);
+    if (!doc)
+        return nullptr;
+    CQuorelView *view = qobject_cast<CChildFrame *>(doc->frame())->view();
+    view->setFocus();
+    view->viewport()->repaint();
+    return view;
+}
+
+// A character typed in the middle of the open file, with the repaint that
+// follows: the lines below it are coloured and marked again.
+void TypeWithHighlighting(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    CQuorelView *view = openView(f);
+    if (!view || !view->nameHighlighter()) {
+        state.SkipWithError("open failed or nothing highlights");
+        return;
+    }
+    view->goToLine(view->buffer()->lineCount() / 2, 4);
+    view->viewport()->repaint();
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QCoreApplication::sendEvent(view, &press);
+        view->viewport()->repaint();
+    }
+    f.closeAll();
+}
+
+// Ctrl+End on a file just opened: the marks of the last screen need the
+// scanner's state there, read once from the top.
+void FirstJumpToTheEndWithHighlighting(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    for (auto _ : state) {
+        state.PauseTiming();
+        CQuorelView *view = openView(f);
+        if (!view) {
+            state.SkipWithError("open failed");
+            break;
+        }
+        state.ResumeTiming();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+        QCoreApplication::sendEvent(view, &press);
+        view->viewport()->repaint();
+        state.PauseTiming();
+        f.closeAll();
+        state.ResumeTiming();
+    }
+}
+
 } // namespace
 
+BENCHMARK(TypeWithHighlighting)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(benchsize::pick(100, 2))
+    ->UseRealTime();
+BENCHMARK(FirstJumpToTheEndWithHighlighting)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(benchsize::pick(3, 1))
+    ->UseRealTime();
 BENCHMARK(OpenUntilShown)->Unit(benchmark::kMillisecond)->Iterations(benchsize::pick(5, 1))->UseRealTime();
 BENCHMARK(Save)->Unit(benchmark::kMillisecond)->Iterations(benchsize::pick(5, 1))->UseRealTime();
 

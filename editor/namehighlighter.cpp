@@ -95,7 +95,7 @@ void NameHighlighter::setPalette(const QPalette &palette)
     m_styles.refused = QTextCharFormat();
     m_styles.refused.setUnderlineStyle(QTextCharFormat::WaveUnderline);
     m_styles.refused.setUnderlineColor(pick("#d00000", "#ff6060"));
-    rehighlight(0, std::numeric_limits<int>::max());
+    rehighlight(0, std::max(0, m_buffer->lineCount() - 1));
 }
 
 void NameHighlighter::onChange(const TextChange &change)
@@ -104,7 +104,7 @@ void NameHighlighter::onChange(const TextChange &change)
     std::erase_if(m_checkpoints, [&](const auto &entry) { return entry.first > change.firstLine; });
     if (m_nextLine > change.firstLine)
         m_current.reset();
-    rehighlight(change.firstLine, std::numeric_limits<int>::max());
+    rehighlight(change.firstLine, std::max(change.firstLine, m_buffer->lineCount() - 1));
 }
 
 NameHighlighter::State &NameHighlighter::stateBefore(int line)

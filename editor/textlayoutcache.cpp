@@ -143,7 +143,7 @@ void TextLayoutCache::applyChange(const TextChange &change)
 
 void TextLayoutCache::invalidate(int first, int last)
 {
-    if (last - first + 1 > static_cast<int>(m_layouts.size())) {
+    if (static_cast<qint64>(last) - first + 1 > static_cast<qint64>(m_layouts.size())) {
         std::erase_if(
             m_layouts, [&](const auto &entry) { return entry.first >= first && entry.first <= last; });
         return;
