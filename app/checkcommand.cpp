@@ -99,6 +99,7 @@ void CheckCommand::OnCheckDocument()
     CheckRequest request;
     request.kind = *kind;
     request.bytes = encoded.bytes;
+    request.encoding = doc->encoding();
     request.displayName = nameOf(*doc);
     request.tempDirectory = m_settings.tempDirectory();
     if (request.kind == CheckKind::Zone) {

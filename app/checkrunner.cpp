@@ -71,14 +71,48 @@ QString groupName()
     return gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(getegid());
 }
 
-// A zone name with Hangul goes to the checker in the form the file's
-// converted names take.
-QString asciiOrigin(const QString &origin)
+// A zone name with Hangul goes to the checker in the form the file holds
+// it: as the file's own bytes while the file is not converted yet (in
+// BIND's \DDD escapes, since an argument is no place for code page 949),
+// else in its ACE form, as the converted names are written.
+QString originArgument(const QString &origin, namecodec::Encoding encoding, const QByteArray &text)
 {
+    const bool ascii
+        = std::all_of(origin.cbegin(), origin.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii)
+        return origin;
+    const std::u16string utf16 = origin.toStdU16String();
+    const auto own = namecodec::encodeText(utf16, encoding);
+    if (own && text.contains(QByteArray::fromStdString(*own))) {
+        QString escaped;
+        for (const char byte : *own) {
+            const auto value = static_cast<unsigned char>(byte);
+            escaped += value < 0x80 ? QString(QLatin1Char(byte))
+                                    : QStringLiteral("\\%1").arg(value, 3, 10, QLatin1Char('0'));
+        }
+        return escaped;
+    }
     const QByteArray utf8 = origin.toUtf8();
     auto ace = namecodec::toAscii(
         std::string_view(utf8.constData(), std::size_t(utf8.size())), namecodec::Encoding::Utf8);
     return ace ? QString::fromStdString(*ace) : origin;
+}
+
+// BIND writes the bytes of a name it cannot print as \DDD; back as bytes,
+// they read as the file's own Hangul.
+QByteArray unescapeBindBytes(const QByteArray &output)
+{
+    static const QRegularExpression escape(QStringLiteral("\\\\(1[2-9][0-9]|2[0-4][0-9]|25[0-5])"));
+    QByteArray bytes;
+    const QString text = QString::fromLatin1(output);
+    qsizetype from = 0;
+    for (auto it = escape.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        bytes += output.mid(from, m.capturedStart() - from);
+        bytes += char(m.captured(1).toInt());
+        from = m.capturedEnd();
+    }
+    return bytes + output.mid(from);
 }
 
 // A whole nginx.conf, rather than a server block, already has its own
@@ -212,7 +246,7 @@ QString CheckRunner::prepare(
 {
     switch (request.kind) {
     case CheckKind::Zone:
-        *arguments = {asciiOrigin(request.origin), m_copy.path()};
+        *arguments = {originArgument(request.origin, request.encoding, request.bytes), m_copy.path()};
         return {};
     case CheckKind::NamedConf:
         *arguments = {m_copy.path()};
@@ -288,7 +322,10 @@ void CheckRunner::onFinished()
     const bool ran = m_process->error() != QProcess::FailedToStart;
     report.ok
         = ran && !m_timedOut && m_process->exitStatus() == QProcess::NormalExit && m_process->exitCode() == 0;
-    const QString output = decodeFileBytes(m_process->readAll()).text;
+    QByteArray raw = m_process->readAll();
+    if (m_request.kind == CheckKind::Zone || m_request.kind == CheckKind::NamedConf)
+        raw = unescapeBindBytes(raw);
+    const QString output = decodeFileBytes(raw).text;
     report.findings = parseCheckOutput(
         m_request.kind, output, m_copy.path(), m_root ? m_root->path() : QString(), m_request.displayName);
     if (m_timedOut)

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "namecodec/codec.h"
 #include "platform/scopedtempfile.h"
 
 class QTemporaryDir;
@@ -35,6 +36,7 @@ struct CheckReport {
 struct CheckRequest {
     CheckKind kind = CheckKind::Zone;
     QByteArray bytes; // the text as a save would write it
+    namecodec::Encoding encoding = namecodec::Encoding::Cp949; // that of `bytes`
     QString displayName; // put in place of the copy's path in the report
     QString origin; // the zone's name, for a zone
     QString tempDirectory;
