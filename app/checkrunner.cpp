@@ -98,18 +98,22 @@ QString originArgument(const QString &origin, namecodec::Encoding encoding, cons
     return ace ? QString::fromStdString(*ace) : origin;
 }
 
-// BIND writes the bytes of a name it cannot print as \DDD; back as bytes,
-// they read as the file's own Hangul.
-QByteArray unescapeBindBytes(const QByteArray &output)
+// The checkers print the bytes of a name they cannot print as escapes
+// (BIND \DDD, Apache \xHH); back as bytes, they read as the file's own Hangul.
+QByteArray unescapeBytes(const QByteArray &output, CheckKind kind)
 {
-    static const QRegularExpression escape(QStringLiteral("\\\\(1[2-9][0-9]|2[0-4][0-9]|25[0-5])"));
+    static const QRegularExpression bind(QStringLiteral("\\\\(1[2-9][0-9]|2[0-4][0-9]|25[0-5])"));
+    static const QRegularExpression apache(QStringLiteral("\\\\x([89a-fA-F][0-9a-fA-F])"));
+    const bool isBind = kind == CheckKind::Zone || kind == CheckKind::NamedConf;
+    if (!isBind && kind != CheckKind::Apache)
+        return output;
     QByteArray bytes;
     const QString text = QString::fromLatin1(output);
     qsizetype from = 0;
-    for (auto it = escape.globalMatch(text); it.hasNext();) {
+    for (auto it = (isBind ? bind : apache).globalMatch(text); it.hasNext();) {
         const QRegularExpressionMatch m = it.next();
         bytes += output.mid(from, m.capturedStart() - from);
-        bytes += char(m.captured(1).toInt());
+        bytes += char(m.captured(1).toInt(nullptr, isBind ? 10 : 16));
         from = m.capturedEnd();
     }
     return bytes + output.mid(from);
@@ -322,10 +326,7 @@ void CheckRunner::onFinished()
     const bool ran = m_process->error() != QProcess::FailedToStart;
     report.ok
         = ran && !m_timedOut && m_process->exitStatus() == QProcess::NormalExit && m_process->exitCode() == 0;
-    QByteArray raw = m_process->readAll();
-    if (m_request.kind == CheckKind::Zone || m_request.kind == CheckKind::NamedConf)
-        raw = unescapeBindBytes(raw);
-    const QString output = decodeFileBytes(raw).text;
+    const QString output = decodeFileBytes(unescapeBytes(m_process->readAll(), m_request.kind)).text;
     report.findings = parseCheckOutput(
         m_request.kind, output, m_copy.path(), m_root ? m_root->path() : QString(), m_request.displayName);
     if (m_timedOut)
@@ -396,6 +397,16 @@ int apacheLine(const QString &text, const QString &copyPath)
     return m.hasMatch() && m.captured(2) == copyPath ? m.captured(1).toInt() : 0;
 }
 
+// "[Wed Dec 09 07:49:00.358451 2026] [core:error] [pid 1:tid 1] message":
+// the time and process say nothing of the file.
+QString logPrefixless(const QString &text)
+{
+    static const QRegularExpression prefix(
+        QStringLiteral("^\\[[^\\]]*\\] (\\[[^\\]]*\\]) \\[pid [^\\]]*\\] "));
+    const QRegularExpressionMatch m = prefix.match(text);
+    return m.hasMatch() ? m.captured(1) + QLatin1Char(' ') + text.mid(m.capturedEnd()) : text;
+}
+
 } // namespace
 
 QList<CheckFinding> parseCheckOutput(CheckKind kind, const QString &output, const QString &copyPath,
@@ -410,7 +421,7 @@ QList<CheckFinding> parseCheckOutput(CheckKind kind, const QString &output, cons
     QList<CheckFinding> findings;
     const QStringList lines = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString text = lines.at(i).trimmed();
+        QString text = lines.at(i).trimmed();
         if (text.isEmpty())
             continue;
         LineMatch match;
@@ -422,6 +433,8 @@ QList<CheckFinding> parseCheckOutput(CheckKind kind, const QString &output, cons
             const bool reasonFollows = i + 1 < lines.size();
             match = {line, reasonFollows ? lines.at(++i).trimmed() : text};
         }
+        if (kind == CheckKind::Apache && match.line == 0)
+            text = logPrefixless(text);
         if (match.line > 0)
             findings.append({match.line, shown(match.message)});
         else

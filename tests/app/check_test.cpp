@@ -168,7 +168,7 @@ TEST_F(CheckTest, EachCheckerPassesACleanFileAndReportsAnErrorAtItsLine)
     }
 }
 
-TEST_F(CheckTest, AnUnconvertedHangulZoneIsCheckedUnderItsOwnNameAndReportedInHangul)
+TEST_F(CheckTest, HangulNamesReachTheCheckerAsTheFileHoldsThemAndComeBackInHangul)
 {
     // Given its Hangul name in ACE form, the checker would find every record
     // outside the zone; given the file's own bytes, only what is wrong.
@@ -191,6 +191,17 @@ TEST_F(CheckTest, AnUnconvertedHangulZoneIsCheckedUnderItsOwnNameAndReportedInHa
         EXPECT_FALSE(r.message.contains(QStringLiteral("out-of-zone"))) << r.message.toStdString();
         EXPECT_FALSE(r.message.contains(QLatin1Char('\\'))) << r.message.toStdString();
     }
+    app.reset();
+
+    // Apache writes such bytes as \xHH.
+    view = open("hangul-site.conf",
+        cp949("<VirtualHost *:80>\n    ServerName www.example.com\n    DocumentRoot /var/www/없는폴더\n"
+              "</VirtualHost>\n"));
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(pressF7(view));
+    const QList<Row> apache = rows();
+    EXPECT_TRUE(std::any_of(apache.cbegin(), apache.cend(),
+        [](const Row &r) { return r.message.contains(QStringLiteral("/var/www/없는폴더")); }));
 }
 
 TEST_F(CheckTest, DoubleClickOnAFindingMovesTheCaretToItsLine)
