@@ -4,6 +4,7 @@
 // repaint it causes: typing in the middle, Left, Home and End, a click.
 #include "benchsize.h"
 #include "document/textbuffer.h"
+#include "editor/namehighlighter.h"
 #include "editor/textview.h"
 #include "widgetbenchmain.h"
 
@@ -85,6 +86,21 @@ void BM_LongLineTypeInTheMiddle(benchmark::State &state)
     state.counters["chars"] = kEditedLength;
 }
 
+// The same with the colours and name marks a configuration file gets: a
+// line this long is shown plain, so typing costs what it did.
+void BM_LongLineTypeInTheMiddleHighlighted(benchmark::State &state)
+{
+    LongLineView shown(kEditedLength);
+    NameHighlighter highlighter(&shown.buffer, namecodec::FileKind::WebServer);
+    shown.view.setHighlighter(&highlighter);
+    shown.show();
+    const int middle = kEditedLength / 2;
+    shown.view.setTextCursor({middle, middle});
+    for (auto _ : state)
+        shown.press(Qt::Key_X, QStringLiteral("x"));
+    shown.view.setHighlighter(nullptr);
+}
+
 void BM_LongLineLeft(benchmark::State &state)
 {
     LongLineView shown(kEditedLength);
@@ -131,6 +147,9 @@ BENCHMARK(BM_LongLineSetBufferAndFirstPaint)
     ->Iterations(benchsize::pick(10, 1))
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LongLineTypeInTheMiddle)->Iterations(benchsize::pick(50, 2))->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LongLineTypeInTheMiddleHighlighted)
+    ->Iterations(benchsize::pick(50, 2))
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LongLineLeft)->Iterations(benchsize::pick(200, 2))->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LongLineHomeAndEnd)->Iterations(benchsize::pick(50, 2))->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LongLineClick)->Iterations(benchsize::pick(50, 2))->Unit(benchmark::kMillisecond);

@@ -119,6 +119,8 @@ NameHighlighter::State &NameHighlighter::stateBefore(int line)
         if (m_nextLine % kCheckpointLines == 0)
             m_checkpoints.try_emplace(m_nextLine, *m_current);
         const QString &text = m_buffer->line(m_nextLine);
+        if (text.size() > kLongestMarkedLine)
+            continue;
         syntax(text, *m_current);
         m_current->marker.markLine(std::u16string_view(
             reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
@@ -131,10 +133,12 @@ NameHighlighter::State &NameHighlighter::stateBefore(int line)
 QList<QTextLayout::FormatRange> NameHighlighter::formats(int line, const QString &text)
 {
     State &state = stateBefore(line);
+    m_nextLine = line + 1;
+    if (text.size() > kLongestMarkedLine)
+        return {};
     QList<Range> ranges = syntax(text, state);
     const auto marks = state.marker.markLine(std::u16string_view(
         reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
-    m_nextLine = line + 1;
     for (const namecodec::NameMark &mark : marks) {
         const QTextCharFormat &format = mark.kind == namecodec::NameMarkKind::Converted ? m_styles.converted
             : mark.kind == namecodec::NameMarkKind::Ace                                 ? m_styles.ace
@@ -146,6 +150,8 @@ QList<QTextLayout::FormatRange> NameHighlighter::formats(int line, const QString
 
 QString NameHighlighter::toolTip(int line, const QString &text, int column)
 {
+    if (text.size() > kLongestMarkedLine)
+        return {};
     namecodec::NameMarker marker = stateBefore(line).marker;
     const auto marks = marker.markLine(std::u16string_view(
         reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));

@@ -40,6 +40,10 @@ public:
 
     // Lines between the kept scanners.
     static constexpr int kCheckpointLines = 256;
+    // A line longer than this (a dump, a minified configuration) is shown
+    // plain, and the scanners pass over it: reading millions of characters
+    // again on every keystroke in it would make typing there crawl.
+    static constexpr int kLongestMarkedLine = 64 * 1024;
 
 private:
     // What a line's colours depend on from the lines above it.
