@@ -263,15 +263,23 @@ QString CheckRunner::prepare(
     return {};
 }
 
+QString CheckRunner::makeRoot()
+{
+    m_root = std::make_unique<QTemporaryDir>(m_request.tempDirectory + QStringLiteral("/check-XXXXXX"));
+    if (!m_root->isValid())
+        return QStringLiteral("검사할 임시 폴더를 만들 수 없습니다: %1").arg(m_request.tempDirectory);
+    // Where relative log paths of the checked file lead.
+    QDir(m_root->path()).mkpath(QStringLiteral("logs"));
+    return {};
+}
+
 QString CheckRunner::prepareApache(QStringList *arguments, QProcessEnvironment *environment)
 {
     // A server root of its own, so the check needs neither root nor the
     // system's sites: only the modules and this one file.
-    m_root = std::make_unique<QTemporaryDir>(m_request.tempDirectory + QStringLiteral("/check-XXXXXX"));
-    if (!m_root->isValid())
-        return QStringLiteral("검사할 임시 폴더를 만들 수 없습니다: %1").arg(m_request.tempDirectory);
+    if (QString error = makeRoot(); !error.isEmpty())
+        return error;
     const QString root = m_root->path();
-    QDir(root).mkpath(QStringLiteral("logs"));
     const QString config
         = QStringLiteral("ServerRoot %1\nDefaultRuntimeDir %1\nPidFile %2\nErrorLog %3\n"
                          "ServerName localhost\n%4Include %5\n")
@@ -293,11 +301,9 @@ QString CheckRunner::prepareApache(QStringList *arguments, QProcessEnvironment *
 
 QString CheckRunner::prepareNginx(QStringList *arguments)
 {
-    m_root = std::make_unique<QTemporaryDir>(m_request.tempDirectory + QStringLiteral("/check-XXXXXX"));
-    if (!m_root->isValid())
-        return QStringLiteral("검사할 임시 폴더를 만들 수 없습니다: %1").arg(m_request.tempDirectory);
+    if (QString error = makeRoot(); !error.isEmpty())
+        return error;
     const QString root = m_root->path();
-    QDir(root).mkpath(QStringLiteral("logs"));
     QString configPath = m_copy.path();
     if (!isWholeNginxConfig(m_request.bytes)) {
         // A server block, as in sites-available, goes where the main file

@@ -75,6 +75,8 @@ signals:
 
 private:
     QString prepare(const CheckRequest &request, QStringList *arguments, QProcessEnvironment *environment);
+    // The private folder a server's configuration is made in.
+    QString makeRoot();
     QString prepareApache(QStringList *arguments, QProcessEnvironment *environment);
     QString prepareNginx(QStringList *arguments);
     void onFinished();
