@@ -193,8 +193,45 @@ void FirstJumpToTheEndWithHighlighting(benchmark::State &state)
     }
 }
 
+// A file of one 8,000,000-character line (a dump, a minified configuration)
+// opened until shown, with the longest time the window went unpainted.
+void OpenLongLineUntilShown(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    const QString path = f.dir.filePath(QStringLiteral("dump.txt"));
+    {
+        QByteArray line(benchsize::pick(8'000'000, 200'000), 'q');
+        for (qsizetype i = 0; i + 12 < line.size(); i += 64)
+            line.replace(i, 12, "v=DKIM1;k=a;");
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(line);
+    }
+    PaintGapProbe probe;
+    qint64 longestGap = 0;
+    for (auto _ : state) {
+        probe.start();
+        CQuorelDoc *doc = f.app->OpenDocumentFile(path);
+        if (!doc) {
+            state.SkipWithError("open failed");
+            break;
+        }
+        qobject_cast<CChildFrame *>(doc->frame())->view()->viewport()->repaint();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        longestGap = std::max(longestGap, probe.stop());
+        f.closeAll();
+        state.ResumeTiming();
+    }
+    state.counters["max_paint_gap_ms"] = static_cast<double>(longestGap);
+}
+
 } // namespace
 
+BENCHMARK(OpenLongLineUntilShown)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(benchsize::pick(5, 1))
+    ->UseRealTime();
 BENCHMARK(TypeWithHighlighting)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(benchsize::pick(100, 2))

@@ -34,8 +34,10 @@ CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     setObjectName(QStringLiteral("quorelView"));
     setHighlightCurrentLine(true);
     applyLook(m_look);
+    // The highlighter first: a view given it afterwards lays out again
+    // what it measured, a whole long line among it.
+    installHighlighter(doc->textBuffer());
     setBuffer(doc->textBuffer());
-    installHighlighter();
     connect(doc, &CQuorelDoc::textBufferReplaced, this, &CQuorelView::showReplacedText);
     // A user who moves the selection after a select-all means the next one.
     connect(this, &TextView::selectionChanged, this, [this] { m_selectAllGuard = false; });
@@ -150,18 +152,20 @@ const char *const kCaretProperty = "quorelCaret";
 const char *const kScrollProperty = "quorelScroll";
 } // namespace
 
-void CQuorelView::installHighlighter()
+void CQuorelView::installHighlighter(TextBuffer *text)
 {
     setHighlighter(nullptr);
     m_highlighter.reset();
-    TextBuffer *text = buffer();
     if (!text)
         return;
     // The kind is told by the document's template and name first, then by
     // the first lines, as a conversion decides it.
+    constexpr qsizetype kHead = 64 * 1024;
     QString head;
-    for (int line = 0; line < text->lineCount() && head.size() < 64 * 1024; ++line)
-        head += text->line(line) + QLatin1Char('\n');
+    for (int line = 0; line < text->lineCount() && head.size() < kHead; ++line) {
+        head += QStringView(text->line(line)).left(kHead - head.size());
+        head += QLatin1Char('\n');
+    }
     const QByteArray bytes = head.toUtf8();
     namecodec::FileKind kind = conversionKind(m_doc->kind(), m_doc->GetPathName(), bytes);
     if (kind == namecodec::FileKind::Auto)
@@ -193,8 +197,8 @@ void CQuorelView::showReplacedText(TextBuffer *old, TextBuffer *current)
         old->setProperty(
             kScrollProperty, QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()));
     }
+    installHighlighter(current);
     setBuffer(current);
-    installHighlighter();
     const QVariant caretAt = current->property(kCaretProperty);
     if (caretAt.isValid()) {
         const QPoint at = caretAt.toPoint();

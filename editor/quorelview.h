@@ -117,8 +117,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    // Colours the text shown by the kind its document converts it as.
-    void installHighlighter();
+    // Colours `text` by the kind its document converts it as.
+    void installHighlighter(TextBuffer *text);
     // Shows the document's new text, keeping the caret and scroll position of
     // the old one with it, and putting back those the new one had.
     void showReplacedText(TextBuffer *old, TextBuffer *current);
