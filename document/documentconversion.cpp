@@ -175,21 +175,18 @@ struct WorkerJob {
     QElapsedTimer clock; // for the debug log of where the time goes
 };
 
-// The copy of a code page 949 document with LF breaks, line by line: ASCII
-// lines are their own bytes, only lines with Hangul go through the table,
-// and neither a joined copy nor a list of the lines is made. False, with
-// nothing written, when the general encoder must say what went wrong or the
-// breaks are not all LF.
-bool encodePlainCp949(const WorkerJob &job, EncodeResult &encoded)
+// The copy of a code page 949 document with LF breaks, written line by line
+// through a buffer of its own: ASCII lines are their own bytes, only lines
+// with Hangul go through the table, and neither the whole copy nor a list
+// of the lines is ever in memory. False with `unencodable` set when a line
+// holds a character code page 949 cannot, which the general encoder then
+// names.
+bool writePlainCp949(const TextBuffer &text, QIODevice &copy, bool &unencodable)
 {
-    if (job.encoding != namecodec::Encoding::Cp949 || job.ending != LineEnding::LF)
-        return false;
-    const TextBuffer &text = *job.text;
-    const int lineCount = text.lineCount();
+    constexpr qsizetype kChunk = 1024 * 1024;
     QByteArray bytes;
-    // Room for every character at two bytes: pages a shorter copy never
-    // reaches are never touched, and the copy never moves while it grows.
-    bytes.reserve(2 * static_cast<qsizetype>(text.length()) + 1);
+    bytes.reserve(kChunk + 4096);
+    const int lineCount = text.lineCount();
     for (int number = 0; number < lineCount; ++number) {
         const QString &line = text.line(number);
         if (number > 0)
@@ -200,34 +197,68 @@ bool encodePlainCp949(const WorkerJob &job, EncodeResult &encoded)
             char *to = bytes.data() + at;
             for (const QChar c : line)
                 *to++ = static_cast<char>(c.unicode());
-            continue;
-        }
-        const auto units
-            = namecodec::encodeText(std::u16string_view(reinterpret_cast<const char16_t *>(line.constData()),
-                                        static_cast<std::size_t>(line.size())),
+        } else {
+            const auto units = namecodec::encodeText(
+                std::u16string_view(reinterpret_cast<const char16_t *>(line.constData()),
+                    static_cast<std::size_t>(line.size())),
                 namecodec::Encoding::Cp949);
-        if (!units)
-            return false;
-        bytes.append(units->data(), static_cast<qsizetype>(units->size()));
+            unencodable = !units;
+            if (unencodable)
+                return false;
+            bytes.append(units->data(), static_cast<qsizetype>(units->size()));
+        }
+        if (bytes.size() >= kChunk) {
+            if (copy.write(bytes) != bytes.size())
+                return false;
+            bytes.resize(0); // keeps its room for the next chunk
+        }
     }
-    encoded.bytes = std::move(bytes);
+    return copy.write(bytes) == bytes.size();
+}
+
+// The quick way for a code page 949 document with LF breaks: the copy
+// written straight from the document's lines, the result read straight
+// from the converted file. False when the general way must take over (a
+// character the encoding cannot hold), with nothing converted.
+bool convertPlainCp949(const WorkerJob &job, Outcome &outcome)
+{
+    if (job.encoding != namecodec::Encoding::Cp949 || job.ending != LineEnding::LF)
+        return false;
+    bool unencodable = false;
+    const auto write
+        = [&job, &unencodable](QIODevice &copy) { return writePlainCp949(*job.text, copy, unencodable); };
+    const auto kindOf
+        = [&job](QByteArrayView content) { return conversionKind(job.templateId, job.path, content); };
+    const auto read = [&outcome](QFile &converted) { return readPlainCp949File(converted, outcome.text); };
+    outcome.conversion
+        = convertDocumentCopy(write, kindOf, job.from, job.to, job.keepComment, job.tempDirectory, read);
+    if (unencodable) {
+        outcome.conversion = TextConversion();
+        return false;
+    }
     return true;
 }
 
-// The copy to convert: straight from the document's lines where the fast
-// encoder applies, else through a snapshot and the general encoder, which
-// names the line a character cannot be written on.
-void encodeCopy(WorkerJob &job, EncodeResult &encoded)
+// The general way: the copy encoded whole from a snapshot of the lines, so
+// that the encoder can name the line a character cannot be written on.
+void convertThroughSnapshot(const WorkerJob &job, EncodeResult &encoded, Outcome &outcome)
 {
-    if (encodePlainCp949(job, encoded))
-        return;
-    // Sharing a million lines took the window tens of milliseconds; here it
-    // only reads them. The text cannot change meanwhile: the work holds back
-    // user input, and other document work waits for it (WorkGate).
+    // The text cannot change meanwhile: the work holds back user input, and
+    // other document work waits for it (WorkGate).
     TextSnapshot snapshot = snapshotText(*job.text, job.ending);
     encoded = encodeSnapshot(snapshot, job.encoding, job.ending);
     // Letting go of a million shared lines is work too: here, not on the GUI thread.
     snapshot = TextSnapshot();
+    if (!encoded.ok())
+        return;
+    const namecodec::FileKind kind = conversionKind(job.templateId, job.path, encoded.bytes);
+    qCDebug(lcConversion) << "encoded at" << job.clock.elapsed() << "ms";
+    ConvertedFileReader plainReader;
+    if (job.encoding == namecodec::Encoding::Cp949)
+        plainReader = [&outcome](QFile &converted) { return readPlainCp949File(converted, outcome.text); };
+    outcome.conversion = convertDocumentBytes(
+        encoded.bytes, job.from, job.to, job.keepComment, job.tempDirectory, kind, plainReader);
+    encoded.bytes.clear();
 }
 
 // The result read back into lines: a code page 949 document's straight from
@@ -251,24 +282,15 @@ void readResult(const WorkerJob &job, Outcome &outcome)
 }
 
 // Everything between taking the text and putting the result in place: the
-// encoding, the library's conversion and reading the result back. The text
-// is read where it lies: the work holds back user input, and other document
+// copy, the library's conversion and reading the result back. The text is
+// read where it lies: the work holds back user input, and other document
 // work waits for it (WorkGate), so nothing changes it meanwhile.
 void convertOnWorker(WorkerJob &job, EncodeResult &encoded, Outcome &outcome)
 {
-    encodeCopy(job, encoded);
-    if (!encoded.ok())
-        return;
-    const namecodec::FileKind kind = conversionKind(job.templateId, job.path, encoded.bytes);
-    qCDebug(lcConversion) << "encoded at" << job.clock.elapsed() << "ms";
-    ConvertedFileReader plainReader;
-    if (job.encoding == namecodec::Encoding::Cp949)
-        plainReader = [&outcome](QFile &converted) { return readPlainCp949File(converted, outcome.text); };
-    outcome.conversion = convertDocumentBytes(
-        encoded.bytes, job.from, job.to, job.keepComment, job.tempDirectory, kind, plainReader);
-    encoded.bytes.clear();
+    if (!convertPlainCp949(job, outcome))
+        convertThroughSnapshot(job, encoded, outcome);
     qCDebug(lcConversion) << "converted and read at" << job.clock.elapsed() << "ms";
-    if (!outcome.conversion.ok)
+    if (!encoded.ok() || !outcome.conversion.ok)
         return;
     readResult(job, outcome);
     qCDebug(lcConversion) << "lines built at" << job.clock.elapsed() << "ms";

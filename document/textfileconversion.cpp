@@ -124,6 +124,14 @@ TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding
     int keepComment, const QString &tempDirectory, namecodec::FileKind kind,
     const ConvertedFileReader &readResult)
 {
+    return convertDocumentCopy([&bytes](QIODevice &copy) { return copy.write(bytes) == bytes.size(); },
+        [kind](QByteArrayView) { return kind; }, from, to, keepComment, tempDirectory, readResult);
+}
+
+TextConversion convertDocumentCopy(const CopyWriter &writeCopy, const CopyKind &kindOf,
+    namecodec::Encoding from, namecodec::Encoding to, int keepComment, const QString &tempDirectory,
+    const ConvertedFileReader &readResult)
+{
     TextConversion result;
     // The result name is taken (exclusively) before the source copy is
     // written, so the library replaces a file of ours, never someone else's.
@@ -132,14 +140,21 @@ TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding
     if (!source.create(tempDirectory, &result.error) || !target.create(tempDirectory, &result.error))
         return result;
 
+    // Read and write: the kind is read from the copy's own bytes, mapped.
     QFile copy(source.path());
-    if (!copy.open(QIODevice::WriteOnly | QIODevice::Truncate) || copy.write(bytes) != bytes.size()
-        || !copy.flush()) {
+    const bool opened = copy.open(QIODevice::ReadWrite | QIODevice::Truncate);
+    const bool written = opened && writeCopy(copy) && copy.flush();
+    if (!written && (!opened || copy.error() != QFileDevice::NoError)) {
         result.error = QStringLiteral("임시 파일에 쓸 수 없습니다: %1").arg(copy.errorString());
         qCWarning(lcConversion) << "cannot write the copy to convert" << source.path() << "-"
                                 << copy.errorString();
         return result;
     }
+    if (!written) // the writer's own reason, which it keeps
+        return result;
+    const uchar *mapped = copy.size() > 0 ? copy.map(0, copy.size()) : nullptr;
+    const namecodec::FileKind kind
+        = kindOf(mapped ? QByteArrayView(mapped, static_cast<qsizetype>(copy.size())) : QByteArrayView());
     copy.close();
 
     int line = 0;

@@ -11,6 +11,7 @@
 #include <functional>
 
 class QFile;
+class QIODevice;
 
 // The only way to the library's file conversion. `keepComment` is the
 // application's comment option, passed on unchanged; `kind` is the syntax
@@ -56,4 +57,16 @@ struct TextConversion {
 using ConvertedFileReader = std::function<bool(QFile &converted)>;
 TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to,
     int keepComment, const QString &tempDirectory, namecodec::FileKind kind = namecodec::FileKind::Auto,
+    const ConvertedFileReader &readResult = {});
+
+// The same with the copy written by `writeCopy` rather than given whole, so
+// that a copy made line by line never needs all its bytes in memory at
+// once, and the kind asked of `kindOf` with the copy's bytes once written.
+// A writer that returns false without a write error has its own reason to
+// stop: nothing is converted, and the result carries neither line nor
+// message.
+using CopyWriter = std::function<bool(QIODevice &copy)>;
+using CopyKind = std::function<namecodec::FileKind(QByteArrayView copy)>;
+TextConversion convertDocumentCopy(const CopyWriter &writeCopy, const CopyKind &kindOf,
+    namecodec::Encoding from, namecodec::Encoding to, int keepComment, const QString &tempDirectory,
     const ConvertedFileReader &readResult = {});

@@ -168,3 +168,41 @@ TEST(ConvertDocumentBytes, AReaderOfTheResultTakesItOrLeavesIt)
     EXPECT_EQ(declined.text, plain.text);
     EXPECT_TRUE(QDir(temp.path()).isEmpty());
 }
+
+// A copy written piece by piece converts as the same bytes given whole; the
+// kind is asked with exactly the bytes written; a writer that stops for a
+// reason of its own leaves no file and no message of ours.
+TEST(ConvertDocumentCopy, WrittenInPiecesLikeWholeAndAWriterMayStop)
+{
+    QTemporaryDir temp;
+    const QByteArray zone = cp949(QStringLiteral("$ORIGIN 한국.kr.\nwww\tIN\tCNAME\t웹.한국.kr.\n"));
+    const TextConversion whole = convertDocumentBytes(
+        zone, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 0, temp.path());
+    ASSERT_TRUE(whole.ok);
+
+    QByteArray kindSaw;
+    const auto inPieces = [&zone](QIODevice &copy) {
+        return copy.write(zone.first(7)) == 7 && copy.write(zone.sliced(7)) == zone.size() - 7;
+    };
+    const auto kindOf = [&kindSaw](QByteArrayView content) {
+        kindSaw = content.toByteArray();
+        return namecodec::FileKind::Zone;
+    };
+    const TextConversion pieces = convertDocumentCopy(
+        inPieces, kindOf, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 0, temp.path());
+    EXPECT_TRUE(pieces.ok);
+    EXPECT_EQ(pieces.text, whole.text);
+    EXPECT_EQ(kindSaw, zone);
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
+
+    const auto stops = [](QIODevice &copy) {
+        copy.write("a\n", 2);
+        return false;
+    };
+    const TextConversion stopped = convertDocumentCopy(
+        stops, kindOf, namecodec::Encoding::Cp949, namecodec::Encoding::Punycode, 0, temp.path());
+    EXPECT_FALSE(stopped.ok);
+    EXPECT_TRUE(stopped.error.isEmpty());
+    EXPECT_EQ(stopped.errorLine, 0);
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
+}
