@@ -3,13 +3,17 @@
 #include <QDir>
 #include <QHash>
 #include <QHeaderView>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QSignalBlocker>
+#include <QStyleOption>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <memory>
 
+#include "panes/dialogtemplate.h"
 #include "platform/quorelids.h"
 
 namespace {
@@ -47,6 +51,66 @@ QString nameOf(const QString &place)
 {
     return place.section(QLatin1Char('/'), -1);
 }
+
+// Dotted lines joining each entry to its parent, with a boxed plus or minus
+// on items that have children: the base style draws neither, and without the
+// lines the one-root list reads as a flat column.
+class BranchLineStyle : public QProxyStyle {
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+        const QWidget *widget) const override
+    {
+        if (element != PE_IndicatorBranch) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        painter->save();
+        drawLines(option, painter);
+        if (option->state & State_Children)
+            drawButton(option, painter);
+        painter->restore();
+    }
+
+private:
+    static void drawDots(QPainter *painter, QPoint from, QPoint to)
+    {
+        // Every other pixel, phased on the absolute position so that pieces
+        // drawn in separate rows join into one line.
+        const bool vertical = from.x() == to.x();
+        const int first = vertical ? from.y() : from.x();
+        const int last = vertical ? to.y() : to.x();
+        for (int at = first + ((first + (vertical ? from.x() : from.y())) & 1); at <= last; at += 2)
+            painter->drawPoint(vertical ? QPoint(from.x(), at) : QPoint(at, from.y()));
+    }
+
+    static void drawLines(const QStyleOption *option, QPainter *painter)
+    {
+        const QRect r = option->rect;
+        const QPoint mid = r.center();
+        painter->setPen(option->palette.color(QPalette::Dark));
+        if (option->state & State_Item) {
+            drawDots(painter, QPoint(mid.x(), r.top()), mid);
+            drawDots(painter, mid, QPoint(r.right(), mid.y()));
+        }
+        if (option->state & State_Sibling)
+            drawDots(painter, QPoint(mid.x(), (option->state & State_Item) ? mid.y() : r.top()),
+                QPoint(mid.x(), r.bottom()));
+    }
+
+    static void drawButton(const QStyleOption *option, QPainter *painter)
+    {
+        constexpr int kHalf = 4; // a 9-pixel box
+        const QPoint mid = option->rect.center();
+        const QRect box(mid.x() - kHalf, mid.y() - kHalf, 2 * kHalf, 2 * kHalf);
+        painter->fillRect(box, option->palette.color(QPalette::Base));
+        painter->setPen(option->palette.color(QPalette::Dark));
+        painter->drawRect(box);
+        painter->setPen(option->palette.color(QPalette::Text));
+        painter->drawLine(mid.x() - 2, mid.y(), mid.x() + 2, mid.y());
+        if (!(option->state & State_Open))
+            painter->drawLine(mid.x(), mid.y() - 2, mid.x(), mid.y() + 2);
+    }
+};
 } // namespace
 
 COpenFileListDialog::COpenFileListDialog(QWidget *parent)
@@ -55,10 +119,16 @@ COpenFileListDialog::COpenFileListDialog(QWidget *parent)
 {
     setObjectName(QStringLiteral("openFileListDialog"));
     setProperty("controlId", ids::dialog::kOpenFileList);
+    setFont(dialogtemplate::templateFont());
+    // The template's size, with its one-pixel border on each side.
+    resize(dialogtemplate::unitsToPixels(kTemplateUnits, font()) + QSize(2, 2));
     m_tree->setObjectName(QStringLiteral("openFileTree"));
     m_tree->setProperty("controlId", ids::control::kOpenFileTree);
     m_tree->setHeaderHidden(true);
     m_tree->setRootIsDecorated(true);
+    auto *branchStyle = new BranchLineStyle;
+    branchStyle->setParent(m_tree);
+    m_tree->setStyle(branchStyle);
     m_tree->setColumnCount(1);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     // Paths are long; scroll sideways rather than eliding them.

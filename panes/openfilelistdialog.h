@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QWidget>
 
 class QTreeWidget;
@@ -11,6 +12,9 @@ class QTreeWidgetItem;
 class COpenFileListDialog : public QWidget {
     Q_OBJECT
 public:
+    // The size of its template, in dialog units of the template's font.
+    static constexpr QSize kTemplateUnits {91, 100};
+
     explicit COpenFileListDialog(QWidget *parent = nullptr);
 
     void AddOrRenameEntry(const QString &text, quint64 documentId);

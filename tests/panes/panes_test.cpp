@@ -1,4 +1,5 @@
 // The open-files list and the docking pane that hosts it, as real widgets.
+#include <QFontDatabase>
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/testmain.h"
+#include "panes/dialogtemplate.h"
 #include "panes/dockingpanebar.h"
 #include "panes/openfilelistdialog.h"
 #include "platform/quorelids.h"
@@ -85,7 +87,7 @@ TEST_F(PaneTest, DocksOnEveryEdgeAndFloats)
 {
     EXPECT_EQ(pane->windowTitle(), QStringLiteral("현재 열린 파일목록"));
     EXPECT_EQ(pane->dockBarId(), ids::bar::kDockLeft);
-    EXPECT_EQ(pane->width(), CDockingPaneBar::kInitialSize);
+    EXPECT_EQ(pane->width(), pane->verticalSize().width());
     const struct {
         Qt::DockWidgetArea area;
         int id;
@@ -158,4 +160,150 @@ TEST_F(PaneTest, DraggingTheInnerEdgeResizesWithAMinimum)
     EXPECT_EQ(pane->width(), before + 50);
     drag(-600);
     EXPECT_EQ(pane->width(), CDockingPaneBar::kMinimumSize);
+}
+
+TEST_F(PaneTest, SizedFromItsTemplateInTheTemplateFont)
+{
+    // 굴림 where it is installed, else NanumGothic; 9 pt either way, and the
+    // tree shows its entries in it.
+    const bool gulim = QFontDatabase::hasFamily(QStringLiteral("굴림"))
+        || QFontDatabase::hasFamily(QStringLiteral("Gulim"));
+    const QFontInfo shown(list->tree()->font());
+    if (!gulim) {
+        EXPECT_EQ(shown.family(), QStringLiteral("NanumGothic"));
+    }
+    EXPECT_EQ(list->tree()->font().pointSize(), 9);
+    EXPECT_EQ(list->font().pointSize(), 9);
+
+    // 91 x 100 dialog units and a one-pixel border; docked left, the pane
+    // adds its edge and border (9) to the width. In this font that is about
+    // 145 pixels across.
+    const QSize dialog = dialogtemplate::unitsToPixels(QSize(91, 100), list->font()) + QSize(2, 2);
+    EXPECT_EQ(pane->verticalSize(), QSize(dialog.width() + 9, dialog.height()));
+    EXPECT_EQ(pane->horizontalSize(), QSize(dialog.width(), dialog.height() + 9));
+    EXPECT_EQ(pane->width(), dialog.width() + 9);
+    EXPECT_GE(pane->width(), 135);
+    EXPECT_LE(pane->width(), 155);
+}
+
+TEST_F(PaneTest, GripperIsAStripOnTheLeftWhenDockedTopOrBottom)
+{
+    auto caption = [this] { return pane->titleBarWidget(); };
+    ASSERT_NE(caption(), nullptr);
+    // Docked left: a strip across the top, the full width of the pane.
+    EXPECT_FALSE(pane->features() & QDockWidget::DockWidgetVerticalTitleBar);
+    EXPECT_EQ(caption()->height(), CDockingPaneBar::kGripperWidth);
+    EXPECT_EQ(caption()->width(), pane->width());
+
+    for (Qt::DockWidgetArea area : {Qt::BottomDockWidgetArea, Qt::TopDockWidgetArea}) {
+        SCOPED_TRACE(area);
+        frame.addDockWidget(area, pane);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(pane->features() & QDockWidget::DockWidgetVerticalTitleBar);
+        EXPECT_EQ(caption()->geometry().left(), 0);
+        EXPECT_EQ(caption()->width(), CDockingPaneBar::kGripperWidth);
+        EXPECT_EQ(caption()->height(), pane->height());
+        // Close at the top, float below it.
+        EXPECT_LT(pane->closeButton()->geometry().top(), pane->floatButton()->geometry().top());
+        EXPECT_EQ(pane->closeButton()->geometry().left(), pane->floatButton()->geometry().left());
+        EXPECT_GT(pane->hostedDialog()->geometry().left(), CDockingPaneBar::kGripperWidth - 1);
+    }
+
+    frame.addDockWidget(Qt::RightDockWidgetArea, pane);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(pane->features() & QDockWidget::DockWidgetVerticalTitleBar);
+    EXPECT_EQ(caption()->height(), CDockingPaneBar::kGripperWidth);
+    EXPECT_LT(pane->floatButton()->geometry().left(), pane->closeButton()->geometry().left());
+}
+
+TEST_F(PaneTest, FloatingPaneHasNoGripperOfItsOwn)
+{
+    QSignalSpy closed(pane, &CDockingPaneBar::closedByButton);
+    QTest::mouseClick(pane->floatButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(pane->isFloating());
+    EXPECT_EQ(pane->titleBarWidget(), nullptr);
+    EXPECT_FALSE(pane->closeButton()->isVisible());
+    EXPECT_FALSE(pane->floatButton()->isVisible());
+    // Where the buttons were, the pane's top edge does nothing.
+    QTest::mouseClick(pane, Qt::LeftButton, {}, QPoint(pane->width() - 8, 4));
+    QTest::mouseClick(pane, Qt::LeftButton, {}, QPoint(pane->width() - 24, 4));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(pane->isFloating());
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_EQ(closed.size(), 0);
+
+    // Docked again, the gripper is back with working buttons.
+    pane->setFloating(false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pane->titleBarWidget(), pane->closeButton()->parentWidget());
+    EXPECT_TRUE(pane->closeButton()->isVisible());
+    QTest::mouseClick(pane->closeButton(), Qt::LeftButton);
+    EXPECT_EQ(closed.size(), 1);
+}
+
+TEST_F(PaneTest, DoubleClickInTheClientAreaFloatsThePane)
+{
+    // The dialog's margin around the tree is the pane's own client area.
+    const QPoint margin(2, list->height() / 2);
+    QTest::mouseDClick(list->tree()->viewport(), Qt::LeftButton, {}, QPoint(40, 40));
+    EXPECT_FALSE(pane->isFloating()); // the tree keeps its own clicks
+    QTest::mouseDClick(list, Qt::LeftButton, {}, margin);
+    EXPECT_TRUE(pane->isFloating());
+    // Floating, the client area no longer moves the pane.
+    QTest::mouseDClick(list, Qt::LeftButton, {}, margin);
+    EXPECT_TRUE(pane->isFloating());
+}
+
+TEST_F(PaneTest, DraggingTheClientAreaMovesThePane)
+{
+    const QPoint margin(2, list->height() / 2);
+    const QPoint target = frame.mapToGlobal(QPoint(frame.width() + 150, 200));
+    QTest::mousePress(list, Qt::LeftButton, {}, margin);
+    QTest::mouseMove(list, list->mapFromGlobal(target - QPoint(60, 0)));
+    QTest::mouseMove(list, list->mapFromGlobal(target));
+    QTest::mouseRelease(list, Qt::LeftButton, {}, list->mapFromGlobal(target));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(pane->isFloating());
+    // Dropped outside the frame, it floats where the cursor let go.
+    EXPECT_TRUE(pane->frameGeometry().adjusted(-30, -30, 30, 30).contains(target))
+        << pane->frameGeometry().x() << "," << pane->frameGeometry().y();
+}
+
+TEST(OpenFileList, TreeDrawsLinesFromTheRootToEachEntry)
+{
+    COpenFileListDialog list;
+    list.resize(300, 300);
+    for (quint64 key = 1; key <= 3; ++key)
+        list.AddOrRenameEntry(QStringLiteral("/zones/db.%1").arg(key), key);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    QTreeWidget *tree = list.tree();
+    const QImage image = tree->viewport()->grab().toImage();
+    const QColor line = tree->palette().color(QPalette::Dark);
+    auto isLine = [&](int x, int y) { return image.pixelColor(x, y).rgb() == line.rgb(); };
+
+    // Children sit one indentation in; their branch column holds a dotted
+    // vertical line from the root down to the last child's row and a
+    // horizontal stub into each child.
+    const QRect root = tree->visualItemRect(list.rootItem());
+    const QRect last = tree->visualItemRect(list.rootItem()->child(2));
+    const int column = tree->indentation() + tree->indentation() / 2;
+    int vertical = 0;
+    for (int y = root.bottom() + 1; y < last.center().y(); ++y) {
+        vertical += isLine(column, y) || isLine(column - 1, y) ? 1 : 0;
+    }
+    EXPECT_GE(vertical, (last.center().y() - root.bottom()) / 2 - 2);
+    for (int i = 0; i < 3; ++i) {
+        const int y = tree->visualItemRect(list.rootItem()->child(i)).center().y();
+        int horizontal = 0;
+        for (int x = column + 1; x < 2 * tree->indentation(); ++x)
+            horizontal += isLine(x, y) || isLine(x, y - 1) ? 1 : 0;
+        EXPECT_GE(horizontal, tree->indentation() / 4 - 1) << "child " << i;
+    }
+    // Nothing continues below the last child.
+    int below = 0;
+    for (int y = last.bottom() + 2; y < last.bottom() + 20 && y < image.height(); ++y)
+        below += isLine(column, y) ? 1 : 0;
+    EXPECT_EQ(below, 0);
 }
