@@ -40,6 +40,9 @@ CQuorelView::CQuorelView(CQuorelDoc *doc, QWidget *parent)
     setBuffer(doc->textBuffer());
     connect(doc, &CQuorelDoc::textBufferReplaced, this, &CQuorelView::showReplacedText);
     // A user who moves the selection after a select-all means the next one.
+    // Left to the menu's refresh alone, the guard would grey out "전체 선택"
+    // for a user who has since clicked elsewhere, refusing a select-all that
+    // is plainly wanted; a repeat with nothing in between is still swallowed.
     connect(this, &TextView::selectionChanged, this, [this] { m_selectAllGuard = false; });
 }
 
