@@ -2,8 +2,10 @@
 // document, their findings in the "검사 결과" pane, a row leading to its line.
 #include "apptestfixture.h"
 
+#include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -202,6 +204,33 @@ TEST_F(CheckTest, HangulNamesReachTheCheckerAsTheFileHoldsThemAndComeBackInHangu
     const QList<Row> apache = rows();
     EXPECT_TRUE(std::any_of(apache.cbegin(), apache.cend(),
         [](const Row &r) { return r.message.contains(QStringLiteral("/var/www/없는폴더")); }));
+}
+
+TEST_F(CheckTest, TheZoneQuestionSuggestsTheSoaOwnerAndItsCancelRunsNothing)
+{
+    CQuorelView *view = open("primary.zone", QByteArray(kZone).replace("@ IN SOA", "example.org. IN SOA"));
+    ASSERT_NE(view, nullptr);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ModalScript script;
+        QString shown;
+        script.then([&](QWidget *modal) {
+            auto *edit = modal->findChild<QLineEdit *>(QStringLiteral("checkOriginEdit"));
+            auto *buttons = modal->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+            if (!edit || !buttons)
+                return false;
+            shown = edit->text();
+            QTest::mouseClick(buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+            return true;
+        });
+        QApplication::setActiveWindow(frame());
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_F7);
+        ASSERT_TRUE(script.finished()) << "a cancelled name is not remembered: asked again";
+        EXPECT_EQ(shown, QStringLiteral("example.org"));
+        EXPECT_FALSE(command()->runner().isRunning());
+        EXPECT_EQ(command()->pane(), nullptr);
+    }
 }
 
 TEST_F(CheckTest, DoubleClickOnAFindingMovesTheCaretToItsLine)
