@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMouseEvent>
@@ -204,6 +205,15 @@ void CDockingPaneBar::updateCaption()
     m_caption->setVertical(vertical);
     if (titleBarWidget() != m_caption)
         setTitleBarWidget(m_caption);
+}
+
+void CDockingPaneBar::closeEvent(QCloseEvent *event)
+{
+    QDockWidget::closeEvent(event);
+    // Floating, the frame's own close hides the pane as our button does, and
+    // the frame's show/hide command must hear of it just the same.
+    if (event->isAccepted() && isFloating())
+        emit closedByButton();
 }
 
 // Presses on the title strip are the framework's; what arrives here came

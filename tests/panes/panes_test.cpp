@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -232,6 +233,11 @@ TEST_F(PaneTest, FloatingPaneHasNoGripperOfItsOwn)
     EXPECT_TRUE(pane->isFloating());
     EXPECT_TRUE(pane->isVisible());
     EXPECT_EQ(closed.size(), 0);
+    // The floating frame's own close hides it and is reported like ours.
+    pane->windowHandle()->close();
+    EXPECT_FALSE(pane->isVisible());
+    EXPECT_EQ(closed.size(), 1);
+    pane->show();
 
     // Docked again, the gripper is back with working buttons.
     pane->setFloating(false);
@@ -239,7 +245,7 @@ TEST_F(PaneTest, FloatingPaneHasNoGripperOfItsOwn)
     EXPECT_EQ(pane->titleBarWidget(), pane->closeButton()->parentWidget());
     EXPECT_TRUE(pane->closeButton()->isVisible());
     QTest::mouseClick(pane->closeButton(), Qt::LeftButton);
-    EXPECT_EQ(closed.size(), 1);
+    EXPECT_EQ(closed.size(), 2);
 }
 
 TEST_F(PaneTest, DoubleClickInTheClientAreaFloatsThePane)
