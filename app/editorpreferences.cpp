@@ -56,8 +56,12 @@ void EditorPreferences::zoom(int steps)
 void EditorPreferences::openDialog()
 {
     CPreferencesDialog dialog(m_look, &m_frame);
-    if (dialog.exec() == QDialog::Accepted)
-        change(dialog.look());
+    dialog.setBumpSoaSerial(m_settings.bumpSoaSerialOnSave());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (dialog.bumpSoaSerial() != m_settings.bumpSoaSerialOnSave())
+        m_settings.setBumpSoaSerialOnSave(dialog.bumpSoaSerial());
+    change(dialog.look());
 }
 
 void EditorPreferences::change(const EditorLook &look)

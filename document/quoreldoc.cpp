@@ -12,6 +12,7 @@
 #include "document/prompter.h"
 #include "document/savefile.h"
 #include "document/textbuffer.h"
+#include "document/textfileconversion.h"
 #include "platform/logging.h"
 #include "platform/quorelids.h"
 #include "platform/settings.h"
@@ -380,11 +381,29 @@ DocumentOutcome CQuorelDoc::saveUnderNewName(const QString &reason, bool replace
     return saveAs(newName, replace);
 }
 
+SoaSerialBump CQuorelDoc::bumpSoaSerialForSave(const QString &path)
+{
+    if (!m_context.settings || !m_context.settings->bumpSoaSerialOnSave() || !IsModified()
+        || conversionKind(kind(), path, {}) != namecodec::FileKind::Zone)
+        return {};
+    return bumpSoaSerial(*m_text, QDate::currentDate());
+}
+
 DocumentOutcome CQuorelDoc::saveAs(const QString &newName, bool replace)
 {
+    const SoaSerialBump bump = bumpSoaSerialForSave(newName);
     DocumentOutcome outcome = OnSaveDocument(newName);
-    if (!outcome)
+    if (!outcome) {
+        // Unsaved, the text keeps its serial, so the next save counts from it
+        // and not from a number no file ever held.
+        if (bump.changed) {
+            m_text->undo();
+            m_text->clearUndoRedoStacks(TextBuffer::RedoStack);
+        }
         return outcome;
+    }
+    if (!bump.message.isEmpty())
+        emit statusReported(bump.message);
     if (replace && newName != m_pathName) {
         SetPathName(newName);
         stampDiskFile(FileStamp::of(newName));

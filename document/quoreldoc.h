@@ -8,6 +8,7 @@
 
 #include "document/documentoutcome.h"
 #include "document/filestamp.h"
+#include "document/soaserial.h"
 #include "document/textfile.h"
 
 #include <memory>
@@ -134,12 +135,17 @@ signals:
     // The document has just read or written its file at `path`; whoever
     // watches the file watches it again (a save replaces it by rename).
     void diskFileStamped(const QString &path);
+    // Something a save did to the text that the status line should tell.
+    void statusReported(const QString &text);
 
 private:
     DocumentOutcome loadTemplateText();
     // Asks for a name (telling `reason` first, when there is one) and saves there.
     DocumentOutcome saveUnderNewName(const QString &reason, bool replace = true);
     DocumentOutcome saveAs(const QString &newName, bool replace);
+    // Before a changed zone file is written to `path`: its SOA serial
+    // counted on, when the user asked for it.
+    SoaSerialBump bumpSoaSerialForSave(const QString &path);
     void applyDecoded(const DecodedText &decoded, std::unique_ptr<TextBuffer> built = nullptr);
     void stampDiskFile(const FileStamp &stamp);
     // Before a save writes over the document's own file: true when the file

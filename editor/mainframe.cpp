@@ -617,6 +617,7 @@ CChildFrame *CMainFrame::createChildFrame(std::unique_ptr<CQuorelDoc> doc)
         else
             SetStatusText(text);
     });
+    connect(frame->document(), &CQuorelDoc::statusReported, this, &CMainFrame::SetStatusText);
     emit viewCreated(view);
     connect(frame, &QObject::destroyed, this, [this] {
         if (m_mdiArea->subWindowList().isEmpty())

@@ -43,11 +43,17 @@ CPreferencesDialog::CPreferencesDialog(const EditorLook &look, QWidget *parent)
     m_lineNumbers->setObjectName(QStringLiteral("lineNumbers"));
     m_lineNumbers->setChecked(look.lineNumbers);
 
+    m_bumpSoaSerial = new QCheckBox(QStringLiteral("저장할 때 SOA 일련번호 올리기"), this);
+    m_bumpSoaSerial->setObjectName(QStringLiteral("bumpSoaSerial"));
+    m_bumpSoaSerial->setToolTip(QStringLiteral(
+        "바뀐 존파일을 저장할 때 SOA 일련번호를 올립니다. YYYYMMDDnn 형식은 오늘 날짜로 이어 갑니다."));
+
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("글꼴(&F):"), m_family);
     form->addRow(QStringLiteral("글꼴 크기(&S):"), m_size);
     form->addRow(QStringLiteral("탭 간격(&T):"), m_tabWidth);
     form->addRow(m_lineNumbers);
+    form->addRow(m_bumpSoaSerial);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("확인"));
@@ -76,4 +82,14 @@ EditorLook CPreferencesDialog::look() const
     look.tabWidth = m_tabWidth->value();
     look.lineNumbers = m_lineNumbers->isChecked();
     return look;
+}
+
+void CPreferencesDialog::setBumpSoaSerial(bool bump)
+{
+    m_bumpSoaSerial->setChecked(bump);
+}
+
+bool CPreferencesDialog::bumpSoaSerial() const
+{
+    return m_bumpSoaSerial->isChecked();
 }

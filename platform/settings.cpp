@@ -65,6 +65,17 @@ void QuorelSettings::setShowLineNumbers(bool show)
     syncLogged(m_user);
 }
 
+bool QuorelSettings::bumpSoaSerialOnSave() const
+{
+    return m_user.value(QStringLiteral("EditorOption/BumpSoaSerial"), false).toBool();
+}
+
+void QuorelSettings::setBumpSoaSerialOnSave(bool bump)
+{
+    m_user.setValue(QStringLiteral("EditorOption/BumpSoaSerial"), bump);
+    syncLogged(m_user);
+}
+
 bool QuorelSettings::printPageHeader() const
 {
     return m_user.value(QStringLiteral("PrintOption/PageHeader"), true).toBool();

@@ -68,6 +68,9 @@ public:
     // Columns between tab stops, 1 to 16; default 8, as zone files expect.
     int tabWidth() const;
     void setTabWidth(int columns);
+    // Whether saving a changed zone file first counts its SOA serial on; default off.
+    bool bumpSoaSerialOnSave() const;
+    void setBumpSoaSerialOnSave(bool bump);
 
     // The zone name the checker of the zone file at `path` was given last;
     // empty when none was given yet.
