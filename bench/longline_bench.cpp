@@ -75,30 +75,31 @@ void BM_LongLineSetBufferAndFirstPaint(benchmark::State &state)
 }
 
 // Each keystroke below is timed with the repaint that follows it.
-void BM_LongLineTypeInTheMiddle(benchmark::State &state)
-{
-    LongLineView shown(kEditedLength);
-    shown.show();
-    const int middle = kEditedLength / 2;
-    shown.view.setTextCursor({middle, middle});
-    for (auto _ : state)
-        shown.press(Qt::Key_X, QStringLiteral("x"));
-    state.counters["chars"] = kEditedLength;
-}
-
-// The same with the colours and name marks a configuration file gets: a
-// line this long is shown plain, so typing costs what it did.
-void BM_LongLineTypeInTheMiddleHighlighted(benchmark::State &state)
+void typeInTheMiddle(benchmark::State &state, bool highlighted)
 {
     LongLineView shown(kEditedLength);
     NameHighlighter highlighter(&shown.buffer, namecodec::FileKind::WebServer);
-    shown.view.setHighlighter(&highlighter);
+    if (highlighted)
+        shown.view.setHighlighter(&highlighter);
     shown.show();
     const int middle = kEditedLength / 2;
     shown.view.setTextCursor({middle, middle});
     for (auto _ : state)
         shown.press(Qt::Key_X, QStringLiteral("x"));
     shown.view.setHighlighter(nullptr);
+    state.counters["chars"] = kEditedLength;
+}
+
+void BM_LongLineTypeInTheMiddle(benchmark::State &state)
+{
+    typeInTheMiddle(state, false);
+}
+
+// The same with the colours and name marks a configuration file gets: a
+// line this long is shown plain, so typing costs what it did.
+void BM_LongLineTypeInTheMiddleHighlighted(benchmark::State &state)
+{
+    typeInTheMiddle(state, true);
 }
 
 void BM_LongLineLeft(benchmark::State &state)
