@@ -28,7 +28,6 @@ public:
         , m_title(new QLabel(this))
     {
         setObjectName(QStringLiteral("dockingPaneCaption"));
-        m_layout->setContentsMargins(2, 1, 2, 1);
         m_layout->setSpacing(2);
         m_title->setMinimumSize(0, 0);
         m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
@@ -36,14 +35,11 @@ public:
             QStringLiteral("떼어내기/붙이기"));
         m_close = button(
             QStyle::SP_TitleBarCloseButton, QStringLiteral("dockingPaneClose"), QStringLiteral("닫기"));
-        m_layout->addWidget(m_title, 1);
-        m_layout->addWidget(m_float);
-        m_layout->addWidget(m_close);
+        setVertical(false);
     }
 
     QToolButton *closeButton() const { return m_close; }
     QToolButton *floatButton() const { return m_float; }
-    bool isVertical() const { return m_vertical; }
 
     void setTitle(const QString &title)
     {
@@ -52,12 +48,26 @@ public:
     }
 
     // Down the left side the close button comes first, at the top, and the
-    // title gives way to the grip lines.
+    // title gives way to the grip lines below the buttons.
     void setVertical(bool vertical)
     {
         m_vertical = vertical;
-        m_layout->setDirection(vertical ? QBoxLayout::BottomToTop : QBoxLayout::LeftToRight);
-        m_layout->setContentsMargins(vertical ? 3 : 2, vertical ? 3 : 1, vertical ? 3 : 2, vertical ? 3 : 1);
+        // Taking an item leaves its widget in place, ready to be added again.
+        while (QLayoutItem *item = m_layout->takeAt(0))
+            delete item;
+        if (vertical) {
+            m_layout->setDirection(QBoxLayout::TopToBottom);
+            m_layout->setContentsMargins(3, 3, 3, 3);
+            m_layout->addWidget(m_close);
+            m_layout->addWidget(m_float);
+            m_layout->addStretch(1);
+        } else {
+            m_layout->setDirection(QBoxLayout::LeftToRight);
+            m_layout->setContentsMargins(2, 1, 2, 1);
+            m_layout->addWidget(m_title, 1);
+            m_layout->addWidget(m_float);
+            m_layout->addWidget(m_close);
+        }
         m_title->setVisible(!vertical);
         updateGeometry();
         update();
@@ -83,7 +93,7 @@ protected:
             return;
         // Two raised lines below the buttons, the part one grabs.
         QPainter painter(this);
-        const int top = m_close->geometry().bottom() + m_float->height() + 8;
+        const int top = m_float->geometry().bottom() + 6;
         const int bottom = height() - 6;
         for (int x : {width() / 2 - 3, width() / 2 + 1}) {
             painter.setPen(palette().color(QPalette::Light));

@@ -204,8 +204,10 @@ TEST_F(PaneTest, GripperIsAStripOnTheLeftWhenDockedTopOrBottom)
         EXPECT_EQ(caption()->geometry().left(), 0);
         EXPECT_EQ(caption()->width(), CDockingPaneBar::kGripperWidth);
         EXPECT_EQ(caption()->height(), pane->height());
-        // Close at the top, float below it.
-        EXPECT_LT(pane->closeButton()->geometry().top(), pane->floatButton()->geometry().top());
+        // Close at the top, float just below it.
+        EXPECT_LE(pane->closeButton()->geometry().top(), 10);
+        EXPECT_LT(pane->closeButton()->geometry().bottom(), pane->floatButton()->geometry().top());
+        EXPECT_LE(pane->floatButton()->geometry().top(), 30);
         EXPECT_EQ(pane->closeButton()->geometry().left(), pane->floatButton()->geometry().left());
         EXPECT_GT(pane->hostedDialog()->geometry().left(), CDockingPaneBar::kGripperWidth - 1);
     }
