@@ -180,7 +180,8 @@ SoaSerialBump bumpSoaSerial(TextBuffer &text, QDate today)
     const std::optional<QString> next = nextSoaSerial(spot->digits, today);
     if (!next) {
         return {false,
-            QStringLiteral("SOA 일련번호 %1은(는) 더 올리면 4294967295를 넘으므로 그대로 두었습니다")
+            QStringLiteral("SOA 일련번호 %1을(를) 올리면 4294967295를 넘어 보조 서버가 더 작은 번호로 보므로 "
+                           "그대로 두었습니다")
                 .arg(spot->digits)};
     }
     const int end = spot->position + static_cast<int>(spot->digits.size());
