@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include "apptestfixture.h"
+#include "menuclicks.h"
 #include "platform/quorelids.h"
 
 namespace {
@@ -145,62 +146,12 @@ const KeyRow kAccelerators[] = {
 };
 // clang-format on
 
-QMenu *barMenu(QMenuBar *bar, const QString &title)
-{
-    for (QAction *a : bar->actions()) {
-        if (a->menu() && a->text() == title)
-            return a->menu();
-    }
-    return nullptr;
-}
-
-QAction *itemOf(QMenu *menu, int id)
-{
-    for (QAction *a : menu->actions()) {
-        if (!a->isSeparator() && !a->menu() && a->data().toInt() == id && a->isVisible())
-            return a;
-    }
-    return nullptr;
-}
-
-QMenu *submenuOf(QMenu *menu, const QString &title)
-{
-    for (QAction *a : menu->actions()) {
-        if (a->menu() && a->text() == title)
-            return a->menu();
-    }
-    return nullptr;
-}
-
 class MenuTableTest : public AppTest {
 protected:
-    // Opens a menu of the bar with a click on its title.
-    QMenu *openMenu(const QString &title)
-    {
-        QMenuBar *bar = frame()->menuBar();
-        QMenu *menu = barMenu(bar, title);
-        if (!menu)
-            return nullptr;
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
-        if (!QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000))
-            return nullptr;
-        return menu;
-    }
-    // Opens a pop-up inside an open menu with a click on its item.
-    static QMenu *openSubmenu(QMenu *menu, const QString &title)
-    {
-        QMenu *sub = submenuOf(menu, title);
-        if (!sub)
-            return nullptr;
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(sub->menuAction()).center());
-        if (!QTest::qWaitFor([sub] { return sub->isVisible(); }, 2000))
-            return nullptr;
-        return sub;
-    }
+    QMenu *openMenu(const QString &title) { return ::openMenu(frame()->menuBar(), title); }
     void closeMenus()
     {
-        for (int i = 0; i < 3 && QApplication::activePopupWidget(); ++i)
-            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        ::closeMenus();
         settle();
     }
     // Walks every row on the menus the user sees: the item's text, its
