@@ -206,6 +206,7 @@ void CDockingPaneBar::updateCaption()
         // The floating frame's own caption applies; ours would be a second.
         if (titleBarWidget() == m_caption)
             setTitleBarWidget(nullptr);
+        m_sizedDockBarId = 0;
         return;
     }
     const int id = dockBarId();
@@ -215,6 +216,28 @@ void CDockingPaneBar::updateCaption()
     m_caption->setVertical(vertical);
     if (titleBarWidget() != m_caption)
         setTitleBarWidget(m_caption);
+    // Across the top or bottom the pane takes the height it last had there,
+    // down a side the width it last had there.
+    if (id != m_sizedDockBarId && m_frame) {
+        m_sizedDockBarId = id;
+        if (vertical)
+            m_frame->resizeDocks({this}, {m_horizontalSize.height()}, Qt::Vertical);
+        else
+            m_frame->resizeDocks({this}, {m_verticalSize.width()}, Qt::Horizontal);
+    }
+}
+
+void CDockingPaneBar::resizeEvent(QResizeEvent *event)
+{
+    QDockWidget::resizeEvent(event);
+    // Sizes seen on the way to another edge belong to neither.
+    const int id = dockBarId();
+    if (id == 0 || id != m_sizedDockBarId)
+        return;
+    if (id == ids::bar::kDockTop || id == ids::bar::kDockBottom)
+        m_horizontalSize.setHeight(height());
+    else
+        m_verticalSize.setWidth(width());
 }
 
 void CDockingPaneBar::closeEvent(QCloseEvent *event)

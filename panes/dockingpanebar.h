@@ -41,8 +41,8 @@ public:
     int dockBarId() const;
     QToolButton *closeButton() const;
     QToolButton *floatButton() const;
-    // Sizes taken from the dialog: the height used docked top or bottom,
-    // the width used docked left or right.
+    // Sizes taken from the dialog and then from the user: the height used
+    // docked top or bottom, the width used docked left or right.
     QSize horizontalSize() const { return m_horizontalSize; }
     QSize verticalSize() const { return m_verticalSize; }
 
@@ -51,6 +51,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -67,4 +68,6 @@ private:
     QSize m_verticalSize;
     QPoint m_clientPressPos;
     bool m_clientPressed = false;
+    // The dock bar the stored sizes were last applied in; 0 while floating.
+    int m_sizedDockBarId = 0;
 };

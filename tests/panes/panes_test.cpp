@@ -185,6 +185,17 @@ TEST_F(PaneTest, SizedFromItsTemplateInTheTemplateFont)
     EXPECT_EQ(pane->width(), dialog.width() + 9);
     EXPECT_GE(pane->width(), 135);
     EXPECT_LE(pane->width(), 155);
+
+    // Each orientation keeps its own size: the template's height across the
+    // bottom, and the width the user gave it back on the left.
+    frame.resizeDocks({pane}, {180}, Qt::Horizontal);
+    QCoreApplication::processEvents();
+    frame.addDockWidget(Qt::BottomDockWidgetArea, pane);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pane->height(), dialog.height() + 9);
+    frame.addDockWidget(Qt::LeftDockWidgetArea, pane);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(pane->width(), 180);
 }
 
 TEST_F(PaneTest, GripperIsAStripOnTheLeftWhenDockedTopOrBottom)
