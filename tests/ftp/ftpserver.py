@@ -20,6 +20,8 @@ def main():
     p.add_argument("--cert", help="PEM certificate and key: FTP over TLS, required before log-in")
     p.add_argument("--refuse-delete", action="append", default=[],
                    help="a file name whose DELE the server refuses")
+    p.add_argument("--refuse-change", action="append", default=[],
+                   help="a name prefix whose MKD, RMD and RNFR the server refuses")
     p.add_argument("--grow", action="append", default=[], metavar="NAME:BYTES",
                    help="a file that grows by BYTES as its download starts, after its size was asked")
     a = p.parse_args()
@@ -28,6 +30,7 @@ def main():
     authorizer.add_user(a.user, a.password, a.root, perm="elradfmwMT")
 
     refused = set(a.refuse_delete)
+    sealed = tuple(a.refuse_change)
     growing = {}
     for g in a.grow:
         name, _, count = g.rpartition(":")
@@ -47,6 +50,21 @@ def main():
                 self.respond("550 Permission denied.")
                 return None
             return base.ftp_DELE(self, path)
+
+        def _sealed(self, path):
+            if sealed and os.path.basename(path.rstrip("/")).startswith(sealed):
+                self.respond("550 Permission denied.")
+                return True
+            return False
+
+        def ftp_MKD(self, path):
+            return None if self._sealed(path) else base.ftp_MKD(self, path)
+
+        def ftp_RMD(self, path):
+            return None if self._sealed(path) else base.ftp_RMD(self, path)
+
+        def ftp_RNFR(self, path):
+            return None if self._sealed(path) else base.ftp_RNFR(self, path)
 
         def handle_timeout(self):
             self._idle_dropped = True

@@ -24,6 +24,7 @@ public:
         double idleTimeout = 300; // seconds until the server drops a quiet connection
         int throttle = 0; // bytes per second of each transfer; 0: no limit
         QStringList refuseDelete; // file names whose DELE the server refuses
+        QStringList refuseChange; // name prefixes whose MKD, RMD and RNFR the server refuses
         QString certificate; // PEM with its key: the server speaks FTP over TLS only
         // Files that grow by the given bytes when their download starts,
         // after the client asked their size.
@@ -100,6 +101,8 @@ private:
             args << QStringLiteral("--cert") << options.certificate;
         for (const QString &name : options.refuseDelete)
             args << QStringLiteral("--refuse-delete") << name;
+        for (const QString &prefix : options.refuseChange)
+            args << QStringLiteral("--refuse-change") << prefix;
         for (const auto &[name, bytes] : options.growOnDownload)
             args << QStringLiteral("--grow") << name + QLatin1Char(':') + QString::number(bytes);
         // The log goes to a file: a pipe nobody drains would stall the server.
