@@ -145,3 +145,57 @@ TEST_F(AbsentServerTest, AServerThatIsNotThereIsToldWithTheConnectTitle)
     EXPECT_EQ(prompter.boxes.back().icon, FtpPrompter::Icon::Error);
     EXPECT_FALSE(prompter.boxes.back().text.isEmpty());
 }
+
+namespace {
+
+class DroppingServerTest : public ::testing::Test, protected BrowserHarness {
+protected:
+    static FtpTestServer::Options quickTimeout()
+    {
+        FtpTestServer::Options o;
+        o.idleTimeout = 1;
+        return o;
+    }
+    DroppingServerTest()
+        : server(quickTimeout())
+    {
+    }
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(setUpBrowser(QStringLiteral("테스트 서버"), server.entry()));
+    }
+    FtpTestServer server;
+};
+
+} // namespace
+
+TEST_F(DroppingServerTest, ARenameThatGetsNoAnswerIsToldWithTheRenameTitle)
+{
+    server.write(QStringLiteral("home/old.txt"), "1");
+    auto d = browser();
+    QTest::mouseClick(child<QPushButton>(*d, "connectButton"), Qt::LeftButton);
+    ASSERT_TRUE(d->listDirectory(QStringLiteral("/home")));
+    ASSERT_TRUE(server.waitForIdleDrops()) << server.log().toStdString();
+
+    QTreeWidgetItem *item = row(*d, QStringLiteral("old.txt"));
+    ASSERT_NE(item, nullptr);
+    d->fileList()->setCurrentItem(item);
+    d->fileList()->editItem(item, 0);
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("new.txt"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::qWait(50);
+
+    ASSERT_FALSE(prompter.boxes.empty());
+    // The dropped connection is found by the rename itself: a failure
+    // without the server's refusal, told in a box with the rename's title.
+    const auto &box = prompter.boxes.back();
+    EXPECT_EQ(box.title, QStringLiteral("FTP 폴더이름바꾸기 에러"));
+    EXPECT_EQ(box.icon, FtpPrompter::Icon::None);
+    EXPECT_FALSE(box.text.isEmpty());
+    EXPECT_TRUE(server.exists(QStringLiteral("home/old.txt")));
+    EXPECT_FALSE(server.exists(QStringLiteral("home/new.txt")));
+    EXPECT_NE(row(*d, QStringLiteral("old.txt")), nullptr) << "the row keeps its old name";
+}
