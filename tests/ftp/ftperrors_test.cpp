@@ -4,8 +4,12 @@
 #include "browserharness.h"
 #include "ftptestserver.h"
 
+#include "../support/modalscript.h"
+#include "ftp/ftpprompter.h"
+
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTest>
@@ -97,6 +101,53 @@ TEST_F(RefusingServerTest, NewFolderDeleteAndRenameTellWhatTheServerRefused)
     EXPECT_FALSE(server.exists(QStringLiteral("home/opened")));
     EXPECT_EQ(prompter.boxes.size(), boxes);
     EXPECT_NE(row(*d, QStringLiteral("sealed")), nullptr);
+}
+
+TEST_F(RefusingServerTest, TheRealBoxesAreTitledAndAnsweredByClicks)
+{
+    WidgetFtpPrompter real;
+    context.prompter = &real;
+    server.write(QStringLiteral("sealed/inner.txt"), "1");
+    auto d = browser();
+    click(*d, "connectButton");
+    ASSERT_TRUE(d->session().isConnected());
+
+    struct Seen {
+        QString title, text;
+        QMessageBox::Icon icon;
+    };
+    QList<Seen> seen;
+    ModalScript script;
+    auto answer = [&seen](const QString &label) {
+        return [&seen, label](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            if (!box)
+                return false;
+            for (QAbstractButton *button : box->buttons()) {
+                if (button->text() == label) {
+                    seen << Seen {box->windowTitle(), box->text(), box->icon()};
+                    QTest::mouseClick(button, Qt::LeftButton);
+                    return true;
+                }
+            }
+            return false;
+        };
+    };
+    script.then(answer(QStringLiteral("확인"))); // the new folder refused
+    script.then(answer(QStringLiteral("예"))); // delete the folder
+    click(*d, "newFolderButton");
+    select(*d, QStringLiteral("sealed"));
+    click(*d, "deleteButton");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return script.finished() || script.timedOut(); }, 20000));
+    EXPECT_FALSE(script.timedOut()) << "a box could not be answered";
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0].title, QStringLiteral("FTP 새로운 폴더 생성 에러"));
+    EXPECT_EQ(seen[0].icon, QMessageBox::NoIcon);
+    EXPECT_EQ(seen[1].title, QStringLiteral("FTP 폴더 삭제 확인"));
+    EXPECT_EQ(seen[1].text, QStringLiteral("이 폴더 'sealed' 를 삭제하시기를 원하시나요?"));
+    EXPECT_EQ(seen[1].icon, QMessageBox::Question);
+    EXPECT_EQ(d->statusText(), QStringLiteral("이 \"sealed\" 폴더 지우려다가 에러났습니다."));
+    EXPECT_TRUE(server.exists(QStringLiteral("sealed")));
 }
 
 TEST_F(RefusingServerTest, AFailedDownloadIsToldWithTheServerFileTitle)
