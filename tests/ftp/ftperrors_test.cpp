@@ -16,6 +16,22 @@
 
 namespace {
 
+// Renames a row as a user does: its label edited, the new name typed over
+// the old one and confirmed with Return.
+void renameByTyping(CFtpOpenDialog &d, const QString &name, const QString &newName)
+{
+    const QList<QTreeWidgetItem *> found = d.fileList()->findItems(name, Qt::MatchExactly, 0);
+    ASSERT_EQ(found.size(), 1) << name.toStdString();
+    QTreeWidgetItem *item = found.first();
+    d.fileList()->setCurrentItem(item);
+    d.fileList()->editItem(item, 0);
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, newName);
+    QTest::keyClick(editor, Qt::Key_Return);
+}
+
 class RefusingServerTest : public ::testing::Test, protected BrowserHarness {
 protected:
     static FtpTestServer::Options sealed()
@@ -81,15 +97,7 @@ TEST_F(RefusingServerTest, NewFolderDeleteAndRenameTellWhatTheServerRefused)
     // A rename the server answers with a refusal keeps the old name and
     // lets the user type another at once, without a box.
     const size_t boxes = prompter.boxes.size();
-    QTreeWidgetItem *item = row(*d, QStringLiteral("sealed"));
-    ASSERT_NE(item, nullptr);
-    d->fileList()->setCurrentItem(item);
-    d->fileList()->editItem(item, 0);
-    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
-    ASSERT_NE(editor, nullptr);
-    editor->selectAll();
-    QTest::keyClicks(editor, QStringLiteral("opened"));
-    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_NO_FATAL_FAILURE(renameByTyping(*d, QStringLiteral("sealed"), QStringLiteral("opened")));
     // The label edit opens again on the old name.
     EXPECT_TRUE(QTest::qWaitFor(
         [&d] {
@@ -228,15 +236,7 @@ TEST_F(DroppingServerTest, ARenameThatGetsNoAnswerIsToldWithTheRenameTitle)
     ASSERT_TRUE(d->listDirectory(QStringLiteral("/home")));
     ASSERT_TRUE(server.waitForIdleDrops()) << server.log().toStdString();
 
-    QTreeWidgetItem *item = row(*d, QStringLiteral("old.txt"));
-    ASSERT_NE(item, nullptr);
-    d->fileList()->setCurrentItem(item);
-    d->fileList()->editItem(item, 0);
-    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
-    ASSERT_NE(editor, nullptr);
-    editor->selectAll();
-    QTest::keyClicks(editor, QStringLiteral("new.txt"));
-    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_NO_FATAL_FAILURE(renameByTyping(*d, QStringLiteral("old.txt"), QStringLiteral("new.txt")));
     QTest::qWait(50);
 
     ASSERT_FALSE(prompter.boxes.empty());
