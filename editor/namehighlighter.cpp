@@ -95,6 +95,9 @@ void NameHighlighter::setPalette(const QPalette &palette)
     m_styles.refused = QTextCharFormat();
     m_styles.refused.setUnderlineStyle(QTextCharFormat::WaveUnderline);
     m_styles.refused.setUnderlineColor(pick("#d00000", "#ff6060"));
+    m_styles.leftInRule = QTextCharFormat();
+    m_styles.leftInRule.setUnderlineStyle(QTextCharFormat::DashUnderline);
+    m_styles.leftInRule.setUnderlineColor(pick("#d06000", "#ffa040"));
     rehighlight(0, std::max(0, m_buffer->lineCount() - 1));
 }
 
@@ -140,12 +143,24 @@ QList<QTextLayout::FormatRange> NameHighlighter::formats(int line, const QString
     const auto marks = state.marker.markLine(std::u16string_view(
         reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
     for (const namecodec::NameMark &mark : marks) {
-        const QTextCharFormat &format = mark.kind == namecodec::NameMarkKind::Converted ? m_styles.converted
-            : mark.kind == namecodec::NameMarkKind::Ace                                 ? m_styles.ace
-                                                                                        : m_styles.refused;
-        ranges.append({mark.column, mark.length, format});
+        ranges.append({mark.column, mark.length, styleOf(mark.kind)});
     }
     return ranges;
+}
+
+const QTextCharFormat &NameHighlighter::styleOf(namecodec::NameMarkKind kind) const
+{
+    switch (kind) {
+    case namecodec::NameMarkKind::Converted:
+        return m_styles.converted;
+    case namecodec::NameMarkKind::Ace:
+        return m_styles.ace;
+    case namecodec::NameMarkKind::Refused:
+        return m_styles.refused;
+    case namecodec::NameMarkKind::LeftInRule:
+        break;
+    }
+    return m_styles.leftInRule;
 }
 
 QString NameHighlighter::toolTip(int line, const QString &text, int column)
@@ -166,6 +181,10 @@ QString NameHighlighter::toolTip(int line, const QString &text, int column)
             return QStringLiteral("한글 이름: %1").arg(note);
         case namecodec::NameMarkKind::Refused:
             return QStringLiteral("변환할 수 없는 이름: %1").arg(note);
+        case namecodec::NameMarkKind::LeftInRule:
+            return note.isEmpty()
+                ? QStringLiteral("규칙 안의 한글 호스트: 변환해도 바뀌지 않습니다")
+                : QStringLiteral("규칙 안의 한글 호스트: 변환해도 바뀌지 않습니다 (ACE: %1)").arg(note);
         }
     }
     return {};

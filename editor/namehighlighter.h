@@ -19,8 +19,9 @@ struct TextChange;
 // section tags, variables), and marks what a conversion would do to its
 // names: a name that becomes ACE underlined, an xn-- label dotted with its
 // Hangul form as a tool tip, a name the conversion would refuse waved in
-// red with the reason. The marks come from the conversion library's own
-// scanner for the kind, so the editor shows exactly what a conversion does.
+// red with the reason, a Hangul host inside a rule (which the conversion
+// leaves, so the rule stops matching) dashed in orange with its ACE form. The marks come from the conversion
+// library's own scanner for the kind, so the editor shows exactly what a conversion does.
 //
 // Only the lines shown are looked at. What crosses lines (a block comment,
 // a record in parentheses) is carried by a copy of the scanner kept every
@@ -53,10 +54,11 @@ private:
     };
     struct Styles {
         QTextCharFormat comment, string, keyword, type, number, variable, tag;
-        QTextCharFormat converted, ace, refused;
+        QTextCharFormat converted, ace, refused, leftInRule;
     };
 
     void onChange(const TextChange &change);
+    const QTextCharFormat &styleOf(namecodec::NameMarkKind kind) const;
     // The state before line `line`, taken from the nearest kept one.
     State &stateBefore(int line);
     QList<QTextLayout::FormatRange> syntax(const QString &text, State &state) const;

@@ -20,8 +20,8 @@
 #include <QWheelEvent>
 
 #include "document/documentcontext.h"
+#include "document/documentconversion.h"
 #include "document/quoreldoc.h"
-#include "document/textfileconversion.h"
 #include "platform/quorelids.h"
 #include "platform/settings.h"
 
@@ -170,7 +170,7 @@ void CQuorelView::installHighlighter(TextBuffer *text)
         head += QLatin1Char('\n');
     }
     const QByteArray bytes = head.toUtf8();
-    namecodec::FileKind kind = conversionKind(m_doc->kind(), m_doc->GetPathName(), bytes);
+    namecodec::FileKind kind = documentConversionKind(*m_doc, bytes);
     if (kind == namecodec::FileKind::Auto)
         kind = namecodec::detectFileKind(
             std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));

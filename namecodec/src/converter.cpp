@@ -194,38 +194,10 @@ private:
             warning.line = static_cast<int>(std::min<std::int64_t>(m_lineNo, INT32_MAX));
             warning.column = static_cast<int>(countChars(content.substr(0, rule.begin), m_textIn)) + 1;
             warning.host = displayText(host, m_textIn);
-            warning.ace = aceForm(host);
+            warning.ace = m_labels.ruleHostToAscii(host, m_textIn);
             warning.message = std::to_string(warning.line) + "번째 줄: 규칙 안의 한글 호스트 '" + warning.host
                 + "'는 바뀌지 않았습니다";
             m_report.warnings.push_back(std::move(warning));
-        }
-    }
-
-    // The host with each non-ASCII label in ACE form; the dots, escaped or
-    // not, stay as written so the result drops into the same pattern.
-    std::string aceForm(std::string_view host)
-    {
-        std::string ace;
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t dot = host.find('.', start);
-            const std::size_t end = dot == std::string_view::npos ? host.size() : dot;
-            std::size_t labelEnd = end;
-            if (labelEnd > start && host[labelEnd - 1] == '\\')
-                --labelEnd;
-            const std::string_view label = host.substr(start, labelEnd - start);
-            if (hasHighByte(label)) {
-                auto converted = m_labels.nameToAscii(label, m_textIn);
-                if (!converted)
-                    return {};
-                ace += *converted;
-            } else {
-                ace += label;
-            }
-            if (dot == std::string_view::npos)
-                return ace;
-            ace += host.substr(labelEnd, dot + 1 - labelEnd);
-            start = dot + 1;
         }
     }
 

@@ -773,4 +773,30 @@ Result<std::string> LabelConverter::nameToUnicode(std::string_view name, Encodin
     return out;
 }
 
+std::string LabelConverter::ruleHostToAscii(std::string_view host, Encoding enc)
+{
+    std::string ace;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t dot = host.find('.', start);
+        const std::size_t end = dot == std::string_view::npos ? host.size() : dot;
+        std::size_t labelEnd = end;
+        if (labelEnd > start && host[labelEnd - 1] == '\\')
+            --labelEnd;
+        const std::string_view label = host.substr(start, labelEnd - start);
+        if (hasHighByte(label)) {
+            auto converted = nameToAscii(label, enc);
+            if (!converted)
+                return {};
+            ace += *converted;
+        } else {
+            ace += label;
+        }
+        if (dot == std::string_view::npos)
+            return ace;
+        ace += host.substr(labelEnd, dot + 1 - labelEnd);
+        start = dot + 1;
+    }
+}
+
 } // namespace namecodec::detail

@@ -27,6 +27,11 @@ public:
     // xn-- labels of `name` to Unicode, written in `enc`.
     Result<std::string> nameToUnicode(std::string_view name, Encoding enc);
 
+    // A host as a rule spells it (a pattern may escape its dots) with each
+    // non-ASCII label in ACE form and everything else as written, so the
+    // result drops into the same rule; empty when a label cannot be converted.
+    std::string ruleHostToAscii(std::string_view host, Encoding enc);
+
     // True when the name has an xn-- label to decode (hasHighByte tells the
     // same for the way to ACE).
     static bool needsUnicode(std::string_view name);

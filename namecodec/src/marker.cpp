@@ -69,6 +69,7 @@ struct NameMarker::State {
     // Shared by copies: results are cached per label.
     std::shared_ptr<detail::LabelConverter> labels;
     std::vector<detail::Span> names;
+    std::vector<detail::Span> ruleHosts;
 
     State() = default;
     State(const State &other)
@@ -77,9 +78,12 @@ struct NameMarker::State {
         , toUnicode(other.toUnicode ? other.toUnicode->clone() : nullptr)
         , labels(other.labels)
     {
+        // The copy's scanner notes rule hosts in the copy's own list.
+        toAscii->setRuleHosts(&ruleHosts);
     }
 
     void markAce(const Utf8Line &line, const detail::Span &span, std::vector<NameMark> &marks);
+    void markRuleHosts(const Utf8Line &line, std::vector<NameMark> &marks);
     void markHangul(const Utf8Line &line, const detail::Span &span, std::vector<NameMark> &marks);
 };
 
@@ -88,6 +92,7 @@ NameMarker::NameMarker(FileKind kind)
 {
     m_state->kind = kind == FileKind::Auto ? FileKind::General : kind;
     m_state->toAscii = detail::makeScanner(m_state->kind, Encoding::Utf8, false);
+    m_state->toAscii->setRuleHosts(&m_state->ruleHosts);
     if (m_state->kind == FileKind::General)
         m_state->toUnicode = detail::makeScanner(m_state->kind, Encoding::Utf8, true);
     m_state->labels = std::make_shared<detail::LabelConverter>();
@@ -151,14 +156,37 @@ void NameMarker::State::markAce(const Utf8Line &line, const detail::Span &span, 
     }
 }
 
+void NameMarker::State::markRuleHosts(const Utf8Line &line, std::vector<NameMark> &marks)
+{
+    // As the conversion reports them: a host a converted name covers is no
+    // rule's leftover, and overlapping notes count once.
+    std::sort(ruleHosts.begin(), ruleHosts.end(),
+        [](const detail::Span &a, const detail::Span &b) { return a.begin < b.begin; });
+    std::size_t last = 0;
+    for (const detail::Span &rule : ruleHosts) {
+        const bool converted = std::any_of(names.begin(), names.end(),
+            [&](const detail::Span &name) { return name.begin < rule.end && rule.begin < name.end; });
+        if (converted || rule.begin < last)
+            continue;
+        last = rule.end;
+        const std::string_view host = std::string_view(line.bytes).substr(rule.begin, rule.end - rule.begin);
+        const int column = line.columns[rule.begin];
+        marks.push_back({column, line.columns[rule.end] - column, NameMarkKind::LeftInRule,
+            labels->ruleHostToAscii(host, Encoding::Utf8)});
+    }
+}
+
 std::vector<NameMark> NameMarker::markLine(std::u16string_view text)
 {
     const Utf8Line line(text);
     std::vector<NameMark> marks;
     State &s = *m_state;
     s.names.clear();
+    s.ruleHosts.clear();
     s.toAscii->scan(line.bytes, s.names);
     const bool high = detail::hasHighByte(line.bytes);
+    if (high)
+        s.markRuleHosts(line, marks);
     for (const detail::Span &span : s.names) {
         const std::string_view name = std::string_view(line.bytes).substr(span.begin, span.end - span.begin);
         if (high && detail::hasHighByte(name))

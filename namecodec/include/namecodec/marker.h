@@ -15,14 +15,19 @@ enum class NameMarkKind {
     Converted, // holds Hangul: becomes ACE on the way to Punycode
     Ace, // an xn-- label: becomes Hangul on the way back
     Refused, // a conversion would refuse it
+    // A Hangul host inside a rule (a rewrite condition, an SPF record) that
+    // the conversion leaves as it is; once names are ACE the rule no longer
+    // matches, so the administrator is shown it
+    LeftInRule,
 };
 
 struct NameMark {
     int column = 0; // 0-based, in UTF-16 units of the line
     int length = 0; // in UTF-16 units
     NameMarkKind kind = NameMarkKind::Converted;
-    // UTF-8: the ACE form of a Converted name, the Hangul form of the name an
-    // Ace label is in, the Korean reason for a Refused one.
+    // UTF-8: the ACE form of a Converted name or of a host LeftInRule (empty
+    // when it has none), the Hangul form of the name an Ace label is in, the
+    // Korean reason for a Refused one.
     std::string note;
 };
 
