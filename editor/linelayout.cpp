@@ -101,6 +101,7 @@ LineLayout::LineLayout(const QString &text, const Style &style, QList<QTextLayou
     // characters' advances, so the line is measured without being laid out.
     m_font.setKerning(false);
     m_font.setStyleStrategy(QFont::PreferNoShaping);
+    m_slack = QFontMetricsF(m_font).height();
     cutIntoPieces();
 }
 
@@ -274,7 +275,7 @@ void LineLayout::draw(QPainter *painter, const QPointF &origin,
     }
     // A glyph may reach a little past its piece (an italic, a wide
     // fallback glyph): the neighbours of what is in the clip are drawn too.
-    const qreal slack = QFontMetricsF(m_font).height();
+    const qreal slack = m_slack;
     const int first = pieceAtX(clip.left() - origin.x() - slack);
     for (int index = first; index < pieceCount(); ++index) {
         const Piece &piece = m_pieces[static_cast<std::size_t>(index)];

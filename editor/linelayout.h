@@ -84,6 +84,8 @@ private:
     QFont m_font;
     QList<QTextLayout::FormatRange> m_formats;
     qreal m_width = 0;
+    // How far past a piece its glyphs may reach, for what is drawn.
+    qreal m_slack = 0;
     // A line of ordinary length.
     std::unique_ptr<QTextLayout> m_whole;
     // A long line: its pieces in order, each laid out when first needed.

@@ -33,6 +33,12 @@ bool isTtl(QStringView word)
         [](QChar c) { return c.isDigit() || QStringView(u"smhdwSMHDW").contains(c); });
 }
 
+// A line as the conversion library reads it, without a copy.
+std::u16string_view utf16(const QString &text)
+{
+    return {reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+
 bool isBlank(QChar c)
 {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
@@ -125,8 +131,7 @@ NameHighlighter::State &NameHighlighter::stateBefore(int line)
         if (text.size() > kLongestMarkedLine)
             continue;
         syntax(text, *m_current);
-        m_current->marker.markLine(std::u16string_view(
-            reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
+        m_current->marker.markLine(utf16(text));
     }
     if (line % kCheckpointLines == 0)
         m_checkpoints.try_emplace(line, *m_current);
@@ -140,8 +145,7 @@ QList<QTextLayout::FormatRange> NameHighlighter::formats(int line, const QString
     if (text.size() > kLongestMarkedLine)
         return {};
     QList<Range> ranges = syntax(text, state);
-    const auto marks = state.marker.markLine(std::u16string_view(
-        reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
+    const auto marks = state.marker.markLine(utf16(text));
     for (const namecodec::NameMark &mark : marks) {
         ranges.append({mark.column, mark.length, styleOf(mark.kind)});
     }
@@ -168,8 +172,7 @@ QString NameHighlighter::toolTip(int line, const QString &text, int column)
     if (text.size() > kLongestMarkedLine)
         return {};
     namecodec::NameMarker marker = stateBefore(line).marker;
-    const auto marks = marker.markLine(std::u16string_view(
-        reinterpret_cast<const char16_t *>(text.utf16()), static_cast<std::size_t>(text.size())));
+    const auto marks = marker.markLine(utf16(text));
     for (const namecodec::NameMark &mark : marks) {
         if (column < mark.column || column >= mark.column + mark.length)
             continue;
