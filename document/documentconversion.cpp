@@ -58,57 +58,77 @@ bool decodeAs(const QByteArray &bytes, namecodec::Encoding encoding, DecodedText
     return decoded.badLine == 0;
 }
 
-// A line of converted code page 949 bytes: plain ASCII, holding bytes
-// beyond it, or holding a CR, which only the general reader handles.
-enum class LineBytes { Ascii, Wide, CarriageReturn };
-
-LineBytes classify(QByteArrayView line)
+// Converted code page 949 bytes as UTF-16, into `units` (whose room is
+// kept from one call to the next): a stretch of plain ASCII is widened, one
+// with Hangul goes through the table whole rather than line by line, which
+// spares an allocation for every line. False when the bytes do not decode.
+bool decodePlainCp949(QByteArrayView bytes, std::u16string &units)
 {
-    unsigned char high = 0;
-    for (const char c : line) {
-        if (c == '\r')
-            return LineBytes::CarriageReturn;
-        high |= static_cast<unsigned char>(c);
+    const bool ascii = QtPrivate::isAscii(QLatin1StringView(bytes.data(), bytes.size()));
+    if (!ascii) {
+        auto decoded
+            = namecodec::decodeText(std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size())),
+                namecodec::Encoding::Cp949);
+        if (!decoded)
+            return false;
+        units = std::move(*decoded);
+        return true;
     }
-    return high & 0x80 ? LineBytes::Wide : LineBytes::Ascii;
+    units.resize(static_cast<std::size_t>(bytes.size()));
+    std::transform(bytes.begin(), bytes.end(), units.begin(),
+        [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
+    return true;
 }
 
 // The lines of converted code page 949 bytes whose breaks are all LF, added
-// to `lines`: most lines of a converted zone file are plain ASCII and become
-// strings at once; only those with Hangul go through the table. False when
-// the bytes need the general reader (a CR, or bytes that do not decode).
-bool appendPlainCp949Lines(QByteArrayView bytes, std::vector<QString> &lines)
+// to `lines`, read a stretch of about a megabyte at a time. Unless `last`,
+// the bytes end with a line break and no line follows it. False when the
+// bytes need the general reader (a CR, or bytes that do not decode).
+template <typename Lines>
+bool appendPlainCp949Lines(QByteArrayView bytes, bool last, Lines &lines, LineBlocks &blocks)
 {
-    lines.reserve(lines.size() + static_cast<std::size_t>(bytes.count('\n')) + 1);
-    LineBlocks blocks;
+    if (bytes.contains('\r'))
+        return false;
+    const std::size_t needed = lines.size() + static_cast<std::size_t>(bytes.count('\n')) + 1;
+    if (needed > lines.capacity())
+        lines.reserve(std::max(needed, lines.capacity() * 2));
+    constexpr qsizetype kStretch = 1024 * 1024;
+    std::u16string units;
     qsizetype start = 0;
     for (;;) {
-        const qsizetype lineBreak = bytes.indexOf('\n', start);
-        const QByteArrayView line = bytes.sliced(start, (lineBreak < 0 ? bytes.size() : lineBreak) - start);
-        switch (classify(line)) {
-        case LineBytes::CarriageReturn:
+        // A stretch ends just after a line break, or with the bytes.
+        const qsizetype lineBreak
+            = bytes.size() - start > kStretch ? bytes.indexOf('\n', start + kStretch) : -1;
+        const qsizetype end = lineBreak < 0 ? bytes.size() : lineBreak + 1;
+        if (!decodePlainCp949(bytes.sliced(start, end - start), units))
             return false;
-        case LineBytes::Ascii:
-            lines.push_back(blocks.make(line.size(), [&line](char16_t *to) {
-                for (const char c : line)
-                    *to++ = static_cast<unsigned char>(c);
-            }));
-            break;
-        case LineBytes::Wide: {
-            const auto units
-                = namecodec::decodeText(std::string_view(line.data(), static_cast<std::size_t>(line.size())),
-                    namecodec::Encoding::Cp949);
-            if (!units)
-                return false;
-            lines.push_back(blocks.make(static_cast<qsizetype>(units->size()),
-                [&units](char16_t *to) { std::copy(units->begin(), units->end(), to); }));
-            break;
+        const std::u16string_view text(units);
+        std::size_t from = 0;
+        for (std::size_t at = text.find(u'\n'); at != std::u16string_view::npos;
+             at = text.find(u'\n', from)) {
+            const std::u16string_view line = text.substr(from, at - from);
+            lines.push_back(blocks.make(static_cast<qsizetype>(line.size()),
+                [line](char16_t *to) { std::copy(line.begin(), line.end(), to); }));
+            from = at + 1;
         }
-        }
-        if (lineBreak < 0)
+        if (end == bytes.size()) {
+            // What follows the last break is a line of its own only at the
+            // very end; elsewhere it is empty.
+            if (last) {
+                const std::u16string_view line = text.substr(from);
+                lines.push_back(blocks.make(static_cast<qsizetype>(line.size()),
+                    [line](char16_t *to) { std::copy(line.begin(), line.end(), to); }));
+            }
             return true;
-        start = lineBreak + 1;
+        }
+        start = end;
     }
+}
+
+bool appendPlainCp949Lines(QByteArrayView bytes, std::vector<QString> &lines)
+{
+    LineBlocks blocks;
+    return appendPlainCp949Lines(bytes, true, lines, blocks);
 }
 
 } // namespace
@@ -141,6 +161,23 @@ std::unique_ptr<TextBuffer> readPlainCp949Text(QByteArrayView bytes)
     }
     auto text = std::make_unique<TextBuffer>();
     text->setLinePieces(std::move(pieces));
+    return text;
+}
+
+void PlainCp949Lines::expect(std::size_t lines)
+{
+    m_lines.reserve(lines);
+}
+
+bool PlainCp949Lines::take(QByteArrayView lines, bool last)
+{
+    return appendPlainCp949Lines(lines, last, m_lines, m_blocks);
+}
+
+std::unique_ptr<TextBuffer> PlainCp949Lines::text()
+{
+    auto text = std::make_unique<TextBuffer>();
+    text->setLines(std::move(m_lines));
     return text;
 }
 
@@ -230,12 +267,17 @@ bool convertPlainCp949(const WorkerJob &job, Outcome &outcome)
     const auto kindOf
         = [&job](QByteArrayView content) { return conversionKind(job.templateId, job.path, content); };
     const auto read = [&outcome](QFile &converted) { return readPlainCp949File(converted, outcome.text); };
-    outcome.conversion
-        = convertDocumentCopy(write, kindOf, job.from, job.to, job.keepComment, job.tempDirectory, read);
+    // Read as it is made: lines kept as comments at most double the count.
+    PlainCp949Lines streamed;
+    streamed.expect(static_cast<std::size_t>(job.text->lineCount()) * (job.keepComment == 1 ? 2 : 1) + 1);
+    outcome.conversion = convertDocumentCopy(
+        write, kindOf, job.from, job.to, job.keepComment, job.tempDirectory, read, &streamed);
     if (unencodable) {
         outcome.conversion = TextConversion();
         return false;
     }
+    if (outcome.conversion.ok && outcome.conversion.streamed)
+        outcome.text = streamed.text();
     return true;
 }
 

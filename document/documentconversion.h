@@ -1,15 +1,18 @@
 #pragma once
 
 #include "document/documentoutcome.h"
+#include "document/lineblocks.h"
+#include "document/textbuffer.h"
+#include "document/textfileconversion.h"
 #include "namecodec/codec.h"
 
 #include <QByteArrayView>
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class CQuorelDoc;
-class TextBuffer;
 
 // Converts the whole text of `doc` (commands 32802: code page 949 ->
 // Punycode and 32805: back). The text goes to a temporary copy, through
@@ -39,6 +42,21 @@ namecodec::FileKind documentConversionKind(const CQuorelDoc &doc, QByteArrayView
 // it (a CR, or bytes that do not decode). A whole document's result is read
 // this way.
 std::unique_ptr<TextBuffer> readPlainCp949Text(QByteArrayView bytes);
+
+// The same text taken as the library writes it, piece by piece, while the
+// conversion runs: it declines the text where readPlainCp949Text gives null.
+class PlainCp949Lines final : public ConvertedTextSink {
+public:
+    // Room for about as many lines as the result will have.
+    void expect(std::size_t lines);
+    bool take(QByteArrayView lines, bool last) override;
+    // The lines taken, as a text; once only.
+    std::unique_ptr<TextBuffer> text();
+
+private:
+    TextBuffer::LineList m_lines;
+    LineBlocks m_blocks;
+};
 
 QString conversionFailedText();
 QString readOnlyConversionText();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "document/hugepages.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -32,15 +34,20 @@ public:
 
 private:
     // Large enough that a block is a mapping of its own, freed to the
-    // system with its last line.
-    static constexpr qsizetype kBlockCharacters = 256 * 1024;
+    // system with its last line. Blocks grow as a text proves long, up to
+    // a size whose middle huge pages can back; a short text stays small.
+    static constexpr qsizetype kFirstBlockCharacters = 256 * 1024;
+    static constexpr qsizetype kLargestBlockCharacters = 4 * 1024 * 1024;
 
     void startBlock(qsizetype atLeast)
     {
-        const qsizetype characters = std::max(atLeast, kBlockCharacters);
+        const qsizetype characters = std::max(atLeast, m_blockCharacters);
+        m_blockCharacters = std::min(m_blockCharacters * 2, kLargestBlockCharacters);
         QString::DataPointer block(QTypedArrayData<char16_t>::allocate(characters));
         if (!block.d_ptr())
             qBadAlloc();
+        if (characters >= kLargestBlockCharacters)
+            adviseHugePages(block.data(), static_cast<std::size_t>(characters) * sizeof(char16_t));
         m_next = block.data();
         m_left = characters;
         // Lines already made keep the last block alive on their own.
@@ -50,4 +57,5 @@ private:
     QString::DataPointer m_block;
     char16_t *m_next = nullptr;
     qsizetype m_left = 0;
+    qsizetype m_blockCharacters = kFirstBlockCharacters;
 };

@@ -1,5 +1,7 @@
 #include "document/textbuffer.h"
 
+#include "document/hugepages.h"
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -231,24 +233,36 @@ void TextBuffer::setLinePieces(std::vector<std::vector<QString>> &&pieces)
     std::size_t total = 0;
     for (const auto &piece : pieces)
         total += piece.size();
+    LineList made;
+    made.reserve(std::max<std::size_t>(total, 1));
+    for (auto &piece : pieces) {
+        for (QString &line : piece)
+            made.push_back(std::move(line));
+        piece = {};
+    }
+    setLines(std::move(made));
+}
+
+void TextBuffer::LineList::reserve(std::size_t lines)
+{
+    m_lines.reserve(lines);
+    adviseHugePages(m_lines.data(), m_lines.capacity() * sizeof(Line));
+}
+
+void TextBuffer::setLines(LineList &&lines)
+{
     resetText([&] {
         std::vector<Line> made;
-        made.reserve(std::max<std::size_t>(total, 1));
-        std::vector<int> starts;
-        starts.reserve(made.capacity());
-        qsizetype start = 0;
-        for (auto &piece : pieces) {
-            for (QString &line : piece) {
-                starts.push_back(static_cast<int>(start));
-                start += line.size() + 1;
-                made.push_back(Line {std::move(line), -1});
-            }
-            piece = {};
-        }
-        if (made.empty()) {
-            starts.push_back(0);
+        made.swap(lines.m_lines);
+        if (made.empty())
             made.emplace_back();
-            start = 1;
+        std::vector<int> starts;
+        starts.reserve(made.size());
+        adviseHugePages(starts.data(), starts.capacity() * sizeof(int));
+        qsizetype start = 0;
+        for (const Line &line : made) {
+            starts.push_back(static_cast<int>(start));
+            start += line.text.size() + 1;
         }
         m_lines.swap(made);
         m_starts.swap(starts);

@@ -54,6 +54,11 @@ struct TextChange {
 // and moved to the GUI thread before any view shows it.
 class TextBuffer : public QObject {
     Q_OBJECT
+    struct Line {
+        QString text;
+        int state = -1;
+    };
+
 public:
     enum FindFlag {
         FindBackward = 0x1,
@@ -78,6 +83,24 @@ public:
     // The same for a text read in pieces, each piece's lines following the
     // last piece's, so that pieces read apart need not be joined first.
     void setLinePieces(std::vector<std::vector<QString>> &&pieces);
+    // Lines gathered one by one for a whole new text, held as the buffer
+    // holds them: a million lines read as a file is converted are taken by
+    // a swap, not moved a second time into fresh memory.
+    class LineList {
+    public:
+        // Room for `lines`, which a fresh allocation this large gets as huge
+        // pages where the system allows.
+        void reserve(std::size_t lines);
+        void push_back(QString &&line) { m_lines.push_back(Line {std::move(line), -1}); }
+        std::size_t size() const { return m_lines.size(); }
+        std::size_t capacity() const { return m_lines.capacity(); }
+
+    private:
+        friend class TextBuffer;
+        std::vector<Line> m_lines;
+    };
+    // The same for lines gathered so (none holding '\n').
+    void setLines(LineList &&lines);
     // The whole text, lines joined with '\n'.
     QString toPlainText() const;
     // Every line, sharing its characters with the buffer: a quick copy on the
@@ -163,10 +186,6 @@ signals:
     void undoCommandAdded();
 
 private:
-    struct Line {
-        QString text;
-        int state = -1;
-    };
     struct Step;
     struct PackedLines {
         QByteArray characters; // the lines' UTF-16 units joined by '\n', compressed

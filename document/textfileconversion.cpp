@@ -11,6 +11,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <future>
+#include <system_error>
+#include <unistd.h>
+
 namespace {
 
 // Enough for a user to mend a file in one pass; the window lists 20 of them.
@@ -122,64 +129,185 @@ bool ConvertTextFile(const QString &inPath, const QString &outPath, namecodec::E
 
 TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to,
     int keepComment, const QString &tempDirectory, namecodec::FileKind kind,
-    const ConvertedFileReader &readResult)
+    const ConvertedFileReader &readResult, ConvertedTextSink *sink)
 {
     return convertDocumentCopy([&bytes](QIODevice &copy) { return copy.write(bytes) == bytes.size(); },
-        [kind](QByteArrayView) { return kind; }, from, to, keepComment, tempDirectory, readResult);
+        [kind](QByteArrayView) { return kind; }, from, to, keepComment, tempDirectory, readResult, sink);
 }
+
+namespace {
+
+// Reads the pipe to its end, handing the sink whole lines; the library's
+// writes would wait on a full pipe otherwise, so the rest is read even once
+// the sink has declined. False when the sink declined (or, which only a bug
+// could cause, the pipe could not be read).
+bool feedSink(int fd, ConvertedTextSink &sink)
+{
+    constexpr qsizetype kPiece = 1024 * 1024;
+    QByteArray buffer;
+    qsizetype filled = 0;
+    bool taking = true;
+    for (;;) {
+        if (buffer.size() - filled < kPiece)
+            buffer.resize(filled + kPiece);
+        const ssize_t got = ::read(fd, buffer.data() + filled, static_cast<std::size_t>(kPiece));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            qCWarning(lcConversion) << "cannot read the converted text from its pipe -"
+                                    << std::strerror(errno);
+            return false;
+        }
+        if (got == 0)
+            return taking && sink.take(QByteArrayView(buffer.constData(), filled), true);
+        if (!taking)
+            continue; // dropped: `filled` stays 0
+        const qsizetype lastBreak = QByteArrayView(buffer.constData() + filled, got).lastIndexOf('\n');
+        filled += got;
+        if (lastBreak < 0)
+            continue; // a line longer than what was read so far
+        const qsizetype whole = filled - got + lastBreak + 1;
+        taking = sink.take(QByteArrayView(buffer.constData(), whole), false);
+        std::memmove(buffer.data(), buffer.constData() + whole, static_cast<std::size_t>(filled - whole));
+        filled = taking ? filled - whole : 0;
+    }
+}
+
+enum class Streamed { Taken, Declined, Failed, Unavailable };
+
+struct ConversionRequest {
+    namecodec::Encoding from;
+    namecodec::Encoding to;
+    int keepComment;
+    namecodec::FileKind kind;
+};
+
+bool convertInto(const QString &sourcePath, const QString &targetPath, const ConversionRequest &request,
+    TextConversion &result)
+{
+    int line = 0;
+    if (ConvertTextFile(sourcePath, targetPath, request.from, request.to, request.keepComment, &line,
+            request.kind, &result.faults, &result.warnings))
+        return true;
+    result.errorLine = line > 0 ? line : 1;
+    return false;
+}
+
+// The library converts here, into the named pipe at `pipePath`, while a
+// thread of its own reads the pipe into the sink.
+Streamed convertIntoSink(const QString &sourcePath, const QString &pipePath, const ConversionRequest &request,
+    ConvertedTextSink &sink, TextConversion &result)
+{
+    const QByteArray native = QFile::encodeName(pipePath);
+    // The read end without waiting for a writer, then a write end of ours:
+    // the reader sees the end of the text only when that one is closed,
+    // after the library is done, whether or not it ever opened the pipe.
+    const int readEnd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int ourEnd = readEnd < 0 ? -1 : ::open(native.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    std::future<bool> reading;
+    if (ourEnd >= 0 && ::fcntl(readEnd, F_SETFL, O_RDONLY) == 0) {
+        try {
+            reading = std::async(std::launch::async, [readEnd, &sink] { return feedSink(readEnd, sink); });
+        } catch (const std::system_error &) {
+            // No thread to be had: the result goes through a file.
+        }
+    }
+    if (!reading.valid()) {
+        for (const int fd : {readEnd, ourEnd})
+            if (fd >= 0)
+                ::close(fd);
+        return Streamed::Unavailable;
+    }
+    const bool converted = convertInto(sourcePath, pipePath, request, result);
+    ::close(ourEnd);
+    const bool taken = reading.get();
+    ::close(readEnd);
+    if (!converted)
+        return Streamed::Failed;
+    if (!taken)
+        return Streamed::Declined;
+    result.ok = true;
+    result.streamed = true;
+    return Streamed::Taken;
+}
+
+// The result read from the file the library wrote: offered to `readResult`
+// first, else read whole into the result.
+void readConvertedFile(const QString &path, const ConvertedFileReader &readResult, TextConversion &result)
+{
+    QFile converted(path);
+    if (!converted.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("변환 결과를 읽을 수 없습니다: %1").arg(converted.errorString());
+        qCWarning(lcConversion) << "cannot read the converted copy" << path << "-" << converted.errorString();
+        return;
+    }
+    result.ok = true;
+    if (readResult && readResult(converted))
+        return;
+    if (!converted.seek(0)) {
+        result.ok = false;
+        result.error = QStringLiteral("변환 결과를 읽을 수 없습니다: %1").arg(converted.errorString());
+        return;
+    }
+    result.text = converted.readAll();
+}
+
+// The copy written and its kind taken from its own bytes, mapped.
+bool writeCopyFile(const QString &path, const CopyWriter &writeCopy, const CopyKind &kindOf,
+    namecodec::FileKind &kind, TextConversion &result)
+{
+    QFile copy(path);
+    const bool opened = copy.open(QIODevice::ReadWrite | QIODevice::Truncate);
+    const bool written = opened && writeCopy(copy) && copy.flush();
+    if (!written && (!opened || copy.error() != QFileDevice::NoError)) {
+        result.error = QStringLiteral("임시 파일에 쓸 수 없습니다: %1").arg(copy.errorString());
+        qCWarning(lcConversion) << "cannot write the copy to convert" << path << "-" << copy.errorString();
+        return false;
+    }
+    if (!written) // the writer's own reason, which it keeps
+        return false;
+    const uchar *mapped = copy.size() > 0 ? copy.map(0, copy.size()) : nullptr;
+    kind = kindOf(mapped ? QByteArrayView(mapped, static_cast<qsizetype>(copy.size())) : QByteArrayView());
+    return true;
+}
+
+} // namespace
 
 TextConversion convertDocumentCopy(const CopyWriter &writeCopy, const CopyKind &kindOf,
     namecodec::Encoding from, namecodec::Encoding to, int keepComment, const QString &tempDirectory,
-    const ConvertedFileReader &readResult)
+    const ConvertedFileReader &readResult, ConvertedTextSink *sink)
 {
     TextConversion result;
     // The result name is taken (exclusively) before the source copy is
     // written, so the library replaces a file of ours, never someone else's.
     ScopedTempFile source;
     ScopedTempFile target;
-    if (!source.create(tempDirectory, &result.error) || !target.create(tempDirectory, &result.error))
+    if (!source.create(tempDirectory, &result.error))
+        return result;
+    const bool piped = sink && target.createFifo(tempDirectory);
+    if (!piped && !target.create(tempDirectory, &result.error))
+        return result;
+    ConversionRequest request {from, to, keepComment, namecodec::FileKind::Auto};
+    if (!writeCopyFile(source.path(), writeCopy, kindOf, request.kind, result))
         return result;
 
-    // Read and write: the kind is read from the copy's own bytes, mapped.
-    QFile copy(source.path());
-    const bool opened = copy.open(QIODevice::ReadWrite | QIODevice::Truncate);
-    const bool written = opened && writeCopy(copy) && copy.flush();
-    if (!written && (!opened || copy.error() != QFileDevice::NoError)) {
-        result.error = QStringLiteral("임시 파일에 쓸 수 없습니다: %1").arg(copy.errorString());
-        qCWarning(lcConversion) << "cannot write the copy to convert" << source.path() << "-"
-                                << copy.errorString();
-        return result;
+    if (piped) {
+        switch (convertIntoSink(source.path(), target.path(), request, *sink, result)) {
+        case Streamed::Taken:
+        case Streamed::Failed:
+            return result;
+        case Streamed::Declined:
+        case Streamed::Unavailable:
+            // Made again into a file, for the readers that take any text.
+            result = TextConversion();
+            if (!target.create(tempDirectory, &result.error))
+                return result;
+            break;
+        }
     }
-    if (!written) // the writer's own reason, which it keeps
+    if (!convertInto(source.path(), target.path(), request, result))
         return result;
-    const uchar *mapped = copy.size() > 0 ? copy.map(0, copy.size()) : nullptr;
-    const namecodec::FileKind kind
-        = kindOf(mapped ? QByteArrayView(mapped, static_cast<qsizetype>(copy.size())) : QByteArrayView());
-    copy.close();
-
-    int line = 0;
-    if (!ConvertTextFile(source.path(), target.path(), from, to, keepComment, &line, kind, &result.faults,
-            &result.warnings)) {
-        result.errorLine = line > 0 ? line : 1;
-        return result;
-    }
     source.remove();
-
-    QFile converted(target.path());
-    if (!converted.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("변환 결과를 읽을 수 없습니다: %1").arg(converted.errorString());
-        qCWarning(lcConversion) << "cannot read the converted copy" << target.path() << "-"
-                                << converted.errorString();
-        return result;
-    }
-    result.ok = true;
-    if (readResult && readResult(converted))
-        return result;
-    if (!converted.seek(0)) {
-        result.ok = false;
-        result.error = QStringLiteral("변환 결과를 읽을 수 없습니다: %1").arg(converted.errorString());
-        return result;
-    }
-    result.text = converted.readAll();
+    readConvertedFile(target.path(), readResult, result);
     return result;
 }

@@ -53,11 +53,26 @@ struct TextConversion {
     ConversionFaults faults; // every failing line the library named
     ConversionWarnings warnings; // Hangul hosts left inside rules, on success
     QString error; // a Korean message when the temporary copy failed
+    bool streamed = false; // the sink took the whole text as it was made
+};
+
+// Takes the converted text while the library is still writing it, on a
+// thread of its own, so that reading the result overlaps converting it on a
+// machine with a core to spare. It is given whole lines in order (each
+// piece ends with its '\n'), then whatever follows the last line break
+// with `last` set. What it took stands only when the conversion succeeds.
+class ConvertedTextSink {
+public:
+    virtual ~ConvertedTextSink() = default;
+    // False when the sink cannot take the text after all (a line it does not
+    // read): the rest is read and dropped, and the result is then made
+    // again into a file for the other readers.
+    virtual bool take(QByteArrayView lines, bool last) = 0;
 };
 using ConvertedFileReader = std::function<bool(QFile &converted)>;
 TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding from, namecodec::Encoding to,
     int keepComment, const QString &tempDirectory, namecodec::FileKind kind = namecodec::FileKind::Auto,
-    const ConvertedFileReader &readResult = {});
+    const ConvertedFileReader &readResult = {}, ConvertedTextSink *sink = nullptr);
 
 // The same with the copy written by `writeCopy` rather than given whole, so
 // that a copy made line by line never needs all its bytes in memory at
@@ -67,6 +82,9 @@ TextConversion convertDocumentBytes(const QByteArray &bytes, namecodec::Encoding
 // message.
 using CopyWriter = std::function<bool(QIODevice &copy)>;
 using CopyKind = std::function<namecodec::FileKind(QByteArrayView copy)>;
+//
+// With a `sink`, the result goes to it through a named pipe (`streamed`
+// set) rather than through a file, unless the sink declines it.
 TextConversion convertDocumentCopy(const CopyWriter &writeCopy, const CopyKind &kindOf,
     namecodec::Encoding from, namecodec::Encoding to, int keepComment, const QString &tempDirectory,
-    const ConvertedFileReader &readResult = {});
+    const ConvertedFileReader &readResult = {}, ConvertedTextSink *sink = nullptr);

@@ -24,11 +24,23 @@ bool ScopedTempFile::create(const QString &directory, QString *error)
 bool ScopedTempFile::create(
     const QString &directory, const std::function<QString()> &nextName, QString *error)
 {
+    return make(directory, nextName, createPrivateFile, error);
+}
+
+bool ScopedTempFile::createFifo(const QString &directory, QString *error)
+{
+    return make(
+        directory, [&directory] { return makeTempFileName(directory); }, createPrivateFifo, error);
+}
+
+bool ScopedTempFile::make(const QString &directory, const std::function<QString()> &nextName,
+    const std::function<bool(const QString &)> &maker, QString *error)
+{
     remove();
     constexpr int kAttempts = 100;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const QString candidate = nextName();
-        if (createPrivateFile(candidate)) {
+        if (maker(candidate)) {
             m_path = candidate;
             return true;
         }

@@ -21,9 +21,15 @@ public:
     // The same with the candidate names given, one call a try.
     bool create(const QString &directory, const std::function<QString()> &nextName, QString *error);
 
+    // A named pipe in place of the file, made as carefully.
+    bool createFifo(const QString &directory, QString *error = nullptr);
+
     const QString &path() const { return m_path; }
     void remove();
 
 private:
+    bool make(const QString &directory, const std::function<QString()> &nextName,
+        const std::function<bool(const QString &)> &maker, QString *error);
+
     QString m_path;
 };

@@ -56,6 +56,12 @@ bool createPrivateFile(const QString &path)
     return true;
 }
 
+bool createPrivateFifo(const QString &path)
+{
+    // mkfifo never takes an existing name, a planted link included.
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
 QString createTempFile(const QString &dir)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -12,6 +12,11 @@ QString makeTempFileName(const QString &dir);
 // under that name. False when the name is taken or cannot be made.
 bool createPrivateFile(const QString &path);
 
+// The same for a named pipe (0600) at `path`: a reader on one thread takes
+// what a writer that only knows paths writes on another, with nothing kept
+// on disk.
+bool createPrivateFifo(const QString &path);
+
 // Makes an empty file with such a name and returns its path; empty when the
 // folder is not writable.
 QString createTempFile(const QString &dir);

@@ -206,3 +206,45 @@ TEST(ConvertDocumentCopy, WrittenInPiecesLikeWholeAndAWriterMayStop)
     EXPECT_EQ(stopped.errorLine, 0);
     EXPECT_TRUE(QDir(temp.path()).isEmpty());
 }
+
+// Taken piece by piece as a conversion writes it, the text is the one read
+// whole, wherever the pieces end; a CR or bad bytes in any piece hand it
+// back to the general reader.
+TEST(ConvertedText, TakenInPiecesAsWrittenItIsTheTextReadWhole)
+{
+    const QByteArray bytes = largeResult(1) + cp949(QStringLiteral("끝"));
+    const auto feed = [&bytes](qsizetype pieceSize, PlainCp949Lines &lines) {
+        qsizetype start = 0;
+        for (;;) {
+            // Pieces end after a line break, as the pipe's reader cuts them.
+            const qsizetype cut
+                = bytes.size() - start > pieceSize ? bytes.indexOf('\n', start + pieceSize) : -1;
+            if (cut < 0)
+                return lines.take(QByteArrayView(bytes).sliced(start), true);
+            if (!lines.take(QByteArrayView(bytes).sliced(start, cut + 1 - start), false))
+                return false;
+            start = cut + 1;
+        }
+    };
+    const DecodedText whole = decodeFileBytes(bytes);
+    for (const qsizetype pieceSize : {qsizetype(1), qsizetype(4093), qsizetype(1024 * 1024 + 1)}) {
+        SCOPED_TRACE(pieceSize);
+        PlainCp949Lines lines;
+        lines.expect(16);
+        ASSERT_TRUE(feed(pieceSize, lines));
+        const std::unique_ptr<TextBuffer> text = lines.text();
+        EXPECT_EQ(text->toPlainText(), whole.text);
+        EXPECT_EQ(text->lineCount(), whole.text.count(u'\n') + 1);
+    }
+    // The end of the text is its own piece, empty after a last break.
+    PlainCp949Lines ending;
+    ASSERT_TRUE(ending.take("a\nb\n", false));
+    ASSERT_TRUE(ending.take(QByteArrayView(), true));
+    EXPECT_EQ(ending.text()->toPlainText(), QStringLiteral("a\nb\n"));
+
+    PlainCp949Lines withReturn;
+    EXPECT_TRUE(withReturn.take("a\n", false));
+    EXPECT_FALSE(withReturn.take("b\r\n", false));
+    PlainCp949Lines withBadBytes;
+    EXPECT_FALSE(withBadBytes.take(QByteArrayView("\x81\x20\n", 3), false));
+}

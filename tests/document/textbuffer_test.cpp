@@ -250,7 +250,7 @@ TEST(TextBufferEdit, LinesGivenSplitMapLikeTheJoinedText)
     EXPECT_EQ(log.take(),
         (QStringList {QStringLiteral("change 0 3 7"), QStringLiteral("lines 0 1 3"),
             QStringLiteral("contents"), QStringLiteral("undo 0"), QStringLiteral("modified 0")}));
-    buffer.setLines({});
+    buffer.setLines(std::vector<QString>());
     EXPECT_EQ(buffer.lineCount(), 1);
     EXPECT_EQ(buffer.length(), 0);
 

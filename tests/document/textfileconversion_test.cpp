@@ -37,6 +37,49 @@ const QString kZone = QStringLiteral("$ORIGIN 한국.kr.\r\n"
                                      "www\tIN\tCNAME\t웹.한국.kr. ; 별칭\r\n"
                                      "txt\tIN\tTXT\t\"한국.kr 그대로\"\r\n");
 
+// Keeps every piece it is given, and may decline the text after some.
+class RecordingSink final : public ConvertedTextSink {
+public:
+    int declineAfter = -1; // pieces taken before declining; -1: never
+    QByteArray bytes;
+    int pieces = 0;
+    bool sawLast = false;
+    bool piecesEndWithBreaks = true;
+
+    bool take(QByteArrayView lines, bool last) override
+    {
+        if (pieces++ == declineAfter)
+            return false;
+        EXPECT_FALSE(sawLast);
+        sawLast = last;
+        if (!last && !lines.endsWith('\n'))
+            piecesEndWithBreaks = false;
+        bytes += lines;
+        return true;
+    }
+};
+
+// Several megabytes, more than a pipe holds, with Hangul on every line.
+QByteArray largeZone()
+{
+    QByteArray zone = cp949(QStringLiteral("$ORIGIN 한국.kr.\n$TTL 3600\n"));
+    for (int i = 0; zone.size() < 3 * 1024 * 1024; ++i)
+        zone += cp949(QStringLiteral("웹%1\tIN\tCNAME\t서버%1.한국.kr.\n").arg(i));
+    return zone;
+}
+
+QByteArray convertedByTheLibrary(const QByteArray &source, int keep)
+{
+    namecodec::ConvertOptions options;
+    options.kind = namecodec::FileKind::Zone;
+    options.keepComment = keep == 1;
+    namecodec::ConvertReport report;
+    const std::string out = namecodec::convertText(
+        std::string_view(source.constData(), static_cast<std::size_t>(source.size())), options, report);
+    EXPECT_TRUE(report.ok());
+    return QByteArray::fromStdString(out);
+}
+
 } // namespace
 
 TEST(ConvertDocumentBytes, GivesExactlyWhatConvertFileWritesBothWaysWithAndWithoutComments)
@@ -217,5 +260,75 @@ TEST(ConvertDocumentBytes, TheKindGivenIsTheKindScanned)
         namecodec::Encoding::Punycode, 0, temp.path(), namecodec::FileKind::General);
     ASSERT_TRUE(asText.ok);
     EXPECT_TRUE(asText.text.startsWith("; xn--2j5b21b.xn--3e0b707e info\n"));
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
+}
+
+// The result streamed to a sink while the library writes it: the same bytes
+// as through a file, whole lines a piece; a sink that declines gets the text
+// made again into a file, and nothing is left in the temporary folder.
+TEST(ConvertDocumentBytes, ASinkTakesTheResultAsItIsWrittenOrHandsItBack)
+{
+    QTemporaryDir temp;
+    const QByteArray zone = largeZone();
+    for (int keep : {1, 0}) {
+        SCOPED_TRACE(keep);
+        const QByteArray expected = convertedByTheLibrary(zone, keep);
+        ASSERT_GT(expected.size(), 3 * 1024 * 1024);
+
+        RecordingSink whole;
+        const TextConversion streamed = convertDocumentBytes(zone, namecodec::Encoding::Cp949,
+            namecodec::Encoding::Punycode, keep, temp.path(), namecodec::FileKind::Zone, {}, &whole);
+        ASSERT_TRUE(streamed.ok);
+        EXPECT_TRUE(streamed.streamed);
+        EXPECT_TRUE(streamed.text.isEmpty());
+        EXPECT_TRUE(whole.bytes == expected);
+        EXPECT_GT(whole.pieces, 2);
+        EXPECT_TRUE(whole.sawLast);
+        EXPECT_TRUE(whole.piecesEndWithBreaks);
+        EXPECT_TRUE(QDir(temp.path()).isEmpty());
+
+        // Declining at once and half-way: the library is never left waiting
+        // on a full pipe, and the text comes back through a file.
+        for (int after : {0, 2}) {
+            SCOPED_TRACE(after);
+            RecordingSink declining;
+            declining.declineAfter = after;
+            const TextConversion handedBack = convertDocumentBytes(zone, namecodec::Encoding::Cp949,
+                namecodec::Encoding::Punycode, keep, temp.path(), namecodec::FileKind::Zone, {}, &declining);
+            ASSERT_TRUE(handedBack.ok);
+            EXPECT_FALSE(handedBack.streamed);
+            EXPECT_TRUE(handedBack.text == expected);
+            EXPECT_TRUE(QDir(temp.path()).isEmpty());
+        }
+    }
+}
+
+TEST(ConvertDocumentBytes, AFailureWithASinkNamesTheLineAndLeavesNothing)
+{
+    QTemporaryDir temp;
+    QByteArray zone = largeZone();
+    const int lines = static_cast<int>(zone.count('\n'));
+    zone += cp949(QStringLiteral("한글_\tIN\tA\t10.0.0.3\n"));
+    RecordingSink sink;
+    const TextConversion result = convertDocumentBytes(zone, namecodec::Encoding::Cp949,
+        namecodec::Encoding::Punycode, 1, temp.path(), namecodec::FileKind::Zone, {}, &sink);
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.streamed);
+    EXPECT_EQ(result.errorLine, lines + 1);
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
+
+    // A copy gone before the library reads it fails before the library
+    // opens the pipe: the reader is not left waiting for a writer.
+    RecordingSink unread;
+    const auto writeAndLose = [](QIODevice &copy) {
+        const auto *file = qobject_cast<QFile *>(&copy);
+        return file && QFile::remove(file->fileName()) && copy.write("a\n") == 2;
+    };
+    const TextConversion missing = convertDocumentCopy(
+        writeAndLose, [](QByteArrayView) { return namecodec::FileKind::Zone; }, namecodec::Encoding::Cp949,
+        namecodec::Encoding::Punycode, 0, temp.path(), {}, &unread);
+    EXPECT_FALSE(missing.ok);
+    EXPECT_EQ(missing.errorLine, 1);
+    EXPECT_TRUE(unread.bytes.isEmpty());
     EXPECT_TRUE(QDir(temp.path()).isEmpty());
 }

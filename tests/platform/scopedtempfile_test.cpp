@@ -215,3 +215,26 @@ TEST(PrivateTempDirectory, ASharedTempFolderGivesWayToAPrivateOne)
     EXPECT_TRUE(QDir(elsewhere).isEmpty());
     EXPECT_TRUE(QDir(shared).isEmpty());
 }
+
+TEST(ScopedTempFile, ANamedPipeIsMadeForItsOwnerAloneAndNeverOverAnExistingName)
+{
+    QTemporaryDir dir;
+    QString path;
+    {
+        ScopedTempFile pipe;
+        ASSERT_TRUE(pipe.createFifo(dir.path()));
+        path = pipe.path();
+        struct stat info { };
+        ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &info), 0);
+        EXPECT_TRUE(S_ISFIFO(info.st_mode));
+        EXPECT_EQ(modeOf(path), 0600u);
+        // A name already taken, a planted link among them, is never a pipe.
+        const QString planted = dir.filePath(QStringLiteral("planted"));
+        ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("elsewhere")), planted));
+        EXPECT_FALSE(createPrivateFifo(planted));
+        EXPECT_FALSE(createPrivateFifo(path));
+        QFile::remove(planted);
+    }
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}

@@ -1,0 +1,19 @@
+#include "hugepages.h"
+
+#include <cstdint>
+#include <sys/mman.h>
+
+void adviseHugePages(const void *data, std::size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kHugePage = 2 * 1024 * 1024;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (start + bytes) & ~(kHugePage - 1);
+    if (end > first)
+        ::madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
