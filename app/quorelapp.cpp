@@ -11,6 +11,7 @@
 #include "app/editorpreferences.h"
 #include "app/singleinstance.h"
 #include "app/splashdialog.h"
+#include "document/memorypolicy.h"
 #include "document/prompter.h"
 #include "document/quoreldoc.h"
 #include "editor/childframe.h"
@@ -50,6 +51,7 @@ CQuorelApp::~CQuorelApp()
 
 bool CQuorelApp::InitInstance(const QStringList &args)
 {
+    keepLargeAllocationsApart();
     // Before any window: the program ends with nothing made and nothing of
     // the user's settings written.
     if (!startNetwork()) {

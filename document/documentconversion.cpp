@@ -81,7 +81,7 @@ bool decodePlainCp949(QByteArrayView bytes, std::u16string &units)
 }
 
 // The lines of converted code page 949 bytes whose breaks are all LF, added
-// to `lines`, read a stretch of about a megabyte at a time. Unless `last`,
+// to `lines`, read a stretch of a few hundred kilobytes at a time. Unless `last`,
 // the bytes end with a line break and no line follows it. False when the
 // bytes need the general reader (a CR, or bytes that do not decode).
 template <typename Lines>
@@ -92,7 +92,9 @@ bool appendPlainCp949Lines(QByteArrayView bytes, bool last, Lines &lines, LineBl
     const std::size_t needed = lines.size() + static_cast<std::size_t>(bytes.count('\n')) + 1;
     if (needed > lines.capacity())
         lines.reserve(std::max(needed, lines.capacity() * 2));
-    constexpr qsizetype kStretch = 1024 * 1024;
+    // Small enough that its UTF-16 form stays below the size the allocator
+    // maps apart (keepLargeAllocationsApart), so each stretch reuses memory.
+    constexpr qsizetype kStretch = 256 * 1024;
     std::u16string units;
     qsizetype start = 0;
     for (;;) {

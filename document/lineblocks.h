@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/hugepages.h"
+#include "document/memorypolicy.h"
 
 #include <QString>
 

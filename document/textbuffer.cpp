@@ -1,6 +1,6 @@
 #include "document/textbuffer.h"
 
-#include "document/hugepages.h"
+#include "document/memorypolicy.h"
 
 #include <QByteArray>
 

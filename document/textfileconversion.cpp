@@ -205,6 +205,12 @@ Streamed convertIntoSink(const QString &sourcePath, const QString &pipePath, con
     const int readEnd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     const int ourEnd = readEnd < 0 ? -1 : ::open(native.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     std::future<bool> reading;
+#ifdef F_SETPIPE_SZ
+    // Room for a whole block of the library's output, so that it seldom
+    // waits on the reader; where the system refuses, the default serves.
+    if (readEnd >= 0)
+        ::fcntl(readEnd, F_SETPIPE_SZ, 1024 * 1024);
+#endif
     if (ourEnd >= 0 && ::fcntl(readEnd, F_SETFL, O_RDONLY) == 0) {
         try {
             reading = std::async(std::launch::async, [readEnd, &sink] { return feedSink(readEnd, sink); });

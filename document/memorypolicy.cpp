@@ -1,7 +1,10 @@
-#include "hugepages.h"
+#include "memorypolicy.h"
 
 #include <cstdint>
 #include <sys/mman.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 void adviseHugePages(const void *data, std::size_t bytes)
 {
@@ -15,5 +18,13 @@ void adviseHugePages(const void *data, std::size_t bytes)
 #else
     (void)data;
     (void)bytes;
+#endif
+}
+
+void keepLargeAllocationsApart()
+{
+#ifdef __GLIBC__
+    // Setting it fixes it: the library no longer moves it by itself.
+    mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
 #endif
 }
