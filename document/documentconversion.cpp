@@ -23,6 +23,7 @@
 #include <future>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -214,45 +215,51 @@ struct WorkerJob {
     QElapsedTimer clock; // for the debug log of where the time goes
 };
 
-// The copy of a code page 949 document with LF breaks, written line by line
-// through a buffer of its own: ASCII lines are their own bytes, only lines
-// with Hangul go through the table, and neither the whole copy nor a list
-// of the lines is ever in memory. False with `unencodable` set when a line
-// holds a character code page 949 cannot, which the general encoder then
-// names.
+// The copy of a code page 949 document with LF breaks, written a batch of
+// lines at a time: the lines are gathered as UTF-16 and a batch goes
+// through the table in one call (plain ASCII is narrowed as it is), so
+// neither the whole copy nor a list of the lines is ever in memory, and no
+// line costs an allocation of its own. False with `unencodable` set when a
+// line holds a character code page 949 cannot, which the general encoder
+// then names.
 bool writePlainCp949(const TextBuffer &text, QIODevice &copy, bool &unencodable)
 {
-    constexpr qsizetype kChunk = 1024 * 1024;
-    QByteArray bytes;
-    bytes.reserve(kChunk + 4096);
+    // Small enough to stay below the size the allocator maps apart.
+    constexpr std::size_t kBatch = 192 * 1024;
+    std::u16string batch;
+    batch.reserve(kBatch + 1024);
+    std::string narrow;
+    const auto flush = [&batch, &narrow, &copy, &unencodable] {
+        const std::u16string_view units(batch);
+        const std::string *bytes = &narrow;
+        std::optional<std::string> encoded;
+        if (QtPrivate::isAscii(QStringView(units.data(), static_cast<qsizetype>(units.size())))) {
+            narrow.resize(units.size());
+            std::transform(
+                units.begin(), units.end(), narrow.begin(), [](char16_t c) { return static_cast<char>(c); });
+        } else {
+            auto result = namecodec::encodeText(units, namecodec::Encoding::Cp949);
+            unencodable = !result;
+            if (unencodable)
+                return false;
+            encoded = std::move(*result);
+            bytes = &*encoded;
+        }
+        batch.clear();
+        const auto size = static_cast<qint64>(bytes->size());
+        return copy.write(bytes->data(), size) == size;
+    };
     const int lineCount = text.lineCount();
     for (int number = 0; number < lineCount; ++number) {
         const QString &line = text.line(number);
         if (number > 0)
-            bytes.append('\n');
-        if (QtPrivate::isAscii(QStringView(line))) {
-            const qsizetype at = bytes.size();
-            bytes.resize(at + line.size());
-            char *to = bytes.data() + at;
-            for (const QChar c : line)
-                *to++ = static_cast<char>(c.unicode());
-        } else {
-            const auto units = namecodec::encodeText(
-                std::u16string_view(reinterpret_cast<const char16_t *>(line.constData()),
-                    static_cast<std::size_t>(line.size())),
-                namecodec::Encoding::Cp949);
-            unencodable = !units;
-            if (unencodable)
-                return false;
-            bytes.append(units->data(), static_cast<qsizetype>(units->size()));
-        }
-        if (bytes.size() >= kChunk) {
-            if (copy.write(bytes) != bytes.size())
-                return false;
-            bytes.resize(0); // keeps its room for the next chunk
-        }
+            batch += u'\n';
+        batch.append(
+            reinterpret_cast<const char16_t *>(line.constData()), static_cast<std::size_t>(line.size()));
+        if (batch.size() >= kBatch && !flush())
+            return false;
     }
-    return copy.write(bytes) == bytes.size();
+    return flush();
 }
 
 // The quick way for a code page 949 document with LF breaks: the copy
