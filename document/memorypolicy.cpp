@@ -26,5 +26,10 @@ void keepLargeAllocationsApart()
 #ifdef __GLIBC__
     // Setting it fixes it: the library no longer moves it by itself.
     mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+    // Fixing it also drops the bound above which free memory at the top of
+    // a heap is handed back to 128 KiB, and a buffer of a few hundred
+    // kilobytes freed and taken again in a loop would then come back as
+    // fresh pages every time. Texts let go are given back by malloc_trim.
+    mallopt(M_TRIM_THRESHOLD, 32 * 1024 * 1024);
 #endif
 }

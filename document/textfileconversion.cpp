@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <future>
+#include <pthread.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -213,7 +214,10 @@ Streamed convertIntoSink(const QString &sourcePath, const QString &pipePath, con
 #endif
     if (ourEnd >= 0 && ::fcntl(readEnd, F_SETFL, O_RDONLY) == 0) {
         try {
-            reading = std::async(std::launch::async, [readEnd, &sink] { return feedSink(readEnd, sink); });
+            reading = std::async(std::launch::async, [readEnd, &sink] {
+                pthread_setname_np(pthread_self(), "quorel-result");
+                return feedSink(readEnd, sink);
+            });
         } catch (const std::system_error &) {
             // No thread to be had: the result goes through a file.
         }
