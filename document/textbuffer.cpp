@@ -145,6 +145,7 @@ void TextBuffer::pack()
     m_packed = std::async(std::launch::async, [lines = std::move(lines), length]() mutable {
         QString joined(length, Qt::Uninitialized);
         QChar *to = joined.data();
+        adviseHugePages(to, static_cast<std::size_t>(length) * sizeof(QChar));
         std::vector<int> states(lines.size(), -1);
         bool anyState = false;
         for (std::size_t i = 0; i < lines.size(); ++i) {
