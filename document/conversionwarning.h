@@ -22,4 +22,13 @@ struct ConversionWarning {
     }
 };
 
-using ConversionWarnings = QList<ConversionWarning>;
+// The warnings of one conversion, and how many more it found than it kept:
+// a file with thousands of such rules lists the first thousand, and the
+// window says how many it does not show.
+struct ConversionWarnings : QList<ConversionWarning> {
+    using QList<ConversionWarning>::QList;
+
+    qint64 omitted = 0;
+
+    qint64 total() const { return size() + omitted; }
+};

@@ -52,6 +52,7 @@ ConversionWarnings warningsFrom(const namecodec::ConvertReport &report)
         item.ace = QString::fromStdString(warning.ace);
         list.append(item);
     }
+    list.omitted = report.omittedWarnings;
     return list;
 }
 

@@ -47,7 +47,7 @@ QString conversionWarningsStatus(const ConversionWarnings &warnings)
     if (warnings.isEmpty())
         return QString();
     QString text = QStringLiteral("변환하였습니다. ") + warnings.front().text();
-    if (warnings.size() > 1)
-        text += QStringLiteral(" 외 %1곳").arg(warnings.size() - 1);
+    if (warnings.total() > 1)
+        text += QStringLiteral(" 외 %1곳").arg(warnings.total() - 1);
     return text;
 }

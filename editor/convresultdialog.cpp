@@ -77,11 +77,13 @@ CConvResultDialog::CConvResultDialog(const ConversionWarnings &warnings, QWidget
     setWindowTitle(QStringLiteral("변환 결과"));
     setModal(false);
 
-    auto *summary
-        = new QLabel(QStringLiteral("변환하였습니다. 규칙 안의 한글 호스트 %1곳은 바뀌지 않았습니다.\n"
-                                    "두 번 누르면 그 줄로 갑니다. \"복사\"는 ACE 형태를 복사합니다.")
-                         .arg(warnings.size()),
-            this);
+    QString told = QStringLiteral("변환하였습니다. 규칙 안의 한글 호스트 %1곳은 바뀌지 않았습니다.\n")
+                       .arg(warnings.total());
+    if (warnings.omitted > 0)
+        told += QStringLiteral("목록에는 앞의 %1곳만 있습니다.\n").arg(warnings.size());
+    told += QStringLiteral("두 번 누르면 그 줄로 갑니다. \"복사\"는 ACE 형태를 복사합니다.");
+    auto *summary = new QLabel(told, this);
+    summary->setObjectName(QStringLiteral("warningSummary"));
     m_warnings = makeWarningList(warnings);
 
     auto *copy = new QPushButton(QStringLiteral("복사"), this);

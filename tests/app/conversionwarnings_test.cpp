@@ -6,6 +6,7 @@
 #include "platform/quorelids.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -64,4 +65,34 @@ TEST_F(ConversionWarningsTest, TheListShowsEachRuleAndTakesTheViewToItsLine)
     // lines have moved, goes.
     trigger(ids::command::kConvertToEucKr);
     EXPECT_EQ(warningList(), nullptr);
+}
+
+// A file with more such rules than the list keeps: the status line and the
+// list's heading count them all, and the heading says the list holds only
+// the first thousand.
+TEST_F(ConversionWarningsTest, RulesPastTheListsLimitAreCountedAndSaidToBeLeftOut)
+{
+    startInstalled();
+    QByteArray conf("map $host $site_root {\n    hostnames;\n");
+    for (int i = 0; i < 1003; ++i)
+        conf += QStringLiteral("    \"~^블로그%1\\.한국$\" /srv/www/%1;\n").arg(i).toUtf8();
+    conf += "}\n";
+    CQuorelDoc *doc = app->OpenDocumentFile(file("many.conf", conf));
+    settle();
+    ASSERT_NE(doc, nullptr);
+
+    trigger(ids::command::kConvertToPunycode);
+    CConvResultDialog *dialog = warningList();
+    ASSERT_NE(dialog, nullptr);
+    auto *list = dialog->findChild<QTreeWidget *>(QStringLiteral("warningList"));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->topLevelItemCount(), 1000);
+    EXPECT_EQ(frame()->statusText(),
+        QStringLiteral("변환하였습니다. ") + list->topLevelItem(0)->text(0) + QStringLiteral(" 외 1002곳"));
+    auto *summary = dialog->findChild<QLabel *>(QStringLiteral("warningSummary"));
+    ASSERT_NE(summary, nullptr);
+    EXPECT_TRUE(summary->text().startsWith(
+        QStringLiteral("변환하였습니다. 규칙 안의 한글 호스트 1003곳은 바뀌지 않았습니다.\n"
+                       "목록에는 앞의 1000곳만 있습니다.\n")))
+        << summary->text().toStdString();
 }
