@@ -23,7 +23,6 @@
 #include <future>
 #include <limits>
 #include <memory>
-#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -59,10 +58,10 @@ bool decodeAs(const QByteArray &bytes, namecodec::Encoding encoding, DecodedText
     return decoded.badLine == 0;
 }
 
-// Converted code page 949 bytes as UTF-16, into `units` (whose room is
-// kept from one call to the next): a stretch of plain ASCII is widened, one
-// with Hangul goes through the table whole rather than line by line, which
-// spares an allocation for every line. False when the bytes do not decode.
+// Converted code page 949 bytes as UTF-16, into `units`: a stretch of plain
+// ASCII is widened in place, one with Hangul goes through the table whole
+// rather than line by line, which spares an allocation for every line.
+// False when the bytes do not decode.
 bool decodePlainCp949(QByteArrayView bytes, std::u16string &units)
 {
     const bool ascii = QtPrivate::isAscii(QLatin1StringView(bytes.data(), bytes.size()));
@@ -229,25 +228,22 @@ bool writePlainCp949(const TextBuffer &text, QIODevice &copy, bool &unencodable)
     std::u16string batch;
     batch.reserve(kBatch + 1024);
     std::string narrow;
-    const auto flush = [&batch, &narrow, &copy, &unencodable] {
-        const std::u16string_view units(batch);
-        const std::string *bytes = &narrow;
-        std::optional<std::string> encoded;
-        if (QtPrivate::isAscii(QStringView(units.data(), static_cast<qsizetype>(units.size())))) {
-            narrow.resize(units.size());
+    const auto write = [&copy](const std::string &bytes) {
+        return copy.write(bytes.data(), static_cast<qint64>(bytes.size()))
+            == static_cast<qint64>(bytes.size());
+    };
+    const auto flush = [&batch, &narrow, &write, &unencodable] {
+        if (QtPrivate::isAscii(QStringView(batch.data(), static_cast<qsizetype>(batch.size())))) {
+            narrow.resize(batch.size());
             std::transform(
-                units.begin(), units.end(), narrow.begin(), [](char16_t c) { return static_cast<char>(c); });
-        } else {
-            auto result = namecodec::encodeText(units, namecodec::Encoding::Cp949);
-            unencodable = !result;
-            if (unencodable)
-                return false;
-            encoded = std::move(*result);
-            bytes = &*encoded;
+                batch.begin(), batch.end(), narrow.begin(), [](char16_t c) { return static_cast<char>(c); });
+            batch.clear();
+            return write(narrow);
         }
+        const auto encoded = namecodec::encodeText(batch, namecodec::Encoding::Cp949);
+        unencodable = !encoded;
         batch.clear();
-        const auto size = static_cast<qint64>(bytes->size());
-        return copy.write(bytes->data(), size) == size;
+        return !unencodable && write(*encoded);
     };
     const int lineCount = text.lineCount();
     for (int number = 0; number < lineCount; ++number) {

@@ -10,7 +10,6 @@
 #include <QString>
 
 #include <memory>
-#include <vector>
 
 class CQuorelDoc;
 

@@ -170,8 +170,9 @@ bool feedSink(int fd, ConvertedTextSink &sink)
             continue; // a line longer than what was read so far
         const qsizetype whole = filled - got + lastBreak + 1;
         taking = sink.take(QByteArrayView(buffer.constData(), whole), false);
-        std::memmove(buffer.data(), buffer.constData() + whole, static_cast<std::size_t>(filled - whole));
         filled = taking ? filled - whole : 0;
+        if (filled > 0) // the start of the next line
+            std::memmove(buffer.data(), buffer.constData() + whole, static_cast<std::size_t>(filled));
     }
 }
 
